@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds vellum-cli and runs it on the bundled sample image.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+cmake --preset default >/dev/null
+cmake --build --preset default --target vellum-cli
+mkdir -p build/sample
+xz -dc tests/data/sample.img.xz > build/sample/sample.img
+build/default/src/vellum-cli info build/sample/sample.img

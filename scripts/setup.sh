@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build and the tests need. Does nothing when
+# they are all present. Run as root (or with sudo available).
+#   scripts/setup.sh            build and test dependencies
+#   scripts/setup.sh --fixtures also the file-system tools that remake tests/data
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  libgtest-dev libgmock-dev
+  clang libclang-rt-14-dev   # libFuzzer targets
+  sleuthkit                  # the independent view of each test image
+  xz-utils                   # the test images are stored compressed
+)
+if [[ "${1:-}" == "--fixtures" ]]; then
+  packages+=(dosfstools mtools exfatprogs exfat-fuse ntfs-3g)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+sudo=""
+[[ $(id -u) -ne 0 ]] && sudo="sudo"
+echo "setup: installing ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,90 @@
+#include "cli/info_command.h"
+
+#include <ostream>
+
+#include "platform/posix/posix_block_device.h"
+#include "volume/boot_sector.h"
+#include "volume/volume_tables.h"
+
+namespace vellum::cli {
+
+using volume::ScanState;
+
+bool OpenSourceVolume(const std::string& source, ScanState& state, std::string& error) {
+  auto opened = platform::OpenPosixDevice(source);
+  if (!opened.device) {
+    error = "cannot open " + source + ": " + opened.errorText;
+    return false;
+  }
+  state.volumeHandle = std::move(opened.device);
+  const uint32_t sectorSize = state.volumeHandle->SectorSize();
+  state.bytesPerSector = sectorSize > 0 && sectorSize <= 32768 ? static_cast<uint16_t>(sectorSize) : 512;
+  if (!volume::DetectFsKind(state)) {
+    const std::string why = state.volumeHandle->Size() == 0 ? "it is empty"
+                            : state.volumeHandle->LastError().empty()
+                                ? "no FAT12, FAT16, FAT32, exFAT or NTFS boot sector at its start"
+                                : state.volumeHandle->LastError();
+    error = "cannot read " + source + ": " + why;
+    return false;
+  }
+  if (std::string why = volume::LoadVolumeTables(state); !why.empty()) {
+    error = "cannot read " + source + " (" + volume::FsKindName(state.fsKind) + "): " + why;
+    return false;
+  }
+  return true;
+}
+
+namespace {
+
+template <typename T>
+void Line(std::ostream& out, const char* name, T value) {
+  out << name << '\t' << value << '\n';
+}
+
+void PrintFatFields(const ScanState& s, std::ostream& out) {
+  Line(out, "fatStartSector", s.fatStartSector);
+  Line(out, "fatSectors", s.fatSectors);
+  if (s.fsKind != volume::kExfat) {
+    Line(out, "rootEntryCount", s.rootEntryCount);
+    Line(out, "rootDirSectors", s.rootDirSectors);
+    Line(out, "rootDirSector", s.rootDirSector);
+  }
+  Line(out, "firstDataSector", s.firstDataSector);
+  Line(out, "rootCluster", s.rootCluster);
+  if (s.fsKind != volume::kExfat) {
+    Line(out, "totalSectors", s.totalSectors);
+    Line(out, "volumeSerial", s.volumeSerial);
+  } else {
+    Line(out, "exfatBitmapBytes", s.exfatBitmap.size());
+  }
+}
+
+}  // namespace
+
+void PrintGeometry(const ScanState& s, std::ostream& out) {
+  Line(out, "fsKind", volume::FsKindName(s.fsKind));
+  Line(out, "bytesPerSector", s.bytesPerSector);
+  Line(out, "sectorsPerCluster", s.sectorsPerCluster);
+  Line(out, "clusterBytes", s.clusterBytes);
+  Line(out, "lastCluster", s.lastCluster);
+  Line(out, "dataAreaBytes", s.dataAreaBytes);
+  if (s.fsKind == volume::kNtfs) {
+    Line(out, "mftStartCluster", volume::MftStartCluster(s));
+    Line(out, "mftRecordSize", s.mftRecordSize);
+  } else {
+    PrintFatFields(s, out);
+  }
+}
+
+int RunInfo(const std::string& source, std::ostream& out, std::ostream& err) {
+  ScanState state;
+  std::string error;
+  if (!OpenSourceVolume(source, state, error)) {
+    err << "vellum-cli: " << error << '\n';
+    return 1;
+  }
+  PrintGeometry(state, out);
+  return 0;
+}
+
+}  // namespace vellum::cli

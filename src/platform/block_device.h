@@ -1,0 +1,69 @@
+// The raw volume as the walkers see it: positional reads and writes at 64-bit
+// byte offsets. Adapters provide it over a device or image file (posix/), over
+// memory (tests, fuzzing) or over a window of another device (one partition of
+// a whole-disk image).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace vellum::platform {
+
+class BlockDevice {
+ public:
+  virtual ~BlockDevice() = default;
+
+  // Reads out.size() bytes at `offset`. A read that cannot be completed (past
+  // the end, an I/O error) returns false; the bytes it could not read are zero.
+  virtual bool Read(uint64_t offset, std::span<uint8_t> out) = 0;
+  // Writes data at `offset`; false on a read-only device or any failure.
+  virtual bool Write(uint64_t offset, std::span<const uint8_t> data) = 0;
+  virtual uint64_t Size() const = 0;
+  // The logical sector size the system reports for the device (512 for files).
+  virtual uint32_t SectorSize() const = 0;
+  virtual bool Writable() const = 0;
+  // The system's text for the last failed transfer, empty when none failed.
+  virtual std::string LastError() const { return {}; }
+};
+
+// A device held in memory. Used by tests and fuzz targets, which must never
+// need a file.
+class MemoryBlockDevice : public BlockDevice {
+ public:
+  explicit MemoryBlockDevice(std::vector<uint8_t> bytes, bool writable = false,
+                             uint32_t sectorSize = 512);
+  bool Read(uint64_t offset, std::span<uint8_t> out) override;
+  bool Write(uint64_t offset, std::span<const uint8_t> data) override;
+  uint64_t Size() const override { return bytes_.size(); }
+  uint32_t SectorSize() const override { return sectorSize_; }
+  bool Writable() const override { return writable_; }
+  const std::vector<uint8_t>& Bytes() const { return bytes_; }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  bool writable_;
+  uint32_t sectorSize_;
+};
+
+// A window [start, start + length) of another device, addressed from 0: one
+// partition of a whole-disk image. The window never reaches outside itself.
+class OffsetWindow : public BlockDevice {
+ public:
+  OffsetWindow(std::shared_ptr<BlockDevice> base, uint64_t start, uint64_t length);
+  bool Read(uint64_t offset, std::span<uint8_t> out) override;
+  bool Write(uint64_t offset, std::span<const uint8_t> data) override;
+  uint64_t Size() const override { return length_; }
+  uint32_t SectorSize() const override { return base_->SectorSize(); }
+  bool Writable() const override { return base_->Writable(); }
+  std::string LastError() const override { return base_->LastError(); }
+
+ private:
+  std::shared_ptr<BlockDevice> base_;
+  uint64_t start_;
+  uint64_t length_;
+};
+
+}  // namespace vellum::platform

@@ -1,0 +1,109 @@
+#include "platform/posix/posix_block_device.h"
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace vellum::platform {
+
+namespace {
+
+class PosixBlockDevice : public BlockDevice {
+ public:
+  PosixBlockDevice(int fd, uint64_t size, uint32_t sectorSize, bool writable)
+      : fd_(fd), size_(size), sectorSize_(sectorSize), writable_(writable) {}
+  ~PosixBlockDevice() override { ::close(fd_); }
+  PosixBlockDevice(const PosixBlockDevice&) = delete;
+  PosixBlockDevice& operator=(const PosixBlockDevice&) = delete;
+
+  bool Read(uint64_t offset, std::span<uint8_t> out) override {
+    size_t done = 0;
+    while (done < out.size()) {
+      const uint64_t at = offset + done;
+      if (at < offset || at > static_cast<uint64_t>(INT64_MAX)) break;
+      const ssize_t n = ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(at));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        if (n < 0) lastError_ = std::strerror(errno);
+        break;
+      }
+      done += static_cast<size_t>(n);
+    }
+    std::fill(out.begin() + static_cast<ptrdiff_t>(done), out.end(), uint8_t{0});
+    return done == out.size();
+  }
+
+  bool Write(uint64_t offset, std::span<const uint8_t> data) override {
+    if (!writable_) return false;
+    size_t done = 0;
+    while (done < data.size()) {
+      const uint64_t at = offset + done;
+      if (at < offset || at > static_cast<uint64_t>(INT64_MAX)) return false;
+      const ssize_t n = ::pwrite(fd_, data.data() + done, data.size() - done, static_cast<off_t>(at));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        if (n < 0) lastError_ = std::strerror(errno);
+        return false;
+      }
+      done += static_cast<size_t>(n);
+    }
+    return true;
+  }
+
+  uint64_t Size() const override { return size_; }
+  uint32_t SectorSize() const override { return sectorSize_; }
+  bool Writable() const override { return writable_; }
+  std::string LastError() const override { return lastError_; }
+
+ private:
+  int fd_;
+  uint64_t size_;
+  uint32_t sectorSize_;
+  bool writable_;
+  std::string lastError_;
+};
+
+OpenResult Failure(int code) {
+  OpenResult r;
+  r.errorCode = code;
+  r.errorText = std::strerror(code);
+  return r;
+}
+
+}  // namespace
+
+OpenResult OpenPosixDevice(const std::string& path, OpenAccess access) {
+  const bool writable = access == OpenAccess::ReadWrite;
+  const int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+  if (fd < 0) return Failure(errno);
+
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    const int code = errno;
+    ::close(fd);
+    return Failure(code);
+  }
+  uint64_t size = 0;
+  uint32_t sectorSize = 512;
+  if (S_ISBLK(st.st_mode)) {
+    if (::ioctl(fd, BLKGETSIZE64, &size) != 0) size = 0;
+    int logical = 0;
+    if (::ioctl(fd, BLKSSZGET, &logical) == 0 && logical > 0) sectorSize = static_cast<uint32_t>(logical);
+  } else if (S_ISREG(st.st_mode)) {
+    size = static_cast<uint64_t>(st.st_size);
+  } else {
+    ::close(fd);
+    return Failure(S_ISDIR(st.st_mode) ? EISDIR : ENODEV);
+  }
+  OpenResult r;
+  r.device = std::make_unique<PosixBlockDevice>(fd, size, sectorSize, writable);
+  return r;
+}
+
+}  // namespace vellum::platform

@@ -1,0 +1,72 @@
+// Little-endian field readers over disk buffers.
+//
+// Everything read from a disk is hostile. Every field of every structure is read
+// through these helpers, which check the buffer's bounds: a field that lies
+// (partly) outside the buffer reads as 0 and a write there does nothing. Callers
+// never cast a pointer into a buffer to a struct.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace vellum {
+
+using ByteView = std::span<const uint8_t>;
+using MutableBytes = std::span<uint8_t>;
+
+// True when [offset, offset + length) lies inside a buffer of `size` bytes,
+// without overflowing on hostile offsets.
+constexpr bool InBounds(size_t size, uint64_t offset, uint64_t length) {
+  return offset <= size && length <= size - offset;
+}
+
+inline uint8_t Le8(ByteView b, uint64_t off) { return off < b.size() ? b[off] : 0; }
+
+inline uint16_t Le16(ByteView b, uint64_t off) {
+  if (!InBounds(b.size(), off, 2)) return 0;
+  return static_cast<uint16_t>(b[off] | (b[off + 1] << 8));
+}
+
+inline uint32_t Le32(ByteView b, uint64_t off) {
+  if (!InBounds(b.size(), off, 4)) return 0;
+  return static_cast<uint32_t>(b[off]) | (static_cast<uint32_t>(b[off + 1]) << 8) |
+         (static_cast<uint32_t>(b[off + 2]) << 16) | (static_cast<uint32_t>(b[off + 3]) << 24);
+}
+
+inline uint64_t Le64(ByteView b, uint64_t off) {
+  if (!InBounds(b.size(), off, 8)) return 0;
+  return static_cast<uint64_t>(Le32(b, off)) | (static_cast<uint64_t>(Le32(b, off + 4)) << 32);
+}
+
+inline void PutLe16(MutableBytes b, uint64_t off, uint16_t v) {
+  if (!InBounds(b.size(), off, 2)) return;
+  b[off] = static_cast<uint8_t>(v);
+  b[off + 1] = static_cast<uint8_t>(v >> 8);
+}
+
+inline void PutLe32(MutableBytes b, uint64_t off, uint32_t v) {
+  if (!InBounds(b.size(), off, 4)) return;
+  for (int i = 0; i < 4; ++i) b[off + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// Compares the bytes at `off` with an ASCII text (no terminator).
+inline bool BytesEqual(ByteView b, uint64_t off, std::string_view text) {
+  if (!InBounds(b.size(), off, text.size())) return false;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (b[off + i] != static_cast<uint8_t>(text[i])) return false;
+  return true;
+}
+
+// Multiplication that reports overflow instead of wrapping: disk fields are
+// multiplied into byte offsets, and a wrapped offset would read the wrong place.
+inline bool CheckedMul(uint64_t a, uint64_t b, uint64_t& out) {
+  return !__builtin_mul_overflow(a, b, &out);
+}
+
+inline bool CheckedAdd(uint64_t a, uint64_t b, uint64_t& out) {
+  return !__builtin_add_overflow(a, b, &out);
+}
+
+}  // namespace vellum

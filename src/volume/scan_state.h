@@ -1,0 +1,81 @@
+// The one record of the open volume: selection, geometry, the per-volume
+// tables, and the counters and flags of the command that runs. The application
+// owns exactly one and passes it by reference to every walker.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/block_device.h"
+
+namespace vellum::volume {
+
+enum FsKind : uint8_t {
+  kFsNone = 0,
+  kFat12 = 1,
+  kFat16 = 2,
+  kFat32 = 3,
+  kNtfs = 4,
+  kExfat = 5,
+};
+
+enum OperationMode : uint8_t {
+  kModeSearch = 0,
+  kModeRestore = 1,
+  kModeCompleteDeletion = 2,
+};
+
+// The text the info command and messages use for a file-system kind.
+const char* FsKindName(uint8_t fsKind);
+
+struct ScanState {
+  // Selection and device. Linux always takes the raw-device path; the legacy
+  // BIOS path adds its unit, partition and geometry fields beside these.
+  int32_t isNt = 1;
+  int32_t isNt6OrLater = 1;
+  int32_t driveIndex = 0;
+  std::string rootPath;
+  std::unique_ptr<platform::BlockDevice> volumeHandle;
+  uint8_t fsKind = kFsNone;
+  uint8_t operationMode = kModeSearch;
+  uint32_t savedSerial = 0;
+  std::string savedLabel;
+
+  // Geometry. sectorsPerCluster is wider than the boot sector's byte because
+  // exFAT's shift allows 65536 sectors per cluster (32 MiB with 512-byte sectors).
+  uint16_t bytesPerSector = 512;
+  uint32_t sectorsPerCluster = 0;
+  uint32_t clusterBytes = 0;
+  uint64_t lastCluster = 0;
+  uint64_t dataAreaBytes = 0;
+  uint32_t fatStartSector = 0;
+  uint32_t fatSectors = 0;
+  uint32_t rootEntryCount = 0;
+  uint32_t rootDirSectors = 0;
+  uint32_t rootDirSector = 0;
+  uint32_t firstDataSector = 0;
+  uint32_t rootCluster = 0;
+  uint32_t totalSectors = 0;
+  uint32_t volumeSerial = 0;
+  std::array<uint8_t, 512> ntfsBoot{};
+  uint32_t mftRecordSize = 0;
+  std::vector<uint8_t> mftRecord0;
+
+  // Per-volume tables, rebuilt by every opening.
+  std::vector<uint8_t> fat;
+  std::vector<uint8_t> fatWork;
+  std::vector<uint8_t> exfatBitmap;
+  std::vector<uint8_t> clusterBitmap;
+
+  // Counters and flags of the running command.
+  int32_t foundCount = 0;
+  int32_t rowCount = 0;
+  int32_t cancelled = 0;
+  int32_t allClusters = 0;
+  int32_t clusterScan = 0;
+};
+
+}  // namespace vellum::volume

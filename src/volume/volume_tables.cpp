@@ -1,0 +1,66 @@
+#include "volume/volume_tables.h"
+
+#include <algorithm>
+
+#include "volume/boot_sector.h"
+#include "volume/sector_io.h"
+
+namespace vellum::volume {
+
+namespace {
+
+std::string LoadNtfs(ScanState& state) {
+  if (!state.volumeHandle->Read(0, state.ntfsBoot)) return "cannot read the boot sector";
+  ReadNtfsGeometry(state);
+  if (std::string why = CheckGeometry(state); !why.empty()) return why;
+  if (MftRecordSizeOf(state) == 0 || MftRecordSizeOf(state) > kMaxMftRecordSize)
+    return "the boot sector gives a file record size of " + std::to_string(MftRecordSizeOf(state)) +
+           " bytes";
+  if (!ReadMftRecord0(state)) return "cannot read the master file table's first record";
+  return {};
+}
+
+// The FAT as the boot sector sizes it, but never more than the device holds
+// past the FAT's start: a damaged size must not become a huge allocation, and
+// a cut-off image still yields the part of its FAT that survived.
+void ReadFat(ScanState& state) {
+  const uint64_t bps = state.bytesPerSector;
+  const uint64_t start = uint64_t{state.fatStartSector} * bps;
+  const uint64_t device = state.volumeHandle->Size();
+  const uint64_t available = device > start ? (device - start) / bps : 0;
+  const uint64_t sectors = std::min<uint64_t>(state.fatSectors, available);
+  state.fat.assign(sectors * bps, 0);
+  ReadSectors(state, state.fatStartSector, sectors, state.fat);
+}
+
+std::string LoadFat(ScanState& state) {
+  if (!ReadBootGeometry(state, 0)) return "cannot read the boot sector";
+  if (std::string why = CheckGeometry(state); !why.empty()) return why;
+  ReadFat(state);
+  // The bitmap's own cluster chain is looked up in the FAT, so the FAT comes first.
+  if (state.fsKind == kExfat && !LoadExfatBitmap(state, state.rootCluster))
+    return "cannot read the root directory";
+  state.fatWork = state.fat;
+  return {};
+}
+
+}  // namespace
+
+std::string LoadVolumeTables(ScanState& state) {
+  state.fat.clear();
+  state.fatWork.clear();
+  state.mftRecord0.clear();
+  state.exfatBitmap.clear();
+  state.clusterBitmap.clear();
+  if (!state.volumeHandle) return "no volume is open";
+  switch (state.fsKind) {
+    case kNtfs: return LoadNtfs(state);
+    case kFat12:
+    case kFat16:
+    case kFat32:
+    case kExfat: return LoadFat(state);
+    default: return "the file system is not FAT12, FAT16, FAT32, exFAT or NTFS";
+  }
+}
+
+}  // namespace vellum::volume
