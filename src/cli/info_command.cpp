@@ -1,5 +1,6 @@
 #include "cli/info_command.h"
 
+#include <iomanip>
 #include <ostream>
 
 #include "platform/posix/posix_block_device.h"
@@ -53,7 +54,8 @@ void PrintFatFields(const ScanState& s, std::ostream& out) {
   Line(out, "rootCluster", s.rootCluster);
   if (s.fsKind != volume::kExfat) {
     Line(out, "totalSectors", s.totalSectors);
-    Line(out, "volumeSerial", s.volumeSerial);
+    out << "volumeSerial\t" << std::hex << std::uppercase << std::setw(8) << std::setfill('0')
+      << s.volumeSerial << std::dec << '\n';
   } else {
     Line(out, "exfatBitmapBytes", s.exfatBitmap.size());
   }

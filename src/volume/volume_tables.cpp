@@ -37,9 +37,10 @@ std::string LoadFat(ScanState& state) {
   if (!ReadBootGeometry(state, 0)) return "cannot read the boot sector";
   if (std::string why = CheckGeometry(state); !why.empty()) return why;
   ReadFat(state);
-  // The bitmap's own cluster chain is looked up in the FAT, so the FAT comes first.
-  if (state.fsKind == kExfat && !LoadExfatBitmap(state, state.rootCluster))
-    return "cannot read the root directory";
+  // The bitmap's own cluster chain is looked up in the FAT, so the FAT comes
+  // first. An unreadable root leaves the bitmap empty, which counts every
+  // cluster as used: the volume can still be scanned, nothing is taken for free.
+  if (state.fsKind == kExfat) LoadExfatBitmap(state, state.rootCluster);
   state.fatWork = state.fat;
   return {};
 }

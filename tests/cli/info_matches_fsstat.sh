@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# For every test image, the geometry `vellum-cli info` prints must agree with
+# what The Sleuth Kit's fsstat reports for the same image.
+set -euo pipefail
+cli=${1:?vellum-cli}
+images=${2:?folder of unpacked images}
+failures=0
+
+fail() { echo "FAIL $image: $*"; failures=$((failures + 1)); }
+
+# First "a - b" range on the fsstat line matching a pattern: prints "a b".
+range() { grep -m1 -E "$1" <<<"$stat" | sed -E 's/.*: *([0-9]+) - ([0-9]+).*/\1 \2/'; }
+field() { awk -F'\t' -v k="$1" '$1 == k { print $2 }' <<<"$info"; }
+expect() { [[ "$2" == "$3" ]] || fail "$1: vellum $2, fsstat $3"; }
+
+for path in "$images"/*.img; do
+  image=$(basename "$path")
+  [[ $image == sample.img ]] && continue
+  # fsstat has been seen to spin on damaged exFAT volumes; never let it hang the suite.
+  stat=$(timeout 60 fsstat "$path") || { fail "fsstat failed"; continue; }
+  info=$("$cli" info "$path") || { fail "vellum-cli info failed"; continue; }
+
+  expect fsKind "$(field fsKind)" "$(grep -m1 '^File System Type:' <<<"$stat" | awk '{print $4}')"
+  expect "sector size" "$(field bytesPerSector)" "$(grep -m1 '^Sector Size:' <<<"$stat" | awk '{print $3}')"
+  expect "cluster size" "$(field clusterBytes)" "$(grep -m1 '^Cluster Size:' <<<"$stat" | awk '{print $3}')"
+  read -r _ last <<<"$(range 'Cluster Range:')"
+  expect lastCluster "$(field lastCluster)" "$last"
+
+  case $(field fsKind) in
+    NTFS)
+      expect "MFT cluster" "$(field mftStartCluster)" "$(grep -m1 '^First Cluster of MFT:' <<<"$stat" | awk '{print $5}')"
+      expect "record size" "$(field mftRecordSize)" "$(grep -m1 '^Size of MFT Entries:' <<<"$stat" | awk '{print $5}')"
+      ;;
+    *)
+      read -r fat0 fat1 <<<"$(range '\* FAT [01]:')"
+      expect fatStartSector "$(field fatStartSector)" "$fat0"
+      expect "FAT end" "$(( $(field fatStartSector) + $(field fatSectors) - 1 ))" "$fat1"
+      read -r heap _ <<<"$(range '(\* Data Area|Cluster Heap):')"
+      [[ $(field fsKind) == exFAT ]] && read -r heap _ <<<"$(range 'Cluster Heap:')"
+      expect firstDataSector "$(field firstDataSector)" "$heap"
+      read -r root0 root1 <<<"$(range '^\*+ Root Directory:')"
+      case $(field fsKind) in
+        FAT12|FAT16)
+          expect rootDirSector "$(field rootDirSector)" "$root0"
+          expect rootDirSectors "$(field rootDirSectors)" "$(( root1 - root0 + 1 ))" ;;
+        *)
+          expect "root cluster sector" \
+            "$(( $(field firstDataSector) + ($(field rootCluster) - 2) * $(field sectorsPerCluster) ))" "$root0" ;;
+      esac
+      ;;
+  esac
+  echo "ok $image"
+done
+exit $(( failures > 0 ))
