@@ -197,7 +197,10 @@ std::string CheckGeometry(const ScanState& state) {
   if (state.bytesPerSector == 0) return "the boot sector gives no usable sector size";
   if (state.sectorsPerCluster == 0) return "the boot sector gives 0 sectors per cluster";
   const uint64_t clusterBytes = uint64_t{state.bytesPerSector} * state.sectorsPerCluster;
-  if (clusterBytes > kMaxClusterBytes)
+  const uint64_t deviceBytes = state.volumeHandle ? state.volumeHandle->Size() : UINT64_MAX;
+  // A cluster larger than the whole device can hold nothing; refusing it keeps
+  // a damaged size field from sizing every cluster buffer of the walks.
+  if (clusterBytes > kMaxClusterBytes || clusterBytes > deviceBytes)
     return "the boot sector gives a cluster size of " + std::to_string(clusterBytes) + " bytes";
   return {};
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/block_device.h"
+#include "volume/seams.h"
 
 namespace vellum::volume {
 
@@ -26,6 +27,15 @@ enum OperationMode : uint8_t {
   kModeSearch = 0,
   kModeRestore = 1,
   kModeCompleteDeletion = 2,
+};
+
+// What the user chose beside the drive: the name filter (already upper-case,
+// as typed into the filter box) and the three check boxes.
+struct SearchOptions {
+  std::string filter;
+  bool zeroSize = false;  // list files of size 0
+  bool inUse = false;     // list files whose first cluster is in use again
+  bool analyse = true;    // analyse cluster contents during cluster scans
 };
 
 // The text the info command and messages use for a file-system kind.
@@ -76,6 +86,14 @@ struct ScanState {
   int32_t cancelled = 0;
   int32_t allClusters = 0;
   int32_t clusterScan = 0;
+
+  // Links to the user interface of the running command, owned by the caller;
+  // walkers list rows and report progress through them. progress is set by
+  // the walker that opened it, for the duration of its walk.
+  SearchOptions options;
+  Progress* progress = nullptr;
+  RowSink* rows = nullptr;
+  ShellInfo* shell = nullptr;
 };
 
 }  // namespace vellum::volume
