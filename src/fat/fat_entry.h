@@ -1,0 +1,73 @@
+// The pieces of one FAT directory entry: short names, long-name slots and
+// their checksum, and the name checks a listed entry has to pass.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "volume/le.h"
+
+namespace vellum::fat {
+
+inline constexpr size_t kEntryBytes = 32;
+inline constexpr uint8_t kDeletedMark = 0xE5;
+inline constexpr uint8_t kAttrDirectory = 0x10;
+inline constexpr uint8_t kAttrLongName = 0x0F;
+inline constexpr size_t kLongNameSlots = 20;
+inline constexpr size_t kUnitsPerSlot = 13;
+
+// Longest name or path we handle, counted as code page 932 would count it.
+inline constexpr size_t kMaxNameBytes = 520;
+
+inline bool IsLongNameEntry(ByteView e) {
+  return Le8(e, 11) == kAttrLongName && Le8(e, 26) == 0 && Le8(e, 27) == 0;
+}
+inline bool IsDirectoryEntry(ByteView e) { return (Le8(e, 11) & kAttrDirectory) != 0; }
+inline uint32_t EntrySize(ByteView e) { return Le32(e, 28); }
+inline uint16_t EntryTime(ByteView e) { return Le16(e, 22); }
+inline uint16_t EntryDate(ByteView e) { return Le16(e, 24); }
+
+// The long-name entries gathered before a short entry. The slot met first
+// holds the end of the name.
+class LongNameSlots {
+ public:
+  size_t Count() const { return count_; }
+  void Reset() { count_ = 0; }
+  // Takes one long-name entry: a sequence whose checksum changes restarts at
+  // this entry, and one that grows past 20 entries restarts too.
+  void Add(ByteView entry);
+  uint8_t FirstChecksum() const { return checksums_[0]; }
+  // The assembled name up to its first NUL unit, as UTF-8; false when the
+  // units are not valid UTF-16.
+  bool Assemble(std::string& utf8) const;
+
+ private:
+  std::array<std::array<uint16_t, kUnitsPerSlot>, kLongNameSlots> units_{};
+  std::array<uint8_t, kLongNameSlots> checksums_{};
+  size_t count_ = 0;
+};
+
+// The checksum a long name carries of its short entry's 11 name bytes.
+uint8_t ShortNameChecksum(ByteView name11);
+
+// True when the 11 short-name bytes hold a NUL or a character no name may
+// hold. Trail bytes of double-byte characters are not mistaken for them.
+bool ShortNameHasForbiddenBytes(ByteView name11);
+
+// The 8.3 text of a short entry: '$' for a deleted entry's first byte,
+// trailing blanks removed, '.' before a non-empty extension, decoded from
+// code page 932. Empty when the bytes do not decode.
+std::string ShortNameText(ByteView entry);
+
+// Whether a deleted entry's long name belongs to its short entry. The
+// deleted mark replaced the short name's first byte, so it is put back from
+// the long name's first character (upper-cased) before the checksum is taken.
+bool LongNameMatches(ByteView entry, std::string_view longName, uint8_t checksum);
+
+// A display name that may be listed: no character a file name may not hold.
+bool DisplayNameAcceptable(std::string_view name);
+
+}  // namespace vellum::fat

@@ -1,0 +1,259 @@
+#include "fat/fat_walk.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "fat/cluster_runs.h"
+#include "platform/codepage.h"
+#include "volume/sector_io.h"
+
+namespace vellum::fat {
+
+namespace {
+
+// No FAT directory may hold more than 65536 entries; a longer chain is damage,
+// and reading it whole would only fill memory with it.
+constexpr size_t kMaxDirectoryBytes = 65536 * kEntryBytes;
+
+bool EndsDirectory(ByteView entry) { return Le8(entry, 0) == 0; }
+
+// Number of subdirectory entries before the end of the directory.
+size_t CountSubdirectories(ByteView bytes) {
+  size_t count = 0;
+  for (size_t at = 0; at + kEntryBytes <= bytes.size(); at += kEntryBytes) {
+    const ByteView e = bytes.subspan(at, kEntryBytes);
+    if (EndsDirectory(e)) break;
+    if (IsDirectoryEntry(e) && Le8(e, 0) != '.') ++count;
+  }
+  return count;
+}
+
+bool HasEndEntry(ByteView cluster) {
+  for (size_t at = 0; at + kEntryBytes <= cluster.size(); at += kEntryBytes)
+    if (EndsDirectory(cluster.subspan(at, kEntryBytes))) return true;
+  return false;
+}
+
+std::string FormatDate(uint16_t date, uint16_t time) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d", (date >> 9) + 1980, (date >> 5) & 15,
+                date & 31, time >> 11, (time >> 5) & 63, (time & 31) * 2);
+  return text;
+}
+
+std::string ExtensionForLookup(const std::string& name) {
+  const size_t dot = name.rfind('.');
+  return dot == std::string::npos ? name : name.substr(dot);
+}
+
+}  // namespace
+
+FatWalk::FatWalk(ScanState& state)
+    : state_(state), volumeSpanBytes_(uint64_t{state.clusterBytes} * state.lastCluster) {}
+
+bool FatWalk::CancelRequested() {
+  if (state_.operationMode != volume::kModeSearch) return false;
+  if (state_.cancelled) return true;
+  if (state_.progress && state_.progress->PumpAndCheckCancel()) state_.cancelled = 1;
+  return state_.cancelled != 0;
+}
+
+bool FatWalk::ReadDirectory(uint64_t firstCluster, bool isSubdirectory, std::vector<uint8_t>& bytes) {
+  bytes.clear();
+  std::vector<uint8_t> cluster(state_.clusterBytes);
+  LiveChain chain(state_, firstCluster);
+  for (uint64_t c; bytes.size() < kMaxDirectoryBytes && chain.Next(c);) {
+    // A failed read leaves zeros, which end the directory like its last entry.
+    volume::ReadCluster(state_, c, cluster);
+    const bool startsWithDot = !cluster.empty() && cluster[0] == '.';
+    if (expectDotEntry_ && !startsWithDot) return false;
+    expectDotEntry_ = false;
+    if (isSubdirectory && c == firstCluster && !startsWithDot) return false;
+    bytes.insert(bytes.end(), cluster.begin(), cluster.end());
+    if (HasEndEntry(cluster)) break;
+  }
+  return true;
+}
+
+void FatWalk::WalkFatRoot() {
+  const uint64_t bytes = uint64_t{state_.rootDirSectors} * state_.bytesPerSector;
+  std::vector<uint8_t> root(std::min<uint64_t>(bytes, kMaxDirectoryBytes));
+  volume::ReadSectors(state_, state_.rootDirSector, root.size() / std::max<uint16_t>(state_.bytesPerSector, 1),
+                      root);
+  std::vector<Subdirectory> table;
+  table.reserve(CountSubdirectories(root));
+  ResetLongName();
+  ProcessEntries(root, nullptr, table, false);
+  EnterSubdirectories(table, nullptr, false);
+}
+
+void FatWalk::WalkFatDirectory(uint64_t firstCluster, const std::string* parent, bool insideDeleted) {
+  if (CancelRequested()) return;
+  if (state_.operationMode == volume::kModeSearch && !IsClaimed(state_, firstCluster)) Claim(state_, firstCluster);
+  if (!entered_.insert(firstCluster).second) {
+    expectDotEntry_ = false;
+    return;
+  }
+  std::vector<uint8_t> bytes;
+  if (!ReadDirectory(firstCluster, parent != nullptr, bytes)) return;
+  std::vector<Subdirectory> table;
+  table.reserve(CountSubdirectories(bytes));
+  ResetLongName();
+  ProcessEntries(bytes, parent, table, insideDeleted);
+  EnterSubdirectories(table, parent, insideDeleted);
+}
+
+void FatWalk::ProcessEntries(ByteView bytes, const std::string* parent, std::vector<Subdirectory>& table,
+                             bool insideDeleted) {
+  for (size_t at = 0; at + kEntryBytes <= bytes.size(); at += kEntryBytes) {
+    const ByteView e = bytes.subspan(at, kEntryBytes);
+    if (EndsDirectory(e)) break;
+    ProcessFatEntry(e, parent, table, insideDeleted);
+    if (state_.cancelled) break;
+  }
+}
+
+void FatWalk::EnterSubdirectories(std::vector<Subdirectory>& table, const std::string* parent,
+                                  bool insideDeleted) {
+  if (parent == nullptr && state_.progress) {
+    state_.progress->StartPhase("", table.size() + 1);
+    state_.progress->ShowFileLabel();
+  }
+  for (size_t i = 0; i < table.size(); ++i) {
+    const Subdirectory& sub = table[i];
+    if (sub.firstCluster < 2) continue;
+    std::string child;
+    if (parent == nullptr) {
+      if (state_.progress && !state_.progress->Update(i + 1)) {
+        state_.cancelled = 1;
+        break;
+      }
+      child = state_.rootPath + sub.name;
+    } else {
+      if (platform::Cp932Length(*parent) + platform::Cp932Length(sub.name) + 2 >= kMaxNameBytes) continue;
+      child = *parent + "/" + sub.name;
+    }
+    expectDotEntry_ = true;
+    bool flag = insideDeleted;
+    if (sub.deleted) {
+      if (!ClaimDeletedDirectory(state_, sub.firstCluster)) continue;
+      flag = true;
+    }
+    WalkFatDirectory(sub.firstCluster, &child, flag);
+  }
+}
+
+bool FatWalk::DisplayName(ByteView entry, bool insideDeleted, std::string& name) {
+  const bool deleted = Le8(entry, 0) == kDeletedMark;
+  if (longName_.Count() > 0) {
+    std::string longName;
+    const bool valid = longName_.Assemble(longName);
+    if (LongNameMatches(entry, longName, longName_.FirstChecksum())) {
+      // A long name that is not valid UTF-16 matched its entry but cannot be
+      // shown faithfully; an empty name makes the entry fail the name checks.
+      name = valid ? longName : std::string();
+      return true;
+    }
+  } else if (!IsDirectoryEntry(entry) && !deleted && !insideDeleted) {
+    return false;  // a live file in a live directory: nothing to do
+  }
+  name = ShortNameText(entry);
+  deletedShortName_ = deleted;
+  return true;
+}
+
+void FatWalk::RecordSubdirectory(ByteView entry, const std::string& name, const std::string* parent,
+                                 std::vector<Subdirectory>& table, bool insideDeleted) {
+  const uint64_t f = FatEntryFirstCluster(entry);
+  Subdirectory sub;
+  const bool pathTooLong =
+      parent != nullptr && platform::Cp932Length(*parent) + platform::Cp932Length(name) >= kMaxNameBytes;
+  if (f >= 2 && f <= state_.lastCluster && !pathTooLong) {
+    sub.firstCluster = f;
+    sub.name = name;
+    if (Le8(entry, 0) == kDeletedMark || insideDeleted) {
+      sub.deleted = true;
+      if (volume::ReadFatEntry(state_, state_.fat, f) != 0) sub.firstCluster = 0;
+    }
+  }
+  table.push_back(std::move(sub));
+}
+
+void FatWalk::ProcessFatEntry(ByteView entry, const std::string* parent, std::vector<Subdirectory>& table,
+                              bool insideDeleted) {
+  if (CancelRequested()) return;
+  if (Le8(entry, 0) == '.') {
+    longName_.Reset();
+    return;
+  }
+  if (IsLongNameEntry(entry)) {
+    longName_.Add(entry);
+    return;
+  }
+  deletedShortName_ = false;
+  std::string name;
+  if (ShortNameHasForbiddenBytes(entry) || !DisplayName(entry, insideDeleted, name)) {
+    longName_.Reset();
+    return;
+  }
+  if (IsDirectoryEntry(entry) && state_.clusterScan == 0) RecordSubdirectory(entry, name, parent, table, insideDeleted);
+  longName_.Reset();
+  if (Le8(entry, 0) != kDeletedMark && !insideDeleted) return;
+  if (!DisplayNameAcceptable(name) || !PassesFilter(name)) return;
+  if (state_.operationMode == volume::kModeSearch) ListEntry(entry, name, parent);
+}
+
+bool FatWalk::PassesFilter(const std::string& name) const {
+  const std::string& filter = state_.options.filter;
+  if (filter.empty()) return true;
+  const std::string upper = platform::UpperAscii(name);
+  if (deletedShortName_) {
+    std::string dollar = filter;
+    dollar[0] = '$';
+    if (upper.starts_with(dollar)) return true;
+  }
+  return upper.find(filter) != std::string::npos;
+}
+
+void FatWalk::ListEntry(ByteView entry, const std::string& name, const std::string* parent) {
+  const uint64_t f = FatEntryFirstCluster(entry);
+  const uint32_t size = EntrySize(entry);
+  const bool folder = IsDirectoryEntry(entry);
+  const bool emptyFile = !folder && size == 0;
+  if (f > state_.lastCluster || (f < 2 && !emptyFile) || size >= volumeSpanBytes_) return;
+  if (emptyFile ? !state_.options.zeroSize
+                : !state_.options.inUse && volume::ReadFatEntry(state_, state_.fat, f) != 0)
+    return;
+
+  ++state_.foundCount;
+  if (state_.progress) state_.progress->SetFileName(name);
+  ShellFileInfo info;
+  if (state_.shell) info = state_.shell->Lookup(folder ? "*" : ExtensionForLookup(name), folder);
+  const size_t row = static_cast<size_t>(state_.rowCount++);
+  RowSink* rows = state_.rows;
+  if (rows == nullptr) return;
+  rows->ShowFoundCount(static_cast<uint32_t>(state_.foundCount));
+  rows->InsertRow(row, name, info.iconIndex);
+  rows->SetCell(row, 1, parent ? *parent : state_.rootPath);
+  rows->SetCell(row, 2, folder ? std::string() : std::to_string(size));
+  rows->SetDataWord(row, folder ? 1 : 0);
+  rows->SetCell(row, 3, info.typeName);
+  rows->SetCell(row, 4, FormatDate(EntryDate(entry), EntryTime(entry)));
+  rows->SetCell(row, 5, std::to_string(f));
+}
+
+bool WalkFatExfat(ScanState& state) {
+  if (state.fsKind != volume::kFat12 && state.fsKind != volume::kFat16 && state.fsKind != volume::kFat32)
+    return false;
+  state.cancelled = 0;
+  FatWalk walk(state);
+  if (state.progress) state.progress->OpenProgress();
+  if (state.rootCluster == 0)
+    walk.WalkFatRoot();
+  else
+    walk.WalkFatDirectory(state.rootCluster, nullptr, false);
+  if (state.progress) state.progress->CloseProgress();
+  return true;
+}
+
+}  // namespace vellum::fat

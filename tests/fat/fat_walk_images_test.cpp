@@ -1,0 +1,170 @@
+// The FAT walk on the committed images, compared entry by entry with what The
+// Sleuth Kit reads from the same images (fls -rd -p for the deleted entries,
+// istat for each entry's size, name, time and first sector).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "cli/info_command.h"
+#include "fat/fat_walk.h"
+#include "support/recording_rows.h"
+#include "support/run_command.h"
+#include "volume/sector_io.h"
+
+namespace vellum::fat {
+namespace {
+
+using testing::RecordedRow;
+using testing::RunCommand;
+
+struct TskEntry {
+  std::string folder, name, shortName, written;
+  bool directory = false;
+  std::string size;
+  uint64_t firstSector = 0;
+  bool hasSectors = false;
+};
+
+// Lower-cased, with the deleted mark shown the way The Sleuth Kit shows it.
+std::string Normal(std::string s) {
+  for (char& c : s) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c == '$') c = '_';
+  }
+  return s;
+}
+
+std::string After(const std::string& text, const std::string& key) {
+  const size_t at = text.find(key);
+  if (at == std::string::npos) return {};
+  const size_t end = text.find('\n', at);
+  return text.substr(at + key.size(), end - at - key.size());
+}
+
+std::vector<TskEntry> ReadTsk(const std::string& image) {
+  std::vector<TskEntry> entries;
+  std::istringstream lines(RunCommand("fls -rd -p '" + image + "'"));
+  for (std::string line; std::getline(lines, line);) {
+    const size_t colon = line.find(':'), tab = line.find('\t');
+    if (colon == std::string::npos || tab == std::string::npos) continue;
+    const std::string inode = line.substr(line.rfind(' ', colon) + 1, colon - line.rfind(' ', colon) - 1);
+    const std::string path = line.substr(tab + 1);
+    TskEntry e;
+    const size_t slash = path.rfind('/');
+    e.folder = slash == std::string::npos ? "" : path.substr(0, slash);
+    e.name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    e.directory = line.starts_with("d/d");
+    const std::string stat = RunCommand("istat '" + image + "' " + inode);
+    e.size = After(stat, "Size: ");
+    e.shortName = After(stat, "Name: ");
+    e.written = After(stat, "Written:\t").substr(0, 19);
+    const std::string sectors = After(stat, "Sectors:\n");
+    e.hasSectors = !sectors.empty() && sectors[0] >= '0' && sectors[0] <= '9';
+    if (e.hasSectors) e.firstSector = std::stoull(sectors);
+    entries.push_back(e);
+  }
+  return entries;
+}
+
+struct Walked {
+  volume::ScanState state;
+  testing::RecordingRows rows;
+};
+
+void Walk(const std::string& image, bool zeroSize, bool inUse, Walked& w) {
+  std::string error;
+  ASSERT_TRUE(cli::OpenSourceVolume(image, w.state, error)) << error;
+  w.state.rootPath = "img:/";
+  w.state.options.zeroSize = zeroSize;
+  w.state.options.inUse = inUse;
+  w.state.rows = &w.rows;
+  ASSERT_TRUE(WalkFatExfat(w.state));
+}
+
+bool Matches(const RecordedRow& row, const TskEntry& e) {
+  const std::string folder = row.Cell(1).substr(std::string("img:/").size());
+  return Normal(folder) == Normal(e.folder) &&
+         (Normal(row.name) == Normal(e.name) || Normal(row.name) == Normal(e.shortName));
+}
+
+class FatImage : public ::testing::TestWithParam<const char*> {
+ protected:
+  std::string Path() const { return std::string(VELLUM_TEST_IMAGES) + "/" + GetParam() + ".img"; }
+};
+
+TEST_P(FatImage, ListsWhatTheSleuthKitSeesWithEveryOptionOn) {
+  Walked w;
+  Walk(Path(), true, true, w);
+  const std::vector<TskEntry> tsk = ReadTsk(Path());
+  ASSERT_FALSE(tsk.empty()) << "fls found nothing; is sleuthkit installed?";
+  std::vector<bool> used(w.rows.rows.size());
+  for (const TskEntry& e : tsk) {
+    SCOPED_TRACE(e.folder + "/" + e.name);
+    auto it = std::find_if(w.rows.rows.begin(), w.rows.rows.end(), [&](const RecordedRow& r) {
+      return !used[&r - w.rows.rows.data()] && Matches(r, e);
+    });
+    ASSERT_NE(it, w.rows.rows.end()) << "not listed";
+    used[it - w.rows.rows.begin()] = true;
+    EXPECT_EQ(it->dataWord, e.directory ? 1u : 0u);
+    if (!e.directory) EXPECT_EQ(it->Cell(2), e.size);
+    std::string written = e.written;
+    std::replace(written.begin(), written.end(), '-', '/');
+    EXPECT_EQ(it->Cell(4), written);
+    const uint64_t cluster = std::stoull(it->Cell(5));
+    if (e.hasSectors)
+      EXPECT_EQ(volume::ClusterToSector(w.state, cluster), e.firstSector);
+    else
+      EXPECT_EQ(cluster, 0u);
+  }
+  EXPECT_EQ(w.rows.rows.size(), tsk.size()) << "rows The Sleuth Kit does not show";
+  EXPECT_EQ(w.rows.shownCount, w.rows.rows.size());
+}
+
+TEST_P(FatImage, DefaultOptionsDropEmptyFilesAndReusedClusters) {
+  Walked all, plain;
+  Walk(Path(), true, true, all);
+  Walk(Path(), false, false, plain);
+  size_t expected = 0;
+  for (const RecordedRow& r : all.rows.rows) {
+    const bool empty = r.dataWord == 0 && r.Cell(2) == "0";
+    const bool reused = volume::ReadFatEntry(all.state, all.state.fat, std::stoull(r.Cell(5))) != 0;
+    if (empty || reused) {
+      EXPECT_TRUE(std::none_of(plain.rows.rows.begin(), plain.rows.rows.end(),
+                               [&](const RecordedRow& p) { return p.Cell(1) == r.Cell(1) && p.name == r.name; }))
+          << r.name;
+    } else {
+      ++expected;
+    }
+  }
+  EXPECT_EQ(plain.rows.rows.size(), expected);
+  // The reused file of the images is one of those dropped.
+  EXPECT_TRUE(std::any_of(all.rows.rows.begin(), all.rows.rows.end(),
+                          [](const RecordedRow& r) { return r.name == "$LD.BIN"; }));
+}
+
+TEST_P(FatImage, FilterMatchesLongNamesAndTheDollarPrefix) {
+  Walked w;
+  w.state.options.filter = "BIG";
+  Walk(Path(), false, false, w);
+  ASSERT_EQ(w.rows.rows.size(), 1u);
+  EXPECT_EQ(w.rows.rows[0].name, "big-deleted.bin");
+  Walked prefix;
+  // The deleted short name $ELETED.TXT matches with its '$' in place of the
+  // filter's first letter; todo-deleted.txt matches anywhere in the name.
+  prefix.state.options.filter = "DELETED.T";
+  Walk(Path(), false, false, prefix);
+  ASSERT_EQ(prefix.rows.rows.size(), 2u);
+  EXPECT_EQ(prefix.rows.rows[0].name, "$ELETED.TXT");
+  EXPECT_EQ(prefix.rows.rows[1].name, "todo-deleted.txt");
+}
+
+INSTANTIATE_TEST_SUITE_P(Images, FatImage, ::testing::Values("fat12", "fat16", "fat32-512", "fat32-4k"),
+                         [](const auto& info) {
+                           std::string n = info.param;
+                           std::replace(n.begin(), n.end(), '-', '_');
+                           return n;
+                         });
+
+}  // namespace
+}  // namespace vellum::fat
