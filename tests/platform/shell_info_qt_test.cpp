@@ -5,7 +5,7 @@
 namespace vellum::platform {
 namespace {
 
-TEST(QtShellInfo, TypeNamesComeByExtensionWithoutTheDisk) {
+TEST(QtShellInfo, TypesComeByExtensionAndIconsStayPut) {
   QtShellInfo shell;
   const ShellFileInfo text = shell.Lookup(".txt", false);
   EXPECT_FALSE(text.typeName.empty());
@@ -17,10 +17,7 @@ TEST(QtShellInfo, TypeNamesComeByExtensionWithoutTheDisk) {
   EXPECT_FALSE(shell.Lookup(".no-such-type-here", false).typeName.empty());
   EXPECT_FALSE(shell.Lookup("../../etc/passwd", false).typeName.empty());
   EXPECT_FALSE(shell.Lookup("", false).typeName.empty());
-}
 
-TEST(QtShellInfo, FoldersHaveTheirOwnTypeAndIconsStayPut) {
-  QtShellInfo shell;
   const ShellFileInfo folder = shell.Lookup("*", true);
   EXPECT_FALSE(folder.typeName.empty());
   EXPECT_NE(folder.typeName, shell.Lookup(".txt", false).typeName);
