@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev   # libFuzzer targets
   sleuthkit                  # the independent view of each test image
   xz-utils                   # the test images are stored compressed
+  qt6-base-dev shared-mime-info   # type names and icons of the result list
 )
 if [[ "${1:-}" == "--fixtures" ]]; then
   packages+=(dosfstools mtools exfatprogs exfat-fuse ntfs-3g python3)

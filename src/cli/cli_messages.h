@@ -1,0 +1,49 @@
+// Message boxes on a terminal: the text goes to standard error, and questions
+// are answered by the command's flags, never by reading standard input, so a
+// script can never hang on a question.
+#pragma once
+
+#include <functional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "volume/seams.h"
+
+namespace vellum::cli {
+
+inline constexpr std::string_view kFreeScanQuestion = "空きクラスタをスキャンしますか。";
+inline constexpr std::string_view kFullScanQuestion =
+    "使用クラスタを含めて全てのクラスタ（FAT12、FAT16 "
+    "のルートディレクトリはクラスタに含まれません。）をスキャンし、ファイル情報である可能性があるも"
+    "のを全て表示します。\n削除されていないファイルも対象となります。\n\n処理を続けますか。";
+
+class CliMessages : public Messages {
+ public:
+  explicit CliMessages(std::ostream& err) : err_(err) {}
+
+  // The answer a flag gives to one question, matched by its exact text.
+  void Preset(std::string_view question, MessageAnswer answer);
+  // Called before a message is written, so a progress line can step aside.
+  void SetBeforeWrite(std::function<void()> hook) { beforeWrite_ = std::move(hook); }
+
+  // Writes "vellum-cli: TEXT"; a question also shows the answer it got. The
+  // answer is the preset one, else the default, except that Retry/Cancel
+  // boxes answer Cancel: nobody can insert a disk between two retries.
+  MessageAnswer Show(std::string_view text, MessageButtons buttons, MessageIcon icon,
+                     MessageAnswer defaultAnswer) override;
+
+ private:
+  std::ostream& err_;
+  std::function<void()> beforeWrite_;
+  std::unordered_map<std::string, MessageAnswer> presets_;
+};
+
+// The presets of the search and full-scan commands: --free-scan answers the
+// free-cluster question Yes, --yes the full-scan question.
+void PresetScanAnswers(CliMessages& messages, bool freeScan, bool yes);
+
+const char* AnswerName(MessageAnswer answer);
+
+}  // namespace vellum::cli
