@@ -107,15 +107,18 @@ TEST_P(FatImage, ListsWhatTheSleuthKitSeesWithEveryOptionOn) {
     ASSERT_NE(it, w.rows.rows.end()) << "not listed";
     used[it - w.rows.rows.begin()] = true;
     EXPECT_EQ(it->dataWord, e.directory ? 1u : 0u);
-    if (!e.directory) EXPECT_EQ(it->Cell(2), e.size);
+    if (!e.directory) {
+      EXPECT_EQ(it->Cell(2), e.size);
+    }
     std::string written = e.written;
     std::replace(written.begin(), written.end(), '-', '/');
     EXPECT_EQ(it->Cell(4), written);
     const uint64_t cluster = std::stoull(it->Cell(5));
-    if (e.hasSectors)
+    if (e.hasSectors) {
       EXPECT_EQ(volume::ClusterToSector(w.state, cluster), e.firstSector);
-    else
+    } else {
       EXPECT_EQ(cluster, 0u);
+    }
   }
   EXPECT_EQ(w.rows.rows.size(), tsk.size()) << "rows The Sleuth Kit does not show";
   EXPECT_EQ(w.rows.shownCount, w.rows.rows.size());
