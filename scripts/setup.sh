@@ -13,7 +13,7 @@ packages=(
   xz-utils                   # the test images are stored compressed
 )
 if [[ "${1:-}" == "--fixtures" ]]; then
-  packages+=(dosfstools mtools exfatprogs exfat-fuse ntfs-3g python3)
+  packages+=(dosfstools mtools exfatprogs exfat-fuse ntfs-3g fdisk python3)
 fi
 
 missing=()

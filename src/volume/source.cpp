@@ -13,6 +13,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const char* TableName(TableKind kind) { return kind == TableKind::Gpt ? "GPT" : "MBR"; }
+std::string TableArticle(TableKind kind) { return kind == TableKind::Gpt ? "a GPT" : "an MBR"; }
 
 OpenedSource Failure(std::string error) {
   OpenedSource r;
@@ -89,9 +90,9 @@ OpenedSource OpenSource(const std::string& path, uint32_t partitionNumber,
 
   if (table.kind != TableKind::None) {
     if (table.partitions.empty())
-      return Failure(path + " is a whole disk whose " + TableName(table.kind) +
+      return Failure(path + " is a whole disk whose " + std::string(TableName(table.kind)) +
                      " partition table lists no partitions");
-    return Failure(path + " is a whole disk with a " + TableName(table.kind) +
+    return Failure(path + " is a whole disk with " + TableArticle(table.kind) +
                    " partition table; choose a partition with --partition N:\n" +
                    DescribePartitions(SourceName(path), table));
   }
