@@ -223,13 +223,15 @@ bool ReadGpt(platform::BlockDevice& disk, uint32_t sectorSize, PartitionTable& t
   struct Copy {
     GptHeader header;
     std::vector<uint8_t> entries;
-    bool valid = false;
+    bool usable = false;  // the header has the right shape
+    bool valid = false;   // and both checksums match
   };
   Copy copies[2];
   const uint64_t lbas[2] = {1, lastLba > 0 ? lastLba - 1 : 0};
   for (int i = 0; i < 2; ++i) {
     Copy& c = copies[i];
     if (lbas[i] == 0 || !ReadGptHeader(disk, sectorSize, lbas[i], c.header)) continue;
+    c.usable = true;
     bool entriesOk = false;
     c.entries = ReadGptEntries(disk, sectorSize, c.header, entriesOk);
     c.valid = c.header.crcOk && entriesOk;
@@ -237,7 +239,7 @@ bool ReadGpt(platform::BlockDevice& disk, uint32_t sectorSize, PartitionTable& t
   const Copy* chosen = copies[0].valid ? &copies[0] : copies[1].valid ? &copies[1] : nullptr;
   if (!chosen) {
     for (const Copy& c : copies)
-      if (!chosen && c.header.entrySize != 0) chosen = &c;
+      if (!chosen && c.usable) chosen = &c;
   }
   if (!chosen) return false;
   table.kind = TableKind::Gpt;
