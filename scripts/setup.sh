@@ -14,7 +14,7 @@ packages=(
   qt6-base-dev shared-mime-info   # type names and icons of the result list
 )
 if [[ "${1:-}" == "--fixtures" ]]; then
-  packages+=(dosfstools mtools exfatprogs exfat-fuse ntfs-3g python3)
+  packages+=(dosfstools mtools exfatprogs exfat-fuse ntfs-3g fdisk python3)
 fi
 
 missing=()

@@ -3,21 +3,23 @@
 #include <iomanip>
 #include <ostream>
 
-#include "platform/posix/posix_block_device.h"
 #include "volume/boot_sector.h"
+#include "volume/source.h"
 #include "volume/volume_tables.h"
 
 namespace vellum::cli {
 
 using volume::ScanState;
 
-bool OpenSourceVolume(const std::string& source, ScanState& state, std::string& error) {
-  auto opened = platform::OpenPosixDevice(source);
+bool OpenSourceVolume(const std::string& source, uint32_t partition, ScanState& state,
+                      std::string& error) {
+  auto opened = volume::OpenSource(source, partition);
   if (!opened.device) {
-    error = "cannot open " + source + ": " + opened.errorText;
+    error = opened.error;
     return false;
   }
   state.volumeHandle = std::move(opened.device);
+  state.rootPath = opened.rootText;
   const uint32_t sectorSize = state.volumeHandle->SectorSize();
   state.bytesPerSector = sectorSize > 0 && sectorSize <= 32768 ? static_cast<uint16_t>(sectorSize) : 512;
   if (!volume::DetectFsKind(state)) {
@@ -78,10 +80,10 @@ void PrintGeometry(const ScanState& s, std::ostream& out) {
   }
 }
 
-int RunInfo(const std::string& source, std::ostream& out, std::ostream& err) {
+int RunInfo(const std::string& source, uint32_t partition, std::ostream& out, std::ostream& err) {
   ScanState state;
   std::string error;
-  if (!OpenSourceVolume(source, state, error)) {
+  if (!OpenSourceVolume(source, partition, state, error)) {
     err << "vellum-cli: " << error << '\n';
     return 1;
   }

@@ -3,16 +3,41 @@
 #include <string>
 #include <vector>
 
+#include "cli/drives_command.h"
 #include "cli/info_command.h"
+#include "cli/source_args.h"
 
 namespace {
 
 constexpr int kExitUsage = 2;
 
 int Usage(std::ostream& out, int status) {
-  out << "usage: vellum-cli info SOURCE\n"
-         "  info   print the file system and geometry of SOURCE (an image file or a device)\n";
+  out << "usage: vellum-cli drives [IMAGE...]\n"
+         "       vellum-cli info SOURCE [--partition N]\n"
+         "  drives  list the drives that can be searched, then each IMAGE (one line per\n"
+         "          partition of a whole-disk image): index, root, type, name, source\n"
+         "  info    print the file system and geometry of SOURCE (an image file or a device);\n"
+         "          a whole disk with a partition table needs --partition N (1..N as `drives` shows)\n";
   return status;
+}
+
+int UsageError(const std::string& message) {
+  std::cerr << "vellum-cli: " << message << '\n';
+  return Usage(std::cerr, kExitUsage);
+}
+
+int Info(const std::vector<std::string>& args) {
+  vellum::cli::SourceArgs parsed;
+  std::string error;
+  if (!vellum::cli::ParseSourceArgs(args, parsed, error)) return UsageError(error);
+  if (!parsed.rest.empty()) return UsageError("info: unexpected argument '" + parsed.rest[0] + "'");
+  return vellum::cli::RunInfo(parsed.source, parsed.partition, std::cout, std::cerr);
+}
+
+int Drives(const std::vector<std::string>& args) {
+  for (const std::string& a : args)
+    if (a.starts_with("-")) return UsageError("drives: unknown option '" + a + "'");
+  return vellum::cli::RunDrives(args, std::cout, std::cerr);
 }
 
 }  // namespace
@@ -21,10 +46,9 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) return Usage(std::cerr, kExitUsage);
   if (args[0] == "-h" || args[0] == "--help") return Usage(std::cout, 0);
-  if (args[0] == "info") {
-    if (args.size() != 2 || args[1].starts_with("-")) return Usage(std::cerr, kExitUsage);
-    return vellum::cli::RunInfo(args[1], std::cout, std::cerr);
-  }
+  const std::vector<std::string> rest(args.begin() + 1, args.end());
+  if (args[0] == "info") return Info(rest);
+  if (args[0] == "drives") return Drives(rest);
   std::cerr << "vellum-cli: unknown command '" << args[0] << "'\n";
   return Usage(std::cerr, kExitUsage);
 }

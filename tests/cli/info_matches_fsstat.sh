@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # For every test image, the geometry `vellum-cli info` prints must agree with
-# what The Sleuth Kit's fsstat reports for the same image.
+# what The Sleuth Kit's fsstat reports for the same image. Whole-disk images
+# are checked partition by partition: our partition N must be the Nth volume
+# mmls lists, and `info --partition N` must agree with `fsstat -o <its start>`.
 set -euo pipefail
 cli=${1:?vellum-cli}
 images=${2:?folder of unpacked images}
@@ -13,13 +15,15 @@ range() { grep -m1 -E "$1" <<<"$stat" | sed -E 's/.*: *([0-9]+) - ([0-9]+).*/\1 
 field() { awk -F'\t' -v k="$1" '$1 == k { print $2 }' <<<"$info"; }
 expect() { [[ "$2" == "$3" ]] || fail "$1: vellum $2, fsstat $3"; }
 
-for path in "$images"/*.img; do
-  image=$(basename "$path")
+# check NAME SECTOR_OFFSET INFO_ARGS...
+check() {
+  image=$1
+  local offset=$2
+  shift 2
   before=$failures
-  [[ $image == sample.img ]] && continue
   # fsstat has been seen to spin on damaged exFAT volumes; never let it hang the suite.
-  stat=$(timeout 60 fsstat "$path") || { fail "fsstat failed"; continue; }
-  info=$("$cli" info "$path") || { fail "vellum-cli info failed"; continue; }
+  stat=$(timeout 60 fsstat -o "$offset" "$path") || { fail "fsstat failed"; return; }
+  info=$("$cli" info "$@") || { fail "vellum-cli info failed"; return; }
 
   expect fsKind "$(field fsKind)" "$(grep -m1 '^File System Type:' <<<"$stat" | awk '{print $4}')"
   expect "sector size" "$(field bytesPerSector)" "$(grep -m1 '^Sector Size:' <<<"$stat" | awk '{print $3}')"
@@ -53,5 +57,26 @@ for path in "$images"/*.img; do
       ;;
   esac
   [[ $failures == "$before" ]] && echo "ok $image"
+}
+
+for path in "$images"/*.img; do
+  name=$(basename "$path")
+  case $name in
+    sample.img) ;;
+    disk-*.img)
+      # mmls -a: the allocated volumes only, in disk order, which on these
+      # images is also table order.
+      starts=$(mmls -a "$path" | awk '$2 ~ /^[0-9]+(:[0-9]+)?$/ { print $3 + 0 }')
+      [[ -n $starts ]] || { image=$name; fail "mmls lists no volumes"; continue; }
+      n=0
+      for start in $starts; do
+        n=$((n + 1))
+        check "$name#$n" "$start" "$path" --partition "$n"
+      done
+      image=$name
+      "$cli" info "$path" --partition $((n + 1)) >/dev/null 2>&1 && fail "vellum-cli has more partitions than mmls"
+      ;;
+    *) check "$name" 0 "$path" ;;
+  esac
 done
 exit $(( failures > 0 ))

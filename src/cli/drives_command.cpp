@@ -1,0 +1,33 @@
+#include "cli/drives_command.h"
+
+#include <ostream>
+
+#include "volume/drives.h"
+
+namespace vellum::cli {
+
+namespace {
+
+// Labels and model strings come from the devices; a TAB or line break in
+// one must not split the line scripts read.
+std::string Cell(std::string text) {
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+  return text;
+}
+
+}  // namespace
+
+int RunDrives(const std::vector<std::string>& images, std::ostream& out, std::ostream& err) {
+  volume::DriveSources sources;
+  sources.images = images;
+  const volume::DriveTable table = volume::EnumerateDrives(sources);
+  for (const volume::DriveEntry& e : table.entries) {
+    out << e.index << '\t' << Cell(e.rootText) << '\t' << e.driveType << '\t' << Cell(e.displayName)
+        << '\t' << Cell(e.sourcePath) << '\n';
+  }
+  for (const std::string& error : table.errors) err << "vellum-cli: " << error << '\n';
+  return table.errors.empty() ? 0 : 1;
+}
+
+}  // namespace vellum::cli

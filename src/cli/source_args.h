@@ -1,0 +1,20 @@
+// The SOURCE [--partition N] part every volume command shares.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vellum::cli {
+
+struct SourceArgs {
+  std::string source;
+  uint32_t partition = 0;          // 0 when not given
+  std::vector<std::string> rest;   // everything else, in order, for the command to judge
+};
+
+// Takes the first operand as SOURCE and `--partition N` (or `--partition=N`,
+// N from 1) wherever it stands. False with a message on bad usage.
+bool ParseSourceArgs(const std::vector<std::string>& args, SourceArgs& out, std::string& error);
+
+}  // namespace vellum::cli

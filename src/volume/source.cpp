@@ -1,0 +1,105 @@
+#include "volume/source.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+namespace vellum::volume {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* TableName(TableKind kind) { return kind == TableKind::Gpt ? "GPT" : "MBR"; }
+std::string TableArticle(TableKind kind) { return kind == TableKind::Gpt ? "a GPT" : "an MBR"; }
+
+OpenedSource Failure(std::string error) {
+  OpenedSource r;
+  r.error = std::move(error);
+  return r;
+}
+
+OpenedSource OpenPartition(std::unique_ptr<platform::BlockDevice> disk, const std::string& path,
+                           const PartitionTable& table, uint32_t number) {
+  if (table.kind == TableKind::None)
+    return Failure(path + " has no partition table; --partition applies only to a whole disk");
+  if (number > table.partitions.size())
+    return Failure(path + " has no partition " + std::to_string(number) + "; its partitions are:\n" +
+                   DescribePartitions(SourceName(path), table));
+  const Partition& p = table.partitions[number - 1];
+  if (p.lengthBytes == 0)
+    return Failure("partition " + std::to_string(number) + " of " + path +
+                   " lies past the end of the disk");
+  OpenedSource r;
+  std::shared_ptr<platform::BlockDevice> whole(std::move(disk));
+  r.device = std::make_unique<platform::OffsetWindow>(whole, p.startByte, p.lengthBytes);
+  r.rootText = RootText(SourceName(path), number);
+  return r;
+}
+
+}  // namespace
+
+std::string RootText(const std::string& name, uint32_t partitionNumber) {
+  return partitionNumber == 0 ? name + ":/" : name + "#" + std::to_string(partitionNumber) + ":/";
+}
+
+std::string SourceName(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && S_ISBLK(st.st_mode)) {
+    // Device names reach us through links (/dev/disk/by-id/..., /dev/mapper/...);
+    // the drive list shows the kernel's own name.
+    std::error_code ec;
+    const fs::path real = fs::canonical(path, ec);
+    if (!ec) return real.filename().string();
+  }
+  const fs::path p(path);
+  return p.has_filename() ? p.filename().string() : p.parent_path().filename().string();
+}
+
+std::string FormatSize(uint64_t bytes) {
+  static const char* const kUnits[] = {"bytes", "KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
+  if (bytes < 1024) return std::to_string(bytes) + " bytes";
+  double value = static_cast<double>(bytes);
+  int unit = 0;
+  while (value >= 1024 && unit < 6) value /= 1024, ++unit;
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f %s", value, kUnits[unit]);
+  return text;
+}
+
+std::string DescribePartitions(const std::string& name, const PartitionTable& table) {
+  std::string text;
+  for (const Partition& p : table.partitions) {
+    text += "  " + std::to_string(p.number) + "  " + RootText(name, p.number) + "  " +
+            FormatSize(p.lengthBytes) + "  " + PartitionFsText(p);
+    if (p.clipped) text += p.lengthBytes == 0 ? "  (past the end of the disk)" : "  (cut short by the disk's end)";
+    text += '\n';
+  }
+  if (!text.empty()) text.pop_back();
+  return text;
+}
+
+OpenedSource OpenSource(const std::string& path, uint32_t partitionNumber,
+                        platform::OpenAccess access) {
+  auto opened = platform::OpenPosixDevice(path, access);
+  if (!opened.device) return Failure("cannot open " + path + ": " + opened.errorText);
+  const PartitionTable table = ReadPartitionTable(*opened.device);
+  if (partitionNumber != 0) return OpenPartition(std::move(opened.device), path, table, partitionNumber);
+
+  if (table.kind != TableKind::None) {
+    if (table.partitions.empty())
+      return Failure(path + " is a whole disk whose " + std::string(TableName(table.kind)) +
+                     " partition table lists no partitions");
+    return Failure(path + " is a whole disk with " + TableArticle(table.kind) +
+                   " partition table; choose a partition with --partition N:\n" +
+                   DescribePartitions(SourceName(path), table));
+  }
+  OpenedSource r;
+  r.device = std::move(opened.device);
+  r.rootText = RootText(SourceName(path), 0);
+  return r;
+}
+
+}  // namespace vellum::volume
