@@ -74,7 +74,7 @@ struct Walked {
 
 void Walk(const std::string& image, bool zeroSize, bool inUse, Walked& w) {
   std::string error;
-  ASSERT_TRUE(cli::OpenSourceVolume(image, w.state, error)) << error;
+  ASSERT_TRUE(cli::OpenSourceVolume(image, 0, w.state, error)) << error;
   w.state.rootPath = "img:/";
   w.state.options.zeroSize = zeroSize;
   w.state.options.inUse = inUse;
