@@ -74,8 +74,8 @@ std::string FormatDosDateTime(uint16_t dosDate, uint16_t dosTime,
   if (fineTenMs) {
     second += static_cast<int>(*fineTenMs / 100);
     const int milliseconds = static_cast<int>(*fineTenMs % 100) * 10;
-    std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d.%03d", year, month, day,
-                  hour, minute, second, milliseconds);
+    std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d.%03d", year, month, day, hour,
+                  minute, second, milliseconds);
   } else {
     std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d", year, month, day, hour,
                   minute, second);
