@@ -118,6 +118,7 @@ class ResultList final : public RowSink {
   };
 
   void SortRows(size_t column, bool ascending);
+  void PrefetchCells(size_t row) const;
   void ApplyOrder(const std::vector<uint32_t>& order);
 
   std::vector<Column> columns_;
