@@ -29,12 +29,13 @@ void Fill(ResultList& list, size_t rows) {
     std::snprintf(text, sizeof text, "IMG_%05" PRIu64 "%s", r % 100000, kExtensions[r % 6]);
     list.InsertRow(i, text, 0);
     list.SetCell(i, 1, kFolders[(r >> 8) % 4]);
-    std::snprintf(text, sizeof text, "%" PRIu64, static_cast<uint64_t>((r >> 16) % 20'000'000'000ULL));
+    std::snprintf(text, sizeof text, "%" PRIu64,
+                  static_cast<uint64_t>((r >> 16) % 20'000'000'000ULL));
     list.SetCell(i, 2, text);
     list.SetCell(i, 3, "JPEG イメージ");
-    list.SetCell(i, 4,
-                 volume::FormatDosDateTime(static_cast<uint16_t>(r >> 24),
-                                           static_cast<uint16_t>(r >> 40)));
+    list.SetCell(
+        i, 4,
+        volume::FormatDosDateTime(static_cast<uint16_t>(r >> 24), static_cast<uint16_t>(r >> 40)));
     std::snprintf(text, sizeof text, "%8" PRIu64, (r >> 20) % 4'000'000);
     list.SetCell(i, 5, text);
     list.SetDataWord(i, static_cast<uint32_t>(r & 3));
