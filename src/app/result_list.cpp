@@ -1,0 +1,317 @@
+#include "app/result_list.h"
+
+#include <algorithm>
+#include <numeric>
+
+#include "volume/scan_state.h"
+
+namespace vellum::app {
+
+namespace {
+
+constexpr char kCellEnd = '\0';
+
+std::string_view UpToNul(std::string_view text) { return text.substr(0, text.find(kCellEnd)); }
+
+// Bounds [begin, end) of cell `column` in a row's cell string; false when the
+// row holds fewer cells.
+bool FindCell(std::string_view cells, size_t column, size_t& begin, size_t& end) {
+  begin = 0;
+  for (size_t i = 0; i < column; ++i) {
+    const size_t sep = cells.find(kCellEnd, begin);
+    if (sep == std::string_view::npos) return false;
+    begin = sep + 1;
+  }
+  end = cells.find(kCellEnd, begin);
+  if (end == std::string_view::npos) end = cells.size();
+  return true;
+}
+
+void SetCellIn(std::string& cells, size_t column, std::string_view text) {
+  size_t begin = 0, end = 0;
+  if (FindCell(cells, column, begin, end)) {
+    cells.replace(begin, end - begin, text);
+    return;
+  }
+  if (text.empty()) return;  // cells past the last one stored read as empty anyway
+  const size_t held = static_cast<size_t>(std::count(cells.begin(), cells.end(), kCellEnd)) + 1;
+  cells.append(column - held + 1, kCellEnd);
+  cells.append(text);
+}
+
+void EraseCellIn(std::string& cells, size_t column) {
+  size_t begin = 0, end = 0;
+  if (!FindCell(cells, column, begin, end)) return;
+  if (end < cells.size()) {
+    cells.erase(begin, end - begin + 1);  // with the separator after it
+  } else if (begin > 0) {
+    cells.erase(begin - 1);  // the last cell, with the separator before it
+  } else {
+    cells.clear();
+  }
+}
+
+void KeepCellsBelow(std::string& cells, size_t columnCount) {
+  size_t begin = 0, end = 0;
+  if (!FindCell(cells, columnCount, begin, end)) return;
+  if (begin == 0)
+    cells.clear();
+  else
+    cells.erase(begin - 1);
+}
+
+void InsertEmptyCellIn(std::string& cells, size_t column) {
+  size_t begin = 0, end = 0;
+  if (FindCell(cells, column, begin, end) && !cells.empty()) cells.insert(begin, 1, kCellEnd);
+}
+
+// Reads a decimal number as the numeric columns hold it: leading white space
+// skipped, digits up to the first other character, nothing read is 0. Values
+// beyond 64 bits stay at the largest one.
+uint64_t ParseUnsigned64(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  uint64_t value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    const uint64_t digit = static_cast<uint64_t>(text[i] - '0');
+    if (value > (UINT64_MAX - digit) / 10) return UINT64_MAX;
+    value = value * 10 + digit;
+  }
+  return value;
+}
+
+bool IsNumericColumn(size_t column) {
+  return column == 2 || column == 5 || column == 6 || column == 7;
+}
+
+// A text sort key: the first eight bytes big-endian decide most comparisons
+// without touching the key text itself.
+struct TextKey {
+  uint64_t prefix;
+  size_t offset;
+  uint32_t length;
+  uint32_t row;
+};
+
+// As platform::UpperAscii, without a string per key.
+void UpperAsciiInPlace(char* text, size_t size) {
+  for (size_t i = 0; i < size; ++i)
+    if (text[i] >= 'a' && text[i] <= 'z') text[i] = static_cast<char>(text[i] - 'a' + 'A');
+}
+
+// After a sort the rows' cell strings lie all over the heap; reading them in
+// row order is bound by cache misses unless we ask for them early.
+constexpr size_t kPrefetchAhead = 16;
+
+uint64_t PrefixOf(std::string_view key) {
+  uint64_t prefix = 0;
+  for (size_t i = 0; i < 8; ++i)
+    prefix = (prefix << 8) | (i < key.size() ? static_cast<uint8_t>(key[i]) : 0);
+  return prefix;
+}
+
+}  // namespace
+
+ResultList::ResultList() { CreateStartupColumns(); }
+
+void ResultList::InsertColumn(size_t index, Column column) {
+  index = std::min(index, columns_.size());
+  columns_.insert(columns_.begin() + static_cast<ptrdiff_t>(index), std::move(column));
+  for (Row& row : rows_) InsertEmptyCellIn(row.cells, index);
+  if (observer_) observer_->OnColumnsChanged();
+}
+
+void ResultList::DeleteColumn(size_t index) {
+  if (index >= columns_.size()) return;
+  columns_.erase(columns_.begin() + static_cast<ptrdiff_t>(index));
+  for (Row& row : rows_) EraseCellIn(row.cells, index);
+  if (observer_) observer_->OnColumnsChanged();
+}
+
+void ResultList::CreateStartupColumns() {
+  ReplaceColumns({
+      {"名前", ColumnAlign::kLeft, 110},
+      {"フォルダ名", ColumnAlign::kLeft, 210},
+      {"サイズ", ColumnAlign::kRight, 70},
+      {"種類", ColumnAlign::kLeft, 110},
+      {"更新日時", ColumnAlign::kLeft, 120},
+  });
+}
+
+void ResultList::RemoveVolumeColumns() {
+  DeleteColumn(7);
+  DeleteColumn(6);
+  DeleteColumn(5);
+}
+
+void ResultList::SetClusterColumn(uint8_t fsKind) {
+  RemoveVolumeColumns();
+  if (fsKind == volume::kNtfs)
+    InsertColumn(5, {"ファイル番号", ColumnAlign::kRight, 90});
+  else
+    InsertColumn(5, {"クラスタ", ColumnAlign::kRight, 70});
+}
+
+void ResultList::AddScanColumns() {
+  InsertColumn(6, {"スキャンクラスタ", ColumnAlign::kRight, 100});
+  InsertColumn(7, {"番号", ColumnAlign::kRight, 50});
+}
+
+void ResultList::ReplaceColumns(std::vector<Column> columns) {
+  // Only a load replaces the columns, on an empty list; rows that are there
+  // anyway keep their cells by position and lose those beyond the new columns.
+  columns_ = std::move(columns);
+  for (Row& row : rows_) KeepCellsBelow(row.cells, columns_.size());
+  if (observer_) observer_->OnColumnsChanged();
+}
+
+void ResultList::InsertRow(size_t index, std::string_view name, int iconIndex) {
+  index = std::min(index, rows_.size());
+  Row row;
+  row.cells = UpToNul(name);
+  row.icon = iconIndex;
+  rows_.insert(rows_.begin() + static_cast<ptrdiff_t>(index), std::move(row));
+  selected_.insert(selected_.begin() + static_cast<ptrdiff_t>(index), 0);
+  if (observer_) observer_->OnRowInserted(index);
+}
+
+void ResultList::SetCell(size_t index, size_t column, std::string_view text) {
+  if (index >= rows_.size() || column >= columns_.size()) return;
+  SetCellIn(rows_[index].cells, column, UpToNul(text));
+  if (observer_) observer_->OnRowChanged(index);
+}
+
+void ResultList::SetDataWord(size_t index, uint32_t dataWord) {
+  if (index >= rows_.size()) return;
+  rows_[index].dataWord = dataWord;
+}
+
+void ResultList::SetIcon(size_t index, int iconIndex) {
+  if (index >= rows_.size()) return;
+  rows_[index].icon = iconIndex;
+  if (observer_) observer_->OnRowChanged(index);
+}
+
+void ResultList::ShowFoundCount(uint32_t count) {
+  foundCountText_ = std::to_string(count);
+  if (observer_) observer_->OnFoundCountChanged(foundCountText_);
+}
+
+std::string_view ResultList::Cell(size_t row, size_t column) const {
+  if (row >= rows_.size() || column >= columns_.size()) return {};
+  const std::string_view cells = rows_[row].cells;
+  size_t begin = 0, end = 0;
+  if (!FindCell(cells, column, begin, end)) return {};
+  return cells.substr(begin, end - begin);
+}
+
+void ResultList::ClearRows() {
+  if (observer_) observer_->OnClearing(kClearingNotice);
+  std::vector<Row>().swap(rows_);
+  std::vector<uint8_t>().swap(selected_);
+  if (observer_) observer_->OnCleared();
+}
+
+void ResultList::OnColumnClick(size_t column) {
+  if (column != sortColumn_) ascending_ = true;
+  sortColumn_ = column;
+  SortRows(column, ascending_);
+  ascending_ = !ascending_;
+}
+
+void ResultList::PrefetchCells(size_t row) const {
+#if defined(__GNUC__)
+  if (row < rows_.size()) __builtin_prefetch(rows_[row].cells.data());
+#else
+  (void)row;
+#endif
+}
+
+void ResultList::SortRows(size_t column, bool ascending) {
+  const uint32_t count = static_cast<uint32_t>(rows_.size());
+  std::vector<uint32_t> order(count);
+  if (IsNumericColumn(column)) {
+    std::vector<std::pair<uint64_t, uint32_t>> keys(count);
+    for (uint32_t i = 0; i < count; ++i) {
+      PrefetchCells(i + kPrefetchAhead);
+      keys[i] = {ParseUnsigned64(Cell(i, column)), i};
+    }
+    if (ascending)
+      std::stable_sort(keys.begin(), keys.end(),
+                       [](const auto& a, const auto& b) { return a.first < b.first; });
+    else
+      std::stable_sort(keys.begin(), keys.end(),
+                       [](const auto& a, const auto& b) { return b.first < a.first; });
+    for (uint32_t i = 0; i < count; ++i) order[i] = keys[i].second;
+  } else {
+    // Every key upper-cased once into one buffer.
+    std::string text;
+    std::vector<TextKey> keys(count);
+    for (uint32_t i = 0; i < count; ++i) {
+      PrefetchCells(i + kPrefetchAhead);
+      const std::string_view cell = Cell(i, column);
+      const size_t offset = text.size();
+      text += cell;
+      UpperAsciiInPlace(text.data() + offset, cell.size());
+      keys[i] = {PrefixOf(std::string_view(text).substr(offset)), offset,
+                 static_cast<uint32_t>(cell.size()), i};
+    }
+    const auto less = [&text](const TextKey& a, const TextKey& b) {
+      if (a.prefix != b.prefix) return a.prefix < b.prefix;
+      // char_traits<char> compares as unsigned bytes.
+      return std::string_view(text).substr(a.offset, a.length) <
+             std::string_view(text).substr(b.offset, b.length);
+    };
+    if (ascending)
+      std::stable_sort(keys.begin(), keys.end(), less);
+    else
+      std::stable_sort(keys.begin(), keys.end(),
+                       [&less](const TextKey& a, const TextKey& b) { return less(b, a); });
+    for (uint32_t i = 0; i < count; ++i) order[i] = keys[i].row;
+  }
+  ApplyOrder(order);
+  if (observer_) observer_->OnRowsReordered();
+}
+
+// Rows move with their data word, icon and selection, which is all the list
+// control's save-and-restore of the data words achieved.
+void ResultList::ApplyOrder(const std::vector<uint32_t>& order) {
+  std::vector<Row> rows(order.size());
+  std::vector<uint8_t> selected(order.size());
+  for (size_t i = 0; i < order.size(); ++i) {
+    rows[i] = std::move(rows_[order[i]]);
+    selected[i] = selected_[order[i]];
+  }
+  rows_ = std::move(rows);
+  selected_ = std::move(selected);
+}
+
+int ResultList::OnListKeyDown(int key, bool ctrlHeld) {
+  if (ctrlHeld && key == 'A') SelectAll();
+  return 0;
+}
+
+void ResultList::SelectAll() {
+  std::fill(selected_.begin(), selected_.end(), 1);
+  if (observer_) observer_->OnSelectionChanged();
+}
+
+void ResultList::ClearSelection() {
+  std::fill(selected_.begin(), selected_.end(), 0);
+  if (observer_) observer_->OnSelectionChanged();
+}
+
+void ResultList::SetSelected(size_t row, bool selected) {
+  if (row >= selected_.size()) return;
+  selected_[row] = selected ? 1 : 0;
+  if (observer_) observer_->OnSelectionChanged();
+}
+
+std::vector<size_t> ResultList::SelectedRows() const {
+  std::vector<size_t> rows;
+  for (size_t i = 0; i < selected_.size(); ++i)
+    if (selected_[i]) rows.push_back(i);
+  return rows;
+}
+
+}  // namespace vellum::app

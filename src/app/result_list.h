@@ -1,0 +1,133 @@
+// The result list without its window: columns, rows of cell texts with their
+// icon and data word, sorting by a clicked column, and the selection. The GUI
+// shows it through a view that listens as a ResultListObserver; walkers fill
+// it through the RowSink seam; the results file saves and reloads it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "volume/seams.h"
+
+namespace vellum::app {
+
+// Shown across the list while it is being emptied, which can take a while.
+inline constexpr std::string_view kClearingNotice =
+    "リストボックスのアイテムを削除しています。\n"
+    "アイテム数が多い場合はかなり長い時間がかかる場合がありますがお待ちください。";
+
+enum class ColumnAlign : uint8_t { kLeft = 0, kRight = 1, kCentre = 2 };
+
+struct Column {
+  std::string heading;
+  ColumnAlign align = ColumnAlign::kLeft;
+  int32_t width = 0;  // pixels
+
+  bool operator==(const Column&) const = default;
+};
+
+// Told about every change, so that a view can follow. All default to nothing.
+class ResultListObserver {
+ public:
+  virtual ~ResultListObserver() = default;
+  // Before the rows go: show kClearingNotice and repaint at once.
+  virtual void OnClearing(std::string_view /*notice*/) {}
+  // After they went: hide the notice.
+  virtual void OnCleared() {}
+  virtual void OnColumnsChanged() {}
+  virtual void OnRowInserted(size_t /*index*/) {}
+  virtual void OnRowChanged(size_t /*index*/) {}
+  virtual void OnRowsReordered() {}
+  virtual void OnSelectionChanged() {}
+  virtual void OnFoundCountChanged(std::string_view /*text*/) {}
+};
+
+class ResultList final : public RowSink {
+ public:
+  // Starts with columns 0 to 4, no rows and an empty counter.
+  ResultList();
+
+  void SetObserver(ResultListObserver* observer) { observer_ = observer; }
+
+  // Columns. Inserting or deleting a column moves the cells of every row with it.
+  size_t ColumnCount() const { return columns_.size(); }
+  const Column& ColumnAt(size_t index) const { return columns_[index]; }
+  // index past the end appends.
+  void InsertColumn(size_t index, Column column);
+  // No effect on a column that does not exist.
+  void DeleteColumn(size_t index);
+  // Columns 0 to 4 as start-up creates them, replacing whatever was there.
+  void CreateStartupColumns();
+  // Removes columns 7, 6 and 5, as a volume opening does before it knows the
+  // file system.
+  void RemoveVolumeColumns();
+  // Column 5 for the opened file system: cluster numbers, or file record
+  // numbers on NTFS. Removes columns 7, 6 and 5 first.
+  void SetClusterColumn(uint8_t fsKind);
+  // Columns 6 and 7 of the NTFS cluster scan: scanned cluster and slot.
+  void AddScanColumns();
+  void ReplaceColumns(std::vector<Column> columns);
+
+  // RowSink. A row inserted past the end is appended; cells of columns or
+  // rows that do not exist are not kept, as the list control drops them. A
+  // cell text ends at its first NUL, as it would in the control.
+  void InsertRow(size_t index, std::string_view name, int iconIndex) override;
+  void SetCell(size_t index, size_t column, std::string_view text) override;
+  void SetDataWord(size_t index, uint32_t dataWord) override;
+  void ShowFoundCount(uint32_t count) override;
+
+  void SetIcon(size_t index, int iconIndex);
+  size_t RowCount() const { return rows_.size(); }
+  // Empty for a cell never set or out of range.
+  std::string_view Cell(size_t row, size_t column) const;
+  uint32_t DataWord(size_t row) const { return rows_[row].dataWord; }
+  int Icon(size_t row) const { return rows_[row].icon; }
+  // The counter under "ファイル数": empty until the first count is shown.
+  const std::string& FoundCountText() const { return foundCountText_; }
+
+  // Removes every row (and the selection), telling the observer before and after.
+  void ClearRows();
+
+  // Sorts by the clicked column: ascending on a new column, then alternating
+  // on repeated clicks of the same one. Columns 2, 5, 6 and 7 compare as
+  // numbers, the others as upper-cased text. The last column and direction
+  // survive clearing and loading.
+  void OnColumnClick(size_t column);
+  size_t SortColumn() const { return sortColumn_; }
+  bool NextSortAscending() const { return ascending_; }
+
+  // Ctrl+A selects every row; the notification's result is always 0.
+  int OnListKeyDown(int key, bool ctrlHeld);
+  void SelectAll();
+  void ClearSelection();
+  void SetSelected(size_t row, bool selected);
+  bool IsSelected(size_t row) const { return selected_[row] != 0; }
+  std::vector<size_t> SelectedRows() const;
+
+ private:
+  // The cells of a row live in one string, separated by NUL (which no cell
+  // text holds); a row keeps cells only up to the last one set, so a million
+  // rows cost one allocation each.
+  struct Row {
+    std::string cells;
+    uint32_t dataWord = 0;
+    int32_t icon = 0;
+  };
+
+  void SortRows(size_t column, bool ascending);
+  void PrefetchCells(size_t row) const;
+  void ApplyOrder(const std::vector<uint32_t>& order);
+
+  std::vector<Column> columns_;
+  std::vector<Row> rows_;
+  std::vector<uint8_t> selected_;  // parallel to rows_
+  std::string foundCountText_;
+  size_t sortColumn_ = 0;
+  bool ascending_ = true;
+  ResultListObserver* observer_ = nullptr;
+};
+
+}  // namespace vellum::app

@@ -1,0 +1,300 @@
+#include "app/results_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "platform/codepage.h"
+#include "volume/listing.h"
+
+namespace vellum::app {
+
+namespace {
+
+constexpr int32_t kHeaderTextFlag = 16384;
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+
+bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// The format value and width of a column, read as atoi would, but saturating
+// where atoi's result is undefined.
+int32_t ParseInt32(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && IsBlank(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  int64_t value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+    value = std::min<int64_t>(value * 10 + (text[i] - '0'), int64_t{INT32_MAX} + 1);
+  if (negative) return static_cast<int32_t>(-value);
+  return static_cast<int32_t>(std::min<int64_t>(value, INT32_MAX));
+}
+
+// The data word, read as strtoul would: leading blanks, digits, and the
+// largest value for anything beyond 32 bits.
+uint32_t ParseDataWord(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && IsBlank(text[i])) ++i;
+  uint64_t value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+    value = std::min<uint64_t>(value * 10 + static_cast<uint64_t>(text[i] - '0'), UINT32_MAX);
+  return static_cast<uint32_t>(value);
+}
+
+ColumnAlign AlignFromFormat(int32_t format) {
+  switch (format & 3) {
+    case 1: return ColumnAlign::kRight;
+    case 2: return ColumnAlign::kCentre;
+    default: return ColumnAlign::kLeft;
+  }
+}
+
+size_t Utf8SequenceLength(uint8_t lead) {
+  if (lead < 0x80) return 1;
+  if ((lead >> 5) == 6) return 2;
+  if ((lead >> 4) == 14) return 3;
+  if ((lead >> 3) == 30) return 4;
+  return 1;  // a stray byte stands alone
+}
+
+// A line of a code page 932 file. A byte pair without a mapping becomes
+// U+FFFD instead of ending the line there.
+std::string Cp932LineToUtf8(std::string_view bytes) {
+  std::string out;
+  if (platform::Cp932ToUtf8(bytes, out)) return out;
+  out.clear();
+  std::string piece;
+  for (size_t i = 0; i < bytes.size();) {
+    const bool pair =
+        platform::IsCp932LeadByte(static_cast<uint8_t>(bytes[i])) && i + 1 < bytes.size();
+    const size_t n = pair ? 2 : 1;
+    out +=
+        platform::Cp932ToUtf8(bytes.substr(i, n), piece) ? std::string_view(piece) : kReplacement;
+    i += n;
+  }
+  return out;
+}
+
+std::string FileErrorText(const std::string& path, const std::string& error) {
+  return path + "\n" + error;
+}
+
+bool WriteWholeFile(const std::string& path, std::string_view text, std::string& error) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) {
+    error = std::strerror(errno);
+    return false;
+  }
+  const size_t written = std::fwrite(text.data(), 1, text.size(), file);
+  const int writeErrno = errno;
+  const bool closed = std::fclose(file) == 0;
+  if (written != text.size() || !closed) {
+    error = std::strerror(written != text.size() ? writeErrno : errno);
+    return false;
+  }
+  return true;
+}
+
+void AppendRowLine(const ResultList& list, size_t row, std::string& text) {
+  for (size_t column = 0; column < list.ColumnCount(); ++column) {
+    text += CutToCp932Length(list.Cell(row, column), kMaxSavedCellLength);
+    text += '\t';
+  }
+  char word[16];
+  std::snprintf(word, sizeof word, "%8" PRIu32, list.DataWord(row));
+  text += word;
+  text += "\r\n";
+}
+
+}  // namespace
+
+std::string_view CutToCp932Length(std::string_view utf8, size_t limit) {
+  // No character is longer in code page 932 than in UTF-8.
+  if (utf8.size() <= limit) return utf8;
+  size_t length = 0;
+  size_t i = 0;
+  while (i < utf8.size()) {
+    const size_t n = std::min(Utf8SequenceLength(static_cast<uint8_t>(utf8[i])), utf8.size() - i);
+    const size_t characterLength = platform::Cp932Length(utf8.substr(i, n));
+    if (length + characterLength > limit) break;
+    length += characterLength;
+    i += n;
+  }
+  return utf8.substr(0, i);
+}
+
+std::string FormatResultsText(const ResultList& list, int32_t driveIndex) {
+  std::string text = std::to_string(driveIndex) + "\r\n";
+  for (size_t column = 0; column < list.ColumnCount(); ++column) {
+    const Column& c = list.ColumnAt(column);
+    if (column > 0) text += '\t';
+    text += CutToCp932Length(c.heading, kMaxSavedCellLength);
+    text += '\t' + std::to_string(kHeaderTextFlag | static_cast<int32_t>(c.align));
+    text += '\t' + std::to_string(c.width);
+  }
+  text += "\r\n";
+  for (size_t row = 0; row < list.RowCount(); ++row) AppendRowLine(list, row, text);
+  return text;
+}
+
+bool ParseDriveLine(std::string_view line, int32_t& driveIndex) {
+  if (line.empty() || line.size() > 2) return false;
+  if (line[0] < '0' || line[0] > '9') return false;
+  if (line.size() == 2 && (line[1] < '0' || line[1] > '5')) return false;
+  driveIndex = line[0] - '0';
+  if (line.size() == 2) driveIndex = driveIndex * 10 + (line[1] - '0');
+  return true;
+}
+
+std::vector<Column> ParseColumnLine(std::string_view line) {
+  std::vector<std::string_view> fields;
+  for (size_t begin = 0;;) {
+    const size_t tab = line.find('\t', begin);
+    fields.push_back(line.substr(begin, tab == std::string_view::npos ? tab : tab - begin));
+    if (tab == std::string_view::npos) break;
+    begin = tab + 1;
+  }
+  std::vector<Column> columns;
+  for (size_t i = 0; i + 3 <= fields.size(); i += 3) {
+    // A negative width would be meaningless to any view.
+    columns.push_back({std::string(fields[i]), AlignFromFormat(ParseInt32(fields[i + 1])),
+                       std::max(0, ParseInt32(fields[i + 2]))});
+  }
+  return columns;
+}
+
+bool ParseRowLine(std::string_view line, RowLine& row) {
+  row.cells.clear();
+  const size_t lastTab = line.rfind('\t');
+  if (lastTab == std::string_view::npos) return false;
+  for (size_t begin = 0; begin <= lastTab;) {
+    const size_t tab = line.find('\t', begin);
+    row.cells.push_back(line.substr(begin, tab - begin));
+    begin = tab + 1;
+  }
+  row.dataWord = ParseDataWord(line.substr(lastTab + 1));
+  return true;
+}
+
+ResultsFileLines::ReadResult ResultsFileLines::Read(const std::string& path, std::string& error) {
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                       &std::fclose);
+  if (!file) {
+    error = std::strerror(errno);
+    return ReadResult::kOpenFailed;
+  }
+  std::string bytes;
+  try {
+    char chunk[1 << 16];
+    size_t n = 0;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) bytes.append(chunk, n);
+  } catch (const std::bad_alloc&) {
+    error = std::strerror(ENOMEM);
+    return ReadResult::kReadFailed;
+  }
+  if (std::ferror(file.get())) {
+    error = std::strerror(errno);
+    return ReadResult::kReadFailed;
+  }
+  Assign(std::move(bytes));
+  return ReadResult::kOk;
+}
+
+void ResultsFileLines::Assign(std::string bytes) {
+  bytes_ = std::move(bytes);
+  // Editors like to put a byte order mark in front of UTF-8; it is no part of
+  // the drive line.
+  position_ = std::string_view(bytes_).starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0;
+  cp932_ = !platform::IsValidUtf8(std::string_view(bytes_).substr(position_));
+}
+
+bool ResultsFileLines::Next(std::string& line) {
+  if (position_ >= bytes_.size()) return false;
+  const std::string_view rest = std::string_view(bytes_).substr(position_);
+  const size_t newline = rest.find('\n');
+  std::string_view raw = rest.substr(0, newline);
+  position_ += newline == std::string_view::npos ? rest.size() : newline + 1;
+  if (newline != std::string_view::npos && raw.ends_with('\r')) raw.remove_suffix(1);
+  // A NUL ends the line's text, as it ends a C string.
+  raw = raw.substr(0, raw.find('\0'));
+  if (cp932_)
+    line = Cp932LineToUtf8(raw);
+  else
+    line.assign(raw);
+  return true;
+}
+
+int64_t ApplyResultsFile(ResultsFileLines& lines, ResultList& list, ResultsFileHost& host,
+                         ShellInfo* shell) {
+  std::string line;
+  int32_t driveIndex = 0;
+  if (!lines.Next(line) || !ParseDriveLine(line, driveIndex)) return -1;
+  if (!host.SelectDrive(driveIndex)) return -1;
+  // A volume that cannot be opened has said so; its rows are still worth seeing.
+  host.OpenVolume();
+  list.ReplaceColumns(lines.Next(line) ? ParseColumnLine(line) : std::vector<Column>{});
+  uint32_t rowCount = 0;
+  RowLine row;
+  while (lines.Next(line)) {
+    // A line without a TAB holds no cell; it makes no row and, unlike an
+    // index that counted it anyway, leaves the rows after it in place.
+    if (!ParseRowLine(line, row)) continue;
+    const bool folder = (row.dataWord & volume::kRowFolder) != 0;
+    const int icon = volume::LookUpShellInfo(shell, row.cells[0], folder).iconIndex;
+    list.InsertRow(rowCount, row.cells[0], icon);
+    for (size_t column = 1; column < row.cells.size(); ++column)
+      list.SetCell(rowCount, column, row.cells[column]);
+    list.SetDataWord(rowCount, row.dataWord);
+    ++rowCount;
+  }
+  list.ShowFoundCount(rowCount);
+  return rowCount;
+}
+
+void SaveResults(const ResultList& list, int32_t driveIndex, ResultsFileHost& host,
+                 Messages& messages) {
+  if (list.RowCount() == 0) {
+    messages.Show(kNothingToSave, MessageButtons::Ok, MessageIcon::Warning, MessageAnswer::Ok);
+    return;
+  }
+  std::string path;
+  for (;;) {
+    path = host.AskSavePath(kResultsInitialName);
+    if (path.empty()) return;
+    if (!host.IsOnSourceDevice(path)) break;
+    if (messages.Show(kSaveOnSourceQuestion, MessageButtons::YesNo, MessageIcon::None,
+                      MessageAnswer::No) == MessageAnswer::Yes)
+      break;
+  }
+  std::string error;
+  if (!WriteWholeFile(path, FormatResultsText(list, driveIndex), error))
+    messages.Show(FileErrorText(path, error), MessageButtons::Ok, MessageIcon::Warning,
+                  MessageAnswer::Ok);
+}
+
+void LoadResults(ResultList& list, ResultsFileHost& host, Messages& messages, ShellInfo* shell) {
+  const std::string path = host.AskOpenPath(kResultsInitialName);
+  if (path.empty()) return;
+  if (list.RowCount() > 0) list.ClearRows();
+  ResultsFileLines lines;
+  std::string error;
+  switch (lines.Read(path, error)) {
+    case ResultsFileLines::ReadResult::kOpenFailed:
+      messages.Show(FileErrorText(path, error), MessageButtons::Ok, MessageIcon::Warning,
+                    MessageAnswer::Ok);
+      return;
+    case ResultsFileLines::ReadResult::kReadFailed:
+      messages.Show(kResultsReadFailed, MessageButtons::Ok, MessageIcon::Warning,
+                    MessageAnswer::Ok);
+      return;
+    case ResultsFileLines::ReadResult::kOk: break;
+  }
+  ApplyResultsFile(lines, list, host, shell);
+}
+
+}  // namespace vellum::app

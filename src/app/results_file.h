@@ -1,0 +1,106 @@
+// The search-results file: a long search is saved as TAB-separated text and
+// loaded again later, for example to restore after a restart. The file holds
+// the drive box index, the columns, and every row's cells and data word:
+//
+//   2
+//   名前<TAB>16384<TAB>110<TAB>フォルダ名<TAB>16384<TAB>210<TAB>...
+//   README.TXT<TAB>sdb1:/DOCS<TAB>1234<TAB>...<TAB>     345<TAB>       0
+//
+// Lines end with CR LF (LF alone is read too). We write UTF-8; files written
+// in code page 932 are still read.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/result_list.h"
+#include "volume/seams.h"
+
+namespace vellum::app {
+
+inline constexpr std::string_view kResultsInitialName = "結果";
+inline constexpr std::string_view kNothingToSave = "保存する検索結果は1件もありません。";
+inline constexpr std::string_view kSaveOnSourceQuestion =
+    "復元元のドライブに保存する場合、復元元のデータが破壊されることがあります。\n"
+    "他のドライブが使用可能な場合は、そちらに保存することをお勧めします。\n\n"
+    "処理を続けますか。";
+inline constexpr std::string_view kResultsReadFailed = "ファイルがＯＰＥＮできません。";
+
+// Cells and headings are saved with at most this many bytes as code page 932
+// counts them.
+inline constexpr size_t kMaxSavedCellLength = 519;
+
+// What saving and loading need of the main window; the GUI and the command
+// line provide it.
+class ResultsFileHost {
+ public:
+  virtual ~ResultsFileHost() = default;
+  // The save dialog ("名前を付けて保存") and the open dialog ("開く", existing
+  // files only), filter "すべてのﾌｧｲﾙ(*.*)", no default extension. Empty when
+  // cancelled.
+  virtual std::string AskSavePath(std::string_view initialName) = 0;
+  virtual std::string AskOpenPath(std::string_view initialName) = 0;
+  // True when `path` lies on the device the results were found on.
+  virtual bool IsOnSourceDevice(const std::string& path) = 0;
+  // Selects drive box entry `index` without running the selection-change
+  // handling; false when the box has no such entry.
+  virtual bool SelectDrive(int32_t index) = 0;
+  // Opens the selected volume, clearing the list and setting its column 5;
+  // 1 opened, 0 failed (the failure has been reported).
+  virtual int OpenVolume() = 0;
+};
+
+// The complete file text of the list as saved, with CR LF line ends.
+std::string FormatResultsText(const ResultList& list, int32_t driveIndex);
+
+// The longest prefix of `utf8` that is at most `limit` bytes long in code
+// page 932, ending on a character boundary.
+std::string_view CutToCp932Length(std::string_view utf8, size_t limit);
+
+// The parts of a file, for anyone who reads one without the window.
+// The drive line: one or two digits, the second (if any) 0-5.
+bool ParseDriveLine(std::string_view line, int32_t& driveIndex);
+// Three fields per column: heading, format (alignment in the low two bits),
+// width. An incomplete group at the end makes no column.
+std::vector<Column> ParseColumnLine(std::string_view line);
+struct RowLine {
+  std::vector<std::string_view> cells;  // views into the line
+  uint32_t dataWord = 0;
+};
+// Every TAB-terminated field is a cell, the rest the data word. False for a
+// line that holds no TAB: it makes no row.
+bool ParseRowLine(std::string_view line, RowLine& row);
+
+// The lines of a results file as UTF-8, whichever encoding it was saved in.
+class ResultsFileLines {
+ public:
+  enum class ReadResult { kOk, kOpenFailed, kReadFailed };
+  // Reads the whole file; on failure `error` holds the system's text.
+  ReadResult Read(const std::string& path, std::string& error);
+  // Takes the bytes of a file directly.
+  void Assign(std::string bytes);
+  bool IsCp932() const { return cp932_; }
+  // The next line without its line end, cut at a NUL byte; false at the end.
+  bool Next(std::string& line);
+
+ private:
+  std::string bytes_;
+  size_t position_ = 0;
+  bool cp932_ = false;
+};
+
+// The menu commands: save the list to a file the user chooses, and load one
+// back, reopening its drive. Every failure is reported through `messages`.
+void SaveResults(const ResultList& list, int32_t driveIndex, ResultsFileHost& host,
+                 Messages& messages);
+void LoadResults(ResultList& list, ResultsFileHost& host, Messages& messages, ShellInfo* shell);
+
+// Loading from the drive line on, once the file has been read: selects and
+// opens the drive, replaces the columns and adds the rows. Returns the number
+// of rows added; -1 when the drive line ended the load.
+int64_t ApplyResultsFile(ResultsFileLines& lines, ResultList& list, ResultsFileHost& host,
+                         ShellInfo* shell);
+
+}  // namespace vellum::app

@@ -1,0 +1,52 @@
+// Putting found entries into the result list. Every row source goes through
+// ListFoundEntry so that counting, the progress line, the icon and the
+// insertion point stay the same whichever walker found the entry; the exFAT
+// walk and scan also share AddRow with its listing filters.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "volume/scan_state.h"
+
+namespace vellum::volume {
+
+inline constexpr uint8_t kAttrDirectory = 0x10;
+
+// Data word bits of a result row.
+inline constexpr uint32_t kRowFolder = 1;
+inline constexpr uint32_t kRowFatChain = 2;
+
+// The shell's type name and icon for a listed name: "*" as a folder, else the
+// name from its last '.' (the whole name when it has none). Without a shell
+// the type name is empty and the icon 0.
+ShellFileInfo LookUpShellInfo(ShellInfo* shell, std::string_view name, bool folder);
+
+// Counts the entry, shows it on the progress line and inserts its row at
+// rowCount with the display name and icon. Returns the new row's index; the
+// caller fills the other cells. typeName, when given, receives the type name
+// for column 3.
+size_t ListFoundEntry(ScanState& state, std::string_view displayName, bool folder,
+                      std::string* typeName = nullptr);
+
+// Lists one exFAT entry if it passes the filters: a first cluster beyond the
+// volume never; a folder always; a file of size 0 only with options.zeroSize;
+// a file whose first cluster is in use (or 0 or 1) only with options.inUse;
+// then the name filter.
+void AddRow(ScanState& state, std::string_view name, std::string_view folder, uint64_t size,
+            uint16_t dosDate, uint16_t dosTime, uint32_t firstCluster, uint8_t attributes,
+            uint32_t fatChainFlag);
+
+// "YYYY/MM/DD hh:mm:ss" of a FAT/exFAT timestamp as stored, with ".mmm" when a
+// 10-millisecond refinement is given. No validation: a hostile date prints as
+// whatever numbers it holds.
+std::string FormatDosDateTime(uint16_t dosDate, uint16_t dosTime,
+                              std::optional<uint32_t> fineTenMs = std::nullopt);
+
+// True when the filter is empty or occurs in the name with ASCII letters
+// upper-cased. The filter is upper-case already (the filter box makes it so).
+bool NameMatchesFilter(std::string_view name, std::string_view filter);
+
+}  // namespace vellum::volume
