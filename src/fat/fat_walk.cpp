@@ -1,10 +1,10 @@
 #include "fat/fat_walk.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "fat/cluster_runs.h"
 #include "platform/codepage.h"
+#include "volume/listing.h"
 #include "volume/sector_io.h"
 
 namespace vellum::fat {
@@ -32,18 +32,6 @@ bool HasEndEntry(ByteView cluster) {
   for (size_t at = 0; at + kEntryBytes <= cluster.size(); at += kEntryBytes)
     if (EndsDirectory(cluster.subspan(at, kEntryBytes))) return true;
   return false;
-}
-
-std::string FormatDate(uint16_t date, uint16_t time) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d", (date >> 9) + 1980, (date >> 5) & 15,
-                date & 31, time >> 11, (time >> 5) & 63, (time & 31) * 2);
-  return text;
-}
-
-std::string ExtensionForLookup(const std::string& name) {
-  const size_t dot = name.rfind('.');
-  return dot == std::string::npos ? name : name.substr(dot);
 }
 
 }  // namespace
@@ -225,20 +213,15 @@ void FatWalk::ListEntry(ByteView entry, const std::string& name, const std::stri
                 : !state_.options.inUse && volume::ReadFatEntry(state_, state_.fat, f) != 0)
     return;
 
-  ++state_.foundCount;
-  if (state_.progress) state_.progress->SetFileName(name);
-  ShellFileInfo info;
-  if (state_.shell) info = state_.shell->Lookup(folder ? "*" : ExtensionForLookup(name), folder);
-  const size_t row = static_cast<size_t>(state_.rowCount++);
+  std::string typeName;
+  const size_t row = volume::ListFoundEntry(state_, name, folder, &typeName);
   RowSink* rows = state_.rows;
   if (rows == nullptr) return;
-  rows->ShowFoundCount(static_cast<uint32_t>(state_.foundCount));
-  rows->InsertRow(row, name, info.iconIndex);
   rows->SetCell(row, 1, parent ? *parent : state_.rootPath);
   rows->SetCell(row, 2, folder ? std::string() : std::to_string(size));
-  rows->SetDataWord(row, folder ? 1 : 0);
-  rows->SetCell(row, 3, info.typeName);
-  rows->SetCell(row, 4, FormatDate(EntryDate(entry), EntryTime(entry)));
+  rows->SetDataWord(row, folder ? volume::kRowFolder : 0);
+  rows->SetCell(row, 3, typeName);
+  rows->SetCell(row, 4, volume::FormatDosDateTime(EntryDate(entry), EntryTime(entry)));
   rows->SetCell(row, 5, std::to_string(f));
 }
 

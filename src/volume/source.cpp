@@ -84,7 +84,12 @@ std::string DescribePartitions(const std::string& name, const PartitionTable& ta
 OpenedSource OpenSource(const std::string& path, uint32_t partitionNumber,
                         platform::OpenAccess access) {
   auto opened = platform::OpenPosixDevice(path, access);
-  if (!opened.device) return Failure("cannot open " + path + ": " + opened.errorText);
+  if (!opened.device) {
+    OpenedSource r = Failure("cannot open " + path + ": " + opened.errorText);
+    r.errorCode = opened.errorCode;
+    r.systemText = opened.errorText;
+    return r;
+  }
   const PartitionTable table = ReadPartitionTable(*opened.device);
   if (partitionNumber != 0) return OpenPartition(std::move(opened.device), path, table, partitionNumber);
 

@@ -16,6 +16,8 @@ struct OpenedSource {
   std::unique_ptr<platform::BlockDevice> device;  // null on failure
   std::string rootText;                           // "card.img:/", "card.img#2:/", "sdb1:/"
   std::string error;                              // names the path and the reason; empty on success
+  int errorCode = 0;         // errno when the system refused to open the path
+  std::string systemText;    // the system's own text for errorCode
 };
 
 // Opens `path` (read-only unless asked) and, for partitionNumber 1..N, the

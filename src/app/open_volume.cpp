@@ -1,0 +1,159 @@
+#include "app/open_volume.h"
+
+#include <cerrno>
+#include <vector>
+
+#include "platform/codepage.h"
+#include "volume/boot_sector.h"
+#include "volume/le.h"
+#include "volume/source.h"
+#include "volume/volume_tables.h"
+
+namespace vellum::app {
+
+using volume::ScanState;
+
+namespace {
+
+void Focus(const VolumeRequest& request, int id) {
+  if (request.focus) request.focus(id);
+}
+
+void ShowError(Messages& messages, std::string_view text) {
+  messages.Show(text, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
+}
+
+struct VolumeIdentity {
+  bool readable = false;
+  bool formatted = false;
+  uint32_t serial = 0;
+  std::string label;
+  std::string systemText;  // why it could not be read
+};
+
+std::string LabelAt(ByteView boot, size_t offset) {
+  std::string raw;
+  for (size_t i = 0; i < 11; ++i) raw += static_cast<char>(Le8(boot, offset + i));
+  while (!raw.empty() && (raw.back() == ' ' || raw.back() == '\0')) raw.pop_back();
+  std::string utf8;
+  return platform::Cp932ToUtf8(raw, utf8) ? utf8 : std::string();
+}
+
+// The serial number and label a disk carries in its boot sector: what the
+// system's volume query reports for the disk in the drive.
+VolumeIdentity ReadVolumeIdentity(platform::BlockDevice& device) {
+  VolumeIdentity id;
+  std::vector<uint8_t> boot(512);
+  id.readable = device.Read(0, boot);
+  if (!id.readable) {
+    id.systemText = device.LastError();
+    return id;
+  }
+  switch (volume::RecognizeBootSector(boot)) {
+    case volume::kFat12:
+    case volume::kFat16:
+      id.serial = Le32(boot, 39);
+      id.label = LabelAt(boot, 43);
+      break;
+    case volume::kFat32:
+      id.serial = Le32(boot, 67);
+      id.label = LabelAt(boot, 71);
+      break;
+    case volume::kExfat: id.serial = Le32(boot, 100); break;
+    case volume::kNtfs: id.serial = Le32(boot, 72); break;
+    default: return id;
+  }
+  id.formatted = true;
+  return id;
+}
+
+// Opens the selected entry's device or image read-only (or as asked) and
+// reports a refusal with the system's text.
+bool OpenSelectedDrive(ScanState& state, const volume::DriveEntry& entry, const VolumeRequest& request,
+                       Messages& messages) {
+  state.volumeHandle.reset();
+  volume::OpenedSource opened = volume::OpenSource(entry.sourcePath, entry.partitionNumber, request.access);
+  if (opened.device) {
+    state.volumeHandle = std::move(opened.device);
+    return true;
+  }
+  std::string text = opened.systemText.empty() ? opened.error : opened.systemText;
+  if (opened.errorCode == EACCES || opened.errorCode == EPERM) text += kPermissionHint;
+  ShowError(messages, text);
+  return false;
+}
+
+bool LoadTables(ScanState& state, ResultList& list, Messages& messages) {
+  list.SetClusterColumn(state.fsKind);
+  const std::string why = volume::LoadVolumeTables(state);
+  if (why.empty()) return true;
+  ShowError(messages, std::string(kDamagedVolumeMessage) + state.rootPath + ": " + why);
+  return false;
+}
+
+}  // namespace
+
+bool CheckRemovableVolume(ScanState& state, Messages& messages) {
+  for (;;) {
+    const VolumeIdentity id = ReadVolumeIdentity(*state.volumeHandle);
+    if (id.formatted) {
+      if (state.savedSerial == 0 || state.operationMode != volume::kModeRestore) {
+        state.savedSerial = id.serial;
+        state.savedLabel = id.label;
+        return true;
+      }
+      if (id.serial == state.savedSerial && id.label == state.savedLabel) return true;
+      if (messages.Show(kOtherDiskMessage, MessageButtons::RetryCancel, MessageIcon::Stop,
+                        MessageAnswer::Retry) != MessageAnswer::Retry)
+        return false;
+      continue;
+    }
+    std::string text = state.rootPath + std::string(kNoAccessSuffix);
+    if (id.readable) text = kUnformattedMessage;
+    else text += id.systemText;
+    if (messages.Show(text, MessageButtons::RetryCancel, MessageIcon::Stop, MessageAnswer::Retry) !=
+        MessageAnswer::Retry)
+      return false;
+  }
+}
+
+int OpenVolume(ScanState& state, const VolumeRequest& request, ResultList& list, Messages& messages) {
+  const bool haveDrive = request.drives != nullptr && request.selectedIndex >= 0 &&
+                         static_cast<size_t>(request.selectedIndex) < request.drives->entries.size();
+  if (!haveDrive) {
+    messages.Show(kSelectDriveMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
+    Focus(request, kDriveBoxId);
+    return 0;
+  }
+  state.driveIndex = request.selectedIndex;
+  // UTF-8 never hides '*' inside a multibyte character, so a plain search is safe.
+  if (request.filterText.find('*') != std::string::npos) {
+    messages.Show(kWildcardMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
+    Focus(request, kFileNameEditId);
+    return 0;
+  }
+  const volume::DriveEntry& entry = request.drives->entries[static_cast<size_t>(request.selectedIndex)];
+  state.rootPath = entry.rootText;
+  state.bytesPerSector = 512;
+  state.savedSerial = 0;
+
+  list.ShowFoundCount(0);
+  list.RemoveVolumeColumns();
+  if (list.RowCount() > 0) list.ClearRows();
+  state.foundCount = 0;
+  state.rowCount = 0;
+
+  if (!OpenSelectedDrive(state, entry, request, messages)) return 0;
+  // The device's own sector size stands in for the system's free-space figure.
+  const uint32_t sectorSize = state.volumeHandle->SectorSize();
+  if (sectorSize >= 512 && sectorSize <= 32768) state.bytesPerSector = static_cast<uint16_t>(sectorSize);
+  if (entry.driveType == volume::kDriveRemovable && !CheckRemovableVolume(state, messages)) return 0;
+  if (!volume::DetectFsKind(state)) {
+    // Not silent: a search that ends without a word leaves the user guessing.
+    ShowError(messages, kUnsupportedDriveMessage);
+    return 0;
+  }
+  return LoadTables(state, list, messages) ? 1 : 0;
+}
+
+}  // namespace vellum::app

@@ -1,0 +1,60 @@
+// Opening the selected drive for a command: the user's input is checked, the
+// volume opened and recognised, the result list reset for it, and the
+// per-volume tables loaded into the scan state.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "app/result_list.h"
+#include "platform/posix/posix_block_device.h"
+#include "volume/drives.h"
+#include "volume/scan_state.h"
+#include "volume/seams.h"
+
+namespace vellum::app {
+
+inline constexpr int kDriveBoxId = 1005;
+inline constexpr int kFileNameEditId = 1007;
+
+inline constexpr std::string_view kSelectDriveMessage = "ドライブを選択してください。";
+inline constexpr std::string_view kWildcardMessage =
+    "ワイルドカード '*' は使えません。\n拡張子などで検索したいときは、'.TXT' のように入力してください。";
+inline constexpr std::string_view kUnsupportedDriveMessage =
+    "FAT12、FAT16、FAT32、exFAT、NTFS 以外のドライブは検索できません。";
+// Added to the system's text when it refuses to open a device for lack of rights.
+inline constexpr std::string_view kPermissionHint =
+    "\n\n1. 「sudo vellum」のように root の権限で起動する\n"
+    "2. または、ユーザーを disk グループに追加してログオンし直す\n\n"
+    "のいずれかの手順で、起動してください。";
+inline constexpr std::string_view kDamagedVolumeMessage =
+    "ファイルシステムの情報が壊れているため、このドライブは検索できません。\n\n";
+inline constexpr std::string_view kNoAccessSuffix = " にアクセスできません\n\n";
+inline constexpr std::string_view kUnformattedMessage =
+    "装着されたディスクはフォーマットされていないかまたは壊れています。\n\n"
+    "正常にフォーマットされたディスクを挿入してください。";
+inline constexpr std::string_view kOtherDiskMessage =
+    "現在装着されているディスクは、検索時に装着されていたディスクと違います。\n\n"
+    "検索からやり直すことをお勧めします。";
+
+// What an opening needs from the main window.
+struct VolumeRequest {
+  const volume::DriveTable* drives = nullptr;
+  int32_t selectedIndex = -1;
+  std::string filterText;
+  platform::OpenAccess access = platform::OpenAccess::ReadOnly;
+  std::function<void(int controlId)> focus;  // may be empty
+};
+
+// 1 when the volume is open and its tables loaded; 0 after the failure was
+// reported through `messages`.
+int OpenVolume(volume::ScanState& state, const VolumeRequest& request, ResultList& list,
+               Messages& messages);
+
+// The removable-disk check: records the disk's serial number and label, or
+// in restore mode insists on the disk the search was made on.
+bool CheckRemovableVolume(volume::ScanState& state, Messages& messages);
+
+}  // namespace vellum::app

@@ -1,0 +1,54 @@
+#include "app/search_command.h"
+
+#include "fat/fat_walk.h"
+
+namespace vellum::app {
+
+using volume::ScanState;
+
+namespace {
+
+// Runs the deleted-entry walk of the opened volume with a progress window of
+// its own. False when no walk exists for the file system.
+bool RunDeletedEntryWalk(CommandContext& c) {
+  ScanState& s = c.state;
+  std::unique_ptr<Progress> progress = c.newProgress ? c.newProgress() : nullptr;
+  s.progress = progress.get();
+  s.clusterScan = 0;
+  const bool walked = fat::WalkFatExfat(s);
+  s.progress = nullptr;
+  return walked;
+}
+
+bool Ask(Messages& messages, std::string_view question) {
+  return messages.Show(question, MessageButtons::YesNo, MessageIcon::None, MessageAnswer::No) ==
+         MessageAnswer::Yes;
+}
+
+}  // namespace
+
+void OnSearch(CommandContext& c) {
+  ScanState& s = c.state;
+  s.options = c.options;
+  s.rows = &c.list;
+  s.operationMode = volume::kModeSearch;
+  s.cancelled = 0;
+  if (OpenVolume(s, c.volume, c.list, c.messages) == 1) {
+    if (!RunDeletedEntryWalk(c)) {
+      c.messages.Show(kWalkMissingMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
+    } else {
+      if (s.cancelled == 0 && Ask(c.messages, kFreeScanQuestion)) {
+        // The free-cluster scans read clusters the walk has not claimed; they
+        // are built separately and run here once they exist.
+        s.clusterScan = 1;
+        s.allClusters = 0;
+      }
+      if (s.foundCount == 0)
+        c.messages.Show(kNothingFoundMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
+    }
+  }
+  s.fatWork.clear();
+  s.fatWork.shrink_to_fit();
+}
+
+}  // namespace vellum::app

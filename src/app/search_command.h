@@ -1,0 +1,36 @@
+// The search command: open the selected drive, walk its deleted entries,
+// offer the free-cluster scan, and report an empty outcome.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string_view>
+
+#include "app/open_volume.h"
+#include "app/result_list.h"
+#include "volume/scan_state.h"
+#include "volume/seams.h"
+
+namespace vellum::app {
+
+inline constexpr std::string_view kFreeScanQuestion = "空きクラスタをスキャンしますか。";
+inline constexpr std::string_view kNothingFoundMessage = "ファイルは１件も見つかりませんでした。";
+inline constexpr std::string_view kWalkMissingMessage =
+    "このファイルシステムの削除ファイル検索には、まだ対応していません。";
+
+// Everything a command reaches beyond the scan state: the main window's
+// controls and the interface it talks through.
+struct CommandContext {
+  volume::ScanState& state;
+  ResultList& list;
+  Messages& messages;
+  VolumeRequest volume;            // the drive box and the name filter
+  volume::SearchOptions options;   // the filter and the check boxes
+  // A fresh progress window for each walk; may be empty (no progress shown).
+  std::function<std::unique_ptr<Progress>()> newProgress;
+};
+
+// The search button (and Enter in the main window).
+void OnSearch(CommandContext& context);
+
+}  // namespace vellum::app
