@@ -1,0 +1,128 @@
+#include "app/search_command.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "support/scripted_messages.h"
+
+namespace vellum::app {
+namespace {
+
+using testing::ScriptedMessages;
+
+std::string Image(const char* name) { return std::string(VELLUM_TEST_IMAGES) + "/" + name; }
+
+// A progress that cancels at its first question.
+class CancellingProgress : public Progress {
+ public:
+  int OpenProgress() override { return 1; }
+  void StartPhase(std::string_view, uint64_t) override {}
+  void ShowFileLabel() override {}
+  int Update(uint64_t) override { return 0; }
+  int PumpAndCheckCancel() override { return 1; }
+  void SetFileName(std::string_view) override {}
+  void CloseProgress() override {}
+};
+
+struct Fixture {
+  volume::ScanState state;
+  ResultList list;
+  ScriptedMessages messages;
+  volume::DriveTable drives;
+  int focused = 0;
+  CommandContext context{state, list, messages, {}, {}, {}};
+
+  explicit Fixture(std::vector<std::string> images) {
+    for (const std::string& image : images) {
+      std::string error;
+      EXPECT_TRUE(volume::AppendImage(drives, image, error)) << error;
+    }
+    context.volume.drives = &drives;
+    context.volume.selectedIndex = drives.entries.empty() ? -1 : 0;
+    context.volume.focus = [this](int id) { focused = id; };
+  }
+};
+
+TEST(OpenVolumeChecks, NoDriveAndWildcardAreRefusedBeforeAnythingChanges) {
+  Fixture f({Image("fat12.img")});
+  f.context.volume.selectedIndex = -1;
+  f.list.SetClusterColumn(volume::kFat12);
+  EXPECT_EQ(OpenVolume(f.state, f.context.volume, f.list, f.messages), 0);
+  ASSERT_EQ(f.messages.shown.size(), 1u);
+  EXPECT_EQ(f.messages.shown[0], kSelectDriveMessage);
+  EXPECT_EQ(f.focused, kDriveBoxId);
+  EXPECT_EQ(f.list.ColumnCount(), 6u);  // untouched
+
+  f.context.volume.selectedIndex = 0;
+  f.context.volume.filterText = "*.TXT";
+  EXPECT_EQ(OpenVolume(f.state, f.context.volume, f.list, f.messages), 0);
+  EXPECT_EQ(f.messages.shown.back(), kWildcardMessage);
+  EXPECT_EQ(f.focused, kFileNameEditId);
+  f.context.volume.filterText = "写真";  // no byte of it is '*'
+  EXPECT_EQ(OpenVolume(f.state, f.context.volume, f.list, f.messages), 1);
+}
+
+TEST(OpenVolumeChecks, ClusterColumnFollowsTheFileSystem) {
+  Fixture f({Image("fat16.img"), Image("ntfs-4k.img")});
+  f.list.SetClusterColumn(volume::kNtfs);
+  f.list.AddScanColumns();
+  ASSERT_EQ(OpenVolume(f.state, f.context.volume, f.list, f.messages), 1);
+  ASSERT_EQ(f.list.ColumnCount(), 6u);  // scan columns 6 and 7 are gone
+  EXPECT_EQ(f.list.ColumnAt(5).heading, "クラスタ");
+  EXPECT_EQ(f.list.ColumnAt(5).width, 70);
+  EXPECT_EQ(f.state.fat.size(), f.state.fatSectors * 512u);
+  EXPECT_EQ(f.state.fatWork, f.state.fat);
+
+  f.context.volume.selectedIndex = 1;
+  ASSERT_EQ(OpenVolume(f.state, f.context.volume, f.list, f.messages), 1);
+  EXPECT_EQ(f.list.ColumnAt(5).heading, "ファイル番号");
+  EXPECT_EQ(f.list.ColumnAt(5).width, 90);
+  EXPECT_EQ(f.state.mftRecord0.size(), 1024u);
+  EXPECT_TRUE(f.messages.shown.empty());
+}
+
+TEST(OpenVolumeChecks, UnreadableAndUnrecognisedSourcesSaySo) {
+  const auto dir = std::filesystem::temp_directory_path() / "vellum-open-volume-test";
+  std::filesystem::create_directories(dir);
+  const std::string text = (dir / "notes.img").string();
+  std::ofstream(text) << std::string(4096, 'x');
+  Fixture f({text});
+  EXPECT_EQ(OpenVolume(f.state, f.context.volume, f.list, f.messages), 0);
+  ASSERT_EQ(f.messages.shown.size(), 1u);
+  EXPECT_EQ(f.messages.shown[0], kUnsupportedDriveMessage);
+
+  std::filesystem::remove(text);  // gone between listing and opening
+  EXPECT_EQ(OpenVolume(f.state, f.context.volume, f.list, f.messages), 0);
+  EXPECT_NE(f.messages.shown.back().find("No such file"), std::string::npos);
+  std::filesystem::remove_all(dir);
+}
+
+TEST(SearchCommand, ListsAsksOnceAndReleasesTheWorkingTable) {
+  Fixture f({Image("fat32-512.img")});
+  OnSearch(f.context);
+  EXPECT_GT(f.list.RowCount(), 10u);
+  EXPECT_EQ(f.list.FoundCountText(), std::to_string(f.list.RowCount()));
+  ASSERT_EQ(f.messages.shown.size(), 1u);
+  EXPECT_EQ(f.messages.shown[0], kFreeScanQuestion);
+  EXPECT_TRUE(f.state.fatWork.empty());
+
+  // A second search starts from an empty list.
+  f.context.options.filter = "NO SUCH NAME";
+  OnSearch(f.context);
+  EXPECT_EQ(f.list.RowCount(), 0u);
+  EXPECT_EQ(f.messages.shown.back(), kNothingFoundMessage);
+}
+
+TEST(SearchCommand, CancelledWalkAsksNothingButReportsAnEmptyList) {
+  Fixture f({Image("fat12.img")});
+  f.context.newProgress = [] { return std::make_unique<CancellingProgress>(); };
+  OnSearch(f.context);
+  EXPECT_EQ(f.state.cancelled, 1);
+  ASSERT_EQ(f.messages.shown.size(), 1u);
+  EXPECT_EQ(f.messages.shown[0], kNothingFoundMessage);
+}
+
+}  // namespace
+}  // namespace vellum::app
