@@ -27,16 +27,18 @@ bool Ask(Messages& messages, std::string_view question) {
 
 }  // namespace
 
-void OnSearch(CommandContext& c) {
+int OnSearch(CommandContext& c) {
   ScanState& s = c.state;
   s.options = c.options;
   s.rows = &c.list;
   s.operationMode = volume::kModeSearch;
   s.cancelled = 0;
+  int result = 0;
   if (OpenVolume(s, c.volume, c.list, c.messages) == 1) {
     if (!RunDeletedEntryWalk(c)) {
       c.messages.Show(kWalkMissingMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
     } else {
+      result = 1;
       if (s.cancelled == 0 && Ask(c.messages, kFreeScanQuestion)) {
         // The free-cluster scans read clusters the walk has not claimed; they
         // are built separately and run here once they exist.
@@ -49,6 +51,7 @@ void OnSearch(CommandContext& c) {
   }
   s.fatWork.clear();
   s.fatWork.shrink_to_fit();
+  return result;
 }
 
 }  // namespace vellum::app

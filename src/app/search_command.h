@@ -31,6 +31,8 @@ struct CommandContext {
 };
 
 // The search button (and Enter in the main window).
-void OnSearch(CommandContext& context);
+// 1 when the volume was opened and walked (also when nothing was found or the
+// walk was cancelled); 0 when the command stopped on a reported failure.
+int OnSearch(CommandContext& context);
 
 }  // namespace vellum::app

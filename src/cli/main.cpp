@@ -5,6 +5,7 @@
 
 #include "cli/drives_command.h"
 #include "cli/info_command.h"
+#include "cli/search_cli.h"
 #include "cli/source_args.h"
 
 namespace {
@@ -14,10 +15,17 @@ constexpr int kExitUsage = 2;
 int Usage(std::ostream& out, int status) {
   out << "usage: vellum-cli drives [IMAGE...]\n"
          "       vellum-cli info SOURCE [--partition N]\n"
+         "       vellum-cli search SOURCE [--partition N] [OPTIONS] [--free-scan] [--range FIRST-LAST] [-o FILE]\n"
          "  drives  list the drives that can be searched, then each IMAGE (one line per\n"
          "          partition of a whole-disk image): index, root, type, name, source\n"
          "  info    print the file system and geometry of SOURCE (an image file or a device);\n"
-         "          a whole disk with a partition table needs --partition N (1..N as `drives` shows)\n";
+         "          a whole disk with a partition table needs --partition N (1..N as `drives` shows)\n"
+         "  search  list the deleted files and folders of SOURCE as a search-results file\n"
+         "          (to FILE, or to standard output)\n"
+         "OPTIONS: --filter TEXT  only names containing TEXT (upper-cased)\n"
+         "         --in-use       also files whose first cluster is in use again\n"
+         "         --zero-size    also files of size 0\n"
+         "         --no-analyse   do not analyse cluster contents during cluster scans\n";
   return status;
 }
 
@@ -49,6 +57,7 @@ int main(int argc, char** argv) {
   const std::vector<std::string> rest(args.begin() + 1, args.end());
   if (args[0] == "info") return Info(rest);
   if (args[0] == "drives") return Drives(rest);
+  if (args[0] == "search") return vellum::cli::RunSearch(rest, std::cout, std::cerr);
   std::cerr << "vellum-cli: unknown command '" << args[0] << "'\n";
   return Usage(std::cerr, kExitUsage);
 }

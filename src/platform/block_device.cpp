@@ -16,14 +16,17 @@ uint64_t AvailableAt(uint64_t size, uint64_t offset, uint64_t want) {
 }  // namespace
 
 MemoryBlockDevice::MemoryBlockDevice(std::vector<uint8_t> bytes, bool writable,
-                                     uint32_t sectorSize)
-    : bytes_(std::move(bytes)), writable_(writable), sectorSize_(sectorSize) {}
+                                     uint32_t sectorSize, uint64_t size)
+    : bytes_(std::move(bytes)),
+      size_(std::max<uint64_t>(size, bytes_.size())),
+      writable_(writable),
+      sectorSize_(sectorSize) {}
 
 bool MemoryBlockDevice::Read(uint64_t offset, std::span<uint8_t> out) {
   const uint64_t n = AvailableAt(bytes_.size(), offset, out.size());
   if (n > 0) std::memcpy(out.data(), bytes_.data() + offset, n);
   std::fill(out.begin() + static_cast<ptrdiff_t>(n), out.end(), uint8_t{0});
-  return n == out.size();
+  return AvailableAt(size_, offset, out.size()) == out.size();
 }
 
 bool MemoryBlockDevice::Write(uint64_t offset, std::span<const uint8_t> data) {

@@ -30,20 +30,22 @@ class BlockDevice {
 };
 
 // A device held in memory. Used by tests and fuzz targets, which must never
-// need a file.
+// need a file. With a size larger than its bytes it stands for the start of a
+// larger disk whose rest reads as zeros.
 class MemoryBlockDevice : public BlockDevice {
  public:
   explicit MemoryBlockDevice(std::vector<uint8_t> bytes, bool writable = false,
-                             uint32_t sectorSize = 512);
+                             uint32_t sectorSize = 512, uint64_t size = 0);
   bool Read(uint64_t offset, std::span<uint8_t> out) override;
   bool Write(uint64_t offset, std::span<const uint8_t> data) override;
-  uint64_t Size() const override { return bytes_.size(); }
+  uint64_t Size() const override { return size_; }
   uint32_t SectorSize() const override { return sectorSize_; }
   bool Writable() const override { return writable_; }
   const std::vector<uint8_t>& Bytes() const { return bytes_; }
 
  private:
   std::vector<uint8_t> bytes_;
+  uint64_t size_;
   bool writable_;
   uint32_t sectorSize_;
 };

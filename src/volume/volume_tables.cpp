@@ -36,6 +36,14 @@ void ReadFat(ScanState& state) {
 std::string LoadFat(ScanState& state) {
   if (!ReadBootGeometry(state, 0)) return "cannot read the boot sector";
   if (std::string why = CheckGeometry(state); !why.empty()) return why;
+  // An image cut off before its clusters begin has lost part of its FAT or
+  // root directory: what it lists could not be trusted. One cut inside the
+  // data area still yields whatever lies before the cut.
+  const uint64_t metadataEnd = uint64_t{state.firstDataSector} * state.bytesPerSector;
+  if (state.volumeHandle->Size() < metadataEnd)
+    return "the image ends at byte " + std::to_string(state.volumeHandle->Size()) +
+           ", before the end of its allocation table and root directory (byte " +
+           std::to_string(metadataEnd) + ")";
   ReadFat(state);
   // The bitmap's own cluster chain is looked up in the FAT, so the FAT comes
   // first. An unreadable root leaves the bitmap empty, which counts every

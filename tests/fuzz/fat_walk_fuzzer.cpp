@@ -26,7 +26,9 @@ class CountingRows : public vellum::RowSink {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace vellum;
   volume::ScanState s;
-  s.volumeHandle = std::make_unique<platform::MemoryBlockDevice>(std::vector<uint8_t>(data, data + size));
+  // The input is the start of a 4 MiB volume; the rest reads as zeros.
+  s.volumeHandle = std::make_unique<platform::MemoryBlockDevice>(std::vector<uint8_t>(data, data + size), false,
+                                                                 512, 4u << 20);
   if (!volume::DetectFsKind(s) || !volume::LoadVolumeTables(s).empty()) return 0;
   CountingRows rows;
   s.rows = &rows;

@@ -40,7 +40,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   volume::ApplyFixups(record, size > 0 ? 1u << (data[0] % 13) : 512);
 
   volume::ScanState s;
-  s.volumeHandle = std::make_unique<platform::MemoryBlockDevice>(std::move(bytes));
+  // Odd first bytes make the input the whole device (cut-off images); even
+  // ones the start of a 4 MiB volume whose rest reads as zeros.
+  const uint64_t deviceSize = size > 0 && data[0] % 2 == 0 ? 4u << 20 : 0;
+  s.volumeHandle = std::make_unique<platform::MemoryBlockDevice>(std::move(bytes), false, 512, deviceSize);
   if (!volume::DetectFsKind(s)) return 0;
   if (!volume::LoadVolumeTables(s).empty()) return 0;
   if (s.fsKind != volume::kNtfs) WalkTables(s);
