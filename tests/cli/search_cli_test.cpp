@@ -1,0 +1,120 @@
+#include "cli/search_cli.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/results_file.h"
+
+namespace vellum::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Image(const char* name) { return std::string(VELLUM_TEST_IMAGES) + "/" + name; }
+
+struct CliRun {
+  int status = -1;
+  std::string out, err;
+};
+
+CliRun Search(std::vector<std::string> args) {
+  std::ostringstream out, err;
+  CliRun r;
+  r.status = RunSearch(args, out, err);
+  r.out = out.str();
+  r.err = err.str();
+  return r;
+}
+
+class TempDir {
+ public:
+  TempDir() : path_(fs::temp_directory_path() / ("vellum-search-" + std::to_string(::getpid()))) {
+    fs::create_directories(path_);
+  }
+  ~TempDir() { fs::remove_all(path_); }
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  fs::path path_;
+};
+
+TEST(SearchCli, WrongInputIsReportedWithStatusOne) {
+  TempDir dir;
+  std::ofstream(dir.File("text.img")) << std::string(8192, 'v');
+  {
+    std::ifstream in(Image("fat16.img"), std::ios::binary);
+    std::string head(60000, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    std::ofstream(dir.File("cut.img"), std::ios::binary) << head;
+  }
+  const struct {
+    std::vector<std::string> args;
+    const char* says;
+  } cases[] = {
+      {{dir.File("missing.img")}, "No such file"},
+      {{dir.File("")}, "Is a directory"},
+      {{dir.File("text.img")}, "NTFS 以外のドライブは検索できません"},
+      {{dir.File("cut.img")}, "壊れているため"},
+      {{Image("fat12.img"), "--filter", "*.txt"}, "ワイルドカード '*' は使えません"},
+      {{Image("disk-mbr.img")}, "--partition N"},
+      {{Image("disk-mbr.img"), "--partition", "9"}, "no partition 9"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args[0]);
+    const CliRun r = Search(c.args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty());
+  }
+  EXPECT_EQ(Search({Image("fat12.img"), "--bogus"}).status, 2);
+  EXPECT_EQ(Search({Image("fat12.img"), "--range", "9-x"}).status, 2);
+}
+
+TEST(SearchCli, WritesAResultsFileThatLoadsBackUnchanged) {
+  TempDir dir;
+  const std::string out = dir.File("found.txt");
+  const CliRun r = Search({Image("fat32-512.img"), "--zero-size", "-o", out});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("空きクラスタをスキャンしますか。"), std::string::npos);
+
+  app::ResultsFileLines lines;
+  std::string error;
+  ASSERT_EQ(lines.Read(out, error), app::ResultsFileLines::ReadResult::kOk) << error;
+  std::string line;
+  ASSERT_TRUE(lines.Next(line));
+  EXPECT_EQ(line, "0");
+  ASSERT_TRUE(lines.Next(line));
+  EXPECT_EQ(app::ParseColumnLine(line).size(), 6u);
+  size_t rows = 0, folders = 0;
+  while (lines.Next(line)) {
+    if (line.empty()) continue;
+    app::RowLine row;
+    ASSERT_TRUE(app::ParseRowLine(line, row)) << line;
+    ASSERT_EQ(row.cells.size(), 6u);
+    EXPECT_EQ(row.cells[1].substr(0, 15), "fat32-512.img:/");
+    folders += row.dataWord & 1;
+    ++rows;
+  }
+  EXPECT_GT(rows, 10u);
+  EXPECT_GE(folders, 2u);  // old-project and its photos folder
+}
+
+TEST(SearchCli, APartitionOfAWholeDiskIsSearchedThroughItsOwnRoot) {
+  const CliRun r = Search({Image("disk-mbr.img"), "--partition", "2"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.substr(0, 3), "1\r\n");  // the second entry of the source's drive table
+  EXPECT_NE(r.out.find("$ELETED.TXT\tdisk-mbr.img#2:/\t1234\t"), std::string::npos);
+}
+
+TEST(SearchCli, NothingFoundStillWritesTheHeaderAndSucceeds) {
+  const CliRun r = Search({Image("fat12.img"), "--filter", "no such name"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.err.find("ファイルは１件も見つかりませんでした。"), std::string::npos);
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2);
+}
+
+}  // namespace
+}  // namespace vellum::cli
