@@ -114,6 +114,11 @@ uint64_t PrefixOf(std::string_view key) {
 
 ResultList::ResultList() { CreateStartupColumns(); }
 
+const Column& ResultList::ColumnAt(size_t index) const {
+  static const Column kNone;
+  return index < columns_.size() ? columns_[index] : kNone;
+}
+
 void ResultList::InsertColumn(size_t index, Column column) {
   index = std::min(index, columns_.size());
   columns_.insert(columns_.begin() + static_cast<ptrdiff_t>(index), std::move(column));
