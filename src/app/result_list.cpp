@@ -284,6 +284,9 @@ void ResultList::ApplyOrder(const std::vector<uint32_t>& order) {
   std::vector<Row> rows(order.size());
   std::vector<uint8_t> selected(order.size());
   for (size_t i = 0; i < order.size(); ++i) {
+#if defined(__GNUC__)
+    if (i + kPrefetchAhead < order.size()) __builtin_prefetch(&rows_[order[i + kPrefetchAhead]]);
+#endif
     rows[i] = std::move(rows_[order[i]]);
     selected[i] = selected_[order[i]];
   }
