@@ -114,6 +114,11 @@ uint64_t PrefixOf(std::string_view key) {
 
 ResultList::ResultList() { CreateStartupColumns(); }
 
+const Column& ResultList::ColumnAt(size_t index) const {
+  static const Column kNone;
+  return index < columns_.size() ? columns_[index] : kNone;
+}
+
 void ResultList::InsertColumn(size_t index, Column column) {
   index = std::min(index, columns_.size());
   columns_.insert(columns_.begin() + static_cast<ptrdiff_t>(index), std::move(column));
@@ -279,6 +284,9 @@ void ResultList::ApplyOrder(const std::vector<uint32_t>& order) {
   std::vector<Row> rows(order.size());
   std::vector<uint8_t> selected(order.size());
   for (size_t i = 0; i < order.size(); ++i) {
+#if defined(__GNUC__)
+    if (i + kPrefetchAhead < order.size()) __builtin_prefetch(&rows_[order[i + kPrefetchAhead]]);
+#endif
     rows[i] = std::move(rows_[order[i]]);
     selected[i] = selected_[order[i]];
   }

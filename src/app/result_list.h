@@ -54,7 +54,8 @@ class ResultList final : public RowSink {
 
   // Columns. Inserting or deleting a column moves the cells of every row with it.
   size_t ColumnCount() const { return columns_.size(); }
-  const Column& ColumnAt(size_t index) const { return columns_[index]; }
+  // An empty column for an index past the end.
+  const Column& ColumnAt(size_t index) const;
   // index past the end appends.
   void InsertColumn(size_t index, Column column);
   // No effect on a column that does not exist.
@@ -83,8 +84,9 @@ class ResultList final : public RowSink {
   size_t RowCount() const { return rows_.size(); }
   // Empty for a cell never set or out of range.
   std::string_view Cell(size_t row, size_t column) const;
-  uint32_t DataWord(size_t row) const { return rows_[row].dataWord; }
-  int Icon(size_t row) const { return rows_[row].icon; }
+  // 0 for a row that does not exist.
+  uint32_t DataWord(size_t row) const { return row < rows_.size() ? rows_[row].dataWord : 0; }
+  int Icon(size_t row) const { return row < rows_.size() ? rows_[row].icon : 0; }
   // The counter under "ファイル数": empty until the first count is shown.
   const std::string& FoundCountText() const { return foundCountText_; }
 
@@ -104,7 +106,7 @@ class ResultList final : public RowSink {
   void SelectAll();
   void ClearSelection();
   void SetSelected(size_t row, bool selected);
-  bool IsSelected(size_t row) const { return selected_[row] != 0; }
+  bool IsSelected(size_t row) const { return row < selected_.size() && selected_[row] != 0; }
   std::vector<size_t> SelectedRows() const;
 
  private:

@@ -115,13 +115,17 @@ TEST(ResultListSort, NumbersAreReadLikeTheClusterColumnsPrintThem) {
 
 TEST(ResultListSort, TextComparesUpperCasedAsUnsignedBytes) {
   ResultList list = SearchList();
-  for (const char* name : {"写真.jpg", "zeta", "Alpha", "alphabet", "ALPHA", "~tilde"})
+  for (const char* name :
+       {"写真.jpg", "zeta", "Alpha", "documents_b", "alphabet", "ALPHA", "~tilde", "Documents_a"})
     AddFile(list, name, "", 0);
   list.OnColumnClick(0);
-  // ALPHA and Alpha are equal and keep their order; bytes above 0x7F sort last.
-  EXPECT_EQ(Column0(list), (Names{"Alpha", "ALPHA", "alphabet", "zeta", "~tilde", "写真.jpg"}));
+  // ALPHA and Alpha are equal and keep their order; bytes above 0x7F sort
+  // last; names alike in their first eight bytes are told apart by the rest.
+  EXPECT_EQ(Column0(list), (Names{"Alpha", "ALPHA", "alphabet", "Documents_a", "documents_b",
+                                  "zeta", "~tilde", "写真.jpg"}));
   list.OnColumnClick(0);
-  EXPECT_EQ(Column0(list), (Names{"写真.jpg", "~tilde", "zeta", "alphabet", "Alpha", "ALPHA"}));
+  EXPECT_EQ(Column0(list), (Names{"写真.jpg", "~tilde", "zeta", "documents_b", "Documents_a",
+                                  "alphabet", "Alpha", "ALPHA"}));
 }
 
 TEST(ResultListSort, DirectionSurvivesClearingAndLoading) {
