@@ -1,5 +1,7 @@
 #include "app/result_list.h"
 
+#include "app/parse_number.h"
+
 #include <algorithm>
 #include <numeric>
 
@@ -63,21 +65,6 @@ void KeepCellsBelow(std::string& cells, size_t columnCount) {
 void InsertEmptyCellIn(std::string& cells, size_t column) {
   size_t begin = 0, end = 0;
   if (FindCell(cells, column, begin, end) && !cells.empty()) cells.insert(begin, 1, kCellEnd);
-}
-
-// Reads a decimal number as the numeric columns hold it: leading white space
-// skipped, digits up to the first other character, nothing read is 0. Values
-// beyond 64 bits stay at the largest one.
-uint64_t ParseUnsigned64(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-  uint64_t value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    const uint64_t digit = static_cast<uint64_t>(text[i] - '0');
-    if (value > (UINT64_MAX - digit) / 10) return UINT64_MAX;
-    value = value * 10 + digit;
-  }
-  return value;
 }
 
 bool IsNumericColumn(size_t column) {

@@ -1,5 +1,7 @@
 #include "app/results_file.h"
 
+#include "app/parse_number.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cinttypes>
@@ -35,15 +37,10 @@ int32_t ParseInt32(std::string_view text) {
   return static_cast<int32_t>(std::min<int64_t>(value, INT32_MAX));
 }
 
-// The data word, read as strtoul would: leading blanks, digits, and the
-// largest value for anything beyond 32 bits.
+// The data word, read as strtoul would: the largest value for anything
+// beyond 32 bits.
 uint32_t ParseDataWord(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size() && IsBlank(text[i])) ++i;
-  uint64_t value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-    value = std::min<uint64_t>(value * 10 + static_cast<uint64_t>(text[i] - '0'), UINT32_MAX);
-  return static_cast<uint32_t>(value);
+  return static_cast<uint32_t>(std::min<uint64_t>(ParseUnsigned64(text), UINT32_MAX));
 }
 
 ColumnAlign AlignFromFormat(int32_t format) {
