@@ -1,5 +1,6 @@
 #include "cli/search_cli.h"
 
+#include <cerrno>
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -12,6 +13,7 @@
 #include "cli/source_args.h"
 #include "cli/terminal_progress.h"
 #include "platform/codepage.h"
+#include "platform/posix/device_identity.h"
 #include "platform/qt/shell_info_qt.h"
 #include "volume/source.h"
 
@@ -61,6 +63,7 @@ int32_t SourceDriveTable(const SourceArgs& args, volume::DriveTable& table, std:
   volume::OpenedSource probe = volume::OpenSource(args.source, args.partition);
   if (!probe.device) {
     error = probe.error;
+    if (probe.errorCode == EACCES || probe.errorCode == EPERM) error += app::kPermissionHint;
     return -1;
   }
   if (!volume::AppendImage(table, args.source, error)) return -1;
@@ -120,6 +123,14 @@ int RunSearch(const std::vector<std::string>& args, std::ostream& out, std::ostr
     messages.SetBeforeWrite([view] { view->ClearLine(); });
     return std::make_unique<app::ProgressModel>(*view);
   };
+
+  // Writing the results onto the volume being searched could overwrite the
+  // clusters of the very files found; the question defaults to No.
+  if (!parsed.outputPath.empty() && parsed.outputPath != "-" &&
+      platform::IsOnSourceDevice(parsed.outputPath, parsed.source.source) &&
+      messages.Show(app::kSaveOnSourceQuestion, MessageButtons::YesNo, MessageIcon::None,
+                    MessageAnswer::No) != MessageAnswer::Yes)
+    return kExitError;
 
   const int searched = app::OnSearch(context);
   messages.SetBeforeWrite({});
