@@ -93,7 +93,10 @@ class FatImage : public ::testing::TestWithParam<const char*> {
   std::string Path() const { return std::string(VELLUM_TEST_IMAGES) + "/" + GetParam() + ".img"; }
 };
 
-TEST_P(FatImage, ListsWhatTheSleuthKitSeesWithEveryOptionOn) {
+// Every image, the code page 932 one included, against The Sleuth Kit.
+class TskImage : public FatImage {};
+
+TEST_P(TskImage, ListsWhatTheSleuthKitSeesWithEveryOptionOn) {
   Walked w;
   Walk(Path(), true, true, w);
   const std::vector<TskEntry> tsk = ReadTsk(Path());
@@ -146,6 +149,19 @@ TEST_P(FatImage, DefaultOptionsDropEmptyFilesAndReusedClusters) {
                           [](const RecordedRow& r) { return r.name == "$LD.BIN"; }));
 }
 
+TEST(FatJapaneseNames, DeletedEntriesKeepTheirLongNames) {
+  Walked w;
+  Walk(std::string(VELLUM_TEST_IMAGES) + "/fat16-cp932.img", false, false, w);
+  std::vector<std::string> listed;
+  for (const RecordedRow& r : w.rows.rows) listed.push_back(r.Cell(1) + "|" + r.name);
+  EXPECT_EQ(listed, (std::vector<std::string>{
+                        "img:/|削除する日本語のフォルダ",
+                        "img:/|削除した日本語のファイル.txt",
+                        "img:/日本語の長いフォルダ名|削除した写真アルバム.jpg",
+                        "img:/削除する日本語のフォルダ|中にあった長いメモ.txt",
+                    }));
+}
+
 TEST_P(FatImage, FilterMatchesLongNamesAndTheDollarPrefix) {
   Walked w;
   w.state.options.filter = "BIG";
@@ -162,12 +178,16 @@ TEST_P(FatImage, FilterMatchesLongNamesAndTheDollarPrefix) {
   EXPECT_EQ(prefix.rows.rows[1].name, "todo-deleted.txt");
 }
 
+std::string ParamName(const ::testing::TestParamInfo<const char*>& info) {
+  std::string n = info.param;
+  std::replace(n.begin(), n.end(), '-', '_');
+  return n;
+}
+
 INSTANTIATE_TEST_SUITE_P(Images, FatImage, ::testing::Values("fat12", "fat16", "fat32-512", "fat32-4k"),
-                         [](const auto& info) {
-                           std::string n = info.param;
-                           std::replace(n.begin(), n.end(), '-', '_');
-                           return n;
-                         });
+                         ParamName);
+INSTANTIATE_TEST_SUITE_P(Images, TskImage,
+                         ::testing::Values("fat12", "fat16", "fat32-512", "fat32-4k", "fat16-cp932"), ParamName);
 
 }  // namespace
 }  // namespace vellum::fat
