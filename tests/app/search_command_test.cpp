@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "support/scripted_messages.h"
+#include "volume/source.h"
 
 namespace vellum::app {
 namespace {
@@ -122,6 +123,48 @@ TEST(SearchCommand, CancelledWalkAsksNothingButReportsAnEmptyList) {
   EXPECT_EQ(f.state.cancelled, 1);
   ASSERT_EQ(f.messages.shown.size(), 1u);
   EXPECT_EQ(f.messages.shown[0], kNothingFoundMessage);
+}
+
+}  // namespace
+}  // namespace vellum::app
+
+namespace vellum::app {
+namespace {
+
+TEST(RemovableVolumes, SerialIsRecordedAndARestoreInsistsOnTheSameDisk) {
+  Fixture f({Image("fat12.img"), Image("fat16.img")});
+  f.drives.entries[0].driveType = volume::kDriveRemovable;
+  f.drives.entries[1].driveType = volume::kDriveRemovable;
+  ASSERT_EQ(OpenVolume(f.state, f.context.volume, f.list, f.messages), 1);
+  EXPECT_EQ(f.state.savedSerial, 0x0F12F12Au);
+  EXPECT_EQ(f.state.savedLabel, "VELLUMFAT12");
+
+  // A restore finds another disk in the drive: Retry looks again, Cancel gives up.
+  f.state.operationMode = volume::kModeRestore;
+  f.state.volumeHandle = volume::OpenSource(Image("fat16.img"), 0).device;
+  f.messages.answers = {MessageAnswer::Retry, MessageAnswer::Cancel};
+  EXPECT_FALSE(CheckRemovableVolume(f.state, f.messages));
+  ASSERT_EQ(f.messages.shown.size(), 2u);
+  EXPECT_EQ(f.messages.shown[0], kOtherDiskMessage);
+  EXPECT_EQ(f.messages.lastButtons, MessageButtons::RetryCancel);
+
+  // The search's own disk passes.
+  f.state.volumeHandle = volume::OpenSource(Image("fat12.img"), 0).device;
+  EXPECT_TRUE(CheckRemovableVolume(f.state, f.messages));
+}
+
+TEST(RemovableVolumes, AnUnformattedDiskCanBeRetried) {
+  Fixture f({Image("fat12.img")});
+  f.state.rootPath = "card:/";
+  f.state.volumeHandle = std::make_unique<platform::MemoryBlockDevice>(std::vector<uint8_t>(4096, 0));
+  f.messages.answers = {MessageAnswer::Cancel};
+  EXPECT_FALSE(CheckRemovableVolume(f.state, f.messages));
+  ASSERT_EQ(f.messages.shown.size(), 1u);
+  EXPECT_EQ(f.messages.shown[0], kUnformattedMessage);
+  f.state.volumeHandle = std::make_unique<platform::MemoryBlockDevice>(std::vector<uint8_t>(100, 0));
+  f.messages.answers = {MessageAnswer::Cancel};
+  EXPECT_FALSE(CheckRemovableVolume(f.state, f.messages));  // unreadable: cannot access
+  EXPECT_EQ(f.messages.shown.back().substr(0, 6), "card:/");
 }
 
 }  // namespace
