@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "fat/cluster_runs.h"
+#include "fat/exfat_walk.h"
 #include "platform/codepage.h"
 #include "volume/listing.h"
 #include "volume/sector_io.h"
@@ -226,15 +227,20 @@ void FatWalk::ListEntry(ByteView entry, const std::string& name, const std::stri
 }
 
 bool WalkFatExfat(ScanState& state) {
-  if (state.fsKind != volume::kFat12 && state.fsKind != volume::kFat16 && state.fsKind != volume::kFat32)
-    return false;
+  const bool fat = state.fsKind == volume::kFat12 || state.fsKind == volume::kFat16 ||
+                   state.fsKind == volume::kFat32;
+  if (!fat && state.fsKind != volume::kExfat) return false;
   state.cancelled = 0;
-  FatWalk walk(state);
   if (state.progress) state.progress->OpenProgress();
-  if (state.rootCluster == 0)
-    walk.WalkFatRoot();
-  else
-    walk.WalkFatDirectory(state.rootCluster, nullptr, false);
+  if (state.fsKind == volume::kExfat) {
+    ExfatWalk(state).WalkRoot();
+  } else {
+    FatWalk walk(state);
+    if (state.rootCluster == 0)
+      walk.WalkFatRoot();
+    else
+      walk.WalkFatDirectory(state.rootCluster, nullptr, false);
+  }
   if (state.progress) state.progress->CloseProgress();
   return true;
 }

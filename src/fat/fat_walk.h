@@ -60,8 +60,8 @@ class FatWalk {
   std::unordered_set<uint64_t> entered_;
 };
 
-// The walk driver of the search command on FAT12/16/32: opens the progress,
-// walks from the root and closes it. exFAT volumes have their own walk.
+// The walk driver of the search command on FAT12/16/32 and exFAT: opens the
+// progress, walks from the root with the volume's own walk, and closes it.
 // Returns false, walking nothing, for a volume it cannot walk.
 bool WalkFatExfat(ScanState& state);
 

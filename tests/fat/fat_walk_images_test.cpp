@@ -4,68 +4,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <sstream>
 
 #include "cli/info_command.h"
 #include "fat/fat_walk.h"
 #include "support/recording_rows.h"
-#include "support/run_command.h"
+#include "support/tsk.h"
 #include "volume/sector_io.h"
 
 namespace vellum::fat {
 namespace {
 
 using testing::RecordedRow;
-using testing::RunCommand;
 
-struct TskEntry {
-  std::string folder, name, shortName, written;
-  bool directory = false;
-  std::string size;
-  uint64_t firstSector = 0;
-  bool hasSectors = false;
-};
-
-// Lower-cased, with the deleted mark shown the way The Sleuth Kit shows it.
-std::string Normal(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c == '$') c = '_';
-  }
-  return s;
-}
-
-std::string After(const std::string& text, const std::string& key) {
-  const size_t at = text.find(key);
-  if (at == std::string::npos) return {};
-  const size_t end = text.find('\n', at);
-  return text.substr(at + key.size(), end - at - key.size());
-}
-
-std::vector<TskEntry> ReadTsk(const std::string& image) {
-  std::vector<TskEntry> entries;
-  std::istringstream lines(RunCommand("fls -rd -p '" + image + "'"));
-  for (std::string line; std::getline(lines, line);) {
-    const size_t colon = line.find(':'), tab = line.find('\t');
-    if (colon == std::string::npos || tab == std::string::npos) continue;
-    const std::string inode = line.substr(line.rfind(' ', colon) + 1, colon - line.rfind(' ', colon) - 1);
-    const std::string path = line.substr(tab + 1);
-    TskEntry e;
-    const size_t slash = path.rfind('/');
-    e.folder = slash == std::string::npos ? "" : path.substr(0, slash);
-    e.name = path.substr(slash == std::string::npos ? 0 : slash + 1);
-    e.directory = line.starts_with("d/d");
-    const std::string stat = RunCommand("istat '" + image + "' " + inode);
-    e.size = After(stat, "Size: ");
-    e.shortName = After(stat, "Name: ");
-    e.written = After(stat, "Written:\t").substr(0, 19);
-    const std::string sectors = After(stat, "Sectors:\n");
-    e.hasSectors = !sectors.empty() && sectors[0] >= '0' && sectors[0] <= '9';
-    if (e.hasSectors) e.firstSector = std::stoull(sectors);
-    entries.push_back(e);
-  }
-  return entries;
-}
+using testing::TskEntry;
+using testing::TskNormal;
 
 struct Walked {
   volume::ScanState state;
@@ -84,8 +36,8 @@ void Walk(const std::string& image, bool zeroSize, bool inUse, Walked& w) {
 
 bool Matches(const RecordedRow& row, const TskEntry& e) {
   const std::string folder = row.Cell(1).substr(std::string("img:/").size());
-  return Normal(folder) == Normal(e.folder) &&
-         (Normal(row.name) == Normal(e.name) || Normal(row.name) == Normal(e.shortName));
+  return TskNormal(folder) == TskNormal(e.folder) &&
+         (TskNormal(row.name) == TskNormal(e.name) || TskNormal(row.name) == TskNormal(e.shortName));
 }
 
 class FatImage : public ::testing::TestWithParam<const char*> {
@@ -99,7 +51,7 @@ class TskImage : public FatImage {};
 TEST_P(TskImage, ListsWhatTheSleuthKitSeesWithEveryOptionOn) {
   Walked w;
   Walk(Path(), true, true, w);
-  const std::vector<TskEntry> tsk = ReadTsk(Path());
+  const std::vector<TskEntry> tsk = testing::ReadTskDeleted(Path());
   ASSERT_FALSE(tsk.empty()) << "fls found nothing; is sleuthkit installed?";
   std::vector<bool> used(w.rows.rows.size());
   for (const TskEntry& e : tsk) {
@@ -113,9 +65,7 @@ TEST_P(TskImage, ListsWhatTheSleuthKitSeesWithEveryOptionOn) {
     if (!e.directory) {
       EXPECT_EQ(it->Cell(2), e.size);
     }
-    std::string written = e.written;
-    std::replace(written.begin(), written.end(), '-', '/');
-    EXPECT_EQ(it->Cell(4), written);
+    EXPECT_EQ(it->Cell(4), e.written);
     const uint64_t cluster = std::stoull(it->Cell(5));
     if (e.hasSectors) {
       EXPECT_EQ(volume::ClusterToSector(w.state, cluster), e.firstSector);

@@ -1,0 +1,156 @@
+#include "fat/exfat_walk.h"
+
+#include <algorithm>
+
+#include "fat/cluster_runs.h"
+#include "platform/codepage.h"
+#include "volume/listing.h"
+#include "volume/sector_io.h"
+
+namespace vellum::fat {
+
+namespace {
+
+constexpr size_t kEntryBytes = 32;
+constexpr uint8_t kFileLive = 0x85, kFileDeleted = 0x05;
+constexpr uint8_t kStreamLive = 0xC0, kStreamDeleted = 0x40;
+constexpr uint8_t kNameLive = 0xC1, kNameDeleted = 0x41;
+constexpr size_t kUnitsPerNameEntry = 15;
+// exFAT names hold at most 255 units; a longer run of name entries is damage.
+constexpr size_t kMaxNameUnits = 255;
+// A directory of unknown size is read for at most this many clusters.
+constexpr uint64_t kMaxUnsizedClusters = 1000000;
+// exFAT directories hold at most 256 MiB of entries.
+constexpr uint64_t kMaxDirectoryBytes = 256ull << 20;
+
+std::string ToUtf8(const std::u16string& units) {
+  const size_t end = std::min(units.find(u'\0'), units.size());
+  std::string utf8;
+  platform::Utf16ToUtf8(std::span<const uint16_t>(reinterpret_cast<const uint16_t*>(units.data()), end), utf8);
+  return utf8;
+}
+
+}  // namespace
+
+ExfatWalk::ExfatWalk(ScanState& state) : state_(state) {}
+
+bool ExfatWalk::CancelRequested() {
+  if (state_.operationMode != volume::kModeSearch) return false;
+  if (state_.cancelled) return true;
+  if (state_.progress && state_.progress->PumpAndCheckCancel()) state_.cancelled = 1;
+  return state_.cancelled != 0;
+}
+
+void ExfatWalk::WalkRoot() {
+  // The root's size is nowhere but in its FAT chain, which it always has; the
+  // whole chain is read so that deleted entries past its first cluster count too.
+  WalkExfatDirectory(state_.rootCluster, 0, true, state_.rootPath, true, false);
+}
+
+bool ExfatWalk::TakeEntry(ByteView e, ExfatEntrySet& set, std::vector<ExfatSubdirectory>& subdirectories,
+                          const std::string& path, bool insideDeleted) {
+  const uint8_t type = Le8(e, 0);
+  if (type == kStreamLive || type == kStreamDeleted) {
+    if (!insideDeleted && type == kStreamLive) {
+      set.inSet = false;  // a live set is dropped
+    } else {
+      set.size = Le64(e, 8);
+      set.firstCluster = Le32(e, 20);
+      set.fatChain = Le8(e, 1) == 1;
+    }
+    set.name.clear();
+    return true;
+  }
+  if (type == kNameLive || type == kNameDeleted) {
+    if (!insideDeleted && type == kNameLive) {
+      set.inSet = false;
+      set.name.clear();
+    } else {
+      for (size_t i = 0; i < kUnitsPerNameEntry && set.name.size() < kMaxNameUnits; ++i)
+        set.name.push_back(static_cast<char16_t>(Le16(e, 2 + 2 * i)));
+    }
+    return true;
+  }
+  CloseSet(set, subdirectories, path, insideDeleted);
+  if (type == kFileLive || type == kFileDeleted) {
+    if (insideDeleted || type == kFileDeleted) {
+      set.attributes = Le32(e, 4);
+      set.time = Le16(e, 12);
+      set.date = Le16(e, 14);
+      set.inSet = true;
+      set.firstCluster = 0;
+      set.size = 0;
+    }
+    return true;
+  }
+  return type != 0x00;
+}
+
+void ExfatWalk::CloseSet(ExfatEntrySet& set, std::vector<ExfatSubdirectory>& subdirectories,
+                         const std::string& path, bool insideDeleted) {
+  if (set.inSet && set.firstCluster != 0 && !set.name.empty()) {
+    const std::string name = ToUtf8(set.name);
+    if (!name.empty()) ProcessExfatEntrySet(set, name, subdirectories, path, insideDeleted);
+  }
+  set.inSet = false;
+  set.name.clear();
+}
+
+void ExfatWalk::ProcessExfatEntrySet(const ExfatEntrySet& set, const std::string& name,
+                                     std::vector<ExfatSubdirectory>& subdirectories, const std::string& path,
+                                     bool insideDeleted) {
+  if (state_.operationMode == volume::kModeSearch)
+    volume::AddRow(state_, name, path, set.size, set.date, set.time, set.firstCluster,
+                   static_cast<uint8_t>(set.attributes), set.fatChain ? 1 : 0);
+  if ((set.attributes & volume::kAttrDirectory) == 0) return;
+  ExfatSubdirectory sub;
+  sub.name = name;
+  sub.firstCluster = set.firstCluster;
+  sub.size = set.size;
+  sub.fatChain = set.fatChain;
+  sub.insideDeleted = insideDeleted || (set.attributes & 0x80) != 0;
+  subdirectories.push_back(std::move(sub));
+}
+
+void ExfatWalk::WalkExfatDirectory(uint32_t firstCluster, uint64_t size, bool fatChain, const std::string& path,
+                                   bool isRoot, bool insideDeleted) {
+  if (CancelRequested()) return;
+  if (!entered_.insert(firstCluster).second) return;
+  std::vector<uint8_t> cluster(state_.clusterBytes);
+  std::vector<ExfatSubdirectory> subdirectories;
+  ExfatEntrySet set;
+  ExfatRun run(state_, firstCluster, fatChain ? 1 : 0, ExfatRun::Kind::Directory);
+  uint64_t read = 0, clusters = 0;
+  for (uint64_t c; run.Next(c);) {
+    volume::ReadCluster(state_, c, cluster);
+    bool ended = false;
+    for (size_t at = 0; at + kEntryBytes <= cluster.size() && !ended; at += kEntryBytes)
+      ended = !TakeEntry(ByteView(cluster).subspan(at, kEntryBytes), set, subdirectories, path, insideDeleted);
+    if (ended) break;
+    read += cluster.size();
+    ++clusters;
+    if (size != 0 ? read >= size : clusters > kMaxUnsizedClusters) break;
+    if (read >= kMaxDirectoryBytes) break;
+  }
+  CloseSet(set, subdirectories, path, insideDeleted);
+  EnterSubdirectories(subdirectories, path, isRoot);
+}
+
+void ExfatWalk::EnterSubdirectories(const std::vector<ExfatSubdirectory>& subdirectories, const std::string& path,
+                                    bool isRoot) {
+  if (isRoot && state_.progress) {
+    state_.progress->StartPhase("", subdirectories.size() + 1);
+    state_.progress->ShowFileLabel();
+  }
+  for (size_t i = 0; i < subdirectories.size(); ++i) {
+    const ExfatSubdirectory& sub = subdirectories[i];
+    const std::string child = isRoot ? path + sub.name : path + "/" + sub.name;
+    WalkExfatDirectory(sub.firstCluster, sub.size, sub.fatChain, child, false, sub.insideDeleted);
+    if (isRoot && state_.progress && !state_.progress->Update(i + 1)) {
+      state_.cancelled = 1;
+      break;
+    }
+  }
+}
+
+}  // namespace vellum::fat

@@ -1,0 +1,70 @@
+// The deleted-entry walk of exFAT volumes: entry sets (File, Stream
+// Extension, File Name) whose in-use bits were cleared are assembled into
+// names, sizes and first clusters, and deleted folders are entered.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "volume/le.h"
+#include "volume/scan_state.h"
+
+namespace vellum::fat {
+
+using volume::ScanState;
+
+// One entry set as it is assembled from a directory's entries.
+struct ExfatEntrySet {
+  bool inSet = false;
+  uint32_t attributes = 0;
+  uint16_t date = 0;
+  uint16_t time = 0;
+  uint32_t firstCluster = 0;
+  uint64_t size = 0;
+  bool fatChain = false;
+  std::u16string name;  // up to its first NUL unit when used
+};
+
+// A deleted folder met in a directory, entered once the directory is read.
+struct ExfatSubdirectory {
+  std::string name;
+  uint32_t firstCluster = 0;
+  uint64_t size = 0;
+  bool fatChain = false;
+  bool insideDeleted = false;
+};
+
+class ExfatWalk {
+ public:
+  explicit ExfatWalk(ScanState& state);
+
+  // The root: its whole cluster chain.
+  void WalkRoot();
+  // One directory. isRoot: path is the volume's root text.
+  void WalkExfatDirectory(uint32_t firstCluster, uint64_t size, bool fatChain, const std::string& path,
+                          bool isRoot, bool insideDeleted);
+  // Takes one 32-byte entry into the set being assembled; false when the
+  // entry ends the directory.
+  bool TakeEntry(ByteView entry, ExfatEntrySet& set, std::vector<ExfatSubdirectory>& subdirectories,
+                 const std::string& path, bool insideDeleted);
+  void CloseSet(ExfatEntrySet& set, std::vector<ExfatSubdirectory>& subdirectories, const std::string& path,
+                bool insideDeleted);
+
+ private:
+  bool CancelRequested();
+  void ProcessExfatEntrySet(const ExfatEntrySet& set, const std::string& name,
+                            std::vector<ExfatSubdirectory>& subdirectories, const std::string& path,
+                            bool insideDeleted);
+  void EnterSubdirectories(const std::vector<ExfatSubdirectory>& subdirectories, const std::string& path,
+                           bool isRoot);
+
+  ScanState& state_;
+  // Directories are not claimed on exFAT, so a damaged deleted folder that
+  // points back at an ancestor would be walked without end; each directory
+  // cluster is walked once.
+  std::unordered_set<uint32_t> entered_;
+};
+
+}  // namespace vellum::fat
