@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds vellum-cli and runs it on the bundled sample image.
+# Builds vellum-cli and searches the bundled sample image for deleted files,
+# printing the result list as a search-results file.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -8,4 +9,4 @@ cmake --preset default >/dev/null
 cmake --build --preset default --target vellum-cli
 mkdir -p build/sample
 xz -dc tests/data/sample.img.xz > build/sample/sample.img
-build/default/src/vellum-cli info build/sample/sample.img
+build/default/src/vellum-cli search build/sample/sample.img
