@@ -1,0 +1,27 @@
+// Internal: the record readers, attribute search and attribute reads call one
+// another (a record is read through the table's runs, which may sit behind the
+// table's attribute list, whose extension records are read as records...).
+// Damaged references could make that chain endless, so each entry point
+// carries how deep it was called and the attribute-list step stops reading
+// extension records past kMaxNesting. Healthy volumes need two levels: an
+// extension record of the table itself, read while reading a file's record.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "ntfs/attribute.h"
+#include "volume/le.h"
+#include "volume/scan_state.h"
+
+namespace vellum::ntfs::detail {
+
+inline constexpr int kMaxNesting = 3;
+
+bool ReadMftRecord(volume::ScanState& state, uint32_t number, MutableBytes buffer, int depth);
+std::optional<AttributeRef> FindAttribute(volume::ScanState& state, MutableBytes record, uint32_t type,
+                                          uint64_t firstVcn, bool noList, int depth);
+bool ReadAttributeClusters(volume::ScanState& state, ByteView record, uint32_t type, uint64_t vcn,
+                           uint64_t count, MutableBytes buffer, bool decompress, int depth);
+
+}  // namespace vellum::ntfs::detail
