@@ -2,9 +2,10 @@
 // another (a record is read through the table's runs, which may sit behind the
 // table's attribute list, whose extension records are read as records...).
 // Damaged references could make that chain endless, so each entry point
-// carries how deep it was called and the attribute-list step stops reading
-// extension records past kMaxNesting. Healthy volumes need two levels: an
-// extension record of the table itself, read while reading a file's record.
+// carries how deep it was called and the attribute-list step reads no
+// extension records at kMaxNesting. Healthy volumes need no more: a file's
+// extension record (level 1) is read through the table's runs, whose later
+// extents (level 2) sit in records of the table's first extent.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +17,7 @@
 
 namespace vellum::ntfs::detail {
 
-inline constexpr int kMaxNesting = 3;
+inline constexpr int kMaxNesting = 2;
 
 bool ReadMftRecord(volume::ScanState& state, uint32_t number, MutableBytes buffer, int depth);
 std::optional<AttributeRef> FindAttribute(volume::ScanState& state, MutableBytes record, uint32_t type,
