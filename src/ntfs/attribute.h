@@ -1,0 +1,87 @@
+// NTFS attribute headers inside a file record: where each attribute lies and
+// what its header says, every field checked against the record before use.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "volume/le.h"
+
+namespace vellum::ntfs {
+
+inline constexpr uint32_t kAttrStandardInformation = 16;
+inline constexpr uint32_t kAttrAttributeList = 32;
+inline constexpr uint32_t kAttrFileName = 48;
+inline constexpr uint32_t kAttrData = 128;
+inline constexpr uint32_t kAttrBitmap = 176;
+
+// File-record header fields.
+inline constexpr uint16_t kRecordInUse = 0x0001;
+inline constexpr uint16_t kRecordDirectory = 0x0002;
+bool HasFileSignature(ByteView record);
+uint16_t RecordFlags(ByteView record);
+
+// Where an attribute lies inside a record buffer. Positions, not pointers: the
+// buffer may be refilled (an extension record read into it) and a position is
+// then simply checked again.
+struct AttributeRef {
+  uint32_t offset = 0;
+  uint32_t length = 0;
+};
+
+// The attribute's bytes, or an empty view when the reference does not fit the record.
+ByteView AttributeBytes(ByteView record, AttributeRef ref);
+
+struct AttributeHeader {
+  uint32_t type = 0;
+  uint32_t length = 0;
+  bool nonResident = false;
+  uint8_t nameLength = 0;
+  uint16_t nameOffset = 0;
+  uint16_t flags = 0;
+  // Resident attributes.
+  uint32_t valueLength = 0;
+  uint16_t valueOffset = 0;
+  // Non-resident attributes (one extent).
+  uint64_t firstVcn = 0;
+  uint64_t lastVcn = 0;
+  uint16_t runListOffset = 0;
+  uint16_t compressionUnit = 0;
+  uint64_t allocatedSize = 0;
+  uint64_t dataSize = 0;
+  uint64_t initializedSize = 0;
+
+  bool Unnamed() const { return nameLength == 0; }
+  // The low byte holds the compression format; 0x8000 (sparse) may stand beside it.
+  bool Compressed() const { return (flags & 0x00FF) != 0; }
+};
+
+// Decodes an attribute's header from its bytes (AttributeBytes). Empty when the
+// header, its name, its resident value or its run-list offset lie outside the
+// attribute: such an attribute is damaged and none of its fields are used.
+std::optional<AttributeHeader> ParseAttribute(ByteView attribute);
+
+// The resident value of an attribute, or empty when it is non-resident or malformed.
+ByteView ResidentValue(ByteView attribute);
+
+// The attributes of one record in order, from the first-attribute offset.
+// The walk ends at the end marker, at a type outside 16..256, at a length too
+// short for a header or reaching past the record: what follows a broken
+// attribute cannot be located.
+class AttributeWalk {
+ public:
+  explicit AttributeWalk(ByteView record);
+  bool Next(AttributeRef& ref);
+
+ private:
+  ByteView record_;
+  uint64_t at_;
+};
+
+// The first unnamed attribute of `type` in this record alone (no attribute
+// list), the extent starting at firstVcn when non-resident. $FILE_NAME
+// attributes holding only a DOS name, or whose name does not fit their
+// value, are passed over so that the long name is found.
+std::optional<AttributeRef> FindInRecord(ByteView record, uint32_t type, uint64_t firstVcn);
+
+}  // namespace vellum::ntfs

@@ -1,0 +1,105 @@
+#include "ntfs/data_runs.h"
+
+#include <algorithm>
+
+#include "ntfs/attribute.h"
+#include "volume/sector_io.h"
+
+namespace vellum::ntfs {
+
+namespace {
+
+uint64_t UnsignedField(ByteView b, size_t at, unsigned width) {
+  uint64_t v = 0;
+  for (unsigned i = 0; i < width; ++i) v |= uint64_t{b[at + i]} << (8 * i);
+  return v;
+}
+
+// Signed, its sign taken from the top bit of the last byte.
+int64_t SignedField(ByteView b, size_t at, unsigned width) {
+  uint64_t v = UnsignedField(b, at, width);
+  if (width < 8 && (b[at + width - 1] & 0x80)) v |= ~uint64_t{0} << (8 * width);
+  return static_cast<int64_t>(v);
+}
+
+}  // namespace
+
+RunListReader::RunListReader(ByteView runList, uint64_t firstVcn) : bytes_(runList), vcn_(firstVcn) {}
+
+bool RunListReader::Next(Run& run) {
+  if (ended_ || at_ >= bytes_.size() || bytes_[at_] == 0) return ended_ = true, false;
+  const unsigned lengthBytes = bytes_[at_] & 0x0F;
+  const unsigned offsetBytes = bytes_[at_] >> 4;
+  if (lengthBytes == 0 || lengthBytes > 8 || offsetBytes > 8 ||
+      !InBounds(bytes_.size(), at_ + 1, lengthBytes + offsetBytes))
+    return ended_ = true, false;
+  const uint64_t length = UnsignedField(bytes_, at_ + 1, lengthBytes);
+  const int64_t delta = offsetBytes ? SignedField(bytes_, at_ + 1 + lengthBytes, offsetBytes) : 0;
+  uint64_t nextVcn = 0;
+  if (length == 0 || !CheckedAdd(vcn_, length, nextVcn)) return ended_ = true, false;
+  run.sparse = delta == 0;
+  if (!run.sparse) {
+    int64_t lcn = 0;
+    if (__builtin_add_overflow(lcn_, delta, &lcn) || lcn < 0) return ended_ = true, false;
+    lcn_ = lcn;
+  }
+  run.firstVcn = vcn_;
+  run.length = length;
+  run.lcn = run.sparse ? 0 : static_cast<uint64_t>(lcn_);
+  vcn_ = nextVcn;
+  at_ += 1 + lengthBytes + offsetBytes;
+  return true;
+}
+
+std::optional<Extent> ExtentOf(ByteView attribute) {
+  const auto h = ParseAttribute(attribute);
+  if (!h || !h->nonResident) return std::nullopt;
+  Extent e;
+  e.firstVcn = h->firstVcn;
+  e.lastVcn = h->lastVcn;
+  const ByteView runs = attribute.subspan(h->runListOffset);
+  e.runList.assign(runs.begin(), runs.end());
+  return e;
+}
+
+VcnMapping MapVcn(const Extent& extent, uint64_t vcn) {
+  if (extent.Empty() || vcn < extent.firstVcn || vcn > extent.lastVcn) return {};
+  RunListReader reader(extent.runList, extent.firstVcn);
+  for (Run run; reader.Next(run);) {
+    if (vcn < run.firstVcn || vcn - run.firstVcn >= run.length) continue;
+    const uint64_t into = vcn - run.firstVcn;
+    // A run list longer than the extent claims does not lend it clusters.
+    const uint64_t left = std::min(run.length - into, extent.lastVcn - vcn + 1);
+    return {true, run.sparse ? 0 : run.lcn + into, left};
+  }
+  return {};
+}
+
+uint64_t ReadRunClusters(volume::ScanState& state, const Extent& extent, uint64_t vcn,
+                         uint64_t count, MutableBytes buffer, uint64_t& sparseCount) {
+  const uint64_t clusterBytes = state.clusterBytes;
+  if (clusterBytes == 0) return 0;
+  count = std::min<uint64_t>(count, buffer.size() / clusterBytes);
+  uint64_t delivered = 0;
+  while (delivered < count) {
+    const VcnMapping m = MapVcn(extent, vcn);
+    if (!m.found) break;
+    const uint64_t n = std::min(m.left, count - delivered);
+    const MutableBytes piece = buffer.subspan(delivered * clusterBytes, n * clusterBytes);
+    if (m.lcn == 0) {
+      std::fill(piece.begin(), piece.end(), 0);
+      sparseCount += n;
+    } else {
+      // A run pointing past the volume is damage, not data: on a device holding
+      // more than this volume it would read someone else's clusters.
+      if (m.lcn > state.lastCluster || n - 1 > state.lastCluster - m.lcn) break;
+      volume::ReadSectors(state, volume::ClusterToSector(state, m.lcn), n * state.sectorsPerCluster,
+                          piece);
+    }
+    delivered += n;
+    vcn += n;
+  }
+  return delivered;
+}
+
+}  // namespace vellum::ntfs

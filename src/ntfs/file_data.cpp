@@ -1,0 +1,63 @@
+#include "ntfs/file_data.h"
+
+#include <algorithm>
+
+#include "ntfs/attribute.h"
+#include "ntfs/attribute_data.h"
+#include "ntfs/find_attribute.h"
+#include "ntfs/record.h"
+
+namespace vellum::ntfs {
+
+namespace {
+
+constexpr uint64_t kPlainStepClusters = 16;
+// Units beyond this are not something any NTFS writes (4 KiB clusters x 16).
+constexpr uint64_t kMaxUnitBytes = 1024 * 1024;
+
+// Clusters of one compression unit, or 0 when the data is not compressed in
+// units we can hold. Compressed data is read a unit at a time so that each
+// read is decompressed whole.
+uint64_t UnitClusters(const AttributeHeader& h, uint64_t clusterBytes) {
+  if (!h.Compressed() || h.compressionUnit == 0 || h.compressionUnit > 16) return 0;
+  const uint64_t unit = uint64_t{1} << h.compressionUnit;
+  return unit * clusterBytes <= kMaxUnitBytes ? unit : 0;
+}
+
+}  // namespace
+
+bool ReadFileData(volume::ScanState& state, uint32_t number, std::vector<uint8_t>& data,
+                  uint64_t maxBytes) {
+  data.clear();
+  std::vector<uint8_t> record(state.mftRecordSize);
+  if (record.empty() || !ReadMftRecord(state, number, record)) return false;
+  std::vector<uint8_t> copy = record;
+  const auto ref = FindAttribute(state, copy, kAttrData, 0, false);
+  if (!ref) return false;
+  const ByteView attribute = AttributeBytes(copy, *ref);
+  const auto h = ParseAttribute(attribute);
+  if (!h) return false;
+  if (!h->nonResident) {
+    const ByteView value = ResidentValue(attribute);
+    if (value.size() > maxBytes) return false;
+    data.assign(value.begin(), value.end());
+    return true;
+  }
+  const uint64_t clusterBytes = state.clusterBytes;
+  if (h->dataSize > maxBytes || clusterBytes == 0) return false;
+  const uint64_t unitClusters = UnitClusters(*h, clusterBytes);
+  const bool compressed = unitClusters != 0;
+  const uint64_t step = compressed ? unitClusters : kPlainStepClusters;
+  std::vector<uint8_t> unit(step * clusterBytes);
+  data.resize(h->dataSize);
+  bool complete = true;
+  for (uint64_t vcn = 0, done = 0; done < data.size(); vcn += step) {
+    complete &= ReadAttributeClusters(state, record, kAttrData, vcn, step, unit, compressed);
+    const uint64_t n = std::min<uint64_t>(unit.size(), data.size() - done);
+    std::copy_n(unit.begin(), n, data.begin() + static_cast<ptrdiff_t>(done));
+    done += n;
+  }
+  return complete;
+}
+
+}  // namespace vellum::ntfs

@@ -1,0 +1,100 @@
+#include "ntfs/find_attribute.h"
+
+#include <algorithm>
+
+#include "ntfs/data_runs.h"
+#include "ntfs/nesting.h"
+
+namespace vellum::ntfs {
+
+namespace {
+
+constexpr uint64_t kListEntryMinBytes = 32;
+
+// The record's attribute list as far as its data size reaches (the slack of
+// its last cluster is not part of it), capped at kMaxAttributeListBytes.
+bool ReadAttributeList(volume::ScanState& state, ByteView record, std::vector<uint8_t>& list) {
+  const auto ref = FindInRecord(record, kAttrAttributeList, 0);
+  if (!ref) return false;
+  const auto h = ParseAttribute(AttributeBytes(record, *ref));
+  if (!h) return false;
+  ReadAttributeValue(state, record, *ref, kMaxAttributeListBytes, list);
+  if (h->nonResident && h->dataSize < list.size()) list.resize(h->dataSize);
+  return true;
+}
+
+// Follows the list entries for (type, firstVcn) into extension records.
+std::optional<AttributeRef> SearchThroughList(volume::ScanState& state, MutableBytes record,
+                                              uint32_t type, uint64_t firstVcn, int depth) {
+  std::vector<uint8_t> list;
+  if (depth >= detail::kMaxNesting || record.size() != state.mftRecordSize ||
+      !ReadAttributeList(state, record, list))
+    return std::nullopt;
+  std::vector<uint32_t> tried;
+  std::vector<uint8_t> extension(record.size());
+  for (uint64_t at = 0; InBounds(list.size(), at, kListEntryMinBytes);) {
+    const uint64_t length = Le16(list, at + 4);
+    if (length < kListEntryMinBytes || !InBounds(list.size(), at, length)) break;
+    const bool wanted = Le32(list, at) == type && Le8(list, at + 6) == 0 && Le64(list, at + 8) == firstVcn;
+    const auto number = static_cast<uint32_t>(Le64(list, at + 16));
+    at += length;
+    // Each record once: a list naming the same record again (or the record
+    // itself) adds nothing but reads.
+    if (!wanted || std::find(tried.begin(), tried.end(), number) != tried.end()) continue;
+    if (tried.size() == kMaxListRecordReads) break;
+    tried.push_back(number);
+    if (!detail::ReadMftRecord(state, number, extension, depth + 1)) continue;
+    if (const auto found = FindInRecord(extension, type, firstVcn)) {
+      std::copy(extension.begin(), extension.end(), record.begin());
+      return found;
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+namespace detail {
+
+std::optional<AttributeRef> FindAttribute(volume::ScanState& state, MutableBytes record, uint32_t type,
+                                          uint64_t firstVcn, bool noList, int depth) {
+  if (const auto found = FindInRecord(record, type, firstVcn)) return found;
+  if (noList || type == kAttrAttributeList) return std::nullopt;
+  return SearchThroughList(state, record, type, firstVcn, depth);
+}
+
+}  // namespace detail
+
+std::optional<AttributeRef> FindAttribute(volume::ScanState& state, MutableBytes record,
+                                          uint32_t type, uint64_t firstVcn, bool noList) {
+  return detail::FindAttribute(state, record, type, firstVcn, noList, 0);
+}
+
+bool ReadAttributeValue(volume::ScanState& state, ByteView record, AttributeRef ref,
+                        uint64_t maxBytes, std::vector<uint8_t>& value) {
+  value.clear();
+  const ByteView attribute = AttributeBytes(record, ref);
+  const auto h = ParseAttribute(attribute);
+  if (!h) return false;
+  if (!h->nonResident) {
+    const ByteView v = attribute.subspan(h->valueOffset, std::min<uint64_t>(h->valueLength, maxBytes));
+    value.assign(v.begin(), v.end());
+    return h->valueLength <= maxBytes;
+  }
+  const auto extent = ExtentOf(attribute);
+  const uint64_t clusterBytes = state.clusterBytes;
+  if (!extent || clusterBytes == 0) return false;
+  if (extent->Empty()) return true;
+  uint64_t bytes = 0;
+  const bool whole = extent->lastVcn < UINT64_MAX / clusterBytes &&
+                     CheckedMul(extent->lastVcn + 1, clusterBytes, bytes) && bytes <= maxBytes;
+  if (!whole) bytes = maxBytes;
+  const uint64_t clusters = (bytes + clusterBytes - 1) / clusterBytes;
+  value.assign(clusters * clusterBytes, 0);
+  uint64_t sparse = 0;
+  const uint64_t delivered = ReadRunClusters(state, *extent, 0, clusters, value, sparse);
+  value.resize(bytes);
+  return whole && delivered == clusters;
+}
+
+}  // namespace vellum::ntfs

@@ -1,0 +1,23 @@
+// File records of the master file table: located through the table's own
+// data runs, or taken from a cluster found by the free-cluster scan.
+#pragma once
+
+#include <cstdint>
+
+#include "volume/le.h"
+#include "volume/scan_state.h"
+
+namespace vellum::ntfs {
+
+// Reads file record `number` through the master file table's $DATA runs
+// (from mftRecord0) into the first mftRecordSize bytes of buffer. True when the
+// record carries the "FILE" signature; fixups are then applied. False otherwise,
+// with the raw bytes in the buffer (zeros where the table maps no cluster).
+bool ReadMftRecord(volume::ScanState& state, uint32_t number, MutableBytes buffer);
+
+// Reads the record in slot `slot` of the records stored from `cluster` and
+// applies fixups, without checking the signature. False when the buffer is
+// too small, the slot lies outside the clusters read, or the read failed.
+bool ReadRecordAt(volume::ScanState& state, uint64_t cluster, uint32_t slot, MutableBytes buffer);
+
+}  // namespace vellum::ntfs
