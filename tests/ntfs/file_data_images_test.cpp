@@ -63,7 +63,7 @@ std::string ImagePath(const char* name) { return std::string(VELLUM_TEST_IMAGES)
 void Open(const std::string& image, volume::ScanState& state) {
   ASSERT_TRUE(std::filesystem::exists(image)) << image;
   std::string error;
-  ASSERT_TRUE(cli::OpenSourceVolume(image, state, error)) << error;
+  ASSERT_TRUE(cli::OpenSourceVolume(image, 0, state, error)) << error;
 }
 
 class NtfsImageData : public ::testing::TestWithParam<const char*> {};
