@@ -1,6 +1,7 @@
 #include "app/search_command.h"
 
 #include "fat/fat_walk.h"
+#include "ntfs/ntfs_search.h"
 
 namespace vellum::app {
 
@@ -15,7 +16,7 @@ bool RunDeletedEntryWalk(CommandContext& c) {
   std::unique_ptr<Progress> progress = c.newProgress ? c.newProgress() : nullptr;
   s.progress = progress.get();
   s.clusterScan = 0;
-  const bool walked = fat::WalkFatExfat(s);
+  const bool walked = s.fsKind == volume::kNtfs ? ntfs::SearchNtfs(s, 0, std::string()) : fat::WalkFatExfat(s);
   s.progress = nullptr;
   return walked;
 }

@@ -1,0 +1,185 @@
+#include "ntfs/ntfs_search.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <optional>
+
+#include "ntfs/attribute.h"
+#include "ntfs/file_name.h"
+#include "ntfs/find_attribute.h"
+#include "ntfs/record.h"
+#include "platform/codepage.h"
+#include "volume/listing.h"
+
+namespace vellum::ntfs {
+
+namespace {
+
+constexpr std::string_view kFileNumberCaption = "ﾌｧｲﾙ番号：";
+// Steps up the parent chain at most; every folder name adds to the path, so
+// only nameless folders pointing at each other could go on longer.
+constexpr int kMaxParentSteps = 1024;
+
+std::string NameToUtf8(const std::u16string& name) {
+  std::string utf8;
+  platform::Utf16ToUtf8(std::span<const uint16_t>(reinterpret_cast<const uint16_t*>(name.data()), name.size()),
+                        utf8);
+  return utf8;
+}
+
+// The unnamed attribute of `type` in a copy of `record` (followed through the
+// attribute list), with the copy it was found in.
+std::optional<AttributeHeader> FindHeader(ScanState& state, ByteView record, uint32_t type,
+                                          std::vector<uint8_t>& copy, AttributeRef& ref) {
+  copy.assign(record.begin(), record.end());
+  const auto found = FindAttribute(state, copy, type, 0, false);
+  if (!found) return std::nullopt;
+  ref = *found;
+  return ParseAttribute(AttributeBytes(copy, ref));
+}
+
+uint64_t ValueSize(const AttributeHeader& h) { return h.nonResident ? h.dataSize : h.valueLength; }
+
+bool BitSet(const std::vector<uint8_t>& bitmap, uint32_t n) {
+  // Records past the bitmap count as allocated: nothing unknown is listed.
+  return n / 8 >= bitmap.size() || ((bitmap[n / 8] >> (n % 8)) & 1);
+}
+
+// The last-written time of $STANDARD_INFORMATION, if the record has one.
+std::optional<uint64_t> LastWritten(ScanState& state, ByteView record) {
+  std::vector<uint8_t> copy;
+  AttributeRef ref;
+  if (!FindHeader(state, record, kAttrStandardInformation, copy, ref)) return std::nullopt;
+  const ByteView value = ResidentValue(AttributeBytes(copy, ref));
+  if (value.size() < 16) return std::nullopt;
+  return Le64(value, 8);
+}
+
+std::string PadRight8(uint64_t value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%8llu", static_cast<unsigned long long>(value));
+  return text;
+}
+
+}  // namespace
+
+std::string FormatFileTime(uint64_t fileTime) {
+  constexpr int64_t kUnixEpochSeconds = 11644473600;  // 1601-01-01 to 1970-01-01
+  const int64_t seconds = static_cast<int64_t>(fileTime / 10000000) - kUnixEpochSeconds;
+  const unsigned milliseconds = static_cast<unsigned>((fileTime / 10000) % 1000);
+  const time_t t = static_cast<time_t>(seconds);
+  struct tm local {};
+  char text[64];
+  if (localtime_r(&t, &local) == nullptr) return "0000/00/00 00:00:00.000";
+  std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d.%03u", local.tm_year + 1900, local.tm_mon + 1,
+                local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, milliseconds);
+  return text;
+}
+
+MftLayout ReadMftLayout(ScanState& state) {
+  MftLayout layout;
+  if (state.mftRecordSize == 0) return layout;
+  std::vector<uint8_t> copy;
+  AttributeRef ref;
+  const auto data = FindHeader(state, state.mftRecord0, kAttrData, copy, ref);
+  if (!data) return layout;
+  // Record numbers are 32-bit, and no table can hold more records than the
+  // device has room for.
+  const uint64_t deviceRecords = state.volumeHandle ? state.volumeHandle->Size() / state.mftRecordSize : 0;
+  layout.recordCount =
+      static_cast<uint32_t>(std::min<uint64_t>({ValueSize(*data) / state.mftRecordSize, deviceRecords, UINT32_MAX}));
+  if (!FindHeader(state, state.mftRecord0, kAttrBitmap, copy, ref)) return layout;
+  ReadAttributeValue(state, copy, ref, (uint64_t{layout.recordCount} + 7) / 8, layout.bitmap);
+  return layout;
+}
+
+int BuildParentPath(ScanState& state, std::string& path, uint64_t parentReference, uint32_t stopRecord) {
+  std::vector<uint8_t> record(state.mftRecordSize);
+  for (int step = 0; step < kMaxParentSteps; ++step) {
+    const uint32_t n = static_cast<uint32_t>(parentReference);
+    if (n == kRootRecord) {
+      path = state.rootPath + path;
+      return 0;
+    }
+    if (n == stopRecord) return 1;
+    const bool read = ReadMftRecord(state, n, record);
+    const bool folder = read && (RecordFlags(record) & kRecordDirectory) != 0;
+    if (!folder) {
+      // The parent's record was reused for a file, or holds no record at all.
+      path = state.rootPath + kUnknownFolder + (path.empty() ? "" : "/" + path);
+      return 0;
+    }
+    const auto name = FileNameOf(state, record);
+    if (!name) return 0;
+    const std::string folderName = NameToUtf8(name->name);
+    path = path.empty() ? folderName : folderName + "/" + path;
+    if (platform::Cp932Length(path) > kMaxPathLength) {
+      path = state.rootPath + kUnknownFolder + "/" + path;
+      return 0;
+    }
+    parentReference = name->parentReference;
+  }
+  path = state.rootPath + kUnknownFolder + "/" + path;
+  return 0;
+}
+
+void AddNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster, uint32_t slot) {
+  const auto name = FileNameOf(state, record);
+  const auto written = LastWritten(state, record);
+  if (!name || !written) return;
+  const bool folder = (RecordFlags(record) & kRecordDirectory) != 0;
+  uint64_t size = 0;
+  if (!folder) {
+    std::vector<uint8_t> scratch;
+    AttributeRef ref;
+    const auto data = FindHeader(state, record, kAttrData, scratch, ref);
+    if (data) size = ValueSize(*data);
+    if (size == 0 && !state.options.zeroSize) return;
+  }
+  const std::string display = NameToUtf8(name->name);
+  if (!volume::NameMatchesFilter(display, state.options.filter)) return;
+
+  std::string typeName;
+  const size_t row = volume::ListFoundEntry(state, display, folder, &typeName);
+  RowSink* rows = state.rows;
+  if (rows == nullptr) return;
+  std::string path;
+  BuildParentPath(state, path, name->parentReference, kRootRecord);
+  rows->SetCell(row, 1, path.empty() ? state.rootPath : path);
+  rows->SetCell(row, 2, folder ? std::string() : std::to_string(size));
+  rows->SetDataWord(row, folder ? volume::kRowFolder : 0);
+  rows->SetCell(row, 3, typeName);
+  rows->SetCell(row, 4, FormatFileTime(*written));
+  if (recordNumber != 0) {
+    rows->SetCell(row, 5, PadRight8(recordNumber));
+  } else {
+    rows->SetCell(row, 6, PadRight8(cluster));
+    rows->SetCell(row, 7, PadRight8(slot));
+  }
+}
+
+bool SearchNtfs(ScanState& state, uint32_t /*boundFolder*/, const std::string& /*destinationRoot*/) {
+  const MftLayout layout = ReadMftLayout(state);
+  if (layout.recordCount == 0) return false;
+  Progress* progress = state.operationMode == volume::kModeSearch ? state.progress : nullptr;
+  if (progress) {
+    progress->OpenProgress();
+    progress->StartPhase(kFileNumberCaption, std::max<uint64_t>(layout.recordCount - 1, 1));
+  }
+  std::vector<uint8_t> record(state.mftRecordSize);
+  bool cancelled = false;
+  for (uint32_t n = 0; n < layout.recordCount && !cancelled; ++n) {
+    if (BitSet(layout.bitmap, n)) continue;
+    if (!ReadMftRecord(state, n, record) || (RecordFlags(record) & kRecordInUse) != 0) continue;
+    if (state.operationMode == volume::kModeSearch) {
+      AddNtfsRow(state, n, record, 0, 0);
+      cancelled = progress && !progress->Update(n);
+    }
+  }
+  if (cancelled || (progress && progress->PumpAndCheckCancel())) state.cancelled = 1;
+  if (progress) progress->CloseProgress();
+  return true;
+}
+
+}  // namespace vellum::ntfs

@@ -1,0 +1,48 @@
+// The deleted-file search of NTFS volumes: every record the master file
+// table's bitmap marks free but that still holds a file record is listed,
+// with its folder path rebuilt from the parent references of its names.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "volume/le.h"
+#include "volume/scan_state.h"
+
+namespace vellum::ntfs {
+
+using volume::ScanState;
+
+inline constexpr uint32_t kRootRecord = 5;
+// Folder paths are cut at this length (as code page 932 counts it); the cut
+// also ends parent references that loop.
+inline constexpr size_t kMaxPathLength = 520;
+inline constexpr const char* kUnknownFolder = "<不明>";
+
+// The master file table's allocation bitmap and its record count, from a
+// copy of mftRecord0.
+struct MftLayout {
+  std::vector<uint8_t> bitmap;  // bit n set: record n allocated
+  uint32_t recordCount = 0;
+};
+MftLayout ReadMftLayout(ScanState& state);
+
+// Walks the table's free records. boundFolder and destinationRoot are those
+// of a restore; the search passes 0 and an empty text. False when the volume
+// gives no record count (nothing walked).
+bool SearchNtfs(ScanState& state, uint32_t boundFolder, const std::string& destinationRoot);
+
+// Lists one record if it passes the filters. recordNumber 0: the record was
+// found by the free-cluster scan at (cluster, slot).
+void AddNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster, uint32_t slot);
+
+// Puts the names of the parent folders before `path`, up to the root (then
+// the root text leads it) or up to stopRecord (then it returns 1, path
+// without a root). A parent that is no longer a folder becomes "<不明>".
+int BuildParentPath(ScanState& state, std::string& path, uint64_t parentReference, uint32_t stopRecord);
+
+// "YYYY/MM/DD hh:mm:ss.mmm" of a Windows file time, in local time.
+std::string FormatFileTime(uint64_t fileTime);
+
+}  // namespace vellum::ntfs
