@@ -105,3 +105,36 @@ INSTANTIATE_TEST_SUITE_P(Images, NtfsImage, ::testing::Values("ntfs-4k", "ntfs-5
 
 }  // namespace
 }  // namespace vellum::ntfs
+
+namespace vellum::ntfs {
+namespace {
+
+TEST(NtfsParents, ReusedParentsAndOverlongPathsBecomeUnknownUnderTheRoot) {
+  volume::ScanState s;
+  std::string error;
+  ASSERT_TRUE(cli::OpenSourceVolume(std::string(VELLUM_TEST_IMAGES) + "/ntfs-parents.img", 0, s, error)) << error;
+  testing::RecordingRows rows;
+  s.rows = &rows;
+  s.rootPath = "p:/";
+  ASSERT_TRUE(SearchNtfs(s, 0, ""));
+  std::map<std::string, std::string> folderOf;
+  for (const RecordedRow& r : rows.rows) folderOf[r.name.substr(0, 8)] = r.Cell(1);
+
+  EXPECT_EQ(folderOf["orphan.t"], "p:/<不明>");
+  EXPECT_EQ(folderOf["child.tx"], "p:/kept-folder");
+  std::string chain;  // level-1/.../level-5: 509 characters, inside the cap
+  for (int i = 1; i <= 5; ++i) {
+    char name[128];
+    std::snprintf(name, sizeof name, "level-%d-%093d", i, 0);
+    chain += (i > 1 ? "/" : "") + std::string(name);
+  }
+  EXPECT_EQ(folderOf["level-6-"], "p:/" + chain);
+  // With level-6 the folder path passes 520 characters.
+  const std::string bottom = folderOf["bottom.t"];
+  EXPECT_EQ(bottom.substr(0, 3 + std::string("<不明>/").size()), "p:/<不明>/");
+  EXPECT_NE(bottom.find(chain + "/level-6-"), std::string::npos);
+  EXPECT_EQ(folderOf.count("new-file"), 0u);  // in use
+}
+
+}  // namespace
+}  // namespace vellum::ntfs
