@@ -1,0 +1,46 @@
+// The destination side of every restore: folders created below a root,
+// names that do not collide, time stamps. Names come from a damaged disk, so
+// nothing here lets one climb out of the destination.
+#pragma once
+
+#include <ctime>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "volume/seams.h"
+
+namespace vellum::restore {
+
+inline constexpr std::string_view kPathTooLongMessage =
+    "パスの長さが最大値を超えたため処理を中止します。\n\n"
+    "復元先をルートディレクトリなどパスの短いところにすれば処理できる可能性があります。";
+
+// Linux's limits on what it can open: a whole path of at most 4095 bytes, a
+// single name of at most 255.
+inline constexpr size_t kMaxPathBytes = 4095;
+inline constexpr size_t kMaxComponentBytes = 255;
+
+// A name that may be used as one path component: not empty, not "." or
+// "..", no separator and no NUL.
+bool IsSafeComponent(std::string_view name);
+
+// root + "/" + relative, with every folder of relative created below root.
+// Empty when a folder cannot be created, a component is unsafe, or the path
+// is too long (then kPathTooLongMessage has been shown).
+std::string JoinDestination(const std::string& root, const std::string& relative, Messages& messages);
+
+// Creates the one folder `path` when it does not exist; false when it cannot
+// (after kPathTooLongMessage for a path that is too long).
+bool EnsureFolder(const std::string& path, Messages& messages);
+
+// The first of path, base_1.ext, base_2.ext, ... that does not exist.
+std::string MakeUniqueName(const std::string& path);
+
+bool FileExists(const std::string& path);
+
+// Sets the access and modification times of a file or folder; an absent
+// time is left as it is. False when the object cannot be changed.
+bool SetFileTimes(const std::string& path, std::optional<timespec> access, std::optional<timespec> modified);
+
+}  // namespace vellum::restore

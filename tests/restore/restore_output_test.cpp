@@ -1,0 +1,95 @@
+#include "restore/restore_output.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "support/scripted_messages.h"
+
+namespace vellum::restore {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Destination : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() / ("vellum-restore-" + std::to_string(::getpid()));
+    fs::remove_all(root_);
+    fs::create_directories(root_);
+  }
+  void TearDown() override { fs::remove_all(root_); }
+  std::string Root() const { return root_.string(); }
+  void Touch(const std::string& relative) { std::ofstream(root_ / relative) << "x"; }
+
+  fs::path root_;
+  testing::ScriptedMessages messages_;
+};
+
+TEST_F(Destination, JoinCreatesEveryFolderInOrder) {
+  EXPECT_EQ(JoinDestination(Root(), "a/b/c", messages_), Root() + "/a/b/c");
+  EXPECT_TRUE(fs::is_directory(root_ / "a" / "b" / "c"));
+  EXPECT_EQ(JoinDestination(Root(), "a/b/c", messages_), Root() + "/a/b/c");  // exists already
+  // A byte that would be a separator in another code page is part of the name here.
+  EXPECT_EQ(JoinDestination(Root(), "表\\x", messages_), Root() + "/表\\x");
+  EXPECT_TRUE(fs::is_directory(root_ / "表\\x"));
+  Touch("file");
+  EXPECT_EQ(JoinDestination(Root(), "file/sub", messages_), "");  // a file where a folder must go
+  EXPECT_TRUE(messages_.shown.empty());
+}
+
+TEST_F(Destination, NamesFromDiskNeverLeaveTheDestination) {
+  for (const char* relative : {"..", "a/../../x", ".", "a//b", "", "a/."}) {
+    SCOPED_TRACE(relative);
+    EXPECT_EQ(JoinDestination(Root(), relative, messages_), "");
+  }
+  EXPECT_FALSE(fs::exists(root_.parent_path() / "x"));
+  EXPECT_FALSE(IsSafeComponent(std::string("a\0b", 3)));
+  EXPECT_FALSE(IsSafeComponent("a/b"));
+  EXPECT_TRUE(IsSafeComponent("..."));
+}
+
+TEST_F(Destination, OverlongPathsAreReportedAndRefused) {
+  const std::string longName(256, 'n');
+  EXPECT_EQ(JoinDestination(Root(), longName, messages_), "");
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0], kPathTooLongMessage);
+  EXPECT_FALSE(EnsureFolder(Root() + "/" + longName, messages_));
+  EXPECT_TRUE(EnsureFolder(Root() + "/" + std::string(255, 'n'), messages_));
+  std::string deep = Root();
+  while (deep.size() + 200 <= kMaxPathBytes) deep += "/" + std::string(199, 'd');
+  EXPECT_FALSE(EnsureFolder(deep + "/" + std::string(200, 'e'), messages_));
+  EXPECT_EQ(messages_.shown.size(), 3u);
+}
+
+TEST_F(Destination, UniqueNamesCountUpBeforeTheExtension) {
+  Touch("report.txt");
+  EXPECT_EQ(MakeUniqueName(Root() + "/report.txt"), Root() + "/report_1.txt");
+  Touch("report_1.txt");
+  EXPECT_EQ(MakeUniqueName(Root() + "/report.txt"), Root() + "/report_2.txt");
+  EXPECT_EQ(MakeUniqueName(Root() + "/fresh.txt"), Root() + "/fresh.txt");
+  fs::create_directories(root_ / "data.old");
+  Touch("data.old/README");
+  EXPECT_EQ(MakeUniqueName(Root() + "/data.old/README"), Root() + "/data.old/README_1");
+  Touch(".profile");
+  EXPECT_EQ(MakeUniqueName(Root() + "/.profile"), Root() + "/.profile_1");
+}
+
+TEST_F(Destination, TimesOfFilesAndFolders) {
+  Touch("f");
+  fs::create_directories(root_ / "d");
+  const timespec when{1714979290, 0};  // 2024-05-06 07:08:10 UTC
+  EXPECT_TRUE(SetFileTimes(Root() + "/f", std::nullopt, when));
+  EXPECT_TRUE(SetFileTimes(Root() + "/d", when, when));
+  struct stat st {};
+  ASSERT_EQ(::stat((root_ / "f").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mtim.tv_sec, when.tv_sec);
+  ASSERT_EQ(::stat((root_ / "d").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mtim.tv_sec, when.tv_sec);
+  EXPECT_FALSE(SetFileTimes(Root() + "/missing", std::nullopt, when));
+}
+
+}  // namespace
+}  // namespace vellum::restore
