@@ -8,6 +8,7 @@
 #include "ntfs/attribute.h"
 #include "ntfs/file_name.h"
 #include "ntfs/find_attribute.h"
+#include "ntfs/mft_reader.h"
 #include "ntfs/record.h"
 #include "platform/codepage.h"
 #include "volume/listing.h"
@@ -64,17 +65,35 @@ std::string PadRight8(uint64_t value) {
 
 }  // namespace
 
-std::string FormatFileTime(uint64_t fileTime) {
+std::string FormatFileTime(uint64_t fileTime, NtfsRowCache* cache) {
   constexpr int64_t kUnixEpochSeconds = 11644473600;  // 1601-01-01 to 1970-01-01
   const int64_t seconds = static_cast<int64_t>(fileTime / 10000000) - kUnixEpochSeconds;
   const unsigned milliseconds = static_cast<unsigned>((fileTime / 10000) % 1000);
-  const time_t t = static_cast<time_t>(seconds);
-  struct tm local {};
-  char text[64];
-  if (localtime_r(&t, &local) == nullptr) return "0000/00/00 00:00:00.000";
-  std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d.%03u", local.tm_year + 1900, local.tm_mon + 1,
-                local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, milliseconds);
-  return text;
+  // The local-time conversion is the costly part of a row; a walk does it
+  // once per second seen.
+  NtfsRowCache local_cache;
+  NtfsRowCache& c = cache ? *cache : local_cache;
+  int64_t& cachedSeconds = c.timeSeconds;
+  std::string& cachedText = c.timeText;
+  if (seconds != cachedSeconds) {
+    const time_t t = static_cast<time_t>(seconds);
+    struct tm local {};
+    char text[64];
+    if (localtime_r(&t, &local) == nullptr) {
+      cachedText = "0000/00/00 00:00:00";
+    } else {
+      std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d", local.tm_year + 1900, local.tm_mon + 1,
+                    local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+      cachedText = text;
+    }
+    cachedSeconds = seconds;
+  }
+  std::string out = cachedText;
+  out += '.';
+  out += static_cast<char>('0' + milliseconds / 100);
+  out += static_cast<char>('0' + milliseconds / 10 % 10);
+  out += static_cast<char>('0' + milliseconds % 10);
+  return out;
 }
 
 MftLayout ReadMftLayout(ScanState& state) {
@@ -124,7 +143,22 @@ int BuildParentPath(ScanState& state, std::string& path, uint64_t parentReferenc
   return 0;
 }
 
-void AddNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster, uint32_t slot) {
+// The folder column: the rebuilt path of the parent, or the root text.
+std::string FolderPath(ScanState& state, uint64_t parentReference, NtfsRowCache* cache) {
+  const uint32_t parent = static_cast<uint32_t>(parentReference);
+  if (cache) {
+    auto it = cache->parentPaths.find(parent);
+    if (it != cache->parentPaths.end()) return it->second;
+  }
+  std::string path;
+  BuildParentPath(state, path, parentReference, kRootRecord);
+  if (path.empty()) path = state.rootPath;
+  if (cache) cache->parentPaths.emplace(parent, path);
+  return path;
+}
+
+void AddNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster, uint32_t slot,
+                NtfsRowCache* cache) {
   const auto name = FileNameOf(state, record);
   const auto written = LastWritten(state, record);
   if (!name || !written) return;
@@ -144,13 +178,11 @@ void AddNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64
   const size_t row = volume::ListFoundEntry(state, display, folder, &typeName);
   RowSink* rows = state.rows;
   if (rows == nullptr) return;
-  std::string path;
-  BuildParentPath(state, path, name->parentReference, kRootRecord);
-  rows->SetCell(row, 1, path.empty() ? state.rootPath : path);
+  rows->SetCell(row, 1, FolderPath(state, name->parentReference, cache));
   rows->SetCell(row, 2, folder ? std::string() : std::to_string(size));
   rows->SetDataWord(row, folder ? volume::kRowFolder : 0);
   rows->SetCell(row, 3, typeName);
-  rows->SetCell(row, 4, FormatFileTime(*written));
+  rows->SetCell(row, 4, FormatFileTime(*written, cache));
   if (recordNumber != 0) {
     rows->SetCell(row, 5, PadRight8(recordNumber));
   } else {
@@ -168,12 +200,14 @@ bool SearchNtfs(ScanState& state, uint32_t /*boundFolder*/, const std::string& /
     progress->StartPhase(kFileNumberCaption, std::max<uint64_t>(layout.recordCount - 1, 1));
   }
   std::vector<uint8_t> record(state.mftRecordSize);
+  MftRecordReader reader(state);
+  NtfsRowCache cache;
   bool cancelled = false;
   for (uint32_t n = 0; n < layout.recordCount && !cancelled; ++n) {
     if (BitSet(layout.bitmap, n)) continue;
-    if (!ReadMftRecord(state, n, record) || (RecordFlags(record) & kRecordInUse) != 0) continue;
+    if (!reader.Read(n, record) || (RecordFlags(record) & kRecordInUse) != 0) continue;
     if (state.operationMode == volume::kModeSearch) {
-      AddNtfsRow(state, n, record, 0, 0);
+      AddNtfsRow(state, n, record, 0, 0, &cache);
       cancelled = progress && !progress->Update(n);
     }
   }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "volume/le.h"
@@ -33,9 +34,20 @@ MftLayout ReadMftLayout(ScanState& state);
 // gives no record count (nothing walked).
 bool SearchNtfs(ScanState& state, uint32_t boundFolder, const std::string& destinationRoot);
 
+// What one walk remembers between rows: the folder paths already rebuilt
+// (by parent record number; the disk does not change during a walk) and the
+// last second converted to local time (files of a folder mostly share it).
+struct NtfsRowCache {
+  std::unordered_map<uint32_t, std::string> parentPaths;
+  int64_t timeSeconds = INT64_MIN;
+  std::string timeText;
+};
+
 // Lists one record if it passes the filters. recordNumber 0: the record was
-// found by the free-cluster scan at (cluster, slot).
-void AddNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster, uint32_t slot);
+// found by the free-cluster scan at (cluster, slot). cache, when given, is
+// the walk's.
+void AddNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster, uint32_t slot,
+                NtfsRowCache* cache = nullptr);
 
 // Puts the names of the parent folders before `path`, up to the root (then
 // the root text leads it) or up to stopRecord (then it returns 1, path
@@ -43,6 +55,6 @@ void AddNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64
 int BuildParentPath(ScanState& state, std::string& path, uint64_t parentReference, uint32_t stopRecord);
 
 // "YYYY/MM/DD hh:mm:ss.mmm" of a Windows file time, in local time.
-std::string FormatFileTime(uint64_t fileTime);
+std::string FormatFileTime(uint64_t fileTime, NtfsRowCache* cache = nullptr);
 
 }  // namespace vellum::ntfs

@@ -1,0 +1,39 @@
+#include "ntfs/mft_reader.h"
+
+#include <algorithm>
+
+#include "ntfs/attribute.h"
+#include "ntfs/attribute_data.h"
+#include "volume/fixups.h"
+
+namespace vellum::ntfs {
+
+MftRecordReader::MftRecordReader(volume::ScanState& state, uint64_t chunkBytes)
+    : state_(state), chunkClusters_(state.clusterBytes ? std::max<uint64_t>(1, chunkBytes / state.clusterBytes) : 1) {}
+
+bool MftRecordReader::Read(uint32_t number, MutableBytes buffer) {
+  const uint64_t recordSize = state_.mftRecordSize;
+  const uint64_t clusterBytes = state_.clusterBytes;
+  if (recordSize == 0 || clusterBytes == 0 || buffer.size() < recordSize || state_.mftRecord0.size() < recordSize)
+    return false;
+  const uint64_t position = uint64_t{number} * recordSize;
+  const uint64_t vcn = position / clusterBytes;
+  const uint64_t within = position % clusterBytes;
+  const uint64_t clusters = (within + recordSize + clusterBytes - 1) / clusterBytes;
+  if (vcn < firstVcn_ || vcn + clusters > firstVcn_ + loadedClusters_) {
+    loadedClusters_ = std::max(clusters, chunkClusters_);
+    firstVcn_ = vcn;
+    // Every byte of the chunk is written by the read (zeros where nothing
+    // could be read), so it is not cleared first.
+    chunk_.resize(loadedClusters_ * clusterBytes);
+    ReadAttributeClusters(state_, state_.mftRecord0, kAttrData, firstVcn_, loadedClusters_, chunk_, false);
+  }
+  const uint64_t offset = (vcn - firstVcn_) * clusterBytes + within;
+  const MutableBytes record = buffer.first(recordSize);
+  std::copy_n(chunk_.begin() + static_cast<ptrdiff_t>(offset), recordSize, record.begin());
+  if (!HasFileSignature(record)) return false;
+  volume::ApplyFixups(record, state_.bytesPerSector);
+  return true;
+}
+
+}  // namespace vellum::ntfs
