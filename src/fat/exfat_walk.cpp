@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "fat/cluster_runs.h"
+#include "fat/wipe.h"
 #include "platform/codepage.h"
 #include "volume/listing.h"
 #include "volume/sector_io.h"
@@ -44,7 +45,8 @@ bool ExfatWalk::CancelRequested() {
 void ExfatWalk::WalkRoot() {
   // The root's size is nowhere but in its FAT chain, which it always has; the
   // whole chain is read so that deleted entries past its first cluster count too.
-  WalkExfatDirectory(state_.rootCluster, 0, true, state_.rootPath, true, false);
+  const bool restoring = state_.operationMode == volume::kModeRestore && target_;
+  WalkExfatDirectory(state_.rootCluster, 0, true, restoring ? target_->root + "/" : state_.rootPath, true, false);
 }
 
 bool ExfatWalk::TakeEntry(ByteView e, ExfatEntrySet& set, std::vector<ExfatSubdirectory>& subdirectories,
@@ -99,10 +101,18 @@ void ExfatWalk::CloseSet(ExfatEntrySet& set, std::vector<ExfatSubdirectory>& sub
 void ExfatWalk::ProcessExfatEntrySet(const ExfatEntrySet& set, const std::string& name,
                                      std::vector<ExfatSubdirectory>& subdirectories, const std::string& path,
                                      bool insideDeleted) {
-  if (state_.operationMode == volume::kModeSearch)
+  const bool folder = (set.attributes & volume::kAttrDirectory) != 0;
+  if (state_.operationMode == volume::kModeSearch) {
     volume::AddRow(state_, name, path, set.size, set.date, set.time, set.firstCluster,
                    static_cast<uint8_t>(set.attributes), set.fatChain ? 1 : 0);
-  if ((set.attributes & volume::kAttrDirectory) == 0) return;
+  } else if (state_.operationMode == volume::kModeRestore && target_) {
+    // The root's path ends in the separator; a folder's does not.
+    const std::string parent = !path.empty() && path.back() == '/' ? path.substr(0, path.size() - 1) : path;
+    const bool restored = RestoreExfatEntrySet(state_, *target_, name, parent, folder, set.firstCluster, set.size,
+                                               set.fatChain, set.date, set.time);
+    if (folder && !restored) return;  // a folder that was not made is not entered
+  }
+  if (!folder) return;
   ExfatSubdirectory sub;
   sub.name = name;
   sub.firstCluster = set.firstCluster;
@@ -126,6 +136,8 @@ void ExfatWalk::WalkExfatDirectory(uint32_t firstCluster, uint64_t size, bool fa
     bool ended = false;
     for (size_t at = 0; at + kEntryBytes <= cluster.size() && !ended; at += kEntryBytes)
       ended = !TakeEntry(ByteView(cluster).subspan(at, kEntryBytes), set, subdirectories, path, insideDeleted);
+    if (state_.operationMode == volume::kModeCompleteDeletion)
+      WipeDeletedExfatEntries(state_, volume::ClusterToSector(state_, c), cluster);
     if (ended) break;
     read += cluster.size();
     ++clusters;
@@ -141,6 +153,7 @@ void ExfatWalk::EnterSubdirectories(const std::vector<ExfatSubdirectory>& subdir
   if (isRoot && state_.progress) {
     state_.progress->StartPhase("", subdirectories.size() + 1);
     state_.progress->ShowFileLabel();
+    if (state_.operationMode == volume::kModeCompleteDeletion) state_.progress->SetFileName("ファイル情報書換中");
   }
   for (size_t i = 0; i < subdirectories.size(); ++i) {
     const ExfatSubdirectory& sub = subdirectories[i];

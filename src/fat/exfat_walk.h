@@ -8,6 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "fat/fat_restore.h"
 #include "volume/le.h"
 #include "volume/scan_state.h"
 
@@ -39,6 +40,8 @@ struct ExfatSubdirectory {
 class ExfatWalk {
  public:
   explicit ExfatWalk(ScanState& state);
+  // In restore mode, where restored sets go (the root's into target.root).
+  void SetRestoreTarget(const RestoreTarget* target) { target_ = target; }
 
   // The root: its whole cluster chain.
   void WalkRoot();
@@ -61,6 +64,7 @@ class ExfatWalk {
                            bool isRoot);
 
   ScanState& state_;
+  const RestoreTarget* target_ = nullptr;
   // Directories are not claimed on exFAT, so a damaged deleted folder that
   // points back at an ancestor would be walked without end; each directory
   // cluster is walked once.

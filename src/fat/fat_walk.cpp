@@ -4,7 +4,9 @@
 
 #include "fat/cluster_runs.h"
 #include "fat/exfat_walk.h"
+#include "fat/wipe.h"
 #include "platform/codepage.h"
+#include "restore/restore_output.h"
 #include "volume/listing.h"
 #include "volume/sector_io.h"
 
@@ -47,8 +49,24 @@ bool FatWalk::CancelRequested() {
   return state_.cancelled != 0;
 }
 
-bool FatWalk::ReadDirectory(uint64_t firstCluster, bool isSubdirectory, std::vector<uint8_t>& bytes) {
+std::string FatWalk::RootPrefix() const {
+  return state_.operationMode == volume::kModeRestore && target_ ? target_->root + "/" : state_.rootPath;
+}
+
+std::string FatWalk::ParentOf(const std::string* parent) const {
+  if (parent) return *parent;
+  return state_.operationMode == volume::kModeRestore && target_ ? target_->root : state_.rootPath;
+}
+
+void FatWalk::WipeDirectory(std::vector<uint8_t>& bytes, const std::vector<uint64_t>& sectors, uint64_t bytesEach) {
+  for (size_t i = 0; i < sectors.size() && (i + 1) * bytesEach <= bytes.size(); ++i)
+    WipeDeletedFatEntries(state_, sectors[i], MutableBytes(bytes).subspan(i * bytesEach, bytesEach));
+}
+
+bool FatWalk::ReadDirectory(uint64_t firstCluster, bool isSubdirectory, std::vector<uint8_t>& bytes,
+                            std::vector<uint64_t>& sectors) {
   bytes.clear();
+  sectors.clear();
   std::vector<uint8_t> cluster(state_.clusterBytes);
   LiveChain chain(state_, firstCluster);
   for (uint64_t c; bytes.size() < kMaxDirectoryBytes && chain.Next(c);) {
@@ -59,6 +77,7 @@ bool FatWalk::ReadDirectory(uint64_t firstCluster, bool isSubdirectory, std::vec
     expectDotEntry_ = false;
     if (isSubdirectory && c == firstCluster && !startsWithDot) return false;
     bytes.insert(bytes.end(), cluster.begin(), cluster.end());
+    sectors.push_back(volume::ClusterToSector(state_, c));
     if (HasEndEntry(cluster)) break;
   }
   return true;
@@ -73,6 +92,12 @@ void FatWalk::WalkFatRoot() {
   table.reserve(CountSubdirectories(root));
   ResetLongName();
   ProcessEntries(root, nullptr, table, false);
+  if (state_.operationMode == volume::kModeCompleteDeletion) {
+    std::vector<uint64_t> sectors;
+    for (uint64_t i = 0; i < root.size() / std::max<uint16_t>(state_.bytesPerSector, 1); ++i)
+      sectors.push_back(state_.rootDirSector + i);
+    WipeDirectory(root, sectors, state_.bytesPerSector);
+  }
   EnterSubdirectories(table, nullptr, false);
 }
 
@@ -84,11 +109,13 @@ void FatWalk::WalkFatDirectory(uint64_t firstCluster, const std::string* parent,
     return;
   }
   std::vector<uint8_t> bytes;
-  if (!ReadDirectory(firstCluster, parent != nullptr, bytes)) return;
+  std::vector<uint64_t> sectors;
+  if (!ReadDirectory(firstCluster, parent != nullptr, bytes, sectors)) return;
   std::vector<Subdirectory> table;
   table.reserve(CountSubdirectories(bytes));
   ResetLongName();
   ProcessEntries(bytes, parent, table, insideDeleted);
+  if (state_.operationMode == volume::kModeCompleteDeletion) WipeDirectory(bytes, sectors, state_.clusterBytes);
   EnterSubdirectories(table, parent, insideDeleted);
 }
 
@@ -107,6 +134,7 @@ void FatWalk::EnterSubdirectories(std::vector<Subdirectory>& table, const std::s
   if (parent == nullptr && state_.progress) {
     state_.progress->StartPhase("", table.size() + 1);
     state_.progress->ShowFileLabel();
+    if (state_.operationMode == volume::kModeCompleteDeletion) state_.progress->SetFileName("ファイル情報書換中");
   }
   for (size_t i = 0; i < table.size(); ++i) {
     const Subdirectory& sub = table[i];
@@ -117,7 +145,7 @@ void FatWalk::EnterSubdirectories(std::vector<Subdirectory>& table, const std::s
         state_.cancelled = 1;
         break;
       }
-      child = state_.rootPath + sub.name;
+      child = RootPrefix() + sub.name;
     } else {
       if (platform::Cp932Length(*parent) + platform::Cp932Length(sub.name) + 2 >= kMaxNameBytes) continue;
       child = *parent + "/" + sub.name;
@@ -151,12 +179,19 @@ bool FatWalk::DisplayName(ByteView entry, bool insideDeleted, std::string& name)
   return true;
 }
 
-void FatWalk::RecordSubdirectory(ByteView entry, const std::string& name, const std::string* parent,
+bool FatWalk::RecordSubdirectory(ByteView entry, const std::string& name, const std::string* parent,
                                  std::vector<Subdirectory>& table, bool insideDeleted) {
   const uint64_t f = FatEntryFirstCluster(entry);
   Subdirectory sub;
   const bool pathTooLong =
       parent != nullptr && platform::Cp932Length(*parent) + platform::Cp932Length(name) >= kMaxNameBytes;
+  if (f >= 2 && f <= state_.lastCluster && pathTooLong && state_.operationMode == volume::kModeRestore) {
+    if (target_ && target_->messages)
+      target_->messages->Show(restore::kPathTooLongMessage, MessageButtons::Ok, MessageIcon::None,
+                              MessageAnswer::Ok);
+    if (target_ && target_->tally) ++target_->tally->skippedPathTooLong;
+    return false;
+  }
   if (f >= 2 && f <= state_.lastCluster && !pathTooLong) {
     sub.firstCluster = f;
     sub.name = name;
@@ -166,6 +201,7 @@ void FatWalk::RecordSubdirectory(ByteView entry, const std::string& name, const 
     }
   }
   table.push_back(std::move(sub));
+  return true;
 }
 
 void FatWalk::ProcessFatEntry(ByteView entry, const std::string* parent, std::vector<Subdirectory>& table,
@@ -185,11 +221,18 @@ void FatWalk::ProcessFatEntry(ByteView entry, const std::string* parent, std::ve
     longName_.Reset();
     return;
   }
-  if (IsDirectoryEntry(entry) && state_.clusterScan == 0) RecordSubdirectory(entry, name, parent, table, insideDeleted);
+  if (IsDirectoryEntry(entry) && state_.clusterScan == 0 &&
+      !RecordSubdirectory(entry, name, parent, table, insideDeleted)) {
+    longName_.Reset();
+    return;
+  }
   longName_.Reset();
   if (Le8(entry, 0) != kDeletedMark && !insideDeleted) return;
   if (!DisplayNameAcceptable(name) || !PassesFilter(name)) return;
-  if (state_.operationMode == volume::kModeSearch) ListEntry(entry, name, parent);
+  if (state_.operationMode == volume::kModeSearch)
+    ListEntry(entry, name, parent);
+  else if (state_.operationMode == volume::kModeRestore && target_)
+    RestoreFatEntry(state_, *target_, entry, name, ParentOf(parent));
 }
 
 bool FatWalk::PassesFilter(const std::string& name) const {
@@ -226,16 +269,19 @@ void FatWalk::ListEntry(ByteView entry, const std::string& name, const std::stri
   rows->SetCell(row, 5, std::to_string(f));
 }
 
-bool WalkFatExfat(ScanState& state) {
+bool WalkFatExfat(ScanState& state, const RestoreTarget* target) {
   const bool fat = state.fsKind == volume::kFat12 || state.fsKind == volume::kFat16 ||
                    state.fsKind == volume::kFat32;
   if (!fat && state.fsKind != volume::kExfat) return false;
   state.cancelled = 0;
   if (state.progress) state.progress->OpenProgress();
   if (state.fsKind == volume::kExfat) {
-    ExfatWalk(state).WalkRoot();
+    ExfatWalk walk(state);
+    walk.SetRestoreTarget(target);
+    walk.WalkRoot();
   } else {
     FatWalk walk(state);
+    walk.SetRestoreTarget(target);
     if (state.rootCluster == 0)
       walk.WalkFatRoot();
     else

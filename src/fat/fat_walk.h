@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fat/fat_entry.h"
+#include "fat/fat_restore.h"
 #include "volume/scan_state.h"
 
 namespace vellum::fat {
@@ -36,15 +37,24 @@ class FatWalk {
                        bool insideDeleted);
   // Forgets the long-name entries gathered so far (a new directory begins).
   void ResetLongName() { longName_.Reset(); }
+  // In restore mode, where restored entries go; the root's entries land in
+  // target.root and every folder's path is its destination folder.
+  void SetRestoreTarget(const RestoreTarget* target) { target_ = target; }
 
  private:
   bool CancelRequested();
-  bool ReadDirectory(uint64_t firstCluster, bool isSubdirectory, std::vector<uint8_t>& bytes);
+  bool ReadDirectory(uint64_t firstCluster, bool isSubdirectory, std::vector<uint8_t>& bytes,
+                     std::vector<uint64_t>& sectors);
+  void WipeDirectory(std::vector<uint8_t>& bytes, const std::vector<uint64_t>& sectors, uint64_t bytesEach);
+  std::string RootPrefix() const;
+  std::string ParentOf(const std::string* parent) const;
   void ProcessEntries(ByteView bytes, const std::string* parent, std::vector<Subdirectory>& table,
                       bool insideDeleted);
   void EnterSubdirectories(std::vector<Subdirectory>& table, const std::string* parent, bool insideDeleted);
   bool DisplayName(ByteView entry, bool insideDeleted, std::string& name);
-  void RecordSubdirectory(ByteView entry, const std::string& name, const std::string* parent,
+  // False when the entry must not be handled further (a restore whose path
+  // would be too long).
+  bool RecordSubdirectory(ByteView entry, const std::string& name, const std::string* parent,
                           std::vector<Subdirectory>& table, bool insideDeleted);
   bool PassesFilter(const std::string& name) const;
   void ListEntry(ByteView entry, const std::string& name, const std::string* parent);
@@ -53,6 +63,7 @@ class FatWalk {
   LongNameSlots longName_;
   bool expectDotEntry_ = false;
   bool deletedShortName_ = false;
+  const RestoreTarget* target_ = nullptr;
   uint64_t volumeSpanBytes_ = 0;
   // Every directory cluster entered in this walk. A damaged volume can point
   // several entries, or a directory's own child, at one live directory; each
@@ -60,9 +71,10 @@ class FatWalk {
   std::unordered_set<uint64_t> entered_;
 };
 
-// The walk driver of the search command on FAT12/16/32 and exFAT: opens the
-// progress, walks from the root with the volume's own walk, and closes it.
-// Returns false, walking nothing, for a volume it cannot walk.
-bool WalkFatExfat(ScanState& state);
+// The walk driver on FAT12/16/32 and exFAT: opens the progress, walks from
+// the root with the volume's own walk in the current operation mode, and
+// closes it. target: where a restore writes (restore mode only). Returns
+// false, walking nothing, for a volume it cannot walk.
+bool WalkFatExfat(ScanState& state, const RestoreTarget* target = nullptr);
 
 }  // namespace vellum::fat
