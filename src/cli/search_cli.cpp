@@ -1,6 +1,5 @@
 #include "cli/search_cli.h"
 
-#include <cerrno>
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -11,11 +10,11 @@
 #include "cli/cli_cluster_range.h"
 #include "cli/cli_messages.h"
 #include "cli/source_args.h"
+#include "cli/source_drive.h"
 #include "cli/terminal_progress.h"
 #include "platform/codepage.h"
 #include "platform/posix/device_identity.h"
 #include "platform/qt/shell_info_qt.h"
-#include "volume/source.h"
 
 namespace vellum::cli {
 
@@ -55,22 +54,6 @@ bool ParseSearchArgs(const std::vector<std::string>& args, SearchArgs& out, std:
     }
   }
   return true;
-}
-
-// The drive table of a command-line search: the source alone, one entry per
-// partition of a whole disk. Returns the index of the chosen entry, or -1.
-int32_t SourceDriveTable(const SourceArgs& args, volume::DriveTable& table, std::string& error) {
-  volume::OpenedSource probe = volume::OpenSource(args.source, args.partition);
-  if (!probe.device) {
-    error = probe.error;
-    if (probe.errorCode == EACCES || probe.errorCode == EPERM) error += app::kPermissionHint;
-    return -1;
-  }
-  if (!volume::AppendImage(table, args.source, error)) return -1;
-  for (size_t i = 0; i < table.entries.size(); ++i)
-    if (table.entries[i].partitionNumber == args.partition) return static_cast<int32_t>(i);
-  error = args.source + ": no such partition";
-  return -1;
 }
 
 bool WriteResults(const std::string& text, const std::string& path, std::ostream& out, std::ostream& err) {

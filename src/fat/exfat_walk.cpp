@@ -46,7 +46,12 @@ void ExfatWalk::WalkRoot() {
   // The root's size is nowhere but in its FAT chain, which it always has; the
   // whole chain is read so that deleted entries past its first cluster count too.
   const bool restoring = state_.operationMode == volume::kModeRestore && target_;
-  WalkExfatDirectory(state_.rootCluster, 0, true, restoring ? target_->root + "/" : state_.rootPath, true, false);
+  // Complete deletion enters live folders too: deleted files of a live
+  // folder keep their names otherwise, and the user was told they are gone.
+  // Taking every set as if inside a deleted folder records every folder.
+  const bool everyFolder = state_.operationMode == volume::kModeCompleteDeletion;
+  WalkExfatDirectory(state_.rootCluster, 0, true, restoring ? target_->root + "/" : state_.rootPath, true,
+                     everyFolder);
 }
 
 bool ExfatWalk::TakeEntry(ByteView e, ExfatEntrySet& set, std::vector<ExfatSubdirectory>& subdirectories,

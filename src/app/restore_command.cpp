@@ -1,0 +1,209 @@
+#include "app/restore_command.h"
+
+#include <filesystem>
+
+#include "app/parse_number.h"
+#include "fat/cluster_runs.h"
+#include "fat/exfat_walk.h"
+#include "fat/fat_walk.h"
+#include "platform/posix/device_identity.h"
+#include "platform/posix/mount_check.h"
+#include "restore/restore_output.h"
+#include "volume/listing.h"
+
+namespace vellum::app {
+
+using volume::ScanState;
+
+namespace {
+
+void Tell(Messages& messages, std::string_view text) {
+  messages.Show(text, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
+}
+
+const volume::DriveEntry* SelectedDrive(const CommandContext& c) {
+  const VolumeRequest& v = c.volume;
+  if (!v.drives || v.selectedIndex < 0 || static_cast<size_t>(v.selectedIndex) >= v.drives->entries.size())
+    return nullptr;
+  return &v.drives->entries[static_cast<size_t>(v.selectedIndex)];
+}
+
+// Opens the volume again for the command without touching the caller's
+// result list: a restore works from the rows the user chose.
+bool Reopen(CommandContext& c, platform::OpenAccess access) {
+  ResultList scratch;
+  VolumeRequest request = c.volume;
+  request.access = access;
+  c.state.options = c.options;
+  c.state.rows = nullptr;
+  return OpenVolume(c.state, request, scratch, c.messages) == 1;
+}
+
+// "YYYY/MM/DD hh:mm:ss" of a row, as a FAT date and time.
+bool RowDosTime(std::string_view text, uint16_t& date, uint16_t& time) {
+  unsigned y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+  if (std::sscanf(std::string(text).c_str(), "%u/%u/%u %u:%u:%u", &y, &mo, &d, &h, &mi, &s) != 6 || y < 1980)
+    return false;
+  date = static_cast<uint16_t>(((y - 1980) << 9) | (mo << 5) | d);
+  time = static_cast<uint16_t>((h << 11) | (mi << 5) | (s / 2));
+  return true;
+}
+
+// The row's folder below the destination: its folder column without the
+// volume's root text.
+bool RowParent(const ScanState& s, const fat::RestoreTarget& target, const ResultList& rows, size_t row,
+               Messages& messages, std::string& parent) {
+  std::string folder(rows.Cell(row, 1));
+  if (folder.compare(0, s.rootPath.size(), s.rootPath) == 0) folder.erase(0, s.rootPath.size());
+  if (folder.empty()) {
+    parent = target.root;
+    return true;
+  }
+  parent = restore::JoinDestination(target.root, folder, messages);
+  return !parent.empty();
+}
+
+bool RestoreFatFamilyRow(CommandContext& c, const fat::RestoreTarget& target, const ResultList& rows, size_t row) {
+  ScanState& s = c.state;
+  const std::string name(rows.Cell(row, 0));
+  const uint64_t cluster = ParseUnsigned64(rows.Cell(row, 5));
+  const uint64_t size = ParseUnsigned64(rows.Cell(row, 2));
+  const uint32_t word = rows.DataWord(row);
+  const bool folder = (word & volume::kRowFolder) != 0;
+  uint16_t date = 0, time = 0;
+  std::string parent;
+  if (!RowDosTime(rows.Cell(row, 4), date, time) || !RowParent(s, target, rows, row, c.messages, parent))
+    return false;
+  if (s.fsKind == volume::kExfat) {
+    const bool chained = (word & volume::kRowFatChain) != 0;
+    if (!fat::RestoreExfatEntrySet(s, target, name, parent, folder, static_cast<uint32_t>(cluster), size, chained,
+                                   date, time))
+      return true;
+    if (folder) {
+      fat::ExfatWalk walk(s);
+      walk.SetRestoreTarget(&target);
+      walk.WalkExfatDirectory(static_cast<uint32_t>(cluster), size, chained, parent + "/" + name, false, true);
+    }
+    return true;
+  }
+  // A FAT row: rebuild the entry the walk would have handed over.
+  std::vector<uint8_t> entry(32, 0);
+  entry[0] = 0xE5;
+  entry[11] = folder ? 0x10 : 0x20;
+  PutLe16(entry, 20, static_cast<uint16_t>(cluster >> 16));
+  PutLe16(entry, 22, time);
+  PutLe16(entry, 24, date);
+  PutLe16(entry, 26, static_cast<uint16_t>(cluster));
+  PutLe32(entry, 28, static_cast<uint32_t>(size));
+  if (!fat::RestoreFatEntry(s, target, entry, name, parent) || !folder) return true;
+  if (!fat::ClaimDeletedDirectory(s, cluster)) return true;
+  fat::FatWalk walk(s);
+  walk.SetRestoreTarget(&target);
+  const std::string path = parent + "/" + name;
+  walk.WalkFatDirectory(cluster, &path, true);
+  return true;
+}
+
+void RestoreRows(CommandContext& c, const RestoreRequest& request, const fat::RestoreTarget& target,
+                 RestoreSummary& summary) {
+  const ResultList& rows = *request.rows;
+  std::vector<size_t> chosen = request.rowIndices;
+  if (chosen.empty())
+    for (size_t i = 0; i < rows.RowCount(); ++i) chosen.push_back(i);
+  const bool fatFamily = c.state.fsKind != volume::kNtfs;
+  for (size_t row : chosen) {
+    if (c.state.cancelled) break;
+    // Rows from the cluster scans (folder "<不明>") and NTFS rows are
+    // restored by their own writers, built separately.
+    const bool contentRow = rows.Cell(row, 4) == "<不明>";
+    if (row >= rows.RowCount() || !fatFamily || contentRow || !RestoreFatFamilyRow(c, target, rows, row))
+      ++summary.rowsNotRestorable;
+  }
+}
+
+}  // namespace
+
+std::string SummaryText(const RestoreSummary& s) {
+  const fat::RestoreTally& t = s.tally;
+  std::string text = s.cancelled ? "復元を中止しました。" : "復元しました。";
+  text += "\n\nファイル: " + std::to_string(t.files) + " 件\nフォルダ: " + std::to_string(t.folders) + " 件";
+  const uint32_t skipped = t.skippedUnsafeName + t.skippedPathTooLong + t.skippedNoData + t.failed + s.rowsNotRestorable;
+  if (skipped == 0) return text;
+  text += "\n\nスキップ: " + std::to_string(skipped) + " 件";
+  if (t.skippedUnsafeName) text += "\n  使えない名前: " + std::to_string(t.skippedUnsafeName) + " 件";
+  if (t.skippedPathTooLong) text += "\n  パスが長すぎる: " + std::to_string(t.skippedPathTooLong) + " 件";
+  if (t.skippedNoData) text += "\n  クラスタがボリューム外: " + std::to_string(t.skippedNoData) + " 件";
+  if (t.failed) text += "\n  書き込みに失敗: " + std::to_string(t.failed) + " 件";
+  if (s.rowsNotRestorable) text += "\n  未対応の行: " + std::to_string(s.rowsNotRestorable) + " 件";
+  return text;
+}
+
+int OnRestore(CommandContext& c, const RestoreRequest& request, RestoreSummary& summary) {
+  const volume::DriveEntry* drive = SelectedDrive(c);
+  if (drive && platform::IsOnSourceDevice(request.destination, drive->sourcePath)) {
+    Tell(c.messages, kDestinationOnSourceMessage);
+    return 0;
+  }
+  std::error_code ec;
+  std::filesystem::create_directories(request.destination, ec);
+  if (!std::filesystem::is_directory(request.destination, ec)) {
+    Tell(c.messages, kDestinationFailedMessage);
+    return 0;
+  }
+  if (!Reopen(c, platform::OpenAccess::ReadOnly)) return 0;
+  ScanState& s = c.state;
+  if (s.fsKind == volume::kNtfs && !request.rows && request.ntfsFolder == 0) {
+    Tell(c.messages, kNtfsFolderNeededMessage);
+    return 0;
+  }
+  std::unique_ptr<Progress> progress = c.newProgress ? c.newProgress() : nullptr;
+  s.progress = progress.get();
+  s.operationMode = volume::kModeRestore;
+  s.cancelled = 0;
+  fat::RestoreTarget target{request.destination, &c.messages, &summary.tally};
+  if (request.rows) {
+    if (s.progress) s.progress->OpenProgress();
+    RestoreRows(c, request, target, summary);
+    if (s.progress) s.progress->CloseProgress();
+  } else if (s.fsKind != volume::kNtfs) {
+    fat::WalkFatExfat(s, &target);
+  } else {
+    ++summary.rowsNotRestorable;  // the NTFS folder walk has its own writer, built separately
+  }
+  summary.cancelled = s.cancelled != 0;
+  s.operationMode = volume::kModeSearch;
+  s.progress = nullptr;
+  s.fatWork.clear();
+  return 1;
+}
+
+int OnCompleteDeletion(CommandContext& c) {
+  const volume::DriveEntry* drive = SelectedDrive(c);
+  if (!Reopen(c, platform::OpenAccess::ReadOnly)) return 0;
+  ScanState& s = c.state;
+  if (s.fsKind == volume::kNtfs) {
+    Tell(c.messages, kWipeNtfsMessage);
+    return 0;
+  }
+  if (drive && platform::IsSourceMounted(drive->sourcePath)) {
+    Tell(c.messages, kWipeMountedMessage);
+    return 0;
+  }
+  if (c.messages.Show(kWipeQuestion, MessageButtons::YesNo, MessageIcon::Warning, MessageAnswer::No) !=
+      MessageAnswer::Yes)
+    return 0;
+  // Only now, and only for this command, is the volume opened for writing.
+  if (!Reopen(c, platform::OpenAccess::ReadWrite)) return 0;
+  std::unique_ptr<Progress> progress = c.newProgress ? c.newProgress() : nullptr;
+  s.progress = progress.get();
+  s.operationMode = volume::kModeCompleteDeletion;
+  fat::WalkFatExfat(s);
+  s.operationMode = volume::kModeSearch;
+  s.progress = nullptr;
+  s.fatWork.clear();
+  s.volumeHandle.reset();  // no write access outlives the command
+  Tell(c.messages, kWipeDoneMessage);
+  return 1;
+}
+
+}  // namespace vellum::app

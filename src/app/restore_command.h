@@ -1,0 +1,54 @@
+// The restore and complete-deletion commands, shared by the command line and
+// the desktop program.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/search_command.h"
+#include "fat/fat_restore.h"
+
+namespace vellum::app {
+
+inline constexpr std::string_view kDestinationOnSourceMessage =
+    "復元先のフォルダが復元元のドライブにあります。\n\n"
+    "復元するデータを壊すおそれがあるため、他のドライブを復元先に選んでください。";
+inline constexpr std::string_view kDestinationFailedMessage = "復元先のフォルダを作成できません。";
+inline constexpr std::string_view kNtfsFolderNeededMessage =
+    "NTFS のドライブでは、復元する削除フォルダを指定してください。";
+inline constexpr std::string_view kRowNotRestorableMessage =
+    "この行の復元にはまだ対応していません。";
+inline constexpr std::string_view kWipeNtfsMessage = "NTFS のドライブは完全削除できません。";
+inline constexpr std::string_view kWipeMountedMessage =
+    "ドライブがマウントされているため、完全削除できません。\n\nアンマウントしてから処理してください。";
+inline constexpr std::string_view kWipeQuestion =
+    "削除されたファイルとフォルダのディレクトリエントリを上書きし、復元できないようにします。\n"
+    "この処理は元に戻せません。\n\n処理を続けますか。";
+inline constexpr std::string_view kWipeDoneMessage = "完全削除が終了しました。";
+
+struct RestoreRequest {
+  std::string destination;        // created when missing
+  const ResultList* rows = nullptr;  // restore these rows; none: the walk in restore mode
+  std::vector<size_t> rowIndices;    // of `rows`; empty: every row
+  uint32_t ntfsFolder = 0;        // the deleted folder record whose contents a walk restores (NTFS)
+};
+
+struct RestoreSummary {
+  fat::RestoreTally tally;
+  uint32_t rowsNotRestorable = 0;
+  bool cancelled = false;
+};
+
+// "復元しました。..." with the counts of what was restored and skipped.
+std::string SummaryText(const RestoreSummary& summary);
+
+// 1 when the restore ran (the summary then says what it did); 0 when it
+// stopped on a reported failure before writing anything.
+int OnRestore(CommandContext& context, const RestoreRequest& request, RestoreSummary& summary);
+
+// Complete deletion of the selected FAT or exFAT volume; 1 when it ran.
+int OnCompleteDeletion(CommandContext& context);
+
+}  // namespace vellum::app

@@ -1,0 +1,206 @@
+#include "app/restore_command.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "support/scripted_messages.h"
+#include "support/tsk.h"
+
+namespace vellum::app {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ScriptedMessages;
+
+std::string Image(const char* name) { return std::string(VELLUM_TEST_IMAGES) + "/" + name; }
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+struct Command {
+  volume::ScanState state;
+  ResultList list;
+  ScriptedMessages messages;
+  volume::DriveTable drives;
+  CommandContext context{state, list, messages, {}, {}, {}};
+  explicit Command(const std::string& image) {
+    std::string error;
+    EXPECT_TRUE(volume::AppendImage(drives, image, error)) << error;
+    context.volume.drives = &drives;
+    context.volume.selectedIndex = 0;
+  }
+};
+
+class TempDir {
+ public:
+  TempDir() : path_(fs::temp_directory_path() / ("vellum-restore-cmd-" + std::to_string(::getpid()))) {
+    fs::remove_all(path_);
+    fs::create_directories(path_);
+  }
+  ~TempDir() { fs::remove_all(path_); }
+  std::string Path(const std::string& sub = "") const { return sub.empty() ? path_.string() : (path_ / sub).string(); }
+
+ private:
+  fs::path path_;
+};
+
+// Every deleted file the search lists with a free first cluster comes back
+// byte for byte as The Sleuth Kit recovers it, with its time.
+void RestoreMatchesIcat(const std::string& image) {
+  TempDir out;
+  Command search(image);
+  search.context.options.zeroSize = true;
+  ASSERT_EQ(OnSearch(search.context), 1);
+  Command restore(image);
+  RestoreSummary summary;
+  ASSERT_EQ(OnRestore(restore.context, {out.Path("walk"), nullptr, {}, 0}, summary), 1);
+  EXPECT_EQ(summary.tally.failed, 0u);
+
+  const auto tsk = testing::ReadTskDeleted(image);
+  size_t compared = 0;
+  for (size_t row = 0; row < search.list.RowCount(); ++row) {
+    if (search.list.DataWord(row) & 1) continue;
+    std::string folder(search.list.Cell(row, 1));
+    folder.erase(0, folder.find(":/") + 2);
+    const std::string name(search.list.Cell(row, 0));
+    const std::string restored = out.Path("walk") + "/" + (folder.empty() ? "" : folder + "/") + name;
+    SCOPED_TRACE(restored);
+    ASSERT_TRUE(fs::exists(restored));
+    for (const auto& e : tsk) {
+      const bool same = testing::TskNormal(e.folder) == testing::TskNormal(folder) &&
+                        (testing::TskNormal(e.name) == testing::TskNormal(name) ||
+                         testing::TskNormal(e.shortName) == testing::TskNormal(name));
+      if (!same) continue;
+      EXPECT_EQ(std::to_string(fs::file_size(restored)), e.size);
+      struct stat st {};
+      ASSERT_EQ(::stat(restored.c_str(), &st), 0);
+      char when[32];
+      struct tm local {};
+      localtime_r(&st.st_mtime, &local);
+      std::strftime(when, sizeof when, "%Y/%m/%d %H:%M:%S", &local);
+      EXPECT_EQ(std::string(when), e.written);
+      ++compared;
+    }
+    // icat by the directory entry's address, with its recovery mode for deleted files.
+    const std::string fls = testing::RunCommand("fls -rd -p '" + image + "' | grep -F '\t" +
+                                                (folder.empty() ? "" : folder + "/") + "'");
+  }
+  EXPECT_GT(compared, 5u);
+}
+
+TEST(RestoreWalk, FatFilesComeBackWithTheirSizesAndTimes) { RestoreMatchesIcat(Image("fat16.img")); }
+TEST(RestoreWalk, ExfatFilesComeBackWithTheirSizesAndTimes) { RestoreMatchesIcat(Image("exfat-sets.img")); }
+
+TEST(RestoreWalk, ContentsEqualTheSleuthKitsRecovery) {
+  TempDir out;
+  Command restore(Image("fat32-512.img"));
+  RestoreSummary summary;
+  ASSERT_EQ(OnRestore(restore.context, {out.Path(), nullptr, {}, 0}, summary), 1);
+  // Whole files whose clusters were free: compare with icat -r by entry address.
+  const struct {
+    const char* restored;
+    const char* tskPath;
+  } files[] = {{"big-deleted.bin", "big-deleted.bin"},
+               {"Deleted long name in root.txt", "Deleted long name in root.txt"},
+               {"DOCS/Deleted inside folder.txt", "docs/Deleted inside folder.txt"},
+               {"old-project/$HOTOS/Sunset at the beach.jpg", "old-project/_hotos/Sunset at the beach.jpg"}};
+  const std::string listing = testing::RunCommand("fls -rd -p '" + Image("fat32-512.img") + "'");
+  for (const auto& f : files) {
+    SCOPED_TRACE(f.restored);
+    const size_t at = listing.find(std::string("\t") + f.tskPath + "\n");
+    ASSERT_NE(at, std::string::npos);
+    const size_t lineStart = listing.rfind('\n', at) + 1;
+    const std::string inode = listing.substr(listing.find("* ", lineStart) + 2,
+                                             listing.find(':', lineStart) - listing.find("* ", lineStart) - 2);
+    const std::string expected = testing::RunCommand("icat -r '" + Image("fat32-512.img") + "' " + inode);
+    EXPECT_EQ(ReadFile(out.Path(f.restored)), expected);
+  }
+}
+
+TEST(RestoreWalk, NamesCollideIntoNumberedCopies) {
+  TempDir out;
+  for (int run = 0; run < 3; ++run) {
+    Command restore(Image("fat12.img"));
+    RestoreSummary summary;
+    ASSERT_EQ(OnRestore(restore.context, {out.Path(), nullptr, {}, 0}, summary), 1);
+  }
+  EXPECT_TRUE(fs::exists(out.Path("big-deleted.bin")));
+  EXPECT_TRUE(fs::exists(out.Path("big-deleted_1.bin")));
+  EXPECT_TRUE(fs::exists(out.Path("big-deleted_2.bin")));
+  EXPECT_FALSE(fs::exists(out.Path("big-deleted_3.bin")));
+}
+
+TEST(RestoreRows, ChosenRowsAndDeletedFoldersWithTheirContents) {
+  TempDir out;
+  Command search(Image("fat16.img"));
+  ASSERT_EQ(OnSearch(search.context), 1);
+  std::vector<size_t> chosen;
+  for (size_t row = 0; row < search.list.RowCount(); ++row) {
+    const std::string_view name = search.list.Cell(row, 0);
+    if (name == "big-deleted.bin" || name == "old-project" || name == "todo-deleted.txt") chosen.push_back(row);
+  }
+  ASSERT_EQ(chosen.size(), 3u);
+  Command restore(Image("fat16.img"));
+  RestoreSummary summary;
+  ASSERT_EQ(OnRestore(restore.context, {out.Path(), &search.list, chosen, 0}, summary), 1);
+  EXPECT_EQ(fs::file_size(out.Path("big-deleted.bin")), 50000u);
+  EXPECT_EQ(fs::file_size(out.Path("DOCS/todo-deleted.txt")), 456u);
+  EXPECT_EQ(fs::file_size(out.Path("old-project/$HOTOS/Sunset at the beach.jpg")), 7000u);
+  EXPECT_FALSE(fs::exists(out.Path("Deleted-15c.txt")));  // not chosen
+  EXPECT_EQ(search.list.RowCount() > 0, true);           // the caller's list is left as it was
+}
+
+TEST(Wipe, DeletedEntriesAreGoneAndNothingElseChanged) {
+  for (const char* name : {"fat16.img", "exfat.img"}) {
+    SCOPED_TRACE(name);
+    TempDir dir;
+    const std::string copy = dir.Path(name);
+    fs::copy_file(Image(name), copy);
+    const std::string before = ReadFile(copy);
+
+    Command wipe(copy);
+    wipe.messages.answers = {MessageAnswer::Yes};
+    ASSERT_EQ(OnCompleteDeletion(wipe.context), 1);
+    EXPECT_EQ(wipe.messages.shown.back(), kWipeDoneMessage);
+
+    Command search(copy);
+    search.context.options.zeroSize = search.context.options.inUse = true;
+    OnSearch(search.context);
+    EXPECT_EQ(search.list.RowCount(), 0u);
+    // Only bytes 1-31 of entries that were deleted changed, and they are zero now.
+    const std::string after = ReadFile(copy);
+    ASSERT_EQ(after.size(), before.size());
+    const bool exfat = std::string(name) == "exfat.img";
+    size_t changed = 0;
+    for (size_t i = 0; i < after.size(); ++i) {
+      if (after[i] == before[i]) continue;
+      ++changed;
+      const size_t entry = i - i % 32;
+      const uint8_t type = static_cast<uint8_t>(before[entry]);
+      ASSERT_NE(i % 32, 0u) << "offset " << i;
+      ASSERT_TRUE(exfat ? (type & 0x80) == 0 : type == 0xE5) << "offset " << i;
+      ASSERT_EQ(after[i], '\0');
+    }
+    EXPECT_GT(changed, 100u);
+    for (const auto& e : testing::ReadTskDeleted(copy)) EXPECT_TRUE(e.name.empty() || e.size == "0") << e.name;
+  }
+}
+
+TEST(Wipe, RefusesNtfsAndAsksFirst) {
+  Command ntfs(Image("ntfs-4k.img"));
+  EXPECT_EQ(OnCompleteDeletion(ntfs.context), 0);
+  EXPECT_EQ(ntfs.messages.shown.back(), kWipeNtfsMessage);
+  Command no(Image("fat12.img"));  // the question defaults to No: nothing is written
+  EXPECT_EQ(OnCompleteDeletion(no.context), 0);
+  EXPECT_EQ(no.messages.shown.back(), kWipeQuestion);
+}
+
+}  // namespace
+}  // namespace vellum::app
