@@ -204,3 +204,46 @@ TEST(Wipe, RefusesNtfsAndAsksFirst) {
 
 }  // namespace
 }  // namespace vellum::app
+
+namespace vellum::app {
+namespace {
+
+// Replaces the first occurrence of `from` with `to` (same length) in a file.
+bool Patch(const std::string& path, const std::string& from, const std::string& to) {
+  std::string bytes = ReadFile(path);
+  const size_t at = bytes.find(from);
+  if (at == std::string::npos || from.size() != to.size()) return false;
+  bytes.replace(at, to.size(), to);
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+  return true;
+}
+
+TEST(RestoreSafety, NamesThatWouldLeaveTheDestinationAreRefused) {
+  using namespace std::string_literals;
+  TempDir dir;
+  // exFAT names carry no checksum: "exactly15units" simply becomes "..".
+  const std::string exfat = dir.Path("damaged-exfat.img");
+  fs::copy_file(Image("exfat-sets.img"), exfat);
+  ASSERT_TRUE(Patch(exfat, "e\0x\0a\0c\0t\0l\0y\0"s, ".\0.\0\0\0\0\0\0\0\0\0\0\0"s));
+  // On FAT the first long name starting "Delet" gets a separator: "De/..".
+  const std::string fat = dir.Path("damaged-fat.img");
+  fs::copy_file(Image("fat12.img"), fat);
+  ASSERT_TRUE(Patch(fat, "D\0e\0l\0e\0t\0"s, "D\0e\0/\0.\0.\0"s));
+
+  RestoreSummary exfatSummary, fatSummary;
+  Command exfatRestore(exfat), fatRestore(fat);
+  ASSERT_EQ(OnRestore(exfatRestore.context, {dir.Path("out"), nullptr, {}, 0}, exfatSummary), 1);
+  ASSERT_EQ(OnRestore(fatRestore.context, {dir.Path("out"), nullptr, {}, 0}, fatSummary), 1);
+  EXPECT_EQ(exfatSummary.tally.skippedUnsafeName, 1u);
+  EXPECT_NE(SummaryText(exfatSummary).find("使えない名前: 1 件"), std::string::npos);
+  // The name with '/' never passes the walk's name checks.
+  EXPECT_EQ(fatSummary.tally.skippedUnsafeName, 0u);
+  for (const auto& entry : fs::recursive_directory_iterator(dir.Path())) {
+    const std::string p = entry.path().string();
+    EXPECT_TRUE(p == exfat || p == fat || p.starts_with(dir.Path("out"))) << p;
+  }
+  EXPECT_FALSE(fs::exists(dir.Path("out/De")));
+}
+
+}  // namespace
+}  // namespace vellum::app
