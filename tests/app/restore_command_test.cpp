@@ -88,9 +88,6 @@ void RestoreMatchesIcat(const std::string& image) {
       EXPECT_EQ(std::string(when), e.written);
       ++compared;
     }
-    // icat by the directory entry's address, with its recovery mode for deleted files.
-    const std::string fls = testing::RunCommand("fls -rd -p '" + image + "' | grep -F '\t" +
-                                                (folder.empty() ? "" : folder + "/") + "'");
   }
   EXPECT_GT(compared, 5u);
 }
