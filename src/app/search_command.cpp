@@ -21,6 +21,22 @@ bool RunDeletedEntryWalk(CommandContext& c) {
   return walked;
 }
 
+// The free-cluster scan after a walk; its result is not examined.
+void RunFreeClusterScan(CommandContext& c) {
+  ScanState& s = c.state;
+  if (!c.rangeAsker || s.fsKind == volume::kNtfs) return;  // the NTFS scan is built separately
+  std::unique_ptr<Progress> progress = c.newProgress ? c.newProgress() : nullptr;
+  s.progress = progress.get();
+  s.clusterScan = 1;
+  s.allClusters = 0;
+  if (s.fsKind == volume::kExfat)
+    fat::ScanExfatClusters(s, 0, *c.rangeAsker, c.analyse);
+  else
+    fat::ScanFatClusters(s, *c.rangeAsker, c.analyse);
+  s.progress = nullptr;
+  s.clusterScan = 0;
+}
+
 bool Ask(Messages& messages, std::string_view question) {
   return messages.Show(question, MessageButtons::YesNo, MessageIcon::None, MessageAnswer::No) ==
          MessageAnswer::Yes;
@@ -40,12 +56,7 @@ int OnSearch(CommandContext& c) {
       c.messages.Show(kWalkMissingMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
     } else {
       result = 1;
-      if (s.cancelled == 0 && Ask(c.messages, kFreeScanQuestion)) {
-        // The free-cluster scans read clusters the walk has not claimed; they
-        // are built separately and run here once they exist.
-        s.clusterScan = 1;
-        s.allClusters = 0;
-      }
+      if (s.cancelled == 0 && Ask(c.messages, kFreeScanQuestion)) RunFreeClusterScan(c);
       if (s.foundCount == 0)
         c.messages.Show(kNothingFoundMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
     }

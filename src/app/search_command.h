@@ -8,6 +8,7 @@
 
 #include "app/open_volume.h"
 #include "app/result_list.h"
+#include "fat/cluster_scan.h"
 #include "volume/scan_state.h"
 #include "volume/seams.h"
 
@@ -21,6 +22,8 @@ inline constexpr std::string_view kWalkMissingMessage =
 // Everything a command reaches beyond the scan state: the main window's
 // controls and the interface it talks through.
 struct CommandContext {
+  CommandContext(volume::ScanState& s, ResultList& l, Messages& m) : state(s), list(l), messages(m) {}
+
   volume::ScanState& state;
   ResultList& list;
   Messages& messages;
@@ -28,6 +31,10 @@ struct CommandContext {
   volume::SearchOptions options;   // the filter and the check boxes
   // A fresh progress window for each walk; may be empty (no progress shown).
   std::function<std::unique_ptr<Progress>()> newProgress;
+  // The cluster-range question of the cluster scans; none: no scan runs.
+  ClusterRangeAsker* rangeAsker = nullptr;
+  // Content analysis of scanned clusters; empty: clusters are only read as entries.
+  fat::ContentAnalyser analyse;
 };
 
 // The search button (and Enter in the main window).

@@ -64,7 +64,8 @@ struct Session {
 };
 
 app::CommandContext Context(Session& s, int32_t index, const volume::SearchOptions& options) {
-  app::CommandContext c{s.state, s.list, s.messages, {}, options, {}};
+  app::CommandContext c(s.state, s.list, s.messages);
+  c.options = options;
   s.state.shell = &s.shell;
   c.volume.drives = &s.drives;
   c.volume.selectedIndex = index;

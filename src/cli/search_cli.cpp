@@ -96,10 +96,13 @@ int RunSearch(const std::vector<std::string>& args, std::ostream& out, std::ostr
   app::ResultList list;
   std::vector<std::unique_ptr<TerminalProgressView>> views;
 
-  app::CommandContext context{state, list, messages, {}, parsed.options, {}};
+  app::CommandContext context(state, list, messages);
+  context.options = parsed.options;
   context.volume.drives = &drives;
   context.volume.selectedIndex = index;
   context.volume.filterText = parsed.options.filter;
+  CliClusterRangeAsker rangeAsker(parsed.range, messages);
+  context.rangeAsker = &rangeAsker;
   context.newProgress = [&]() -> std::unique_ptr<Progress> {
     views.push_back(std::make_unique<TerminalProgressView>(sink));
     TerminalProgressView* view = views.back().get();
@@ -117,7 +120,7 @@ int RunSearch(const std::vector<std::string>& args, std::ostream& out, std::ostr
 
   const int searched = app::OnSearch(context);
   messages.SetBeforeWrite({});
-  if (searched != 1) return kExitError;
+  if (searched != 1 || rangeAsker.Failed()) return kExitError;
   if (!WriteResults(app::FormatResultsText(list, state.driveIndex), parsed.outputPath, out, err))
     return kExitError;
   return InterruptGuard::Interrupted() ? kExitInterrupted : 0;

@@ -29,7 +29,7 @@ struct Command {
   ResultList list;
   ScriptedMessages messages;
   volume::DriveTable drives;
-  CommandContext context{state, list, messages, {}, {}, {}};
+  CommandContext context{state, list, messages};
   explicit Command(const std::string& image) {
     std::string error;
     EXPECT_TRUE(volume::AppendImage(drives, image, error)) << error;

@@ -33,7 +33,7 @@ struct Fixture {
   ScriptedMessages messages;
   volume::DriveTable drives;
   int focused = 0;
-  CommandContext context{state, list, messages, {}, {}, {}};
+  CommandContext context{state, list, messages};
 
   explicit Fixture(std::vector<std::string> images) {
     for (const std::string& image : images) {

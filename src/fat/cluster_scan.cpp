@@ -1,0 +1,102 @@
+#include "fat/cluster_scan.h"
+
+#include <vector>
+
+#include "fat/exfat_walk.h"
+#include "fat/fat_walk.h"
+#include "volume/sector_io.h"
+
+namespace vellum::fat {
+
+namespace {
+
+// The folder text of every row a scan finds: the root, then "<不明>".
+std::string UnknownFolder(const ScanState& s) { return s.rootPath + "<不明>"; }
+
+struct ScanRange {
+  uint64_t first = 2;
+  uint64_t last = 0;
+};
+
+bool AskRange(ScanState& s, ClusterRangeAsker& asker, ScanRange& range) {
+  range.first = 2;
+  range.last = s.lastCluster;
+  return asker.RunClusterRangeDialog(range.first, range.last);
+}
+
+// Visits the clusters of the range that `wanted` admits, in ascending order,
+// with the progress and Cancel of a cluster scan.
+template <typename Visit>
+void ForEachCluster(ScanState& s, const ScanRange& range, bool (*wanted)(const ScanState&, uint64_t), Visit visit) {
+  s.cancelled = 0;
+  Progress* progress = s.progress;
+  if (progress) {
+    progress->OpenProgress();
+    progress->StartPhase(kClusterCaption, std::max<uint64_t>(s.lastCluster, 1));
+    progress->ShowFileLabel();
+  }
+  std::vector<uint8_t> cluster(s.clusterBytes);
+  for (uint64_t j = range.first; j <= range.last && j >= range.first; ++j) {
+    if (wanted(s, j)) {
+      volume::ReadCluster(s, j, cluster);
+      visit(j, cluster);
+    }
+    if (s.cancelled || (progress && !progress->Update(j))) {
+      s.cancelled = 1;
+      break;
+    }
+    if (j == UINT64_MAX) break;
+  }
+  if (progress) progress->CloseProgress();
+}
+
+bool FatClusterWanted(const ScanState& s, uint64_t j) {
+  return s.allClusters || volume::ReadFatEntry(s, s.fat, j) == 0;
+}
+
+bool ExfatClusterWanted(const ScanState& s, uint64_t j) {
+  return s.allClusters || !volume::IsExfatClusterUsed(s, j);
+}
+
+}  // namespace
+
+int ScanFatClusters(ScanState& s, ClusterRangeAsker& asker, const ContentAnalyser& analyse) {
+  ScanRange range;
+  if (!AskRange(s, asker, range)) return 0;
+  const std::string folder = UnknownFolder(s);
+  ForEachCluster(s, range, FatClusterWanted, [&](uint64_t j, std::vector<uint8_t>& cluster) {
+    // A cluster the walk already read as a deleted folder is not read as
+    // entries again; content analysis still sees it.
+    if (s.allClusters || volume::ReadFatEntry(s, s.fatWork, j) == 0) {
+      FatWalk walk(s);
+      std::vector<Subdirectory> none;
+      for (size_t at = 0; at + kEntryBytes <= cluster.size() && !s.cancelled; at += kEntryBytes) {
+        const ByteView e = ByteView(cluster).subspan(at, kEntryBytes);
+        if (Le8(e, 0) == 0) break;
+        walk.ProcessFatEntry(e, &folder, none, true);
+      }
+    }
+    if (s.options.analyse && analyse) analyse(s, j, cluster);
+  });
+  return 1;
+}
+
+int ScanExfatClusters(ScanState& s, int all, ClusterRangeAsker& asker, const ContentAnalyser& analyse) {
+  ScanRange range;
+  if (!AskRange(s, asker, range)) return 0;
+  s.allClusters = all ? 1 : 0;
+  const std::string folder = UnknownFolder(s);
+  ExfatWalk walk(s);
+  ForEachCluster(s, range, ExfatClusterWanted, [&](uint64_t j, std::vector<uint8_t>& cluster) {
+    // Live and deleted entries alike; no set continues into the next cluster.
+    ExfatEntrySet set;
+    std::vector<ExfatSubdirectory> none;
+    for (size_t at = 0; at + kEntryBytes <= cluster.size(); at += kEntryBytes)
+      if (!walk.TakeEntry(ByteView(cluster).subspan(at, kEntryBytes), set, none, folder, true)) break;
+    walk.CloseSet(set, none, folder, true);
+    if (s.options.analyse && analyse) analyse(s, j, cluster);
+  });
+  return 1;
+}
+
+}  // namespace vellum::fat

@@ -1,0 +1,28 @@
+// The cluster scans of FAT and exFAT volumes: free clusters (after a search)
+// or every cluster of a range, each read as possible directory entries of
+// orphaned deleted folders and, with the analyse option, handed to content
+// analysis.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "volume/le.h"
+#include "volume/scan_state.h"
+#include "volume/seams.h"
+
+namespace vellum::fat {
+
+using volume::ScanState;
+
+inline constexpr std::string_view kClusterCaption = "クラスタ：";
+
+// Content analysis of one cluster's bytes (it lists what it recognises).
+using ContentAnalyser = std::function<void(ScanState&, uint64_t cluster, ByteView bytes)>;
+
+// 1 when the scan ran (also when cancelled while running), 0 when the range
+// question was cancelled. state.allClusters chooses the full scan.
+int ScanFatClusters(ScanState& state, ClusterRangeAsker& asker, const ContentAnalyser& analyse);
+int ScanExfatClusters(ScanState& state, int all, ClusterRangeAsker& asker, const ContentAnalyser& analyse);
+
+}  // namespace vellum::fat
