@@ -53,7 +53,7 @@ std::optional<AttributeHeader> ParseAttribute(ByteView a) {
   h.allocatedSize = Le64(a, 40);
   h.dataSize = Le64(a, 48);
   h.initializedSize = Le64(a, 56);
-  if (h.runListOffset > size) return std::nullopt;
+  if (h.runListOffset < kNonResidentHeaderBytes || h.runListOffset > size) return std::nullopt;
   return h;
 }
 

@@ -57,8 +57,9 @@ struct AttributeHeader {
 };
 
 // Decodes an attribute's header from its bytes (AttributeBytes). Empty when the
-// header, its name, its resident value or its run-list offset lie outside the
-// attribute: such an attribute is damaged and none of its fields are used.
+// header, its name, its resident value or its run list (which starts after the
+// 64-byte header) lie outside the attribute: such an attribute is damaged and
+// none of its fields are used.
 std::optional<AttributeHeader> ParseAttribute(ByteView attribute);
 
 // The resident value of an attribute, or empty when it is non-resident or malformed.

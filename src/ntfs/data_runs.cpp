@@ -85,6 +85,7 @@ uint64_t ReadRunClusters(volume::ScanState& state, const Extent& extent, uint64_
     const VcnMapping m = MapVcn(extent, vcn);
     if (!m.found) break;
     const uint64_t n = std::min(m.left, count - delivered);
+    if (n == 0) break;  // MapVcn never maps zero clusters; never spin if it did
     const MutableBytes piece = buffer.subspan(delivered * clusterBytes, n * clusterBytes);
     if (m.lcn == 0) {
       std::fill(piece.begin(), piece.end(), 0);

@@ -44,8 +44,9 @@ struct Extent {
   uint64_t lastVcn = 0;
   std::vector<uint8_t> runList;
 
-  // An attribute without clusters records its last VCN as -1.
-  bool Empty() const { return lastVcn < firstVcn; }
+  // An attribute without clusters records its last VCN as -1; no extent can
+  // really end at the last VCN there is.
+  bool Empty() const { return lastVcn < firstVcn || lastVcn == UINT64_MAX; }
 };
 
 // The extent of a non-resident attribute (its bytes, AttributeBytes); empty for

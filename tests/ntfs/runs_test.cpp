@@ -72,6 +72,8 @@ TEST(RunLists, MapVcnWithinTheExtent) {
   EXPECT_FALSE(MapVcn(e, 9).found);
   EXPECT_FALSE(MapVcn(e, 41).found);
   EXPECT_FALSE(MapVcn(Extent{0, 100, EncodeRuns({{4, 1}})}, 4).found);
+  // Last VCN -1: an attribute without clusters, whatever its run list says.
+  EXPECT_FALSE(MapVcn(Extent{0, UINT64_MAX, EncodeRuns({{4, 1}})}, 0).found);
 }
 
 TEST(RunReads, SparseRunsAreZerosAndRunsPastTheVolumeAreNotRead) {
