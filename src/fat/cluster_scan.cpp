@@ -1,5 +1,6 @@
 #include "fat/cluster_scan.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "fat/exfat_walk.h"
@@ -21,7 +22,12 @@ struct ScanRange {
 bool AskRange(ScanState& s, ClusterRangeAsker& asker, ScanRange& range) {
   range.first = 2;
   range.last = s.lastCluster;
-  return asker.RunClusterRangeDialog(range.first, range.last);
+  if (!asker.RunClusterRangeDialog(range.first, range.last)) return false;
+  // The question keeps the range inside the volume; whatever answers it, no
+  // cluster outside the volume is read.
+  range.first = std::max<uint64_t>(range.first, 2);
+  range.last = std::min(range.last, s.lastCluster);
+  return true;
 }
 
 // Visits the clusters of the range that `wanted` admits, in ascending order,
