@@ -69,7 +69,7 @@ class ResultList final : public RowSink {
   // numbers on NTFS. Removes columns 7, 6 and 5 first.
   void SetClusterColumn(uint8_t fsKind);
   // Columns 6 and 7 of the NTFS cluster scan: scanned cluster and slot.
-  void AddScanColumns();
+  void AddScanColumns() override;
   void ReplaceColumns(std::vector<Column> columns);
 
   // RowSink. A row inserted past the end is appended; cells of columns or

@@ -1,6 +1,7 @@
 #include "app/search_command.h"
 
 #include "fat/fat_walk.h"
+#include "ntfs/ntfs_cluster_scan.h"
 #include "ntfs/ntfs_search.h"
 
 namespace vellum::app {
@@ -24,12 +25,14 @@ bool RunDeletedEntryWalk(CommandContext& c) {
 // The free-cluster scan after a walk; its result is not examined.
 void RunFreeClusterScan(CommandContext& c) {
   ScanState& s = c.state;
-  if (!c.rangeAsker || s.fsKind == volume::kNtfs) return;  // the NTFS scan is built separately
+  if (!c.rangeAsker) return;
   std::unique_ptr<Progress> progress = c.newProgress ? c.newProgress() : nullptr;
   s.progress = progress.get();
   s.clusterScan = 1;
   s.allClusters = 0;
-  if (s.fsKind == volume::kExfat)
+  if (s.fsKind == volume::kNtfs)
+    ntfs::ScanNtfsFreeClusters(s, 0, *c.rangeAsker, c.analyse);
+  else if (s.fsKind == volume::kExfat)
     fat::ScanExfatClusters(s, 0, *c.rangeAsker, c.analyse);
   else
     fat::ScanFatClusters(s, *c.rangeAsker, c.analyse);

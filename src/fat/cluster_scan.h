@@ -5,8 +5,8 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 
+#include "volume/content_analyser.h"
 #include "volume/le.h"
 #include "volume/scan_state.h"
 #include "volume/seams.h"
@@ -17,8 +17,7 @@ using volume::ScanState;
 
 inline constexpr std::string_view kClusterCaption = "クラスタ：";
 
-// Content analysis of one cluster's bytes (it lists what it recognises).
-using ContentAnalyser = std::function<void(ScanState&, uint64_t cluster, ByteView bytes)>;
+using volume::ContentAnalyser;
 
 // 1 when the scan ran (also when cancelled while running), 0 when the range
 // question was cancelled. state.allClusters chooses the full scan.

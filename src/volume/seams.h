@@ -73,6 +73,8 @@ class RowSink {
   virtual void SetDataWord(size_t index, uint32_t dataWord) = 0;
   // Shows the number of files found (the counter under "ファイル数").
   virtual void ShowFoundCount(uint32_t count) = 0;
+  // Adds the columns of the NTFS cluster scan: scanned cluster and slot.
+  virtual void AddScanColumns() {}
 };
 
 }  // namespace vellum

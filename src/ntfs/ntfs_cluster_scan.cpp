@@ -1,0 +1,81 @@
+#include "ntfs/ntfs_cluster_scan.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "ntfs/attribute.h"
+#include "ntfs/cluster_bitmap.h"
+#include "ntfs/ntfs_search.h"
+#include "volume/fixups.h"
+#include "volume/sector_io.h"
+
+namespace vellum::ntfs {
+
+namespace {
+
+constexpr std::string_view kClusterCaption = "クラスタ：";
+
+// A read unit: one cluster holding several record slots, or the clusters
+// one record spans.
+struct ReadUnit {
+  uint64_t clusters = 1;
+  uint32_t slots = 1;
+};
+
+ReadUnit UnitOf(const volume::ScanState& s) {
+  ReadUnit unit;
+  if (s.mftRecordSize < s.clusterBytes) {
+    unit.slots = s.clusterBytes / s.mftRecordSize;
+  } else {
+    unit.clusters = s.mftRecordSize / s.clusterBytes;
+  }
+  return unit;
+}
+
+// Lists every slot of the unit that holds a file record.
+void ListRecords(volume::ScanState& s, uint64_t cluster, ByteView unit, uint32_t slots, NtfsRowCache& cache) {
+  std::vector<uint8_t> record(s.mftRecordSize);
+  for (uint32_t slot = 0; slot < slots; ++slot) {
+    const ByteView bytes = unit.subspan(uint64_t{slot} * s.mftRecordSize, s.mftRecordSize);
+    if (!HasFileSignature(bytes)) continue;
+    std::copy(bytes.begin(), bytes.end(), record.begin());
+    volume::ApplyFixups(record, s.bytesPerSector);
+    AddNtfsRow(s, 0, record, cluster, slot, &cache);
+  }
+}
+
+}  // namespace
+
+int ScanNtfsFreeClusters(volume::ScanState& s, int all, ClusterRangeAsker& asker,
+                         const volume::ContentAnalyser& analyse) {
+  uint64_t first = 0, last = s.lastCluster;
+  if (!asker.RunClusterRangeDialog(first, last)) return 0;
+  last = std::min(last, s.lastCluster);
+  if (s.mftRecordSize == 0 || s.clusterBytes == 0) return 1;
+  const ReadUnit unit = UnitOf(s);
+  LoadNtfsClusterBitmap(s);
+  if (s.rows) s.rows->AddScanColumns();
+  Progress* progress = s.progress;
+  if (progress) {
+    progress->OpenProgress();
+    progress->StartPhase(kClusterCaption, std::max<uint64_t>(s.lastCluster, 1));
+  }
+  std::vector<uint8_t> bytes(unit.clusters * s.clusterBytes);
+  NtfsRowCache cache;
+  for (uint64_t c = first; c <= last && c >= first; ++c) {
+    if (all || !volume::IsNtfsClusterUsed(s, c)) {
+      // A failed read leaves zeros: stale bytes would be listed twice.
+      volume::ReadSectors(s, c * s.sectorsPerCluster, unit.clusters * s.sectorsPerCluster, bytes);
+      ListRecords(s, c, bytes, unit.slots, cache);
+      if (s.options.analyse && analyse) analyse(s, c, bytes);
+    }
+    if (progress && !progress->Update(c)) break;
+    if (c == UINT64_MAX) break;
+  }
+  if (progress) progress->CloseProgress();
+  s.clusterBitmap.clear();
+  s.clusterBitmap.shrink_to_fit();
+  return 1;
+}
+
+}  // namespace vellum::ntfs
