@@ -4,6 +4,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QComboBox>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -218,6 +219,24 @@ TEST(ResultsFileFromWindow, SaveThenLoadGivesTheSameList) {
   }
   EXPECT_FALSE(QGuiApplication::overrideCursor());  // the wait cursor is gone
   EXPECT_TRUE(v.messages.shown.empty());
+}
+
+TEST(ResultsFileFromWindow, LoadingSelectsTheDriveWithoutTheSelectionHandling) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("ntfs-results"));
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("1\r\n名前\t16384\t110\r\nA.TXT\tntfs-512.img:/\t       0\r\n");
+  file.close();
+  Window w({Image("fat12.img"), Image("ntfs-512.img")});
+  ASSERT_TRUE(w.dialog.Control(kInUseCheckId)->isEnabled());
+  w.paths.answers = {path.toStdString()};
+  w.dialog.Command(kLoadResultsCommand)->trigger();
+  EXPECT_EQ(Find<QComboBox>(w.dialog, kDriveBoxControlId)->currentIndex(), 1);
+  // Selecting NTFS by hand would have turned the option off; a load does not.
+  EXPECT_TRUE(w.dialog.Control(kInUseCheckId)->isEnabled());
+  EXPECT_EQ(w.dialog.Model().rowCount(), 1);
+  EXPECT_EQ(w.Counter(), QStringLiteral("1"));
 }
 
 TEST(ResultsFileFromWindow, SavingAnEmptyListOpensNoDialog) {
