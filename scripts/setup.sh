@@ -11,7 +11,8 @@ packages=(
   clang libclang-rt-14-dev   # libFuzzer targets
   sleuthkit                  # the independent view of each test image
   xz-utils                   # the test images are stored compressed
-  qt6-base-dev shared-mime-info   # type names and icons of the result list
+  qt6-base-dev shared-mime-info   # the desktop program; type names and icons of the result list
+  fonts-ipafont-gothic            # IPAPGothic stands in for the dialogs' Japanese font
 )
 if [[ "${1:-}" == "--fixtures" ]]; then
   packages+=(dosfstools mtools exfatprogs exfat-fuse ntfs-3g fdisk python3)

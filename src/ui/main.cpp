@@ -1,0 +1,45 @@
+// vellum: the desktop program. One window; when it closes, the program ends.
+#include <QApplication>
+#include <QDialog>
+#include <string>
+#include <vector>
+
+#include "ui/artwork.h"
+#include "ui/main_dialog.h"
+#include "ui/qt_messages.h"
+#include "volume/drives.h"
+
+namespace {
+
+// Image files named on the command line join the drive box after the
+// machine's own drives; the first of them is selected.
+int32_t FirstImageEntry(const vellum::volume::DriveTable& drives) {
+  for (const vellum::volume::DriveEntry& entry : drives.entries)
+    if (entry.deviceNumber.empty()) return entry.index;
+  return -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("vellum"));
+  QApplication::setApplicationVersion(QStringLiteral("13.3.10"));
+  QApplication::setDesktopFileName(QStringLiteral("vellum"));
+  QApplication::setWindowIcon(vellum::ui::ApplicationIcon());
+
+  vellum::volume::DriveSources sources;
+  for (int i = 1; i < argc; ++i) sources.images.emplace_back(argv[i]);
+  vellum::volume::DriveTable drives = vellum::volume::EnumerateDrives(sources);
+  const std::vector<std::string> errors = drives.errors;
+  const int32_t select = FirstImageEntry(drives);
+
+  vellum::ui::MainDialog dialog(std::move(drives), select);
+  QObject::connect(&dialog, &QDialog::finished, &app, &QApplication::quit);
+  dialog.show();
+  vellum::ui::QtMessages messages(&dialog);
+  for (const std::string& error : errors)
+    messages.Show(error, vellum::MessageButtons::Ok, vellum::MessageIcon::Warning,
+                  vellum::MessageAnswer::Ok);
+  return app.exec();
+}

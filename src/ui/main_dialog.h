@@ -1,0 +1,148 @@
+// The program's only top-level window (template 102): the drive box, the
+// name filter, the three listing options, the result list, the found-file
+// counter, the picture buttons, the logo and the menu "その他の処理(&O)".
+// Every command runs to its end inside its handler, on this thread.
+#pragma once
+
+#include <QDialog>
+#include <QHash>
+#include <QUrl>
+#include <functional>
+#include <memory>
+
+#include "app/result_list.h"
+#include "app/open_volume.h"
+#include "app/results_file.h"
+#include "platform/qt/shell_info_qt.h"
+#include "ui/control_ids.h"
+#include "ui/control_layout.h"
+#include "ui/dialog_units.h"
+#include "ui/path_asker.h"
+#include "ui/qt_messages.h"
+#include "volume/drives.h"
+#include "volume/scan_state.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+
+namespace vellum::ui {
+
+class PictureButton;
+class ResultTable;
+class ResultTableModel;
+
+inline constexpr const char* kMainCaption = "Vellum Version 13.3.10";
+inline constexpr const char* kExitQuestion = "弊社サイトの「Vellum」ページを表示しますか？";
+
+class MainDialog : public QDialog, private app::ResultsFileHost {
+  Q_OBJECT
+
+ public:
+  // `drives` fills the drive box; `selectIndex` is the entry selected at
+  // start (the table's default when -1).
+  explicit MainDialog(volume::DriveTable drives, int32_t selectIndex = -1);
+  ~MainDialog() override;
+
+  // Seams: message boxes, file dialogs, the browser and the progress window
+  // can be replaced (tests answer them from a script). Not owned.
+  void SetMessages(Messages* messages);
+  void SetPathAsker(PathAsker* paths);
+  void SetUrlOpener(std::function<void(const QUrl&)> open) { openUrl_ = std::move(open); }
+  void SetProgressFactory(std::function<std::unique_ptr<Progress>()> make) {
+    newProgress_ = std::move(make);
+  }
+
+  // The commands.
+  void OnSearch();
+  void OnSaveResults();
+  void OnLoadResults();
+  void OnExit();
+  void OnMakerPage();
+  void OnDriveSelected();
+  void OnOpenImage();
+  // Appends an image's drive-box entries (one per partition); the index of
+  // the first, or -1 after saying why the image cannot be listed.
+  int AddImage(const std::string& path);
+
+  QWidget* Control(int id) const { return controls_.value(id, nullptr); }
+  QAction* Command(int id) const { return commands_.value(id, nullptr); }
+  DialogBaseUnits BaseUnits() const { return base_; }
+  app::ResultList& List() { return list_; }
+  ResultTableModel& Model() { return *model_; }
+  ResultTable& Table() { return *table_; }
+  volume::ScanState& State() { return state_; }
+  const volume::DriveTable& Drives() const { return drives_; }
+
+ public slots:
+  // Esc and the close box end the program at once, unless a walk is running.
+  void reject() override;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  // Building, in main_dialog_controls.cpp.
+  void BuildControls();
+  void BuildMenu(QMenuBar* menuBar);
+  void AddLabel(int id, const QRect& dlu, const QString& text, Qt::Alignment align);
+  void AddCheckBox(int id, const QRect& dlu, const QString& text);
+  void AddPictureButton(int id, const QRect& dlu, const QString& bitmap, const QString& text);
+  void AddHiddenButton(int id, const QRect& dlu, const QString& text);
+  void AddMenuCommand(QMenu* menu, int id, const QString& text, void (MainDialog::*handler)());
+  void AddUnavailableCommand(QMenu* menu, int id, const QString& text);
+  void Place(QWidget* widget, int id, const QRect& dlu);
+  void SetAnchors();
+  void FillDriveBox(int32_t selectIndex);
+  void AddDriveItem(const volume::DriveEntry& entry);
+
+  // Options and commands, in main_dialog_commands.cpp.
+  void UpdateData();
+  app::VolumeRequest VolumeRequestFromWindow();
+  void FocusControl(int id);
+  void SetInUseEnabled(bool enabled);
+  void ShowClearingNotice(bool shown);
+  QUrl ManualUrl() const;
+
+  // ResultsFileHost.
+  std::string AskSavePath(std::string_view initialName) override;
+  std::string AskOpenPath(std::string_view initialName) override;
+  bool IsOnSourceDevice(const std::string& path) override;
+  bool SelectDrive(int32_t index) override;
+  int OpenVolume() override;
+
+  // The option fields, read from the controls at the start of each command.
+  QString filter_;
+  int inUse_ = 0;
+  int zeroSize_ = 0;
+  int analyse_ = 1;
+
+  volume::ScanState state_;
+  app::ResultList list_;
+  platform::QtShellInfo shell_;
+  volume::DriveTable drives_;
+  QtMessages qtMessages_;
+  QtPathAsker qtPaths_;
+  Messages* messages_ = &qtMessages_;
+  PathAsker* paths_ = &qtPaths_;
+  std::function<void(const QUrl&)> openUrl_;
+  std::function<std::unique_ptr<Progress>()> newProgress_;
+
+  DialogBaseUnits base_;
+  QWidget* client_ = nullptr;
+  QComboBox* driveBox_ = nullptr;
+  QLineEdit* filterEdit_ = nullptr;
+  ResultTableModel* model_ = nullptr;
+  ResultTable* table_ = nullptr;
+  QHash<int, QWidget*> controls_;
+  QHash<int, QAction*> commands_;
+  ControlLayout layout_;
+  bool busy_ = false;  // a command is running; the window is not to close under it
+};
+
+}  // namespace vellum::ui

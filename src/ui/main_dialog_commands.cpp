@@ -1,0 +1,194 @@
+// What the main window's buttons and menu commands do. Each reads the
+// options from the controls first, then hands over to the application layer.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalBlocker>
+
+#include "app/open_volume.h"
+#include "app/search_command.h"
+#include "platform/posix/device_identity.h"
+#include "ui/main_dialog.h"
+#include "ui/result_table.h"
+#include "ui/result_table_model.h"
+#include "ui/text.h"
+
+namespace vellum::ui {
+
+namespace {
+
+bool IsChecked(QWidget* box) { return static_cast<QCheckBox*>(box)->isChecked(); }
+
+// Marks a command as running for as long as it is in scope.
+class BusyScope {
+ public:
+  explicit BusyScope(bool& busy) : busy_(busy) { busy_ = true; }
+  ~BusyScope() { busy_ = false; }
+  BusyScope(const BusyScope&) = delete;
+  BusyScope& operator=(const BusyScope&) = delete;
+
+ private:
+  bool& busy_;
+};
+
+}  // namespace
+
+void MainDialog::UpdateData() {
+  filter_ = filterEdit_->text();
+  inUse_ = IsChecked(Control(kInUseCheckId)) ? 1 : 0;
+  zeroSize_ = IsChecked(Control(kZeroSizeCheckId)) ? 1 : 0;
+  analyse_ = IsChecked(Control(kAnalyseCheckId)) ? 1 : 0;
+}
+
+app::VolumeRequest MainDialog::VolumeRequestFromWindow() {
+  app::VolumeRequest request;
+  request.drives = &drives_;
+  request.selectedIndex = driveBox_->currentIndex();
+  request.filterText = ToUtf8(filter_);
+  request.focus = [this](int id) { FocusControl(id); };
+  return request;
+}
+
+void MainDialog::FocusControl(int id) {
+  QWidget* control = Control(id);
+  if (!control) return;
+  control->setFocus();
+  if (auto* edit = qobject_cast<QLineEdit*>(control)) edit->selectAll();
+}
+
+void MainDialog::OnSearch() {
+  if (busy_) return;
+  BusyScope busy(busy_);
+  UpdateData();
+  volume::SearchOptions options;
+  options.filter = ToUtf8(filter_);
+  options.inUse = inUse_ != 0;
+  options.zeroSize = zeroSize_ != 0;
+  options.analyse = analyse_ != 0;
+  app::CommandContext context{state_, list_, *messages_, VolumeRequestFromWindow(), options,
+                              newProgress_};
+  app::OnSearch(context);
+  model_->FlushRows();
+}
+
+void MainDialog::OnSaveResults() {
+  if (busy_) return;
+  BusyScope busy(busy_);
+  app::SaveResults(list_, state_.driveIndex, *this, *messages_);
+}
+
+void MainDialog::OnLoadResults() {
+  if (busy_) return;
+  BusyScope busy(busy_);
+  UpdateData();
+  app::LoadResults(list_, *this, *messages_, &shell_);
+  model_->FlushRows();
+  if (QGuiApplication::overrideCursor()) QGuiApplication::restoreOverrideCursor();
+}
+
+void MainDialog::OnExit() {
+  const MessageAnswer answer = messages_->Show(kExitQuestion, MessageButtons::YesNo,
+                                               MessageIcon::Question, MessageAnswer::Yes);
+  if (answer == MessageAnswer::Yes) openUrl_(ManualUrl());
+  QDialog::reject();
+}
+
+// There is no web site: the program's own guide stands in for both pages.
+void MainDialog::OnMakerPage() { openUrl_(ManualUrl()); }
+
+QUrl MainDialog::ManualUrl() const {
+  const QDir bin(QCoreApplication::applicationDirPath());
+  const QStringList candidates{
+      bin.filePath(QStringLiteral("../share/doc/vellum/manual.html")),
+#ifdef VELLUM_SOURCE_MANUAL
+      QStringLiteral(VELLUM_SOURCE_MANUAL),  // running from a build tree
+#endif
+  };
+  for (const QString& path : candidates)
+    if (QFileInfo::exists(path)) return QUrl::fromLocalFile(QFileInfo(path).canonicalFilePath());
+  return QUrl::fromLocalFile(candidates.front());
+}
+
+void MainDialog::OnDriveSelected() {
+  const int index = driveBox_->currentIndex();
+  if (index < 0 || static_cast<size_t>(index) >= drives_.entries.size()) return;
+  switch (volume::OnDriveSelected(drives_.entries[static_cast<size_t>(index)])) {
+    case volume::InUseOption::Enable: SetInUseEnabled(true); break;
+    case volume::InUseOption::Disable: SetInUseEnabled(false); break;
+    case volume::InUseOption::Keep: break;
+  }
+}
+
+void MainDialog::SetInUseEnabled(bool enabled) {
+  for (const int id : {kInUseCheckId, kInUseLine1Id, kInUseLine2Id}) Control(id)->setEnabled(enabled);
+}
+
+void MainDialog::OnOpenImage() {
+  if (busy_) return;
+  const std::string path = paths_->AskImagePath();
+  if (path.empty()) return;
+  const int index = AddImage(path);
+  if (index >= 0) driveBox_->setCurrentIndex(index);
+}
+
+int MainDialog::AddImage(const std::string& path) {
+  const size_t before = drives_.entries.size();
+  std::string error;
+  if (!volume::AppendImage(drives_, path, error)) {
+    // A partition table without partitions still appends nothing.
+    drives_.entries.resize(before);
+    messages_->Show(error, MessageButtons::Ok, MessageIcon::Warning, MessageAnswer::Ok);
+    return -1;
+  }
+  for (size_t i = before; i < drives_.entries.size(); ++i) {
+    drives_.entries[i].index = static_cast<int32_t>(i);
+    AddDriveItem(drives_.entries[i]);
+  }
+  return static_cast<int>(before);
+}
+
+void MainDialog::ShowClearingNotice(bool shown) {
+  QWidget* notice = Control(kClearingNoticeId);
+  notice->setVisible(shown);
+  if (shown) {
+    notice->raise();
+    repaint();  // now: the deletion that follows keeps the event loop waiting
+  } else {
+    update();
+  }
+}
+
+std::string MainDialog::AskSavePath(std::string_view initialName) {
+  return paths_->AskSavePath(initialName);
+}
+
+std::string MainDialog::AskOpenPath(std::string_view initialName) {
+  std::string path = paths_->AskOpenPath(initialName);
+  // From here to the end of the load.
+  if (!path.empty()) QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  return path;
+}
+
+bool MainDialog::IsOnSourceDevice(const std::string& path) {
+  const int32_t index = state_.driveIndex;
+  if (index < 0 || static_cast<size_t>(index) >= drives_.entries.size()) return false;
+  return platform::IsOnSourceDevice(path, drives_.entries[static_cast<size_t>(index)].sourcePath);
+}
+
+bool MainDialog::SelectDrive(int32_t index) {
+  if (index < 0 || index >= driveBox_->count()) return false;
+  const QSignalBlocker quiet(driveBox_);  // a load does not re-check the in-use option
+  driveBox_->setCurrentIndex(index);
+  return true;
+}
+
+int MainDialog::OpenVolume() {
+  return app::OpenVolume(state_, VolumeRequestFromWindow(), list_, *messages_);
+}
+
+}  // namespace vellum::ui

@@ -1,0 +1,44 @@
+#include "ui/path_asker.h"
+
+#include <QFileDialog>
+
+#include "ui/text.h"
+
+namespace vellum::ui {
+
+namespace {
+
+// "*.*" is how the filter reads, but on this system it would hide every name
+// without a dot, the suggested name "結果" among them. The pattern in the
+// last parentheses is the one matched; hiding the details shows the rest.
+const QString kAllFilesFilter = QStringLiteral("すべてのﾌｧｲﾙ(*.*) (*)");
+
+std::string Ask(QWidget* parent, const QString& title, std::string_view initialName,
+                QFileDialog::AcceptMode mode) {
+  QFileDialog dialog(parent, title);
+  dialog.setAcceptMode(mode);
+  dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile
+                                                      : QFileDialog::ExistingFile);
+  dialog.setNameFilter(kAllFilesFilter);
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  dialog.setDefaultSuffix(QString());
+  dialog.selectFile(FromUtf8(initialName));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return ToUtf8(dialog.selectedFiles().front());
+}
+
+}  // namespace
+
+std::string QtPathAsker::AskSavePath(std::string_view initialName) {
+  return Ask(parent_, QStringLiteral("名前を付けて保存"), initialName, QFileDialog::AcceptSave);
+}
+
+std::string QtPathAsker::AskOpenPath(std::string_view initialName) {
+  return Ask(parent_, QStringLiteral("開く"), initialName, QFileDialog::AcceptOpen);
+}
+
+std::string QtPathAsker::AskImagePath() {
+  return Ask(parent_, QStringLiteral("イメージファイルを開く"), {}, QFileDialog::AcceptOpen);
+}
+
+}  // namespace vellum::ui

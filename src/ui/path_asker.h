@@ -1,0 +1,34 @@
+// The file dialogs the main window's commands open, behind an interface so
+// that tests can answer them.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <string>
+#include <string_view>
+
+namespace vellum::ui {
+
+class PathAsker {
+ public:
+  virtual ~PathAsker() = default;
+  // Empty when cancelled.
+  virtual std::string AskSavePath(std::string_view initialName) = 0;
+  virtual std::string AskOpenPath(std::string_view initialName) = 0;
+  virtual std::string AskImagePath() = 0;
+};
+
+// The system's file dialogs: "名前を付けて保存" and "開く" with every file
+// shown, and no extension added to a name typed without one.
+class QtPathAsker : public PathAsker {
+ public:
+  explicit QtPathAsker(QWidget* parent) : parent_(parent) {}
+  std::string AskSavePath(std::string_view initialName) override;
+  std::string AskOpenPath(std::string_view initialName) override;
+  std::string AskImagePath() override;
+
+ private:
+  QPointer<QWidget> parent_;
+};
+
+}  // namespace vellum::ui

@@ -1,0 +1,161 @@
+#include "ui/result_table_model.h"
+
+#include <QApplication>
+#include <QStyle>
+#include <QTimer>
+
+#include "ui/text.h"
+#include "volume/listing.h"
+
+namespace vellum::ui {
+
+namespace {
+
+Qt::Alignment AlignmentOf(app::ColumnAlign align) {
+  switch (align) {
+    case app::ColumnAlign::kRight: return Qt::AlignRight | Qt::AlignVCenter;
+    case app::ColumnAlign::kCentre: return Qt::AlignHCenter | Qt::AlignVCenter;
+    case app::ColumnAlign::kLeft: break;
+  }
+  return Qt::AlignLeft | Qt::AlignVCenter;
+}
+
+}  // namespace
+
+ResultTableModel::ResultTableModel(app::ResultList& list, platform::QtShellInfo& shell,
+                                   QObject* parent)
+    : QAbstractTableModel(parent), list_(list), shell_(shell) {
+  shownRows_ = static_cast<int>(list_.RowCount());
+  list_.SetObserver(this);
+}
+
+ResultTableModel::~ResultTableModel() { list_.SetObserver(nullptr); }
+
+int ResultTableModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : shownRows_;
+}
+
+int ResultTableModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(list_.ColumnCount());
+}
+
+QVariant ResultTableModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= shownRows_) return {};
+  const size_t row = static_cast<size_t>(index.row());
+  const size_t column = static_cast<size_t>(index.column());
+  switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole: return FromUtf8(list_.Cell(row, column));
+    case Qt::DecorationRole:
+      if (column != 0) return {};
+      return IconFor(list_.Icon(row), (list_.DataWord(row) & volume::kRowFolder) != 0);
+    case Qt::TextAlignmentRole: return QVariant::fromValue(AlignmentOf(list_.ColumnAt(column).align));
+    default: return {};
+  }
+}
+
+QVariant ResultTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || section < 0) return {};
+  const app::Column& column = list_.ColumnAt(static_cast<size_t>(section));
+  if (role == Qt::DisplayRole) return FromUtf8(column.heading);
+  if (role == Qt::TextAlignmentRole) return QVariant::fromValue(AlignmentOf(column.align));
+  return {};
+}
+
+void ResultTableModel::SortByColumn(int column) {
+  FlushRows();
+  beginResetModel();
+  resetting_ = true;
+  list_.OnColumnClick(static_cast<size_t>(column));
+  resetting_ = false;
+  shownRows_ = static_cast<int>(list_.RowCount());
+  endResetModel();
+}
+
+void ResultTableModel::FlushRows() {
+  if (pendingRows_ == 0) return;
+  beginInsertRows({}, shownRows_, shownRows_ + pendingRows_ - 1);
+  shownRows_ += pendingRows_;
+  pendingRows_ = 0;
+  endInsertRows();
+}
+
+void ResultTableModel::OnClearing(std::string_view notice) {
+  emit clearing(FromUtf8(notice));
+  beginResetModel();
+  resetting_ = true;
+}
+
+void ResultTableModel::OnCleared() {
+  resetting_ = false;
+  shownRows_ = static_cast<int>(list_.RowCount());
+  pendingRows_ = 0;
+  endResetModel();
+  emit cleared();
+}
+
+void ResultTableModel::OnColumnsChanged() {
+  if (!resetting_) ResetToList();
+  emit columnsChanged();
+}
+
+void ResultTableModel::OnRowInserted(size_t index) {
+  if (resetting_) return;
+  if (index == static_cast<size_t>(shownRows_ + pendingRows_)) {
+    ++pendingRows_;
+    if (!flushScheduled_) {
+      flushScheduled_ = true;
+      QTimer::singleShot(0, this, [this] {
+        flushScheduled_ = false;
+        FlushRows();
+      });
+    }
+    return;
+  }
+  // Walkers append; a row put anywhere else is rare enough to redraw all.
+  ResetToList();
+}
+
+void ResultTableModel::OnRowChanged(size_t index) {
+  if (resetting_ || index >= static_cast<size_t>(shownRows_)) return;
+  const int row = static_cast<int>(index);
+  emit dataChanged(this->index(row, 0), this->index(row, columnCount() - 1));
+}
+
+void ResultTableModel::OnRowsReordered() {
+  if (!resetting_) ResetToList();
+}
+
+void ResultTableModel::OnSelectionChanged() { emit listSelectionChanged(); }
+
+void ResultTableModel::OnFoundCountChanged(std::string_view text) {
+  emit foundCountChanged(FromUtf8(text));
+}
+
+// The list has already changed; the view only reads it again once the reset
+// ends, so announcing both halves now is safe.
+void ResultTableModel::ResetToList() {
+  beginResetModel();
+  shownRows_ = static_cast<int>(list_.RowCount());
+  pendingRows_ = 0;
+  endResetModel();
+}
+
+QIcon ResultTableModel::IconFor(int iconIndex, bool folder) const {
+  if (iconIndex < 0) return {};
+  if (iconIndex < icons_.size() && !icons_[iconIndex].isNull()) return icons_[iconIndex];
+  QIcon icon;
+  const auto& names = shell_.Icons();
+  if (static_cast<size_t>(iconIndex) < names.size()) {
+    icon = QIcon::fromTheme(QString::fromStdString(names[iconIndex].iconName));
+    if (icon.isNull()) icon = QIcon::fromTheme(QString::fromStdString(names[iconIndex].genericIconName));
+  }
+  // Without an icon theme the style's own file and folder pictures will do.
+  if (icon.isNull())
+    icon = QApplication::style()->standardIcon(folder ? QStyle::SP_DirIcon : QStyle::SP_FileIcon);
+  if (iconIndex >= icons_.size()) icons_.resize(iconIndex + 1);
+  icons_[iconIndex] = icon;
+  return icon;
+}
+
+}  // namespace vellum::ui

@@ -1,0 +1,65 @@
+// The result list as a Qt table model. It holds no rows of its own: every
+// cell is read from the ResultList when the view paints it, so a million rows
+// cost the view nothing but the rows on screen.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QIcon>
+#include <QVector>
+
+#include "app/result_list.h"
+#include "platform/qt/shell_info_qt.h"
+
+namespace vellum::ui {
+
+class ResultTableModel : public QAbstractTableModel, public app::ResultListObserver {
+  Q_OBJECT
+
+ public:
+  ResultTableModel(app::ResultList& list, platform::QtShellInfo& shell, QObject* parent = nullptr);
+  ~ResultTableModel() override;
+
+  int rowCount(const QModelIndex& parent = {}) const override;
+  int columnCount(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+  // The list sorted by a clicked column, as one reset of the view.
+  void SortByColumn(int column);
+  // Tells the view about rows a walk appended since the last time. Appends
+  // are otherwise announced in batches once control returns to the event
+  // loop (which a walk's progress window lets it do every few milliseconds).
+  void FlushRows();
+
+  app::ResultList& List() { return list_; }
+
+ signals:
+  void clearing(const QString& notice);
+  void cleared();
+  void columnsChanged();
+  void foundCountChanged(const QString& text);
+  void listSelectionChanged();
+
+ private:
+  void OnClearing(std::string_view notice) override;
+  void OnCleared() override;
+  void OnColumnsChanged() override;
+  void OnRowInserted(size_t index) override;
+  void OnRowChanged(size_t index) override;
+  void OnRowsReordered() override;
+  void OnSelectionChanged() override;
+  void OnFoundCountChanged(std::string_view text) override;
+
+  void ResetToList();
+  QIcon IconFor(int iconIndex, bool folder) const;
+
+  app::ResultList& list_;
+  platform::QtShellInfo& shell_;
+  int shownRows_ = 0;    // the rows the view knows of
+  int pendingRows_ = 0;  // appended to the list, not yet announced
+  bool flushScheduled_ = false;
+  bool resetting_ = false;
+  mutable QVector<QIcon> icons_;
+};
+
+}  // namespace vellum::ui

@@ -1,0 +1,125 @@
+// The table model over the result list: rows announced in batches, resets
+// around sorts and clears, and nothing copied per row.
+#include "ui/result_table_model.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModelTester>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "support/scripted_messages.h"
+#include "ui/control_ids.h"
+#include "ui/main_dialog.h"
+#include "ui/result_table.h"
+#include "ui_support.h"
+
+namespace vellum::ui {
+namespace {
+
+using namespace vellum::ui::testing;
+
+// Appends rows as a walk does: insert at the end, then the other cells.
+void AppendRows(app::ResultList& list, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    const size_t row = list.RowCount();
+    const std::string n = std::to_string((i * 7919) % count);
+    list.InsertRow(row, "F" + n + ".TXT", 0);
+    list.SetCell(row, 1, "card.img:/");
+    list.SetCell(row, 2, n);
+  }
+}
+
+TEST(ResultTableModelTest, AWalksRowsReachTheViewInOneBatchPerEventLoopTurn) {
+  app::ResultList list;
+  platform::QtShellInfo shell;
+  ResultTableModel model(list, shell);
+  QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+  QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+  AppendRows(list, 1000);
+  EXPECT_EQ(model.rowCount(), 0);  // not yet announced
+  QCoreApplication::processEvents();
+  ASSERT_EQ(inserted.size(), 1);
+  EXPECT_EQ(inserted[0][1].toInt(), 0);
+  EXPECT_EQ(inserted[0][2].toInt(), 999);
+  EXPECT_EQ(model.rowCount(), 1000);
+  EXPECT_EQ(model.data(model.index(999, 1), Qt::DisplayRole).toString(), QStringLiteral("card.img:/"));
+
+  // A changed cell of a shown row is repainted; a row put in the middle
+  // redraws everything.
+  QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+  list.SetCell(5, 3, "テキスト");
+  EXPECT_EQ(changed.size(), 1);
+  QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+  list.InsertRow(0, "FIRST", 0);
+  EXPECT_EQ(reset.size(), 1);
+  EXPECT_EQ(model.rowCount(), 1001);
+  EXPECT_EQ(model.data(model.index(0, 0), Qt::DisplayRole).toString(), QStringLiteral("FIRST"));
+
+  model.SortByColumn(2);
+  EXPECT_EQ(reset.size(), 2);
+  EXPECT_EQ(model.data(model.index(1000, 2), Qt::DisplayRole).toString(), QStringLiteral("999"));
+  list.ClearRows();
+  EXPECT_EQ(model.rowCount(), 0);
+}
+
+TEST(ResultTableModelTest, ColumnsFollowTheListWithHeadingAlignmentAndWidth) {
+  vellum::testing::ScriptedMessages messages;
+  MainDialog dialog(ImageDrives({Image("fat12.img")}), 0);
+  dialog.SetMessages(&messages);
+  app::ResultList& list = dialog.List();
+  list.SetClusterColumn(volume::kNtfs);
+  list.AddScanColumns();
+  ResultTableModel& model = dialog.Model();
+  ASSERT_EQ(model.columnCount(), 8);
+  EXPECT_EQ(model.headerData(6, Qt::Horizontal, Qt::DisplayRole).toString(),
+            QStringLiteral("スキャンクラスタ"));
+  EXPECT_TRUE(model.headerData(5, Qt::Horizontal, Qt::TextAlignmentRole).value<Qt::Alignment>() &
+              Qt::AlignRight);
+  EXPECT_EQ(dialog.Table().columnWidth(5), 90);
+  EXPECT_EQ(dialog.Table().columnWidth(7), 50);
+}
+
+TEST(ResultTableModelTest, ClearingShowsTheNoticeOnlyWhileTheRowsGo) {
+  vellum::testing::ScriptedMessages messages;
+  MainDialog dialog(ImageDrives({Image("fat12.img")}), 0);
+  dialog.show();
+  AppendRows(dialog.List(), 10);
+  QWidget* notice = dialog.Control(kClearingNoticeId);
+  bool shownDuring = false;
+  QObject::connect(&dialog.Model(), &QAbstractItemModel::modelAboutToBeReset, notice,
+                   [&] { shownDuring = notice->isVisible(); });
+  dialog.List().ClearRows();
+  EXPECT_TRUE(shownDuring);
+  EXPECT_FALSE(notice->isVisible());
+}
+
+// Big enough that a row-by-row announcement or copy would show; the checks
+// are about what happens, not how long it takes.
+TEST(ResultTableModelTest, ALargeListStaysOneBatchOneRangeOneReset) {
+  vellum::testing::ScriptedMessages messages;
+  MainDialog dialog(ImageDrives({Image("fat12.img")}), 0);
+  dialog.show();
+  constexpr int kRows = 300000;
+  QSignalSpy inserted(&dialog.Model(), &QAbstractItemModel::rowsInserted);
+  AppendRows(dialog.List(), kRows);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(inserted.size(), 1);
+  ResultTable& table = dialog.Table();
+  table.setFocus();
+  QTest::keyClick(&table, Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(table.selectionModel()->selection().size(), 1);
+  table.OnColumnClick(2);
+  table.OnColumnClick(2);  // descending
+  EXPECT_EQ(dialog.Model().data(dialog.Model().index(0, 2), Qt::DisplayRole).toString(),
+            QString::number(kRows - 1));
+  EXPECT_EQ(table.selectionModel()->selection().size(), 1);  // still everything
+  table.scrollToBottom();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(dialog.Model().rowCount(), kRows);
+}
+
+}  // namespace
+}  // namespace vellum::ui
