@@ -14,6 +14,8 @@
 #include "app/search_command.h"
 #include "platform/posix/device_identity.h"
 #include "ui/main_dialog.h"
+
+#include "ui/cluster_dlg.h"
 #include "ui/result_table.h"
 #include "ui/result_table_model.h"
 #include "ui/text.h"
@@ -70,8 +72,12 @@ void MainDialog::OnSearch() {
   options.inUse = inUse_ != 0;
   options.zeroSize = zeroSize_ != 0;
   options.analyse = analyse_ != 0;
-  app::CommandContext context{state_, list_, *messages_, VolumeRequestFromWindow(), options,
-                              newProgress_};
+  app::CommandContext context(state_, list_, *messages_);
+  context.volume = VolumeRequestFromWindow();
+  context.options = options;
+  context.newProgress = newProgress_;
+  CClusterDlg rangeDialog(*messages_, this);
+  context.rangeAsker = &rangeDialog;
   app::OnSearch(context);
   model_->FlushRows();
 }
