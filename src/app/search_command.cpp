@@ -22,22 +22,25 @@ bool RunDeletedEntryWalk(CommandContext& c) {
   return walked;
 }
 
-// The free-cluster scan after a walk; its result is not examined.
-void RunFreeClusterScan(CommandContext& c) {
+// A cluster scan of the opened volume: free clusters (all 0) or every
+// cluster of the range. 1 when it ran, 0 when the range was cancelled.
+int RunClusterScan(CommandContext& c, int all) {
   ScanState& s = c.state;
-  if (!c.rangeAsker) return;
+  if (!c.rangeAsker) return 0;
   std::unique_ptr<Progress> progress = c.newProgress ? c.newProgress() : nullptr;
   s.progress = progress.get();
   s.clusterScan = 1;
-  s.allClusters = 0;
+  s.allClusters = all;
+  int ran = 0;
   if (s.fsKind == volume::kNtfs)
-    ntfs::ScanNtfsFreeClusters(s, 0, *c.rangeAsker, c.analyse);
+    ran = ntfs::ScanNtfsFreeClusters(s, all, *c.rangeAsker, c.analyse);
   else if (s.fsKind == volume::kExfat)
-    fat::ScanExfatClusters(s, 0, *c.rangeAsker, c.analyse);
+    ran = fat::ScanExfatClusters(s, all, *c.rangeAsker, c.analyse);
   else
-    fat::ScanFatClusters(s, *c.rangeAsker, c.analyse);
+    ran = fat::ScanFatClusters(s, *c.rangeAsker, c.analyse);
   s.progress = nullptr;
   s.clusterScan = 0;
+  return ran;
 }
 
 bool Ask(Messages& messages, std::string_view question) {
@@ -59,7 +62,7 @@ int OnSearch(CommandContext& c) {
       c.messages.Show(kWalkMissingMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
     } else {
       result = 1;
-      if (s.cancelled == 0 && Ask(c.messages, kFreeScanQuestion)) RunFreeClusterScan(c);
+      if (s.cancelled == 0 && Ask(c.messages, kFreeScanQuestion)) RunClusterScan(c, 0);
       if (s.foundCount == 0)
         c.messages.Show(kNothingFoundMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
     }
@@ -67,6 +70,27 @@ int OnSearch(CommandContext& c) {
   s.fatWork.clear();
   s.fatWork.shrink_to_fit();
   return result;
+}
+
+}  // namespace vellum::app
+
+namespace vellum::app {
+
+int OnFullClusterScan(CommandContext& c) {
+  ScanState& s = c.state;
+  s.options = c.options;
+  s.rows = &c.list;
+  s.operationMode = volume::kModeSearch;
+  if (OpenVolume(s, c.volume, c.list, c.messages) != 1) return 0;
+  if (!Ask(c.messages, kFullScanQuestion)) return 0;
+  s.options = c.options;
+  const int ran = RunClusterScan(c, 1);
+  s.fatWork.clear();
+  s.fatWork.shrink_to_fit();
+  if (ran != 1) return 0;
+  if (s.foundCount == 0)
+    c.messages.Show(kNothingFoundMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
+  return 1;
 }
 
 }  // namespace vellum::app

@@ -37,9 +37,17 @@ struct CommandContext {
   fat::ContentAnalyser analyse;
 };
 
+inline constexpr std::string_view kFullScanQuestion =
+    "使用クラスタを含めて全てのクラスタ（FAT12、FAT16 のルートディレクトリはクラスタに含まれません。）をスキャンし、"
+    "ファイル情報である可能性があるものを全て表示します。\n削除されていないファイルも対象となります。\n\n処理を続けますか。";
+
 // The search button (and Enter in the main window).
 // 1 when the volume was opened and walked (also when nothing was found or the
 // walk was cancelled); 0 when the command stopped on a reported failure.
 int OnSearch(CommandContext& context);
+
+// The full cluster scan command: every cluster of a range, used ones too.
+// 1 when the scan ran; 0 when it stopped on a failure, a No or a cancelled range.
+int OnFullClusterScan(CommandContext& context);
 
 }  // namespace vellum::app

@@ -17,6 +17,7 @@ int Usage(std::ostream& out, int status) {
   out << "usage: vellum-cli drives [IMAGE...]\n"
          "       vellum-cli info SOURCE [--partition N]\n"
          "       vellum-cli search SOURCE [--partition N] [OPTIONS] [--free-scan] [--range FIRST-LAST] [-o FILE]\n"
+         "       vellum-cli full-scan SOURCE [--partition N] [OPTIONS] --yes [--range FIRST-LAST] [-o FILE]\n"
          "       vellum-cli restore SOURCE [--partition N] --to DIR [--results FILE [--rows LIST]] [--folder RECORD]\n"
          "       vellum-cli wipe SOURCE [--partition N] --yes\n"
          "  drives  list the drives that can be searched, then each IMAGE (one line per\n"
@@ -25,6 +26,7 @@ int Usage(std::ostream& out, int status) {
          "          a whole disk with a partition table needs --partition N (1..N as `drives` shows)\n"
          "  search  list the deleted files and folders of SOURCE as a search-results file\n"
          "          (to FILE, or to standard output)\n"
+         "  full-scan scan every cluster of a range (used ones too) for file information\n"
          "  restore copy deleted files and folders into DIR with their folders and times: the rows of\n"
          "          a search-results file (all, or --rows 1,4-9), or every deleted entry the walk reaches\n"
          "  wipe    overwrite the directory entries of deleted files (FAT and exFAT; writes to SOURCE)\n"
@@ -64,6 +66,7 @@ int main(int argc, char** argv) {
   if (args[0] == "info") return Info(rest);
   if (args[0] == "drives") return Drives(rest);
   if (args[0] == "search") return vellum::cli::RunSearch(rest, std::cout, std::cerr);
+  if (args[0] == "full-scan") return vellum::cli::RunFullScan(rest, std::cout, std::cerr);
   if (args[0] == "restore") return vellum::cli::RunRestore(rest, std::cout, std::cerr);
   if (args[0] == "wipe") return vellum::cli::RunWipe(rest, std::cout, std::cerr);
   std::cerr << "vellum-cli: unknown command '" << args[0] << "'\n";

@@ -27,11 +27,12 @@ struct SearchArgs {
   SourceArgs source;
   volume::SearchOptions options;
   bool freeScan = false;
+  bool yes = false;
   std::optional<ClusterRangeFlag> range;
   std::string outputPath;
 };
 
-bool ParseSearchArgs(const std::vector<std::string>& args, SearchArgs& out, std::string& error) {
+bool ParseSearchArgs(const std::vector<std::string>& args, bool full, SearchArgs& out, std::string& error) {
   if (!ParseSourceArgs(args, out.source, error)) return false;
   const std::vector<std::string>& rest = out.source.rest;
   for (size_t i = 0; i < rest.size(); ++i) {
@@ -40,7 +41,8 @@ bool ParseSearchArgs(const std::vector<std::string>& args, SearchArgs& out, std:
     if (a == "--in-use") out.options.inUse = true;
     else if (a == "--zero-size") out.options.zeroSize = true;
     else if (a == "--no-analyse") out.options.analyse = false;
-    else if (a == "--free-scan") out.freeScan = true;
+    else if (a == "--free-scan" && !full) out.freeScan = true;
+    else if (a == "--yes" && full) out.yes = true;
     // The filter box upper-cases what is typed, and so do we.
     else if (a == "--filter" && hasValue) out.options.filter = platform::UpperAscii(rest[++i]);
     else if (a == "-o" && hasValue) out.outputPath = rest[++i];
@@ -49,7 +51,7 @@ bool ParseSearchArgs(const std::vector<std::string>& args, SearchArgs& out, std:
       if (!ParseClusterRangeFlag(rest[++i], range, error)) return false;
       out.range = range;
     } else {
-      error = "search: unknown or incomplete option '" + a + "'";
+      error = std::string(full ? "full-scan" : "search") + ": unknown or incomplete option '" + a + "'";
       return false;
     }
   }
@@ -72,10 +74,14 @@ bool WriteResults(const std::string& text, const std::string& path, std::ostream
 
 }  // namespace
 
-int RunSearch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+namespace {
+
+// The search and the full cluster scan share everything but the command run
+// and the question they answer.
+int RunListingCommand(const std::vector<std::string>& args, bool full, std::ostream& out, std::ostream& err) {
   SearchArgs parsed;
   std::string error;
-  if (!ParseSearchArgs(args, parsed, error)) {
+  if (!ParseSearchArgs(args, full, parsed, error)) {
     err << "vellum-cli: " << error << '\n';
     return kExitUsage;
   }
@@ -89,7 +95,7 @@ int RunSearch(const std::vector<std::string>& args, std::ostream& out, std::ostr
   InterruptGuard interrupt;
   TerminalSink sink = StderrSink();
   CliMessages messages(err);
-  PresetScanAnswers(messages, parsed.freeScan, false);
+  PresetScanAnswers(messages, parsed.freeScan, parsed.yes);
   platform::QtShellInfo shell;
   volume::ScanState state;
   state.shell = &shell;
@@ -118,12 +124,22 @@ int RunSearch(const std::vector<std::string>& args, std::ostream& out, std::ostr
                     MessageAnswer::No) != MessageAnswer::Yes)
     return kExitError;
 
-  const int searched = app::OnSearch(context);
+  const int searched = full ? app::OnFullClusterScan(context) : app::OnSearch(context);
   messages.SetBeforeWrite({});
   if (searched != 1 || rangeAsker.Failed()) return kExitError;
   if (!WriteResults(app::FormatResultsText(list, state.driveIndex), parsed.outputPath, out, err))
     return kExitError;
   return InterruptGuard::Interrupted() ? kExitInterrupted : 0;
+}
+
+}  // namespace
+
+int RunSearch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  return RunListingCommand(args, false, out, err);
+}
+
+int RunFullScan(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  return RunListingCommand(args, true, out, err);
 }
 
 }  // namespace vellum::cli
