@@ -39,7 +39,7 @@ class CompoundReader {
   // Cluster reads, sectors handed out (a DIFAT chain that loops inside one
   // cached cluster costs no read), and clusters stepped over while following.
   static constexpr uint64_t kMaxClusterReads = 16'384;
-  static constexpr uint64_t kMaxSectorCopies = uint64_t{1} << 20;
+  static constexpr uint64_t kMaxSectorCopies = uint64_t{1} << 16;
   static constexpr uint64_t kMaxFollowSteps = uint64_t{1} << 26;
 
  private:
