@@ -52,13 +52,13 @@ uint64_t MeasureZip(volume::ScanState& state, uint64_t cluster, ByteView data) {
   if (past < 4) return kDefaultSize;
   const uint64_t endRecord = past - 4;
   uint64_t size = endRecord + kEndRecordBytes;
+  // The walk owns the buffer the record may be read into, so it lives as long as the record.
+  RecordWalk walk(state, cluster, data);
   ByteView record;
-  if (endRecord + kEndRecordBytes <= data.size()) {
+  if (endRecord + kEndRecordBytes <= data.size())
     record = data.subspan(endRecord, kEndRecordBytes);
-  } else {
-    RecordWalk walk(state, cluster, data);
-    if (walk.MoveToNextRecord(endRecord, kEndRecordBytes)) record = walk.Current();
-  }
+  else if (walk.MoveToNextRecord(endRecord, kEndRecordBytes))
+    record = walk.Current();
   if (BytesEqual(record, 0, "PK\x05\x06")) size += Le16(record, 20);
   return size;
 }
