@@ -3,6 +3,9 @@
 # they are all present. Run as root (or with sudo available).
 #   scripts/setup.sh            build and test dependencies
 #   scripts/setup.sh --fixtures also the file-system tools that remake tests/data
+#   scripts/setup.sh --content-fixtures
+#                               also the programs that remake tests/data/content
+#                               (tools/fixtures/make_content_samples.sh)
 set -euo pipefail
 
 packages=(
@@ -16,6 +19,10 @@ packages=(
 )
 if [[ "${1:-}" == "--fixtures" ]]; then
   packages+=(dosfstools mtools exfatprogs exfat-fuse ntfs-3g fdisk python3)
+fi
+if [[ "${1:-}" == "--content-fixtures" ]]; then
+  packages+=(imagemagick ffmpeg zip unzip jlha-utils ghostscript
+             libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui)
 fi
 
 missing=()

@@ -1,8 +1,8 @@
-#include "app/parse_number.h"
+#include "volume/parse_number.h"
 
 #include <limits>
 
-namespace vellum::app {
+namespace vellum::volume {
 
 namespace {
 
@@ -24,4 +24,4 @@ uint64_t ParseUnsigned64(std::string_view text) {
   return value;
 }
 
-}  // namespace vellum::app
+}  // namespace vellum::volume

@@ -1,0 +1,240 @@
+#include "content/analyse_cluster.h"
+
+#include <string>
+
+#include "content/cluster_follow.h"
+#include "content/compound_file.h"
+#include "content/content_row.h"
+#include "content/marker_scan.h"
+#include "content/pdf.h"
+#include "content/record_walks.h"
+#include "content/zip.h"
+
+namespace vellum::content {
+
+namespace {
+
+// What a signature test did: nothing matched, or it matched and the call ends,
+// or (ZIP and LZH, after adding their row) the later tests still run.
+enum class Outcome { kNoMatch, kDone, kGoOn };
+
+struct Cluster {
+  ScanState& state;
+  uint64_t number;
+  ByteView b;  // the first cluster, clusterBytes long
+};
+
+bool Starts(ByteView b, uint64_t off, ByteView bytes) {
+  if (!InBounds(b.size(), off, bytes.size())) return false;
+  for (uint8_t v : bytes)
+    if (b[off++] != v) return false;
+  return true;
+}
+
+bool Starts(ByteView b, uint64_t off, std::initializer_list<uint8_t> bytes) {
+  return Starts(b, off, ByteView(bytes.begin(), bytes.size()));
+}
+
+constexpr uint8_t kPngSignature[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+constexpr uint8_t kMngSignature[] = {0x8A, 'M', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+
+// The rows of a size analysis that may be cancelled are dropped once Cancel
+// was pressed: their size would be a fragment.
+Outcome AddUnlessCancelled(Cluster& c, const std::string& ext, uint64_t size) {
+  if (c.state.cancelled == 0) AddContentRow(c.state, ext, c.number, size);
+  return Outcome::kDone;
+}
+
+Outcome Zip(Cluster& c) {
+  if (!Starts(c.b, 0, {'P', 'K', 3, 4})) return Outcome::kNoMatch;
+  std::string ext;
+  if (!PickCandidateExtension(c.state, {"zip", "docx", "xlsx", "pptx"}, ext)) return Outcome::kDone;
+  ext = ClassifyZip(c.state, c.number, c.b);
+  if (!PassesNameFilter(c.state, ext)) return Outcome::kDone;
+  AddContentRow(c.state, ext, c.number, MeasureZip(c.state, c.number, c.b));
+  return Outcome::kGoOn;
+}
+
+Outcome Lzh(Cluster& c) {
+  if (Le8(c.b, 2) != '-' || Le8(c.b, 3) != 'l' || Le8(c.b, 4) != 'h' || Le8(c.b, 6) != '-')
+    return Outcome::kNoMatch;
+  if (!PassesNameFilter(c.state, "lzh")) return Outcome::kDone;
+  AddContentRow(c.state, "lzh", c.number, MeasureLzh(c.state, c.number, c.b));
+  return Outcome::kGoOn;
+}
+
+Outcome Compound(Cluster& c) {
+  if (!Starts(c.b, 0, {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1}) &&
+      !Starts(c.b, 0, {0x0E, 0x11, 0xFC, 0x0D, 0xD0, 0xCF, 0x11, 0xE0}))
+    return Outcome::kNoMatch;
+  std::string admission;
+  if (PickCandidateExtension(c.state, {"doc", "xls", "ppt", "jtd", "adp", "mdz", "msc", "pub", "msi", "obd",
+                                       "alb", "suo", "opt", "ilg", "mix"},
+                             admission))
+    AnalyseCompoundFile(c.state, c.number, c.b);
+  return Outcome::kDone;
+}
+
+Outcome Bmp(Cluster& c) {
+  if (!Starts(c.b, 0, {'B', 'M'})) return Outcome::kNoMatch;
+  if (!PassesNameFilter(c.state, "bmp")) return Outcome::kDone;
+  const uint64_t fileSize = Le32(c.b, 2);
+  uint64_t volumeBytes = 0;
+  const bool fitsVolume = !CheckedMul(c.state.lastCluster, c.state.clusterBytes, volumeBytes) ||
+                          fileSize < volumeBytes;
+  if (fileSize > Le32(c.b, 10) && fitsVolume) AddContentRow(c.state, "bmp", c.number, fileSize);
+  return Outcome::kDone;
+}
+
+std::string RiffExtension(ByteView b) {
+  if (BytesEqual(b, 8, "CDXA")) return "mpeg";
+  if (BytesEqual(b, 8, "AVI ")) return "avi";
+  if (BytesEqual(b, 8, "RMP3")) return "rmp";
+  if (BytesEqual(b, 8, "CDR8")) return "cdr";
+  if (BytesEqual(b, 8, "RMID")) return "rmi";
+  if (BytesEqual(b, 8, "WAVE")) return "wav";
+  if (BytesEqual(b, 8, "ACON")) return "ani";
+  return "";
+}
+
+Outcome Riff(Cluster& c) {
+  if (!BytesEqual(c.b, 0, "RIFF")) return Outcome::kNoMatch;
+  const std::string ext = RiffExtension(c.b);
+  if (!PassesNameFilter(c.state, ext)) return Outcome::kDone;
+  const uint64_t riffSize = Le32(c.b, 4);
+  if (riffSize < c.state.dataAreaBytes) AddContentRow(c.state, ext, c.number, riffSize + 8);
+  return Outcome::kDone;
+}
+
+Outcome Jpeg(Cluster& c) {
+  if (!(Starts(c.b, 0, {0xFF, 0xD8, 0xFF, 0xE0}) || Starts(c.b, 0, {0xFF, 0xD8, 0xFF, 0xE1})) || Le8(c.b, 10) != 0)
+    return Outcome::kNoMatch;
+  if (!PassesNameFilter(c.state, "jpg")) return Outcome::kDone;
+  // An Exif file begins with its thumbnail, whose own end-of-image marker
+  // would end the scan far too early.
+  if (BytesEqual(c.b, 6, "Exif")) return AddUnlessCancelled(c, "jpg", kDefaultSize);
+  return AddUnlessCancelled(c, "jpg", MarkerScan(c.state, c.number, kJpegEnd));
+}
+
+bool PickJpeg2000Extension(const ScanState& state, std::string& ext) {
+  return PickCandidateExtension(
+      state, {"jp2", "j2c", "j2k", "jpc", "jpf", "jpm", "jpx", "j3d", "mj2", "mjp2", "pgx"}, ext);
+}
+
+Outcome Jpeg2000(Cluster& c, bool codestream) {
+  if (codestream ? !Starts(c.b, 0, {0xFF, 0x4F, 0xFF, 0x51}) : !BytesEqual(c.b, 4, "jP  "))
+    return Outcome::kNoMatch;
+  std::string ext = codestream ? "j2k" : "jp2";
+  if (!PickJpeg2000Extension(c.state, ext)) return Outcome::kDone;
+  return AddUnlessCancelled(c, ext, MarkerScan(c.state, c.number, kJpegEnd));
+}
+
+Outcome Gif(Cluster& c) {
+  if (!BytesEqual(c.b, 0, "GIF8") || !(BytesEqual(c.b, 4, "7a") || BytesEqual(c.b, 4, "9a")))
+    return Outcome::kNoMatch;
+  if (!PassesNameFilter(c.state, "gif")) return Outcome::kDone;
+  return AddUnlessCancelled(c, "gif", MarkerScan(c.state, c.number, kGifTrailer));
+}
+
+Outcome PngFamily(Cluster& c, ByteView signature, const char* ext, const MarkerPattern& end) {
+  if (!Starts(c.b, 0, signature)) return Outcome::kNoMatch;
+  if (!PassesNameFilter(c.state, ext)) return Outcome::kDone;
+  const uint64_t past = MarkerScan(c.state, c.number, end);
+  return AddUnlessCancelled(c, ext, past + 4);  // the end chunk's CRC
+}
+
+Outcome Asf(Cluster& c) {
+  if (!Starts(c.b, 0, {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11, 0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE,
+                       0x6C}))
+    return Outcome::kNoMatch;
+  std::string ext = "wmv";
+  if (!PickCandidateExtension(c.state, {"wmv", "wma", "asf"}, ext)) return Outcome::kDone;
+  return AddUnlessCancelled(c, ext, MeasureAsf(c.state, c.number, c.b));
+}
+
+bool IsLeadingBoxType(ByteView b) {
+  for (std::string_view type : {"ftyp", "moov", "pnot", "mdat", "skip", "free"})
+    if (BytesEqual(b, 4, type)) return true;
+  return false;
+}
+
+// The extension by the brand after "ftyp" (or whatever stands there in a file
+// that begins with another box); false when the filter rejects it.
+bool IsoMediaExtension(const ScanState& state, ByteView b, std::string& ext) {
+  if (BytesEqual(b, 8, "M4V ")) return PassesNameFilter(state, ext = "m4v");
+  if (BytesEqual(b, 8, "M4A ") || BytesEqual(b, 8, "M4R ")) {
+    ext = "m4a";
+    return PickCandidateExtension(state, {"m4a", "m4r"}, ext);
+  }
+  if (BytesEqual(b, 8, "M4B ")) return PassesNameFilter(state, ext = "m4b");
+  if (BytesEqual(b, 8, "M4P ")) return PassesNameFilter(state, ext = "m4p");
+  if (BytesEqual(b, 8, "mp4") || BytesEqual(b, 8, "iso")) return PassesNameFilter(state, ext = "mp4");
+  ext = "mov";
+  return PickCandidateExtension(state, {"mov", "qt"}, ext);
+}
+
+Outcome IsoMedia(Cluster& c) {
+  if (!IsLeadingBoxType(c.b)) return Outcome::kNoMatch;
+  std::string ext;
+  if (!IsoMediaExtension(c.state, c.b, ext)) return Outcome::kDone;
+  return AddUnlessCancelled(c, ext, MeasureIsoMedia(c.state, c.number, c.b));
+}
+
+Outcome Mpeg(Cluster& c, uint8_t startCode, const MarkerPattern& end) {
+  if (!Starts(c.b, 0, {0x00, 0x00, 0x01, startCode})) return Outcome::kNoMatch;
+  if (!PassesNameFilter(c.state, "mpg")) return Outcome::kDone;
+  return AddUnlessCancelled(c, "mpg", MarkerScan(c.state, c.number, end));
+}
+
+Outcome Pdf(Cluster& c) {
+  if (!BytesEqual(c.b, 0, "%PDF-")) return Outcome::kNoMatch;
+  if (!PassesNameFilter(c.state, "pdf")) return Outcome::kDone;
+  // Kept after a Cancel too: the part measured is still the file's start.
+  AddContentRow(c.state, "pdf", c.number, MeasurePdf(c.state, c.number, c.b));
+  return Outcome::kDone;
+}
+
+Outcome Tiff(Cluster& c) {
+  if (!Starts(c.b, 0, {'I', 'I', 0x2A, 0x00}) && !Starts(c.b, 0, {'M', 'M', 0x00, 0x2A}))
+    return Outcome::kNoMatch;
+  if (PassesNameFilter(c.state, "tif")) AddContentRow(c.state, "tif", c.number, kDefaultSize);
+  return Outcome::kDone;
+}
+
+Outcome RunTests(Cluster& c) {
+  using Test = Outcome (*)(Cluster&);
+  static constexpr Test kTests[] = {
+      Zip,
+      Lzh,
+      Compound,
+      Bmp,
+      Riff,
+      Jpeg,
+      [](Cluster& x) { return Jpeg2000(x, true); },
+      Gif,
+      [](Cluster& x) { return PngFamily(x, kPngSignature, "png", kPngEnd); },
+      [](Cluster& x) { return PngFamily(x, kMngSignature, "mng", kMngEnd); },
+      Asf,
+      [](Cluster& x) { return Jpeg2000(x, false); },
+      IsoMedia,
+      [](Cluster& x) { return Mpeg(x, 0xBA, kMpegProgramEnd); },
+      [](Cluster& x) { return Mpeg(x, 0xB3, kMpegVideoEnd); },
+      Pdf,
+      Tiff,
+  };
+  for (Test test : kTests) {
+    const Outcome outcome = test(c);
+    if (outcome == Outcome::kDone) return outcome;
+  }
+  return Outcome::kNoMatch;
+}
+
+}  // namespace
+
+void AnalyseClusterContents(ScanState& state, uint64_t cluster, ByteView data) {
+  if (!UsableGeometry(state) || data.size() < state.clusterBytes) return;
+  Cluster c{state, cluster, data.first(state.clusterBytes)};
+  RunTests(c);
+}
+
+}  // namespace vellum::content

@@ -1,0 +1,140 @@
+#include "content/compound_file.h"
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+#include "content/content_row.h"
+
+namespace vellum::content {
+
+namespace {
+
+constexpr uint64_t kFatCountOffset = 0x2C;
+constexpr uint64_t kFirstDirectorySectorOffset = 0x30;
+constexpr uint64_t kFirstDifatSectorOffset = 0x44;
+constexpr uint64_t kHeaderDifatOffset = 0x4C;
+constexpr uint32_t kHeaderDifatEntries = 109;
+constexpr uint32_t kDifatEntriesPerSector = 127;
+constexpr uint32_t kEntriesPerFatSector = 128;
+constexpr uint32_t kDirectoryEntryBytes = 128;
+constexpr int kMoreDirectorySectors = 1'000;
+
+struct StreamName {
+  std::u16string_view prefix;  // compared unit by unit, no terminator
+  std::string_view ext;
+};
+
+// Tested in this order for every directory entry; the first prefix that an
+// entry's name begins with decides.
+constexpr std::array<StreamName, 16> kStreamNames = {{
+    {u"Workbook", "xls"},
+    {u"WordDocument", "doc"},
+    {u"PowerPoint Document", "ppt"},
+    {u"\u0004JSRV_SummaryInformation", "jtd"},
+    {u"Book", "xls"},
+    {u"PropData", "adp"},
+    {u"TemplateID", "mdz"},
+    {u"Console Root", "msc"},
+    {u"Quill", "pub"},
+    {u"\u4840", "msi"},  // installer tables: names are encoded from this unit on
+    {u"Binder", "obd"},
+    {u"JsAlbumInfo", "alb"},
+    {u"ProjInfoEx", "suo"},
+    {u"Workspace State", "opt"},
+    {u"ISLOG_VERSION_INFO", "ilg"},
+    {u"FileBlockStore", "mix"},
+}};
+
+bool NameBeginsWith(ByteView entry, std::u16string_view prefix) {
+  for (size_t i = 0; i < prefix.size(); ++i)
+    if (Le16(entry, i * 2) != prefix[i]) return false;
+  return true;
+}
+
+int32_t Signed(uint32_t v) { return static_cast<int32_t>(v); }
+
+// The highest entry of a FAT sector that is not free, counting down and
+// stopping at 0.
+uint32_t HighestUsedEntry(ByteView fat) {
+  uint32_t h = kEntriesPerFatSector - 1;
+  while (h > 0 && Signed(Le32(fat, uint64_t{h} * 4)) == kCompoundFree) --h;
+  return h;
+}
+
+// Where the last FAT sector's number is to be found: the header's DIFAT, or
+// the last sector of the DIFAT chain. False when the chain cannot be followed
+// to its end within fatCount.
+bool FindLastFatList(CompoundReader& reader, ByteView header, uint32_t fatCount, CompoundSector& list,
+                     uint32_t& length) {
+  int32_t d = Signed(Le32(header, kFirstDifatSectorOffset));
+  if (d == kCompoundEndOfChain) {
+    std::copy_n(header.begin() + kHeaderDifatOffset, kHeaderDifatEntries * 4, list.begin());
+    length = kHeaderDifatEntries;
+    return true;
+  }
+  for (uint64_t covered = kHeaderDifatEntries; covered < fatCount; covered += kDifatEntriesPerSector) {
+    if (!reader.ReadCompoundSector(static_cast<uint32_t>(d), list)) return false;
+    const int32_t next = Signed(Le32(list, kDifatEntriesPerSector * 4));
+    if (next == kCompoundEndOfChain || next == kCompoundFree) {
+      length = kDifatEntriesPerSector;
+      return true;
+    }
+    d = next;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string ClassifyDirectorySector(CompoundReader& reader, uint32_t sector) {
+  CompoundSector bytes{};
+  if (!reader.ReadCompoundSector(sector, bytes)) return "doc";
+  const ByteView all(bytes);
+  for (uint32_t e = 0; e < kCompoundSectorBytes / kDirectoryEntryBytes; ++e) {
+    const ByteView entry = all.subspan(e * kDirectoryEntryBytes, kDirectoryEntryBytes);
+    for (const StreamName& row : kStreamNames)
+      if (NameBeginsWith(entry, row.prefix)) return std::string(row.ext);
+  }
+  return "ole";
+}
+
+std::string ClassifyCompoundFile(CompoundReader& reader, ByteView header) {
+  uint32_t sector = Le32(header, kFirstDirectorySectorOffset);
+  std::string ext = ClassifyDirectorySector(reader, sector);
+  for (int i = 0; i < kMoreDirectorySectors && ext == "ole"; ++i) {
+    const int32_t next = reader.NextCompoundSector(header, sector);
+    if (next == kCompoundEndOfChain || next == kCompoundFree) break;
+    sector = static_cast<uint32_t>(next);
+    ext = ClassifyDirectorySector(reader, sector);
+  }
+  return ext;
+}
+
+uint64_t CompoundSectorCount(CompoundReader& reader, ByteView header) {
+  const uint32_t fatCount = Le32(header, kFatCountOffset);
+  const uint64_t largest = uint64_t{fatCount} * kEntriesPerFatSector;
+  CompoundSector list{};
+  uint32_t length = 0;
+  if (header.size() < kCompoundSectorBytes || !FindLastFatList(reader, header, fatCount, list, length))
+    return largest;
+  uint32_t i = 0;
+  while (i < length && Signed(Le32(list, uint64_t{i} * 4)) != kCompoundFree) ++i;
+  if (i == 0) return largest;
+  CompoundSector fat{};
+  if (!reader.ReadCompoundSector(Le32(list, uint64_t{i - 1} * 4), fat)) return largest;
+  // A header claiming no FAT sector at all still led to one; it alone then
+  // describes the file, rather than a count that wraps below zero.
+  const uint64_t before = fatCount == 0 ? 0 : uint64_t{fatCount - 1} * kEntriesPerFatSector;
+  return before + HighestUsedEntry(fat) + 1;
+}
+
+void AnalyseCompoundFile(volume::ScanState& state, uint64_t start, ByteView header) {
+  CompoundReader reader(state, start);
+  const uint64_t sectorCount = CompoundSectorCount(reader, header);
+  const std::string ext = ClassifyCompoundFile(reader, header);
+  if (PassesNameFilter(state, ext))
+    AddContentRow(state, ext, start, (sectorCount + 1) * kCompoundSectorBytes);
+}
+
+}  // namespace vellum::content

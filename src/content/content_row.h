@@ -1,0 +1,32 @@
+// How a recognised file becomes a row: the name filter applied through the
+// extension, candidate extensions, and the row itself. A file found by its
+// contents has no name, folder or time of its own, so the row says "不明".
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "volume/scan_state.h"
+
+namespace vellum::content {
+
+using volume::ScanState;
+
+// The size given to a file whose format tells no better answer: 10 MiB.
+inline constexpr uint64_t kDefaultSize = 10'485'760;
+
+// True when the filter is empty or occurs in "." + the upper-cased extension,
+// so a filter JPG, .JPG or PG admits "jpg" and a file-name filter admits nothing.
+bool PassesNameFilter(const ScanState& state, std::string_view ext);
+
+// With an empty filter leaves ext as it is (the format's default) and admits;
+// otherwise picks the first candidate that passes the filter. False when none does.
+bool PickCandidateExtension(const ScanState& state, std::initializer_list<std::string_view> candidates,
+                            std::string& ext);
+
+// Lists "不明<cluster>.<ext>" with its size, the cluster in column 5 (6 on NTFS).
+void AddContentRow(ScanState& state, std::string_view ext, uint64_t cluster, uint64_t size);
+
+}  // namespace vellum::content
