@@ -13,7 +13,7 @@ using testing::ContentVolume;
 
 std::vector<uint8_t> LocalHeader(const std::string& name, uint32_t dataSize) {
   std::vector<uint8_t> h(30 + name.size() + dataSize, 'd');
-  std::fill_n(h.begin(), 30, uint8_t{0});
+  for (size_t i = 0; i < 30; ++i) h[i] = 0;
   h[0] = 'P', h[1] = 'K', h[2] = 3, h[3] = 4;
   PutLe32(h, 18, dataSize);
   PutLe16(h, 26, static_cast<uint16_t>(name.size()));
