@@ -8,6 +8,7 @@
 
 #include "app/open_volume.h"
 #include "app/result_list.h"
+#include "content/analyse_cluster.h"
 #include "fat/cluster_scan.h"
 #include "volume/scan_state.h"
 #include "volume/seams.h"
@@ -22,7 +23,8 @@ inline constexpr std::string_view kWalkMissingMessage =
 // Everything a command reaches beyond the scan state: the main window's
 // controls and the interface it talks through.
 struct CommandContext {
-  CommandContext(volume::ScanState& s, ResultList& l, Messages& m) : state(s), list(l), messages(m) {}
+  CommandContext(volume::ScanState& s, ResultList& l, Messages& m)
+      : state(s), list(l), messages(m), analyse(content::AnalyseClusterContents) {}
 
   volume::ScanState& state;
   ResultList& list;
@@ -33,7 +35,8 @@ struct CommandContext {
   std::function<std::unique_ptr<Progress>()> newProgress;
   // The cluster-range question of the cluster scans; none: no scan runs.
   ClusterRangeAsker* rangeAsker = nullptr;
-  // Content analysis of scanned clusters; empty: clusters are only read as entries.
+  // Content analysis of scanned clusters (with the analyse option on);
+  // empty: clusters are only read as entries and records.
   fat::ContentAnalyser analyse;
 };
 
