@@ -11,7 +11,6 @@ namespace vellum::ntfs {
 
 namespace {
 
-constexpr uint64_t kPlainStepClusters = 16;
 // Units beyond this are not something any NTFS writes (4 KiB clusters x 16).
 constexpr uint64_t kMaxUnitBytes = 1024 * 1024;
 
@@ -25,6 +24,12 @@ uint64_t UnitClusters(const AttributeHeader& h, uint64_t clusterBytes) {
 }
 
 }  // namespace
+
+TransferStep TransferStepOf(const AttributeHeader& data, uint64_t clusterBytes) {
+  const uint64_t unitClusters = UnitClusters(data, clusterBytes);
+  if (unitClusters == 0) return {};
+  return {unitClusters, true};
+}
 
 bool ReadFileData(volume::ScanState& state, uint32_t number, std::vector<uint8_t>& data,
                   uint64_t maxBytes) {
@@ -45,9 +50,9 @@ bool ReadFileData(volume::ScanState& state, uint32_t number, std::vector<uint8_t
   }
   const uint64_t clusterBytes = state.clusterBytes;
   if (h->dataSize > maxBytes || clusterBytes == 0) return false;
-  const uint64_t unitClusters = UnitClusters(*h, clusterBytes);
-  const bool compressed = unitClusters != 0;
-  const uint64_t step = compressed ? unitClusters : kPlainStepClusters;
+  const TransferStep t = TransferStepOf(*h, clusterBytes);
+  const uint64_t step = t.clusters;
+  const bool compressed = t.decompress;
   std::vector<uint8_t> unit(step * clusterBytes);
   data.resize(h->dataSize);
   bool complete = true;

@@ -5,9 +5,19 @@
 #include <cstdint>
 #include <vector>
 
+#include "ntfs/attribute.h"
 #include "volume/scan_state.h"
 
 namespace vellum::ntfs {
+
+// How much of a file's data is read at once: 16 clusters, or one whole
+// compression unit when the data is compressed (each unit is decompressed on
+// its own, so a read must never cut one).
+struct TransferStep {
+  uint64_t clusters = 16;
+  bool decompress = false;
+};
+TransferStep TransferStepOf(const AttributeHeader& data, uint64_t clusterBytes);
 
 // Reads record `number` (in use or not) and its unnamed $DATA, cut to the data
 // size. Compressed data is read one compression unit at a time and

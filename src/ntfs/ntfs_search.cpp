@@ -9,6 +9,7 @@
 #include "ntfs/file_name.h"
 #include "ntfs/find_attribute.h"
 #include "ntfs/mft_reader.h"
+#include "ntfs/ntfs_restore.h"
 #include "ntfs/record.h"
 #include "platform/codepage.h"
 #include "volume/listing.h"
@@ -47,16 +48,6 @@ bool BitSet(const std::vector<uint8_t>& bitmap, uint32_t n) {
   return n / 8 >= bitmap.size() || ((bitmap[n / 8] >> (n % 8)) & 1);
 }
 
-// The last-written time of $STANDARD_INFORMATION, if the record has one.
-std::optional<uint64_t> LastWritten(ScanState& state, ByteView record) {
-  std::vector<uint8_t> copy;
-  AttributeRef ref;
-  if (!FindHeader(state, record, kAttrStandardInformation, copy, ref)) return std::nullopt;
-  const ByteView value = ResidentValue(AttributeBytes(copy, ref));
-  if (value.size() < 16) return std::nullopt;
-  return Le64(value, 8);
-}
-
 std::string PadRight8(uint64_t value) {
   char text[32];
   std::snprintf(text, sizeof text, "%8llu", static_cast<unsigned long long>(value));
@@ -64,6 +55,15 @@ std::string PadRight8(uint64_t value) {
 }
 
 }  // namespace
+
+std::optional<uint64_t> LastWrittenTime(ScanState& state, ByteView record) {
+  std::vector<uint8_t> copy;
+  AttributeRef ref;
+  if (!FindHeader(state, record, kAttrStandardInformation, copy, ref)) return std::nullopt;
+  const ByteView value = ResidentValue(AttributeBytes(copy, ref));
+  if (value.size() < 16) return std::nullopt;
+  return Le64(value, 8);
+}
 
 std::string FormatFileTime(uint64_t fileTime, NtfsRowCache* cache) {
   constexpr int64_t kUnixEpochSeconds = 11644473600;  // 1601-01-01 to 1970-01-01
@@ -160,7 +160,7 @@ std::string FolderPath(ScanState& state, uint64_t parentReference, NtfsRowCache*
 void AddNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster, uint32_t slot,
                 NtfsRowCache* cache) {
   const auto name = FileNameOf(state, record);
-  const auto written = LastWritten(state, record);
+  const auto written = LastWrittenTime(state, record);
   if (!name || !written) return;
   const bool folder = (RecordFlags(record) & kRecordDirectory) != 0;
   uint64_t size = 0;
@@ -191,7 +191,8 @@ void AddNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64
   }
 }
 
-bool SearchNtfs(ScanState& state, uint32_t /*boundFolder*/, const std::string& /*destinationRoot*/) {
+bool SearchNtfs(ScanState& state, uint32_t boundFolder, const std::string& destinationRoot,
+                NtfsRestoreRun* restore) {
   const MftLayout layout = ReadMftLayout(state);
   if (layout.recordCount == 0) return false;
   Progress* progress = state.operationMode == volume::kModeSearch ? state.progress : nullptr;
@@ -209,6 +210,9 @@ bool SearchNtfs(ScanState& state, uint32_t /*boundFolder*/, const std::string& /
     if (state.operationMode == volume::kModeSearch) {
       AddNtfsRow(state, n, record, 0, 0, &cache);
       cancelled = progress && !progress->Update(n);
+    } else if (state.operationMode == volume::kModeRestore && restore) {
+      RestoreNtfsRecord(state, n, record, boundFolder, destinationRoot, *restore);
+      cancelled = state.cancelled != 0 || (state.progress && state.progress->PumpAndCheckCancel());
     }
   }
   if (cancelled || (progress && progress->PumpAndCheckCancel())) state.cancelled = 1;

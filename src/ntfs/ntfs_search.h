@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -14,6 +15,7 @@
 namespace vellum::ntfs {
 
 using volume::ScanState;
+struct NtfsRestoreRun;  // ntfs/ntfs_restore.h
 
 inline constexpr uint32_t kRootRecord = 5;
 // Folder paths are cut at this length (as code page 932 counts it); the cut
@@ -30,9 +32,11 @@ struct MftLayout {
 MftLayout ReadMftLayout(ScanState& state);
 
 // Walks the table's free records. boundFolder and destinationRoot are those
-// of a restore; the search passes 0 and an empty text. False when the volume
-// gives no record count (nothing walked).
-bool SearchNtfs(ScanState& state, uint32_t boundFolder, const std::string& destinationRoot);
+// of a restore (operationMode 1, which also needs `restore`); the search
+// passes 0 and an empty text. False when the volume gives no record count
+// (nothing walked).
+bool SearchNtfs(ScanState& state, uint32_t boundFolder, const std::string& destinationRoot,
+                NtfsRestoreRun* restore = nullptr);
 
 // What one walk remembers between rows: the folder paths already rebuilt
 // (by parent record number; the disk does not change during a walk) and the
@@ -53,6 +57,9 @@ void AddNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64
 // the root text leads it) or up to stopRecord (then it returns 1, path
 // without a root). A parent that is no longer a folder becomes "<不明>".
 int BuildParentPath(ScanState& state, std::string& path, uint64_t parentReference, uint32_t stopRecord);
+
+// The last-written time of the record's $STANDARD_INFORMATION, if it has one.
+std::optional<uint64_t> LastWrittenTime(ScanState& state, ByteView record);
 
 // "YYYY/MM/DD hh:mm:ss.mmm" of a Windows file time, in local time.
 std::string FormatFileTime(uint64_t fileTime, NtfsRowCache* cache = nullptr);

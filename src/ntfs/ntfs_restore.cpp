@@ -1,0 +1,291 @@
+#include "ntfs/ntfs_restore.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <optional>
+#include <unordered_set>
+
+#include "ntfs/attribute.h"
+#include "ntfs/attribute_data.h"
+#include "ntfs/file_data.h"
+#include "ntfs/file_name.h"
+#include "ntfs/find_attribute.h"
+#include "ntfs/ntfs_search.h"
+#include "ntfs/record.h"
+#include "platform/codepage.h"
+#include "restore/restore_output.h"
+
+namespace vellum::ntfs {
+
+namespace {
+
+// Steps up a parent chain at most. Real trees are far shallower; a chain of
+// folders pointing at each other ends here, or sooner at a record seen twice.
+constexpr int kMaxChainSteps = 1024;
+
+std::string NameToUtf8(const std::u16string& name) {
+  std::string utf8;
+  platform::Utf16ToUtf8(std::span<const uint16_t>(reinterpret_cast<const uint16_t*>(name.data()), name.size()),
+                        utf8);
+  return utf8;
+}
+
+// A path Linux can open: restore_output's limits, checked before anything is
+// created so that the reason for a skip is known.
+bool PathFits(std::string_view path) {
+  if (path.size() > restore::kMaxPathBytes) return false;
+  size_t start = 0;
+  for (size_t slash; (slash = path.find('/', start)) != std::string_view::npos; start = slash + 1)
+    if (slash - start > restore::kMaxComponentBytes) return false;
+  return path.size() - start <= restore::kMaxComponentBytes;
+}
+
+void ShowPathTooLong(Messages& messages) {
+  messages.Show(restore::kPathTooLongMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
+}
+
+// The folder names from the bounding folder down to `parentReference`, each
+// checked on its own: a name holding '/' joined into the path would silently
+// become two folders, and ".." would climb. The walk goes on past an unsafe
+// name, since only a record inside the bounding folder is skipped for it.
+void RebuildRelativePath(ScanState& state, uint64_t parentReference, uint32_t boundFolder, NtfsRestoreCache& cache) {
+  cache.path.clear();
+  cache.inside = false;
+  cache.unsafeName = false;
+  std::vector<std::string> names;
+  std::unordered_set<uint32_t> seen;
+  std::vector<uint8_t> record(state.mftRecordSize);
+  bool reached = false;
+  for (int step = 0; step < kMaxChainSteps; ++step) {
+    const uint32_t n = static_cast<uint32_t>(parentReference);
+    // The root ends every chain that never met the bounding folder.
+    if (n == kRootRecord) return;
+    reached = n == boundFolder;
+    if (reached) break;
+    if (!seen.insert(n).second || record.empty() || !ReadMftRecord(state, n, record)) return;
+    if ((RecordFlags(record) & kRecordDirectory) == 0) return;  // reused for a file
+    const auto name = FileNameOf(state, record);
+    if (!name) return;
+    names.push_back(NameToUtf8(name->name));
+    cache.unsafeName |= !restore::IsSafeComponent(names.back());
+    parentReference = name->parentReference;
+  }
+  if (!reached) return;
+  cache.inside = true;
+  for (auto it = names.rbegin(); it != names.rend(); ++it) {
+    if (!cache.path.empty()) cache.path += '/';
+    cache.path += *it;
+  }
+}
+
+// Writes all of `data` unless the system refuses; false on a failed or short write.
+bool WriteAll(int fd, const uint8_t* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool CancelRequested(ScanState& state) {
+  if (state.progress && state.progress->PumpAndCheckCancel()) state.cancelled = 1;
+  return state.cancelled != 0;
+}
+
+// The non-resident data, step by step from VCN 0 up to its data size.
+WriteOutcome WriteClusters(ScanState& state, ByteView record, const AttributeHeader& data, int fd) {
+  const uint64_t clusterBytes = state.clusterBytes;
+  if (clusterBytes == 0) return WriteOutcome::kIncomplete;
+  const TransferStep step = TransferStepOf(data, clusterBytes);
+  std::vector<uint8_t> buffer(step.clusters * clusterBytes);
+  bool complete = true;
+  for (uint64_t vcn = 0, remaining = data.dataSize; remaining > 0; vcn += step.clusters) {
+    if (CancelRequested(state)) return WriteOutcome::kCancelled;
+    complete &= ReadAttributeClusters(state, record, kAttrData, vcn, step.clusters, buffer, step.decompress);
+    const uint64_t bytes = std::min<uint64_t>(buffer.size(), remaining);
+    if (!WriteAll(fd, buffer.data(), bytes)) return WriteOutcome::kWriteFailed;
+    remaining -= bytes;
+  }
+  return complete ? WriteOutcome::kWritten : WriteOutcome::kIncomplete;
+}
+
+// The unnamed $DATA of a record in hand, into a file created at path.
+WriteOutcome WriteRecordData(ScanState& state, ByteView record, const std::string& path) {
+  std::vector<uint8_t> copy(record.begin(), record.end());
+  const auto ref = FindAttribute(state, copy, kAttrData, 0, false);
+  const std::optional<AttributeHeader> data = ref ? ParseAttribute(AttributeBytes(copy, *ref)) : std::nullopt;
+  // Never through a link someone left at the destination.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) return WriteOutcome::kCreateFailed;
+  WriteOutcome outcome = WriteOutcome::kWritten;
+  if (data && !data->nonResident) {
+    const ByteView value = ResidentValue(AttributeBytes(copy, *ref));
+    if (!WriteAll(fd, value.data(), value.size())) outcome = WriteOutcome::kWriteFailed;
+  } else if (data) {
+    outcome = WriteClusters(state, record, *data, fd);
+  }
+  if (::close(fd) != 0 && outcome != WriteOutcome::kCancelled) outcome = WriteOutcome::kWriteFailed;
+  return outcome;
+}
+
+std::optional<std::vector<uint8_t>> LoadRecord(ScanState& state, const NtfsRecordSource& source) {
+  std::vector<uint8_t> record(state.mftRecordSize);
+  if (record.empty()) return std::nullopt;
+  const bool read = source.recordNumber != 0 ? ReadMftRecord(state, source.recordNumber, record)
+                                             : ReadRecordAt(state, source.cluster, source.slot, record);
+  if (!read || !HasFileSignature(record)) return std::nullopt;
+  return record;
+}
+
+// Writes one file record's data to a unique name in `folder` and stamps it.
+bool RestoreFileInto(ScanState& state, ByteView record, const std::string& name, uint64_t written,
+                     const std::string& folder, Messages& messages, RestoreTally& tally) {
+  const std::string path = restore::MakeUniqueName(folder + "/" + name);
+  if (!PathFits(path)) {
+    ShowPathTooLong(messages);
+    ++tally.skippedPathTooLong;
+    return false;
+  }
+  const WriteOutcome outcome = WriteRecordData(state, record, path);
+  if (outcome == WriteOutcome::kCreateFailed) {
+    ++tally.skippedWriteFailed;
+    return false;
+  }
+  // A file cut short by a failed write or by Cancel keeps what it got, and its time.
+  restore::SetFileTimes(path, std::nullopt, FileTimeToTimespec(written));
+  switch (outcome) {
+    case WriteOutcome::kWriteFailed:
+      messages.Show(kWriteFailedMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
+      ++tally.skippedWriteFailed;
+      return false;
+    case WriteOutcome::kCancelled:
+      return false;
+    case WriteOutcome::kIncomplete:
+      ++tally.filesIncomplete;
+      break;
+    default:
+      break;
+  }
+  ++tally.filesRestored;
+  return true;
+}
+
+// The folder a record goes into, created when missing; empty when skipped
+// (and counted).
+std::string TargetFolder(const std::string& root, const std::string& relative, Messages& messages,
+                         RestoreTally& tally) {
+  if (relative.empty()) return root;
+  if (!PathFits(root + "/" + relative)) {
+    ShowPathTooLong(messages);
+    ++tally.skippedPathTooLong;
+    return {};
+  }
+  std::string folder = restore::JoinDestination(root, relative, messages);
+  if (folder.empty()) ++tally.skippedWriteFailed;
+  return folder;
+}
+
+}  // namespace
+
+timespec FileTimeToTimespec(uint64_t fileTime) {
+  constexpr uint64_t kTicksPerSecond = 10000000;
+  constexpr uint64_t kUnixEpochTicks = 116444736000000000;  // 1601-01-01 to 1970-01-01
+  timespec t{};
+  if (fileTime >= kUnixEpochTicks) {
+    const uint64_t ticks = fileTime - kUnixEpochTicks;
+    t.tv_sec = static_cast<time_t>(ticks / kTicksPerSecond);
+    t.tv_nsec = static_cast<long>(ticks % kTicksPerSecond * 100);
+  } else {
+    // Before 1970: whole seconds round down, the nanoseconds stay positive.
+    const uint64_t ticks = kUnixEpochTicks - fileTime;
+    const uint64_t seconds = (ticks + kTicksPerSecond - 1) / kTicksPerSecond;
+    t.tv_sec = -static_cast<time_t>(seconds);
+    t.tv_nsec = static_cast<long>((seconds * kTicksPerSecond - ticks) * 100);
+  }
+  return t;
+}
+
+WriteOutcome WriteNtfsFileData(ScanState& state, const NtfsRecordSource& source, const std::string& path,
+                               Messages& messages) {
+  // The record is read before the file is made, so that a row pointing at
+  // nothing leaves no empty file behind.
+  const auto record = LoadRecord(state, source);
+  if (!record) return WriteOutcome::kUnreadable;
+  const WriteOutcome outcome = WriteRecordData(state, *record, path);
+  if (outcome == WriteOutcome::kWriteFailed)
+    messages.Show(kWriteFailedMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
+  return outcome;
+}
+
+bool RestoreNtfsFile(ScanState& state, const NtfsRecordSource& source, const std::string& destinationFolder,
+                     Messages& messages, RestoreTally& tally) {
+  const auto record = LoadRecord(state, source);
+  const auto name = record ? FileNameOf(state, *record) : std::nullopt;
+  const auto written = record ? LastWrittenTime(state, *record) : std::nullopt;
+  if (!name || !written) {
+    ++tally.skippedUnreadable;
+    return false;
+  }
+  const std::string utf8 = NameToUtf8(name->name);
+  if (!restore::IsSafeComponent(utf8)) {
+    ++tally.skippedUnsafeName;
+    return false;
+  }
+  if (state.progress) state.progress->SetFileName(utf8);
+  return RestoreFileInto(state, *record, utf8, *written, destinationFolder, messages, tally);
+}
+
+void RestoreNtfsRecord(ScanState& state, uint32_t /*recordNumber*/, ByteView record, uint32_t boundFolder,
+                       const std::string& destinationRoot, NtfsRestoreRun& run) {
+  const auto name = FileNameOf(state, record);
+  const auto written = LastWrittenTime(state, record);
+  if (!name || !written) return;
+  NtfsRestoreCache& cache = run.cache;
+  if (name->parentReference != cache.lastParent) {
+    RebuildRelativePath(state, name->parentReference, boundFolder, cache);
+    cache.lastParent = name->parentReference;
+  }
+  if (!cache.inside) return;
+  const std::string utf8 = NameToUtf8(name->name);
+  if (cache.unsafeName || !restore::IsSafeComponent(utf8)) {
+    ++run.tally.skippedUnsafeName;
+    return;
+  }
+  if (state.progress) state.progress->SetFileName(utf8);
+  const bool folder = (RecordFlags(record) & kRecordDirectory) != 0;
+  const std::string relative = !folder ? cache.path : cache.path.empty() ? utf8 : cache.path + "/" + utf8;
+  const std::string target = TargetFolder(destinationRoot, relative, run.messages, run.tally);
+  if (target.empty()) return;
+  if (folder) {
+    cache.folderTimes.push_back({target, FileTimeToTimespec(*written)});
+    ++run.tally.foldersRestored;
+    return;
+  }
+  RestoreFileInto(state, record, utf8, *written, target, run.messages, run.tally);
+}
+
+void FinishNtfsRestore(NtfsRestoreRun& run) {
+  for (const auto& f : run.cache.folderTimes) restore::SetFileTimes(f.path, std::nullopt, f.written);
+  run.cache.folderTimes.clear();
+}
+
+bool RestoreNtfsFolder(ScanState& state, uint32_t boundFolder, const std::string& destinationRoot,
+                       Messages& messages, RestoreTally& tally) {
+  // Record 0 is the table itself, never a folder; it means "no bound".
+  if (boundFolder == 0) return false;
+  const uint8_t mode = state.operationMode;
+  state.operationMode = volume::kModeRestore;
+  NtfsRestoreRun run{messages, tally, {}};
+  const bool walked = SearchNtfs(state, boundFolder, destinationRoot, &run);
+  FinishNtfsRestore(run);
+  state.operationMode = mode;
+  return walked;
+}
+
+}  // namespace vellum::ntfs
