@@ -6,6 +6,7 @@
 #include "fat/cluster_runs.h"
 #include "fat/exfat_walk.h"
 #include "fat/fat_walk.h"
+#include "ntfs/ntfs_restore.h"
 #include "platform/posix/device_identity.h"
 #include "platform/posix/mount_check.h"
 #include "restore/restore_output.h"
@@ -104,20 +105,45 @@ bool RestoreFatFamilyRow(CommandContext& c, const fat::RestoreTarget& target, co
   return true;
 }
 
+bool RestoreNtfsRow(CommandContext& c, const fat::RestoreTarget& target, const ResultList& rows, size_t row,
+                    RestoreSummary& summary) {
+  ScanState& s = c.state;
+  std::string parent;
+  if (!RowParent(s, target, rows, row, c.messages, parent)) return false;
+  ntfs::NtfsRecordSource source;
+  source.recordNumber = static_cast<uint32_t>(ParseUnsigned64(rows.Cell(row, 5)));
+  source.cluster = ParseUnsigned64(rows.Cell(row, 6));
+  source.slot = static_cast<uint32_t>(ParseUnsigned64(rows.Cell(row, 7)));
+  if ((rows.DataWord(row) & volume::kRowFolder) == 0) {
+    ntfs::RestoreNtfsFile(s, source, parent, c.messages, summary.ntfsTally);  // skips are counted there
+    return true;
+  }
+  // A deleted folder: made under its own name, then everything below it.
+  const std::string name(rows.Cell(row, 0));
+  if (source.recordNumber == 0 || !restore::IsSafeComponent(name)) return false;
+  const std::string folder = parent + "/" + name;
+  if (!restore::EnsureFolder(folder, c.messages)) return false;
+  ++summary.ntfsTally.foldersRestored;
+  ntfs::RestoreNtfsFolder(s, source.recordNumber, folder, c.messages, summary.ntfsTally);
+  return true;
+}
+
 void RestoreRows(CommandContext& c, const RestoreRequest& request, const fat::RestoreTarget& target,
                  RestoreSummary& summary) {
   const ResultList& rows = *request.rows;
   std::vector<size_t> chosen = request.rowIndices;
   if (chosen.empty())
     for (size_t i = 0; i < rows.RowCount(); ++i) chosen.push_back(i);
-  const bool fatFamily = c.state.fsKind != volume::kNtfs;
+  const bool ntfsVolume = c.state.fsKind == volume::kNtfs;
   for (size_t row : chosen) {
     if (c.state.cancelled) break;
-    // Rows from the cluster scans (folder "<不明>") and NTFS rows are
-    // restored by their own writers, built separately.
-    const bool contentRow = rows.Cell(row, 4) == "<不明>";
-    if (row >= rows.RowCount() || !fatFamily || contentRow || !RestoreFatFamilyRow(c, target, rows, row))
-      ++summary.rowsNotRestorable;
+    // Rows of recognised contents (time "<不明>") have no entry or record
+    // to restore from; their writer is built with content analysis.
+    const bool contentRow = row < rows.RowCount() && rows.Cell(row, 4) == "<不明>";
+    const bool restored = row < rows.RowCount() && !contentRow &&
+                          (ntfsVolume ? RestoreNtfsRow(c, target, rows, row, summary)
+                                      : RestoreFatFamilyRow(c, target, rows, row));
+    if (!restored) ++summary.rowsNotRestorable;
   }
 }
 
@@ -125,15 +151,22 @@ void RestoreRows(CommandContext& c, const RestoreRequest& request, const fat::Re
 
 std::string SummaryText(const RestoreSummary& s) {
   const fat::RestoreTally& t = s.tally;
+  const ntfs::RestoreTally& n = s.ntfsTally;
+  const uint32_t unsafe = t.skippedUnsafeName + n.skippedUnsafeName;
+  const uint32_t tooLong = t.skippedPathTooLong + n.skippedPathTooLong;
+  const uint32_t noData = t.skippedNoData + n.skippedUnreadable;
+  const uint32_t failed = t.failed + n.skippedWriteFailed;
   std::string text = s.cancelled ? "復元を中止しました。" : "復元しました。";
-  text += "\n\nファイル: " + std::to_string(t.files) + " 件\nフォルダ: " + std::to_string(t.folders) + " 件";
-  const uint32_t skipped = t.skippedUnsafeName + t.skippedPathTooLong + t.skippedNoData + t.failed + s.rowsNotRestorable;
+  text += "\n\nファイル: " + std::to_string(t.files + n.filesRestored) + " 件\nフォルダ: " +
+          std::to_string(t.folders + n.foldersRestored) + " 件";
+  if (n.filesIncomplete) text += "\n  読めない部分を 0 で埋めたファイル: " + std::to_string(n.filesIncomplete) + " 件";
+  const uint32_t skipped = unsafe + tooLong + noData + failed + s.rowsNotRestorable;
   if (skipped == 0) return text;
   text += "\n\nスキップ: " + std::to_string(skipped) + " 件";
-  if (t.skippedUnsafeName) text += "\n  使えない名前: " + std::to_string(t.skippedUnsafeName) + " 件";
-  if (t.skippedPathTooLong) text += "\n  パスが長すぎる: " + std::to_string(t.skippedPathTooLong) + " 件";
-  if (t.skippedNoData) text += "\n  クラスタがボリューム外: " + std::to_string(t.skippedNoData) + " 件";
-  if (t.failed) text += "\n  書き込みに失敗: " + std::to_string(t.failed) + " 件";
+  if (unsafe) text += "\n  使えない名前: " + std::to_string(unsafe) + " 件";
+  if (tooLong) text += "\n  パスが長すぎる: " + std::to_string(tooLong) + " 件";
+  if (noData) text += "\n  データが見つからない: " + std::to_string(noData) + " 件";
+  if (failed) text += "\n  書き込みに失敗: " + std::to_string(failed) + " 件";
   if (s.rowsNotRestorable) text += "\n  未対応の行: " + std::to_string(s.rowsNotRestorable) + " 件";
   return text;
 }
@@ -168,7 +201,9 @@ int OnRestore(CommandContext& c, const RestoreRequest& request, RestoreSummary& 
   } else if (s.fsKind != volume::kNtfs) {
     fat::WalkFatExfat(s, &target);
   } else {
-    ++summary.rowsNotRestorable;  // the NTFS folder walk has its own writer, built separately
+    if (s.progress) s.progress->OpenProgress();
+    ntfs::RestoreNtfsFolder(s, request.ntfsFolder, request.destination, c.messages, summary.ntfsTally);
+    if (s.progress) s.progress->CloseProgress();
   }
   summary.cancelled = s.cancelled != 0;
   s.operationMode = volume::kModeSearch;

@@ -9,6 +9,7 @@
 
 #include "app/search_command.h"
 #include "fat/fat_restore.h"
+#include "ntfs/ntfs_restore.h"
 
 namespace vellum::app {
 
@@ -36,7 +37,8 @@ struct RestoreRequest {
 };
 
 struct RestoreSummary {
-  fat::RestoreTally tally;
+  fat::RestoreTally tally;       // FAT and exFAT
+  ntfs::RestoreTally ntfsTally;  // NTFS
   uint32_t rowsNotRestorable = 0;
   bool cancelled = false;
 };

@@ -12,7 +12,7 @@
 namespace vellum::testing {
 
 struct TskEntry {
-  std::string folder, name, shortName, written, size;
+  std::string inode, folder, name, shortName, written, size;
   bool directory = false;
   uint64_t firstSector = 0;
   bool hasSectors = false;
@@ -46,6 +46,7 @@ inline std::vector<TskEntry> ReadTskDeleted(const std::string& image) {
     const std::string inode = line.substr(space + 1, colon - space - 1);
     const std::string path = line.substr(tab + 1);
     TskEntry e;
+    e.inode = inode;
     const size_t slash = path.rfind('/');
     e.folder = slash == std::string::npos ? "" : path.substr(0, slash);
     e.name = path.substr(slash == std::string::npos ? 0 : slash + 1);
