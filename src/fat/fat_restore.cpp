@@ -61,6 +61,21 @@ bool CreateFolder(const RestoreTarget& target, const std::string& path) {
   return restore::EnsureFolder(path, MessagesOf(target));
 }
 
+// A name from the disk that may become parent/name: a single safe component
+// inside the system's path limits. Refusals are counted (and a path that is
+// too long reported).
+bool UsableName(const RestoreTarget& target, const std::string& parent, const std::string& name) {
+  if (!restore::IsSafeComponent(name)) {
+    Count(&RestoreTally::skippedUnsafeName, target);
+    return false;
+  }
+  if (PathTooLong(parent, name)) {
+    ShowPathTooLong(target);
+    return false;
+  }
+  return true;
+}
+
 bool WriteAll(FILE* file, const uint8_t* data, size_t n) { return std::fwrite(data, 1, n, file) == n; }
 
 }  // namespace
@@ -111,14 +126,7 @@ void CopyFatFileData(ScanState& state, const RestoreTarget& target, const std::s
 
 bool RestoreFatEntry(ScanState& state, const RestoreTarget& target, ByteView entry, const std::string& name,
                      const std::string& parent) {
-  if (!restore::IsSafeComponent(name)) {
-    Count(&RestoreTally::skippedUnsafeName, target);
-    return false;
-  }
-  if (PathTooLong(parent, name)) {
-    ShowPathTooLong(target);
-    return false;
-  }
+  if (!UsableName(target, parent, name)) return false;
   const std::string destination = parent + "/" + name;
   const timespec written = FatTimeToTimespec(EntryDate(entry), EntryTime(entry));
   if (IsDirectoryEntry(entry)) {
@@ -172,14 +180,7 @@ void CopyExfatFileData(ScanState& state, const RestoreTarget& target, const std:
 bool RestoreExfatEntrySet(ScanState& state, const RestoreTarget& target, const std::string& name,
                           const std::string& parent, bool folder, uint32_t firstCluster, uint64_t size,
                           bool fatChain, uint16_t date, uint16_t time) {
-  if (!restore::IsSafeComponent(name)) {
-    Count(&RestoreTally::skippedUnsafeName, target);
-    return false;
-  }
-  if (PathTooLong(parent, name)) {
-    ShowPathTooLong(target);
-    return false;
-  }
+  if (!UsableName(target, parent, name)) return false;
   const std::string destination = parent + "/" + name;
   const timespec written = FatTimeToTimespec(date, time);
   if (folder) {

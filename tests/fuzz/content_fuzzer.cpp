@@ -4,24 +4,12 @@
 #include "content/analyse_cluster.h"
 #include "content_fuzz_volume.h"
 #include "volume/sector_io.h"
-
-namespace {
-
-class CountingRows : public vellum::RowSink {
- public:
-  void InsertRow(size_t, std::string_view name, int) override { bytes += name.size(); }
-  void SetCell(size_t, size_t, std::string_view text) override { bytes += text.size(); }
-  void SetDataWord(size_t, uint32_t) override {}
-  void ShowFoundCount(uint32_t) override {}
-  size_t bytes = 0;
-};
-
-}  // namespace
+#include "support/counting_rows.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   vellum::fuzzing::FuzzVolume v;
   if (!v.Build(data, size)) return 0;
-  CountingRows rows;
+  vellum::testing::CountingRows rows;
   v.state.rows = &rows;
   static const char* kFilters[] = {"", "", "JPG", "X", ".", "DOC", "MP", "Z"};
   v.state.options.filter = kFilters[data[4] % 8];

@@ -9,20 +9,13 @@
 
 #include "fat/fat_walk.h"
 #include "platform/block_device.h"
+#include "support/counting_rows.h"
 
 namespace {
 
 constexpr size_t kFatBytes = 64 * 4;
 constexpr uint32_t kClusterBytes = 512;
 
-class CountingRows : public vellum::RowSink {
- public:
-  void InsertRow(size_t, std::string_view name, int) override { bytes += name.size(); }
-  void SetCell(size_t, size_t, std::string_view text) override { bytes += text.size(); }
-  void SetDataWord(size_t, uint32_t) override {}
-  void ShowFoundCount(uint32_t) override {}
-  size_t bytes = 0;
-};
 
 }  // namespace
 
@@ -42,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   s.exfatBitmap.assign(8, static_cast<uint8_t>(size));
   s.volumeHandle =
       std::make_unique<platform::MemoryBlockDevice>(std::vector<uint8_t>(data + kFatBytes, data + size));
-  CountingRows rows;
+  vellum::testing::CountingRows rows;
   s.rows = &rows;
   s.rootPath = "fuzz:/";
   s.options.zeroSize = true;

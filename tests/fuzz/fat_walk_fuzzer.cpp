@@ -9,19 +9,7 @@
 #include "platform/block_device.h"
 #include "volume/boot_sector.h"
 #include "volume/volume_tables.h"
-
-namespace {
-
-class CountingRows : public vellum::RowSink {
- public:
-  void InsertRow(size_t, std::string_view name, int) override { bytes += name.size(); }
-  void SetCell(size_t, size_t, std::string_view text) override { bytes += text.size(); }
-  void SetDataWord(size_t, uint32_t) override {}
-  void ShowFoundCount(uint32_t) override {}
-  size_t bytes = 0;
-};
-
-}  // namespace
+#include "support/counting_rows.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace vellum;
@@ -30,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   s.volumeHandle = std::make_unique<platform::MemoryBlockDevice>(std::vector<uint8_t>(data, data + size), false,
                                                                  512, 4u << 20);
   if (!volume::DetectFsKind(s) || !volume::LoadVolumeTables(s).empty()) return 0;
-  CountingRows rows;
+  vellum::testing::CountingRows rows;
   s.rows = &rows;
   s.rootPath = "fuzz:/";
   s.options.zeroSize = size % 2;
