@@ -1,12 +1,16 @@
 #include "app/restore_command.h"
 
+#include <cstdio>
 #include <filesystem>
 
 #include "app/parse_number.h"
+#include "content/cluster_follow.h"
 #include "fat/cluster_runs.h"
 #include "fat/exfat_walk.h"
 #include "fat/fat_walk.h"
+#include "ntfs/cluster_bitmap.h"
 #include "ntfs/ntfs_restore.h"
+#include "volume/sector_io.h"
 #include "platform/posix/device_identity.h"
 #include "platform/posix/mount_check.h"
 #include "restore/restore_output.h"
@@ -128,6 +132,47 @@ bool RestoreNtfsRow(CommandContext& c, const fat::RestoreTarget& target, const R
   return true;
 }
 
+// A file recognised by content analysis: its data is taken from its first
+// cluster on along the same rule the analysis measured it with (free
+// clusters only when the first is free, else consecutive ones).
+bool RestoreContentRow(CommandContext& c, const fat::RestoreTarget& target, const ResultList& rows, size_t row,
+                       RestoreSummary& summary) {
+  ScanState& s = c.state;
+  const std::string name(rows.Cell(row, 0));
+  uint64_t cluster = ParseUnsigned64(rows.Cell(row, s.fsKind == volume::kNtfs ? 6 : 5));
+  uint64_t size = ParseUnsigned64(rows.Cell(row, 2));
+  std::string parent;
+  if (!restore::IsSafeComponent(name) || !RowParent(s, target, rows, row, c.messages, parent)) return false;
+  if (s.fsKind == volume::kNtfs) ntfs::LoadNtfsClusterBitmap(s);
+  const bool followFree = content::IsClusterFree(s, cluster);
+  const std::string path = restore::MakeUniqueName(parent + "/" + name);
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) {
+    ++summary.tally.failed;
+    return true;
+  }
+  std::vector<uint8_t> bytes(s.clusterBytes);
+  bool written = true;
+  while (size > 0 && cluster != 0 && cluster <= s.lastCluster && written) {
+    if (s.progress && s.progress->PumpAndCheckCancel()) s.cancelled = 1;
+    if (s.cancelled) break;
+    volume::ReadCluster(s, cluster, bytes);
+    const uint64_t n = std::min<uint64_t>(size, bytes.size());
+    written = std::fwrite(bytes.data(), 1, n, file) == n;
+    size -= n;
+    if (!volume::NextCandidateCluster(s, cluster, followFree)) break;
+  }
+  std::fclose(file);
+  s.clusterBitmap.clear();
+  if (!written) {
+    c.messages.Show(fat::kWriteFailedMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
+    ++summary.tally.failed;
+  } else {
+    ++summary.tally.files;
+  }
+  return true;
+}
+
 void RestoreRows(CommandContext& c, const RestoreRequest& request, const fat::RestoreTarget& target,
                  RestoreSummary& summary) {
   const ResultList& rows = *request.rows;
@@ -137,12 +182,13 @@ void RestoreRows(CommandContext& c, const RestoreRequest& request, const fat::Re
   const bool ntfsVolume = c.state.fsKind == volume::kNtfs;
   for (size_t row : chosen) {
     if (c.state.cancelled) break;
-    // Rows of recognised contents (time "<不明>") have no entry or record
-    // to restore from; their writer is built with content analysis.
+    // Rows of recognised contents carry "<不明>" as their time: no entry or
+    // record to restore from, only a cluster and a size.
     const bool contentRow = row < rows.RowCount() && rows.Cell(row, 4) == "<不明>";
-    const bool restored = row < rows.RowCount() && !contentRow &&
-                          (ntfsVolume ? RestoreNtfsRow(c, target, rows, row, summary)
-                                      : RestoreFatFamilyRow(c, target, rows, row));
+    const bool restored = row < rows.RowCount() &&
+                          (contentRow   ? RestoreContentRow(c, target, rows, row, summary)
+                           : ntfsVolume ? RestoreNtfsRow(c, target, rows, row, summary)
+                                        : RestoreFatFamilyRow(c, target, rows, row));
     if (!restored) ++summary.rowsNotRestorable;
   }
 }

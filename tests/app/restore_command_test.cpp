@@ -295,3 +295,36 @@ TEST(RestoreWalk, NtfsNeedsTheFolderToRestore) {
 
 }  // namespace
 }  // namespace vellum::app
+
+namespace vellum::app {
+namespace {
+
+TEST(RestoreRows, ContentRowsFollowTheFreeClustersFromTheirFirst) {
+  // A row as content analysis writes it, for the data of big-deleted.bin.
+  Command search(Image("fat16.img"));
+  ASSERT_EQ(OnSearch(search.context), 1);
+  std::string cluster;
+  for (size_t row = 0; row < search.list.RowCount(); ++row)
+    if (search.list.Cell(row, 0) == "big-deleted.bin") cluster = std::string(search.list.Cell(row, 5));
+  ASSERT_FALSE(cluster.empty());
+  ResultList rows;
+  rows.SetClusterColumn(volume::kFat16);
+  rows.InsertRow(0, "不明" + cluster + ".bin", 0);
+  rows.SetCell(0, 1, "fat16.img:/<不明>");
+  rows.SetCell(0, 2, "   50000");
+  rows.SetCell(0, 4, "<不明>");
+  rows.SetCell(0, 5, "      " + cluster);
+
+  TempDir out;
+  Command restore(Image("fat16.img"));
+  RestoreSummary summary;
+  ASSERT_EQ(OnRestore(restore.context, {out.Path(), &rows, {}, 0}, summary), 1);
+  const std::string restored = out.Path("<不明>/不明" + cluster + ".bin");
+  const std::string listing = testing::RunCommand("fls -rd -p '" + Image("fat16.img") + "' | grep 'big-deleted'");
+  const std::string inode = listing.substr(listing.find("* ") + 2, listing.find(':') - listing.find("* ") - 2);
+  EXPECT_EQ(ReadFile(restored), testing::RunCommand("icat -r '" + Image("fat16.img") + "' " + inode));
+  EXPECT_EQ(summary.tally.files, 1u);
+}
+
+}  // namespace
+}  // namespace vellum::app
