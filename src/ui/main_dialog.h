@@ -37,6 +37,7 @@ class ResultTable;
 class ResultTableModel;
 
 inline constexpr const char* kMainCaption = "Vellum Version 13.3.10";
+inline constexpr const char* kSelectRowsMessage = "復元するファイルまたはフォルダを選択してください。";
 inline constexpr const char* kExitQuestion = "弊社サイトの「Vellum」ページを表示しますか？";
 
 class MainDialog : public QDialog, private app::ResultsFileHost {
@@ -65,6 +66,9 @@ class MainDialog : public QDialog, private app::ResultsFileHost {
   void OnMakerPage();
   void OnDriveSelected();
   void OnOpenImage();
+  void OnFullScan();
+  void OnRestore();
+  void OnCompleteDeletion();
   // Appends an image's drive-box entries (one per partition); the index of
   // the first, or -1 after saying why the image cannot be listed.
   int AddImage(const std::string& path);
@@ -87,6 +91,10 @@ class MainDialog : public QDialog, private app::ResultsFileHost {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // A result list holding one row of the window's list, for a restore that
+  // changes that row's size first.
+  app::ResultList CopyRow(size_t row) const;
+  volume::SearchOptions CurrentOptions() const;
   // Building, in main_dialog_controls.cpp.
   void BuildControls();
   void BuildMenu(QMenuBar* menuBar);
@@ -95,7 +103,6 @@ class MainDialog : public QDialog, private app::ResultsFileHost {
   void AddPictureButton(int id, const QRect& dlu, const QString& bitmap, const QString& text);
   void AddHiddenButton(int id, const QRect& dlu, const QString& text);
   void AddMenuCommand(QMenu* menu, int id, const QString& text, void (MainDialog::*handler)());
-  void AddUnavailableCommand(QMenu* menu, int id, const QString& text);
   void Place(QWidget* widget, int id, const QRect& dlu);
   void SetAnchors();
   void FillDriveBox(int32_t selectIndex);

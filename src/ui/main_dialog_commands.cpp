@@ -11,11 +11,15 @@
 #include <QSignalBlocker>
 
 #include "app/open_volume.h"
+#include "app/parse_number.h"
+#include "app/restore_command.h"
 #include "app/search_command.h"
 #include "platform/posix/device_identity.h"
 #include "ui/main_dialog.h"
 
 #include "ui/cluster_dlg.h"
+#include "ui/file_size_dialog.h"
+#include "ui/path_asker.h"
 #include "ui/result_table.h"
 #include "ui/result_table_model.h"
 #include "ui/text.h"
@@ -67,19 +71,92 @@ void MainDialog::OnSearch() {
   if (busy_) return;
   BusyScope busy(busy_);
   UpdateData();
-  volume::SearchOptions options;
-  options.filter = ToUtf8(filter_);
-  options.inUse = inUse_ != 0;
-  options.zeroSize = zeroSize_ != 0;
-  options.analyse = analyse_ != 0;
   app::CommandContext context(state_, list_, *messages_);
   context.volume = VolumeRequestFromWindow();
-  context.options = options;
+  context.options = CurrentOptions();
   context.newProgress = newProgress_;
   CClusterDlg rangeDialog(*messages_, this);
   context.rangeAsker = &rangeDialog;
   app::OnSearch(context);
   model_->FlushRows();
+}
+
+void MainDialog::OnFullScan() {
+  if (busy_) return;
+  BusyScope busy(busy_);
+  UpdateData();
+  app::CommandContext context(state_, list_, *messages_);
+  context.volume = VolumeRequestFromWindow();
+  context.options = CurrentOptions();
+  context.newProgress = newProgress_;
+  CClusterDlg rangeDialog(*messages_, this);
+  context.rangeAsker = &rangeDialog;
+  app::OnFullClusterScan(context);
+  model_->FlushRows();
+}
+
+void MainDialog::OnRestore() {
+  if (busy_) return;
+  BusyScope busy(busy_);
+  UpdateData();
+  std::vector<size_t> rows = list_.SelectedRows();
+  if (rows.empty()) {
+    messages_->Show(kSelectRowsMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
+    return;
+  }
+  const std::string destination = paths_->AskFolderPath();
+  if (destination.empty()) return;
+  app::ResultList single;
+  const app::ResultList* source = &list_;
+  if (rows.size() == 1 && list_.Cell(rows[0], 4) == "<不明>") {
+    // A recognised content's size is worked out, not recorded: the user may
+    // correct it before the copy.
+    uint64_t size = app::ParseUnsigned64(list_.Cell(rows[0], 2));
+    FileSizeDialog sizeDialog(this);
+    if (!sizeDialog.RunFileSizeDialog(size)) return;
+    single = CopyRow(rows[0]);
+    single.SetCell(0, 2, std::to_string(size));
+    source = &single;
+    rows = {0};
+  }
+  app::CommandContext context(state_, list_, *messages_);
+  context.volume = VolumeRequestFromWindow();
+  context.options = CurrentOptions();
+  context.newProgress = newProgress_;
+  app::RestoreSummary summary;
+  if (app::OnRestore(context, {destination, source, rows, 0}, summary) == 1)
+    messages_->Show(app::SummaryText(summary), MessageButtons::Ok, MessageIcon::Information, MessageAnswer::Ok);
+}
+
+void MainDialog::OnCompleteDeletion() {
+  if (busy_) return;
+  BusyScope busy(busy_);
+  UpdateData();
+  app::CommandContext context(state_, list_, *messages_);
+  context.volume = VolumeRequestFromWindow();
+  context.options = CurrentOptions();
+  context.newProgress = newProgress_;
+  app::OnCompleteDeletion(context);
+}
+
+app::ResultList MainDialog::CopyRow(size_t row) const {
+  app::ResultList copy;
+  std::vector<app::Column> columns;
+  for (size_t c = 0; c < list_.ColumnCount(); ++c) columns.push_back(list_.ColumnAt(c));
+  copy.ReplaceColumns(columns);
+  copy.InsertRow(0, list_.Cell(row, 0), list_.Icon(row));
+  for (size_t c = 1; c < list_.ColumnCount(); ++c) copy.SetCell(0, c, list_.Cell(row, c));
+  copy.SetDataWord(0, list_.DataWord(row));
+  return copy;
+}
+
+volume::SearchOptions MainDialog::CurrentOptions() const {
+  volume::SearchOptions options;
+  options.filter = ToUtf8(filter_);
+  options.inUse = inUse_ != 0;
+  options.zeroSize = zeroSize_ != 0;
+  options.analyse = analyse_ != 0;
+  return options;
 }
 
 void MainDialog::OnSaveResults() {

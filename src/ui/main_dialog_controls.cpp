@@ -23,16 +23,6 @@
 
 namespace vellum::ui {
 
-namespace {
-
-// Restore and complete deletion arrive with their commands in a later version.
-const QString kNotYetAvailable =
-    QStringLiteral("この版ではまだ使えません（復元と完全削除は次の版で追加されます）。");
-const QString kFullScanNotYetAvailable =
-    QStringLiteral("この版ではまだ使えません（クラスタスキャンは次の版で追加されます）。");
-
-}  // namespace
-
 void MainDialog::Place(QWidget* widget, int id, const QRect& dlu) {
   widget->setObjectName(QString::number(id));
   widget->setGeometry(DluToPixels(dlu, base_));
@@ -115,8 +105,8 @@ void MainDialog::BuildControls() {
 
   AddPictureButton(kRestoreButtonId, {320, 178, 71, 16}, QStringLiteral("RESTORE"),
                    QStringLiteral("コピーして復元(&C)"));
-  Control(kRestoreButtonId)->setEnabled(false);
-  Control(kRestoreButtonId)->setToolTip(kNotYetAvailable);
+  connect(static_cast<QPushButton*>(Control(kRestoreButtonId)), &QPushButton::clicked, this,
+          &MainDialog::OnRestore);
   AddPictureButton(kExitButtonId, {320, 198, 71, 16}, QStringLiteral("CLOSE"),
                    QStringLiteral("終了(&X)"));
   connect(static_cast<QPushButton*>(Control(kExitButtonId)), &QPushButton::clicked, this,
@@ -155,11 +145,6 @@ void MainDialog::AddMenuCommand(QMenu* menu, int id, const QString& text,
   if (handler) connect(action, &QAction::triggered, this, handler);
 }
 
-void MainDialog::AddUnavailableCommand(QMenu* menu, int id, const QString& text) {
-  AddMenuCommand(menu, id, text, nullptr);
-  commands_.value(id)->setEnabled(false);
-}
-
 void MainDialog::BuildMenu(QMenuBar* menuBar) {
   QMenu* menu = menuBar->addMenu(QStringLiteral("その他の処理(&O)"));
   menu->setToolTipsVisible(true);
@@ -171,11 +156,9 @@ void MainDialog::BuildMenu(QMenuBar* menuBar) {
   AddMenuCommand(menu, kLoadResultsCommand, QStringLiteral("検索結果の読込み(&L)"),
                  &MainDialog::OnLoadResults);
   menu->addSeparator();
-  AddUnavailableCommand(menu, kFullScanCommand, QStringLiteral("完全クラスタスキャン(&A)"));
-  Command(kFullScanCommand)->setToolTip(kFullScanNotYetAvailable);
+  AddMenuCommand(menu, kFullScanCommand, QStringLiteral("完全クラスタスキャン(&A)"), &MainDialog::OnFullScan);
   menu->addSeparator();
-  AddUnavailableCommand(menu, kDeleteCommand, QStringLiteral("完全削除(&D)"));
-  Command(kDeleteCommand)->setToolTip(kNotYetAvailable);
+  AddMenuCommand(menu, kDeleteCommand, QStringLiteral("完全削除(&D)"), &MainDialog::OnCompleteDeletion);
   menu->addSeparator();
   AddMenuCommand(menu, kMakerPageCommand, QStringLiteral("オルバンデル(&H)"),
                  &MainDialog::OnMakerPage);

@@ -37,6 +37,10 @@ std::string QtPathAsker::AskOpenPath(std::string_view initialName) {
   return Ask(parent_, QStringLiteral("開く"), initialName, QFileDialog::AcceptOpen);
 }
 
+std::string QtPathAsker::AskFolderPath() {
+  return ToUtf8(QFileDialog::getExistingDirectory(parent_, QStringLiteral("復元先のフォルダを選択")));
+}
+
 std::string QtPathAsker::AskImagePath() {
   return Ask(parent_, QStringLiteral("イメージファイルを開く"), {}, QFileDialog::AcceptOpen);
 }

@@ -16,12 +16,15 @@ class PathAsker {
   virtual std::string AskSavePath(std::string_view initialName) = 0;
   virtual std::string AskOpenPath(std::string_view initialName) = 0;
   virtual std::string AskImagePath() = 0;
+  // The destination folder of a restore; empty when cancelled.
+  virtual std::string AskFolderPath() { return {}; }
 };
 
 // The system's file dialogs: "名前を付けて保存" and "開く" with every file
 // shown, and no extension added to a name typed without one.
 class QtPathAsker : public PathAsker {
  public:
+  std::string AskFolderPath() override;
   explicit QtPathAsker(QWidget* parent) : parent_(parent) {}
   std::string AskSavePath(std::string_view initialName) override;
   std::string AskOpenPath(std::string_view initialName) override;

@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QFileInfo>
 #include <QPushButton>
+
+#include <filesystem>
 #include <QTest>
 
 #include "support/scripted_messages.h"
@@ -104,18 +106,17 @@ TEST(MainDialogControls, TextsKindsAndRectangles) {
   EXPECT_TRUE(Find<PictureButton>(d, kSearchButtonId)->isDefault());
 }
 
-TEST(MainDialogControls, MenuCommandsAndWhatIsNotThereYet) {
+TEST(MainDialogControls, MenuCommandsAndRestoreWithoutRows) {
   Window w({Image("fat12.img")});
   EXPECT_EQ(w.dialog.Command(kSaveResultsCommand)->text(), QStringLiteral("検索結果の保存(&S)"));
   EXPECT_EQ(w.dialog.Command(kLoadResultsCommand)->text(), QStringLiteral("検索結果の読込み(&L)"));
   EXPECT_EQ(w.dialog.Command(kMakerPageCommand)->text(), QStringLiteral("オルバンデル(&H)"));
-  // Restore, complete deletion and the full scan do not pretend to work.
-  for (const int id : {kFullScanCommand, kDeleteCommand}) {
-    EXPECT_FALSE(w.dialog.Command(id)->isEnabled()) << id;
-    EXPECT_FALSE(w.dialog.Command(id)->toolTip().isEmpty()) << id;
-  }
-  EXPECT_FALSE(w.dialog.Control(kRestoreButtonId)->isEnabled());
-  EXPECT_FALSE(w.dialog.Control(kRestoreButtonId)->toolTip().isEmpty());
+  for (const int id : {kFullScanCommand, kDeleteCommand}) EXPECT_TRUE(w.dialog.Command(id)->isEnabled()) << id;
+  // Restore acts on the selected rows; with none it says so and asks nothing else.
+  static_cast<QPushButton*>(w.dialog.Control(kRestoreButtonId))->click();
+  ASSERT_EQ(w.messages.shown.size(), 1u);
+  EXPECT_EQ(w.messages.shown[0], kSelectRowsMessage);
+  w.messages.shown.clear();
 
   w.dialog.Command(kMakerPageCommand)->trigger();
   ASSERT_EQ(w.opened.size(), 1u);
@@ -256,6 +257,31 @@ TEST(MainDialogImages, OpenImageAppendsItsPartitionsAndSelectsTheFirst) {
   EXPECT_EQ(box->count(), count);
   ASSERT_EQ(w.messages.shown.size(), 1u);
   EXPECT_EQ(w.messages.lastIcon, MessageIcon::Warning);
+}
+
+}  // namespace
+}  // namespace vellum::ui
+
+namespace vellum::ui {
+namespace {
+
+TEST(MainDialogRestore, SelectedRowsAreRestoredAndSummarised) {
+  Window w({Image("fat16.img")}, 0);
+  w.dialog.OnSearch();
+  app::ResultList& list = w.dialog.List();
+  for (size_t row = 0; row < list.RowCount(); ++row)
+    if (list.Cell(row, 0) == "big-deleted.bin") list.SetSelected(row, true);
+  const std::filesystem::path out =
+      std::filesystem::temp_directory_path() / ("vellum-ui-restore-" + std::to_string(::getpid()));
+  std::filesystem::remove_all(out);
+  w.paths.answers = {out.string()};
+  w.messages.shown.clear();
+  static_cast<QPushButton*>(w.dialog.Control(kRestoreButtonId))->click();
+  EXPECT_EQ(std::filesystem::file_size(out / "big-deleted.bin"), 50000u);
+  ASSERT_EQ(w.messages.shown.size(), 1u);
+  EXPECT_NE(w.messages.shown[0].find("ファイル: 1 件"), std::string::npos) << w.messages.shown[0];
+  EXPECT_GT(list.RowCount(), 10u);  // the list stays as the search left it
+  std::filesystem::remove_all(out);
 }
 
 }  // namespace

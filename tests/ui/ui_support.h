@@ -33,6 +33,7 @@ class ScriptedPaths : public PathAsker {
   std::string AskSavePath(std::string_view initialName) override { return Next(initialName); }
   std::string AskOpenPath(std::string_view initialName) override { return Next(initialName); }
   std::string AskImagePath() override { return Next({}); }
+  std::string AskFolderPath() override { return Next({}); }
 
   std::deque<std::string> answers;
   std::vector<std::string> initialNames;
