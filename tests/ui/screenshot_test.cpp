@@ -35,7 +35,7 @@ TEST(Screenshots, Windows) {
   if (ShotDir().isEmpty()) GTEST_SKIP() << "VELLUM_SCREENSHOT_DIR not set";
   vellum::testing::ScriptedMessages messages;
   messages.answers = {MessageAnswer::No};
-  MainDialog dialog(ImageDrives({Image("sample.img")}), 0);
+  MainDialog dialog(ImageDrives({std::string(VELLUM_TEST_DATA) + "/sample.img"}), 0);
   dialog.SetMessages(&messages);
   dialog.show();
   QTest::keyClick(Find<QLineEdit>(dialog, kFilterEditId), Qt::Key_Return);
