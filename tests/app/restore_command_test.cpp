@@ -369,3 +369,31 @@ TEST(RestoreWalk, ExfatContentsAreTheBytesTheFixturesWrote) {
 
 }  // namespace
 }  // namespace vellum::app
+
+namespace vellum::app {
+namespace {
+
+// A progress whose user pressed Cancel before the first cluster was copied.
+class CancelledProgress : public Progress {
+ public:
+  int OpenProgress() override { return 1; }
+  void StartPhase(std::string_view, uint64_t) override {}
+  void ShowFileLabel() override {}
+  int Update(uint64_t) override { return 0; }
+  int PumpAndCheckCancel() override { return 1; }
+  void SetFileName(std::string_view) override {}
+  void CloseProgress() override {}
+};
+
+TEST(RestoreWalk, ACancelledRestoreSaysSo) {
+  TempDir out;
+  Command restore(Image("fat12.img"));
+  restore.context.newProgress = [] { return std::make_unique<CancelledProgress>(); };
+  RestoreSummary summary;
+  ASSERT_EQ(OnRestore(restore.context, {out.Path(), nullptr, {}, 0}, summary), 1);
+  EXPECT_TRUE(summary.cancelled);
+  EXPECT_EQ(SummaryText(summary).rfind("復元を中止しました。", 0), 0u);
+}
+
+}  // namespace
+}  // namespace vellum::app
