@@ -5,6 +5,8 @@
 // size, the case says both and why.
 #include <gtest/gtest.h>
 
+#include "support/content_samples.h"
+
 #include <string>
 
 #include "content/analyse_cluster.h"
@@ -15,58 +17,10 @@ namespace {
 
 using testing::ContentVolume;
 using testing::ReadSample;
+using testing::kSamples;
+using testing::kToVolumeEnd;
+using testing::Sample;
 
-// The rule's size when the file's end marker is missing: everything up to
-// the volume's end is scanned.
-constexpr uint64_t kToVolumeEnd = UINT64_MAX;
-
-struct Sample {
-  const char* file;
-  const char* ext;
-  uint64_t ruleSize;  // 0: the file's true size
-  const char* why = "";
-};
-
-const Sample kSamples[] = {
-    {"jfif.jpg", "jpg", 0},
-    {"gradient.png", "png", 0},
-    {"gradient.gif", "gif", 0},
-    {"plasma.gif", "gif", 0},
-    {"early.gif", "gif", 15, "its colour table holds 00 3B at offset 13; the file has 48 bytes"},
-    {"teal.bmp", "bmp", 0},
-    {"teal-le.tif", "tif", 10'485'760, "TIFF has no length rule: the default size"},
-    {"teal-be.tif", "tif", 10'485'760, "TIFF has no length rule: the default size"},
-    {"gradient.jp2", "jp2", 0},
-    {"gradient.j2k", "j2k", 0},
-    {"frames.mng", "mng", 0},
-    {"clip.mp4", "mp4", 0},
-    {"faststart.mp4", "mp4", 0},
-    {"clip.mov", "mov", 0},
-    {"tone.m4a", "m4a", 0},
-    {"clip.wmv", "wmv", 0},
-    {"clip.mpg", "mpg", kToVolumeEnd, "ffmpeg writes no program end code; true 2,048"},
-    {"clip.m1v", "mpg", kToVolumeEnd, "ffmpeg writes no sequence end code; true 767"},
-    {"clip.avi", "avi", 0},
-    {"tone.wav", "wav", 0},
-    {"plain.zip", "zip", 0},
-    // LibreOffice leaves member sizes to data descriptors, so the walk over the
-    // local headers cannot reach the application folder: listed as zip.
-    {"letter.docx", "zip", 0},
-    {"sheet.xlsx", "zip", 0},
-    {"slides.pptx", "zip", 0},
-    {"rezipped-letter.docx", "docx", 0},
-    {"rezipped-sheet.xlsx", "xlsx", 0},
-    {"rezipped-slides.pptx", "pptx", 0},
-    {"letter.doc", "doc", 0},
-    {"sheet.xls", "xls", 0},
-    {"slides.ppt", "ppt", 0},
-    {"level0.lzh", "lzh", 0},
-    {"level1.lzh", "lzh", 0},
-    {"level2.lzh", "lzh", 0},
-    {"plain.pdf", "pdf", 2'334, "%%EOF ends with one line feed, the rule counts two bytes after EOF; true 2,333"},
-    {"office.pdf", "pdf", 8'587, "%%EOF ends with one line feed; true 8,586"},
-    {"linearized.pdf", "pdf", 0, "the declared /L wins over the first %%EOF at 536"},
-};
 
 // Bytes that would end a scan at once if a used cluster were read as the file's.
 std::vector<uint8_t> Bait(size_t n) {
