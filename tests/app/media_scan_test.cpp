@@ -88,3 +88,52 @@ INSTANTIATE_TEST_SUITE_P(Volumes, MediaImage, ::testing::Values("media-fat32", "
 
 }  // namespace
 }  // namespace vellum::app
+
+namespace vellum::app {
+namespace {
+
+class FixedRange : public ClusterRangeAsker {
+ public:
+  FixedRange(uint64_t first, uint64_t last) : first_(first), last_(last) {}
+  bool RunClusterRangeDialog(uint64_t& start, uint64_t& end) override {
+    start = first_;
+    end = last_;
+    return true;
+  }
+
+ private:
+  uint64_t first_, last_;
+};
+
+TEST(FullClusterScan, NtfsRecordsAreListedWithTheirClusterAndSlot) {
+  const std::string image = std::string(VELLUM_TEST_IMAGES) + "/ntfs-4k.img";
+  volume::ScanState state;
+  ResultList list;
+  testing::ScriptedMessages messages;
+  messages.answers = {MessageAnswer::Yes};
+  volume::DriveTable drives;
+  std::string error;
+  ASSERT_TRUE(volume::AppendImage(drives, image, error)) << error;
+  CommandContext context(state, list, messages);
+  context.volume.drives = &drives;
+  context.volume.selectedIndex = 0;
+  context.options.analyse = false;
+  context.options.zeroSize = true;
+  FixedRange range(4, 4);  // the first cluster of the live table: records 0 to 3
+  context.rangeAsker = &range;
+  ASSERT_EQ(OnFullClusterScan(context), 1);
+  ASSERT_EQ(list.ColumnCount(), 8u);
+  EXPECT_EQ(list.ColumnAt(6).heading, "スキャンクラスタ");
+  EXPECT_EQ(list.ColumnAt(7).heading, "番号");
+  std::vector<std::string> found;
+  for (size_t row = 0; row < list.RowCount(); ++row) {
+    EXPECT_EQ(list.Cell(row, 6), "       4");
+    EXPECT_EQ(list.Cell(row, 5), "");
+    found.push_back(std::string(list.Cell(row, 0)) + "@" + std::string(list.Cell(row, 7)));
+  }
+  EXPECT_EQ(found, (std::vector<std::string>{"$MFT@       0", "$MFTMirr@       1", "$LogFile@       2",
+                                             "$Volume@       3"}));
+}
+
+}  // namespace
+}  // namespace vellum::app
