@@ -17,7 +17,8 @@ bool RunDeletedEntryWalk(CommandContext& c) {
   std::unique_ptr<Progress> progress = c.newProgress ? c.newProgress() : nullptr;
   s.progress = progress.get();
   s.clusterScan = 0;
-  const bool walked = s.fsKind == volume::kNtfs ? ntfs::SearchNtfs(s, 0, std::string()) : fat::WalkFatExfat(s);
+  // A table without records simply yields nothing: it is still an NTFS walk.
+  const bool walked = s.fsKind == volume::kNtfs ? (ntfs::SearchNtfs(s, 0, std::string()), true) : fat::WalkFatExfat(s);
   s.progress = nullptr;
   return walked;
 }
