@@ -12,6 +12,7 @@
 
 #include "app/result_list.h"
 #include "app/open_volume.h"
+#include "app/search_command.h"
 #include "app/results_file.h"
 #include "platform/qt/shell_info_qt.h"
 #include "ui/control_ids.h"
@@ -94,7 +95,9 @@ class MainDialog : public QDialog, private app::ResultsFileHost {
   // A result list holding one row of the window's list, for a restore that
   // changes that row's size first.
   app::ResultList CopyRow(size_t row) const;
-  volume::SearchOptions CurrentOptions() const;
+  // A command's context from the window: drive box, filter, check boxes,
+  // message boxes and progress windows.
+  app::CommandContext WindowContext();
   // Building, in main_dialog_controls.cpp.
   void BuildControls();
   void BuildMenu(QMenuBar* menuBar);

@@ -71,10 +71,7 @@ void MainDialog::OnSearch() {
   if (busy_) return;
   BusyScope busy(busy_);
   UpdateData();
-  app::CommandContext context(state_, list_, *messages_);
-  context.volume = VolumeRequestFromWindow();
-  context.options = CurrentOptions();
-  context.newProgress = newProgress_;
+  app::CommandContext context = WindowContext();
   CClusterDlg rangeDialog(*messages_, this);
   context.rangeAsker = &rangeDialog;
   app::OnSearch(context);
@@ -85,10 +82,7 @@ void MainDialog::OnFullScan() {
   if (busy_) return;
   BusyScope busy(busy_);
   UpdateData();
-  app::CommandContext context(state_, list_, *messages_);
-  context.volume = VolumeRequestFromWindow();
-  context.options = CurrentOptions();
-  context.newProgress = newProgress_;
+  app::CommandContext context = WindowContext();
   CClusterDlg rangeDialog(*messages_, this);
   context.rangeAsker = &rangeDialog;
   app::OnFullClusterScan(context);
@@ -119,10 +113,7 @@ void MainDialog::OnRestore() {
     source = &single;
     rows = {0};
   }
-  app::CommandContext context(state_, list_, *messages_);
-  context.volume = VolumeRequestFromWindow();
-  context.options = CurrentOptions();
-  context.newProgress = newProgress_;
+  app::CommandContext context = WindowContext();
   app::RestoreSummary summary;
   if (app::OnRestore(context, {destination, source, rows, 0}, summary) == 1)
     messages_->Show(app::SummaryText(summary), MessageButtons::Ok, MessageIcon::Information, MessageAnswer::Ok);
@@ -132,10 +123,7 @@ void MainDialog::OnCompleteDeletion() {
   if (busy_) return;
   BusyScope busy(busy_);
   UpdateData();
-  app::CommandContext context(state_, list_, *messages_);
-  context.volume = VolumeRequestFromWindow();
-  context.options = CurrentOptions();
-  context.newProgress = newProgress_;
+  app::CommandContext context = WindowContext();
   app::OnCompleteDeletion(context);
 }
 
@@ -150,13 +138,15 @@ app::ResultList MainDialog::CopyRow(size_t row) const {
   return copy;
 }
 
-volume::SearchOptions MainDialog::CurrentOptions() const {
-  volume::SearchOptions options;
-  options.filter = ToUtf8(filter_);
-  options.inUse = inUse_ != 0;
-  options.zeroSize = zeroSize_ != 0;
-  options.analyse = analyse_ != 0;
-  return options;
+app::CommandContext MainDialog::WindowContext() {
+  app::CommandContext context(state_, list_, *messages_);
+  context.volume = VolumeRequestFromWindow();
+  context.options.filter = ToUtf8(filter_);
+  context.options.inUse = inUse_ != 0;
+  context.options.zeroSize = zeroSize_ != 0;
+  context.options.analyse = analyse_ != 0;
+  context.newProgress = newProgress_;
+  return context;
 }
 
 void MainDialog::OnSaveResults() {

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "support/cancelling_progress.h"
 #include "support/scripted_messages.h"
 #include "support/tsk.h"
 #include "volume/sector_io.h"
@@ -147,19 +148,26 @@ TEST(RestoreWalk, NamesCollideIntoNumberedCopies) {
   EXPECT_FALSE(fs::exists(out.Path("big-deleted_3.bin")));
 }
 
-TEST(RestoreRows, ChosenRowsAndDeletedFoldersWithTheirContents) {
-  TempDir out;
-  Command search(Image("fat16.img"));
-  ASSERT_EQ(OnSearch(search.context), 1);
+// Searches `image` and restores the rows of big-deleted.bin, old-project and
+// todo-deleted.txt into `out`, leaving the search's list to the caller.
+RestoreSummary RestoreThreeRows(const std::string& image, const std::string& out, Command& search) {
+  EXPECT_EQ(OnSearch(search.context), 1);
   std::vector<size_t> chosen;
   for (size_t row = 0; row < search.list.RowCount(); ++row) {
     const std::string_view name = search.list.Cell(row, 0);
     if (name == "big-deleted.bin" || name == "old-project" || name == "todo-deleted.txt") chosen.push_back(row);
   }
-  ASSERT_EQ(chosen.size(), 3u);
-  Command restore(Image("fat16.img"));
+  EXPECT_EQ(chosen.size(), 3u);
+  Command restore(image);
   RestoreSummary summary;
-  ASSERT_EQ(OnRestore(restore.context, {out.Path(), &search.list, chosen, 0}, summary), 1);
+  EXPECT_EQ(OnRestore(restore.context, {out, &search.list, chosen, 0}, summary), 1);
+  return summary;
+}
+
+TEST(RestoreRows, ChosenRowsAndDeletedFoldersWithTheirContents) {
+  TempDir out;
+  Command search(Image("fat16.img"));
+  RestoreThreeRows(Image("fat16.img"), out.Path(), search);
   EXPECT_EQ(fs::file_size(out.Path("big-deleted.bin")), 50000u);
   EXPECT_EQ(fs::file_size(out.Path("DOCS/todo-deleted.txt")), 456u);
   EXPECT_EQ(fs::file_size(out.Path("old-project/$HOTOS/Sunset at the beach.jpg")), 7000u);
@@ -264,16 +272,7 @@ namespace {
 TEST(RestoreRows, NtfsFilesByRecordAndFoldersWithTheirTree) {
   TempDir out;
   Command search(Image("ntfs-4k.img"));
-  ASSERT_EQ(OnSearch(search.context), 1);
-  std::vector<size_t> chosen;
-  for (size_t row = 0; row < search.list.RowCount(); ++row) {
-    const std::string_view name = search.list.Cell(row, 0);
-    if (name == "big-deleted.bin" || name == "old-project" || name == "todo-deleted.txt") chosen.push_back(row);
-  }
-  ASSERT_EQ(chosen.size(), 3u);
-  Command restore(Image("ntfs-4k.img"));
-  RestoreSummary summary;
-  ASSERT_EQ(OnRestore(restore.context, {out.Path(), &search.list, chosen, 0}, summary), 1);
+  const RestoreSummary summary = RestoreThreeRows(Image("ntfs-4k.img"), out.Path(), search);
   EXPECT_EQ(fs::file_size(out.Path("big-deleted.bin")), 50000u);
   EXPECT_EQ(fs::file_size(out.Path("docs/todo-deleted.txt")), 456u);
   EXPECT_EQ(fs::file_size(out.Path("old-project/photos/Sunset at the beach.jpg")), 7000u);
@@ -373,22 +372,10 @@ TEST(RestoreWalk, ExfatContentsAreTheBytesTheFixturesWrote) {
 namespace vellum::app {
 namespace {
 
-// A progress whose user pressed Cancel before the first cluster was copied.
-class CancelledProgress : public Progress {
- public:
-  int OpenProgress() override { return 1; }
-  void StartPhase(std::string_view, uint64_t) override {}
-  void ShowFileLabel() override {}
-  int Update(uint64_t) override { return 0; }
-  int PumpAndCheckCancel() override { return 1; }
-  void SetFileName(std::string_view) override {}
-  void CloseProgress() override {}
-};
-
 TEST(RestoreWalk, ACancelledRestoreSaysSo) {
   TempDir out;
   Command restore(Image("fat12.img"));
-  restore.context.newProgress = [] { return std::make_unique<CancelledProgress>(); };
+  restore.context.newProgress = [] { return std::make_unique<testing::CancellingProgress>(); };
   RestoreSummary summary;
   ASSERT_EQ(OnRestore(restore.context, {out.Path(), nullptr, {}, 0}, summary), 1);
   EXPECT_TRUE(summary.cancelled);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/cancelling_progress.h"
 #include "support/scripted_messages.h"
 #include "volume/source.h"
 
@@ -14,18 +15,6 @@ namespace {
 using testing::ScriptedMessages;
 
 std::string Image(const char* name) { return std::string(VELLUM_TEST_IMAGES) + "/" + name; }
-
-// A progress that cancels at its first question.
-class CancellingProgress : public Progress {
- public:
-  int OpenProgress() override { return 1; }
-  void StartPhase(std::string_view, uint64_t) override {}
-  void ShowFileLabel() override {}
-  int Update(uint64_t) override { return 0; }
-  int PumpAndCheckCancel() override { return 1; }
-  void SetFileName(std::string_view) override {}
-  void CloseProgress() override {}
-};
 
 struct Fixture {
   volume::ScanState state;
@@ -118,7 +107,7 @@ TEST(SearchCommand, ListsAsksOnceAndReleasesTheWorkingTable) {
 
 TEST(SearchCommand, CancelledWalkAsksNothingButReportsAnEmptyList) {
   Fixture f({Image("fat12.img")});
-  f.context.newProgress = [] { return std::make_unique<CancellingProgress>(); };
+  f.context.newProgress = [] { return std::make_unique<testing::CancellingProgress>(); };
   OnSearch(f.context);
   EXPECT_EQ(f.state.cancelled, 1);
   ASSERT_EQ(f.messages.shown.size(), 1u);
