@@ -6,6 +6,7 @@
 #   scripts/setup.sh --content-fixtures
 #                               also the programs that remake tests/data/content
 #                               (tools/fixtures/make_content_samples.sh)
+#   scripts/setup.sh --bench    also what tools/bench/ runs beside us
 set -euo pipefail
 
 packages=(
@@ -23,6 +24,10 @@ fi
 if [[ "${1:-}" == "--content-fixtures" ]]; then
   packages+=(imagemagick ffmpeg zip unzip jlha-utils ghostscript
              libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui)
+fi
+if [[ "${1:-}" == "--bench" ]]; then
+  packages+=(hyperfine testdisk libbenchmark-dev dosfstools mtools ntfs-3g
+             imagemagick ffmpeg zip)
 fi
 
 missing=()

@@ -41,11 +41,11 @@ void ForEachCluster(ScanState& s, const ScanRange& range, bool (*wanted)(const S
     progress->StartPhase(kClusterCaption, std::max<uint64_t>(s.lastCluster, 1));
     progress->ShowFileLabel();
   }
+  volume::ReadAheadScope readAhead(s);
   std::vector<uint8_t> cluster(s.clusterBytes);
   for (uint64_t j = range.first; j <= range.last && j >= range.first; ++j) {
     if (wanted(s, j)) {
-      volume::ReadCluster(s, j, cluster);
-      visit(j, cluster);
+      visit(j, readAhead.Sectors(volume::ClusterToSector(s, j), s.sectorsPerCluster, cluster));
     }
     if (s.cancelled || (progress && !progress->Update(j))) {
       s.cancelled = 1;
@@ -70,18 +70,11 @@ int ScanFatClusters(ScanState& s, ClusterRangeAsker& asker, const ContentAnalyse
   ScanRange range;
   if (!AskRange(s, asker, range)) return 0;
   const std::string folder = UnknownFolder(s);
-  ForEachCluster(s, range, FatClusterWanted, [&](uint64_t j, std::vector<uint8_t>& cluster) {
+  FatWalk walk(s);
+  ForEachCluster(s, range, FatClusterWanted, [&](uint64_t j, ByteView cluster) {
     // A cluster the walk already read as a deleted folder is not read as
     // entries again; content analysis still sees it.
-    if (s.allClusters || volume::ReadFatEntry(s, s.fatWork, j) == 0) {
-      FatWalk walk(s);
-      std::vector<Subdirectory> none;
-      for (size_t at = 0; at + kEntryBytes <= cluster.size() && !s.cancelled; at += kEntryBytes) {
-        const ByteView e = ByteView(cluster).subspan(at, kEntryBytes);
-        if (Le8(e, 0) == 0) break;
-        walk.ProcessFatEntry(e, &folder, none, true);
-      }
-    }
+    if (s.allClusters || volume::ReadFatEntry(s, s.fatWork, j) == 0) walk.ProcessScannedCluster(cluster, folder);
     if (s.options.analyse && analyse) analyse(s, j, cluster);
   });
   return 1;
@@ -93,12 +86,12 @@ int ScanExfatClusters(ScanState& s, int all, ClusterRangeAsker& asker, const Con
   s.allClusters = all ? 1 : 0;
   const std::string folder = UnknownFolder(s);
   ExfatWalk walk(s);
-  ForEachCluster(s, range, ExfatClusterWanted, [&](uint64_t j, std::vector<uint8_t>& cluster) {
+  ForEachCluster(s, range, ExfatClusterWanted, [&](uint64_t j, ByteView cluster) {
     // Live and deleted entries alike; no set continues into the next cluster.
     ExfatEntrySet set;
     std::vector<ExfatSubdirectory> none;
     for (size_t at = 0; at + kEntryBytes <= cluster.size(); at += kEntryBytes)
-      if (!walk.TakeEntry(ByteView(cluster).subspan(at, kEntryBytes), set, none, folder, true)) break;
+      if (!walk.TakeEntry(cluster.subspan(at, kEntryBytes), set, none, folder, true)) break;
     walk.CloseSet(set, none, folder, true);
     if (s.options.analyse && analyse) analyse(s, j, cluster);
   });

@@ -45,7 +45,8 @@ FatWalk::FatWalk(ScanState& state)
 bool FatWalk::CancelRequested() {
   if (state_.operationMode != volume::kModeSearch) return false;
   if (state_.cancelled) return true;
-  if (state_.progress && state_.progress->PumpAndCheckCancel()) state_.cancelled = 1;
+  // A cluster scan pumps once per cluster in its own loop, not per entry.
+  if (state_.clusterScan == 0 && state_.progress && state_.progress->PumpAndCheckCancel()) state_.cancelled = 1;
   return state_.cancelled != 0;
 }
 
@@ -235,6 +236,29 @@ void FatWalk::ProcessFatEntry(ByteView entry, const std::string* parent, std::ve
     RestoreFatEntry(state_, *target_, entry, name, ParentOf(parent));
 }
 
+void FatWalk::ProcessScannedCluster(ByteView cluster, const std::string& folder) {
+  longName_.Reset();  // no long name continues from one cluster into the next
+  std::vector<Subdirectory> none;
+  const bool search = state_.operationMode == volume::kModeSearch;
+  for (size_t at = 0; at + kEntryBytes <= cluster.size() && !state_.cancelled; at += kEntryBytes) {
+    const uint8_t* p = cluster.data() + at;
+    if (p[0] == 0) break;
+    // Most clusters a scan reads hold file data, not entries. A short entry
+    // whose cluster or size rules out a row is dropped before its name is
+    // decoded; it would end the same way, only later. The first test is the
+    // cluster number on the raw bytes, which rejects nearly all file data.
+    const bool shortEntry = p[0] != '.' && !(p[11] == kAttrLongName && p[26] == 0 && p[27] == 0);
+    if (search && shortEntry) {
+      const uint64_t first = (uint64_t{p[20]} | uint64_t{p[21]} << 8) << 16 | p[26] | uint64_t{p[27]} << 8;
+      if (first > state_.lastCluster || !ListableByNumbers(cluster.subspan(at, kEntryBytes))) {
+        longName_.Reset();
+        continue;
+      }
+    }
+    ProcessFatEntry(cluster.subspan(at, kEntryBytes), &folder, none, true);
+  }
+}
+
 bool FatWalk::PassesFilter(const std::string& name) const {
   const std::string& filter = state_.options.filter;
   if (filter.empty()) return true;
@@ -247,15 +271,20 @@ bool FatWalk::PassesFilter(const std::string& name) const {
   return upper.find(filter) != std::string::npos;
 }
 
+bool FatWalk::ListableByNumbers(ByteView entry) const {
+  const uint64_t f = FatEntryFirstCluster(entry);
+  const uint32_t size = EntrySize(entry);
+  const bool emptyFile = !IsDirectoryEntry(entry) && size == 0;
+  if (f > state_.lastCluster || (f < 2 && !emptyFile) || size >= volumeSpanBytes_) return false;
+  return emptyFile ? state_.options.zeroSize
+                   : state_.options.inUse || volume::ReadFatEntry(state_, state_.fat, f) == 0;
+}
+
 void FatWalk::ListEntry(ByteView entry, const std::string& name, const std::string* parent) {
+  if (!ListableByNumbers(entry)) return;
   const uint64_t f = FatEntryFirstCluster(entry);
   const uint32_t size = EntrySize(entry);
   const bool folder = IsDirectoryEntry(entry);
-  const bool emptyFile = !folder && size == 0;
-  if (f > state_.lastCluster || (f < 2 && !emptyFile) || size >= volumeSpanBytes_) return;
-  if (emptyFile ? !state_.options.zeroSize
-                : !state_.options.inUse && volume::ReadFatEntry(state_, state_.fat, f) != 0)
-    return;
 
   std::string typeName;
   const size_t row = volume::ListFoundEntry(state_, name, folder, &typeName);

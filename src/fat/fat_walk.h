@@ -37,6 +37,8 @@ class FatWalk {
                        bool insideDeleted);
   // Forgets the long-name entries gathered so far (a new directory begins).
   void ResetLongName() { longName_.Reset(); }
+  // A cluster of a cluster scan read as entries, listed under `folder`.
+  void ProcessScannedCluster(ByteView cluster, const std::string& folder);
   // In restore mode, where restored entries go; the root's entries land in
   // target.root and every folder's path is its destination folder.
   void SetRestoreTarget(const RestoreTarget* target) { target_ = target; }
@@ -57,6 +59,8 @@ class FatWalk {
   bool RecordSubdirectory(ByteView entry, const std::string& name, const std::string* parent,
                           std::vector<Subdirectory>& table, bool insideDeleted);
   bool PassesFilter(const std::string& name) const;
+  // ListEntry's tests of first cluster, size and options, which need no name.
+  bool ListableByNumbers(ByteView entry) const;
   void ListEntry(ByteView entry, const std::string& name, const std::string* parent);
 
   ScanState& state_;

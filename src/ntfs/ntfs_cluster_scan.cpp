@@ -60,14 +60,15 @@ int ScanNtfsFreeClusters(volume::ScanState& s, int all, ClusterRangeAsker& asker
     progress->OpenProgress();
     progress->StartPhase(kClusterCaption, std::max<uint64_t>(s.lastCluster, 1));
   }
+  volume::ReadAheadScope readAhead(s);
   std::vector<uint8_t> bytes(unit.clusters * s.clusterBytes);
   NtfsRowCache cache;
   for (uint64_t c = first; c <= last && c >= first; ++c) {
     if (all || !volume::IsNtfsClusterUsed(s, c)) {
       // A failed read leaves zeros: stale bytes would be listed twice.
-      volume::ReadSectors(s, c * s.sectorsPerCluster, unit.clusters * s.sectorsPerCluster, bytes);
-      ListRecords(s, c, bytes, unit.slots, cache);
-      if (s.options.analyse && analyse) analyse(s, c, bytes);
+      const ByteView unitBytes = readAhead.Sectors(c * s.sectorsPerCluster, unit.clusters * s.sectorsPerCluster, bytes);
+      ListRecords(s, c, unitBytes, unit.slots, cache);
+      if (s.options.analyse && analyse) analyse(s, c, unitBytes);
     }
     if (progress && !progress->Update(c)) break;
     if (c == UINT64_MAX) break;

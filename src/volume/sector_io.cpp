@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/read_ahead.h"
+
 namespace vellum::volume {
 
 namespace {
@@ -39,6 +41,31 @@ uint64_t ClusterToSector(const ScanState& state, uint64_t cluster) {
   // Clusters below 2 wrap below the data area; callers only pass them in the
   // documented corner cases, and the reads then fail or land before the heap.
   return state.firstDataSector + (cluster - 2) * state.sectorsPerCluster;
+}
+
+ReadAheadScope::ReadAheadScope(ScanState& state) : state_(state) {
+  if (!state.volumeHandle) return;
+  auto wrapper = std::make_unique<platform::ReadAheadDevice>(std::move(state.volumeHandle));
+  wrapper_ = wrapper.get();
+  state.volumeHandle = std::move(wrapper);
+}
+
+ReadAheadScope::~ReadAheadScope() {
+  // Whoever replaced the handle meanwhile owns the device now.
+  if (wrapper_ == nullptr || state_.volumeHandle.get() != wrapper_) return;
+  state_.volumeHandle = wrapper_->Release();
+}
+
+ByteView ReadAheadScope::Sectors(uint64_t sector, uint64_t count, std::vector<uint8_t>& fallback) {
+  uint64_t offset = 0, bytes = 0;
+  if (wrapper_ != nullptr && state_.volumeHandle.get() == wrapper_ &&
+      SectorRange(state_, sector, count, fallback.size(), offset, bytes)) {
+    const auto view = wrapper_->View(offset, static_cast<size_t>(bytes));
+    if (!view.empty()) return view;
+  }
+  std::fill(fallback.begin(), fallback.end(), uint8_t{0});
+  ReadSectors(state_, sector, count, fallback);
+  return fallback;
 }
 
 bool ReadCluster(ScanState& state, uint64_t cluster, MutableBytes buffer) {

@@ -4,9 +4,14 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "volume/le.h"
 #include "volume/scan_state.h"
+
+namespace vellum::platform {
+class ReadAheadDevice;
+}
 
 namespace vellum::volume {
 
@@ -25,6 +30,23 @@ bool WriteSectors(ScanState& state, uint64_t sector, uint64_t count, ByteView bu
 // First sector of a cluster: the cluster heap on FAT and exFAT, the volume
 // start on NTFS.
 uint64_t ClusterToSector(const ScanState& state, uint64_t cluster);
+
+// While it lives, the volume's reads go through a read-ahead of large blocks
+// (platform/read_ahead.h): for scans that read the volume in order.
+class ReadAheadScope {
+ public:
+  explicit ReadAheadScope(ScanState& state);
+  ~ReadAheadScope();
+  ReadAheadScope(const ReadAheadScope&) = delete;
+  ReadAheadScope& operator=(const ReadAheadScope&) = delete;
+  // `count` sectors at `sector`, in place when the read-ahead holds them,
+  // else read into `fallback` (as ReadSectors would). Valid until the next call.
+  ByteView Sectors(uint64_t sector, uint64_t count, std::vector<uint8_t>& fallback);
+
+ private:
+  ScanState& state_;
+  platform::ReadAheadDevice* wrapper_ = nullptr;
+};
 
 // Reads one cluster (sectorsPerCluster sectors) into buffer.
 bool ReadCluster(ScanState& state, uint64_t cluster, MutableBytes buffer);

@@ -1,0 +1,74 @@
+#include "platform/read_ahead.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vellum::platform {
+
+ReadAheadDevice::ReadAheadDevice(std::unique_ptr<BlockDevice> inner)
+    : inner_(std::move(inner)), blocks_(kBlocks) {}
+
+const ReadAheadDevice::Block* ReadAheadDevice::Load(uint64_t index) {
+  ++clock_;
+  for (Block& b : blocks_) {
+    if (b.index == index) {
+      b.lastUse = clock_;
+      return &b;
+    }
+  }
+  const uint64_t start = index * kBlockBytes;
+  const uint64_t size = inner_->Size();
+  if (start >= size || failed_.count(index) != 0) return nullptr;
+  Block& victim = *std::min_element(blocks_.begin(), blocks_.end(), [this](const Block& a, const Block& b) {
+    // The pinned block sorts last, so it is never the one evicted.
+    return (a.index == pinned_ ? UINT64_MAX : a.lastUse) < (b.index == pinned_ ? UINT64_MAX : b.lastUse);
+  });
+  victim.bytes.resize(std::min(kBlockBytes, size - start));
+  victim.lastUse = clock_;
+  if (inner_->Read(start, victim.bytes)) {
+    victim.index = index;
+    return &victim;
+  }
+  victim.index = UINT64_MAX;
+  failed_.insert(index);
+  return nullptr;
+}
+
+bool ReadAheadDevice::CopyFromBlocks(uint64_t offset, std::span<uint8_t> out) {
+  size_t done = 0;
+  while (done < out.size()) {
+    const uint64_t at = offset + done;
+    const Block* b = Load(at / kBlockBytes);
+    const uint64_t within = at % kBlockBytes;
+    if (b == nullptr || within >= b->bytes.size()) return false;
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(b->bytes.size() - within, out.size() - done));
+    std::memcpy(out.data() + done, b->bytes.data() + within, n);
+    done += n;
+  }
+  return true;
+}
+
+bool ReadAheadDevice::Read(uint64_t offset, std::span<uint8_t> out) {
+  // Large transfers, ranges that wrap, and anything the blocks cannot serve
+  // whole go to the device, so failures and short reads look as they always do.
+  if (out.empty() || out.size() > kBlockBytes || offset + out.size() < offset) return inner_->Read(offset, out);
+  if (CopyFromBlocks(offset, out)) return true;
+  return inner_->Read(offset, out);
+}
+
+std::span<const uint8_t> ReadAheadDevice::View(uint64_t offset, size_t size) {
+  const uint64_t within = offset % kBlockBytes;
+  if (size == 0 || size > kBlockBytes - within) return {};
+  const Block* b = Load(offset / kBlockBytes);
+  if (b == nullptr || b->bytes.size() - within < size || within >= b->bytes.size()) return {};
+  pinned_ = b->index;
+  return std::span<const uint8_t>(b->bytes).subspan(within, size);
+}
+
+bool ReadAheadDevice::Write(uint64_t offset, std::span<const uint8_t> data) {
+  for (Block& b : blocks_) b.index = UINT64_MAX;
+  failed_.clear();
+  return inner_->Write(offset, data);
+}
+
+}  // namespace vellum::platform

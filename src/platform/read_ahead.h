@@ -1,0 +1,58 @@
+// Read-ahead for scans that walk a device cluster by cluster: reads are
+// served from a few large blocks kept in memory, so a scan costs one large
+// transfer per megabyte instead of one small one per cluster, and the clusters
+// a size analysis has just read ahead are not fetched again when the scan
+// reaches them. The bytes returned are exactly those a direct read returns.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <unordered_set>
+#include <vector>
+
+#include "platform/block_device.h"
+
+namespace vellum::platform {
+
+class ReadAheadDevice : public BlockDevice {
+ public:
+  static constexpr uint64_t kBlockBytes = 1 << 20;
+  static constexpr size_t kBlocks = 16;
+
+  explicit ReadAheadDevice(std::unique_ptr<BlockDevice> inner);
+  bool Read(uint64_t offset, std::span<uint8_t> out) override;
+  // Writes go straight through and forget every block held.
+  bool Write(uint64_t offset, std::span<const uint8_t> data) override;
+  uint64_t Size() const override { return inner_->Size(); }
+  uint32_t SectorSize() const override { return inner_->SectorSize(); }
+  bool Writable() const override { return inner_->Writable(); }
+  std::string LastError() const override { return inner_->LastError(); }
+  std::unique_ptr<BlockDevice> Release() { return std::move(inner_); }
+  // The bytes at [offset, offset + size) in place, when they lie whole inside
+  // one block the device gave whole; empty otherwise (read them instead). The
+  // view stays valid until the next call of View: its block is not evicted.
+  std::span<const uint8_t> View(uint64_t offset, size_t size);
+
+ private:
+  struct Block {
+    uint64_t index = UINT64_MAX;  // block number; UINT64_MAX when empty
+    uint64_t lastUse = 0;
+    std::vector<uint8_t> bytes;   // what the device holds of the block
+  };
+
+  // The block with this number, read whole if needed; nullptr when the
+  // device could not give all of it (past its end, or an error).
+  const Block* Load(uint64_t index);
+  bool CopyFromBlocks(uint64_t offset, std::span<uint8_t> out);
+
+  std::unique_ptr<BlockDevice> inner_;
+  std::vector<Block> blocks_;
+  // Blocks the device failed to give whole: on a failing disk each block is
+  // tried once, then only the ranges asked for are read.
+  std::unordered_set<uint64_t> failed_;
+  uint64_t clock_ = 0;
+  uint64_t pinned_ = UINT64_MAX;  // the block of the last View
+};
+
+}  // namespace vellum::platform

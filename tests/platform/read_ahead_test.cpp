@@ -1,0 +1,120 @@
+// The read-ahead must return exactly what the device returns, whatever the
+// offsets, the device's end and its failures.
+#include "platform/read_ahead.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace vellum::platform {
+namespace {
+
+constexpr uint64_t kBlock = ReadAheadDevice::kBlockBytes;
+
+std::vector<uint8_t> Pattern(size_t size) {
+  std::vector<uint8_t> bytes(size);
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(i * 7 + i / 4096);
+  return bytes;
+}
+
+// A memory device that fails every read touching [badStart, badEnd), zeroing
+// what it could not read, and counts the reads it was asked for.
+class FlakyDevice : public MemoryBlockDevice {
+ public:
+  FlakyDevice(std::vector<uint8_t> bytes, uint64_t badStart, uint64_t badEnd)
+      : MemoryBlockDevice(std::move(bytes), true), badStart_(badStart), badEnd_(badEnd) {}
+  bool Read(uint64_t offset, std::span<uint8_t> out) override {
+    ++reads;
+    const bool ok = MemoryBlockDevice::Read(offset, out);
+    bool failed = false;
+    for (uint64_t i = std::max(offset, badStart_); i < std::min(offset + out.size(), badEnd_); ++i) {
+      out[i - offset] = 0;
+      failed = true;
+    }
+    return ok && !failed;
+  }
+  int reads = 0;
+
+ private:
+  uint64_t badStart_, badEnd_;
+};
+
+struct Pair {
+  Pair(size_t size, uint64_t badStart = 0, uint64_t badEnd = 0)
+      : direct(Pattern(size), badStart, badEnd),
+        cached(std::make_unique<FlakyDevice>(Pattern(size), badStart, badEnd)) {}
+  void Expect(uint64_t offset, size_t size) {
+    std::vector<uint8_t> a(size, 0xEE), b(size, 0xEE);
+    const bool okA = direct.Read(offset, a);
+    const bool okB = cached.Read(offset, b);
+    EXPECT_EQ(okA, okB) << "at " << offset << " size " << size;
+    EXPECT_EQ(a, b) << "at " << offset << " size " << size;
+  }
+  FlakyDevice direct;
+  ReadAheadDevice cached;
+};
+
+TEST(ReadAhead, ReturnsWhatTheDeviceReturnsAnywhere) {
+  // A device that ends inside a block, with a bad range in its second block.
+  const size_t size = 3 * kBlock + 5000;
+  Pair p(size, kBlock + 10'000, kBlock + 12'000);
+  std::mt19937_64 random(7);
+  for (int i = 0; i < 2000; ++i) {
+    const uint64_t offset = random() % (size + 8192);
+    const size_t length = 1 + random() % 70'000;
+    p.Expect(offset, length);
+  }
+  // Block edges, the device's end, a transfer larger than a block, a range
+  // that wraps the offset arithmetic.
+  for (uint64_t edge : {kBlock, 2 * kBlock, 3 * kBlock, uint64_t{size}}) {
+    p.Expect(edge - 512, 1024);
+    p.Expect(edge - 4096, 4096);
+    p.Expect(edge, 4096);
+  }
+  p.Expect(100, 2 * kBlock);
+  p.Expect(UINT64_MAX - 10, 100);
+}
+
+TEST(ReadAhead, ReadsEachBlockOnceAndFailedBlocksOnlyOnce) {
+  auto device = std::make_unique<FlakyDevice>(Pattern(4 * kBlock), kBlock + 100, kBlock + 200);
+  FlakyDevice* raw = device.get();
+  ReadAheadDevice cached(std::move(device));
+  std::vector<uint8_t> cluster(4096);
+  for (uint64_t at = 0; at < kBlock; at += 4096) ASSERT_TRUE(cached.Read(at, cluster));
+  EXPECT_EQ(raw->reads, 1);
+  // The second block fails as a whole: one attempt, then each cluster is read
+  // directly, and only the one holding the bad bytes fails.
+  int failures = 0;
+  for (uint64_t at = kBlock; at < 2 * kBlock; at += 4096) failures += cached.Read(at, cluster) ? 0 : 1;
+  EXPECT_EQ(failures, 1);
+  EXPECT_EQ(raw->reads, 2 + 256);
+}
+
+TEST(ReadAhead, WritesAreSeenByLaterReads) {
+  ReadAheadDevice cached(std::make_unique<MemoryBlockDevice>(Pattern(2 * kBlock), true));
+  std::vector<uint8_t> before(16), after(16);
+  ASSERT_TRUE(cached.Read(4096, before));
+  const std::vector<uint8_t> ones(16, 1);
+  ASSERT_TRUE(cached.Write(4096, ones));
+  ASSERT_TRUE(cached.Read(4096, after));
+  EXPECT_EQ(after, ones);
+}
+
+TEST(ReadAhead, AViewSurvivesReadsOfManyOtherBlocks) {
+  const size_t blocks = ReadAheadDevice::kBlocks * 2;
+  const std::vector<uint8_t> bytes = Pattern(blocks * kBlock);
+  ReadAheadDevice cached(std::make_unique<MemoryBlockDevice>(bytes));
+  const auto view = cached.View(kBlock + 8192, 4096);
+  ASSERT_EQ(view.size(), 4096u);
+  const std::vector<uint8_t> copy(view.begin(), view.end());
+  std::vector<uint8_t> cluster(4096);
+  for (uint64_t b = 2; b < blocks; ++b) ASSERT_TRUE(cached.Read(b * kBlock, cluster));
+  EXPECT_TRUE(std::equal(view.begin(), view.end(), copy.begin()));
+  EXPECT_TRUE(std::equal(copy.begin(), copy.end(), bytes.begin() + kBlock + 8192));
+  // Ranges that cross a block's end, or the device's, are not viewed.
+  EXPECT_TRUE(cached.View(kBlock - 100, 4096).empty());
+  EXPECT_TRUE(cached.View(blocks * kBlock - 100, 4096).empty());
+}
+
+}  // namespace
+}  // namespace vellum::platform
