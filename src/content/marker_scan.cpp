@@ -1,5 +1,7 @@
 #include "content/marker_scan.h"
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <optional>
 #include <span>
@@ -13,8 +15,8 @@ namespace vellum::content {
 
 namespace {
 
-// The bytes in front of the data area that receive the end of the previous
-// cluster, so that a pattern straddling two clusters is seen.
+// The longest pattern tested: a pattern straddling two clusters begins in
+// the previous cluster's last kCarryRoom - 1 bytes.
 constexpr size_t kCarryRoom = 8;
 
 size_t TestedLength(MarkerVariant v) {
@@ -76,12 +78,13 @@ uint64_t MarkerScanLimit(MarkerVariant variant) {
 uint64_t MarkerScan(volume::ScanState& state, uint64_t cluster, const MarkerPattern& pattern) {
   if (!UsableGeometry(state)) return 0;
   const size_t cb = state.clusterBytes;
-  const size_t tested = TestedLength(pattern.variant);
-  const size_t carry = tested - 1;
+  const size_t carry = TestedLength(pattern.variant) - 1;
   const bool followFree = IsClusterFree(state, cluster);
-  std::vector<uint8_t> buffer(kCarryRoom + cb);
-  const std::span<uint8_t> dataArea(buffer.data() + kCarryRoom, cb);
-  size_t windowStart = kCarryRoom;  // the first window is the data area alone
+  std::vector<uint8_t> fallback(cb);
+  // The last bytes of the previous cluster joined with the first of this one:
+  // the starts that lie in the previous cluster's tail are tested here.
+  std::array<uint8_t, 2 * (kCarryRoom - 1)> stitch{};
+  bool first = true;
   uint64_t size = 0;
   for (;;) {
     if (CancelPressed(state)) {
@@ -89,18 +92,23 @@ uint64_t MarkerScan(volume::ScanState& state, uint64_t cluster, const MarkerPatt
       break;
     }
     ShowSizeProgress(state, size);
-    // A failed read leaves zeros where the device gave nothing; the scan goes
+    // A failed read gives zeros where the device gave nothing; the scan goes
     // on, as it would over any cluster that does not hold the pattern.
-    volume::ReadCluster(state, cluster, dataArea);
-    const std::span<const uint8_t> window(buffer.data() + windowStart, buffer.size() - windowStart);
-    const size_t tries = window.size() - carry;
-    if (const auto o = FindMatch(window, tries, pattern)) {
-      size += *o + MatchedLength(pattern.variant);
+    const ByteView data = volume::ViewCluster(state, cluster, fallback, volume::kAnalysisView);
+    if (!first) {
+      std::copy_n(data.begin(), carry, stitch.begin() + carry);
+      if (const auto o = FindMatch(std::span(stitch).first(2 * carry), carry, pattern)) {
+        size += *o + MatchedLength(pattern.variant);
+        break;
+      }
+    }
+    if (const auto o = FindMatch(data, cb - carry, pattern)) {
+      size += (first ? 0 : carry) + *o + MatchedLength(pattern.variant);
       break;
     }
-    size += tries;
-    std::memmove(buffer.data() + kCarryRoom - carry, buffer.data() + kCarryRoom + cb - carry, carry);
-    windowStart = kCarryRoom - carry;
+    size += first ? cb - carry : cb;
+    std::copy_n(data.end() - static_cast<ptrdiff_t>(carry), carry, stitch.begin());
+    first = false;
     if (!volume::NextCandidateCluster(state, cluster, followFree)) break;
     if (size >= MarkerScanLimit(pattern.variant)) break;
   }

@@ -45,7 +45,7 @@ void ForEachCluster(ScanState& s, const ScanRange& range, bool (*wanted)(const S
   std::vector<uint8_t> cluster(s.clusterBytes);
   for (uint64_t j = range.first; j <= range.last && j >= range.first; ++j) {
     if (wanted(s, j)) {
-      visit(j, readAhead.Sectors(volume::ClusterToSector(s, j), s.sectorsPerCluster, cluster));
+      visit(j, volume::ViewCluster(s, j, cluster, volume::kScanView));
     }
     if (s.cancelled || (progress && !progress->Update(j))) {
       s.cancelled = 1;

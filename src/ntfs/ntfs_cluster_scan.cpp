@@ -66,7 +66,8 @@ int ScanNtfsFreeClusters(volume::ScanState& s, int all, ClusterRangeAsker& asker
   for (uint64_t c = first; c <= last && c >= first; ++c) {
     if (all || !volume::IsNtfsClusterUsed(s, c)) {
       // A failed read leaves zeros: stale bytes would be listed twice.
-      const ByteView unitBytes = readAhead.Sectors(c * s.sectorsPerCluster, unit.clusters * s.sectorsPerCluster, bytes);
+      const ByteView unitBytes =
+          volume::ViewSectors(s, c * s.sectorsPerCluster, unit.clusters * s.sectorsPerCluster, bytes, volume::kScanView);
       ListRecords(s, c, unitBytes, unit.slots, cache);
       if (s.options.analyse && analyse) analyse(s, c, unitBytes);
     }

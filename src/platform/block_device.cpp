@@ -52,6 +52,11 @@ bool OffsetWindow::Read(uint64_t offset, std::span<uint8_t> out) {
   return ok;
 }
 
+void OffsetWindow::WillRead(uint64_t offset, uint64_t length) {
+  const uint64_t n = AvailableAt(length_, offset, length);
+  if (n > 0) base_->WillRead(start_ + offset, n);
+}
+
 bool OffsetWindow::Write(uint64_t offset, std::span<const uint8_t> data) {
   if (AvailableAt(length_, offset, data.size()) != data.size()) return false;
   return base_->Write(start_ + offset, data);

@@ -27,6 +27,14 @@ class BlockDevice {
   virtual bool Writable() const = 0;
   // The system's text for the last failed transfer, empty when none failed.
   virtual std::string LastError() const { return {}; }
+  // A hint that [offset, offset + length) will be read soon: the system may
+  // start fetching it from the disk while the caller works. Changes nothing
+  // any read returns.
+  virtual void WillRead(uint64_t /*offset*/, uint64_t /*length*/) {}
+  // The bytes at [offset, offset + size) in place, when the device holds them
+  // in memory; empty otherwise (read them instead). Each `holder` (0 or 1) has
+  // one view at a time, valid until that holder's next call.
+  virtual std::span<const uint8_t> View(uint64_t /*offset*/, size_t /*size*/, int /*holder*/) { return {}; }
 };
 
 // A device held in memory. Used by tests and fuzz targets, which must never
@@ -61,6 +69,7 @@ class OffsetWindow : public BlockDevice {
   uint32_t SectorSize() const override { return base_->SectorSize(); }
   bool Writable() const override { return base_->Writable(); }
   std::string LastError() const override { return base_->LastError(); }
+  void WillRead(uint64_t offset, uint64_t length) override;
 
  private:
   std::shared_ptr<BlockDevice> base_;

@@ -19,10 +19,19 @@ const ReadAheadDevice::Block* ReadAheadDevice::Load(uint64_t index) {
   const uint64_t start = index * kBlockBytes;
   const uint64_t size = inner_->Size();
   if (start >= size || failed_.count(index) != 0) return nullptr;
-  Block& victim = *std::min_element(blocks_.begin(), blocks_.end(), [this](const Block& a, const Block& b) {
-    // The pinned block sorts last, so it is never the one evicted.
-    return (a.index == pinned_ ? UINT64_MAX : a.lastUse) < (b.index == pinned_ ? UINT64_MAX : b.lastUse);
-  });
+  // Keep the device fetching the blocks after this one, each asked for once.
+  const uint64_t hintFrom = std::max(hintedEnd_, index + 1);
+  const uint64_t hintTo = index + 1 + kHintAhead;
+  if (hintFrom < hintTo && hintTo > index) {
+    inner_->WillRead(hintFrom * kBlockBytes, (hintTo - hintFrom) * kBlockBytes);
+    hintedEnd_ = hintTo;
+  }
+  // The blocks of views handed out sort last, so they are never evicted.
+  const auto age = [this](const Block& b) {
+    return b.index == pinned_[0] || b.index == pinned_[1] ? UINT64_MAX : b.lastUse;
+  };
+  Block& victim = *std::min_element(blocks_.begin(), blocks_.end(),
+                                    [&](const Block& a, const Block& b) { return age(a) < age(b); });
   victim.bytes.resize(std::min(kBlockBytes, size - start));
   victim.lastUse = clock_;
   if (inner_->Read(start, victim.bytes)) {
@@ -56,12 +65,12 @@ bool ReadAheadDevice::Read(uint64_t offset, std::span<uint8_t> out) {
   return inner_->Read(offset, out);
 }
 
-std::span<const uint8_t> ReadAheadDevice::View(uint64_t offset, size_t size) {
+std::span<const uint8_t> ReadAheadDevice::View(uint64_t offset, size_t size, int holder) {
   const uint64_t within = offset % kBlockBytes;
-  if (size == 0 || size > kBlockBytes - within) return {};
+  if (holder < 0 || holder > 1 || size == 0 || size > kBlockBytes - within) return {};
   const Block* b = Load(offset / kBlockBytes);
   if (b == nullptr || b->bytes.size() - within < size || within >= b->bytes.size()) return {};
-  pinned_ = b->index;
+  pinned_[holder] = b->index;
   return std::span<const uint8_t>(b->bytes).subspan(within, size);
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <array>
 #include <span>
 #include <unordered_set>
 #include <vector>
@@ -19,6 +20,9 @@ class ReadAheadDevice : public BlockDevice {
  public:
   static constexpr uint64_t kBlockBytes = 1 << 20;
   static constexpr size_t kBlocks = 16;
+  // How many blocks past the last one read the device is asked to fetch
+  // while the scan works (a hint; nothing waits for it).
+  static constexpr uint64_t kHintAhead = 8;
 
   explicit ReadAheadDevice(std::unique_ptr<BlockDevice> inner);
   bool Read(uint64_t offset, std::span<uint8_t> out) override;
@@ -29,10 +33,9 @@ class ReadAheadDevice : public BlockDevice {
   bool Writable() const override { return inner_->Writable(); }
   std::string LastError() const override { return inner_->LastError(); }
   std::unique_ptr<BlockDevice> Release() { return std::move(inner_); }
-  // The bytes at [offset, offset + size) in place, when they lie whole inside
-  // one block the device gave whole; empty otherwise (read them instead). The
-  // view stays valid until the next call of View: its block is not evicted.
-  std::span<const uint8_t> View(uint64_t offset, size_t size);
+  // In place when the bytes lie whole inside one block the device gave whole.
+  // A holder's block is not evicted until its next call.
+  std::span<const uint8_t> View(uint64_t offset, size_t size, int holder) override;
 
  private:
   struct Block {
@@ -52,7 +55,8 @@ class ReadAheadDevice : public BlockDevice {
   // tried once, then only the ranges asked for are read.
   std::unordered_set<uint64_t> failed_;
   uint64_t clock_ = 0;
-  uint64_t pinned_ = UINT64_MAX;  // the block of the last View
+  uint64_t hintedEnd_ = 0;  // blocks below this one were hinted
+  std::array<uint64_t, 2> pinned_{UINT64_MAX, UINT64_MAX};  // each holder's block
 };
 
 }  // namespace vellum::platform

@@ -56,16 +56,20 @@ ReadAheadScope::~ReadAheadScope() {
   state_.volumeHandle = wrapper_->Release();
 }
 
-ByteView ReadAheadScope::Sectors(uint64_t sector, uint64_t count, std::vector<uint8_t>& fallback) {
+ByteView ViewSectors(ScanState& state, uint64_t sector, uint64_t count, std::vector<uint8_t>& fallback,
+                     int holder) {
   uint64_t offset = 0, bytes = 0;
-  if (wrapper_ != nullptr && state_.volumeHandle.get() == wrapper_ &&
-      SectorRange(state_, sector, count, fallback.size(), offset, bytes)) {
-    const auto view = wrapper_->View(offset, static_cast<size_t>(bytes));
-    if (!view.empty()) return view;
+  if (state.volumeHandle && SectorRange(state, sector, count, fallback.size(), offset, bytes)) {
+    const auto view = state.volumeHandle->View(offset, static_cast<size_t>(bytes), holder);
+    if (view.size() == bytes && bytes != 0) return view;
   }
   std::fill(fallback.begin(), fallback.end(), uint8_t{0});
-  ReadSectors(state_, sector, count, fallback);
+  ReadSectors(state, sector, count, fallback);
   return fallback;
+}
+
+ByteView ViewCluster(ScanState& state, uint64_t cluster, std::vector<uint8_t>& fallback, int holder) {
+  return ViewSectors(state, ClusterToSector(state, cluster), state.sectorsPerCluster, fallback, holder);
 }
 
 bool ReadCluster(ScanState& state, uint64_t cluster, MutableBytes buffer) {

@@ -39,10 +39,6 @@ class ReadAheadScope {
   ~ReadAheadScope();
   ReadAheadScope(const ReadAheadScope&) = delete;
   ReadAheadScope& operator=(const ReadAheadScope&) = delete;
-  // `count` sectors at `sector`, in place when the read-ahead holds them,
-  // else read into `fallback` (as ReadSectors would). Valid until the next call.
-  ByteView Sectors(uint64_t sector, uint64_t count, std::vector<uint8_t>& fallback);
-
  private:
   ScanState& state_;
   platform::ReadAheadDevice* wrapper_ = nullptr;
@@ -50,6 +46,18 @@ class ReadAheadScope {
 
 // Reads one cluster (sectorsPerCluster sectors) into buffer.
 bool ReadCluster(ScanState& state, uint64_t cluster, MutableBytes buffer);
+
+// Who holds a view: the scan loop's cluster, or the cluster an analyser of
+// that cluster is reading ahead. Each holds one view at a time.
+inline constexpr int kScanView = 0;
+inline constexpr int kAnalysisView = 1;
+
+// `count` sectors at `sector` in place when the device holds them in memory
+// (under a ReadAheadScope), else read into `fallback` as ReadSectors would,
+// zeros where nothing could be read. Valid until the holder's next call.
+ByteView ViewSectors(ScanState& state, uint64_t sector, uint64_t count, std::vector<uint8_t>& fallback,
+                     int holder);
+ByteView ViewCluster(ScanState& state, uint64_t cluster, std::vector<uint8_t>& fallback, int holder);
 
 // Decoded entry of `table` (state.fat or state.fatWork): 0 free, -1 end of
 // chain, -9 bad, else the stored value. An entry past the end of the table (a

@@ -30,6 +30,30 @@ TEST(MarkerScan, FindsTheFirstMatchInAnyCluster) {
   EXPECT_EQ(MarkerScan(png.state, 2, kPngEnd), 1028u);
 }
 
+// Every start offset around the first two cluster boundaries, for each kind
+// of pattern: the size is the pattern's end, whichever cluster it begins in.
+TEST(MarkerScan, FindsEachPatternWhereverItStraddlesABoundary) {
+  struct Case {
+    MarkerPattern pattern;
+    std::vector<uint8_t> bytes;
+    uint64_t counted;
+  };
+  const Case cases[] = {{kJpegEnd, {0xFF, 0xD9}, 2},
+                        {kZipEndRecord, {'P', 'K', 5, 6}, 4},
+                        {kPngEnd, {0, 0, 0, 0, 'I', 'E', 'N', 'D'}, 8},
+                        {kMpegVideoEnd, {0, 0, 1, 0xB7, 0, 0, 1, 0xB5}, 4}};
+  for (const Case& c : cases) {
+    for (uint64_t boundary : {512u, 1024u}) {
+      for (uint64_t at = boundary - 9; at <= boundary + 2; ++at) {
+        ContentVolume v(volume::kFat32, 512, 8);
+        v.PutAt(at, c.bytes);
+        v.Attach();
+        EXPECT_EQ(MarkerScan(v.state, 2, c.pattern), at + c.counted) << "pattern at " << at;
+      }
+    }
+  }
+}
+
 TEST(MarkerScan, FollowsFreeClustersOrContiguousOnes) {
   // Clusters 2 and 4 free, 3 in use and holding the marker.
   ContentVolume v(volume::kNtfs, 512, 8);

@@ -100,20 +100,21 @@ TEST(ReadAhead, WritesAreSeenByLaterReads) {
   EXPECT_EQ(after, ones);
 }
 
-TEST(ReadAhead, AViewSurvivesReadsOfManyOtherBlocks) {
+TEST(ReadAhead, EachHoldersViewSurvivesReadsOfManyOtherBlocks) {
   const size_t blocks = ReadAheadDevice::kBlocks * 2;
   const std::vector<uint8_t> bytes = Pattern(blocks * kBlock);
   ReadAheadDevice cached(std::make_unique<MemoryBlockDevice>(bytes));
-  const auto view = cached.View(kBlock + 8192, 4096);
-  ASSERT_EQ(view.size(), 4096u);
-  const std::vector<uint8_t> copy(view.begin(), view.end());
+  const auto scan = cached.View(kBlock + 8192, 4096, 0);
+  const auto analysis = cached.View(3 * kBlock, 4096, 1);
+  ASSERT_EQ(scan.size(), 4096u);
+  ASSERT_EQ(analysis.size(), 4096u);
   std::vector<uint8_t> cluster(4096);
-  for (uint64_t b = 2; b < blocks; ++b) ASSERT_TRUE(cached.Read(b * kBlock, cluster));
-  EXPECT_TRUE(std::equal(view.begin(), view.end(), copy.begin()));
-  EXPECT_TRUE(std::equal(copy.begin(), copy.end(), bytes.begin() + kBlock + 8192));
+  for (uint64_t b = 4; b < blocks; ++b) ASSERT_TRUE(cached.Read(b * kBlock, cluster));
+  EXPECT_TRUE(std::equal(scan.begin(), scan.end(), bytes.begin() + kBlock + 8192));
+  EXPECT_TRUE(std::equal(analysis.begin(), analysis.end(), bytes.begin() + 3 * kBlock));
   // Ranges that cross a block's end, or the device's, are not viewed.
-  EXPECT_TRUE(cached.View(kBlock - 100, 4096).empty());
-  EXPECT_TRUE(cached.View(blocks * kBlock - 100, 4096).empty());
+  EXPECT_TRUE(cached.View(kBlock - 100, 4096, 0).empty());
+  EXPECT_TRUE(cached.View(blocks * kBlock - 100, 4096, 0).empty());
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -60,6 +61,17 @@ class PosixBlockDevice : public BlockDevice {
   uint32_t SectorSize() const override { return sectorSize_; }
   bool Writable() const override { return writable_; }
   std::string LastError() const override { return lastError_; }
+  void WillRead(uint64_t offset, uint64_t length) override {
+    if (length == 0 || offset > static_cast<uint64_t>(INT64_MAX) ||
+        length > static_cast<uint64_t>(INT64_MAX) - offset)
+      return;
+    // When the range already sits in the page cache (its first byte reads
+    // without waiting), asking again would only cost a walk over its pages.
+    uint8_t probe = 0;
+    iovec one{&probe, 1};
+    if (::preadv2(fd_, &one, 1, static_cast<off_t>(offset), RWF_NOWAIT) == 1) return;
+    ::posix_fadvise(fd_, static_cast<off_t>(offset), static_cast<off_t>(length), POSIX_FADV_WILLNEED);
+  }
 
  private:
   int fd_;
