@@ -47,7 +47,7 @@ void ForEachCluster(ScanState& s, const ScanRange& range, bool (*wanted)(const S
     if (wanted(s, j)) {
       visit(j, volume::ViewCluster(s, j, cluster, volume::kScanView));
     }
-    if (s.cancelled || (progress && !progress->Update(j))) {
+    if (s.cancelled || (progress && ClusterUpdateDue(j, range.first, range.last) && !progress->Update(j))) {
       s.cancelled = 1;
       break;
     }

@@ -60,6 +60,7 @@ int ScanNtfsFreeClusters(volume::ScanState& s, int all, ClusterRangeAsker& asker
     progress->OpenProgress();
     progress->StartPhase(kClusterCaption, std::max<uint64_t>(s.lastCluster, 1));
   }
+  s.cancelled = 0;
   volume::ReadAheadScope readAhead(s);
   std::vector<uint8_t> bytes(unit.clusters * s.clusterBytes);
   NtfsRowCache cache;
@@ -71,7 +72,10 @@ int ScanNtfsFreeClusters(volume::ScanState& s, int all, ClusterRangeAsker& asker
       ListRecords(s, c, unitBytes, unit.slots, cache);
       if (s.options.analyse && analyse) analyse(s, c, unitBytes);
     }
-    if (progress && !progress->Update(c)) break;
+    if (s.cancelled || (progress && ClusterUpdateDue(c, first, last) && !progress->Update(c))) {
+      s.cancelled = 1;
+      break;
+    }
     if (c == UINT64_MAX) break;
   }
   if (progress) progress->CloseProgress();

@@ -29,6 +29,13 @@ class Progress {
   virtual void CloseProgress() = 0;
 };
 
+// Cluster scans report their position every this many clusters and at the
+// range's end: a counter redrawn for every cluster costs more than reading it.
+inline constexpr uint64_t kClustersPerUpdate = 64;
+inline bool ClusterUpdateDue(uint64_t cluster, uint64_t first, uint64_t last) {
+  return (cluster - first) % kClustersPerUpdate == 0 || cluster == last;
+}
+
 enum class MessageButtons { Ok, YesNo, RetryCancel };
 enum class MessageIcon { None, Information, Warning, Question, Stop };
 enum class MessageAnswer { Ok, Yes, No, Retry, Cancel };
