@@ -1,11 +1,13 @@
 // The free-cluster scan on volumes whose sample files were written by the
 // file systems' own drivers and then deleted: every sample is listed at its
-// first cluster with its extension and the size its rule gives.
+// first cluster with its extension and the size its rule gives; and what a
+// Cancel during a size analysis leaves in the list.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "app/search_command.h"
+#include "support/cancelling_progress.h"
 #include "support/content_samples.h"
 #include "support/scripted_messages.h"
 #include "support/tsk.h"
@@ -133,6 +135,117 @@ TEST(FullClusterScan, NtfsRecordsAreListedWithTheirClusterAndSlot) {
   }
   EXPECT_EQ(found, (std::vector<std::string>{"$MFT@       0", "$MFTMirr@       1", "$LogFile@       2",
                                              "$Volume@       3"}));
+}
+
+}  // namespace
+}  // namespace vellum::app
+
+namespace vellum::app {
+namespace {
+
+// The first cluster of a deleted, non-resident file of an NTFS image.
+uint64_t FirstClusterOf(const std::string& image, const std::string& file) {
+  for (const testing::TskEntry& e : testing::ReadTskDeleted(image)) {
+    if (e.name != file) continue;
+    const std::string stat = testing::RunCommand("istat '" + image + "' " + e.inode.substr(0, e.inode.find('-')));
+    return std::stoull(testing::TskField(stat, testing::TskField(stat, "Type: $DATA (128-") + "\n"));
+  }
+  ADD_FAILURE() << file << " is not a deleted file of " << image;
+  return 0;
+}
+
+// The search command on media-ntfs.img with the free-cluster scan over
+// [first, last], whose user presses Cancel at the scan's n-th poll. Only
+// size analyses poll there, once per cluster they read.
+struct CancelledScan {
+  const std::string image = std::string(VELLUM_TEST_IMAGES) + "/media-ntfs.img";
+  volume::ScanState state;
+  ResultList list;
+  testing::ScriptedMessages messages;
+  volume::DriveTable drives;
+  CommandContext context{state, list, messages};
+  FixedRange range{0, 0};
+  testing::ProgressLog scanLog;
+
+  // pump 0: Cancel is never pressed.
+  void Run(uint64_t first, uint64_t last, int pump, MessageAnswer scan = MessageAnswer::Yes) {
+    std::string error;
+    ASSERT_TRUE(volume::AppendImage(drives, image, error)) << error;
+    context.volume.drives = &drives;
+    context.volume.selectedIndex = 0;
+    range = FixedRange(first, last);
+    context.rangeAsker = &range;
+    messages.answers = {scan};
+    int made = 0;
+    // The table walk's window is never cancelled; the scan's is.
+    context.newProgress = [&]() -> std::unique_ptr<Progress> {
+      if (made++ == 0) return std::make_unique<testing::CancelOnPump>(0);
+      return std::make_unique<testing::CancelOnPump>(pump, &scanLog);
+    };
+    ASSERT_EQ(OnSearch(context), 1);
+  }
+
+  // "name size" of each row content analysis added, in order.
+  std::vector<std::string> ContentRows() const {
+    std::vector<std::string> out;
+    for (size_t row = 0; row < list.RowCount(); ++row) {
+      if (list.Cell(row, 4) != "<不明>") continue;
+      std::string size(list.Cell(row, 2));
+      out.push_back(std::string(list.Cell(row, 0)) + " " + size.erase(0, size.find_first_not_of(' ')));
+    }
+    return out;
+  }
+  // The rows of the table walk, which carry a record number.
+  size_t TableRows() const {
+    size_t n = 0;
+    for (size_t row = 0; row < list.RowCount(); ++row) n += !list.Cell(row, 5).empty();
+    return n;
+  }
+};
+
+size_t TableRowsWithoutScan() {
+  CancelledScan plain;
+  plain.Run(0, 0, 0, MessageAnswer::No);
+  return plain.TableRows();
+}
+
+std::string Row(uint64_t cluster, const char* ext, uint64_t size) {
+  return "不明" + std::to_string(cluster) + "." + ext + " " + std::to_string(size);
+}
+
+// clip.m1v has no end code: its size analysis would read to the volume's end,
+// which is where a user presses Cancel. The fragment is not listed, the AVI
+// before it (measured without polling) is, and the scan ends there.
+TEST(CancelDuringSizeAnalysis, DropsTheImageBeingMeasuredKeepsEarlierRowsAndEndsTheScan) {
+  CancelledScan scan;
+  const uint64_t avi = FirstClusterOf(scan.image, "clip.avi");
+  const uint64_t m1v = FirstClusterOf(scan.image, "clip.m1v");
+  ASSERT_LT(avi, m1v);
+  // Polls 1 and 2 read the m1v's first two clusters; Cancel comes at the third.
+  scan.Run(avi, m1v + 40, 3);
+  EXPECT_EQ(scan.scanLog.pumps, 3);
+  EXPECT_EQ(scan.ContentRows(), std::vector<std::string>{Row(avi, "avi", 14010)});
+  EXPECT_TRUE(scan.scanLog.updated);
+  EXPECT_EQ(scan.scanLog.lastUpdate, m1v);
+  EXPECT_EQ(scan.TableRows(), TableRowsWithoutScan());
+}
+
+// A ZIP cut short by Cancel is still listed, with the size measured so far.
+// Its end record was not reached: the scan searched 4096 - 3 offsets of the
+// first cluster (3 bytes carry over to the next), and the rule counts a
+// 22-byte end record starting 4 bytes before where the search stopped.
+TEST(CancelDuringSizeAnalysis, KeepsTheZipBeingMeasuredWithItsPartialSize) {
+  CancelledScan scan;
+  const uint64_t pdf = FirstClusterOf(scan.image, "plain.pdf");
+  const uint64_t zip = FirstClusterOf(scan.image, "plain.zip");
+  ASSERT_EQ(zip, pdf + 1);
+  // Poll 1: the PDF's one cluster, %%EOF found; poll 2: the ZIP's first
+  // cluster; Cancel at poll 3, before its second.
+  scan.Run(pdf, zip + 20, 3);
+  EXPECT_EQ(scan.scanLog.pumps, 3);
+  const uint64_t partial = (4096 - 3) - 4 + 22;
+  EXPECT_EQ(scan.ContentRows(), (std::vector<std::string>{Row(pdf, "pdf", 2334), Row(zip, "zip", partial)}));
+  EXPECT_EQ(scan.scanLog.lastUpdate, zip);
 }
 
 }  // namespace
