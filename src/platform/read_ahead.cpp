@@ -28,7 +28,8 @@ const ReadAheadDevice::Block* ReadAheadDevice::Load(uint64_t index) {
   }
   // The blocks of views handed out sort last, so they are never evicted.
   const auto age = [this](const Block& b) {
-    return b.index == pinned_[0] || b.index == pinned_[1] ? UINT64_MAX : b.lastUse;
+    const bool held = b.index != UINT64_MAX && (b.index == pinned_[0] || b.index == pinned_[1]);
+    return held ? UINT64_MAX : b.lastUse;
   };
   Block& victim = *std::min_element(blocks_.begin(), blocks_.end(),
                                     [&](const Block& a, const Block& b) { return age(a) < age(b); });

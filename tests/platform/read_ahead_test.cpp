@@ -13,7 +13,7 @@ constexpr uint64_t kBlock = ReadAheadDevice::kBlockBytes;
 
 std::vector<uint8_t> Pattern(size_t size) {
   std::vector<uint8_t> bytes(size);
-  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(i * 7 + i / 4096);
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
   return bytes;
 }
 
@@ -112,6 +112,11 @@ TEST(ReadAhead, EachHoldersViewSurvivesReadsOfManyOtherBlocks) {
   for (uint64_t b = 4; b < blocks; ++b) ASSERT_TRUE(cached.Read(b * kBlock, cluster));
   EXPECT_TRUE(std::equal(scan.begin(), scan.end(), bytes.begin() + kBlock + 8192));
   EXPECT_TRUE(std::equal(analysis.begin(), analysis.end(), bytes.begin() + 3 * kBlock));
+  // A holder with no view yet does not keep empty blocks from being used.
+  ReadAheadDevice fresh(std::make_unique<MemoryBlockDevice>(bytes));
+  const auto only = fresh.View(8192, 4096, 0);
+  ASSERT_TRUE(fresh.Read(5 * kBlock, cluster));
+  EXPECT_TRUE(std::equal(only.begin(), only.end(), bytes.begin() + 8192));
   // Ranges that cross a block's end, or the device's, are not viewed.
   EXPECT_TRUE(cached.View(kBlock - 100, 4096, 0).empty());
   EXPECT_TRUE(cached.View(blocks * kBlock - 100, 4096, 0).empty());
