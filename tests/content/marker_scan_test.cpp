@@ -54,6 +54,21 @@ TEST(MarkerScan, FindsEachPatternWhereverItStraddlesABoundary) {
   }
 }
 
+// Compressed data is full of near misses (FF 00 in JPEG): the first true
+// match wins wherever it lies among them, at either end of a cluster too.
+TEST(MarkerScan, FindsTheFirstMatchAmongNearMisses) {
+  std::vector<uint8_t> stuffed(3 * 4096);
+  for (size_t i = 0; i + 1 < stuffed.size(); i += 3) stuffed[i] = 0xFF;  // FF 00 00 FF 00 00 ...
+  for (uint64_t at : {0u, 1u, 31u, 32u, 33u, 100u, 4000u, 4062u, 4063u, 4064u, 4093u, 4094u, 4095u, 4096u, 8190u}) {
+    ContentVolume v(volume::kFat32, 4096, 8);
+    v.PutAt(0, stuffed);
+    v.PutAt(at, Bytes({0xFF, 0xD9}));
+    v.PutAt(at + 5, Bytes({0xFF, 0xD9}));  // a later match in the same stretch
+    v.Attach();
+    EXPECT_EQ(MarkerScan(v.state, 2, kJpegEnd), at + 2) << "marker at " << at;
+  }
+}
+
 TEST(MarkerScan, FollowsFreeClustersOrContiguousOnes) {
   // Clusters 2 and 4 free, 3 in use and holding the marker.
   ContentVolume v(volume::kNtfs, 512, 8);
