@@ -249,5 +249,30 @@ TEST(CancelDuringSizeAnalysis, KeepsTheZipBeingMeasuredWithItsPartialSize) {
   EXPECT_LE(scan.scanLog.lastUpdate, zip);
 }
 
+// A command cancelled earlier leaves its mark in the state; the next full
+// scan must not take it for a Cancel of its own and drop the video it measures.
+TEST(FullClusterScan, AfterACancelledCommandStillListsImages) {
+  const std::string image = std::string(VELLUM_TEST_IMAGES) + "/media-ntfs.img";
+  const uint64_t mp4 = FirstClusterOf(image, "clip.mp4");
+  volume::ScanState state;
+  ResultList list;
+  testing::ScriptedMessages messages;
+  messages.answers = {MessageAnswer::Yes};
+  volume::DriveTable drives;
+  std::string error;
+  ASSERT_TRUE(volume::AppendImage(drives, image, error)) << error;
+  CommandContext context(state, list, messages);
+  context.volume.drives = &drives;
+  context.volume.selectedIndex = 0;
+  FixedRange range(mp4, mp4);
+  context.rangeAsker = &range;
+  state.cancelled = 1;
+  ASSERT_EQ(OnFullClusterScan(context), 1);
+  bool listed = false;
+  for (size_t row = 0; row < list.RowCount(); ++row)
+    listed = listed || list.Cell(row, 0) == "不明" + std::to_string(mp4) + ".mp4";
+  EXPECT_TRUE(listed);
+}
+
 }  // namespace
 }  // namespace vellum::app
