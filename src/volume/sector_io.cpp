@@ -59,13 +59,15 @@ ReadAheadScope::~ReadAheadScope() {
 ByteView ViewSectors(ScanState& state, uint64_t sector, uint64_t count, std::vector<uint8_t>& fallback,
                      int holder) {
   uint64_t offset = 0, bytes = 0;
-  if (state.volumeHandle && SectorRange(state, sector, count, fallback.size(), offset, bytes)) {
-    const auto view = state.volumeHandle->View(offset, static_cast<size_t>(bytes), holder);
-    if (view.size() == bytes && bytes != 0) return view;
+  if (!state.volumeHandle || !SectorRange(state, sector, count, fallback.size(), offset, bytes)) {
+    std::fill(fallback.begin(), fallback.end(), uint8_t{0});
+    return fallback;
   }
-  std::fill(fallback.begin(), fallback.end(), uint8_t{0});
-  ReadSectors(state, sector, count, fallback);
-  return fallback;
+  const auto view = state.volumeHandle->View(offset, static_cast<size_t>(bytes), holder);
+  if (view.size() == bytes && bytes != 0) return view;
+  // The device zeroes whatever it cannot read.
+  state.volumeHandle->Read(offset, MutableBytes(fallback).first(bytes));
+  return ByteView(fallback).first(bytes);
 }
 
 ByteView ViewCluster(ScanState& state, uint64_t cluster, std::vector<uint8_t>& fallback, int holder) {
