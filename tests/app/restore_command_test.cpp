@@ -23,7 +23,9 @@ std::string Image(const char* name) { return std::string(VELLUM_TEST_IMAGES) + "
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return std::move(bytes).str();
 }
 
 struct Command {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -15,8 +16,11 @@ namespace {
 constexpr uint64_t kSector = 512;
 
 std::vector<uint8_t> ReadImage(const std::string& name) {
-  std::ifstream in(std::string(VELLUM_TEST_IMAGES) + "/" + name, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::ifstream in(std::string(VELLUM_TEST_IMAGES) + "/" + name, std::ios::binary | std::ios::ate);
+  std::vector<uint8_t> bytes(static_cast<size_t>(std::max<std::streamoff>(in.tellg(), 0)));
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return bytes;
 }
 
 PartitionTable TableOf(std::vector<uint8_t> bytes) {
