@@ -107,23 +107,37 @@ class FixedRange : public ClusterRangeAsker {
   uint64_t first_, last_;
 };
 
-TEST(FullClusterScan, NtfsRecordsAreListedWithTheirClusterAndSlot) {
-  const std::string image = std::string(VELLUM_TEST_IMAGES) + "/ntfs-4k.img";
+// The full cluster scan command on an image of tests/data over [first, last].
+struct FullScan {
+  explicit FullScan(const char* name) : image(std::string(VELLUM_TEST_IMAGES) + "/" + name) {
+    messages.answers = {MessageAnswer::Yes};
+  }
+  int Run(uint64_t first, uint64_t last) {
+    std::string error;
+    if (!volume::AppendImage(drives, image, error)) ADD_FAILURE() << error;
+    context.volume.drives = &drives;
+    context.volume.selectedIndex = 0;
+    range = FixedRange(first, last);
+    context.rangeAsker = &range;
+    return OnFullClusterScan(context);
+  }
+
+  const std::string image;
   volume::ScanState state;
   ResultList list;
   testing::ScriptedMessages messages;
-  messages.answers = {MessageAnswer::Yes};
   volume::DriveTable drives;
-  std::string error;
-  ASSERT_TRUE(volume::AppendImage(drives, image, error)) << error;
-  CommandContext context(state, list, messages);
-  context.volume.drives = &drives;
-  context.volume.selectedIndex = 0;
-  context.options.analyse = false;
-  context.options.zeroSize = true;
-  FixedRange range(4, 4);  // the first cluster of the live table: records 0 to 3
-  context.rangeAsker = &range;
-  ASSERT_EQ(OnFullClusterScan(context), 1);
+  CommandContext context{state, list, messages};
+  FixedRange range{0, 0};
+};
+
+TEST(FullClusterScan, NtfsRecordsAreListedWithTheirClusterAndSlot) {
+  FullScan scan("ntfs-4k.img");
+  scan.context.options.analyse = false;
+  scan.context.options.zeroSize = true;
+  // The first cluster of the live table: records 0 to 3.
+  ASSERT_EQ(scan.Run(4, 4), 1);
+  const ResultList& list = scan.list;
   ASSERT_EQ(list.ColumnCount(), 8u);
   EXPECT_EQ(list.ColumnAt(6).heading, "スキャンクラスタ");
   EXPECT_EQ(list.ColumnAt(7).heading, "番号");
@@ -252,25 +266,13 @@ TEST(CancelDuringSizeAnalysis, KeepsTheZipBeingMeasuredWithItsPartialSize) {
 // A command cancelled earlier leaves its mark in the state; the next full
 // scan must not take it for a Cancel of its own and drop the video it measures.
 TEST(FullClusterScan, AfterACancelledCommandStillListsImages) {
-  const std::string image = std::string(VELLUM_TEST_IMAGES) + "/media-ntfs.img";
-  const uint64_t mp4 = FirstClusterOf(image, "clip.mp4");
-  volume::ScanState state;
-  ResultList list;
-  testing::ScriptedMessages messages;
-  messages.answers = {MessageAnswer::Yes};
-  volume::DriveTable drives;
-  std::string error;
-  ASSERT_TRUE(volume::AppendImage(drives, image, error)) << error;
-  CommandContext context(state, list, messages);
-  context.volume.drives = &drives;
-  context.volume.selectedIndex = 0;
-  FixedRange range(mp4, mp4);
-  context.rangeAsker = &range;
-  state.cancelled = 1;
-  ASSERT_EQ(OnFullClusterScan(context), 1);
+  FullScan scan("media-ntfs.img");
+  const uint64_t mp4 = FirstClusterOf(scan.image, "clip.mp4");
+  scan.state.cancelled = 1;
+  ASSERT_EQ(scan.Run(mp4, mp4), 1);
   bool listed = false;
-  for (size_t row = 0; row < list.RowCount(); ++row)
-    listed = listed || list.Cell(row, 0) == "不明" + std::to_string(mp4) + ".mp4";
+  for (size_t row = 0; row < scan.list.RowCount(); ++row)
+    listed = listed || scan.list.Cell(row, 0) == "不明" + std::to_string(mp4) + ".mp4";
   EXPECT_TRUE(listed);
 }
 
