@@ -22,7 +22,7 @@ const ReadAheadDevice::Block* ReadAheadDevice::Load(uint64_t index) {
   // Keep the device fetching the blocks after this one, each asked for once.
   const uint64_t hintFrom = std::max(hintedEnd_, index + 1);
   const uint64_t hintTo = index + 1 + kHintAhead;
-  if (hintFrom < hintTo && hintTo > index) {
+  if (hintFrom < hintTo) {
     inner_->WillRead(hintFrom * kBlockBytes, (hintTo - hintFrom) * kBlockBytes);
     hintedEnd_ = hintTo;
   }
@@ -70,7 +70,7 @@ std::span<const uint8_t> ReadAheadDevice::View(uint64_t offset, size_t size, int
   const uint64_t within = offset % kBlockBytes;
   if (holder < 0 || holder > 1 || size == 0 || size > kBlockBytes - within) return {};
   const Block* b = Load(offset / kBlockBytes);
-  if (b == nullptr || b->bytes.size() - within < size || within >= b->bytes.size()) return {};
+  if (b == nullptr || within >= b->bytes.size() || b->bytes.size() - within < size) return {};
   pinned_[holder] = b->index;
   return std::span<const uint8_t>(b->bytes).subspan(within, size);
 }

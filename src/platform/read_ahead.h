@@ -5,9 +5,9 @@
 // reaches them. The bytes returned are exactly those a direct read returns.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
-#include <array>
 #include <span>
 #include <unordered_set>
 #include <vector>
