@@ -78,7 +78,8 @@ bool ExfatWalk::TakeEntry(ByteView e, ExfatEntrySet& set, std::vector<ExfatSubdi
     }
     return true;
   }
-  CloseSet(set, subdirectories, path, insideDeleted);
+  // Any other entry ends the set being gathered (nothing to close when none is).
+  if (set.inSet || !set.name.empty()) CloseSet(set, subdirectories, path, insideDeleted);
   if (type == kFileLive || type == kFileDeleted) {
     if (insideDeleted || type == kFileDeleted) {
       set.attributes = Le32(e, 4);
