@@ -39,6 +39,7 @@ class ReadAheadScope {
   ~ReadAheadScope();
   ReadAheadScope(const ReadAheadScope&) = delete;
   ReadAheadScope& operator=(const ReadAheadScope&) = delete;
+
  private:
   ScanState& state_;
   platform::ReadAheadDevice* wrapper_ = nullptr;
@@ -53,8 +54,9 @@ inline constexpr int kScanView = 0;
 inline constexpr int kAnalysisView = 1;
 
 // `count` sectors at `sector` in place when the device holds them in memory
-// (under a ReadAheadScope), else read into `fallback` as ReadSectors would,
-// zeros where nothing could be read. Valid until the holder's next call.
+// (under a ReadAheadScope), else read into `fallback` (sized for them) as
+// ReadSectors would, zeros where nothing could be read. Valid until the
+// holder's next call.
 ByteView ViewSectors(ScanState& state, uint64_t sector, uint64_t count, std::vector<uint8_t>& fallback,
                      int holder);
 ByteView ViewCluster(ScanState& state, uint64_t cluster, std::vector<uint8_t>& fallback, int holder);
