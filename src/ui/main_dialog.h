@@ -98,6 +98,8 @@ class MainDialog : public QDialog, private app::ResultsFileHost {
   // A command's context from the window: drive box, filter, check boxes,
   // message boxes and progress windows.
   app::CommandContext WindowContext();
+  // Runs a command that asks for a cluster range (the search, the full scan).
+  void RunWithRangeDialog(int (*command)(app::CommandContext&));
   // Building, in main_dialog_controls.cpp.
   void BuildControls();
   void BuildMenu(QMenuBar* menuBar);

@@ -67,27 +67,20 @@ void MainDialog::FocusControl(int id) {
   if (auto* edit = qobject_cast<QLineEdit*>(control)) edit->selectAll();
 }
 
-void MainDialog::OnSearch() {
+void MainDialog::RunWithRangeDialog(int (*command)(app::CommandContext&)) {
   if (busy_) return;
   BusyScope busy(busy_);
   UpdateData();
   app::CommandContext context = WindowContext();
   CClusterDlg rangeDialog(*messages_, this);
   context.rangeAsker = &rangeDialog;
-  app::OnSearch(context);
+  command(context);
   model_->FlushRows();
 }
 
-void MainDialog::OnFullScan() {
-  if (busy_) return;
-  BusyScope busy(busy_);
-  UpdateData();
-  app::CommandContext context = WindowContext();
-  CClusterDlg rangeDialog(*messages_, this);
-  context.rangeAsker = &rangeDialog;
-  app::OnFullClusterScan(context);
-  model_->FlushRows();
-}
+void MainDialog::OnSearch() { RunWithRangeDialog(app::OnSearch); }
+
+void MainDialog::OnFullScan() { RunWithRangeDialog(app::OnFullClusterScan); }
 
 void MainDialog::OnRestore() {
   if (busy_) return;
