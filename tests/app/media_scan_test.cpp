@@ -107,19 +107,18 @@ class FixedRange : public ClusterRangeAsker {
   uint64_t first_, last_;
 };
 
-// The full cluster scan command on an image of tests/data over [first, last].
-struct FullScan {
-  explicit FullScan(const char* name) : image(std::string(VELLUM_TEST_IMAGES) + "/" + name) {
+// A command run on an image of tests/data over the cluster range [first, last].
+struct ImageCommand {
+  explicit ImageCommand(const char* name) : image(std::string(VELLUM_TEST_IMAGES) + "/" + name) {
     messages.answers = {MessageAnswer::Yes};
   }
-  int Run(uint64_t first, uint64_t last) {
+  void Prepare(uint64_t first, uint64_t last) {
     std::string error;
     if (!volume::AppendImage(drives, image, error)) ADD_FAILURE() << error;
     context.volume.drives = &drives;
     context.volume.selectedIndex = 0;
     range = FixedRange(first, last);
     context.rangeAsker = &range;
-    return OnFullClusterScan(context);
   }
 
   const std::string image;
@@ -129,6 +128,15 @@ struct FullScan {
   volume::DriveTable drives;
   CommandContext context{state, list, messages};
   FixedRange range{0, 0};
+};
+
+// The full cluster scan command.
+struct FullScan : ImageCommand {
+  using ImageCommand::ImageCommand;
+  int Run(uint64_t first, uint64_t last) {
+    Prepare(first, last);
+    return OnFullClusterScan(context);
+  }
 };
 
 TEST(FullClusterScan, NtfsRecordsAreListedWithTheirClusterAndSlot) {
@@ -171,24 +179,13 @@ uint64_t FirstClusterOf(const std::string& image, const std::string& file) {
 // The search command on media-ntfs.img with the free-cluster scan over
 // [first, last], whose user presses Cancel at the scan's n-th poll. Only
 // size analyses poll there, once per cluster they read.
-struct CancelledScan {
-  const std::string image = std::string(VELLUM_TEST_IMAGES) + "/media-ntfs.img";
-  volume::ScanState state;
-  ResultList list;
-  testing::ScriptedMessages messages;
-  volume::DriveTable drives;
-  CommandContext context{state, list, messages};
-  FixedRange range{0, 0};
+struct CancelledScan : ImageCommand {
+  CancelledScan() : ImageCommand("media-ntfs.img") {}
   testing::ProgressLog scanLog;
 
   // pump 0: Cancel is never pressed.
   void Run(uint64_t first, uint64_t last, int pump, MessageAnswer scan = MessageAnswer::Yes) {
-    std::string error;
-    ASSERT_TRUE(volume::AppendImage(drives, image, error)) << error;
-    context.volume.drives = &drives;
-    context.volume.selectedIndex = 0;
-    range = FixedRange(first, last);
-    context.rangeAsker = &range;
+    Prepare(first, last);
     messages.answers = {scan};
     int made = 0;
     // The table walk's window is never cancelled; the scan's is.
