@@ -25,12 +25,11 @@ bool LoadNtfsClusterBitmap(volume::ScanState& state) {
   state.clusterBitmap.clear();
   std::vector<uint8_t> record(state.mftRecordSize);
   if (!ReadMftRecord(state, kBitmapRecord, record)) return false;
-  std::vector<uint8_t> copy = record;
-  const auto ref = FindAttribute(state, copy, kAttrData, 0, false);
-  if (!ref) return false;
-  const ByteView attribute = AttributeBytes(copy, *ref);
-  const auto h = ParseAttribute(attribute);
+  std::vector<uint8_t> copy;
+  AttributeRef ref;
+  const auto h = FindHeader(state, record, kAttrData, copy, ref);
   if (!h) return false;
+  const ByteView attribute = AttributeBytes(copy, ref);
   const uint64_t cap = BitmapCap(state);
   if (!h->nonResident) {
     const ByteView value = attribute.subspan(h->valueOffset, std::min<uint64_t>(h->valueLength, cap));

@@ -36,12 +36,11 @@ bool ReadFileData(volume::ScanState& state, uint32_t number, std::vector<uint8_t
   data.clear();
   std::vector<uint8_t> record(state.mftRecordSize);
   if (record.empty() || !ReadMftRecord(state, number, record)) return false;
-  std::vector<uint8_t> copy = record;
-  const auto ref = FindAttribute(state, copy, kAttrData, 0, false);
-  if (!ref) return false;
-  const ByteView attribute = AttributeBytes(copy, *ref);
-  const auto h = ParseAttribute(attribute);
+  std::vector<uint8_t> copy;
+  AttributeRef ref;
+  const auto h = FindHeader(state, record, kAttrData, copy, ref);
   if (!h) return false;
+  const ByteView attribute = AttributeBytes(copy, ref);
   if (!h->nonResident) {
     const ByteView value = ResidentValue(attribute);
     if (value.size() > maxBytes) return false;

@@ -97,4 +97,13 @@ bool ReadAttributeValue(volume::ScanState& state, ByteView record, AttributeRef 
   return whole && delivered == clusters;
 }
 
+std::optional<AttributeHeader> FindHeader(volume::ScanState& state, ByteView record, uint32_t type,
+                                          std::vector<uint8_t>& copy, AttributeRef& ref) {
+  copy.assign(record.begin(), record.end());
+  const auto found = FindAttribute(state, copy, type, 0, false);
+  if (!found) return std::nullopt;
+  ref = *found;
+  return ParseAttribute(AttributeBytes(copy, ref));
+}
+
 }  // namespace vellum::ntfs

@@ -29,6 +29,12 @@ inline constexpr size_t kMaxListRecordReads = 8;
 std::optional<AttributeRef> FindAttribute(volume::ScanState& state, MutableBytes record,
                                           uint32_t type, uint64_t firstVcn, bool noList);
 
+// The unnamed attribute of `type` (its first extent) in a copy of `record`,
+// followed through the attribute list: its parsed header, with `copy` holding
+// the record it was found in and `ref` its position there.
+std::optional<AttributeHeader> FindHeader(volume::ScanState& state, ByteView record, uint32_t type,
+                                          std::vector<uint8_t>& copy, AttributeRef& ref);
+
 // A resident attribute's value, or the clusters of a non-resident extent from
 // VCN 0 to its last VCN, at most maxBytes. True when all of it was read.
 bool ReadAttributeValue(volume::ScanState& state, ByteView record, AttributeRef ref,

@@ -117,15 +117,15 @@ WriteOutcome WriteClusters(ScanState& state, ByteView record, const AttributeHea
 
 // The unnamed $DATA of a record in hand, into a file created at path.
 WriteOutcome WriteRecordData(ScanState& state, ByteView record, const std::string& path) {
-  std::vector<uint8_t> copy(record.begin(), record.end());
-  const auto ref = FindAttribute(state, copy, kAttrData, 0, false);
-  const std::optional<AttributeHeader> data = ref ? ParseAttribute(AttributeBytes(copy, *ref)) : std::nullopt;
+  std::vector<uint8_t> copy;
+  AttributeRef ref;
+  const std::optional<AttributeHeader> data = FindHeader(state, record, kAttrData, copy, ref);
   // Never through a link someone left at the destination.
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return WriteOutcome::kCreateFailed;
   WriteOutcome outcome = WriteOutcome::kWritten;
   if (data && !data->nonResident) {
-    const ByteView value = ResidentValue(AttributeBytes(copy, *ref));
+    const ByteView value = ResidentValue(AttributeBytes(copy, ref));
     if (!WriteAll(fd, value.data(), value.size())) outcome = WriteOutcome::kWriteFailed;
   } else if (data) {
     outcome = WriteClusters(state, record, *data, fd);

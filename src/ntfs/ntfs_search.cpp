@@ -30,17 +30,6 @@ std::string NameToUtf8(const std::u16string& name) {
   return utf8;
 }
 
-// The unnamed attribute of `type` in a copy of `record` (followed through the
-// attribute list), with the copy it was found in.
-std::optional<AttributeHeader> FindHeader(ScanState& state, ByteView record, uint32_t type,
-                                          std::vector<uint8_t>& copy, AttributeRef& ref) {
-  copy.assign(record.begin(), record.end());
-  const auto found = FindAttribute(state, copy, type, 0, false);
-  if (!found) return std::nullopt;
-  ref = *found;
-  return ParseAttribute(AttributeBytes(copy, ref));
-}
-
 uint64_t ValueSize(const AttributeHeader& h) { return h.nonResident ? h.dataSize : h.valueLength; }
 
 bool BitSet(const std::vector<uint8_t>& bitmap, uint32_t n) {
