@@ -1,6 +1,8 @@
 #include "app/restore_command.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <sys/stat.h>
 #include <filesystem>
 
 #include "app/parse_number.h"
@@ -54,18 +56,25 @@ bool RowDosTime(std::string_view text, uint16_t& date, uint16_t& time) {
   return true;
 }
 
-// The row's folder below the destination: its folder column without the
-// volume's root text.
-bool RowParent(const ScanState& s, const fat::RestoreTarget& target, const ResultList& rows, size_t row,
-               Messages& messages, std::string& parent) {
+// The row's folder below the volume root: its folder column without the
+// volume's root text; false for a folder outside the volume's tree ("<不明>"
+// stays as it is, a folder of its own below the destination).
+std::string RowRelativeFolder(const ScanState& s, const ResultList& rows, size_t row) {
   std::string folder(rows.Cell(row, 1));
   if (folder.compare(0, s.rootPath.size(), s.rootPath) == 0) folder.erase(0, s.rootPath.size());
-  if (folder.empty()) {
-    parent = target.root;
-    return true;
-  }
-  parent = restore::JoinDestination(target.root, folder, messages);
-  return !parent.empty();
+  while (!folder.empty() && folder.back() == '/') folder.pop_back();
+  return folder;
+}
+
+// The row's folder as the walks name destination folders: root + "/" +
+// relative, not yet made.
+std::string RowParent(const ScanState& s, const fat::RestoreTarget& target, const ResultList& rows, size_t row) {
+  const std::string folder = RowRelativeFolder(s, rows, row);
+  return folder.empty() ? target.root : target.root + "/" + folder;
+}
+
+std::string RowItem(const ScanState& s, const fat::RestoreTarget& target, const ResultList& rows, size_t row) {
+  return RowParent(s, target, rows, row) + "/" + std::string(rows.Cell(row, 0));
 }
 
 bool RestoreFatFamilyRow(CommandContext& c, const fat::RestoreTarget& target, const ResultList& rows, size_t row) {
@@ -76,19 +85,18 @@ bool RestoreFatFamilyRow(CommandContext& c, const fat::RestoreTarget& target, co
   const uint32_t word = rows.DataWord(row);
   const bool folder = (word & volume::kRowFolder) != 0;
   uint16_t date = 0, time = 0;
-  std::string parent;
-  if (!RowDosTime(rows.Cell(row, 4), date, time) || !RowParent(s, target, rows, row, c.messages, parent))
-    return false;
+  if (!RowDosTime(rows.Cell(row, 4), date, time)) return false;
+  const std::string parent = RowParent(s, target, rows, row);
+  const std::string path = parent + "/" + name;
   if (s.fsKind == volume::kExfat) {
     const bool chained = (word & volume::kRowFatChain) != 0;
     if (!fat::RestoreExfatEntrySet(s, target, name, parent, folder, static_cast<uint32_t>(cluster), size, chained,
-                                   date, time))
+                                   date, time) ||
+        !folder)
       return true;
-    if (folder) {
-      fat::ExfatWalk walk(s);
-      walk.SetRestoreTarget(&target);
-      walk.WalkExfatDirectory(static_cast<uint32_t>(cluster), size, chained, parent + "/" + name, false, true);
-    }
+    fat::ExfatWalk walk(s);
+    walk.SetRestoreTarget(&target);
+    walk.WalkExfatDirectory(static_cast<uint32_t>(cluster), size, chained, path, false, true);
     return true;
   }
   // A FAT row: rebuild the entry the walk would have handed over.
@@ -104,31 +112,50 @@ bool RestoreFatFamilyRow(CommandContext& c, const fat::RestoreTarget& target, co
   if (!fat::ClaimDeletedDirectory(s, cluster)) return true;
   fat::FatWalk walk(s);
   walk.SetRestoreTarget(&target);
-  const std::string path = parent + "/" + name;
   walk.WalkFatDirectory(cluster, &path, true);
   return true;
+}
+
+// The row's folder made at the destination (NTFS rows are written into it
+// directly); empty when it could not be, recorded for the row.
+std::string MadeRowFolder(CommandContext& c, const fat::RestoreTarget& target, const ResultList& rows, size_t row) {
+  const std::string parent = RowParent(c.state, target, rows, row);
+  return fat::ResolveFolder(target, parent, parent + "/" + std::string(rows.Cell(row, 0)));
 }
 
 bool RestoreNtfsRow(CommandContext& c, const fat::RestoreTarget& target, const ResultList& rows, size_t row,
                     RestoreSummary& summary) {
   ScanState& s = c.state;
-  std::string parent;
-  if (!RowParent(s, target, rows, row, c.messages, parent)) return false;
+  restore::Outcomes& outcomes = summary.outcomes;
   ntfs::NtfsRecordSource source;
   source.recordNumber = static_cast<uint32_t>(ParseUnsigned64(rows.Cell(row, 5)));
   source.cluster = ParseUnsigned64(rows.Cell(row, 6));
   source.slot = static_cast<uint32_t>(ParseUnsigned64(rows.Cell(row, 7)));
-  if ((rows.DataWord(row) & volume::kRowFolder) == 0) {
-    ntfs::RestoreNtfsFile(s, source, parent, c.messages, summary.ntfsTally);  // skips are counted there
+  const bool folderRow = (rows.DataWord(row) & volume::kRowFolder) != 0;
+  const std::string name(rows.Cell(row, 0));
+  if (folderRow && (source.recordNumber == 0 || !restore::IsSafeComponent(name))) return false;
+  const std::string key = "ntfs:" + std::to_string(source.recordNumber);
+  if (folderRow && outcomes.AlreadyDone(key)) return true;
+  const std::string parent = MadeRowFolder(c, target, rows, row);
+  if (parent.empty()) return true;
+  if (!folderRow) {
+    ntfs::RestoreNtfsFile(s, source, parent, c.messages, outcomes);
     return true;
   }
-  // A deleted folder: made under its own name, then everything below it.
-  const std::string name(rows.Cell(row, 0));
-  if (source.recordNumber == 0 || !restore::IsSafeComponent(name)) return false;
-  const std::string folder = parent + "/" + name;
-  if (!restore::EnsureFolder(folder, c.messages)) return false;
-  ++summary.ntfsTally.foldersRestored;
-  ntfs::RestoreNtfsFolder(s, source.recordNumber, folder, c.messages, summary.ntfsTally);
+  // A deleted folder: made under its own name, then everything below it;
+  // its time is set once its contents are in.
+  outcomes.MarkDone(key);
+  restore::FolderNotes notes;
+  const std::string folder = restore::JoinDestination(parent, name, c.messages, &notes);
+  for (uint32_t i = 0; i < notes.renamed; ++i) outcomes.Renamed();
+  if (folder.empty()) {
+    if (notes.systemFailure) outcomes.Failed(parent + "/" + name, notes.reason, true);
+    else outcomes.Skipped(parent + "/" + name, notes.reason, true);
+    return true;
+  }
+  outcomes.Restored(folder, true);
+  if (const auto written = ntfs::RecordTime(s, source)) outcomes.SetFolderTimeLater(folder, *written);
+  ntfs::RestoreNtfsFolder(s, source.recordNumber, folder, c.messages, outcomes);
   return true;
 }
 
@@ -138,97 +165,133 @@ bool RestoreNtfsRow(CommandContext& c, const fat::RestoreTarget& target, const R
 bool RestoreContentRow(CommandContext& c, const fat::RestoreTarget& target, const ResultList& rows, size_t row,
                        RestoreSummary& summary) {
   ScanState& s = c.state;
+  restore::Outcomes& outcomes = summary.outcomes;
   const std::string name(rows.Cell(row, 0));
-  uint64_t cluster = ParseUnsigned64(rows.Cell(row, s.fsKind == volume::kNtfs ? 6 : 5));
-  uint64_t size = ParseUnsigned64(rows.Cell(row, 2));
-  std::string parent;
-  if (!restore::IsSafeComponent(name) || !RowParent(s, target, rows, row, c.messages, parent)) return false;
-  if (s.fsKind == volume::kNtfs) ntfs::LoadNtfsClusterBitmap(s);
-  const bool followFree = content::IsClusterFree(s, cluster);
-  const std::string path = restore::MakeUniqueName(parent + "/" + name);
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) {
-    ++summary.tally.failed;
+  const uint64_t first = ParseUnsigned64(rows.Cell(row, s.fsKind == volume::kNtfs ? 6 : 5));
+  const uint64_t size = ParseUnsigned64(rows.Cell(row, 2));
+  if (!restore::IsSafeComponent(name)) return false;
+  const std::string key = "content:" + std::to_string(first) + ":" + std::to_string(size);
+  if (outcomes.AlreadyDone(key)) return true;
+  outcomes.MarkDone(key);
+  if (size > s.dataAreaBytes) {
+    outcomes.Skipped(RowItem(s, target, rows, row), restore::kReasonLargerThanVolume);
     return true;
   }
+  const std::string folder = MadeRowFolder(c, target, rows, row);
+  if (folder.empty()) return true;
+  if (s.fsKind == volume::kNtfs) ntfs::LoadNtfsClusterBitmap(s);
+  const bool followFree = content::IsClusterFree(s, first);
   std::vector<uint8_t> bytes(s.clusterBytes);
-  bool written = true;
-  while (size > 0 && cluster != 0 && cluster <= s.lastCluster && written) {
-    if (s.progress && s.progress->PumpAndCheckCancel()) s.cancelled = 1;
-    if (s.cancelled) break;
-    volume::ReadCluster(s, cluster, bytes);
-    const uint64_t n = std::min<uint64_t>(size, bytes.size());
-    written = std::fwrite(bytes.data(), 1, n, file) == n;
-    size -= n;
-    if (!volume::NextCandidateCluster(s, cluster, followFree)) break;
-  }
-  std::fclose(file);
+  // Recognised contents have no time of their own: the file keeps the time it is written.
+  fat::WriteRestoredFile(s, target, folder, name, timespec{0, UTIME_OMIT}, [&](restore::RestoredFile& file) {
+    uint64_t cluster = first, left = size;
+    while (left > 0 && cluster != 0 && cluster <= s.lastCluster) {
+      if (s.progress && s.progress->PumpAndCheckCancel()) s.cancelled = 1;
+      if (s.cancelled) return false;
+      const bool read = volume::ReadCluster(s, cluster, bytes);
+      const std::span<const uint8_t> chunk(bytes.data(), std::min<uint64_t>(left, bytes.size()));
+      if (!(read ? file.Write(chunk) : file.WriteUnreadable(chunk))) return false;
+      left -= chunk.size();
+      if (!volume::NextCandidateCluster(s, cluster, followFree)) break;
+    }
+    return true;
+  });
   s.clusterBitmap.clear();
-  if (!written) {
-    c.messages.Show(fat::kWriteFailedMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
-    ++summary.tally.failed;
-  } else {
-    ++summary.tally.files;
-  }
   return true;
+}
+
+// Folder rows first, shallowest first: a folder restored with its
+// contents takes in the rows below it, which are then not written twice,
+// and gets its own time instead of being made on the way to a child.
+std::vector<size_t> RestoreOrder(const ScanState& s, const RestoreRequest& request) {
+  const ResultList& rows = *request.rows;
+  std::vector<size_t> chosen = request.rowIndices;
+  if (chosen.empty())
+    for (size_t i = 0; i < rows.RowCount(); ++i) chosen.push_back(i);
+  auto depth = [&](size_t row) {
+    if (row >= rows.RowCount()) return SIZE_MAX;
+    const std::string folder = RowRelativeFolder(s, rows, row);
+    return folder.empty() ? 0 : static_cast<size_t>(std::count(folder.begin(), folder.end(), '/')) + 1;
+  };
+  auto isFolder = [&](size_t row) {
+    return row < rows.RowCount() && (rows.DataWord(row) & volume::kRowFolder) != 0;
+  };
+  std::stable_sort(chosen.begin(), chosen.end(), [&](size_t a, size_t b) {
+    if (isFolder(a) != isFolder(b)) return isFolder(a);
+    return isFolder(a) && depth(a) < depth(b);
+  });
+  return chosen;
 }
 
 void RestoreRows(CommandContext& c, const RestoreRequest& request, const fat::RestoreTarget& target,
                  RestoreSummary& summary) {
   const ResultList& rows = *request.rows;
-  std::vector<size_t> chosen = request.rowIndices;
-  if (chosen.empty())
-    for (size_t i = 0; i < rows.RowCount(); ++i) chosen.push_back(i);
   const bool ntfsVolume = c.state.fsKind == volume::kNtfs;
-  for (size_t row : chosen) {
+  for (size_t row : RestoreOrder(c.state, request)) {
     if (c.state.cancelled) break;
+    if (row >= rows.RowCount()) {
+      summary.outcomes.Skipped("行 " + std::to_string(row + 1), "リストにない行");
+      continue;
+    }
     // Rows of recognised contents carry "<不明>" as their time: no entry or
     // record to restore from, only a cluster and a size.
-    const bool contentRow = row < rows.RowCount() && rows.Cell(row, 4) == "<不明>";
-    const bool restored = row < rows.RowCount() &&
-                          (contentRow   ? RestoreContentRow(c, target, rows, row, summary)
-                           : ntfsVolume ? RestoreNtfsRow(c, target, rows, row, summary)
-                                        : RestoreFatFamilyRow(c, target, rows, row));
-    if (!restored) ++summary.rowsNotRestorable;
+    const bool contentRow = rows.Cell(row, 4) == "<不明>";
+    const bool restored = contentRow   ? RestoreContentRow(c, target, rows, row, summary)
+                          : ntfsVolume ? RestoreNtfsRow(c, target, rows, row, summary)
+                                       : RestoreFatFamilyRow(c, target, rows, row);
+    if (!restored) summary.outcomes.Skipped(RowItem(c.state, target, rows, row), restore::kReasonNotRestorable);
   }
 }
 
 }  // namespace
 
-std::string SummaryText(const RestoreSummary& s) {
-  const fat::RestoreTally& t = s.tally;
-  const ntfs::RestoreTally& n = s.ntfsTally;
-  const uint32_t unsafe = t.skippedUnsafeName + n.skippedUnsafeName;
-  const uint32_t tooLong = t.skippedPathTooLong + n.skippedPathTooLong;
-  const uint32_t noData = t.skippedNoData + n.skippedUnreadable;
-  const uint32_t failed = t.failed + n.skippedWriteFailed;
+std::string SummaryText(const RestoreSummary& s, size_t detailLimit) {
+  const restore::Outcomes& o = s.outcomes;
+  using restore::ItemResult;
   std::string text = s.cancelled ? "復元を中止しました。" : "復元しました。";
-  text += "\n\nファイル: " + std::to_string(t.files + n.filesRestored) + " 件\nフォルダ: " +
-          std::to_string(t.folders + n.foldersRestored) + " 件";
-  if (n.filesIncomplete) text += "\n  読めない部分を 0 で埋めたファイル: " + std::to_string(n.filesIncomplete) + " 件";
-  const uint32_t skipped = unsafe + tooLong + noData + failed + s.rowsNotRestorable;
-  if (skipped == 0) return text;
-  text += "\n\nスキップ: " + std::to_string(skipped) + " 件";
-  if (unsafe) text += "\n  使えない名前: " + std::to_string(unsafe) + " 件";
-  if (tooLong) text += "\n  パスが長すぎる: " + std::to_string(tooLong) + " 件";
-  if (noData) text += "\n  データが見つからない: " + std::to_string(noData) + " 件";
-  if (failed) text += "\n  書き込みに失敗: " + std::to_string(failed) + " 件";
-  if (s.rowsNotRestorable) text += "\n  未対応の行: " + std::to_string(s.rowsNotRestorable) + " 件";
+  text += "\n\nファイル: " + std::to_string(o.Files()) + " 件\nフォルダ: " + std::to_string(o.Folders()) + " 件";
+  if (const uint32_t z = o.Count(ItemResult::kZeroFilled, false))
+    text += "\n  読めない部分を 0 で埋めたファイル: " + std::to_string(z) + " 件";
+  if (o.RenamedCount())
+    text += "\n  復元先で使えない文字を全角にした名前: " + std::to_string(o.RenamedCount()) + " 件";
+  const uint32_t skipped = o.Count(ItemResult::kSkipped, false) + o.Count(ItemResult::kSkipped, true);
+  const uint32_t failed = o.Count(ItemResult::kFailed, false) + o.Count(ItemResult::kFailed, true);
+  if (skipped + failed > 0) {
+    text += "\n\nスキップ: " + std::to_string(skipped + failed) + " 件";
+    const std::pair<std::string_view, std::string_view> reasons[] = {
+        {restore::kReasonUnsafeName, "使えない名前"},
+        {restore::kReasonPathTooLong, "パスが長すぎる"},
+        {restore::kReasonNoData, "データが見つからない"},
+        {restore::kReasonLargerThanVolume, "サイズがボリュームより大きい"},
+        {restore::kReasonNotRestorable, "未対応の行"}};
+    for (const auto& [reason, label] : reasons)
+      if (const auto n = o.WithReason(reason)) text += "\n  " + std::string(label) + ": " + std::to_string(n) + " 件";
+    if (failed) text += "\n  書き込みに失敗: " + std::to_string(failed) + " 件";
+  }
+  const std::string details = restore::DetailLines(o, detailLimit);
+  if (!details.empty()) text += "\n\n復元できなかった項目:" + details;
   return text;
 }
 
-int OnRestore(CommandContext& c, const RestoreRequest& request, RestoreSummary& summary) {
+bool CheckRestoreDestination(CommandContext& c, const std::string& destination) {
   const volume::DriveEntry* drive = SelectedDrive(c);
-  if (drive && platform::IsOnSourceDevice(request.destination, drive->sourcePath)) {
-    Tell(c.messages, kDestinationOnSourceMessage);
-    return 0;
+  if (drive && platform::RelationToSource(destination, {drive->sourcePath}) != platform::SourceRelation::kUnrelated) {
+    Tell(c.messages, std::string(kDestinationOnSourceMessage) + "\n\n復元先: " + destination +
+                         "\n復元元: " + drive->sourcePath);
+    return false;
   }
   std::error_code ec;
-  std::filesystem::create_directories(request.destination, ec);
-  if (!std::filesystem::is_directory(request.destination, ec)) {
-    Tell(c.messages, kDestinationFailedMessage);
-    return 0;
+  std::filesystem::create_directories(destination, ec);
+  if (!std::filesystem::is_directory(destination)) {
+    Tell(c.messages, std::string(kDestinationFailedMessage) + "\n\n" + destination +
+                         (ec ? ": " + ec.message() : std::string()));
+    return false;
   }
+  return true;
+}
+
+int OnRestore(CommandContext& c, const RestoreRequest& request, RestoreSummary& summary) {
+  if (!CheckRestoreDestination(c, request.destination)) return 0;
   if (!Reopen(c, platform::OpenAccess::ReadOnly)) return 0;
   ScanState& s = c.state;
   if (s.fsKind == volume::kNtfs && !request.rows && request.ntfsFolder == 0) {
@@ -239,7 +302,7 @@ int OnRestore(CommandContext& c, const RestoreRequest& request, RestoreSummary& 
   s.progress = progress.get();
   s.operationMode = volume::kModeRestore;
   s.cancelled = 0;
-  fat::RestoreTarget target{request.destination, &c.messages, &summary.tally};
+  fat::RestoreTarget target{request.destination, &c.messages, &summary.outcomes};
   if (request.rows) {
     if (s.progress) s.progress->OpenProgress();
     RestoreRows(c, request, target, summary);
@@ -248,9 +311,10 @@ int OnRestore(CommandContext& c, const RestoreRequest& request, RestoreSummary& 
     fat::WalkFatExfat(s, &target);
   } else {
     if (s.progress) s.progress->OpenProgress();
-    ntfs::RestoreNtfsFolder(s, request.ntfsFolder, request.destination, c.messages, summary.ntfsTally);
+    ntfs::RestoreNtfsFolder(s, request.ntfsFolder, request.destination, c.messages, summary.outcomes);
     if (s.progress) s.progress->CloseProgress();
   }
+  summary.outcomes.ApplyFolderTimes();
   summary.cancelled = s.cancelled != 0;
   s.operationMode = volume::kModeSearch;
   s.progress = nullptr;
@@ -258,7 +322,7 @@ int OnRestore(CommandContext& c, const RestoreRequest& request, RestoreSummary& 
   return 1;
 }
 
-int OnCompleteDeletion(CommandContext& c) {
+int OnCompleteDeletion(CommandContext& c, WipeSummary* summary) {
   const volume::DriveEntry* drive = SelectedDrive(c);
   if (!Reopen(c, platform::OpenAccess::ReadOnly)) return 0;
   ScanState& s = c.state;
@@ -278,12 +342,22 @@ int OnCompleteDeletion(CommandContext& c) {
   std::unique_ptr<Progress> progress = c.newProgress ? c.newProgress() : nullptr;
   s.progress = progress.get();
   s.operationMode = volume::kModeCompleteDeletion;
+  s.wipe = {};
   fat::WalkFatExfat(s);
   s.operationMode = volume::kModeSearch;
   s.progress = nullptr;
   s.fatWork.clear();
   s.volumeHandle.reset();  // no write access outlives the command
-  Tell(c.messages, kWipeDoneMessage);
+  if (summary) *summary = {s.wipe.entries, s.wipe.failedWrites};
+  if (s.wipe.failedWrites > 0) {
+    Tell(c.messages, std::string(kWipeWriteFailedMessage) + "\n\n書き込めなかった回数: " +
+                         std::to_string(s.wipe.failedWrites) + " (最初はセクタ " +
+                         std::to_string(s.wipe.firstFailedSector) +
+                         (s.wipe.error.empty() ? std::string() : ": " + s.wipe.error) + ")\n上書きしたエントリ: " +
+                         std::to_string(s.wipe.entries) + " 件");
+    return 0;
+  }
+  Tell(c.messages, std::string(kWipeDoneMessage) + "\n\n上書きしたエントリ: " + std::to_string(s.wipe.entries) + " 件");
   return 1;
 }
 

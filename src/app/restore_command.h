@@ -10,6 +10,7 @@
 #include "app/search_command.h"
 #include "fat/fat_restore.h"
 #include "ntfs/ntfs_restore.h"
+#include "restore/outcome.h"
 
 namespace vellum::app {
 
@@ -28,6 +29,9 @@ inline constexpr std::string_view kWipeQuestion =
     "削除されたファイルとフォルダのディレクトリエントリを上書きし、復元できないようにします。\n"
     "この処理は元に戻せません。\n\n処理を続けますか。";
 inline constexpr std::string_view kWipeDoneMessage = "完全削除が終了しました。";
+inline constexpr std::string_view kWipeWriteFailedMessage =
+    "ディレクトリエントリの書き込みに失敗しました。\n\n完全削除は終了していません。";
+
 
 struct RestoreRequest {
   std::string destination;        // created when missing
@@ -37,20 +41,31 @@ struct RestoreRequest {
 };
 
 struct RestoreSummary {
-  fat::RestoreTally tally;       // FAT and exFAT
-  ntfs::RestoreTally ntfsTally;  // NTFS
-  uint32_t rowsNotRestorable = 0;
+  restore::Outcomes outcomes;
   bool cancelled = false;
 };
 
-// "復元しました。..." with the counts of what was restored and skipped.
-std::string SummaryText(const RestoreSummary& summary);
+// "復元しました。..." with the counts of what was restored and skipped, and
+// then every item that was not restored intact with its reason (at most
+// `detailLimit` of them).
+std::string SummaryText(const RestoreSummary& summary, size_t detailLimit = SIZE_MAX);
 
 // 1 when the restore ran (the summary then says what it did); 0 when it
 // stopped on a reported failure before writing anything.
 int OnRestore(CommandContext& context, const RestoreRequest& request, RestoreSummary& summary);
 
-// Complete deletion of the selected FAT or exFAT volume; 1 when it ran.
-int OnCompleteDeletion(CommandContext& context);
+// Whether `destination` may receive restored files: not on the source and a
+// folder that exists or can be made. Reports why not.
+bool CheckRestoreDestination(CommandContext& context, const std::string& destination);
+
+struct WipeSummary {
+  uint64_t entriesOverwritten = 0;
+  uint64_t failedWrites = 0;
+};
+
+// Complete deletion of the selected FAT or exFAT volume; 1 when it ran and
+// every write reached the disk, 0 when it did not run or a write failed
+// (reported with the sector and the system's reason).
+int OnCompleteDeletion(CommandContext& context, WipeSummary* summary = nullptr);
 
 }  // namespace vellum::app

@@ -253,6 +253,11 @@ int64_t ApplyResultsFile(ResultsFileLines& lines, ResultList& list, ResultsFileH
   return rowCount;
 }
 
+std::string SaveOntoSourceMessage(const std::string& path, const std::string& source) {
+  return "保存先は検索したボリュームそのものです。保存すると復元するデータが失われるため、保存できません。\n\n"
+         "保存先: " + path + "\n検索したボリューム: " + source;
+}
+
 void SaveResults(const ResultList& list, int32_t driveIndex, ResultsFileHost& host,
                  Messages& messages) {
   if (list.RowCount() == 0) {
@@ -263,7 +268,13 @@ void SaveResults(const ResultList& list, int32_t driveIndex, ResultsFileHost& ho
   for (;;) {
     path = host.AskSavePath(kResultsInitialName);
     if (path.empty()) return;
-    if (!host.IsOnSourceDevice(path)) break;
+    const platform::SourceRelation relation = host.RelationToSource(path);
+    if (relation == platform::SourceRelation::kUnrelated) break;
+    if (relation == platform::SourceRelation::kIsSource) {
+      messages.Show(SaveOntoSourceMessage(path, host.SourceName()), MessageButtons::Ok, MessageIcon::Warning,
+                    MessageAnswer::Ok);
+      continue;
+    }
     if (messages.Show(kSaveOnSourceQuestion, MessageButtons::YesNo, MessageIcon::None,
                       MessageAnswer::No) == MessageAnswer::Yes)
       break;

@@ -16,12 +16,16 @@
 #include <vector>
 
 #include "app/result_list.h"
+#include "platform/posix/device_identity.h"
 #include "volume/seams.h"
 
 namespace vellum::app {
 
 inline constexpr std::string_view kResultsInitialName = "結果";
 inline constexpr std::string_view kNothingToSave = "保存する検索結果は1件もありません。";
+// Saving onto the volume itself would overwrite what is to be restored.
+std::string SaveOntoSourceMessage(const std::string& path, const std::string& source);
+
 inline constexpr std::string_view kSaveOnSourceQuestion =
     "復元元のドライブに保存する場合、復元元のデータが破壊されることがあります。\n"
     "他のドライブが使用可能な場合は、そちらに保存することをお勧めします。\n\n"
@@ -42,8 +46,11 @@ class ResultsFileHost {
   // cancelled.
   virtual std::string AskSavePath(std::string_view initialName) = 0;
   virtual std::string AskOpenPath(std::string_view initialName) = 0;
-  // True when `path` lies on the device the results were found on.
-  virtual bool IsOnSourceDevice(const std::string& path) = 0;
+  // How `path` relates to the volume the results were found on: the volume
+  // itself, a file system on it, or neither.
+  virtual platform::SourceRelation RelationToSource(const std::string& path) = 0;
+  // The device or image file the results were found on, for messages.
+  virtual std::string SourceName() = 0;
   // Selects drive box entry `index` without running the selection-change
   // handling; false when the box has no such entry.
   virtual bool SelectDrive(int32_t index) = 0;

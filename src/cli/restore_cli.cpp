@@ -17,6 +17,7 @@ namespace {
 
 constexpr int kExitError = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitIncomplete = 3;  // ran to the end, but not every item was restored intact
 
 int Usage(std::ostream& err, const std::string& message) {
   err << "vellum-cli: " << message << '\n';
@@ -138,6 +139,10 @@ int RunRestore(const std::vector<std::string>& args, std::ostream& out, std::ost
       return kExitError;
     }
     request.rows = &rows;
+    for (size_t r : request.rowIndices)
+      if (r >= rows.RowCount())
+        return Usage(err, "restore: --rows " + std::to_string(r + 1) + " is not in " + resultsPath + ", which has " +
+                              std::to_string(rows.RowCount()) + " rows");
   }
   InterruptGuard interrupt;
   app::CommandContext context = Context(s, index, options);
@@ -145,7 +150,8 @@ int RunRestore(const std::vector<std::string>& args, std::ostream& out, std::ost
   if (app::OnRestore(context, request, summary) != 1) return kExitError;
   s.messages.SetBeforeWrite({});
   out << app::SummaryText(summary) << '\n';
-  return summary.cancelled || InterruptGuard::Interrupted() ? kExitInterrupted : 0;
+  if (summary.cancelled || InterruptGuard::Interrupted()) return kExitInterrupted;
+  return summary.outcomes.AllIntact() ? 0 : kExitIncomplete;
 }
 
 int RunWipe(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {

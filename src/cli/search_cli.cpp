@@ -118,11 +118,18 @@ int RunListingCommand(const std::vector<std::string>& args, bool full, std::ostr
 
   // Writing the results onto the volume being searched could overwrite the
   // clusters of the very files found; the question defaults to No.
-  if (!parsed.outputPath.empty() && parsed.outputPath != "-" &&
-      platform::IsOnSourceDevice(parsed.outputPath, parsed.source.source) &&
-      messages.Show(app::kSaveOnSourceQuestion, MessageButtons::YesNo, MessageIcon::None,
-                    MessageAnswer::No) != MessageAnswer::Yes)
-    return kExitError;
+  if (!parsed.outputPath.empty() && parsed.outputPath != "-") {
+    const platform::SourceRelation relation = platform::RelationToSource(parsed.outputPath, {parsed.source.source});
+    if (relation == platform::SourceRelation::kIsSource) {
+      messages.Show(app::SaveOntoSourceMessage(parsed.outputPath, parsed.source.source), MessageButtons::Ok,
+                    MessageIcon::Warning, MessageAnswer::Ok);
+      return kExitError;
+    }
+    if (relation == platform::SourceRelation::kOnSourceDrive &&
+        messages.Show(app::kSaveOnSourceQuestion, MessageButtons::YesNo, MessageIcon::None, MessageAnswer::No) !=
+            MessageAnswer::Yes)
+      return kExitError;
+  }
 
   const int searched = full ? app::OnFullClusterScan(context) : app::OnSearch(context);
   messages.SetBeforeWrite({});

@@ -5,8 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
+#include "restore/outcome.h"
+#include "restore/restored_file.h"
 #include "volume/le.h"
 #include "volume/scan_state.h"
 #include "volume/seams.h"
@@ -17,22 +20,16 @@ using volume::ScanState;
 
 inline constexpr std::string_view kWriteFailedMessage = "ファイルの書き込みに失敗しました。";
 
-// What a restore did, for the summary at its end.
-struct RestoreTally {
-  uint32_t files = 0;
-  uint32_t folders = 0;
-  uint32_t skippedUnsafeName = 0;   // ".", "..", or a name holding '/' or NUL
-  uint32_t skippedPathTooLong = 0;
-  uint32_t skippedNoData = 0;       // a first cluster outside the volume
-  uint32_t failed = 0;              // a folder or file that could not be written
-};
-
 // Where a restore writes and what it reports through.
 struct RestoreTarget {
   std::string root;           // the destination folder; exists
   Messages* messages = nullptr;
-  RestoreTally* tally = nullptr;
+  restore::Outcomes* outcomes = nullptr;
 };
+
+// An entry whose destination path passes the system's limits: reported and
+// counted as skipped.
+void SkipPathTooLong(const RestoreTarget& target, const std::string& path);
 
 // A FAT date and time (local time, as FAT stores it) as a time stamp.
 timespec FatTimeToTimespec(uint16_t date, uint16_t time);
@@ -43,9 +40,10 @@ timespec FatTimeToTimespec(uint16_t date, uint16_t time);
 bool RestoreFatEntry(ScanState& state, const RestoreTarget& target, ByteView entry, const std::string& name,
                      const std::string& parent);
 
-// Appends the data of a deleted FAT file to `path`.
-void CopyFatFileData(ScanState& state, const RestoreTarget& target, const std::string& path, uint64_t firstCluster,
-                     uint64_t size);
+// Writes the data of a deleted FAT file into `file`. False when a write
+// failed or Cancel stopped it; parts the volume could not give are zeros,
+// noted in the file.
+bool CopyFatFileData(ScanState& state, restore::RestoredFile& file, uint64_t firstCluster, uint64_t size);
 
 // Restores one deleted exFAT entry set; false when it was skipped (a folder
 // that was not created is then not entered either).
@@ -53,8 +51,21 @@ bool RestoreExfatEntrySet(ScanState& state, const RestoreTarget& target, const s
                           const std::string& parent, bool folder, uint32_t firstCluster, uint64_t size,
                           bool fatChain, uint16_t date, uint16_t time);
 
-// Writes the data of a deleted exFAT file to a new file `path`.
-void CopyExfatFileData(ScanState& state, const RestoreTarget& target, const std::string& path,
-                       uint32_t firstCluster, uint64_t size, bool fatChain);
+// Writes the data of a deleted exFAT file into `file`; false as above.
+bool CopyExfatFileData(ScanState& state, restore::RestoredFile& file, uint32_t firstCluster, uint64_t size,
+                       bool fatChain);
+
+// Writes a file made from `copy` into `folder`, then finishes it: restored,
+// failed (removed) or cancelled (removed). The outcome goes to the target.
+// Also used for rows of recognised contents.
+bool WriteRestoredFile(ScanState& state, const RestoreTarget& target, const std::string& folder,
+                       const std::string& name, timespec written,
+                       const std::function<bool(restore::RestoredFile&)>& copy);
+
+// The destination folder for `parent` (root + "/" + a path below it, as the
+// walks build them), made with every folder on the way; names the
+// destination refuses are made in their full-width forms. Empty on failure
+// (recorded for `item`).
+std::string ResolveFolder(const RestoreTarget& target, const std::string& parent, const std::string& item);
 
 }  // namespace vellum::fat

@@ -187,10 +187,7 @@ bool FatWalk::RecordSubdirectory(ByteView entry, const std::string& name, const 
   const bool pathTooLong =
       parent != nullptr && platform::Cp932Length(*parent) + platform::Cp932Length(name) >= kMaxNameBytes;
   if (f >= 2 && f <= state_.lastCluster && pathTooLong && state_.operationMode == volume::kModeRestore) {
-    if (target_ && target_->messages)
-      target_->messages->Show(restore::kPathTooLongMessage, MessageButtons::Ok, MessageIcon::None,
-                              MessageAnswer::Ok);
-    if (target_ && target_->tally) ++target_->tally->skippedPathTooLong;
+    if (target_) SkipPathTooLong(*target_, *parent + "/" + name);
     return false;
   }
   if (f >= 2 && f <= state_.lastCluster && !pathTooLong) {

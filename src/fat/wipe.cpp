@@ -12,6 +12,17 @@ namespace {
 
 constexpr size_t kEntryBytes = 32;
 
+// Every write is checked: a deletion that did not reach the disk must not
+// be reported as done.
+bool WriteChecked(volume::ScanState& state, uint64_t sector, uint64_t sectors, ByteView bytes) {
+  if (volume::WriteSectors(state, sector, sectors, bytes)) return true;
+  if (state.wipe.failedWrites++ == 0) {
+    state.wipe.firstFailedSector = sector;
+    state.wipe.error = state.volumeHandle ? state.volumeHandle->LastError() : std::string();
+  }
+  return false;
+}
+
 // Random bytes first, then zeros, each written through to the disk.
 size_t Wipe(volume::ScanState& state, uint64_t sector, MutableBytes directory,
             const std::function<bool(uint8_t)>& isDeleted) {
@@ -24,11 +35,12 @@ size_t Wipe(volume::ScanState& state, uint64_t sector, MutableBytes directory,
   std::mt19937 random(seed());
   for (size_t at : entries)
     for (size_t i = 1; i < kEntryBytes; ++i) directory[at + i] = static_cast<uint8_t>(random());
-  volume::WriteSectors(state, sector, sectors, directory);
+  bool written = WriteChecked(state, sector, sectors, directory);
   for (size_t at : entries)
     for (size_t i = 1; i < kEntryBytes; ++i) directory[at + i] = 0;
-  volume::WriteSectors(state, sector, sectors, directory);
-  return entries.size();
+  written = WriteChecked(state, sector, sectors, directory) && written;
+  if (written) state.wipe.entries += entries.size();
+  return written ? entries.size() : 0;
 }
 
 }  // namespace

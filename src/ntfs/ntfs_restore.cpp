@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <optional>
+#include <functional>
 #include <unordered_set>
 
 #include "ntfs/attribute.h"
@@ -17,6 +18,7 @@
 #include "ntfs/record.h"
 #include "platform/codepage.h"
 #include "restore/restore_output.h"
+#include "restore/restored_file.h"
 
 namespace vellum::ntfs {
 
@@ -98,8 +100,12 @@ bool CancelRequested(ScanState& state) {
   return state.cancelled != 0;
 }
 
+// Takes the bytes of a record's data in order; `read` is false for bytes
+// that stand for clusters that could not be read. False stops the copy.
+using DataSink = std::function<bool(ByteView bytes, bool read)>;
+
 // The non-resident data, step by step from VCN 0 up to its data size.
-WriteOutcome WriteClusters(ScanState& state, ByteView record, const AttributeHeader& data, int fd) {
+WriteOutcome WriteClusters(ScanState& state, ByteView record, const AttributeHeader& data, const DataSink& sink) {
   const uint64_t clusterBytes = state.clusterBytes;
   if (clusterBytes == 0) return WriteOutcome::kIncomplete;
   const TransferStep step = TransferStepOf(data, clusterBytes);
@@ -107,29 +113,34 @@ WriteOutcome WriteClusters(ScanState& state, ByteView record, const AttributeHea
   bool complete = true;
   for (uint64_t vcn = 0, remaining = data.dataSize; remaining > 0; vcn += step.clusters) {
     if (CancelRequested(state)) return WriteOutcome::kCancelled;
-    complete &= ReadAttributeClusters(state, record, kAttrData, vcn, step.clusters, buffer, step.decompress);
+    const bool read = ReadAttributeClusters(state, record, kAttrData, vcn, step.clusters, buffer, step.decompress);
+    complete &= read;
     const uint64_t bytes = std::min<uint64_t>(buffer.size(), remaining);
-    if (!WriteAll(fd, buffer.data(), bytes)) return WriteOutcome::kWriteFailed;
+    if (!sink(ByteView(buffer.data(), bytes), read)) return WriteOutcome::kWriteFailed;
     remaining -= bytes;
   }
   return complete ? WriteOutcome::kWritten : WriteOutcome::kIncomplete;
 }
 
-// The unnamed $DATA of a record in hand, into a file created at path.
-WriteOutcome WriteRecordData(ScanState& state, ByteView record, const std::string& path) {
+// The unnamed $DATA of a record in hand, handed to `sink`.
+WriteOutcome CopyRecordData(ScanState& state, ByteView record, const DataSink& sink) {
   std::vector<uint8_t> copy;
   AttributeRef ref;
   const std::optional<AttributeHeader> data = FindHeader(state, record, kAttrData, copy, ref);
+  if (data && !data->nonResident) {
+    const ByteView value = ResidentValue(AttributeBytes(copy, ref));
+    return sink(value, true) ? WriteOutcome::kWritten : WriteOutcome::kWriteFailed;
+  }
+  return data ? WriteClusters(state, record, *data, sink) : WriteOutcome::kWritten;
+}
+
+// The record's data into a file created (or replaced) at path.
+WriteOutcome WriteRecordData(ScanState& state, ByteView record, const std::string& path) {
   // Never through a link someone left at the destination.
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return WriteOutcome::kCreateFailed;
-  WriteOutcome outcome = WriteOutcome::kWritten;
-  if (data && !data->nonResident) {
-    const ByteView value = ResidentValue(AttributeBytes(copy, ref));
-    if (!WriteAll(fd, value.data(), value.size())) outcome = WriteOutcome::kWriteFailed;
-  } else if (data) {
-    outcome = WriteClusters(state, record, *data, fd);
-  }
+  WriteOutcome outcome =
+      CopyRecordData(state, record, [fd](ByteView bytes, bool) { return WriteAll(fd, bytes.data(), bytes.size()); });
   if (::close(fd) != 0 && outcome != WriteOutcome::kCancelled) outcome = WriteOutcome::kWriteFailed;
   return outcome;
 }
@@ -144,51 +155,54 @@ std::optional<std::vector<uint8_t>> LoadRecord(ScanState& state, const NtfsRecor
 }
 
 // Writes one file record's data to a unique name in `folder` and stamps it.
+// A file cut short by a failed write or by Cancel is removed.
 bool RestoreFileInto(ScanState& state, ByteView record, const std::string& name, uint64_t written,
-                     const std::string& folder, Messages& messages, RestoreTally& tally) {
-  const std::string path = restore::MakeUniqueName(folder + "/" + name);
-  if (!PathFits(path)) {
+                     const std::string& folder, Messages& messages, restore::Outcomes& outcomes) {
+  if (!PathFits(folder + "/" + name)) {
     ShowPathTooLong(messages);
-    ++tally.skippedPathTooLong;
+    outcomes.Skipped(folder + "/" + name, restore::kReasonPathTooLong);
     return false;
   }
-  const WriteOutcome outcome = WriteRecordData(state, record, path);
-  if (outcome == WriteOutcome::kCreateFailed) {
-    ++tally.skippedWriteFailed;
+  restore::RestoredFile file;
+  if (!file.Create(folder, name)) {
+    outcomes.Failed(file.Path(), restore::WriteFailureReason(file.Error()));
     return false;
   }
-  // A file cut short by a failed write or by Cancel keeps what it got, and its time.
-  restore::SetFileTimes(path, std::nullopt, FileTimeToTimespec(written));
-  switch (outcome) {
-    case WriteOutcome::kWriteFailed:
-      messages.Show(kWriteFailedMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
-      ++tally.skippedWriteFailed;
-      return false;
-    case WriteOutcome::kCancelled:
-      return false;
-    case WriteOutcome::kIncomplete:
-      ++tally.filesIncomplete;
-      break;
-    default:
-      break;
+  const WriteOutcome outcome = CopyRecordData(state, record, [&file](ByteView bytes, bool read) {
+    return read ? file.Write(bytes) : file.WriteUnreadable(bytes);
+  });
+  if (outcome == WriteOutcome::kCancelled) {
+    file.Abandon();
+    return false;
   }
-  ++tally.filesRestored;
-  return true;
+  if (outcome == WriteOutcome::kWriteFailed)
+    messages.Show(kWriteFailedMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
+  return file.Finish(outcomes, FileTimeToTimespec(written));
 }
 
 // The folder a record goes into, created when missing; empty when skipped
-// (and counted).
-std::string TargetFolder(const std::string& root, const std::string& relative, Messages& messages,
-                         RestoreTally& tally) {
+// (and recorded for `item`).
+std::string TargetFolder(const std::string& root, const std::string& relative, const std::string& item,
+                         Messages& messages, restore::Outcomes& outcomes) {
   if (relative.empty()) return root;
   if (!PathFits(root + "/" + relative)) {
     ShowPathTooLong(messages);
-    ++tally.skippedPathTooLong;
+    outcomes.Skipped(item, restore::kReasonPathTooLong);
     return {};
   }
-  std::string folder = restore::JoinDestination(root, relative, messages);
-  if (folder.empty()) ++tally.skippedWriteFailed;
+  restore::FolderNotes notes;
+  std::string folder = restore::JoinDestination(root, relative, messages, &notes);
+  for (uint32_t i = 0; i < notes.renamed; ++i) outcomes.Renamed();
+  if (folder.empty()) {
+    if (notes.systemFailure) outcomes.Failed(item, notes.reason);
+    else outcomes.Skipped(item, notes.reason.empty() ? restore::kReasonUnsafeName : notes.reason);
+  }
   return folder;
+}
+
+std::string SourceKey(const NtfsRecordSource& source) {
+  return source.recordNumber != 0 ? "ntfs:" + std::to_string(source.recordNumber)
+                                  : "ntfs-at:" + std::to_string(source.cluster) + ":" + std::to_string(source.slot);
 }
 
 }  // namespace
@@ -224,24 +238,34 @@ WriteOutcome WriteNtfsFileData(ScanState& state, const NtfsRecordSource& source,
 }
 
 bool RestoreNtfsFile(ScanState& state, const NtfsRecordSource& source, const std::string& destinationFolder,
-                     Messages& messages, RestoreTally& tally) {
+                     Messages& messages, restore::Outcomes& outcomes) {
+  const std::string key = SourceKey(source);
+  if (outcomes.AlreadyDone(key)) return true;
+  outcomes.MarkDone(key);
   const auto record = LoadRecord(state, source);
   const auto name = record ? FileNameOf(state, *record) : std::nullopt;
   const auto written = record ? LastWrittenTime(state, *record) : std::nullopt;
   if (!name || !written) {
-    ++tally.skippedUnreadable;
+    outcomes.Skipped(destinationFolder + "/" + key, restore::kReasonNoData);
     return false;
   }
   const std::string utf8 = NameToUtf8(name->name);
   if (!restore::IsSafeComponent(utf8)) {
-    ++tally.skippedUnsafeName;
+    outcomes.Skipped(destinationFolder + "/" + utf8, restore::kReasonUnsafeName);
     return false;
   }
   if (state.progress) state.progress->SetFileName(utf8);
-  return RestoreFileInto(state, *record, utf8, *written, destinationFolder, messages, tally);
+  return RestoreFileInto(state, *record, utf8, *written, destinationFolder, messages, outcomes);
 }
 
-void RestoreNtfsRecord(ScanState& state, uint32_t /*recordNumber*/, ByteView record, uint32_t boundFolder,
+std::optional<timespec> RecordTime(ScanState& state, const NtfsRecordSource& source) {
+  const auto record = LoadRecord(state, source);
+  const auto written = record ? LastWrittenTime(state, *record) : std::nullopt;
+  if (!written) return std::nullopt;
+  return FileTimeToTimespec(*written);
+}
+
+void RestoreNtfsRecord(ScanState& state, uint32_t recordNumber, ByteView record, uint32_t boundFolder,
                        const std::string& destinationRoot, NtfsRestoreRun& run) {
   const auto name = FileNameOf(state, record);
   const auto written = LastWrittenTime(state, record);
@@ -252,38 +276,37 @@ void RestoreNtfsRecord(ScanState& state, uint32_t /*recordNumber*/, ByteView rec
     cache.lastParent = name->parentReference;
   }
   if (!cache.inside) return;
+  const std::string key = "ntfs:" + std::to_string(recordNumber);
+  if (run.outcomes.AlreadyDone(key)) return;
+  run.outcomes.MarkDone(key);
   const std::string utf8 = NameToUtf8(name->name);
+  const std::string item = destinationRoot + "/" + (cache.path.empty() ? utf8 : cache.path + "/" + utf8);
   if (cache.unsafeName || !restore::IsSafeComponent(utf8)) {
-    ++run.tally.skippedUnsafeName;
+    run.outcomes.Skipped(item, restore::kReasonUnsafeName);
     return;
   }
   if (state.progress) state.progress->SetFileName(utf8);
   const bool folder = (RecordFlags(record) & kRecordDirectory) != 0;
   const std::string relative = !folder ? cache.path : cache.path.empty() ? utf8 : cache.path + "/" + utf8;
-  const std::string target = TargetFolder(destinationRoot, relative, run.messages, run.tally);
+  const std::string target = TargetFolder(destinationRoot, relative, item, run.messages, run.outcomes);
   if (target.empty()) return;
   if (folder) {
-    cache.folderTimes.push_back({target, FileTimeToTimespec(*written)});
-    ++run.tally.foldersRestored;
+    run.outcomes.SetFolderTimeLater(target, FileTimeToTimespec(*written));
+    run.outcomes.Restored(target, true);
     return;
   }
-  RestoreFileInto(state, record, utf8, *written, target, run.messages, run.tally);
-}
-
-void FinishNtfsRestore(NtfsRestoreRun& run) {
-  for (const auto& f : run.cache.folderTimes) restore::SetFileTimes(f.path, std::nullopt, f.written);
-  run.cache.folderTimes.clear();
+  RestoreFileInto(state, record, utf8, *written, target, run.messages, run.outcomes);
 }
 
 bool RestoreNtfsFolder(ScanState& state, uint32_t boundFolder, const std::string& destinationRoot,
-                       Messages& messages, RestoreTally& tally) {
+                       Messages& messages, restore::Outcomes& outcomes) {
   // Record 0 is the table itself, never a folder; it means "no bound".
   if (boundFolder == 0) return false;
   const uint8_t mode = state.operationMode;
   state.operationMode = volume::kModeRestore;
-  NtfsRestoreRun run{messages, tally, {}};
+  NtfsRestoreRun run{messages, outcomes, {}};
   const bool walked = SearchNtfs(state, boundFolder, destinationRoot, &run);
-  FinishNtfsRestore(run);
+  outcomes.ApplyFolderTimes();
   state.operationMode = mode;
   return walked;
 }

@@ -4,7 +4,11 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstring>
 #include <vector>
+
+#include "restore/outcome.h"
+#include "restore/restored_file.h"
 
 namespace vellum::restore {
 
@@ -30,11 +34,44 @@ bool TooLong(std::string_view path) {
   return false;
 }
 
-bool MakeFolder(const std::string& path) {
+bool IsFolder(const std::string& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
-  return ::mkdir(path.c_str(), 0777) == 0 || errno == EEXIST;
+  return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
+
+bool MakeFolder(const std::string& path) {
+  if (IsFolder(path)) return true;
+  return ::mkdir(path.c_str(), 0777) == 0 || (errno == EEXIST && IsFolder(path));
+}
+
+// vfat, exfat and ntfs3 answer a name they refuse with EINVAL (some with
+// ENAMETOOLONG or EILSEQ).
+bool RefusedName(int error) { return error == EINVAL || error == ENAMETOOLONG || error == EILSEQ; }
+
+// The folder `name` inside `parent`, made when missing; `made` is its path,
+// which holds the full-width name when the destination refused the name.
+bool MakeFolderIn(const std::string& parent, std::string_view name, std::string& made, FolderNotes* notes) {
+  made = parent + "/" + std::string(name);
+  if (MakeFolder(made)) return true;
+  const int error = errno;
+  if (RefusedName(error) && HasRefusedCharacters(name)) {
+    made = parent + "/" + FullWidthName(name);
+    const bool existed = IsFolder(made);
+    if (MakeFolder(made)) {
+      if (notes && !existed) ++notes->renamed;
+      return true;
+    }
+  }
+  if (notes) {
+    notes->reason = WriteFailureReason(std::strerror(errno ? errno : error));
+    notes->systemFailure = true;
+  }
+  return false;
+}
+
+constexpr std::string_view kRefused = "<>:\"\\|?*";
+// The full-width forms, in the order of kRefused.
+constexpr std::string_view kFullWidth[] = {"＜", "＞", "：", "＂", "＼", "｜", "？", "＊"};
 
 }  // namespace
 
@@ -43,22 +80,39 @@ bool IsSafeComponent(std::string_view name) {
          name.find('\0') == std::string_view::npos;
 }
 
-std::string JoinDestination(const std::string& root, const std::string& relative, Messages& messages) {
+bool HasRefusedCharacters(std::string_view name) { return name.find_first_of(kRefused) != std::string_view::npos; }
+
+std::string FullWidthName(std::string_view name) {
+  std::string out;
+  for (char c : name) {
+    const size_t at = kRefused.find(c);
+    if (at == std::string_view::npos) out += c;
+    else out += kFullWidth[at];
+  }
+  return out;
+}
+
+std::string JoinDestination(const std::string& root, const std::string& relative, Messages& messages,
+                            FolderNotes* notes) {
   const std::vector<std::string_view> parts = Components(relative);
   for (std::string_view part : parts)
-    if (!IsSafeComponent(part)) return {};
+    if (!IsSafeComponent(part)) {
+      if (notes) notes->reason = kReasonUnsafeName;
+      return {};
+    }
   const std::string full = root + "/" + relative;
   if (TooLong(full)) {
     messages.Show(kPathTooLongMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
+    if (notes) notes->reason = kReasonPathTooLong;
     return {};
   }
   std::string current = root;
   for (std::string_view part : parts) {
-    current += "/";
-    current += part;
-    if (!MakeFolder(current)) return {};
+    std::string made;
+    if (!MakeFolderIn(current, part, made, notes)) return {};
+    current = std::move(made);
   }
-  return full;
+  return current;
 }
 
 bool EnsureFolder(const std::string& path, Messages& messages) {

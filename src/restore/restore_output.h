@@ -25,10 +25,26 @@ inline constexpr size_t kMaxComponentBytes = 255;
 // "..", no separator and no NUL.
 bool IsSafeComponent(std::string_view name);
 
+// Characters that FAT, exFAT and Windows-formatted NTFS refuse in a name,
+// although they are safe here.
+bool HasRefusedCharacters(std::string_view name);
+// The name with those characters in their full-width forms: <不明> becomes ＜不明＞.
+std::string FullWidthName(std::string_view name);
+
+// What the folder operations can tell their caller beyond the path.
+struct FolderNotes {
+  uint32_t renamed = 0;        // folders made under their full-width names
+  std::string reason;          // why no folder came back, in the summary's words
+  bool systemFailure = false;  // the reason is the system's (else a name or path of ours)
+};
+
 // root + "/" + relative, with every folder of relative created below root.
-// Empty when a folder cannot be created, a component is unsafe, or the path
-// is too long (then kPathTooLongMessage has been shown).
-std::string JoinDestination(const std::string& root, const std::string& relative, Messages& messages);
+// A folder whose name the destination refuses is made (or found) under its
+// full-width name, and the path returned holds that name. Empty when a
+// folder cannot be created, a component is unsafe, or the path is too long
+// (then kPathTooLongMessage has been shown).
+std::string JoinDestination(const std::string& root, const std::string& relative, Messages& messages,
+                            FolderNotes* notes = nullptr);
 
 // Creates the one folder `path` when it does not exist; false when it cannot
 // (after kPathTooLongMessage for a path that is too long).

@@ -124,7 +124,8 @@ class MainDialog : public QDialog, private app::ResultsFileHost {
   // ResultsFileHost.
   std::string AskSavePath(std::string_view initialName) override;
   std::string AskOpenPath(std::string_view initialName) override;
-  bool IsOnSourceDevice(const std::string& path) override;
+  platform::SourceRelation RelationToSource(const std::string& path) override;
+  std::string SourceName() override;
   bool SelectDrive(int32_t index) override;
   int OpenVolume() override;
 

@@ -109,7 +109,8 @@ void MainDialog::OnRestore() {
   app::CommandContext context = WindowContext();
   app::RestoreSummary summary;
   if (app::OnRestore(context, {destination, source, rows, 0}, summary) == 1)
-    messages_->Show(app::SummaryText(summary), MessageButtons::Ok, MessageIcon::Information, MessageAnswer::Ok);
+    messages_->Show(app::SummaryText(summary, 20), MessageButtons::Ok,
+                    summary.outcomes.AllIntact() ? MessageIcon::Information : MessageIcon::Warning, MessageAnswer::Ok);
 }
 
 void MainDialog::OnCompleteDeletion() {
@@ -240,10 +241,16 @@ std::string MainDialog::AskOpenPath(std::string_view initialName) {
   return path;
 }
 
-bool MainDialog::IsOnSourceDevice(const std::string& path) {
+platform::SourceRelation MainDialog::RelationToSource(const std::string& path) {
+  const std::string source = SourceName();
+  if (source.empty()) return platform::SourceRelation::kUnrelated;
+  return platform::RelationToSource(path, {source});
+}
+
+std::string MainDialog::SourceName() {
   const int32_t index = state_.driveIndex;
-  if (index < 0 || static_cast<size_t>(index) >= drives_.entries.size()) return false;
-  return platform::IsOnSourceDevice(path, drives_.entries[static_cast<size_t>(index)].sourcePath);
+  if (index < 0 || static_cast<size_t>(index) >= drives_.entries.size()) return {};
+  return drives_.entries[static_cast<size_t>(index)].sourcePath;
 }
 
 bool MainDialog::SelectDrive(int32_t index) {

@@ -87,6 +87,15 @@ struct ScanState {
   int32_t allClusters = 0;
   int32_t clusterScan = 0;
 
+  // What complete deletion wrote: the entries overwritten, and the writes
+  // the device refused (the first one's sector and the system's reason).
+  struct WipeRecord {
+    uint64_t entries = 0;
+    uint64_t failedWrites = 0;
+    uint64_t firstFailedSector = 0;
+    std::string error;
+  } wipe;
+
   // Links to the user interface of the running command, owned by the caller;
   // walkers list rows and report progress through them. progress is set by
   // the walker that opened it, for the duration of its walk.

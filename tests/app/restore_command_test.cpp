@@ -66,7 +66,7 @@ void RestoreMatchesIcat(const std::string& image) {
   Command restore(image);
   RestoreSummary summary;
   ASSERT_EQ(OnRestore(restore.context, {out.Path("walk"), nullptr, {}, 0}, summary), 1);
-  EXPECT_EQ(summary.tally.failed, 0u);
+  EXPECT_EQ(summary.outcomes.Count(restore::ItemResult::kFailed, false), 0u);
 
   const auto tsk = testing::ReadTskDeleted(image);
   size_t matched = 0, compared = 0;
@@ -188,7 +188,7 @@ TEST(Wipe, DeletedEntriesAreGoneAndNothingElseChanged) {
     Command wipe(copy);
     wipe.messages.answers = {MessageAnswer::Yes};
     ASSERT_EQ(OnCompleteDeletion(wipe.context), 1);
-    EXPECT_EQ(wipe.messages.shown.back(), kWipeDoneMessage);
+    EXPECT_EQ(wipe.messages.shown.back().rfind(kWipeDoneMessage, 0), 0u) << wipe.messages.shown.back();
 
     Command search(copy);
     search.context.options.zeroSize = search.context.options.inUse = true;
@@ -254,10 +254,10 @@ TEST(RestoreSafety, NamesThatWouldLeaveTheDestinationAreRefused) {
   Command exfatRestore(exfat), fatRestore(fat);
   ASSERT_EQ(OnRestore(exfatRestore.context, {dir.Path("out"), nullptr, {}, 0}, exfatSummary), 1);
   ASSERT_EQ(OnRestore(fatRestore.context, {dir.Path("out"), nullptr, {}, 0}, fatSummary), 1);
-  EXPECT_EQ(exfatSummary.tally.skippedUnsafeName, 1u);
+  EXPECT_EQ(exfatSummary.outcomes.WithReason(restore::kReasonUnsafeName), 1u);
   EXPECT_NE(SummaryText(exfatSummary).find("使えない名前: 1 件"), std::string::npos);
   // The name with '/' never passes the walk's name checks.
-  EXPECT_EQ(fatSummary.tally.skippedUnsafeName, 0u);
+  EXPECT_EQ(fatSummary.outcomes.WithReason(restore::kReasonUnsafeName), 0u);
   for (const auto& entry : fs::recursive_directory_iterator(dir.Path())) {
     const std::string p = entry.path().string();
     EXPECT_TRUE(p == exfat || p == fat || p.starts_with(dir.Path("out"))) << p;
@@ -278,7 +278,7 @@ TEST(RestoreRows, NtfsFilesByRecordAndFoldersWithTheirTree) {
   EXPECT_EQ(fs::file_size(out.Path("big-deleted.bin")), 50000u);
   EXPECT_EQ(fs::file_size(out.Path("docs/todo-deleted.txt")), 456u);
   EXPECT_EQ(fs::file_size(out.Path("old-project/photos/Sunset at the beach.jpg")), 7000u);
-  EXPECT_EQ(summary.rowsNotRestorable, 0u);
+  EXPECT_EQ(summary.outcomes.WithReason(restore::kReasonNotRestorable), 0u);
   EXPECT_NE(SummaryText(summary).find("ファイル: 6 件"), std::string::npos) << SummaryText(summary);
 }
 
@@ -324,7 +324,7 @@ TEST(RestoreRows, ContentRowsFollowTheFreeClustersFromTheirFirst) {
   const std::string listing = testing::RunCommand("fls -rd -p '" + Image("fat16.img") + "' | grep 'big-deleted'");
   const std::string inode = listing.substr(listing.find("* ") + 2, listing.find(':') - listing.find("* ") - 2);
   EXPECT_EQ(ReadFile(restored), testing::RunCommand("icat -r '" + Image("fat16.img") + "' " + inode));
-  EXPECT_EQ(summary.tally.files, 1u);
+  EXPECT_EQ(summary.outcomes.Files(), 1u);
 }
 
 }  // namespace

@@ -23,7 +23,12 @@ class FakeHost : public ResultsFileHost {
     dialogNames.emplace_back(initialName);
     return Next();
   }
-  bool IsOnSourceDevice(const std::string& path) override { return path.starts_with(sourceDir); }
+  platform::SourceRelation RelationToSource(const std::string& path) override {
+    if (path == sourceFile) return platform::SourceRelation::kIsSource;
+    return path.starts_with(sourceDir) ? platform::SourceRelation::kOnSourceDrive
+                                       : platform::SourceRelation::kUnrelated;
+  }
+  std::string SourceName() override { return sourceFile; }
   bool SelectDrive(int32_t index) override {
     selected.push_back(index);
     return index < driveCount;
@@ -43,6 +48,7 @@ class FakeHost : public ResultsFileHost {
   std::vector<std::string> paths;  // the dialogs' answers in turn; empty: cancel
   std::vector<std::string> dialogNames;
   std::string sourceDir = "/source/";
+  std::string sourceFile = "/images/card.img";
   int32_t driveCount = 13;
   std::vector<int32_t> selected;
   int opened = 0;
@@ -203,6 +209,25 @@ TEST_F(ResultsFileTest, SavingOnTheSourceDeviceAsksAndNoShowsTheDialogAgain) {
   host.paths = {PathOf("a.txt")};
   SaveResults(list, 0, host, messages);
   EXPECT_TRUE(fs::exists(PathOf("a.txt")));
+}
+
+// The image being searched is never overwritten, whatever is answered: the
+// refusal names both files and the dialog comes back.
+TEST_F(ResultsFileTest, SavingOntoTheSourceItselfIsRefused) {
+  FillFatSearch(list);
+  host.sourceFile = PathOf("card.img");
+  std::ofstream(host.sourceFile) << "image";
+  host.paths = {host.sourceFile, ""};
+  messages.answer = MessageAnswer::Yes;
+  SaveResults(list, 0, host, messages);
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0], SaveOntoSourceMessage(host.sourceFile, host.sourceFile));
+  EXPECT_NE(messages.shown[0].find(host.sourceFile), std::string::npos);
+  EXPECT_EQ(host.dialogNames.size(), 2u);
+  std::ifstream in(host.sourceFile);
+  std::string text;
+  std::getline(in, text);
+  EXPECT_EQ(text, "image");
 }
 
 TEST_F(ResultsFileTest, FilesThatCannotBeWrittenOrReadAreReported) {

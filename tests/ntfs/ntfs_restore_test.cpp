@@ -137,7 +137,7 @@ TEST_P(NtfsRestoreImages, EveryDeletedFileComesBackAsIcatReadsItWithItsTime) {
   ASSERT_NO_FATAL_FAILURE(Open(image, state));
   TempDir dest;
   ScriptedMessages messages;
-  RestoreTally tally;
+  restore::Outcomes tally;
   uint32_t files = 0;
   for (const Deleted& d : ListDeleted(image)) {
     if (d.directory) continue;
@@ -152,8 +152,8 @@ TEST_P(NtfsRestoreImages, EveryDeletedFileComesBackAsIcatReadsItWithItsTime) {
     ++files;
   }
   EXPECT_GT(files, 2u);
-  EXPECT_EQ(tally.filesRestored, files);
-  EXPECT_EQ(tally.filesIncomplete, 0u);
+  EXPECT_EQ(tally.Files(), files);
+  EXPECT_EQ(tally.Count(restore::ItemResult::kZeroFilled, false), 0u);
   EXPECT_TRUE(messages.shown.empty());
 }
 
@@ -206,14 +206,14 @@ TEST(NtfsRestore, ADeletedFolderComesBackWithItsTreeAndCollisionsGetNumbers) {
   ASSERT_NE(folder, 0u);
   TempDir dest;
   ScriptedMessages messages;
-  RestoreTally tally;
+  restore::Outcomes tally;
   ASSERT_TRUE(RestoreNtfsFolder(state, folder, dest.path(), messages, tally));
   EXPECT_EQ(state.operationMode, volume::kModeSearch);
   const std::set<std::string> tree = {"plan.txt", "photos/", "photos/beach.jpg", "photos/Sunset at the beach.jpg",
                                       "photos/empty.jpg"};
   EXPECT_EQ(TreeBelow(dest.path()), tree);
-  EXPECT_EQ(tally.filesRestored, 4u);
-  EXPECT_EQ(tally.foldersRestored, 1u);
+  EXPECT_EQ(tally.Files(), 4u);
+  EXPECT_EQ(tally.Folders(), 1u);
   EXPECT_TRUE(messages.shown.empty());
   for (const std::string& entry : tree) {
     SCOPED_TRACE(entry);
@@ -227,9 +227,9 @@ TEST(NtfsRestore, ADeletedFolderComesBackWithItsTreeAndCollisionsGetNumbers) {
     }
   }
 
-  RestoreTally again;
+  restore::Outcomes again;
   ASSERT_TRUE(RestoreNtfsFolder(state, folder, dest.path(), messages, again));
-  EXPECT_EQ(again.filesRestored, 4u);
+  EXPECT_EQ(again.Files(), 4u);
   const std::set<std::string> twice = {"plan.txt", "plan_1.txt", "photos/", "photos/beach.jpg",
                                        "photos/beach_1.jpg", "photos/Sunset at the beach.jpg",
                                        "photos/Sunset at the beach_1.jpg", "photos/empty.jpg",
@@ -286,14 +286,14 @@ TEST(NtfsRestore, RecordsByClusterAndSlotAndTheFailures) {
                                 static_cast<uint32_t>(offset % state.clusterBytes / state.mftRecordSize)};
   TempDir dest;
   ScriptedMessages messages;
-  RestoreTally tally;
+  restore::Outcomes tally;
   ASSERT_TRUE(RestoreNtfsFile(state, bySlot, dest.path(), messages, tally));
   EXPECT_TRUE(ReadWhole(dest.path() + "/deleted.txt") == Icat(image, record));
 
   EXPECT_EQ(WriteNtfsFileData(state, {0, 0, 0}, dest.path() + "/none", messages), WriteOutcome::kUnreadable);
   EXPECT_FALSE(fs::exists(dest.path() + "/none"));
   EXPECT_FALSE(RestoreNtfsFile(state, {0, 0, 0}, dest.path(), messages, tally));
-  EXPECT_EQ(tally.skippedUnreadable, 1u);
+  EXPECT_EQ(tally.WithReason(restore::kReasonNoData), 1u);
   EXPECT_TRUE(messages.shown.empty());
 
   EXPECT_EQ(WriteNtfsFileData(state, {record}, "/dev/full", messages), WriteOutcome::kWriteFailed);
@@ -303,10 +303,10 @@ TEST(NtfsRestore, RecordsByClusterAndSlotAndTheFailures) {
   std::string deep = dest.path();
   while (deep.size() < restore::kMaxPathBytes - 8) deep += "/" + std::string(200, 'd');
   EXPECT_FALSE(RestoreNtfsFile(state, {record}, deep, messages, tally));
-  EXPECT_EQ(tally.skippedPathTooLong, 1u);
+  EXPECT_EQ(tally.WithReason(restore::kReasonPathTooLong), 1u);
   ASSERT_EQ(messages.shown.size(), 2u);
   EXPECT_EQ(messages.shown[1], restore::kPathTooLongMessage);
-  EXPECT_EQ(tally.filesRestored, 1u);
+  EXPECT_EQ(tally.Files(), 1u);
 }
 
 // plan.txt renamed "..", photos renamed "ph/tos" in a copy of the image, bytes
@@ -338,10 +338,10 @@ TEST(NtfsRestore, NamesThatCouldLeaveTheDestinationAreRefusedAndCounted) {
   volume::ScanState state;
   ASSERT_NO_FATAL_FAILURE(Open(image, state));
   ScriptedMessages messages;
-  RestoreTally tally;
+  restore::Outcomes tally;
   ASSERT_TRUE(RestoreNtfsFolder(state, RecordOf(deleted, "old-project"), dest, messages, tally));
-  EXPECT_EQ(tally.skippedUnsafeName, 5u);  // plan.txt, photos and its three files
-  EXPECT_EQ(tally.filesRestored + tally.foldersRestored, 0u);
+  EXPECT_EQ(tally.WithReason(restore::kReasonUnsafeName), 5u);  // plan.txt, photos and its three files
+  EXPECT_EQ(tally.Files() + tally.Folders(), 0u);
   EXPECT_TRUE(TreeBelow(work.path()) == std::set<std::string>({"damaged.img", "dest/"}));
   EXPECT_TRUE(ReadWhole(image) == bytes);
 }

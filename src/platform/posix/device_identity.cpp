@@ -3,8 +3,14 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
 #include <system_error>
+#include <utility>
 
 namespace vellum::platform {
 
@@ -12,43 +18,199 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The device holding `path`, looked up on the nearest folder that exists.
-bool DeviceOf(const std::string& path, dev_t& device) {
+using Inode = std::pair<dev_t, ino_t>;
+
+struct SysBlockEntry {
+  dev_t device = 0;
+  fs::path dir;  // the kernel's folder for it: /sys/devices/.../sdb/sdb1
+  std::string name;
+};
+
+// Every block device the kernel shows, by device number.
+std::map<dev_t, SysBlockEntry> ReadSysBlock(const std::string& sysBlock) {
+  std::map<dev_t, SysBlockEntry> out;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(sysBlock, ec)) {
+    std::ifstream devFile(entry.path() / "dev");
+    std::string text;
+    unsigned maj = 0, min = 0;
+    if (!(devFile >> text) || std::sscanf(text.c_str(), "%u:%u", &maj, &min) != 2) continue;
+    SysBlockEntry e;
+    e.device = makedev(maj, min);
+    e.dir = fs::canonical(entry.path(), ec);
+    if (ec) e.dir = entry.path();
+    e.name = entry.path().filename().string();
+    out[e.device] = e;
+  }
+  return out;
+}
+
+bool StatInode(const std::string& path, Inode& inode, struct stat& st) {
+  if (::stat(path.c_str(), &st) != 0) return false;
+  inode = {st.st_dev, st.st_ino};
+  return true;
+}
+
+// What the source is made of: the files holding its bytes and the block
+// devices through which those bytes can be written.
+struct SourceSet {
+  std::set<Inode> files;
+  std::set<dev_t> devices;
+};
+
+class SourceSetBuilder {
+ public:
+  explicit SourceSetBuilder(const std::string& sysBlock) : sys_(ReadSysBlock(sysBlock)) {}
+
+  SourceSet Build(const std::vector<std::string>& sources) {
+    for (const std::string& s : sources) {
+      struct stat st {};
+      Inode inode;
+      if (!StatInode(s, inode, st)) continue;
+      if (S_ISBLK(st.st_mode)) AddDevice(st.st_rdev, true);
+      else if (S_ISREG(st.st_mode)) AddFile(inode);
+    }
+    // A device reached through a loop device or a stack can bring in more
+    // files, and a file more loop devices: go on until nothing new appears.
+    while (!pendingDevices_.empty() || !pendingFiles_.empty()) {
+      if (!pendingFiles_.empty()) {
+        const Inode f = *pendingFiles_.begin();
+        pendingFiles_.erase(pendingFiles_.begin());
+        AddLoopDevicesOver(f);
+      } else {
+        const dev_t d = *pendingDevices_.begin();
+        pendingDevices_.erase(pendingDevices_.begin());
+        ExpandDevice(d);
+      }
+    }
+    return set_;
+  }
+
+ private:
+  void AddFile(const Inode& f) {
+    if (set_.files.insert(f).second) pendingFiles_.insert(f);
+  }
+
+  // `expand`: also follow its partitions and stacks. The disk that holds a
+  // partition is added without its other partitions, which are not the source.
+  void AddDevice(dev_t d, bool expand) {
+    if (!set_.devices.insert(d).second) return;
+    if (expand) pendingDevices_.insert(d);
+  }
+
+  void AddLoopDevicesOver(const Inode& f) {
+    for (const auto& [device, e] : sys_) {
+      std::ifstream backing(e.dir / "loop" / "backing_file");
+      std::string file;
+      if (!std::getline(backing, file)) continue;
+      Inode inode;
+      struct stat st {};
+      if (StatInode(file, inode, st) && inode == f) AddDevice(device, true);
+    }
+  }
+
+  void AddNamed(const fs::path& folder) {
+    std::error_code ec;
+    for (const auto& link : fs::directory_iterator(folder, ec))
+      for (const auto& [device, e] : sys_)
+        if (e.name == link.path().filename().string()) AddDevice(device, true);
+  }
+
+  void ExpandDevice(dev_t d) {
+    const auto it = sys_.find(d);
+    if (it == sys_.end()) return;
+    const SysBlockEntry& self = it->second;
+    std::error_code ec;
+    for (const auto& [device, e] : sys_)
+      if (e.dir.parent_path() == self.dir && fs::exists(e.dir / "partition", ec)) AddDevice(device, true);
+    if (fs::exists(self.dir / "partition", ec))
+      for (const auto& [device, e] : sys_)
+        if (e.dir == self.dir.parent_path()) AddDevice(device, false);
+    AddNamed(self.dir / "slaves");
+    AddNamed(self.dir / "holders");
+    std::ifstream backing(self.dir / "loop" / "backing_file");
+    std::string file;
+    Inode inode;
+    struct stat st {};
+    if (std::getline(backing, file) && StatInode(file, inode, st) && S_ISREG(st.st_mode)) AddFile(inode);
+  }
+
+  std::map<dev_t, SysBlockEntry> sys_;
+  SourceSet set_;
+  std::set<Inode> pendingFiles_;
+  std::set<dev_t> pendingDevices_;
+};
+
+// mountinfo escapes blanks and backslashes in paths as \ooo.
+std::string Unescape(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const std::string octal = i + 3 < text.size() ? text.substr(i + 1, 3) : std::string();
+    if (text[i] == '\\' && octal.size() == 3 && octal.find_first_not_of("01234567") == std::string::npos) {
+      out += static_cast<char>(std::stoi(octal, nullptr, 8));
+      i += 3;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+// The device numbers (as st_dev of the files inside) of every mount whose
+// backing device or file belongs to the source. FUSE mounts show an
+// anonymous device number of their own and name their source after " - ".
+std::set<dev_t> SourceMounts(const SourceSet& source, const std::string& mountinfo) {
+  std::set<dev_t> out;
+  std::ifstream in(mountinfo);
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream fields(line);
+    std::string id, parent, number;
+    unsigned maj = 0, min = 0;
+    if (!(fields >> id >> parent >> number) || std::sscanf(number.c_str(), "%u:%u", &maj, &min) != 2) continue;
+    const dev_t mounted = makedev(maj, min);
+    const size_t dash = line.find(" - ");
+    std::string fsType, mountSource;
+    if (dash != std::string::npos) {
+      std::istringstream tail(line.substr(dash + 3));
+      tail >> fsType >> mountSource;
+    }
+    bool related = source.devices.count(mounted) != 0;
+    struct stat st {};
+    Inode inode;
+    if (!related && !mountSource.empty() && mountSource[0] == '/' &&
+        StatInode(Unescape(mountSource), inode, st))
+      related = S_ISBLK(st.st_mode) ? source.devices.count(st.st_rdev) != 0 : source.files.count(inode) != 0;
+    if (related) out.insert(mounted);
+  }
+  return out;
+}
+
+// The nearest existing folder at or above `path`.
+bool NearestExisting(const std::string& path, struct stat& st) {
   std::error_code ec;
   fs::path p = fs::absolute(path, ec);
   for (; !p.empty(); p = p.parent_path()) {
-    struct stat st {};
-    if (::stat(p.c_str(), &st) == 0) {
-      device = st.st_dev;
-      return true;
-    }
+    if (::stat(p.c_str(), &st) == 0) return true;
     if (p == p.parent_path()) break;
   }
   return false;
 }
 
-// The kernel's folder for a device number: /sys/devices/.../sdb/sdb1.
-fs::path SysfsPathOf(dev_t device) {
-  std::error_code ec;
-  const fs::path link =
-      "/sys/dev/block/" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
-  return fs::canonical(link, ec);
-}
-
 }  // namespace
 
-bool IsOnSourceDevice(const std::string& path, const std::string& sourcePath) {
-  struct stat source {};
-  if (::stat(sourcePath.c_str(), &source) != 0 || !S_ISBLK(source.st_mode)) return false;
-  dev_t target = 0;
-  if (!DeviceOf(path, target)) return false;
-  if (target == source.st_rdev) return true;
-  // A partition of the source disk lives below the disk's folder in sysfs.
-  const fs::path disk = SysfsPathOf(source.st_rdev);
-  const fs::path part = SysfsPathOf(target);
-  if (disk.empty() || part.empty()) return false;
-  const std::string d = disk.string() + "/";
-  return part.string().starts_with(d);
+SourceRelation RelationToSource(const std::string& target, const std::vector<std::string>& sources,
+                                const IdentityTables& tables) {
+  const SourceSet source = SourceSetBuilder(tables.sysBlock).Build(sources);
+  if (source.files.empty() && source.devices.empty()) return SourceRelation::kUnrelated;
+  struct stat st {};
+  if (::stat(target.c_str(), &st) == 0) {
+    if (S_ISREG(st.st_mode) && source.files.count({st.st_dev, st.st_ino})) return SourceRelation::kIsSource;
+    if (S_ISBLK(st.st_mode) && source.devices.count(st.st_rdev)) return SourceRelation::kIsSource;
+  }
+  if (!NearestExisting(target, st)) return SourceRelation::kUnrelated;
+  if (source.devices.count(st.st_dev)) return SourceRelation::kOnSourceDrive;
+  if (SourceMounts(source, tables.mountinfo).count(st.st_dev)) return SourceRelation::kOnSourceDrive;
+  return SourceRelation::kUnrelated;
 }
 
 }  // namespace vellum::platform

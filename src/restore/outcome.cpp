@@ -1,0 +1,83 @@
+#include "restore/outcome.h"
+
+#include <algorithm>
+
+#include "restore/restore_output.h"
+
+namespace vellum::restore {
+
+void Outcomes::Restored(std::string path, bool folder) {
+  items_.push_back({std::move(path), folder, ItemResult::kRestored, {}, {}});
+}
+
+void Outcomes::ZeroFilled(std::string path, std::vector<ByteRange> ranges) {
+  items_.push_back({std::move(path), false, ItemResult::kZeroFilled, {}, std::move(ranges)});
+}
+
+void Outcomes::Skipped(std::string path, std::string_view reason, bool folder) {
+  items_.push_back({std::move(path), folder, ItemResult::kSkipped, std::string(reason), {}});
+}
+
+void Outcomes::Failed(std::string path, std::string_view reason, bool folder) {
+  items_.push_back({std::move(path), folder, ItemResult::kFailed, std::string(reason), {}});
+}
+
+uint32_t Outcomes::Count(ItemResult result, bool folders) const {
+  return static_cast<uint32_t>(std::count_if(items_.begin(), items_.end(), [&](const ItemOutcome& o) {
+    return o.result == result && o.folder == folders;
+  }));
+}
+
+uint32_t Outcomes::WithReason(std::string_view reason) const {
+  return static_cast<uint32_t>(std::count_if(items_.begin(), items_.end(), [&](const ItemOutcome& o) {
+    return o.result == ItemResult::kSkipped && o.reason == reason;
+  }));
+}
+
+bool Outcomes::AllIntact() const {
+  return std::all_of(items_.begin(), items_.end(),
+                     [](const ItemOutcome& o) { return o.result == ItemResult::kRestored; });
+}
+
+void Outcomes::SetFolderTimeLater(std::string path, timespec written) {
+  folderTimes_.push_back({std::move(path), written});
+}
+
+void Outcomes::ApplyFolderTimes() {
+  for (const FolderTime& f : folderTimes_) SetFileTimes(f.path, std::nullopt, f.written);
+}
+
+namespace {
+
+std::string RangesText(const std::vector<ByteRange>& ranges) {
+  std::string text = "読めない部分を 0 で埋めた (バイト ";
+  for (size_t i = 0; i < ranges.size(); ++i) {
+    if (i == 3) {
+      text += ", ...";
+      break;
+    }
+    if (i) text += ", ";
+    text += std::to_string(ranges[i].offset) + "-" + std::to_string(ranges[i].offset + ranges[i].length - 1);
+  }
+  return text + ")";
+}
+
+}  // namespace
+
+std::string DetailLines(const Outcomes& outcomes, size_t limit) {
+  std::string text;
+  size_t shown = 0, more = 0;
+  for (const ItemOutcome& o : outcomes.Items()) {
+    if (o.result == ItemResult::kRestored) continue;
+    if (shown == limit) {
+      ++more;
+      continue;
+    }
+    ++shown;
+    text += "\n  " + o.path + ": " + (o.result == ItemResult::kZeroFilled ? RangesText(o.zeroFilled) : o.reason);
+  }
+  if (more) text += "\n  ほか " + std::to_string(more) + " 件";
+  return text;
+}
+
+}  // namespace vellum::restore

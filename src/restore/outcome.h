@@ -1,0 +1,93 @@
+// What became of every item a restore was asked for. One record per command,
+// shared by the FAT, exFAT, NTFS and content restores, so that the summary
+// and the exit status say the same thing: what was restored intact, what
+// has zeros where the disk could not be read, what was skipped and why, and
+// what failed with the system's reason.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vellum::restore {
+
+enum class ItemResult {
+  kRestored,
+  kZeroFilled,  // restored whole, with zeros where the volume could not be read
+  kSkipped,     // nothing written, for a reason of ours (see the reason)
+  kFailed,      // the destination refused: the system's reason
+};
+
+struct ByteRange {
+  uint64_t offset = 0;
+  uint64_t length = 0;
+};
+
+struct ItemOutcome {
+  std::string path;  // where it went, or where it would have gone
+  bool folder = false;
+  ItemResult result = ItemResult::kRestored;
+  std::string reason;
+  std::vector<ByteRange> zeroFilled;
+};
+
+// Reasons for a skip, in the words the summary uses.
+inline constexpr std::string_view kReasonUnsafeName = "使えない名前";
+inline constexpr std::string_view kReasonPathTooLong = "パスが長すぎる";
+inline constexpr std::string_view kReasonNoData = "データが見つからない";
+inline constexpr std::string_view kReasonNotRestorable = "未対応の行";
+inline constexpr std::string_view kReasonLargerThanVolume = "サイズがボリュームのデータ領域より大きい";
+inline constexpr std::string_view kReasonWriteFailed = "書き込みに失敗";
+inline constexpr std::string_view kReasonReadFailed = "読み込みに失敗";
+
+class Outcomes {
+ public:
+  void Restored(std::string path, bool folder);
+  void ZeroFilled(std::string path, std::vector<ByteRange> ranges);
+  void Skipped(std::string path, std::string_view reason, bool folder = false);
+  void Failed(std::string path, std::string_view reason, bool folder = false);
+  // A name the destination refused, written with full-width characters instead.
+  void Renamed() { ++renamed_; }
+
+  uint32_t Count(ItemResult result, bool folders) const;
+  uint32_t Files() const { return Count(ItemResult::kRestored, false) + Count(ItemResult::kZeroFilled, false); }
+  uint32_t Folders() const { return Count(ItemResult::kRestored, true); }
+  uint32_t RenamedCount() const { return renamed_; }
+  // Items skipped for `reason`.
+  uint32_t WithReason(std::string_view reason) const;
+  // True when every item asked for was restored byte for byte.
+  bool AllIntact() const;
+  const std::vector<ItemOutcome>& Items() const { return items_; }
+
+  // Items already written in this command, so that a file chosen together
+  // with the folder that holds it is written once: a key is taken when it
+  // is first restored.
+  bool AlreadyDone(const std::string& key) const { return done_.count(key) != 0; }
+  void MarkDone(const std::string& key) { done_.insert(key); }
+
+  // Folders made by this command get their recorded times once everything
+  // has been written into them (each new file changes a folder's time).
+  // Applying may be repeated: a later write into a folder is undone by the
+  // next application, and the command applies them all once more at its end.
+  void SetFolderTimeLater(std::string path, timespec written);
+  void ApplyFolderTimes();
+
+ private:
+  std::vector<ItemOutcome> items_;
+  uint32_t renamed_ = 0;
+  std::set<std::string> done_;
+  struct FolderTime {
+    std::string path;
+    timespec written;
+  };
+  std::vector<FolderTime> folderTimes_;
+};
+
+// The lines naming every item not restored intact, "  path: reason", at
+// most `limit` of them and then a line with how many more there are.
+std::string DetailLines(const Outcomes& outcomes, size_t limit);
+
+}  // namespace vellum::restore
