@@ -44,9 +44,6 @@ bool MakeFolder(const std::string& path) {
   return ::mkdir(path.c_str(), 0777) == 0 || (errno == EEXIST && IsFolder(path));
 }
 
-// vfat, exfat and ntfs3 answer a name they refuse with EINVAL (some with
-// ENAMETOOLONG or EILSEQ).
-bool RefusedName(int error) { return error == EINVAL || error == ENAMETOOLONG || error == EILSEQ; }
 
 // The folder `name` inside `parent`, made when missing; `made` is its path,
 // which holds the full-width name when the destination refused the name.
@@ -54,7 +51,7 @@ bool MakeFolderIn(const std::string& parent, std::string_view name, std::string&
   made = parent + "/" + std::string(name);
   if (MakeFolder(made)) return true;
   const int error = errno;
-  if (RefusedName(error) && HasRefusedCharacters(name)) {
+  if (IsRefusedNameError(error) && HasRefusedCharacters(name)) {
     made = parent + "/" + FullWidthName(name);
     const bool existed = IsFolder(made);
     if (MakeFolder(made)) {
@@ -78,6 +75,10 @@ constexpr std::string_view kFullWidth[] = {"＜", "＞", "：", "＂", "＼", "�
 bool IsSafeComponent(std::string_view name) {
   return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos &&
          name.find('\0') == std::string_view::npos;
+}
+
+bool IsRefusedNameError(int error) {
+  return error == EINVAL || error == ENAMETOOLONG || error == EILSEQ || error == ENOENT || error == EPERM;
 }
 
 bool HasRefusedCharacters(std::string_view name) { return name.find_first_of(kRefused) != std::string_view::npos; }

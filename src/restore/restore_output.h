@@ -28,6 +28,11 @@ bool IsSafeComponent(std::string_view name);
 // Characters that FAT, exFAT and Windows-formatted NTFS refuse in a name,
 // although they are safe here.
 bool HasRefusedCharacters(std::string_view name);
+// Whether a failed create or mkdir may mean "this name is refused": vfat,
+// exfat and ntfs3 say EINVAL (some ENAMETOOLONG or EILSEQ), exfat-fuse
+// ENOENT and fusefat EPERM. Only a name holding refused characters is tried
+// again, so a real permission problem is still reported as such.
+bool IsRefusedNameError(int error);
 // The name with those characters in their full-width forms: <不明> becomes ＜不明＞.
 std::string FullWidthName(std::string_view name);
 

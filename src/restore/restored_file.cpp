@@ -24,8 +24,6 @@ std::string Candidate(const std::string& name, int i) {
   return base + "_" + std::to_string(i) + ext;
 }
 
-bool RefusedName(int error) { return error == EINVAL || error == ENAMETOOLONG || error == EILSEQ; }
-
 int CreateNew(const std::string& path) {
   return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
 }
@@ -46,7 +44,7 @@ bool RestoredFile::Create(const std::string& folder, const std::string& name) {
     if (fd_ >= 0) return true;
     const int error = errno;
     if (error == EEXIST && i < 1'000'000) continue;
-    if (RefusedName(error) && !renamed_ && HasRefusedCharacters(current)) {
+    if (IsRefusedNameError(error) && !renamed_ && HasRefusedCharacters(current)) {
       current = FullWidthName(current);
       renamed_ = true;
       i = -1;

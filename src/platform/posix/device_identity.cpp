@@ -156,11 +156,45 @@ std::string Unescape(const std::string& text) {
   return out;
 }
 
+// FUSE drivers serving the source: processes holding both /dev/fuse and a
+// part of the source open (fusefat, for one, names no device in the mount
+// table). A driver's mount is the folder on its command line, which now
+// shows the mounted file system's device number. `anyDriver` is set when a
+// driver names no folder at all.
+std::set<dev_t> FuseMountsOfSource(const SourceSet& source, bool& anyDriver) {
+  std::set<dev_t> out;
+  std::error_code ec;
+  for (const auto& proc : fs::directory_iterator("/proc", ec)) {
+    const std::string pid = proc.path().filename().string();
+    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    bool fuse = false, holdsSource = false;
+    std::error_code fdError;
+    for (const auto& fd : fs::directory_iterator(proc.path() / "fd", fdError)) {
+      struct stat st {};
+      if (::stat(fd.path().c_str(), &st) != 0) continue;
+      if (S_ISCHR(st.st_mode) && major(st.st_rdev) == 10 && minor(st.st_rdev) == 229) fuse = true;
+      if (S_ISBLK(st.st_mode) && source.devices.count(st.st_rdev)) holdsSource = true;
+      if (S_ISREG(st.st_mode) && source.files.count({st.st_dev, st.st_ino})) holdsSource = true;
+    }
+    if (!fuse || !holdsSource) continue;
+    bool named = false;
+    std::ifstream cmdline(proc.path() / "cmdline", std::ios::binary);
+    for (std::string arg; std::getline(cmdline, arg, '\0');) {
+      struct stat st {};
+      if (arg.empty() || arg[0] != '/' || ::stat(arg.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) continue;
+      out.insert(st.st_dev);
+      named = true;
+    }
+    anyDriver |= !named;
+  }
+  return out;
+}
+
 // The device numbers (as st_dev of the files inside) of every mount whose
 // backing device or file belongs to the source. FUSE mounts show an
 // anonymous device number of their own and name their source after " - ".
 std::set<dev_t> SourceMounts(const SourceSet& source, const std::string& mountinfo) {
-  std::set<dev_t> out;
+  std::set<dev_t> out, unnamedFuse;
   std::ifstream in(mountinfo);
   for (std::string line; std::getline(in, line);) {
     std::istringstream fields(line);
@@ -181,7 +215,12 @@ std::set<dev_t> SourceMounts(const SourceSet& source, const std::string& mountin
         StatInode(Unescape(mountSource), inode, st))
       related = S_ISBLK(st.st_mode) ? source.devices.count(st.st_rdev) != 0 : source.files.count(inode) != 0;
     if (related) out.insert(mounted);
+    else if (fsType.starts_with("fuse") && (mountSource.empty() || mountSource[0] != '/')) unnamedFuse.insert(mounted);
   }
+  bool anyDriver = false;
+  const std::set<dev_t> served = FuseMountsOfSource(source, anyDriver);
+  for (dev_t d : unnamedFuse)
+    if (anyDriver || served.count(d)) out.insert(d);
   return out;
 }
 
