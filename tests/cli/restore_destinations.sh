@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# Restores onto destinations that refuse: a read-only tmpfs, a full tmpfs,
+# and FAT and exFAT volumes (made by mkfs.fat / mkfs.exfat, mounted through a
+# loop device) that refuse "<不明>" as a folder name. The exit status must say
+# that not everything was restored, every failed item must be named with the
+# system's reason, no partial file may be left, and what is written must be
+# byte for byte what a restore into a plain folder writes.
+# Needs root, tmpfs and loop devices; exits 77 (skipped) without them.
+set -uo pipefail
+cli=${1:?vellum-cli}
+images=${2:?folder of unpacked images}
+[[ $(id -u) -eq 0 ]] && command -v losetup >/dev/null || { echo "needs root and losetup"; exit 77; }
+
+work=$(mktemp -d)
+loops=()
+mounts=()
+cleanup() {
+  for m in "${mounts[@]}"; do umount "$m" 2>/dev/null || fusermount -u "$m" 2>/dev/null; done
+  for l in "${loops[@]}"; do losetup -d "$l" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+mkdir -p "$work/ro" "$work/full" "$work/plain"
+mount -t tmpfs -o ro,size=1m tmpfs "$work/ro" || { echo "cannot mount tmpfs"; exit 77; }
+mounts+=("$work/ro")
+mount -t tmpfs -o size=40k tmpfs "$work/full" || exit 77
+mounts+=("$work/full")
+
+# The reference: every deleted file of fat16.img in a plain folder.
+"$cli" restore "$images/fat16.img" --to "$work/plain/fat16" >"$work/plain.out" 2>&1
+[[ $? == 0 ]] || fail "plain restore: $(cat "$work/plain.out")"
+
+"$cli" restore "$images/fat16.img" --to "$work/ro" >"$work/ro.out" 2>&1
+status=$?
+[[ $status == 3 ]] || fail "read-only destination: exit $status, wanted 3"
+grep -q "Read-only file system" "$work/ro.out" || fail "read-only destination: the reason is not named"
+grep -q "復元できなかった項目" "$work/ro.out" || fail "read-only destination: no list of failed items"
+
+"$cli" restore "$images/fat16.img" --to "$work/full" >"$work/full.out" 2>&1
+status=$?
+[[ $status == 3 ]] || fail "full destination: exit $status, wanted 3"
+grep -q "No space left on device" "$work/full.out" || fail "full destination: the reason is not named"
+# What stayed is complete: the same bytes as the plain restore.
+while IFS= read -r -d '' f; do
+  rel=${f#"$work/full/"}
+  cmp -s "$f" "$work/plain/fat16/$rel" || fail "full destination left $rel incomplete"
+done < <(find "$work/full" -type f -print0)
+
+# The recognised contents of media-fat32.img, listed under "<不明>".
+"$cli" search "$images/media-fat32.img" --free-scan -o "$work/media.tsv" 2>/dev/null || fail "media search"
+"$cli" restore "$images/media-fat32.img" --results "$work/media.tsv" --to "$work/plain/media" >"$work/pm.out" 2>&1
+plain_status=$?
+[[ -d "$work/plain/media/<不明>" ]] || fail "plain restore has no <不明> folder"
+
+check_volume() {  # NAME MOUNTPOINT
+  local name=$1 m=$2
+  "$cli" restore "$images/media-fat32.img" --results "$work/media.tsv" --to "$m/out" >"$work/$name.out" 2>&1
+  local status=$?
+  [[ $status == "$plain_status" ]] || fail "$name: exit $status, the plain restore $plain_status: $(tail -5 "$work/$name.out")"
+  [[ -d "$m/out/＜不明＞" ]] || fail "$name: no ＜不明＞ folder"
+  grep -q "全角" "$work/$name.out" || fail "$name: the renamed names are not counted"
+  local n=0
+  for f in "$work/plain/media/<不明>"/*; do
+    cmp -s "$f" "$m/out/＜不明＞/$(basename "$f")" || fail "$name: $(basename "$f") differs"
+    n=$((n + 1))
+  done
+  [[ $n -gt 20 ]] || fail "$name: only $n files compared"
+}
+
+truncate -s 64M "$work/v.img" && mkfs.fat -F 32 "$work/v.img" >/dev/null
+vloop=$(losetup -f --show "$work/v.img") || exit 77
+loops+=("$vloop")
+mkdir -p "$work/v"
+# Only the kernel's vfat will do: fusefat refuses every name outside ASCII.
+if mount -t vfat "$vloop" "$work/v" 2>/dev/null; then
+  mounts+=("$work/v")
+  check_volume vfat "$work/v"
+else
+  echo "note: this kernel has no vfat; the vfat case was not tried"
+fi
+
+truncate -s 128M "$work/e.img" && mkfs.exfat "$work/e.img" >/dev/null
+eloop=$(losetup -f --show "$work/e.img") || exit 77
+loops+=("$eloop")
+mkdir -p "$work/e"
+if mount -t exfat "$eloop" "$work/e" 2>/dev/null || mount.exfat-fuse "$eloop" "$work/e" >/dev/null 2>&1; then
+  mounts+=("$work/e")
+  check_volume exfat "$work/e"
+else
+  echo "note: no way to mount exFAT here; the exFAT case was not tried"
+fi
+
+# NTFS as Windows formats it refuses the same characters (ntfs-3g's windows_names).
+truncate -s 128M "$work/n.img" && mkntfs -q -F -f "$work/n.img" >/dev/null 2>&1
+nloop=$(losetup -f --show "$work/n.img") || exit 77
+loops+=("$nloop")
+mkdir -p "$work/n"
+if command -v ntfs-3g >/dev/null && ntfs-3g -o windows_names "$nloop" "$work/n" >/dev/null 2>&1; then
+  mounts+=("$work/n")
+  check_volume ntfs "$work/n"
+else
+  echo "note: no ntfs-3g here; the NTFS case was not tried"
+fi
+
+[[ $failures -eq 0 ]] || exit 1
+echo "restore destinations: failures reported, nothing partial left, renamed folders byte-exact"
