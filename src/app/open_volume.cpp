@@ -74,7 +74,7 @@ bool OpenSelectedDrive(ScanState& state, const volume::DriveEntry& entry, const 
   state.volumeHandle.reset();
   volume::OpenedSource opened = volume::OpenSource(entry.sourcePath, entry.partitionNumber, request.access);
   if (opened.device) {
-    state.volumeHandle = std::move(opened.device);
+    state.volumeHandle = request.wrapDevice ? request.wrapDevice(std::move(opened.device)) : std::move(opened.device);
     return true;
   }
   std::string text = opened.systemText.empty() ? opened.error : opened.systemText;

@@ -46,6 +46,8 @@ struct VolumeRequest {
   std::string filterText;
   platform::OpenAccess access = platform::OpenAccess::ReadOnly;
   std::function<void(int controlId)> focus;  // may be empty
+  // Puts a layer over the opened device (tests: a device that fails). May be empty.
+  std::function<std::unique_ptr<platform::BlockDevice>(std::unique_ptr<platform::BlockDevice>)> wrapDevice;
 };
 
 // 1 when the volume is open and its tables loaded; 0 after the failure was

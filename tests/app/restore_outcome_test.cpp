@@ -1,0 +1,186 @@
+// What a restore or a complete deletion says it did must be what it did:
+// each file once, folders with their own times, nothing partial left behind
+// by Cancel, and a deletion whose writes did not reach the disk never
+// reported as done.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "app/restore_command.h"
+#include "volume/listing.h"
+#include "support/cancelling_progress.h"
+#include "support/scripted_messages.h"
+
+namespace vellum::app {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ScriptedMessages;
+
+std::string Image(const char* name) { return std::string(VELLUM_TEST_IMAGES) + "/" + name; }
+
+struct Command {
+  volume::ScanState state;
+  ResultList list;
+  ScriptedMessages messages;
+  volume::DriveTable drives;
+  CommandContext context{state, list, messages};
+  explicit Command(const std::string& image) {
+    std::string error;
+    EXPECT_TRUE(volume::AppendImage(drives, image, error)) << error;
+    context.volume.drives = &drives;
+    context.volume.selectedIndex = 0;
+  }
+};
+
+class TempDir {
+ public:
+  TempDir() : path_(fs::temp_directory_path() / ("vellum-outcome-" + std::to_string(::getpid()))) {
+    fs::remove_all(path_);
+    fs::create_directories(path_);
+  }
+  ~TempDir() { fs::remove_all(path_); }
+  std::string Path(const std::string& sub = "") const { return sub.empty() ? path_.string() : (path_ / sub).string(); }
+
+ private:
+  fs::path path_;
+};
+
+std::string LocalTime(const fs::path& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return "missing";
+  struct tm local {};
+  localtime_r(&st.st_mtime, &local);
+  char when[32];
+  std::strftime(when, sizeof when, "%Y/%m/%d %H:%M:%S", &local);
+  return when;
+}
+
+// Every row of a search (Ctrl+A), folders together with the rows inside
+// them: each file is written once, no name gets a _1, and each deleted
+// folder carries the time its row shows although files went in after it.
+void EveryRowOnce(const char* image) {
+  SCOPED_TRACE(image);
+  Command search(Image(image));
+  search.context.options.zeroSize = true;
+  ASSERT_EQ(OnSearch(search.context), 1);
+  TempDir out;
+  Command restore(Image(image));
+  RestoreSummary summary;
+  ASSERT_EQ(OnRestore(restore.context, {out.Path(), &search.list, {}, 0}, summary), 1);
+
+  size_t files = 0;
+  for (const auto& e : fs::recursive_directory_iterator(out.Path())) {
+    if (!e.is_regular_file()) continue;
+    ++files;
+    EXPECT_EQ(e.path().filename().string().find("_1"), std::string::npos) << e.path();
+  }
+  EXPECT_EQ(files, summary.outcomes.Files());
+  size_t folders = 0;
+  for (size_t row = 0; row < search.list.RowCount(); ++row) {
+    if ((search.list.DataWord(row) & volume::kRowFolder) == 0) continue;
+    std::string folder(search.list.Cell(row, 1));
+    folder.erase(0, folder.find(":/") + 2);
+    const fs::path restored = fs::path(out.Path()) / folder / std::string(search.list.Cell(row, 0));
+    SCOPED_TRACE(restored.string());
+    EXPECT_EQ(LocalTime(restored), std::string(search.list.Cell(row, 4).substr(0, 19)));  // NTFS shows ms too
+    ++folders;
+  }
+  EXPECT_GE(folders, 2u);  // old-project and photos
+}
+
+TEST(RestoreOutcome, AFolderRowAndTheRowsInsideItRestoreEachFileOnce) {
+  EveryRowOnce("fat16.img");
+  EveryRowOnce("ntfs-4k.img");
+}
+
+// Cancel while big-deleted.bin is being copied: the file is removed, not
+// left looking complete, and the summary says the restore was cancelled.
+TEST(RestoreOutcome, CancelMidFileLeavesNoPartialFile) {
+  Command search(Image("fat16.img"));
+  ASSERT_EQ(OnSearch(search.context), 1);
+  std::vector<size_t> big;
+  for (size_t row = 0; row < search.list.RowCount(); ++row)
+    if (search.list.Cell(row, 0) == "big-deleted.bin") big.push_back(row);
+  ASSERT_EQ(big.size(), 1u);
+  TempDir out;
+  Command restore(Image("fat16.img"));
+  restore.context.newProgress = [] { return std::make_unique<testing::CancelOnPump>(6); };
+  RestoreSummary summary;
+  ASSERT_EQ(OnRestore(restore.context, {out.Path(), &search.list, big, 0}, summary), 1);
+  EXPECT_TRUE(summary.cancelled);
+  EXPECT_FALSE(fs::exists(out.Path("big-deleted.bin")));
+  EXPECT_EQ(summary.outcomes.Files(), 0u);
+}
+
+// A size no file on the volume can have (garbage read as an entry) is not
+// copied on and on: the row is skipped and named.
+TEST(RestoreOutcome, ARowLargerThanTheVolumeIsSkipped) {
+  Command search(Image("fat16.img"));
+  ASSERT_EQ(OnSearch(search.context), 1);
+  ResultList rows;
+  rows.SetClusterColumn(volume::kFat16);
+  rows.InsertRow(0, "huge.bin", 0);
+  rows.SetCell(0, 1, "fat16.img:/");
+  rows.SetCell(0, 2, "4000000000");
+  rows.SetCell(0, 4, "2020/01/01 00:00:00");
+  rows.SetCell(0, 5, "3");
+  TempDir out;
+  Command restore(Image("fat16.img"));
+  RestoreSummary summary;
+  ASSERT_EQ(OnRestore(restore.context, {out.Path(), &rows, {}, 0}, summary), 1);
+  EXPECT_EQ(summary.outcomes.WithReason(restore::kReasonLargerThanVolume), 1u);
+  EXPECT_FALSE(fs::exists(out.Path("huge.bin")));
+  EXPECT_FALSE(summary.outcomes.AllIntact());
+  EXPECT_NE(SummaryText(summary).find(out.Path("huge.bin")), std::string::npos) << SummaryText(summary);
+}
+
+// A device that takes reads but refuses every write.
+class RefusingWrites : public platform::BlockDevice {
+ public:
+  explicit RefusingWrites(std::unique_ptr<platform::BlockDevice> base) : base_(std::move(base)) {}
+  bool Read(uint64_t offset, std::span<uint8_t> out) override { return base_->Read(offset, out); }
+  bool Write(uint64_t, std::span<const uint8_t>) override { return false; }
+  uint64_t Size() const override { return base_->Size(); }
+  uint32_t SectorSize() const override { return base_->SectorSize(); }
+  bool Writable() const override { return true; }
+  std::string LastError() const override { return "Input/output error"; }
+
+ private:
+  std::unique_ptr<platform::BlockDevice> base_;
+};
+
+TEST(RestoreOutcome, ADeletionWhoseWritesFailIsReportedAndNotDone) {
+  TempDir dir;
+  const std::string copy = dir.Path("fat16.img");
+  fs::copy_file(Image("fat16.img"), copy);
+  Command wipe(copy);
+  wipe.messages.answers = {MessageAnswer::Yes};
+  wipe.context.volume.wrapDevice = [](std::unique_ptr<platform::BlockDevice> d) {
+    return std::unique_ptr<platform::BlockDevice>(new RefusingWrites(std::move(d)));
+  };
+  WipeSummary summary;
+  EXPECT_EQ(OnCompleteDeletion(wipe.context, &summary), 0);
+  EXPECT_GT(summary.failedWrites, 0u);
+  EXPECT_EQ(summary.entriesOverwritten, 0u);
+  const std::string& said = wipe.messages.shown.back();
+  EXPECT_EQ(said.rfind(kWipeWriteFailedMessage, 0), 0u) << said;
+  EXPECT_NE(said.find("セクタ"), std::string::npos);
+  EXPECT_NE(said.find("Input/output error"), std::string::npos);
+  for (const std::string& m : wipe.messages.shown) EXPECT_EQ(m.find(kWipeDoneMessage), std::string::npos);
+
+  // The same deletion on a device that takes the writes says how many it overwrote.
+  Command real(copy);
+  real.messages.answers = {MessageAnswer::Yes};
+  EXPECT_EQ(OnCompleteDeletion(real.context, &summary), 1);
+  EXPECT_GT(summary.entriesOverwritten, 10u);
+  EXPECT_NE(real.messages.shown.back().find(std::to_string(summary.entriesOverwritten) + " 件"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vellum::app
