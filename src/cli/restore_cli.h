@@ -8,7 +8,9 @@
 namespace vellum::cli {
 
 // args: everything after the command name. Exit status as the command line
-// promises: 0 ran, 1 stopped on a reported error, 2 bad usage, 130 interrupted.
+// promises: 0 everything asked was done, 1 stopped on a reported error, 2 bad
+// usage, 3 ran to the end but an item was skipped, failed or zero-filled
+// (the summary names it), 130 interrupted.
 int RunRestore(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunWipe(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 

@@ -134,6 +134,16 @@ WriteOutcome CopyRecordData(ScanState& state, ByteView record, const DataSink& s
   return data ? WriteClusters(state, record, *data, sink) : WriteOutcome::kWritten;
 }
 
+// The size the record's unnamed $DATA claims; 0 when it has none. Records
+// read from free clusters can claim anything.
+uint64_t DataSizeOf(ScanState& state, ByteView record) {
+  std::vector<uint8_t> copy;
+  AttributeRef ref;
+  const std::optional<AttributeHeader> data = FindHeader(state, record, kAttrData, copy, ref);
+  if (!data) return 0;
+  return data->nonResident ? data->dataSize : ResidentValue(AttributeBytes(copy, ref)).size();
+}
+
 // The record's data into a file created (or replaced) at path.
 WriteOutcome WriteRecordData(ScanState& state, ByteView record, const std::string& path) {
   // Never through a link someone left at the destination.
@@ -161,6 +171,10 @@ bool RestoreFileInto(ScanState& state, ByteView record, const std::string& name,
   if (!PathFits(folder + "/" + name)) {
     ShowPathTooLong(messages);
     outcomes.Skipped(folder + "/" + name, restore::kReasonPathTooLong);
+    return false;
+  }
+  if (DataSizeOf(state, record) > state.dataAreaBytes) {
+    outcomes.Skipped(folder + "/" + name, restore::kReasonLargerThanVolume);
     return false;
   }
   restore::RestoredFile file;

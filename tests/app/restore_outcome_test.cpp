@@ -13,6 +13,7 @@
 
 #include "app/restore_command.h"
 #include "volume/listing.h"
+#include "volume/sector_io.h"
 #include "support/cancelling_progress.h"
 #include "support/scripted_messages.h"
 
@@ -154,6 +155,62 @@ class RefusingWrites : public platform::BlockDevice {
  private:
   std::unique_ptr<platform::BlockDevice> base_;
 };
+
+// Reads of [bad, bad + length) fail; the device zeroes what it cannot give.
+class FailingReads : public platform::BlockDevice {
+ public:
+  FailingReads(std::unique_ptr<platform::BlockDevice> base, uint64_t bad, uint64_t length)
+      : base_(std::move(base)), bad_(bad), length_(length) {}
+  bool Read(uint64_t offset, std::span<uint8_t> out) override {
+    if (offset < bad_ + length_ && bad_ < offset + out.size()) {
+      std::fill(out.begin(), out.end(), 0);
+      return false;
+    }
+    return base_->Read(offset, out);
+  }
+  bool Write(uint64_t, std::span<const uint8_t>) override { return false; }
+  uint64_t Size() const override { return base_->Size(); }
+  uint32_t SectorSize() const override { return base_->SectorSize(); }
+  bool Writable() const override { return false; }
+
+ private:
+  std::unique_ptr<platform::BlockDevice> base_;
+  uint64_t bad_, length_;
+};
+
+// A cluster the disk cannot give is written as zeros, and the summary says
+// which bytes of which file: the file is not passed off as intact.
+TEST(RestoreOutcome, UnreadableClustersAreZeroFilledAndNamed) {
+  Command search(Image("fat16.img"));
+  ASSERT_EQ(OnSearch(search.context), 1);
+  std::vector<size_t> big;
+  for (size_t row = 0; row < search.list.RowCount(); ++row)
+    if (search.list.Cell(row, 0) == "big-deleted.bin") big.push_back(row);
+  ASSERT_EQ(big.size(), 1u);
+  const uint64_t first = std::stoull(std::string(search.list.Cell(big[0], 5)));
+  const uint64_t clusterBytes = search.state.clusterBytes;
+  const uint64_t bad = volume::ClusterToSector(search.state, first + 1) * search.state.bytesPerSector;
+
+  TempDir out;
+  Command restore(Image("fat16.img"));
+  restore.context.volume.wrapDevice = [bad, clusterBytes](std::unique_ptr<platform::BlockDevice> d) {
+    return std::unique_ptr<platform::BlockDevice>(new FailingReads(std::move(d), bad, clusterBytes));
+  };
+  RestoreSummary summary;
+  ASSERT_EQ(OnRestore(restore.context, {out.Path(), &search.list, big, 0}, summary), 1);
+  ASSERT_EQ(summary.outcomes.Count(restore::ItemResult::kZeroFilled, false), 1u);
+  const restore::ItemOutcome& item = summary.outcomes.Items().back();
+  ASSERT_EQ(item.zeroFilled.size(), 1u);
+  EXPECT_EQ(item.zeroFilled[0].offset, clusterBytes);
+  EXPECT_EQ(item.zeroFilled[0].length, clusterBytes);
+  EXPECT_FALSE(summary.outcomes.AllIntact());
+  EXPECT_EQ(fs::file_size(out.Path("big-deleted.bin")), 50000u);
+  const std::string text = SummaryText(summary);
+  EXPECT_NE(text.find("big-deleted.bin: 読めない部分を 0 で埋めた (バイト " + std::to_string(clusterBytes) + "-" +
+                      std::to_string(2 * clusterBytes - 1) + ")"),
+            std::string::npos)
+      << text;
+}
 
 TEST(RestoreOutcome, ADeletionWhoseWritesFailIsReportedAndNotDone) {
   TempDir dir;
