@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "app/parse_number.h"
+#include "app/results_file.h"
 #include "content/cluster_follow.h"
 #include "fat/cluster_runs.h"
 #include "fat/exfat_walk.h"
@@ -57,11 +58,13 @@ bool RowDosTime(std::string_view text, uint16_t& date, uint16_t& time) {
 }
 
 // The row's folder below the volume root: its folder column without the
-// volume's root text; false for a folder outside the volume's tree ("<不明>"
-// stays as it is, a folder of its own below the destination).
-std::string RowRelativeFolder(const ScanState& s, const ResultList& rows, size_t row) {
+// list's root text ("<不明>" stays as it is, a folder of its own below the
+// destination).
+std::string RowRelativeFolder(const ScanState&, const ResultList& rows, size_t row) {
+  // Whatever the list's volume was called (a copy, a renamed image, the
+  // device itself), its rows lie below the root of the volume restored from.
   std::string folder(rows.Cell(row, 1));
-  if (folder.compare(0, s.rootPath.size(), s.rootPath) == 0) folder.erase(0, s.rootPath.size());
+  folder.erase(0, RootTextOfFolder(folder).size());
   while (!folder.empty() && folder.back() == '/') folder.pop_back();
   return folder;
 }
@@ -290,10 +293,34 @@ bool CheckRestoreDestination(CommandContext& c, const std::string& destination) 
   return true;
 }
 
+std::string ListMismatch(const ScanState& s, const ResultList& rows) {
+  if (rows.RowCount() == 0 || rows.ColumnCount() < 6) return {};
+  const bool ntfsList = rows.ColumnAt(5).heading == "ファイル番号";
+  if (ntfsList != (s.fsKind == volume::kNtfs))
+    return ntfsList ? "一覧は NTFS のボリュームのもの (ファイル番号の列) ですが、復元元は NTFS ではありません。"
+                    : "一覧は FAT または exFAT のボリュームのもの (クラスタの列) ですが、復元元は NTFS です。";
+  const size_t clusterColumn = ntfsList ? 6 : 5;
+  if (rows.ColumnCount() <= clusterColumn) return {};
+  for (size_t row = 0; row < rows.RowCount(); ++row) {
+    const uint64_t cluster = ParseUnsigned64(rows.Cell(row, clusterColumn));
+    if (cluster > s.lastCluster)
+      return std::string("一覧の ") + std::to_string(row + 1) + " 行目のクラスタ " + std::to_string(cluster) +
+             " は、復元元の最後のクラスタ " + std::to_string(s.lastCluster) + " より後ろにあります。";
+  }
+  return {};
+}
+
 int OnRestore(CommandContext& c, const RestoreRequest& request, RestoreSummary& summary) {
   if (!CheckRestoreDestination(c, request.destination)) return 0;
   if (!Reopen(c, platform::OpenAccess::ReadOnly)) return 0;
   ScanState& s = c.state;
+  if (request.rows) {
+    const std::string mismatch = ListMismatch(s, *request.rows);
+    if (!mismatch.empty()) {
+      Tell(c.messages, std::string(kListOfAnotherVolumeMessage) + "\n\n" + mismatch);
+      return 0;
+    }
+  }
   if (s.fsKind == volume::kNtfs && !request.rows && request.ntfsFolder == 0) {
     Tell(c.messages, kNtfsFolderNeededMessage);
     return 0;

@@ -22,6 +22,8 @@ inline constexpr std::string_view kNtfsFolderNeededMessage =
     "NTFS のドライブでは、復元する削除フォルダを指定してください。";
 inline constexpr std::string_view kRowNotRestorableMessage =
     "この行の復元にはまだ対応していません。";
+inline constexpr std::string_view kListOfAnotherVolumeMessage =
+    "この検索結果は復元元のボリュームのものではないため、復元できません。";
 inline constexpr std::string_view kWipeNtfsMessage = "NTFS のドライブは完全削除できません。";
 inline constexpr std::string_view kWipeMountedMessage =
     "ドライブがマウントされているため、完全削除できません。\n\nアンマウントしてから処理してください。";
@@ -53,6 +55,10 @@ std::string SummaryText(const RestoreSummary& summary, size_t detailLimit = SIZE
 // 1 when the restore ran (the summary then says what it did); 0 when it
 // stopped on a reported failure before writing anything.
 int OnRestore(CommandContext& context, const RestoreRequest& request, RestoreSummary& summary);
+
+// Why a list cannot belong to the open volume (an NTFS list on a FAT volume,
+// clusters past its end); empty when it may.
+std::string ListMismatch(const volume::ScanState& state, const ResultList& rows);
 
 // Whether `destination` may receive restored files: not on the source and a
 // folder that exists or can be made. Reports why not.

@@ -226,21 +226,64 @@ bool ResultsFileLines::Next(std::string& line) {
   return true;
 }
 
+std::string RootTextOfFolder(std::string_view folder) {
+  const size_t end = folder.find(":/");
+  return end == std::string_view::npos ? std::string() : std::string(folder.substr(0, end + 2));
+}
+
+std::string VolumeNotFoundMessage(std::string_view rootText) {
+  return "この検索結果のボリューム「" + std::string(rootText) +
+         "」が見つからないため、読み込めません。\n\n"
+         "そのドライブを接続するか、イメージファイルを開いてから読み込んでください。";
+}
+
+namespace {
+
+// The drive box entry the rows belong to. The stored index is trusted when
+// that entry shows the rows' root text (or nothing is known about it);
+// otherwise the entry showing that text, or an image the user opens for it.
+int32_t DriveOfList(int32_t stored, std::string_view root, ResultsFileHost& host, const std::string& listPath) {
+  if (root.empty()) return stored;
+  const std::string shown = host.DriveRootText(stored);
+  if (shown.empty() || shown == root) return stored;
+  const int32_t found = host.FindDrive(root);
+  return found >= 0 ? found : host.OpenImageFor(root, listPath);
+}
+
+}  // namespace
+
 int64_t ApplyResultsFile(ResultsFileLines& lines, ResultList& list, ResultsFileHost& host,
-                         ShellInfo* shell) {
+                         ShellInfo* shell, Messages* messages, const std::string& listPath) {
   std::string line;
   int32_t driveIndex = 0;
   if (!lines.Next(line) || !ParseDriveLine(line, driveIndex)) return -1;
-  if (!host.SelectDrive(driveIndex)) return -1;
+  // The rows are read ahead: they, not the index, tell which volume the list is of.
+  std::string columnLine;
+  const bool hasColumns = lines.Next(columnLine);
+  std::vector<std::string> rowLines;
+  while (lines.Next(line)) rowLines.push_back(std::move(line));
+  std::string root;
+  RowLine row;
+  for (const std::string& text : rowLines)
+    if (ParseRowLine(text, row) && row.cells.size() > 1) {
+      root = RootTextOfFolder(row.cells[1]);
+      break;
+    }
+  const int32_t drive = DriveOfList(driveIndex, root, host, listPath);
+  if (drive < 0) {
+    if (messages)
+      messages->Show(VolumeNotFoundMessage(root), MessageButtons::Ok, MessageIcon::Warning, MessageAnswer::Ok);
+    return -1;
+  }
+  if (!host.SelectDrive(drive)) return -1;
   // A volume that cannot be opened has said so; its rows are still worth seeing.
   host.OpenVolume();
-  list.ReplaceColumns(lines.Next(line) ? ParseColumnLine(line) : std::vector<Column>{});
+  list.ReplaceColumns(hasColumns ? ParseColumnLine(columnLine) : std::vector<Column>{});
   uint32_t rowCount = 0;
-  RowLine row;
-  while (lines.Next(line)) {
+  for (const std::string& text : rowLines) {
     // A line without a TAB holds no cell; it makes no row and, unlike an
     // index that counted it anyway, leaves the rows after it in place.
-    if (!ParseRowLine(line, row)) continue;
+    if (!ParseRowLine(text, row)) continue;
     const bool folder = (row.dataWord & volume::kRowFolder) != 0;
     const int icon = volume::LookUpShellInfo(shell, row.cells[0], folder).iconIndex;
     list.InsertRow(rowCount, row.cells[0], icon);
@@ -302,7 +345,7 @@ void LoadResults(ResultList& list, ResultsFileHost& host, Messages& messages, Sh
       return;
     case ResultsFileLines::ReadResult::kOk: break;
   }
-  ApplyResultsFile(lines, list, host, shell);
+  ApplyResultsFile(lines, list, host, shell, &messages, path);
 }
 
 }  // namespace vellum::app

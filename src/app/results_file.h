@@ -54,6 +54,16 @@ class ResultsFileHost {
   // Selects drive box entry `index` without running the selection-change
   // handling; false when the box has no such entry.
   virtual bool SelectDrive(int32_t index) = 0;
+  // The root text of drive box entry `index` ("card.img#2:/"); empty when
+  // the box has no such entry or the host does not know it (the stored
+  // index is then trusted, as older hosts did).
+  virtual std::string DriveRootText(int32_t /*index*/) { return {}; }
+  // The entry whose root text is `rootText`; -1 when none is.
+  virtual int32_t FindDrive(std::string_view /*rootText*/) { return -1; }
+  // Asks whether to open the image file a list names, starting the file
+  // dialog in the list's folder; the new entry with that root text, or -1
+  // when the user declines or the image chosen shows no such volume.
+  virtual int32_t OpenImageFor(std::string_view /*rootText*/, const std::string& /*listPath*/) { return -1; }
   // Opens the selected volume, clearing the list and setting its column 5;
   // 1 opened, 0 failed (the failure has been reported).
   virtual int OpenVolume() = 0;
@@ -104,10 +114,22 @@ void SaveResults(const ResultList& list, int32_t driveIndex, ResultsFileHost& ho
                  Messages& messages);
 void LoadResults(ResultList& list, ResultsFileHost& host, Messages& messages, ShellInfo* shell);
 
+// The volume a list belongs to: the root text its rows' folder cells start
+// with ("card.img#2:/" of "card.img#2:/DOCS"); empty when there is none.
+std::string RootTextOfFolder(std::string_view folder);
+
+// "この検索結果のボリューム ... が見つかりません": the list's volume is not in
+// the drive box and no image showing it was opened.
+std::string VolumeNotFoundMessage(std::string_view rootText);
+inline constexpr std::string_view kOpenImageQuestion =
+    "この検索結果のボリュームは開かれていません。\n\nイメージファイルを開きますか。";
+
 // Loading from the drive line on, once the file has been read: selects and
-// opens the drive, replaces the columns and adds the rows. Returns the number
-// of rows added; -1 when the drive line ended the load.
+// opens the drive the rows belong to, replaces the columns and adds the
+// rows. Returns the number of rows added; -1 when the load ended without
+// rows (a bad drive line, or the list's volume is nowhere to be found, which
+// has been said through `messages`).
 int64_t ApplyResultsFile(ResultsFileLines& lines, ResultList& list, ResultsFileHost& host,
-                         ShellInfo* shell);
+                         ShellInfo* shell, Messages* messages = nullptr, const std::string& listPath = {});
 
 }  // namespace vellum::app

@@ -127,6 +127,9 @@ class MainDialog : public QDialog, private app::ResultsFileHost {
   platform::SourceRelation RelationToSource(const std::string& path) override;
   std::string SourceName() override;
   bool SelectDrive(int32_t index) override;
+  std::string DriveRootText(int32_t index) override;
+  int32_t FindDrive(std::string_view rootText) override;
+  int32_t OpenImageFor(std::string_view rootText, const std::string& listPath) override;
   int OpenVolume() override;
 
   // The option fields, read from the controls at the start of each command.
@@ -156,6 +159,8 @@ class MainDialog : public QDialog, private app::ResultsFileHost {
   QHash<int, QAction*> commands_;
   ControlLayout layout_;
   bool busy_ = false;  // a command is running; the window is not to close under it
+  // The drive the listed rows were found on or loaded for; -1 before any.
+  int32_t rowsDrive_ = -1;
 };
 
 }  // namespace vellum::ui

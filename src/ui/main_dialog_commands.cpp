@@ -1,5 +1,7 @@
 // What the main window's buttons and menu commands do. Each reads the
 // options from the controls first, then hands over to the application layer.
+#include <filesystem>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -75,6 +77,7 @@ void MainDialog::RunWithRangeDialog(int (*command)(app::CommandContext&)) {
   CClusterDlg rangeDialog(*messages_, this);
   context.rangeAsker = &rangeDialog;
   command(context);
+  rowsDrive_ = state_.driveIndex;
   model_->FlushRows();
 }
 
@@ -107,6 +110,13 @@ void MainDialog::OnRestore() {
     rows = {0};
   }
   app::CommandContext context = WindowContext();
+  // The rows belong to the volume they were found on or loaded for, whatever
+  // the drive box shows now: their clusters are read from that volume alone.
+  if (rowsDrive_ >= 0 && static_cast<size_t>(rowsDrive_) < drives_.entries.size()) {
+    context.volume.selectedIndex = rowsDrive_;
+    const QSignalBlocker quiet(driveBox_);
+    driveBox_->setCurrentIndex(rowsDrive_);
+  }
   app::RestoreSummary summary;
   if (app::OnRestore(context, {destination, source, rows, 0}, summary) == 1)
     messages_->Show(app::SummaryText(summary, 20), MessageButtons::Ok,
@@ -154,6 +164,7 @@ void MainDialog::OnLoadResults() {
   BusyScope busy(busy_);
   UpdateData();
   app::LoadResults(list_, *this, *messages_, &shell_);
+  if (list_.RowCount() > 0) rowsDrive_ = state_.driveIndex;
   model_->FlushRows();
   if (QGuiApplication::overrideCursor()) QGuiApplication::restoreOverrideCursor();
 }
@@ -251,6 +262,31 @@ std::string MainDialog::SourceName() {
   const int32_t index = state_.driveIndex;
   if (index < 0 || static_cast<size_t>(index) >= drives_.entries.size()) return {};
   return drives_.entries[static_cast<size_t>(index)].sourcePath;
+}
+
+std::string MainDialog::DriveRootText(int32_t index) {
+  if (index < 0 || static_cast<size_t>(index) >= drives_.entries.size()) return {};
+  return drives_.entries[static_cast<size_t>(index)].rootText;
+}
+
+int32_t MainDialog::FindDrive(std::string_view rootText) {
+  for (const volume::DriveEntry& e : drives_.entries)
+    if (e.rootText == rootText) return e.index;
+  return -1;
+}
+
+int32_t MainDialog::OpenImageFor(std::string_view rootText, const std::string& listPath) {
+  const std::string question = std::string(app::kOpenImageQuestion) + "\n\n" + std::string(rootText);
+  if (messages_->Show(question, MessageButtons::YesNo, MessageIcon::Question, MessageAnswer::No) !=
+      MessageAnswer::Yes)
+    return -1;
+  // "card.img#2:/" names the image card.img.
+  std::string name(rootText.substr(0, rootText.size() - 2));
+  if (const size_t hash = name.rfind('#'); hash != std::string::npos) name.erase(hash);
+  const std::string folder = std::filesystem::path(listPath).parent_path().string();
+  const std::string path = paths_->AskImagePathFor(folder, name);
+  if (path.empty() || AddImage(path) < 0) return -1;
+  return FindDrive(rootText);
 }
 
 bool MainDialog::SelectDrive(int32_t index) {

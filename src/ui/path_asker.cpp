@@ -14,8 +14,8 @@ namespace {
 const QString kAllFilesFilter = QStringLiteral("すべてのﾌｧｲﾙ(*.*) (*)");
 
 std::string Ask(QWidget* parent, const QString& title, std::string_view initialName,
-                QFileDialog::AcceptMode mode) {
-  QFileDialog dialog(parent, title);
+                QFileDialog::AcceptMode mode, const QString& folder = {}) {
+  QFileDialog dialog(parent, title, folder);
   dialog.setAcceptMode(mode);
   dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile
                                                       : QFileDialog::ExistingFile);
@@ -43,6 +43,10 @@ std::string QtPathAsker::AskFolderPath() {
 
 std::string QtPathAsker::AskImagePath() {
   return Ask(parent_, QStringLiteral("イメージファイルを開く"), {}, QFileDialog::AcceptOpen);
+}
+
+std::string QtPathAsker::AskImagePathFor(const std::string& folder, std::string_view initialName) {
+  return Ask(parent_, QStringLiteral("イメージファイルを開く"), initialName, QFileDialog::AcceptOpen, FromUtf8(folder));
 }
 
 }  // namespace vellum::ui

@@ -16,6 +16,13 @@ class PathAsker {
   virtual std::string AskSavePath(std::string_view initialName) = 0;
   virtual std::string AskOpenPath(std::string_view initialName) = 0;
   virtual std::string AskImagePath() = 0;
+  // The image a results file names: the dialog starts in `folder` with
+  // `initialName` chosen.
+  virtual std::string AskImagePathFor(const std::string& folder, std::string_view initialName) {
+    (void)folder;
+    (void)initialName;
+    return AskImagePath();
+  }
   // The destination folder of a restore; empty when cancelled.
   virtual std::string AskFolderPath() { return {}; }
 };
@@ -29,6 +36,7 @@ class QtPathAsker : public PathAsker {
   std::string AskSavePath(std::string_view initialName) override;
   std::string AskOpenPath(std::string_view initialName) override;
   std::string AskImagePath() override;
+  std::string AskImagePathFor(const std::string& folder, std::string_view initialName) override;
 
  private:
   QPointer<QWidget> parent_;
