@@ -139,6 +139,12 @@ int RunRestore(const std::vector<std::string>& args, std::ostream& out, std::ost
       return kExitError;
     }
     request.rows = &rows;
+    // A copy or a renamed image is as good as the original: say so, go on.
+    const std::string listRoot = rows.RowCount() ? app::RootTextOfFolder(rows.Cell(0, 1)) : std::string();
+    const std::string& sourceRoot = s.drives.entries[static_cast<size_t>(index)].rootText;
+    if (!listRoot.empty() && listRoot != sourceRoot)
+      err << "一覧のボリューム名 " << listRoot << " は復元元の " << sourceRoot << " と違います。" << sourceRoot
+          << " の行として復元します。\n";
     for (size_t r : request.rowIndices)
       if (r >= rows.RowCount())
         return Usage(err, "restore: --rows " + std::to_string(r + 1) + " is not in " + resultsPath + ", which has " +

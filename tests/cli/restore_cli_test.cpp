@@ -3,7 +3,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <cstdlib>
+#include <ctime>
+#include <map>
 #include <fstream>
 #include <sstream>
 
@@ -21,13 +26,16 @@ struct CliRun {
   std::string out, err;
 };
 
+// Messages of the commands go to the process's standard error, beside what
+// the command writes to `err` itself: both are kept.
 template <typename Run>
 CliRun Call(Run run, std::vector<std::string> args) {
   std::ostringstream out, err;
   CliRun r;
+  ::testing::internal::CaptureStderr();
   r.status = run(args, out, err);
   r.out = out.str();
-  r.err = err.str();
+  r.err = err.str() + ::testing::internal::GetCapturedStderr();
   return r;
 }
 
@@ -86,6 +94,90 @@ TEST(RestoreCli, ExitStatusSaysWhetherEverythingWasRestored) {
   EXPECT_EQ(broken.status, 3) << broken.out << broken.err;
   EXPECT_NE(broken.out.find("未対応の行: 1 件"), std::string::npos) << broken.out;
   EXPECT_NE(broken.out.find("復元できなかった項目:"), std::string::npos) << broken.out;
+}
+
+struct Restored {
+  std::string bytes;
+  int64_t mtime = 0;
+  bool folderMadeOnTheWay = false;
+};
+
+std::map<std::string, Restored> Tree(const std::string& root) {
+  std::map<std::string, Restored> out;
+  for (const auto& e : fs::recursive_directory_iterator(root)) {
+    Restored r;
+    struct stat st {};
+    ::stat(e.path().c_str(), &st);
+    r.mtime = st.st_mtime;
+    // A live folder made on the way to a deleted file has no recorded time,
+    // so it carries the time it was made; the images' own times are older.
+    r.folderMadeOnTheWay = e.is_directory() && std::abs(st.st_mtime - ::time(nullptr)) < 3600;
+    if (e.is_regular_file()) {
+      std::ifstream in(e.path(), std::ios::binary);
+      std::ostringstream bytes;
+      bytes << in.rdbuf();
+      r.bytes = bytes.str();
+    }
+    out[fs::relative(e.path(), root).string()] = r;
+  }
+  return out;
+}
+
+// Search now, restore later from a copy: a list made from an image restores
+// the same files, bytes and times from a copy of it and from a renamed copy
+// (the list's root text names the original), and says that the names differ.
+TEST(RestoreCli, AListRestoresFromACopyOrARenamedCopyAsFromTheOriginal) {
+  for (const char* image : {"fat16.img", "exfat.img", "ntfs-4k.img"}) {
+    SCOPED_TRACE(image);
+    TempDir dir;
+    const std::string list = dir.File("found.tsv");
+    ASSERT_EQ(Call(RunSearch, {Image(image), "--zero-size", "-o", list}).status, 0);
+    fs::copy_file(Image(image), dir.File(image));
+    fs::copy_file(Image(image), dir.File("renamed.bin"));
+    const CliRun original = Call(RunRestore, {Image(image), "--results", list, "--to", dir.File("original")});
+    ASSERT_NE(original.status, 1) << original.err;
+    const auto expected = Tree(dir.File("original"));
+    EXPECT_GT(expected.size(), 5u);
+    for (const std::string source : {dir.File(image), dir.File("renamed.bin")}) {
+      SCOPED_TRACE(source);
+      const std::string out = dir.File("from-" + fs::path(source).filename().string());
+      const CliRun copy = Call(RunRestore, {source, "--results", list, "--to", out});
+      EXPECT_EQ(copy.status, original.status) << copy.out << copy.err;
+      const auto got = Tree(out);
+      EXPECT_EQ(got.size(), expected.size());
+      for (const auto& [path, want] : expected) {
+        const auto it = got.find(path);
+        if (it == got.end()) {
+          ADD_FAILURE() << "missing " << path;
+          continue;
+        }
+        EXPECT_TRUE(it->second.bytes == want.bytes) << path;
+        // Live folders made on the way to a deleted file have no recorded time.
+        if (!want.folderMadeOnTheWay) EXPECT_EQ(it->second.mtime, want.mtime) << path;
+      }
+      const bool renamed = source.ends_with("renamed.bin");
+      EXPECT_EQ(copy.err.find("と違います") != std::string::npos, renamed) << copy.err;
+    }
+  }
+}
+
+// A list that plainly belongs to another kind of volume is refused, naming why.
+TEST(RestoreCli, AListOfAnotherKindOfVolumeIsRefused) {
+  TempDir dir;
+  ASSERT_EQ(Call(RunSearch, {Image("fat16.img"), "-o", dir.File("fat.tsv")}).status, 0);
+  ASSERT_EQ(Call(RunSearch, {Image("ntfs-4k.img"), "-o", dir.File("ntfs.tsv")}).status, 0);
+  const CliRun fatOnNtfs =
+      Call(RunRestore, {Image("ntfs-4k.img"), "--results", dir.File("fat.tsv"), "--to", dir.File("a")});
+  EXPECT_EQ(fatOnNtfs.status, 1);
+  EXPECT_NE(fatOnNtfs.err.find("復元元は NTFS です"), std::string::npos) << fatOnNtfs.err;
+  const CliRun ntfsOnFat =
+      Call(RunRestore, {Image("fat16.img"), "--results", dir.File("ntfs.tsv"), "--to", dir.File("b")});
+  EXPECT_EQ(ntfsOnFat.status, 1);
+  EXPECT_NE(ntfsOnFat.err.find("NTFS ではありません"), std::string::npos) << ntfsOnFat.err;
+  const CliRun fatOnSmallFat =
+      Call(RunRestore, {Image("fat12.img"), "--results", dir.File("fat.tsv"), "--to", dir.File("c")});
+  if (fatOnSmallFat.status == 1) EXPECT_NE(fatOnSmallFat.err.find("最後のクラスタ"), std::string::npos);
+  for (const char* out : {"a", "b"}) EXPECT_TRUE(!fs::exists(dir.File(out)) || fs::is_empty(dir.File(out)));
 }
 
 }  // namespace
