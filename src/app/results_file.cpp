@@ -243,9 +243,7 @@ namespace {
 // that entry shows the rows' root text (or nothing is known about it);
 // otherwise the entry showing that text, or an image the user opens for it.
 int32_t DriveOfList(int32_t stored, std::string_view root, ResultsFileHost& host, const std::string& listPath) {
-  if (root.empty()) return stored;
-  const std::string shown = host.DriveRootText(stored);
-  if (shown.empty() || shown == root) return stored;
+  if (root.empty() || !host.KnowsRootTexts() || host.DriveRootText(stored) == root) return stored;
   const int32_t found = host.FindDrive(root);
   return found >= 0 ? found : host.OpenImageFor(root, listPath);
 }

@@ -54,9 +54,11 @@ class ResultsFileHost {
   // Selects drive box entry `index` without running the selection-change
   // handling; false when the box has no such entry.
   virtual bool SelectDrive(int32_t index) = 0;
+  // Whether the host can tell the drive box entries' root texts; a host
+  // that cannot has the stored index trusted, as the file format intends.
+  virtual bool KnowsRootTexts() { return false; }
   // The root text of drive box entry `index` ("card.img#2:/"); empty when
-  // the box has no such entry or the host does not know it (the stored
-  // index is then trusted, as older hosts did).
+  // the box has no such entry.
   virtual std::string DriveRootText(int32_t /*index*/) { return {}; }
   // The entry whose root text is `rootText`; -1 when none is.
   virtual int32_t FindDrive(std::string_view /*rootText*/) { return -1; }

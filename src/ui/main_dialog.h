@@ -127,6 +127,7 @@ class MainDialog : public QDialog, private app::ResultsFileHost {
   platform::SourceRelation RelationToSource(const std::string& path) override;
   std::string SourceName() override;
   bool SelectDrive(int32_t index) override;
+  bool KnowsRootTexts() override { return true; }
   std::string DriveRootText(int32_t index) override;
   int32_t FindDrive(std::string_view rootText) override;
   int32_t OpenImageFor(std::string_view rootText, const std::string& listPath) override;

@@ -33,10 +33,15 @@ class ScriptedPaths : public PathAsker {
   std::string AskSavePath(std::string_view initialName) override { return Next(initialName); }
   std::string AskOpenPath(std::string_view initialName) override { return Next(initialName); }
   std::string AskImagePath() override { return Next({}); }
+  std::string AskImagePathFor(const std::string& folder, std::string_view initialName) override {
+    folders.push_back(folder);
+    return Next(initialName);
+  }
   std::string AskFolderPath() override { return Next({}); }
 
   std::deque<std::string> answers;
   std::vector<std::string> initialNames;
+  std::vector<std::string> folders;  // where the image dialogs started
   int asked = 0;
 
  private:
