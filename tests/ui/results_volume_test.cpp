@@ -160,5 +160,31 @@ TEST(ResultsVolume, RestoreReadsTheSearchedVolumeAfterTheDriveBoxMoved) {
   fs::remove_all(out);
 }
 
+std::string Bytes(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::ostringstream all;
+  all << in.rdbuf();
+  return all.str();
+}
+
+// Saving the list onto the image being searched, even after Qt's own
+// "replace?" was answered, is refused with both names, and the image stays.
+TEST(ResultsVolume, SavingOntoTheSearchedImageIsRefusedAndItStaysWhole) {
+  QTemporaryDir dir;
+  const std::string image = dir.filePath(QStringLiteral("card.img")).toStdString();
+  fs::copy_file(Image("fat16.img"), image);
+  const std::string before = Bytes(image);
+  Window w({image});
+  w.Search(0);
+  ASSERT_GT(w.dialog.List().RowCount(), 0u);
+  w.paths.answers = {image, ""};
+  w.messages.answers = {MessageAnswer::Yes, MessageAnswer::Yes};
+  w.dialog.Command(kSaveResultsCommand)->trigger();
+  ASSERT_FALSE(w.messages.shown.empty());
+  EXPECT_EQ(w.messages.shown[0], app::SaveOntoSourceMessage(image, image));
+  EXPECT_EQ(w.paths.asked, 2);  // the dialog came back; then cancelled
+  EXPECT_TRUE(Bytes(image) == before);
+}
+
 }  // namespace
 }  // namespace vellum::ui
