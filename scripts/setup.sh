@@ -17,6 +17,10 @@ packages=(
   xz-utils                   # the test images are stored compressed
   qt6-base-dev shared-mime-info   # the desktop program; type names and icons of the result list
   fonts-ipafont-gothic            # IPAPGothic stands in for the dialogs' Japanese font
+  nlohmann-json3-dev libssl-dev   # JSON lines of the CLI; SHA-256 of restored files
+  # The restore and source-protection tests make and mount FAT, exFAT and NTFS
+  # volumes (fusefat where the kernel has no vfat).
+  dosfstools exfatprogs exfat-fuse ntfs-3g fusefat
 )
 if [[ "${1:-}" == "--fixtures" ]]; then
   packages+=(dosfstools mtools exfatprogs exfat-fuse ntfs-3g fdisk python3)

@@ -236,6 +236,9 @@ void RestoreRows(CommandContext& c, const RestoreRequest& request, const fat::Re
       summary.outcomes.Skipped("行 " + std::to_string(row + 1), "リストにない行");
       continue;
     }
+    summary.outcomes.SetCurrentRow(row + 1, std::string(rows.Cell(row, 1)) +
+                                                (rows.Cell(row, 1).ends_with('/') ? "" : "/") +
+                                                std::string(rows.Cell(row, 0)));
     // Rows of recognised contents carry "<不明>" as their time: no entry or
     // record to restore from, only a cluster and a size.
     const bool contentRow = rows.Cell(row, 4) == "<不明>";
@@ -244,6 +247,7 @@ void RestoreRows(CommandContext& c, const RestoreRequest& request, const fat::Re
                                        : RestoreFatFamilyRow(c, target, rows, row);
     if (!restored) summary.outcomes.Skipped(RowItem(c.state, target, rows, row), restore::kReasonNotRestorable);
   }
+  summary.outcomes.SetCurrentRow(0, {});
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "cli/cli_messages.h"
 
+#include <unistd.h>
+
 namespace vellum::cli {
 
 namespace {
@@ -23,20 +25,29 @@ void CliMessages::Preset(std::string_view question, MessageAnswer answer) {
 MessageAnswer CliMessages::Show(std::string_view text, MessageButtons buttons, MessageIcon,
                                 MessageAnswer defaultAnswer) {
   MessageAnswer answer = UnpresetAnswer(buttons, defaultAnswer);
-  if (const auto preset = presets_.find(std::string(text)); preset != presets_.end()) {
-    answer = preset->second;
-  }
+  const auto preset = presets_.find(std::string(text));
+  if (preset != presets_.end()) answer = preset->second;
   if (beforeWrite_) beforeWrite_();
   err_ << "vellum-cli: " << text;
+  if (buttons == MessageButtons::YesNo && preset == presets_.end() && in_) {
+    err_ << (defaultAnswer == MessageAnswer::Yes ? " [Y/n] " : " [y/N] ") << std::flush;
+    std::string line;
+    if (std::getline(*in_, line) && !line.empty())
+      answer = (line[0] == 'y' || line[0] == 'Y') ? MessageAnswer::Yes : MessageAnswer::No;
+    return answer;
+  }
+  if (buttons == MessageButtons::YesNo && preset == presets_.end()) unasked_[std::string(text)] = true;
   if (buttons != MessageButtons::Ok) err_ << " [" << AnswerName(answer) << "]";
   err_ << '\n' << std::flush;
   return answer;
 }
 
-void PresetScanAnswers(CliMessages& messages, bool freeScan, bool yes) {
-  messages.Preset(kFreeScanQuestion, freeScan ? MessageAnswer::Yes : MessageAnswer::No);
-  messages.Preset(kFullScanQuestion, yes ? MessageAnswer::Yes : MessageAnswer::No);
+void PresetScanAnswers(CliMessages& messages, std::optional<bool> freeScan, bool yes) {
+  if (freeScan) messages.Preset(kFreeScanQuestion, *freeScan ? MessageAnswer::Yes : MessageAnswer::No);
+  if (yes) messages.Preset(kFullScanQuestion, MessageAnswer::Yes);
 }
+
+bool InteractiveTerminal() { return ::isatty(STDIN_FILENO) == 1 && ::isatty(STDERR_FILENO) == 1; }
 
 const char* AnswerName(MessageAnswer answer) {
   switch (answer) {

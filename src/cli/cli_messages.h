@@ -4,6 +4,8 @@
 #pragma once
 
 #include <functional>
+#include <istream>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -25,6 +27,12 @@ class CliMessages : public Messages {
 
   // The answer a flag gives to one question, matched by its exact text.
   void Preset(std::string_view question, MessageAnswer answer);
+  // Questions without a preset answer are asked on the terminal, read from
+  // `in` (y/N, the box's default on an empty line); without it they take
+  // their defaults. Only for a person at a terminal: a script never waits.
+  void AskOn(std::istream* in) { in_ = in; }
+  // Whether a question was answered by its default for want of anyone to ask.
+  bool Unasked(std::string_view question) const { return unasked_.count(std::string(question)) != 0; }
   // Called before a message is written, so a progress line can step aside.
   void SetBeforeWrite(std::function<void()> hook) { beforeWrite_ = std::move(hook); }
 
@@ -38,11 +46,18 @@ class CliMessages : public Messages {
   std::ostream& err_;
   std::function<void()> beforeWrite_;
   std::unordered_map<std::string, MessageAnswer> presets_;
+  std::istream* in_ = nullptr;
+  std::unordered_map<std::string, bool> unasked_;
 };
 
+// True when standard input and standard error are both terminals: a person
+// is there to answer.
+bool InteractiveTerminal();
+
 // The presets of the search and full-scan commands: --free-scan answers the
-// free-cluster question Yes, --yes the full-scan question.
-void PresetScanAnswers(CliMessages& messages, bool freeScan, bool yes);
+// free-cluster question Yes and --no-free-scan No (neither: asked on a
+// terminal, else No), --yes the full-scan question.
+void PresetScanAnswers(CliMessages& messages, std::optional<bool> freeScan, bool yes);
 
 const char* AnswerName(MessageAnswer answer);
 

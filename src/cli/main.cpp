@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/args.h"
 #include "cli/drives_command.h"
 #include "cli/info_command.h"
 #include "cli/restore_cli.h"
@@ -20,6 +21,7 @@ int Usage(std::ostream& out, int status) {
          "       vellum-cli full-scan SOURCE [--partition N] [OPTIONS] --yes [--range FIRST-LAST] [-o FILE]\n"
          "       vellum-cli restore SOURCE [--partition N] --to DIR [--results FILE [--rows LIST]] [--folder RECORD]\n"
          "       vellum-cli wipe SOURCE [--partition N] --yes\n"
+         "       vellum-cli help COMMAND | COMMAND --help | --version\n"
          "  drives  list the drives that can be searched, then each IMAGE (one line per\n"
          "          partition of a whole-disk image): index, root, type, name, source\n"
          "  info    print the file system and geometry of SOURCE (an image file or a device);\n"
@@ -42,18 +44,30 @@ int UsageError(const std::string& message) {
   return Usage(std::cerr, kExitUsage);
 }
 
+// help COMMAND, COMMAND --help: the command's options and an example.
+int Help(const std::string& command) {
+  const vellum::cli::CommandSpec* spec = vellum::cli::FindCommand(command);
+  if (!spec) return UsageError("help: unknown command '" + command + "'");
+  std::cout << vellum::cli::HelpText(*spec);
+  return 0;
+}
+
 int Info(const std::vector<std::string>& args) {
-  vellum::cli::SourceArgs parsed;
+  vellum::cli::ParsedArgs parsed;
+  vellum::cli::SourceArgs source;
   std::string error;
-  if (!vellum::cli::ParseSourceArgs(args, parsed, error)) return UsageError(error);
-  if (!parsed.rest.empty()) return UsageError("info: unexpected argument '" + parsed.rest[0] + "'");
-  return vellum::cli::RunInfo(parsed.source, parsed.partition, std::cout, std::cerr);
+  if (!vellum::cli::ParseArgs(*vellum::cli::FindCommand("info"), args, parsed, error)) return UsageError(error);
+  if (parsed.help) return Help("info");
+  if (!vellum::cli::SourceOf(parsed, source, error)) return UsageError(error);
+  return vellum::cli::RunInfo(source.source, source.partition, std::cout, std::cerr);
 }
 
 int Drives(const std::vector<std::string>& args) {
-  for (const std::string& a : args)
-    if (a.starts_with("-")) return UsageError("drives: unknown option '" + a + "'");
-  return vellum::cli::RunDrives(args, std::cout, std::cerr);
+  vellum::cli::ParsedArgs parsed;
+  std::string error;
+  if (!vellum::cli::ParseArgs(*vellum::cli::FindCommand("drives"), args, parsed, error)) return UsageError(error);
+  if (parsed.help) return Help("drives");
+  return vellum::cli::RunDrives(parsed.operands, std::cout, std::cerr);
 }
 
 }  // namespace
@@ -62,7 +76,12 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) return Usage(std::cerr, kExitUsage);
   if (args[0] == "-h" || args[0] == "--help") return Usage(std::cout, 0);
+  if (args[0] == "--version") {
+    std::cout << "vellum-cli " << VELLUM_VERSION << '\n';
+    return 0;
+  }
   const std::vector<std::string> rest(args.begin() + 1, args.end());
+  if (args[0] == "help") return rest.empty() ? Usage(std::cout, 0) : Help(rest[0]);
   if (args[0] == "info") return Info(rest);
   if (args[0] == "drives") return Drives(rest);
   if (args[0] == "search") return vellum::cli::RunSearch(rest, std::cout, std::cerr);

@@ -1,11 +1,15 @@
 #include "cli/restore_cli.h"
 
+#include <fstream>
 #include <iostream>
 
 #include "app/progress_model.h"
 #include "app/restore_command.h"
 #include "app/results_file.h"
+#include "cli/args.h"
 #include "cli/cli_messages.h"
+#include "cli/restore_report.h"
+#include "platform/posix/device_identity.h"
 #include "cli/source_args.h"
 #include "cli/source_drive.h"
 #include "cli/terminal_progress.h"
@@ -100,32 +104,69 @@ bool ParseRowList(const std::string& text, std::vector<size_t>& rows) {
   return !rows.empty();
 }
 
-int RunRestore(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+namespace {
+
+struct RestoreArgs {
   SourceArgs source;
-  std::string error, resultsPath, rowList;
   app::RestoreRequest request;
   volume::SearchOptions options;
-  if (!ParseSourceArgs(args, source, error)) return Usage(err, error);
-  const auto& rest = source.rest;
-  for (size_t i = 0; i < rest.size(); ++i) {
-    const bool hasValue = i + 1 < rest.size();
-    uint64_t record = 0;
-    if (rest[i] == "--to" && hasValue) request.destination = rest[++i];
-    else if (rest[i] == "--results" && hasValue) resultsPath = rest[++i];
-    else if (rest[i] == "--rows" && hasValue) rowList = rest[++i];
-    else if (rest[i] == "--folder" && hasValue && ParseNumber(rest[i + 1], record) && record <= UINT32_MAX) {
-      request.ntfsFolder = static_cast<uint32_t>(record);
-      ++i;
-    } else if (rest[i] == "--filter" && hasValue) options.filter = rest[++i];
-    else if (rest[i] == "--in-use") options.inUse = true;
-    else if (rest[i] == "--zero-size") options.zeroSize = true;
-    else if (rest[i] == "--no-analyse") options.analyse = false;
-    else return Usage(err, "restore: unknown or incomplete option '" + rest[i] + "'");
-  }
-  if (request.destination.empty()) return Usage(err, "restore: --to DIR is required");
-  if (!rowList.empty() && (resultsPath.empty() || !ParseRowList(rowList, request.rowIndices)))
-    return Usage(err, "restore: --rows needs --results and a list such as 1,4-9");
+  std::string resultsPath, reportPath;
+  ReportFormat reportFormat = ReportFormat::kTsv;
+  bool help = false;
+};
 
+bool ParseRestoreArgs(const std::vector<std::string>& args, RestoreArgs& a, std::string& error) {
+  ParsedArgs parsed;
+  if (!ParseArgs(*FindCommand("restore"), args, parsed, error)) return false;
+  if ((a.help = parsed.help)) return true;
+  if (!SourceOf(parsed, a.source, error)) return false;
+  a.request.destination = parsed.Value("--to").value_or("");
+  if (a.request.destination.empty()) return error = "restore: --to DIR is required", false;
+  a.resultsPath = parsed.Value("--results").value_or("");
+  a.reportPath = parsed.Value("--report").value_or("");
+  if (const auto rows = parsed.Value("--rows"))
+    if (a.resultsPath.empty() || !ParseRowList(*rows, a.request.rowIndices))
+      return error = "restore: --rows needs --results and a list such as 1,4-9, not '" + *rows + "'", false;
+  if (const auto folder = parsed.Value("--folder")) {
+    uint64_t record = 0;
+    if (!ParseNumber(*folder, record) || record > UINT32_MAX)
+      return error = "restore: --folder needs a record number, not '" + *folder + "'", false;
+    a.request.ntfsFolder = static_cast<uint32_t>(record);
+  }
+  if (const auto format = parsed.Value("--format")) {
+    if (*format != "tsv" && *format != "json")
+      return error = "restore: --format must be tsv or json, not '" + *format + "'", false;
+    a.reportFormat = *format == "json" ? ReportFormat::kJson : ReportFormat::kTsv;
+  }
+  a.options.filter = parsed.Value("--filter").value_or("");
+  a.options.inUse = parsed.Has("--in-use");
+  a.options.zeroSize = parsed.Has("--zero-size");
+  a.options.analyse = !parsed.Has("--no-analyse");
+  return true;
+}
+
+bool WriteReport(const std::string& path, const std::string& text, std::ostream& err) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file << text;
+  if (file.flush()) return true;
+  err << "vellum-cli: cannot write the report " << path << '\n';
+  return false;
+}
+
+}  // namespace
+
+int RunRestore(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  RestoreArgs a;
+  std::string error;
+  if (!ParseRestoreArgs(args, a, error)) return Usage(err, error + "\n(vellum-cli help restore)");
+  if (a.help) {
+    out << HelpText(*FindCommand("restore"));
+    return 0;
+  }
+  SourceArgs& source = a.source;
+  app::RestoreRequest& request = a.request;
+  const volume::SearchOptions& options = a.options;
+  const std::string& resultsPath = a.resultsPath;
   Session s;
   const int32_t index = SourceDriveTable(source, s.drives, error);
   if (index < 0) {
@@ -153,32 +194,55 @@ int RunRestore(const std::vector<std::string>& args, std::ostream& out, std::ost
   InterruptGuard interrupt;
   app::CommandContext context = Context(s, index, options);
   app::RestoreSummary summary;
-  if (app::OnRestore(context, request, summary) != 1) return kExitError;
+  if (!a.reportPath.empty()) {
+    // The report is written beside the restored files, never onto the source.
+    const auto relation = platform::RelationToSource(a.reportPath, {s.drives.entries[static_cast<size_t>(index)].sourcePath});
+    if (relation != platform::SourceRelation::kUnrelated) {
+      err << "vellum-cli: the report " << a.reportPath << " would be written onto the volume restored from\n";
+      return kExitError;
+    }
+  }
+  if (app::OnRestore(context, request, summary) != 1) {
+    if (s.state.fsKind == volume::kNtfs && !request.rows && request.ntfsFolder == 0)
+      err << "vellum-cli: give --folder RECORD (the record number a search lists for the deleted folder), "
+             "or --results FILE\n";
+    return kExitError;
+  }
   s.messages.SetBeforeWrite({});
   out << app::SummaryText(summary) << '\n';
+  if (!a.reportPath.empty() &&
+      !WriteReport(a.reportPath, FormatRestoreReport(summary.outcomes, a.reportFormat), err))
+    return kExitError;
   if (summary.cancelled || InterruptGuard::Interrupted()) return kExitInterrupted;
   return summary.outcomes.AllIntact() ? 0 : kExitIncomplete;
 }
 
-int RunWipe(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
+int RunWipe(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  ParsedArgs parsed;
   SourceArgs source;
   std::string error;
-  if (!ParseSourceArgs(args, source, error)) return Usage(err, error);
-  bool yes = false;
-  for (const std::string& a : source.rest) {
-    if (a == "--yes") yes = true;
-    else return Usage(err, "wipe: unknown option '" + a + "'");
+  if (!ParseArgs(*FindCommand("wipe"), args, parsed, error)) return Usage(err, error + "\n(vellum-cli help wipe)");
+  if (parsed.help) {
+    out << HelpText(*FindCommand("wipe"));
+    return 0;
   }
+  if (!SourceOf(parsed, source, error)) return Usage(err, error);
   Session s;
   const int32_t index = SourceDriveTable(source, s.drives, error);
   if (index < 0) {
     err << "vellum-cli: " << error << '\n';
     return kExitError;
   }
-  if (yes) s.messages.Preset(app::kWipeQuestion, MessageAnswer::Yes);
+  if (parsed.Has("--yes")) s.messages.Preset(app::kWipeQuestion, MessageAnswer::Yes);
+  else if (InteractiveTerminal()) s.messages.AskOn(&std::cin);
   InterruptGuard interrupt;
   app::CommandContext context = Context(s, index, {});
-  return app::OnCompleteDeletion(context) == 1 ? 0 : kExitError;
+  if (app::OnCompleteDeletion(context) == 1) return 0;
+  if (s.messages.Unasked(app::kWipeQuestion)) {
+    err << "vellum-cli: nothing was written: give --yes to answer the question Yes\n";
+    return kExitUsage;
+  }
+  return kExitError;
 }
 
 }  // namespace vellum::cli

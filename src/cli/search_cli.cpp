@@ -1,5 +1,7 @@
 #include "cli/search_cli.h"
 
+#include <unistd.h>
+
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -8,7 +10,9 @@
 #include "app/results_file.h"
 #include "app/search_command.h"
 #include "cli/cli_cluster_range.h"
+#include "cli/args.h"
 #include "cli/cli_messages.h"
+#include "cli/listing_format.h"
 #include "cli/source_args.h"
 #include "cli/source_drive.h"
 #include "cli/terminal_progress.h"
@@ -26,36 +30,61 @@ constexpr int kExitUsage = 2;
 struct SearchArgs {
   SourceArgs source;
   volume::SearchOptions options;
-  bool freeScan = false;
+  std::optional<bool> freeScan;  // --free-scan / --no-free-scan
   bool yes = false;
   std::optional<ClusterRangeFlag> range;
   std::string outputPath;
+  std::optional<ListingFormat> format;
+  bool help = false;
 };
 
 bool ParseSearchArgs(const std::vector<std::string>& args, bool full, SearchArgs& out, std::string& error) {
-  if (!ParseSourceArgs(args, out.source, error)) return false;
-  const std::vector<std::string>& rest = out.source.rest;
-  for (size_t i = 0; i < rest.size(); ++i) {
-    const std::string& a = rest[i];
-    const bool hasValue = i + 1 < rest.size();
-    if (a == "--in-use") out.options.inUse = true;
-    else if (a == "--zero-size") out.options.zeroSize = true;
-    else if (a == "--no-analyse") out.options.analyse = false;
-    else if (a == "--free-scan" && !full) out.freeScan = true;
-    else if (a == "--yes" && full) out.yes = true;
-    // The filter box upper-cases what is typed, and so do we.
-    else if (a == "--filter" && hasValue) out.options.filter = platform::UpperAscii(rest[++i]);
-    else if (a == "-o" && hasValue) out.outputPath = rest[++i];
-    else if (a == "--range" && hasValue) {
-      ClusterRangeFlag range;
-      if (!ParseClusterRangeFlag(rest[++i], range, error)) return false;
-      out.range = range;
-    } else {
-      error = std::string(full ? "full-scan" : "search") + ": unknown or incomplete option '" + a + "'";
-      return false;
-    }
+  const CommandSpec& spec = *FindCommand(full ? "full-scan" : "search");
+  ParsedArgs parsed;
+  if (!ParseArgs(spec, args, parsed, error)) return false;
+  if ((out.help = parsed.help)) return true;
+  if (!SourceOf(parsed, out.source, error)) return false;
+  out.options.inUse = parsed.Has("--in-use");
+  out.options.zeroSize = parsed.Has("--zero-size");
+  out.options.analyse = !parsed.Has("--no-analyse");
+  if (parsed.Has("--free-scan") && parsed.Has("--no-free-scan"))
+    return error = "search: --free-scan and --no-free-scan both given", false;
+  if (parsed.Has("--free-scan")) out.freeScan = true;
+  if (parsed.Has("--no-free-scan")) out.freeScan = false;
+  out.yes = parsed.Has("--yes");
+  // The filter box upper-cases what is typed, and so do we.
+  if (const auto filter = parsed.Value("--filter")) out.options.filter = platform::UpperAscii(*filter);
+  out.outputPath = parsed.Value("-o").value_or("");
+  if (const auto range = parsed.Value("--range")) {
+    // Only a cluster scan reads a range: one given to a search that does not scan is a mistake.
+    if (!full && out.freeScan != true) return error = "search: --range needs --free-scan", false;
+    ClusterRangeFlag flag;
+    if (!ParseClusterRangeFlag(*range, flag, error)) return false;
+    out.range = flag;
+  }
+  if (const auto format = parsed.Value("--format")) {
+    out.format = ParseListingFormat(*format);
+    if (!out.format) return error = spec.name + ": --format must be results, table, json or csv, not '" + *format + "'", false;
   }
   return true;
+}
+
+// The form of the listing: as asked, else a table for a person at a
+// terminal and the results file for files and pipes (what scripts read).
+ListingFormat FormatFor(const SearchArgs& a) {
+  if (a.format) return *a.format;
+  const bool toTerminal = (a.outputPath.empty() || a.outputPath == "-") && ::isatty(STDOUT_FILENO) == 1;
+  return toTerminal ? ListingFormat::kTable : ListingFormat::kResults;
+}
+
+std::string ListingText(const app::ResultList& list, int32_t driveIndex, ListingFormat format) {
+  switch (format) {
+    case ListingFormat::kTable: return FormatTable(list, TerminalColumns());
+    case ListingFormat::kJson: return FormatJsonLines(list);
+    case ListingFormat::kCsv: return FormatCsv(list);
+    case ListingFormat::kResults: break;
+  }
+  return app::FormatResultsText(list, driveIndex);
 }
 
 bool WriteResults(const std::string& text, const std::string& path, std::ostream& out, std::ostream& err) {
@@ -82,8 +111,12 @@ int RunListingCommand(const std::vector<std::string>& args, bool full, std::ostr
   SearchArgs parsed;
   std::string error;
   if (!ParseSearchArgs(args, full, parsed, error)) {
-    err << "vellum-cli: " << error << '\n';
+    err << "vellum-cli: " << error << "\n(vellum-cli help " << (full ? "full-scan" : "search") << ")\n";
     return kExitUsage;
+  }
+  if (parsed.help) {
+    out << HelpText(*FindCommand(full ? "full-scan" : "search"));
+    return 0;
   }
   volume::DriveTable drives;
   const int32_t index = SourceDriveTable(parsed.source, drives, error);
@@ -96,6 +129,7 @@ int RunListingCommand(const std::vector<std::string>& args, bool full, std::ostr
   TerminalSink sink = StderrSink();
   CliMessages messages(err);
   PresetScanAnswers(messages, parsed.freeScan, parsed.yes);
+  if (InteractiveTerminal()) messages.AskOn(&std::cin);
   platform::QtShellInfo shell;
   volume::ScanState state;
   state.shell = &shell;
@@ -133,8 +167,12 @@ int RunListingCommand(const std::vector<std::string>& args, bool full, std::ostr
 
   const int searched = full ? app::OnFullClusterScan(context) : app::OnSearch(context);
   messages.SetBeforeWrite({});
+  if (full && searched != 1 && messages.Unasked(kFullScanQuestion)) {
+    err << "vellum-cli: nothing was scanned: give --yes to answer the question Yes\n";
+    return kExitUsage;
+  }
   if (searched != 1 || rangeAsker.Failed()) return kExitError;
-  if (!WriteResults(app::FormatResultsText(list, state.driveIndex), parsed.outputPath, out, err))
+  if (!WriteResults(ListingText(list, state.driveIndex, FormatFor(parsed)), parsed.outputPath, out, err))
     return kExitError;
   return InterruptGuard::Interrupted() ? kExitInterrupted : 0;
 }

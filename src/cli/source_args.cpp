@@ -1,5 +1,8 @@
 #include "cli/source_args.h"
 
+#include <filesystem>
+#include <system_error>
+
 namespace vellum::cli {
 
 namespace {
@@ -17,6 +20,25 @@ bool ParsePartitionNumber(const std::string& text, uint32_t& out) {
 }
 
 }  // namespace
+
+bool SourceOf(const ParsedArgs& parsed, SourceArgs& out, std::string& error) {
+  if (parsed.operands.empty()) return error = "no SOURCE given", false;
+  out.source = parsed.operands[0];
+  if (const auto value = parsed.Value("--partition")) {
+    if (!ParsePartitionNumber(*value, out.partition))
+      return error = "--partition needs a number from 1, not '" + *value + "'", false;
+  }
+  const size_t hash = out.source.rfind('#');
+  std::error_code ec;
+  if (hash != std::string::npos && !std::filesystem::exists(out.source, ec)) {
+    uint32_t n = 0;
+    if (!ParsePartitionNumber(out.source.substr(hash + 1), n)) return true;
+    if (out.partition != 0) return error = "both " + out.source + " and --partition given", false;
+    out.partition = n;
+    out.source.erase(hash);
+  }
+  return true;
+}
 
 bool ParseSourceArgs(const std::vector<std::string>& args, SourceArgs& out, std::string& error) {
   bool partitionSeen = false;

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/args.h"
+
 namespace vellum::cli {
 
 struct SourceArgs {
@@ -16,5 +18,10 @@ struct SourceArgs {
 // Takes the first operand as SOURCE and `--partition N` (or `--partition=N`,
 // N from 1) wherever it stands. False with a message on bad usage.
 bool ParseSourceArgs(const std::vector<std::string>& args, SourceArgs& out, std::string& error);
+
+// SOURCE and its partition from a command line parsed by its specification:
+// `--partition N`, or SOURCE written as `card.img#N` the way `drives` shows
+// it (when no file of that very name exists).
+bool SourceOf(const ParsedArgs& parsed, SourceArgs& out, std::string& error);
 
 }  // namespace vellum::cli

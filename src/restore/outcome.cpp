@@ -6,20 +6,35 @@
 
 namespace vellum::restore {
 
-void Outcomes::Restored(std::string path, bool folder) {
-  items_.push_back({std::move(path), folder, ItemResult::kRestored, {}, {}});
+void Outcomes::Add(ItemOutcome o) {
+  o.row = row_;
+  o.source = source_;
+  items_.push_back(std::move(o));
 }
 
-void Outcomes::ZeroFilled(std::string path, std::vector<ByteRange> ranges) {
-  items_.push_back({std::move(path), false, ItemResult::kZeroFilled, {}, std::move(ranges)});
+void Outcomes::Restored(std::string path, bool folder, WrittenFile written) {
+  ItemOutcome o{std::move(path), folder, ItemResult::kRestored};
+  o.bytes = written.bytes;
+  o.sha256 = std::move(written.sha256);
+  o.modified = written.modified;
+  Add(std::move(o));
+}
+
+void Outcomes::ZeroFilled(std::string path, std::vector<ByteRange> ranges, WrittenFile written) {
+  ItemOutcome o{std::move(path), false, ItemResult::kZeroFilled};
+  o.zeroFilled = std::move(ranges);
+  o.bytes = written.bytes;
+  o.sha256 = std::move(written.sha256);
+  o.modified = written.modified;
+  Add(std::move(o));
 }
 
 void Outcomes::Skipped(std::string path, std::string_view reason, bool folder) {
-  items_.push_back({std::move(path), folder, ItemResult::kSkipped, std::string(reason), {}});
+  Add({std::move(path), folder, ItemResult::kSkipped, std::string(reason)});
 }
 
 void Outcomes::Failed(std::string path, std::string_view reason, bool folder) {
-  items_.push_back({std::move(path), folder, ItemResult::kFailed, std::string(reason), {}});
+  Add({std::move(path), folder, ItemResult::kFailed, std::string(reason)});
 }
 
 uint32_t Outcomes::Count(ItemResult result, bool folders) const {

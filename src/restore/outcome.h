@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -32,6 +33,19 @@ struct ItemOutcome {
   ItemResult result = ItemResult::kRestored;
   std::string reason;
   std::vector<ByteRange> zeroFilled;
+  // For the restore report: what was written, and what the item was asked for as.
+  uint64_t bytes = 0;
+  std::string sha256;  // hex, of the bytes written; empty for folders and items not written
+  std::optional<timespec> modified;
+  size_t row = 0;      // the result row (from 1) the item was restored for; 0 for a walk
+  std::string source;  // that row's path on the volume
+};
+
+// What the restore of one file leaves for the report.
+struct WrittenFile {
+  uint64_t bytes = 0;
+  std::string sha256;
+  std::optional<timespec> modified;
 };
 
 // Reasons for a skip, in the words the summary uses.
@@ -45,10 +59,15 @@ inline constexpr std::string_view kReasonReadFailed = "読み込みに失敗";
 
 class Outcomes {
  public:
-  void Restored(std::string path, bool folder);
-  void ZeroFilled(std::string path, std::vector<ByteRange> ranges);
+  void Restored(std::string path, bool folder, WrittenFile written = {});
+  void ZeroFilled(std::string path, std::vector<ByteRange> ranges, WrittenFile written = {});
   void Skipped(std::string path, std::string_view reason, bool folder = false);
   void Failed(std::string path, std::string_view reason, bool folder = false);
+  // The row being restored: stamped on every item recorded until the next.
+  void SetCurrentRow(size_t row, std::string source) {
+    row_ = row;
+    source_ = std::move(source);
+  }
   // A name the destination refused, written with full-width characters instead.
   void Renamed() { ++renamed_; }
 
@@ -76,8 +95,12 @@ class Outcomes {
   void ApplyFolderTimes();
 
  private:
+  void Add(ItemOutcome o);
+
   std::vector<ItemOutcome> items_;
   uint32_t renamed_ = 0;
+  size_t row_ = 0;
+  std::string source_;
   std::set<std::string> done_;
   struct FolderTime {
     std::string path;

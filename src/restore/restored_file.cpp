@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <openssl/evp.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -33,6 +35,27 @@ int CreateNew(const std::string& path) {
 std::string WriteFailureReason(const std::string& systemText) {
   return std::string(kReasonWriteFailed) + " (" + systemText + ")";
 }
+
+struct RestoredFile::Digest {
+  EVP_MD_CTX* context = EVP_MD_CTX_new();
+  Digest() { EVP_DigestInit_ex(context, EVP_sha256(), nullptr); }
+  ~Digest() { EVP_MD_CTX_free(context); }
+  void Update(const uint8_t* data, size_t size) { EVP_DigestUpdate(context, data, size); }
+  std::string Hex() {
+    unsigned char value[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_DigestFinal_ex(context, value, &length);
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned int i = 0; i < length; ++i) {
+      hex += digits[value[i] >> 4];
+      hex += digits[value[i] & 15];
+    }
+    return hex;
+  }
+};
+
+RestoredFile::RestoredFile() : digest_(std::make_unique<Digest>()) {}
 
 RestoredFile::~RestoredFile() { Abandon(); }
 
@@ -69,6 +92,7 @@ bool RestoredFile::Write(std::span<const uint8_t> bytes) {
       writeFailed_ = true;
       return false;
     }
+    digest_->Update(data, static_cast<size_t>(n));
     data += n;
     left -= static_cast<size_t>(n);
     written_ += static_cast<uint64_t>(n);
@@ -105,8 +129,10 @@ bool RestoredFile::Finish(Outcomes& outcomes, std::optional<timespec> modified) 
     return false;
   }
   if (renamed_) outcomes.Renamed();
-  if (unreadable_.empty()) outcomes.Restored(path_, false);
-  else outcomes.ZeroFilled(path_, unreadable_);
+  WrittenFile result{written_, digest_->Hex(), std::nullopt};
+  if (modified && modified->tv_nsec != UTIME_OMIT) result.modified = modified;
+  if (unreadable_.empty()) outcomes.Restored(path_, false, std::move(result));
+  else outcomes.ZeroFilled(path_, unreadable_, std::move(result));
   return true;
 }
 

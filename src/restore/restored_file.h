@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <ctime>
 #include <optional>
 #include <span>
@@ -18,7 +19,7 @@ namespace vellum::restore {
 
 class RestoredFile {
  public:
-  RestoredFile() = default;
+  RestoredFile();
   RestoredFile(const RestoredFile&) = delete;
   RestoredFile& operator=(const RestoredFile&) = delete;
   ~RestoredFile();  // removes a file that was neither finished nor failed
@@ -58,6 +59,9 @@ class RestoredFile {
   std::string error_;
   uint64_t written_ = 0;
   std::vector<ByteRange> unreadable_;
+  // The digest of what is written, kept as it is written: no second read.
+  struct Digest;
+  std::unique_ptr<Digest> digest_;
 };
 
 // "書き込みに失敗 (path: reason)": the words of a failed item's outcome.

@@ -58,6 +58,7 @@ expect_status "restore $loop --to x.img" 1 "$cli" restore "$loop" --to "$work/x.
 mkdir -p "$work/m"
 if mount -t vfat "$loop" "$work/m" 2>/dev/null || { command -v fusefat >/dev/null && fusefat -o rw+ "$loop" "$work/m" 2>/dev/null; }; then
   mounts+=("$work/m")
+  sync; sleep 1
   hash_x=$(sha256sum <"$work/x.img")  # the driver may mark the volume as mounted
   expect_status "restore x.img into its own mount" 1 "$cli" restore "$work/x.img" --to "$work/m/out"
   [[ -e "$work/m/out" ]] && fail "restore into its own mount made $work/m/out"
@@ -75,7 +76,8 @@ loops+=("$eloop")
 mkdir -p "$work/em"
 if mount -t exfat "$eloop" "$work/em" 2>/dev/null || mount.exfat-fuse "$eloop" "$work/em" >/dev/null 2>&1; then
   mounts+=("$work/em")
-  hash_e=$(sha256sum <"$work/e.img")
+  sync; sleep 1
+  hash_e=$(sha256sum <"$work/e.img")  # the driver may mark the volume as mounted
   expect_status "restore e.img into its own mount" 1 "$cli" restore "$work/e.img" --to "$work/em/out"
   [[ -e "$work/em/out" ]] && fail "restore into its own exFAT mount made $work/em/out"
   umount "$work/em" 2>/dev/null || fusermount -u "$work/em"

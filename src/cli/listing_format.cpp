@@ -1,0 +1,254 @@
+#include "cli/listing_format.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstdio>
+#include <ctime>
+#include <nlohmann/json.hpp>
+#include <vector>
+
+#include "app/parse_number.h"
+#include "app/results_file.h"
+#include "volume/listing.h"
+
+namespace vellum::cli {
+
+namespace {
+
+std::optional<uint64_t> Number(std::string_view cell) {
+  if (cell.find_first_of("0123456789") == std::string_view::npos) return std::nullopt;
+  return app::ParseUnsigned64(cell);
+}
+
+std::string_view CellOrEmpty(const app::ResultList& list, size_t row, size_t column) {
+  return column < list.ColumnCount() ? list.Cell(row, column) : std::string_view();
+}
+
+bool IsNtfsList(const app::ResultList& list) {
+  return list.ColumnCount() > 5 && list.ColumnAt(5).heading == "ファイル番号";
+}
+
+// Display columns of UTF-8 text: East Asian wide characters take two.
+size_t DisplayWidth(std::string_view text) {
+  size_t width = 0;
+  for (size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    uint32_t cp = c < 0x80 ? c : c < 0xE0 ? c & 0x1F : c < 0xF0 ? c & 0x0F : c & 0x07;
+    for (size_t k = 1; k < length && i + k < text.size(); ++k) cp = (cp << 6) | (text[i + k] & 0x3F);
+    const bool halfWidthKana = cp >= 0xFF61 && cp <= 0xFF9F;
+    width += (cp >= 0x1100 && !halfWidthKana) ? 2 : 1;
+    i += length;
+  }
+  return width;
+}
+
+// The longest start of `text` that fits `width` columns, with "~" marking a cut.
+std::string Fit(std::string_view text, size_t width) {
+  if (DisplayWidth(text) <= width) return std::string(text);
+  std::string out;
+  size_t used = 0;
+  for (size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const size_t length = std::min(text.size() - i, size_t(c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4));
+    const size_t w = DisplayWidth(text.substr(i, length));
+    if (used + w + 1 > width) break;
+    out.append(text.substr(i, length));
+    used += w;
+    i += length;
+  }
+  return out + "~";
+}
+
+std::string Pad(const std::string& text, size_t width, bool right) {
+  const size_t w = DisplayWidth(text);
+  const std::string fill(w < width ? width - w : 0, ' ');
+  return right ? fill + text : text + fill;
+}
+
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+std::string Optional(const std::optional<uint64_t>& v) { return v ? std::to_string(*v) : std::string(); }
+
+}  // namespace
+
+std::optional<ListingFormat> ParseListingFormat(std::string_view text) {
+  if (text == "results") return ListingFormat::kResults;
+  if (text == "table") return ListingFormat::kTable;
+  if (text == "json") return ListingFormat::kJson;
+  if (text == "csv") return ListingFormat::kCsv;
+  return std::nullopt;
+}
+
+std::string IsoLocalTime(std::string_view text) {
+  unsigned y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, ms = 0;
+  int used = 0;
+  const std::string copy(text);
+  if (std::sscanf(copy.c_str(), "%4u/%2u/%2u %2u:%2u:%2u%n", &y, &mo, &d, &h, &mi, &s, &used) != 6) return {};
+  const bool millis = copy.size() > static_cast<size_t>(used) && copy[static_cast<size_t>(used)] == '.' &&
+                      std::sscanf(copy.c_str() + used, ".%3u", &ms) == 1;
+  struct tm t {};
+  t.tm_year = static_cast<int>(y) - 1900;
+  t.tm_mon = static_cast<int>(mo) - 1;
+  t.tm_mday = static_cast<int>(d);
+  t.tm_hour = static_cast<int>(h);
+  t.tm_min = static_cast<int>(mi);
+  t.tm_sec = static_cast<int>(s);
+  t.tm_isdst = -1;
+  if (std::mktime(&t) == -1) return {};
+  const long offset = t.tm_gmtoff;
+  char out[48];
+  std::snprintf(out, sizeof out, "%04u-%02u-%02uT%02u:%02u:%02u", y, mo, d, h, mi, s);
+  std::string iso = out;
+  if (millis) {
+    std::snprintf(out, sizeof out, ".%03u", ms);
+    iso += out;
+  }
+  std::snprintf(out, sizeof out, "%c%02ld:%02ld", offset < 0 ? '-' : '+', std::labs(offset) / 3600,
+                std::labs(offset) % 3600 / 60);
+  return iso + out;
+}
+
+ListedRow DescribeRow(const app::ResultList& list, size_t row) {
+  ListedRow r;
+  r.row = row + 1;
+  r.name = std::string(list.Cell(row, 0));
+  r.folder = std::string(CellOrEmpty(list, row, 1));
+  r.path = r.folder + (r.folder.empty() || r.folder.back() == '/' ? "" : "/") + r.name;
+  r.size = Number(CellOrEmpty(list, row, 2));
+  r.type = std::string(CellOrEmpty(list, row, 3));
+  const std::string_view time = CellOrEmpty(list, row, 4);
+  r.mtime = IsoLocalTime(time);
+  const bool ntfs = IsNtfsList(list);
+  (ntfs ? r.record : r.cluster) = Number(CellOrEmpty(list, row, 5));
+  r.scanCluster = Number(CellOrEmpty(list, row, 6));
+  r.slot = Number(CellOrEmpty(list, row, 7));
+  const uint32_t word = list.DataWord(row);
+  r.isDir = (word & volume::kRowFolder) != 0;
+  r.fatChain = (word & volume::kRowFatChain) != 0;
+  const std::string relative = r.folder.substr(app::RootTextOfFolder(r.folder).size());
+  if (time == "<不明>") r.kind = "content";
+  else if (relative.starts_with("<不明>") || (ntfs && !r.record && r.scanCluster)) r.kind = "orphan";
+  else r.kind = "walk";
+  return r;
+}
+
+std::string FormatJsonLines(const app::ResultList& list) {
+  std::string out;
+  auto optional = [](const std::optional<uint64_t>& v) { return v ? nlohmann::ordered_json(*v) : nullptr; };
+  for (size_t row = 0; row < list.RowCount(); ++row) {
+    const ListedRow r = DescribeRow(list, row);
+    nlohmann::ordered_json j;
+    j["row"] = r.row;
+    j["name"] = r.name;
+    j["folder"] = r.folder;
+    j["path"] = r.path;
+    j["size"] = optional(r.size);
+    j["type"] = r.type;
+    j["mtime"] = r.mtime.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(r.mtime);
+    j["cluster"] = optional(r.cluster);
+    j["record"] = optional(r.record);
+    j["scan_cluster"] = optional(r.scanCluster);
+    j["slot"] = optional(r.slot);
+    j["is_dir"] = r.isDir;
+    j["fat_chain"] = r.fatChain;
+    j["kind"] = r.kind;
+    // Names from a damaged disk need not be valid UTF-8: such bytes are replaced, not fatal.
+    out += j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+  }
+  return out;
+}
+
+std::string FormatCsv(const app::ResultList& list) {
+  std::string out =
+      "row,name,folder,path,size,type,mtime,cluster,record,scan_cluster,slot,is_dir,fat_chain,kind\r\n";
+  for (size_t row = 0; row < list.RowCount(); ++row) {
+    const ListedRow r = DescribeRow(list, row);
+    const std::string fields[] = {std::to_string(r.row), r.name, r.folder, r.path, Optional(r.size), r.type,
+                                  r.mtime, Optional(r.cluster), Optional(r.record), Optional(r.scanCluster),
+                                  Optional(r.slot), r.isDir ? "1" : "0", r.fatChain ? "1" : "0", r.kind};
+    for (size_t i = 0; i < std::size(fields); ++i) out += (i ? "," : "") + CsvField(fields[i]);
+    out += "\r\n";
+  }
+  return out;
+}
+
+size_t TerminalColumns() {
+  winsize size{};
+  if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  if (const char* columns = std::getenv("COLUMNS")) {
+    const uint64_t n = app::ParseUnsigned64(columns);
+    if (n > 0 && n < 10000) return static_cast<size_t>(n);
+  }
+  return 80;
+}
+
+std::string HumanSize(uint64_t bytes) {
+  const char* units[] = {"B", "KB", "MB", "GB", "TB", "PB"};
+  double value = static_cast<double>(bytes);
+  size_t unit = 0;
+  while (value >= 1024 && unit + 1 < std::size(units)) {
+    value /= 1024;
+    ++unit;
+  }
+  char out[32];
+  std::snprintf(out, sizeof out, unit == 0 ? "%.0f %s" : "%.1f %s", value, units[unit]);
+  return out;
+}
+
+std::string FormatTable(const app::ResultList& list, size_t width) {
+  const bool ntfs = IsNtfsList(list);
+  const std::vector<std::string> headings = {"#", "名前", "フォルダ", "サイズ", "種類", "更新日時",
+                                             ntfs ? "ファイル番号" : "クラスタ", "番号"};
+  const bool right[] = {true, false, false, true, false, false, true, true};
+  std::vector<std::vector<std::string>> cells;
+  uint64_t total = 0;
+  for (size_t row = 0; row < list.RowCount(); ++row) {
+    const ListedRow r = DescribeRow(list, row);
+    total += r.size.value_or(0);
+    const std::string size = r.size ? std::to_string(*r.size) + " (" + HumanSize(*r.size) + ")" : "";
+    const std::optional<uint64_t> where = r.cluster ? r.cluster : r.record ? r.record : r.scanCluster;
+    cells.push_back({std::to_string(r.row), r.name + (r.isDir ? "/" : ""), r.folder, size, r.type,
+                     std::string(CellOrEmpty(list, row, 4)), Optional(where), Optional(r.slot)});
+  }
+  std::vector<size_t> widths(headings.size());
+  for (size_t c = 0; c < headings.size(); ++c) {
+    widths[c] = DisplayWidth(headings[c]);
+    for (const auto& line : cells) widths[c] = std::max(widths[c], DisplayWidth(line[c]));
+  }
+  const bool anySlot = std::any_of(cells.begin(), cells.end(), [](const auto& l) { return !l[7].empty(); });
+  const size_t shown = anySlot ? headings.size() : headings.size() - 1;
+  // The name and folder give way when the terminal is narrow, down to a few columns each.
+  size_t needed = shown - 1;
+  for (size_t c = 0; c < shown; ++c) needed += widths[c];
+  for (size_t c : {size_t(4), size_t(2), size_t(1)}) {
+    if (needed <= width) break;
+    const size_t floor = c == 4 ? 6 : c == 2 ? 8 : 12;
+    const size_t cut = std::min(needed - width, widths[c] > floor ? widths[c] - floor : 0);
+    widths[c] -= cut;
+    needed -= cut;
+  }
+  auto line = [&](const std::vector<std::string>& l) {
+    std::string text;
+    for (size_t c = 0; c < shown; ++c) text += (c ? " " : "") + Pad(Fit(l[c], widths[c]), widths[c], right[c]);
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text + "\n";
+  };
+  std::string out = line(headings);
+  for (const auto& l : cells) out += line(l);
+  out += std::to_string(cells.size()) + " 件, 合計 " + std::to_string(total) + " バイト (" + HumanSize(total) + ")\n";
+  return out;
+}
+
+}  // namespace vellum::cli

@@ -1,0 +1,49 @@
+// The forms a result list is written in by the command line: the results
+// file (what the window saves and loads, for files and pipes), a table for
+// a person at a terminal, JSON lines and CSV for scripts. Row numbers are
+// the numbers `restore --rows` takes.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/result_list.h"
+
+namespace vellum::cli {
+
+enum class ListingFormat { kResults, kTable, kJson, kCsv };
+
+// "results", "table", "json" or "csv".
+std::optional<ListingFormat> ParseListingFormat(std::string_view text);
+
+// One row as the script-facing forms name its fields.
+struct ListedRow {
+  size_t row = 0;  // from 1
+  std::string name, folder, path, type;
+  std::optional<uint64_t> size;
+  std::string mtime;  // ISO 8601 with the local offset; empty when unknown
+  std::optional<uint64_t> cluster, record, scanCluster, slot;
+  bool isDir = false, fatChain = false;
+  std::string kind;  // walk, orphan or content
+};
+
+ListedRow DescribeRow(const app::ResultList& list, size_t row);
+
+// "2024/05/06 07:08:10[.123]" (local time) as "2024-05-06T07:08:10[.123]+09:00";
+// empty for anything else.
+std::string IsoLocalTime(std::string_view text);
+
+std::string FormatJsonLines(const app::ResultList& list);
+std::string FormatCsv(const app::ResultList& list);
+// Aligned to `width` columns: the name and folder give way first.
+std::string FormatTable(const app::ResultList& list, size_t width);
+
+// The width of the terminal standard output goes to (COLUMNS, else 80).
+size_t TerminalColumns();
+
+// "1.5 MB" style, powers of 1024 as file managers show them.
+std::string HumanSize(uint64_t bytes);
+
+}  // namespace vellum::cli

@@ -1,0 +1,70 @@
+#include "cli/restore_report.h"
+
+#include <ctime>
+#include <nlohmann/json.hpp>
+
+namespace vellum::cli {
+
+namespace {
+
+std::string UtcTime(const std::optional<timespec>& t) {
+  if (!t) return {};
+  struct tm utc {};
+  const time_t seconds = t->tv_sec;
+  if (!gmtime_r(&seconds, &utc)) return {};
+  char text[40];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return text;
+}
+
+// TAB and line breaks never occur in the program's texts; a name from the
+// disk could hold them, and must not break the line.
+std::string TsvField(std::string text) {
+  for (char& c : text)
+    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+  return text;
+}
+
+}  // namespace
+
+const char* OutcomeName(restore::ItemResult result) {
+  switch (result) {
+    case restore::ItemResult::kRestored: return "restored";
+    case restore::ItemResult::kZeroFilled: return "zero-filled";
+    case restore::ItemResult::kSkipped: return "skipped";
+    case restore::ItemResult::kFailed: return "failed";
+  }
+  return "?";
+}
+
+std::string FormatRestoreReport(const restore::Outcomes& outcomes, ReportFormat format) {
+  std::string out;
+  if (format == ReportFormat::kTsv) out = "row\tsource\tdestination\tbytes\tsha256\tmtime\toutcome\treason\n";
+  for (const restore::ItemOutcome& o : outcomes.Items()) {
+    std::string reason = o.reason;
+    for (const restore::ByteRange& r : o.zeroFilled)
+      reason += (reason.empty() ? "zeros at " : ", ") + std::to_string(r.offset) + "-" +
+                std::to_string(r.offset + r.length - 1);
+    if (format == ReportFormat::kJson) {
+      nlohmann::ordered_json j;
+      j["row"] = o.row ? nlohmann::ordered_json(o.row) : nullptr;
+      j["source"] = o.source;
+      j["destination"] = o.path;
+      j["is_dir"] = o.folder;
+      j["bytes"] = o.bytes;
+      j["sha256"] = o.sha256.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(o.sha256);
+      const std::string when = UtcTime(o.modified);
+      j["mtime"] = when.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(when);
+      j["outcome"] = OutcomeName(o.result);
+      j["reason"] = reason;
+      out += j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+      continue;
+    }
+    out += (o.row ? std::to_string(o.row) : std::string()) + "\t" + TsvField(o.source) + "\t" + TsvField(o.path) +
+           "\t" + std::to_string(o.bytes) + "\t" + o.sha256 + "\t" + UtcTime(o.modified) + "\t" +
+           OutcomeName(o.result) + "\t" + TsvField(reason) + "\n";
+  }
+  return out;
+}
+
+}  // namespace vellum::cli
