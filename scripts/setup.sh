@@ -21,6 +21,7 @@ packages=(
   # The restore and source-protection tests make and mount FAT, exFAT and NTFS
   # volumes (fusefat where the kernel has no vfat).
   dosfstools exfatprogs exfat-fuse ntfs-3g fusefat
+  python3                         # the command line's output forms are read back by Python's json and csv
 )
 if [[ "${1:-}" == "--fixtures" ]]; then
   packages+=(dosfstools mtools exfatprogs exfat-fuse ntfs-3g fdisk python3)

@@ -232,9 +232,10 @@ std::string FormatTable(const app::ResultList& list, size_t width) {
   // The name and folder give way when the terminal is narrow, down to a few columns each.
   size_t needed = shown - 1;
   for (size_t c = 0; c < shown; ++c) needed += widths[c];
-  for (size_t c : {size_t(4), size_t(2), size_t(1)}) {
+  // First to a width that still reads, then as far as it takes.
+  const std::pair<size_t, size_t> cuts[] = {{4, 6}, {2, 8}, {1, 12}, {4, 3}, {2, 4}, {1, 6}};
+  for (const auto& [c, floor] : cuts) {
     if (needed <= width) break;
-    const size_t floor = c == 4 ? 6 : c == 2 ? 8 : 12;
     const size_t cut = std::min(needed - width, widths[c] > floor ? widths[c] - floor : 0);
     widths[c] -= cut;
     needed -= cut;
