@@ -171,6 +171,8 @@ int RunListingCommand(const std::vector<std::string>& args, bool full, std::ostr
     err << "vellum-cli: nothing was scanned: give --yes to answer the question Yes\n";
     return kExitUsage;
   }
+  if (!full && messages.Unasked(kFreeScanQuestion))
+    err << "vellum-cli: (nobody was there to ask: --free-scan answers Yes, --no-free-scan No)\n";
   if (searched != 1 || rangeAsker.Failed()) return kExitError;
   if (!WriteResults(ListingText(list, state.driveIndex, FormatFor(parsed)), parsed.outputPath, out, err))
     return kExitError;

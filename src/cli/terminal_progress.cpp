@@ -108,6 +108,8 @@ TerminalSink StderrSink() {
 TerminalProgressView::TerminalProgressView(TerminalSink sink) : sink_(std::move(sink)) {}
 
 bool TerminalProgressView::Create(std::string_view) {
+  phaseStarted_ = false;
+  phaseCaption_.clear();
   // The first drawing waits one interval too: a walk that ends sooner leaves
   // no trace on the terminal.
   lastDrawMs_ = sink_.nowMs ? sink_.nowMs() : 0;
@@ -128,7 +130,40 @@ void TerminalProgressView::SetLabelText(int id, std::string_view text) {
   std::string& label = labels_[id];
   if (label == text) return;
   label = text;
+  if (id == app::kCounterCaptionId || (id == app::kCounterTextId && !phaseStarted_)) {
+    phaseStarted_ = true;
+    phaseCaption_ = labels_[app::kCounterCaptionId];
+    phaseStartMs_ = sink_.nowMs ? sink_.nowMs() : 0;
+    phaseStartCount_ = app::ParseUnsigned64(labels_[app::kCounterTextId]);
+  }
   Changed();
+}
+
+std::string RateText(uint64_t done, uint64_t total, uint64_t elapsedMs) {
+  if (elapsedMs < 2000 || done == 0) return {};
+  const uint64_t perSecond = done * 1000 / elapsedMs;
+  std::string text = std::to_string(perSecond) + "/s";
+  if (total > done) {
+    const uint64_t leftSeconds = (total - done) * elapsedMs / done / 1000;
+    char left[32];
+    std::snprintf(left, sizeof left, "  残り %llu:%02llu", static_cast<unsigned long long>(leftSeconds / 60),
+                  static_cast<unsigned long long>(leftSeconds % 60));
+    text += left;
+  }
+  return text;
+}
+
+// The counter reads "current / total" in the phase's own unit.
+std::string TerminalProgressView::RateAndTimeLeft() const {
+  const auto found = labels_.find(app::kCounterTextId);
+  if (found == labels_.end() || !sink_.nowMs || !phaseStarted_) return {};
+  const std::string& counter = found->second;
+  const size_t slash = counter.find('/');
+  if (slash == std::string::npos) return {};
+  const uint64_t current = app::ParseUnsigned64(counter.substr(0, slash));
+  const uint64_t total = app::ParseUnsigned64(counter.substr(slash + 1));
+  if (current < phaseStartCount_ || total < phaseStartCount_) return {};
+  return RateText(current - phaseStartCount_, total - phaseStartCount_, sink_.nowMs() - phaseStartMs_);
 }
 
 void TerminalProgressView::SetLabelVisible(int id, bool visible) {
@@ -188,6 +223,7 @@ std::string TerminalProgressView::Compose() const {
   std::string_view percent = label(app::kPercentId);
   while (!percent.empty() && percent.front() == ' ') percent.remove_prefix(1);
   add(percent);
+  add(RateAndTimeLeft());
   if (fileLabelVisible_ || !label(app::kFileNameId).empty()) {
     add(std::string(fileLabelVisible_ ? label(app::kFileLabelId) : "") +
         std::string(label(app::kFileNameId)));

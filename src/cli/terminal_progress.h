@@ -58,12 +58,22 @@ class TerminalProgressView : public app::ProgressView {
   size_t drawnColumns_ = 0;
   std::map<int, std::string> labels_;
   bool fileLabelVisible_ = false;
+  // Where the phase started, for its rate and the time left.
+  std::string phaseCaption_;
+  bool phaseStarted_ = false;
+  uint64_t phaseStartMs_ = 0;
+  uint64_t phaseStartCount_ = 0;
+  std::string RateAndTimeLeft() const;
 };
 
 // The line's text cut to at most maxColumns terminal columns. Control
 // characters and broken UTF-8 (names come from the disk) become '?', so a
 // name can never move the cursor or send the terminal an escape sequence.
 std::string FitToColumns(std::string_view text, size_t maxColumns, size_t& usedColumns);
+
+// "1234/s  残り 2:05" from the counts done and in all over the time taken;
+// empty until there is enough to go on (two seconds and a first step).
+std::string RateText(uint64_t done, uint64_t total, uint64_t elapsedMs);
 
 // Ctrl+C for the length of a command: the first cancels the running walk and
 // every later one of the command (each TerminalProgressView reports it from

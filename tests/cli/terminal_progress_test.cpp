@@ -130,3 +130,19 @@ TEST(InterruptGuard, CtrlCSetsTheFlagAndTheSecondGetsTheDefaultBack) {
 
 }  // namespace
 }  // namespace vellum::cli
+
+namespace vellum::cli {
+namespace {
+
+// Nothing is promised before there is something to go on; then the rate in
+// the phase's unit and the time left at that rate.
+TEST(ProgressRate, RateAndTimeLeftOnceTheyMeanSomething) {
+  EXPECT_EQ(RateText(500, 1000, 1999), "");
+  EXPECT_EQ(RateText(0, 1000, 5000), "");
+  EXPECT_EQ(RateText(500, 1000, 2000), "250/s  残り 0:02");
+  EXPECT_EQ(RateText(100, 100'000, 10'000), "10/s  残り 166:30");
+  EXPECT_EQ(RateText(1000, 1000, 4000), "250/s");
+}
+
+}  // namespace
+}  // namespace vellum::cli
