@@ -1,5 +1,7 @@
 #include "cli/info_command.h"
 
+#include "app/volume_label.h"
+
 #include <iomanip>
 #include <ostream>
 
@@ -65,13 +67,15 @@ void PrintFatFields(const ScanState& s, std::ostream& out) {
 
 }  // namespace
 
-void PrintGeometry(const ScanState& s, std::ostream& out) {
+void PrintGeometry(ScanState& s, std::ostream& out) {
   Line(out, "fsKind", volume::FsKindName(s.fsKind));
   Line(out, "bytesPerSector", s.bytesPerSector);
   Line(out, "sectorsPerCluster", s.sectorsPerCluster);
   Line(out, "clusterBytes", s.clusterBytes);
   Line(out, "lastCluster", s.lastCluster);
   Line(out, "dataAreaBytes", s.dataAreaBytes);
+  Line(out, "volumeBytes", s.volumeHandle ? s.volumeHandle->Size() : 0);
+  Line(out, "volumeLabel", app::VolumeLabel(s));
   if (s.fsKind == volume::kNtfs) {
     Line(out, "mftStartCluster", volume::MftStartCluster(s));
     Line(out, "mftRecordSize", s.mftRecordSize);

@@ -28,6 +28,9 @@ check() {
   expect fsKind "$(field fsKind)" "$(grep -m1 '^File System Type:' <<<"$stat" | awk '{print $4}')"
   expect "sector size" "$(field bytesPerSector)" "$(grep -m1 '^Sector Size:' <<<"$stat" | awk '{print $3}')"
   expect "cluster size" "$(field clusterBytes)" "$(grep -m1 '^Cluster Size:' <<<"$stat" | awk '{print $3}')"
+  label=$(grep -m1 -E '^(Volume Label \(Root Directory\)|Volume Label \(from root directory\)|Volume Name):' <<<"$stat" |
+          sed -E 's/^[^:]*: ?//; s/ +$//')
+  expect "volume label" "$(field volumeLabel)" "$label"
   read -r _ last <<<"$(range 'Cluster Range:')"
   expect lastCluster "$(field lastCluster)" "$last"
 
