@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "support/cancelling_progress.h"
+#include "support/command_fixture.h"
 #include "support/scripted_messages.h"
 #include "support/tsk.h"
 #include "volume/sector_io.h"
@@ -28,31 +29,11 @@ std::string ReadFile(const std::string& path) {
   return std::move(bytes).str();
 }
 
-struct Command {
-  volume::ScanState state;
-  ResultList list;
-  ScriptedMessages messages;
-  volume::DriveTable drives;
-  CommandContext context{state, list, messages};
-  explicit Command(const std::string& image) {
-    std::string error;
-    EXPECT_TRUE(volume::AppendImage(drives, image, error)) << error;
-    context.volume.drives = &drives;
-    context.volume.selectedIndex = 0;
-  }
-};
+using testing::Command;
 
-class TempDir {
+class TempDir : public testing::TempDir {
  public:
-  TempDir() : path_(fs::temp_directory_path() / ("vellum-restore-cmd-" + std::to_string(::getpid()))) {
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~TempDir() { fs::remove_all(path_); }
-  std::string Path(const std::string& sub = "") const { return sub.empty() ? path_.string() : (path_ / sub).string(); }
-
- private:
-  fs::path path_;
+  TempDir() : testing::TempDir("vellum-restore-cmd-") {}
 };
 
 // Every deleted file the search lists comes back with its size and time, and

@@ -15,6 +15,7 @@
 #include "volume/listing.h"
 #include "volume/sector_io.h"
 #include "support/cancelling_progress.h"
+#include "support/command_fixture.h"
 #include "support/scripted_messages.h"
 
 namespace vellum::app {
@@ -25,31 +26,11 @@ using testing::ScriptedMessages;
 
 std::string Image(const char* name) { return std::string(VELLUM_TEST_IMAGES) + "/" + name; }
 
-struct Command {
-  volume::ScanState state;
-  ResultList list;
-  ScriptedMessages messages;
-  volume::DriveTable drives;
-  CommandContext context{state, list, messages};
-  explicit Command(const std::string& image) {
-    std::string error;
-    EXPECT_TRUE(volume::AppendImage(drives, image, error)) << error;
-    context.volume.drives = &drives;
-    context.volume.selectedIndex = 0;
-  }
-};
+using testing::Command;
 
-class TempDir {
+class TempDir : public testing::TempDir {
  public:
-  TempDir() : path_(fs::temp_directory_path() / ("vellum-outcome-" + std::to_string(::getpid()))) {
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~TempDir() { fs::remove_all(path_); }
-  std::string Path(const std::string& sub = "") const { return sub.empty() ? path_.string() : (path_ / sub).string(); }
-
- private:
-  fs::path path_;
+  TempDir() : testing::TempDir("vellum-outcome-") {}
 };
 
 std::string LocalTime(const fs::path& path) {
@@ -105,9 +86,7 @@ TEST(RestoreOutcome, AFolderRowAndTheRowsInsideItRestoreEachFileOnce) {
 TEST(RestoreOutcome, CancelMidFileLeavesNoPartialFile) {
   Command search(Image("fat16.img"));
   ASSERT_EQ(OnSearch(search.context), 1);
-  std::vector<size_t> big;
-  for (size_t row = 0; row < search.list.RowCount(); ++row)
-    if (search.list.Cell(row, 0) == "big-deleted.bin") big.push_back(row);
+  const std::vector<size_t> big = testing::RowsNamed(search.list, "big-deleted.bin");
   ASSERT_EQ(big.size(), 1u);
   TempDir out;
   Command restore(Image("fat16.img"));
@@ -183,9 +162,7 @@ class FailingReads : public platform::BlockDevice {
 TEST(RestoreOutcome, UnreadableClustersAreZeroFilledAndNamed) {
   Command search(Image("fat16.img"));
   ASSERT_EQ(OnSearch(search.context), 1);
-  std::vector<size_t> big;
-  for (size_t row = 0; row < search.list.RowCount(); ++row)
-    if (search.list.Cell(row, 0) == "big-deleted.bin") big.push_back(row);
+  const std::vector<size_t> big = testing::RowsNamed(search.list, "big-deleted.bin");
   ASSERT_EQ(big.size(), 1u);
   const uint64_t first = std::stoull(std::string(search.list.Cell(big[0], 5)));
   const uint64_t clusterBytes = search.state.clusterBytes;

@@ -9,19 +9,7 @@
 set -uo pipefail
 cli=${1:?vellum-cli}
 images=${2:?folder of unpacked images}
-[[ $(id -u) -eq 0 ]] && command -v losetup >/dev/null || { echo "needs root and losetup"; exit 77; }
-
-work=$(mktemp -d)
-loops=()
-mounts=()
-cleanup() {
-  for m in "${mounts[@]}"; do umount "$m" 2>/dev/null || fusermount -u "$m" 2>/dev/null; done
-  for l in "${loops[@]}"; do losetup -d "$l" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+source "$(dirname "$0")/mount_support.sh"
 
 mkdir -p "$work/ro" "$work/full" "$work/plain"
 mount -t tmpfs -o ro,size=1m tmpfs "$work/ro" || { echo "cannot mount tmpfs"; exit 77; }

@@ -7,19 +7,7 @@
 set -uo pipefail
 cli=${1:?vellum-cli}
 images=${2:?folder of unpacked images}
-[[ $(id -u) -eq 0 ]] && command -v losetup >/dev/null || { echo "needs root and losetup"; exit 77; }
-
-work=$(mktemp -d)
-loops=()
-mounts=()
-cleanup() {
-  for m in "${mounts[@]}"; do umount "$m" 2>/dev/null || fusermount -u "$m" 2>/dev/null; done
-  for l in "${loops[@]}"; do losetup -d "$l" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+source "$(dirname "$0")/mount_support.sh"
 
 cp "$images/fat16.img" "$work/x.img"
 cp "$images/exfat.img" "$work/e.img"

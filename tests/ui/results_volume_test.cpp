@@ -24,17 +24,8 @@ namespace {
 using namespace vellum::ui::testing;
 namespace fs = std::filesystem;
 
-struct Window {
-  vellum::testing::ScriptedMessages messages;
-  ScriptedPaths paths;
-  MainDialog dialog;
-
-  explicit Window(const std::vector<std::string>& images) : dialog(ImageDrives(images), 0) {
-    dialog.SetMessages(&messages);
-    dialog.SetPathAsker(&paths);
-    dialog.SetUrlOpener([](const QUrl&) {});
-    dialog.show();
-  }
+struct Window : ScriptedWindow {
+  using ScriptedWindow::ScriptedWindow;
   QComboBox* Drives() { return Find<QComboBox>(dialog, kDriveBoxControlId); }
   std::string DriveText() { return Drives()->currentText().toStdString(); }
   void Search(int drive) {

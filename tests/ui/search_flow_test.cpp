@@ -27,17 +27,8 @@ namespace {
 
 using namespace vellum::ui::testing;
 
-struct Window {
-  vellum::testing::ScriptedMessages messages;
-  ScriptedPaths paths;
-  MainDialog dialog;
-
-  explicit Window(const std::vector<std::string>& images) : dialog(ImageDrives(images), 0) {
-    dialog.SetMessages(&messages);
-    dialog.SetPathAsker(&paths);
-    dialog.SetUrlOpener([](const QUrl&) {});
-    dialog.show();
-  }
+struct Window : ScriptedWindow {
+  using ScriptedWindow::ScriptedWindow;
   QLineEdit* Filter() { return Find<QLineEdit>(dialog, kFilterEditId); }
   QString Counter() { return Find<QLabel>(dialog, kFoundCountId)->text(); }
   QString Cell(int row, int column) {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "support/scripted_messages.h"
 #include "ui/main_dialog.h"
 #include "ui/path_asker.h"
 #include "volume/drives.h"
@@ -52,6 +53,21 @@ class ScriptedPaths : public PathAsker {
     std::string a = answers.front();
     answers.pop_front();
     return a;
+  }
+};
+
+// The main window over image files, its message boxes and file dialogs
+// answered from scripts.
+struct ScriptedWindow {
+  vellum::testing::ScriptedMessages messages;
+  ScriptedPaths paths;
+  MainDialog dialog;
+
+  explicit ScriptedWindow(const std::vector<std::string>& images) : dialog(ImageDrives(images), 0) {
+    dialog.SetMessages(&messages);
+    dialog.SetPathAsker(&paths);
+    dialog.SetUrlOpener([](const QUrl&) {});
+    dialog.show();
   }
 };
 
