@@ -1,8 +1,9 @@
 #include "app/restore_command.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <sys/stat.h>
+
+#include <cstdio>
 #include <filesystem>
 
 #include "app/parse_number.h"
@@ -148,14 +149,8 @@ bool RestoreNtfsRow(CommandContext& c, const fat::RestoreTarget& target, const R
   // A deleted folder: made under its own name, then everything below it;
   // its time is set once its contents are in.
   outcomes.MarkDone(key);
-  restore::FolderNotes notes;
-  const std::string folder = restore::JoinDestination(parent, name, c.messages, &notes);
-  for (uint32_t i = 0; i < notes.renamed; ++i) outcomes.Renamed();
-  if (folder.empty()) {
-    if (notes.systemFailure) outcomes.Failed(parent + "/" + name, notes.reason, true);
-    else outcomes.Skipped(parent + "/" + name, notes.reason, true);
-    return true;
-  }
+  const std::string folder = restore::JoinRecorded(parent, name, c.messages, outcomes, parent + "/" + name, true);
+  if (folder.empty()) return true;
   outcomes.Restored(folder, true);
   if (const auto written = ntfs::RecordTime(s, source)) outcomes.SetFolderTimeLater(folder, *written);
   ntfs::RestoreNtfsFolder(s, source.recordNumber, folder, c.messages, outcomes);

@@ -93,14 +93,8 @@ bool RestoreFolder(const RestoreTarget& target, const std::string& parent, const
   if (folder.empty()) return false;
   if (keepExisting && (Exists(folder + "/" + name) || Exists(folder + "/" + restore::FullWidthName(name))))
     return true;
-  restore::FolderNotes notes;
-  const std::string made = restore::JoinDestination(folder, name, MessagesOf(target), &notes);
-  for (uint32_t i = 0; i < notes.renamed; ++i) outcomes.Renamed();
-  if (made.empty()) {
-    if (notes.systemFailure) outcomes.Failed(item, notes.reason, true);
-    else outcomes.Skipped(item, notes.reason.empty() ? restore::kReasonPathTooLong : notes.reason, true);
-    return false;
-  }
+  const std::string made = restore::JoinRecorded(folder, name, MessagesOf(target), outcomes, item, true);
+  if (made.empty()) return false;
   outcomes.Restored(made, true);
   outcomes.SetFolderTimeLater(made, written);
   return true;
@@ -121,15 +115,8 @@ std::string ResolveFolder(const RestoreTarget& target, const std::string& parent
     outcomes.Skipped(item, restore::kReasonUnsafeName);
     return {};
   }
-  restore::FolderNotes notes;
-  std::string folder =
-      restore::JoinDestination(target.root, parent.substr(target.root.size() + 1), MessagesOf(target), &notes);
-  for (uint32_t i = 0; i < notes.renamed; ++i) outcomes.Renamed();
-  if (folder.empty()) {
-    if (notes.systemFailure) outcomes.Failed(item, notes.reason);
-    else outcomes.Skipped(item, notes.reason.empty() ? restore::kReasonPathTooLong : notes.reason);
-  }
-  return folder;
+  return restore::JoinRecorded(target.root, parent.substr(target.root.size() + 1), MessagesOf(target), outcomes,
+                               item);
 }
 
 bool WriteRestoredFile(ScanState& state, const RestoreTarget& target, const std::string& folder,

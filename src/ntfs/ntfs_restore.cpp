@@ -204,14 +204,7 @@ std::string TargetFolder(const std::string& root, const std::string& relative, c
     outcomes.Skipped(item, restore::kReasonPathTooLong);
     return {};
   }
-  restore::FolderNotes notes;
-  std::string folder = restore::JoinDestination(root, relative, messages, &notes);
-  for (uint32_t i = 0; i < notes.renamed; ++i) outcomes.Renamed();
-  if (folder.empty()) {
-    if (notes.systemFailure) outcomes.Failed(item, notes.reason);
-    else outcomes.Skipped(item, notes.reason.empty() ? restore::kReasonUnsafeName : notes.reason);
-  }
-  return folder;
+  return restore::JoinRecorded(root, relative, messages, outcomes, item);
 }
 
 std::string SourceKey(const NtfsRecordSource& source) {

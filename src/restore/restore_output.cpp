@@ -116,6 +116,17 @@ std::string JoinDestination(const std::string& root, const std::string& relative
   return current;
 }
 
+std::string JoinRecorded(const std::string& root, const std::string& relative, Messages& messages,
+                         Outcomes& outcomes, const std::string& item, bool itemIsFolder) {
+  FolderNotes notes;
+  std::string folder = JoinDestination(root, relative, messages, &notes);
+  for (uint32_t i = 0; i < notes.renamed; ++i) outcomes.Renamed();
+  if (!folder.empty()) return folder;
+  if (notes.systemFailure) outcomes.Failed(item, notes.reason, itemIsFolder);
+  else outcomes.Skipped(item, notes.reason.empty() ? kReasonPathTooLong : notes.reason, itemIsFolder);
+  return {};
+}
+
 bool EnsureFolder(const std::string& path, Messages& messages) {
   if (TooLong(path)) {
     messages.Show(kPathTooLongMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);

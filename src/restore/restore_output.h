@@ -51,6 +51,14 @@ struct FolderNotes {
 std::string JoinDestination(const std::string& root, const std::string& relative, Messages& messages,
                             FolderNotes* notes = nullptr);
 
+class Outcomes;
+
+// JoinDestination with what it did recorded in `outcomes`: the folders made
+// under full-width names counted, and, when no folder came back, `item`
+// recorded as skipped (a name or path of ours) or failed (the system's reason).
+std::string JoinRecorded(const std::string& root, const std::string& relative, Messages& messages,
+                         Outcomes& outcomes, const std::string& item, bool itemIsFolder = false);
+
 // Creates the one folder `path` when it does not exist; false when it cannot
 // (after kPathTooLongMessage for a path that is too long).
 bool EnsureFolder(const std::string& path, Messages& messages);
