@@ -120,10 +120,18 @@ bool ReadBootGeometry(ScanState& state, uint64_t partitionStart) {
   return ok;
 }
 
+uint32_t NtfsSectorsPerCluster(uint8_t stored) {
+  // Clusters above 64 KiB (Windows formats up to 2 MiB) do not fit a byte:
+  // from 0x81 on the byte is a negative power of two, 0xF4 meaning 2^12.
+  if (stored <= 0x80) return stored;
+  const unsigned shift = 256u - stored;
+  return shift < 32 ? 1u << shift : 0;
+}
+
 void ReadNtfsGeometry(ScanState& state) {
   const ByteView boot(state.ntfsBoot);
   state.bytesPerSector = Le16(boot, 11);
-  state.sectorsPerCluster = Le8(boot, 13);
+  state.sectorsPerCluster = NtfsSectorsPerCluster(Le8(boot, 13));
   state.clusterBytes = state.bytesPerSector * state.sectorsPerCluster;
   const uint64_t totalSectors = Le64(boot, 40);
   // Zero sectors per cluster is refused by CheckGeometry; no division here.

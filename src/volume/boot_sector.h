@@ -31,6 +31,10 @@ void ParseBootGeometry(ScanState& state, ByteView boot, uint64_t partitionStart)
 // Reads the boot sector of the volume and parses it; false when unreadable.
 bool ReadBootGeometry(ScanState& state, uint64_t partitionStart);
 
+// The sectors per cluster an NTFS boot sector's byte 13 stands for: the
+// count up to 0x80, a power of two 2^(256 - value) above; 0 when absurd.
+uint32_t NtfsSectorsPerCluster(uint8_t stored);
+
 // NTFS geometry from state.ntfsBoot.
 void ReadNtfsGeometry(ScanState& state);
 // The master file table's first cluster, as the NTFS boot sector gives it.

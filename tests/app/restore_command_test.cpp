@@ -325,6 +325,33 @@ std::string Expected(const std::string& tag, size_t size) {
   return s.substr(0, size);
 }
 
+// Sectors per cluster stored as 0xF4 mean 2^12, not 244: the table is found,
+// the deleted files listed and restored as written, the large one across
+// three 2 MiB clusters.
+TEST(RestoreRows, NtfsWithTwoMebibyteClustersIsSearchedAndRestored) {
+  Command search(Image("ntfs-big-clusters.img"));
+  ASSERT_EQ(OnSearch(search.context), 1);
+  EXPECT_EQ(search.state.clusterBytes, 2u << 20);
+  const struct {
+    const char* name;
+    const char* tag;
+    size_t size;
+    const char* where;
+  } files[] = {{"deleted-small.txt", "small", 1500, "deleted-small.txt"},
+               {"deleted-large.bin", "large", 5000000, "deleted-large.bin"},
+               {"deleted-inside.bin", "inside", 70000, "kept/deleted-inside.bin"}};
+  ASSERT_EQ(search.list.RowCount(), std::size(files));
+  TempDir out;
+  Command restore(Image("ntfs-big-clusters.img"));
+  RestoreSummary summary;
+  ASSERT_EQ(OnRestore(restore.context, {out.Path(), &search.list, {}, 0}, summary), 1);
+  EXPECT_TRUE(summary.outcomes.AllIntact()) << SummaryText(summary);
+  for (const auto& f : files) {
+    SCOPED_TRACE(f.name);
+    EXPECT_TRUE(ReadFile(out.Path(f.where)) == Expected(f.tag, f.size));
+  }
+}
+
 TEST(RestoreWalk, ExfatContentsAreTheBytesTheFixturesWrote) {
   TempDir out;
   Command restore(Image("exfat.img"));

@@ -281,3 +281,19 @@ TEST(ExfatBitmap, NoBitmapEntryGivesAnEmptyBitmap) {
 
 }  // namespace
 }  // namespace vellum::volume
+
+namespace vellum::volume {
+namespace {
+
+// Up to 0x80 the byte is the count; above it a negative power of two, as
+// Windows writes for clusters of 128 KiB to 2 MiB.
+TEST(NtfsClusterSize, LargeClustersAreStoredAsPowersOfTwo) {
+  EXPECT_EQ(NtfsSectorsPerCluster(8), 8u);
+  EXPECT_EQ(NtfsSectorsPerCluster(0x80), 128u);
+  EXPECT_EQ(NtfsSectorsPerCluster(0xF8), 256u);   // 128 KiB with 512-byte sectors
+  EXPECT_EQ(NtfsSectorsPerCluster(0xF4), 4096u);  // 2 MiB
+  EXPECT_EQ(NtfsSectorsPerCluster(0x81), 0u);     // 2^127: no such volume
+}
+
+}  // namespace
+}  // namespace vellum::volume
