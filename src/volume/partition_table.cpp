@@ -95,29 +95,37 @@ void AddPartition(PartitionTable& table, uint64_t deviceSize, uint64_t lba, uint
 
 // Walks one extended container's chain of extended boot records. Each link
 // is relative to the container's start, each logical partition to its own
-// record. Loops, self-links and absurdly long chains end the walk.
+// record. Every entry of a record counts, not only the first two: some
+// tools put several logical partitions or links in one record. Links are
+// followed in slot order, depth first, so a plain chain keeps its order;
+// records seen before, self-links and absurdly many records end the walk.
 void WalkExtendedChain(platform::BlockDevice& disk, PartitionTable& table, uint64_t containerLba,
                        std::set<uint64_t>& visited, size_t& logicalCount) {
-  uint64_t ebrLba = containerLba;
-  for (size_t steps = 0; steps < kMaxLogicalPartitions; ++steps) {
+  std::vector<uint64_t> pending{containerLba};
+  for (size_t steps = 0; !pending.empty() && steps < kMaxLogicalPartitions; ++steps) {
+    const uint64_t ebrLba = pending.back();
+    pending.pop_back();
     uint64_t offset = 0;
-    if (!visited.insert(ebrLba).second) return;
-    if (!CheckedMul(ebrLba, table.sectorSize, offset) || offset >= disk.Size()) return;
+    if (!visited.insert(ebrLba).second) continue;
+    if (!CheckedMul(ebrLba, table.sectorSize, offset) || offset >= disk.Size()) continue;
     bool complete = false;
     const auto ebr = ReadBytes(disk, offset, table.sectorSize, &complete);
-    if (!complete || !HasBootSignature(ebr)) return;
-
-    const MbrEntry logical = EntryAt(ebr, 0);
-    if (!logical.Empty() && !IsExtendedType(logical.type)) {
+    if (!complete || !HasBootSignature(ebr)) continue;
+    std::vector<uint64_t> links;
+    for (int slot = 0; slot < 4; ++slot) {
+      const MbrEntry e = EntryAt(ebr, slot);
+      if (e.Empty()) continue;
+      if (IsExtendedType(e.type)) {
+        if (e.start != 0) links.push_back(containerLba + e.start);
+        continue;
+      }
       if (logicalCount++ >= kMaxLogicalPartitions) return;
       Partition p;
       p.logical = true;
-      p.mbrType = logical.type;
-      AddPartition(table, disk.Size(), ebrLba + logical.start, logical.count, p);
+      p.mbrType = e.type;
+      AddPartition(table, disk.Size(), ebrLba + e.start, e.count, p);
     }
-    const MbrEntry link = EntryAt(ebr, 1);
-    if (!IsExtendedType(link.type) || link.start == 0) return;
-    ebrLba = containerLba + link.start;
+    pending.insert(pending.end(), links.rbegin(), links.rend());
   }
 }
 

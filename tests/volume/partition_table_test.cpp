@@ -155,6 +155,27 @@ TEST(PartitionTable, ExtendedChainLoopsEnd) {
   EXPECT_EQ(t.partitions.size(), 3u);
 }
 
+// Three primary partitions and an extended one whose first record holds two
+// logical partitions and a link in its third slot: all six are found, in
+// chain order, where reading only slots 0 and 1 found four.
+TEST(PartitionTable, EveryEntryOfAnExtendedRecordCounts) {
+  std::vector<uint8_t> b(8192 * kSector);
+  PutEntry(b, 0, 0, 0x06, 2048, 1000);
+  PutEntry(b, 0, 1, 0x06, 3048, 500);
+  PutEntry(b, 0, 2, 0x06, 3548, 500);
+  PutEntry(b, 0, 3, 0x0F, 4096, 4096);
+  PutEntry(b, 4096, 0, 0x06, 1, 10);
+  PutEntry(b, 4096, 1, 0x06, 20, 10);
+  PutEntry(b, 4096, 2, 0x05, 100, 50);
+  PutEntry(b, 4196, 0, 0x06, 1, 10);
+  ExpectPartitions(TableOf(std::move(b)), {{2048, 1000, kFat16},
+                                           {3048, 500, kFat16},
+                                           {3548, 500, kFat16},
+                                           {4097, 10, kFat16},
+                                           {4116, 10, kFat16},
+                                           {4197, 10, kFat16}});
+}
+
 TEST(PartitionTable, ExtendedChainIsCapped) {
   std::vector<uint32_t> offsets, links;
   for (uint32_t i = 0; i < 300; ++i) {
