@@ -159,6 +159,9 @@ void AddNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64
     const auto data = FindHeader(state, record, kAttrData, scratch, ref);
     if (data) size = ValueSize(*data);
     if (size == 0 && !state.options.zeroSize) return;
+    // A record found in free clusters claiming more than the volume holds
+    // is garbage read as a record; restoring it would write gigabytes of nothing.
+    if (recordNumber == 0 && size > state.dataAreaBytes) return;
   }
   const std::string display = NameToUtf8(name->name);
   if (!volume::NameMatchesFilter(display, state.options.filter)) return;

@@ -43,6 +43,9 @@ void AddRow(ScanState& state, std::string_view name, std::string_view folder, ui
             uint16_t dosDate, uint16_t dosTime, uint32_t firstCluster, uint8_t attributes,
             uint32_t fatChainFlag) {
   if (firstCluster > state.lastCluster) return;
+  // An entry read from a scanned cluster claiming more than the volume holds
+  // is garbage taken for an entry (restoring it would write gigabytes).
+  if (state.clusterScan != 0 && size > state.dataAreaBytes) return;
   const bool isFolder = (attributes & kAttrDirectory) != 0;
   if (!isFolder && !PassesSizeAndUseFilters(state, size, firstCluster)) return;
   if (!NameMatchesFilter(name, state.options.filter)) return;

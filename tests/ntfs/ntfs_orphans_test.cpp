@@ -5,7 +5,10 @@
 // table walk alone does not see them.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <sstream>
 
@@ -32,11 +35,11 @@ struct Search {
   WholeVolume range;
   app::CommandContext context{state, list, messages};
 
-  explicit Search(MessageAnswer scanFreeClusters) {
+  explicit Search(MessageAnswer scanFreeClusters, const std::string& image = kImage) {
     ::setenv("TZ", "UTC", 1);
     ::tzset();
     std::string error;
-    EXPECT_TRUE(volume::AppendImage(drives, kImage, error)) << error;
+    EXPECT_TRUE(volume::AppendImage(drives, image, error)) << error;
     context.volume.drives = &drives;
     context.volume.selectedIndex = 0;
     context.rangeAsker = &range;
@@ -133,6 +136,42 @@ TEST(NtfsOrphanRecords, TableWalkAloneDoesNotSeeThem) {
   ASSERT_EQ(list.RowCount(), 1u);
   EXPECT_EQ(list.Cell(0, 5), "      64");
   EXPECT_EQ(list.Cell(0, 2), "7168");
+}
+
+// map.bin's orphaned record made to claim 1 TiB, as garbage read as a record
+// can: the scan no longer lists it (a restore of it would write on and on),
+// and the other records stay.
+TEST(NtfsOrphanRecords, ARecordClaimingMoreThanTheVolumeIsNotListed) {
+  std::ifstream in(kImage, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), {});
+  // The record whose own name is map.bin (its folder's index names it too):
+  // the one holding a non-resident $DATA.
+  const std::string name = std::string("m\0a\0p\0.\0b\0i\0n\0", 14);
+  auto byteAt = [&](size_t i) { return static_cast<uint32_t>(static_cast<uint8_t>(bytes[i])); };
+  size_t data = std::string::npos;
+  for (size_t at = bytes.find(name); at != std::string::npos && data == std::string::npos;
+       at = bytes.find(name, at + 1)) {
+    const size_t record = at - at % 1024;
+    if (bytes.compare(record, 4, "FILE") != 0) continue;
+    for (size_t a = record + (byteAt(record + 0x14) | byteAt(record + 0x15) << 8); a + 0x40 < record + 1024;) {
+      const uint32_t length = byteAt(a + 4) | byteAt(a + 5) << 8;
+      if (byteAt(a) == 0xFF || length == 0) break;
+      if (byteAt(a) == 0x80 && byteAt(a + 8) == 1) data = a;
+      a += length;
+    }
+  }
+  ASSERT_NE(data, std::string::npos);
+  bytes[data + 0x30 + 5] = 1;  // the non-resident data size (at 0x30) gains 2^40 bytes
+  const std::string patched = ::testing::TempDir() + "/ntfs-orphans-huge.img";
+  std::ofstream(patched, std::ios::binary) << bytes;
+
+  Search search(MessageAnswer::Yes, patched);
+  ASSERT_EQ(app::OnSearch(search.context), 1);
+  std::set<std::string> names;
+  for (size_t row = 0; row < search.list.RowCount(); ++row) names.emplace(search.list.Cell(row, 0));
+  EXPECT_EQ(names.count("map.bin"), 0u);
+  EXPECT_EQ(names.count("notes.txt"), 1u);
+  std::remove(patched.c_str());
 }
 
 }  // namespace
