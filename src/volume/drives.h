@@ -26,6 +26,7 @@ struct DriveEntry {
   uint64_t offset = 0;          // bytes into sourcePath
   uint64_t length = 0;          // bytes
   std::string deviceNumber;     // "8:17" for block devices, empty for images
+  std::string containerKind;    // "E01", "VHD", ... for an image container; empty for raw bytes
 };
 
 struct DriveTable {

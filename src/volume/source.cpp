@@ -1,5 +1,7 @@
 #include "volume/source.h"
 
+#include "platform/images/open_image.h"
+
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -83,15 +85,20 @@ std::string DescribePartitions(const std::string& name, const PartitionTable& ta
 
 OpenedSource OpenSource(const std::string& path, uint32_t partitionNumber,
                         platform::OpenAccess access) {
-  auto opened = platform::OpenPosixDevice(path, access);
+  auto opened = platform::OpenSourceFile(path, access);
   if (!opened.device) {
-    OpenedSource r = Failure("cannot open " + path + ": " + opened.errorText);
+    OpenedSource r = Failure(opened.error);
     r.errorCode = opened.errorCode;
-    r.systemText = opened.errorText;
+    r.systemText = opened.systemText;
+    r.containerKind = opened.kind;
     return r;
   }
   const PartitionTable table = ReadPartitionTable(*opened.device);
-  if (partitionNumber != 0) return OpenPartition(std::move(opened.device), path, table, partitionNumber);
+  if (partitionNumber != 0) {
+    OpenedSource r = OpenPartition(std::move(opened.device), path, table, partitionNumber);
+    r.containerKind = opened.kind;
+    return r;
+  }
 
   if (table.kind != TableKind::None) {
     if (table.partitions.empty())
@@ -104,6 +111,7 @@ OpenedSource OpenSource(const std::string& path, uint32_t partitionNumber,
   OpenedSource r;
   r.device = std::move(opened.device);
   r.rootText = RootText(SourceName(path), 0);
+  r.containerKind = opened.kind;
   return r;
 }
 

@@ -18,6 +18,7 @@ struct OpenedSource {
   std::string error;                              // names the path and the reason; empty on success
   int errorCode = 0;         // errno when the system refused to open the path
   std::string systemText;    // the system's own text for errorCode
+  std::string containerKind; // "E01", "VHD", ... when the path is an image container; empty for raw bytes
 };
 
 // Opens `path` (read-only unless asked) and, for partitionNumber 1..N, the
