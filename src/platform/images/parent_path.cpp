@@ -17,7 +17,9 @@ std::vector<std::string> ParentCandidates(const std::string& childPath, const st
   const std::string last = fs::path(name).filename().string();
   if (!last.empty()) out.push_back((dir / last).string());
   if (!name.empty() && name[0] != '/') out.push_back((dir / name).lexically_normal().string());
-  if (!name.empty()) out.push_back(name);
+  // A relative name means relative to the child, never to wherever the
+  // program was started: that could pick up an unrelated file of that name.
+  if (!name.empty() && name[0] == '/') out.push_back(name);
   return out;
 }
 

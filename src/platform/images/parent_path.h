@@ -10,8 +10,8 @@
 namespace vellum::platform {
 
 // The places to try, in order: the stored name's last component beside the
-// child, the stored name relative to the child's folder, the stored name
-// as it is.
+// child, a relative stored name from the child's folder, an absolute one as
+// it is.
 std::vector<std::string> ParentCandidates(const std::string& childPath, const std::string& storedName);
 
 // The first candidate that is a regular file; empty when none is.
