@@ -1,5 +1,7 @@
 #include <libewf.h>
+#include <sys/stat.h>
 
+#include <cctype>
 #include <vector>
 
 #include "platform/images/formats.h"
@@ -75,6 +77,26 @@ bool GlobSegments(const std::string& path, std::vector<std::string>& segments, s
   return !segments.empty();
 }
 
+// The segment numbered `step` after `segment` (card.E01 + 2 = card.E03),
+// for the numbered part of the naming (E01 to E99); empty past it.
+std::string SegmentAfter(const std::string& segment, int step) {
+  const size_t n = segment.size();
+  if (n < 2 || !isdigit(static_cast<unsigned char>(segment[n - 1])) ||
+      !isdigit(static_cast<unsigned char>(segment[n - 2])))
+    return {};
+  const int number = (segment[n - 2] - '0') * 10 + (segment[n - 1] - '0') + step;
+  if (number > 99) return {};
+  std::string next = segment;
+  next[n - 2] = static_cast<char>('0' + number / 10);
+  next[n - 1] = static_cast<char>('0' + number % 10);
+  return next;
+}
+
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
 std::string Problem(const std::string& path, const std::string& format, const std::string& what) {
   return "cannot open " + path + ": an " + format + " evidence file " + what;
 }
@@ -108,8 +130,14 @@ ImageOpen OpenEwfImage(const std::string& path, const std::string& format) {
   if (libewf_handle_segment_files_corrupted(handle, nullptr) == 1) {
     libewf_handle_close(handle, nullptr);
     libewf_handle_free(&handle, nullptr);
-    return ImageFailure(Problem(path, format, "whose segment set (" + std::to_string(segments.size()) +
-                                          " segments) is truncated or corrupt"));
+    // The library's search for segments stops at the first gap; a segment
+    // beyond it says which one is missing.
+    const std::string next = SegmentAfter(segments.back(), 1), after = SegmentAfter(segments.back(), 2);
+    if (!after.empty() && Exists(after) && !Exists(next))
+      return ImageFailure(Problem(path, format, "whose segment " + next + " is missing"));
+    return ImageFailure(Problem(path, format, "whose segment set is truncated or corrupt (" +
+                                                  std::to_string(segments.size()) + " segment files, the last " +
+                                                  segments.back() + ")"));
   }
   if (sectorSize < 512 || sectorSize > 32768) sectorSize = 512;
   ImageOpen r;

@@ -5,6 +5,7 @@
 #include "platform/images/formats.h"
 #include "platform/images/library_chain.h"
 #include "platform/images/library_error.h"
+#include "platform/images/qcow_zero_clusters.h"
 
 namespace vellum::platform {
 
@@ -81,7 +82,14 @@ struct QcowTraits {
 }  // namespace
 
 ImageOpen OpenQcowImage(const std::string& path, const std::string& format) {
-  return OpenLibraryChain<QcowTraits>(path, format, "a " + format + " image");
+  ImageOpen r = OpenLibraryChain<QcowTraits>(path, format, "a " + format + " image");
+  if (!r.device) return r;
+  QcowZeroMap zeros;
+  std::string why;
+  if (!FindQcowZeroClusters(r.device->BackingFiles(), r.device->Size(), zeros, why))
+    return ImageFailure("cannot open " + path + ": a " + format + " image whose tables are damaged: " + why);
+  r.device = WithZeroClusters(std::move(r.device), std::move(zeros));
+  return r;
 }
 
 }  // namespace vellum::platform
