@@ -138,7 +138,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"fat16.vhd", "fat16.img", 0}, Case{"exfat.vhd", "exfat.img", 0},
                       Case{"exfat.vhdx", "exfat.img", 0}, Case{"ntfs-512.vmdk", "ntfs-512.img", 0},
                       Case{"fat16-child.qcow2", "fat16.img", 0},
-                      Case{"fat16-zeroed.qcow2", "fat16.img", 0}, Case{"fat12.img.001", "fat12.img", 0},
+                      Case{"fat16-zeroed.qcow2", "fat16.img", 0}, Case{"fat16-child.vhd", "fat16.img", 0},
+                      Case{"fat12.img.001", "fat12.img", 0},
                       Case{"exfat.img.aa", "exfat.img", 0}),
     [](const auto& info) {
       std::string name = info.param.container;
@@ -184,6 +185,11 @@ TEST(ContainerFaults, AreNamedWithTheFormatAndWhatIsWrong) {
   copy("ntfs-512.E01");
   copy("ntfs-512.E03");
   copy("fat16-child.qcow2");
+  copy("fat16-child.vhd");
+  // A parent of the right name whose identifier is not the one the child recorded.
+  fs::create_directories(dir.File("other"));
+  fs::copy_file(Image("containers/fat16-child.vhd"), dir.File("other/fat16-child.vhd"));
+  fs::copy_file(Image("containers/fat16.vhd"), dir.File("other/fat16-base.vhd"));
   copy("fat16.E01", 50000);
   copy("fat12.img.001");
   copy("fat12.img.003");
@@ -199,6 +205,9 @@ TEST(ContainerFaults, AreNamedWithTheFormatAndWhatIsWrong) {
       {dir.File("ntfs-512.E01"), "an E01 evidence file whose segment " + dir.File("ntfs-512.E02") + " is missing"},
       {dir.File("fat16.E01"), "an E01 evidence file whose segment set is truncated or corrupt"},
       {dir.File("fat16-child.qcow2"), "a qcow2 image whose parent fat16-base.qcow2 is missing"},
+      {dir.File("fat16-child.vhd"), "a differencing VHD whose parent fat16-base.vhd is missing"},
+      {dir.File("other/fat16-child.vhd"), "a differencing VHD whose parent " + dir.File("other/fat16-base.vhd") +
+                                              " is not the disk it was made from"},
       {dir.File("fat12.img.001"), "a split raw image whose piece " + dir.File("fat12.img.002") + " is missing"},
       {dir.File("short/fat12.img.001"), "is 100000 bytes where the first is 512000; the set is truncated"},
   };

@@ -123,6 +123,8 @@ TEST(BackingFiles, ListEverySegmentParentAndPiece) {
             (std::vector<std::string>{Container("fat16-zeroed.qcow2"), Container("fat16-base.qcow2")}));
   EXPECT_EQ(files(Container("fat16-child.qcow2")),
             (std::vector<std::string>{Container("fat16-child.qcow2"), Container("fat16-base.qcow2")}));
+  EXPECT_EQ(files(Container("fat16-child.vhd")),
+            (std::vector<std::string>{Container("fat16-child.vhd"), Container("fat16-base.vhd")}));
   EXPECT_EQ(files(Container("fat12.img.001")),
             (std::vector<std::string>{Container("fat12.img.001"), Container("fat12.img.002"), Container("fat12.img.003")}));
   EXPECT_EQ(files(Container("ntfs-512.vmdk")), (std::vector<std::string>{Container("ntfs-512.vmdk")}));
