@@ -193,18 +193,22 @@ bool AppendImage(DriveTable& table, const std::string& path, std::string& error)
     error = opened.error;
     return false;
   }
+  return AppendImage(table, path, *opened.device, opened.kind, ReadPartitionTable(*opened.device), error);
+}
+
+bool AppendImage(DriveTable& table, const std::string& path, platform::BlockDevice& whole,
+                 const std::string& kind, const PartitionTable& partitions, std::string& error) {
   const std::string name = SourceName(path);
-  const PartitionTable partitions = ReadPartitionTable(*opened.device);
   DriveEntry base;
   base.driveType = kDriveFixed;
   base.sourcePath = path;
-  base.containerKind = opened.kind;
+  base.containerKind = kind;
   // The container's format tells the user what the file was taken for.
-  const std::string kindText = opened.kind.empty() ? "" : " (" + opened.kind + " image)";
+  const std::string kindText = kind.empty() ? "" : " (" + kind + " image)";
   if (partitions.kind == TableKind::None) {
     base.rootText = RootText(name, 0);
     base.displayName = name + kindText;
-    base.length = opened.device->Size();
+    base.length = whole.Size();
     table.entries.push_back(base);
     return true;
   }

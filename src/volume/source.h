@@ -27,6 +27,10 @@ struct OpenedSource {
 OpenedSource OpenSource(const std::string& path, uint32_t partitionNumber,
                         platform::OpenAccess access = platform::OpenAccess::ReadOnly);
 
+// Why `partitionNumber` (0: the whole source) cannot be opened on a source
+// with `table`; empty when it can.
+std::string PartitionChoiceError(const std::string& path, const PartitionTable& table, uint32_t partitionNumber);
+
 // "<name>:/" or, for a partition of an image, "<name>#<n>:/".
 std::string RootText(const std::string& name, uint32_t partitionNumber);
 
