@@ -190,6 +190,7 @@ TEST(ContainerFaults, AreNamedWithTheFormatAndWhatIsWrong) {
   copy("ntfs-512.E03");
   copy("fat16-child.qcow2");
   copy("fat16-child.vhd");
+  copy("encrypted-aes.qcow2");
   // A parent of the right name whose identifier is not the one the child recorded.
   fs::create_directories(dir.File("other"));
   fs::copy_file(Image("containers/fat16-child.vhd"), dir.File("other/fat16-child.vhd"));
@@ -212,6 +213,7 @@ TEST(ContainerFaults, AreNamedWithTheFormatAndWhatIsWrong) {
       {dir.File("fat16-child.vhd"), "a differencing VHD whose parent fat16-base.vhd is missing"},
       {dir.File("other/fat16-child.vhd"), "a differencing VHD whose parent " + dir.File("other/fat16-base.vhd") +
                                               " is not the disk it was made from"},
+      {dir.File("encrypted-aes.qcow2"), "a qcow2 image that cannot be read: it is encrypted (AES)"},
       {dir.File("fat12.img.001"), "a split raw image whose piece " + dir.File("fat12.img.002") + " is missing"},
       {dir.File("short/fat12.img.001"), "is 100000 bytes where the first is 512000; the set is truncated"},
   };

@@ -35,8 +35,8 @@ struct QcowTraits {
     uint32_t method = LIBQCOW_ENCRYPTION_METHOD_NONE;
     libqcow_file_get_encryption_method(file, &method, nullptr);
     if (method != LIBQCOW_ENCRYPTION_METHOD_NONE) {
-      why = method == LIBQCOW_ENCRYPTION_METHOD_LUKS ? "it is encrypted (LUKS), and encrypted images cannot be read"
-                                                     : "it is encrypted (AES), and encrypted images cannot be read";
+      why = method == LIBQCOW_ENCRYPTION_METHOD_LUKS ? "it is encrypted (LUKS); encrypted images are not supported"
+                                                     : "it is encrypted (AES); encrypted images are not supported";
       Close(file);
       return nullptr;
     }
