@@ -22,9 +22,11 @@ packages=(
   # volumes (fusefat where the kernel has no vfat).
   dosfstools exfatprogs exfat-fuse ntfs-3g fusefat
   python3                         # the command line's output forms are read back by Python's json and csv
+  libewf-dev libvhdi-dev libvmdk-dev libqcow-dev   # image containers: E01, VHD/VHDX, VMDK, qcow
 )
 if [[ "${1:-}" == "--fixtures" ]]; then
-  packages+=(dosfstools mtools exfatprogs exfat-fuse ntfs-3g fdisk python3)
+  packages+=(dosfstools mtools exfatprogs exfat-fuse ntfs-3g fdisk python3
+             ewf-tools qemu-utils)   # tools/fixtures/make_containers.sh
 fi
 if [[ "${1:-}" == "--content-fixtures" ]]; then
   packages+=(imagemagick ffmpeg zip unzip jlha-utils ghostscript
@@ -45,5 +47,8 @@ sudo=""
 [[ $(id -u) -ne 0 ]] && sudo="sudo"
 echo "setup: installing ${missing[*]}" >&2
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# Another install on the machine holds the dpkg lock for a while; wait for it
+# rather than fail.
+wait_lock=(-o DPkg::Lock::Timeout=900)
+$sudo apt-get "${wait_lock[@]}" update -qq
+$sudo apt-get "${wait_lock[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

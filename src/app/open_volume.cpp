@@ -86,7 +86,12 @@ bool OpenSelectedDrive(ScanState& state, const volume::DriveEntry& entry, const 
 bool LoadTables(ScanState& state, ResultList& list, Messages& messages) {
   list.SetClusterColumn(state.fsKind);
   const std::string why = volume::LoadVolumeTables(state);
-  if (why.empty()) return true;
+  if (why.empty()) {
+    // A cut-off copy is still searched; the user hears by how much it is short.
+    if (const std::string note = volume::TruncationNote(state, state.rootPath); !note.empty())
+      messages.Show(note, MessageButtons::Ok, MessageIcon::Information, MessageAnswer::Ok);
+    return true;
+  }
   ShowError(messages, std::string(kDamagedVolumeMessage) + state.rootPath + ": " + why);
   return false;
 }

@@ -15,6 +15,7 @@
 #include "ntfs/cluster_bitmap.h"
 #include "ntfs/ntfs_restore.h"
 #include "volume/sector_io.h"
+#include "platform/images/open_image.h"
 #include "platform/posix/device_identity.h"
 #include "platform/posix/mount_check.h"
 #include "restore/restore_output.h"
@@ -275,9 +276,19 @@ std::string SummaryText(const RestoreSummary& s, size_t detailLimit) {
   return text;
 }
 
+std::vector<std::string> SourceFiles(const ScanState& state, const volume::DriveEntry* drive) {
+  std::vector<std::string> files;
+  if (drive) files.push_back(drive->sourcePath);
+  // A container's segments, parents and pieces are the source as much as its first file.
+  if (state.volumeHandle)
+    for (std::string& f : state.volumeHandle->BackingFiles()) files.push_back(std::move(f));
+  return files;
+}
+
 bool CheckRestoreDestination(CommandContext& c, const std::string& destination) {
   const volume::DriveEntry* drive = SelectedDrive(c);
-  if (drive && platform::RelationToSource(destination, {drive->sourcePath}) != platform::SourceRelation::kUnrelated) {
+  if (drive && platform::RelationToSource(destination, SourceFiles(c.state, drive)) !=
+                   platform::SourceRelation::kUnrelated) {
     Tell(c.messages, std::string(kDestinationOnSourceMessage) + "\n\n復元先: " + destination +
                          "\n復元元: " + drive->sourcePath);
     return false;
@@ -310,8 +321,9 @@ std::string ListMismatch(const ScanState& s, const ResultList& rows) {
 }
 
 int OnRestore(CommandContext& c, const RestoreRequest& request, RestoreSummary& summary) {
-  if (!CheckRestoreDestination(c, request.destination)) return 0;
+  // Opened first: only the opened device knows every file it reads from.
   if (!Reopen(c, platform::OpenAccess::ReadOnly)) return 0;
+  if (!CheckRestoreDestination(c, request.destination)) return 0;
   ScanState& s = c.state;
   if (request.rows) {
     const std::string mismatch = ListMismatch(s, *request.rows);
@@ -354,6 +366,10 @@ int OnCompleteDeletion(CommandContext& c, WipeSummary* summary) {
   ScanState& s = c.state;
   if (s.fsKind == volume::kNtfs) {
     Tell(c.messages, kWipeNtfsMessage);
+    return 0;
+  }
+  if (drive && !drive->containerKind.empty()) {
+    Tell(c.messages, platform::ContainerWriteRefusal(drive->sourcePath, drive->containerKind));
     return 0;
   }
   if (drive && platform::IsSourceMounted(drive->sourcePath)) {

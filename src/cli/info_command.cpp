@@ -91,6 +91,8 @@ int RunInfo(const std::string& source, uint32_t partition, std::ostream& out, st
     err << "vellum-cli: " << error << '\n';
     return 1;
   }
+  if (const std::string note = volume::TruncationNote(state, source); !note.empty())
+    err << "vellum-cli: " << note << '\n';
   PrintGeometry(state, out);
   return 0;
 }

@@ -174,6 +174,16 @@ int RunListingCommand(const std::vector<std::string>& args, bool full, std::ostr
   if (!full && messages.Unasked(kFreeScanQuestion))
     err << "vellum-cli: (nobody was there to ask: --free-scan answers Yes, --no-free-scan No)\n";
   if (searched != 1 || rangeAsker.Failed()) return kExitError;
+  // The opened source may be a container of several files: none of them is written.
+  if (!parsed.outputPath.empty() && parsed.outputPath != "-" && state.volumeHandle) {
+    std::vector<std::string> files = state.volumeHandle->BackingFiles();
+    files.push_back(parsed.source.source);
+    if (platform::RelationToSource(parsed.outputPath, files) == platform::SourceRelation::kIsSource) {
+      messages.Show(app::SaveOntoSourceMessage(parsed.outputPath, parsed.source.source), MessageButtons::Ok,
+                    MessageIcon::Warning, MessageAnswer::Ok);
+      return kExitError;
+    }
+  }
   if (!WriteResults(ListingText(list, state.driveIndex, FormatFor(parsed)), parsed.outputPath, out, err))
     return kExitError;
   return InterruptGuard::Interrupted() ? kExitInterrupted : 0;

@@ -35,6 +35,11 @@ class BlockDevice {
   // in memory; empty otherwise (read them instead). Each `holder` (0 or 1) has
   // one view at a time, valid until that holder's next call.
   virtual std::span<const uint8_t> View(uint64_t /*offset*/, size_t /*size*/, int /*holder*/) { return {}; }
+  // Every file the device reads its bytes from, as it opened them: the
+  // segments of an evidence set, the parents of a differencing disk, the
+  // pieces of a split image. Empty for a device that is just the path it was
+  // opened from. Whoever writes anything must keep clear of all of them.
+  virtual std::vector<std::string> BackingFiles() const { return {}; }
 };
 
 // A device held in memory. Used by tests and fuzz targets, which must never
@@ -70,6 +75,7 @@ class OffsetWindow : public BlockDevice {
   bool Writable() const override { return base_->Writable(); }
   std::string LastError() const override { return base_->LastError(); }
   void WillRead(uint64_t offset, uint64_t length) override;
+  std::vector<std::string> BackingFiles() const override { return base_->BackingFiles(); }
 
  private:
   std::shared_ptr<BlockDevice> base_;

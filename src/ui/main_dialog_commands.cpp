@@ -255,7 +255,10 @@ std::string MainDialog::AskOpenPath(std::string_view initialName) {
 platform::SourceRelation MainDialog::RelationToSource(const std::string& path) {
   const std::string source = SourceName();
   if (source.empty()) return platform::SourceRelation::kUnrelated;
-  return platform::RelationToSource(path, {source});
+  std::vector<std::string> files{source};
+  if (state_.volumeHandle)
+    for (std::string& f : state_.volumeHandle->BackingFiles()) files.push_back(std::move(f));
+  return platform::RelationToSource(path, files);
 }
 
 std::string MainDialog::SourceName() {

@@ -13,13 +13,26 @@ namespace {
 // last parentheses is the one matched; hiding the details shows the rest.
 const QString kAllFilesFilter = QStringLiteral("すべてのﾌｧｲﾙ(*.*) (*)");
 
+// The image kinds the program opens, first piece or segment only. The
+// content decides what a file is; the filter only helps find them, and
+// "all files" stays for images named otherwise.
+const QStringList kImageFilters = {
+    QStringLiteral("ディスクイメージ (*.img *.IMG *.dd *.raw *.bin *.E01 *.e01 *.Ex01 *.vhd *.VHD *.vhdx "
+                   "*.VHDX *.vmdk *.qcow2 *.qcow *.000 *.001 *aa)"),
+    QStringLiteral("E01 証拠ファイル (*.E01 *.e01 *.Ex01)"),
+    QStringLiteral("仮想ディスク VHD/VHDX/VMDK/qcow2 (*.vhd *.VHD *.vhdx *.VHDX *.vmdk *.qcow2 *.qcow)"),
+    QStringLiteral("分割イメージの最初のファイル (*.000 *.001 *aa)"),
+    kAllFilesFilter,
+};
+
 std::string Ask(QWidget* parent, const QString& title, std::string_view initialName,
-                QFileDialog::AcceptMode mode, const QString& folder = {}) {
+                QFileDialog::AcceptMode mode, const QStringList& filters = {kAllFilesFilter},
+                const QString& folder = {}) {
   QFileDialog dialog(parent, title, folder);
   dialog.setAcceptMode(mode);
   dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile
                                                       : QFileDialog::ExistingFile);
-  dialog.setNameFilter(kAllFilesFilter);
+  dialog.setNameFilters(filters);
   dialog.setOption(QFileDialog::HideNameFilterDetails);
   dialog.setDefaultSuffix(QString());
   dialog.selectFile(FromUtf8(initialName));
@@ -42,11 +55,12 @@ std::string QtPathAsker::AskFolderPath() {
 }
 
 std::string QtPathAsker::AskImagePath() {
-  return Ask(parent_, QStringLiteral("イメージファイルを開く"), {}, QFileDialog::AcceptOpen);
+  return Ask(parent_, QStringLiteral("イメージファイルを開く"), {}, QFileDialog::AcceptOpen, kImageFilters);
 }
 
 std::string QtPathAsker::AskImagePathFor(const std::string& folder, std::string_view initialName) {
-  return Ask(parent_, QStringLiteral("イメージファイルを開く"), initialName, QFileDialog::AcceptOpen, FromUtf8(folder));
+  return Ask(parent_, QStringLiteral("イメージファイルを開く"), initialName, QFileDialog::AcceptOpen, kImageFilters,
+             FromUtf8(folder));
 }
 
 }  // namespace vellum::ui

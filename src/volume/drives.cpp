@@ -10,7 +10,7 @@
 #include <map>
 #include <system_error>
 
-#include "platform/posix/posix_block_device.h"
+#include "platform/images/open_image.h"
 #include "volume/boot_sector.h"
 #include "volume/partition_table.h"
 #include "volume/scan_state.h"
@@ -188,20 +188,27 @@ std::vector<DriveEntry> ListBlockDevices(const std::string& sysfsBlock, const st
 }
 
 bool AppendImage(DriveTable& table, const std::string& path, std::string& error) {
-  auto opened = platform::OpenPosixDevice(path);
+  auto opened = platform::OpenSourceFile(path);
   if (!opened.device) {
-    error = "cannot open " + path + ": " + opened.errorText;
+    error = opened.error;
     return false;
   }
+  return AppendImage(table, path, *opened.device, opened.kind, ReadPartitionTable(*opened.device), error);
+}
+
+bool AppendImage(DriveTable& table, const std::string& path, platform::BlockDevice& whole,
+                 const std::string& kind, const PartitionTable& partitions, std::string& error) {
   const std::string name = SourceName(path);
-  const PartitionTable partitions = ReadPartitionTable(*opened.device);
   DriveEntry base;
   base.driveType = kDriveFixed;
   base.sourcePath = path;
+  base.containerKind = kind;
+  // The container's format tells the user what the file was taken for.
+  const std::string kindText = kind.empty() ? "" : " (" + kind + " image)";
   if (partitions.kind == TableKind::None) {
     base.rootText = RootText(name, 0);
-    base.displayName = name;
-    base.length = opened.device->Size();
+    base.displayName = name + kindText;
+    base.length = whole.Size();
     table.entries.push_back(base);
     return true;
   }
@@ -210,7 +217,7 @@ bool AppendImage(DriveTable& table, const std::string& path, std::string& error)
     if (p.lengthBytes == 0) continue;  // keeps its number, but there is nothing to search
     DriveEntry e = base;
     e.rootText = RootText(name, p.number);
-    e.displayName = name + " partition " + std::to_string(p.number);
+    e.displayName = name + " partition " + std::to_string(p.number) + kindText;
     e.partitionNumber = p.number;
     e.offset = p.startByte;
     e.length = p.lengthBytes;
@@ -251,7 +258,7 @@ InUseOption InUseOptionFor(const DriveEntry& entry, platform::BlockDevice* devic
 
 InUseOption OnDriveSelected(const DriveEntry& entry) {
   if (IsFloppy(entry)) return InUseOption::Enable;
-  auto opened = platform::OpenPosixDevice(entry.sourcePath);
+  auto opened = platform::OpenSourceFile(entry.sourcePath);
   if (!opened.device) return InUseOption::Keep;
   if (entry.partitionNumber == 0 && entry.offset == 0) return InUseOptionFor(entry, opened.device.get());
   platform::OffsetWindow window(std::move(opened.device), entry.offset, entry.length);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/block_device.h"
+#include "volume/partition_table.h"
 
 namespace vellum::volume {
 
@@ -26,6 +27,7 @@ struct DriveEntry {
   uint64_t offset = 0;          // bytes into sourcePath
   uint64_t length = 0;          // bytes
   std::string deviceNumber;     // "8:17" for block devices, empty for images
+  std::string containerKind;    // "E01", "VHD", ... for an image container; empty for raw bytes
 };
 
 struct DriveTable {
@@ -53,6 +55,10 @@ std::vector<DriveEntry> ListBlockDevices(const std::string& sysfsBlock, const st
 // The entries of one image file appended to `table`; false with an error
 // text when the image cannot be listed.
 bool AppendImage(DriveTable& table, const std::string& path, std::string& error);
+// The same for an image already open as `whole` (a container of `kind`,
+// empty for raw bytes), with its partition table.
+bool AppendImage(DriveTable& table, const std::string& path, platform::BlockDevice& whole,
+                 const std::string& kind, const PartitionTable& partitions, std::string& error);
 
 // The system drive, else the first entry; -1 for an empty table.
 int32_t DefaultDriveIndex(const std::vector<DriveEntry>& entries, const std::string& systemDevice);

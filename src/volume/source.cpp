@@ -1,5 +1,7 @@
 #include "volume/source.h"
 
+#include "platform/images/open_image.h"
+
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -23,15 +25,7 @@ OpenedSource Failure(std::string error) {
 
 OpenedSource OpenPartition(std::unique_ptr<platform::BlockDevice> disk, const std::string& path,
                            const PartitionTable& table, uint32_t number) {
-  if (table.kind == TableKind::None)
-    return Failure(path + " has no partition table; --partition applies only to a whole disk");
-  if (number > table.partitions.size())
-    return Failure(path + " has no partition " + std::to_string(number) + "; its partitions are:\n" +
-                   DescribePartitions(SourceName(path), table));
   const Partition& p = table.partitions[number - 1];
-  if (p.lengthBytes == 0)
-    return Failure("partition " + std::to_string(number) + " of " + path +
-                   " lies past the end of the disk");
   OpenedSource r;
   std::shared_ptr<platform::BlockDevice> whole(std::move(disk));
   r.device = std::make_unique<platform::OffsetWindow>(whole, p.startByte, p.lengthBytes);
@@ -81,29 +75,45 @@ std::string DescribePartitions(const std::string& name, const PartitionTable& ta
   return text;
 }
 
+std::string PartitionChoiceError(const std::string& path, const PartitionTable& table, uint32_t partitionNumber) {
+  if (partitionNumber != 0) {
+    if (table.kind == TableKind::None)
+      return path + " has no partition table; --partition applies only to a whole disk";
+    if (partitionNumber > table.partitions.size())
+      return path + " has no partition " + std::to_string(partitionNumber) + "; its partitions are:\n" +
+             DescribePartitions(SourceName(path), table);
+    if (table.partitions[partitionNumber - 1].lengthBytes == 0)
+      return "partition " + std::to_string(partitionNumber) + " of " + path + " lies past the end of the disk";
+    return {};
+  }
+  if (table.kind == TableKind::None) return {};
+  if (table.partitions.empty())
+    return path + " is a whole disk whose " + std::string(TableName(table.kind)) +
+           " partition table lists no partitions";
+  return path + " is a whole disk with " + TableArticle(table.kind) +
+         " partition table; choose a partition with --partition N:\n" + DescribePartitions(SourceName(path), table);
+}
+
 OpenedSource OpenSource(const std::string& path, uint32_t partitionNumber,
                         platform::OpenAccess access) {
-  auto opened = platform::OpenPosixDevice(path, access);
+  auto opened = platform::OpenSourceFile(path, access);
   if (!opened.device) {
-    OpenedSource r = Failure("cannot open " + path + ": " + opened.errorText);
+    OpenedSource r = Failure(opened.error);
     r.errorCode = opened.errorCode;
-    r.systemText = opened.errorText;
+    r.systemText = opened.systemText;
+    r.containerKind = opened.kind;
     return r;
   }
   const PartitionTable table = ReadPartitionTable(*opened.device);
-  if (partitionNumber != 0) return OpenPartition(std::move(opened.device), path, table, partitionNumber);
-
-  if (table.kind != TableKind::None) {
-    if (table.partitions.empty())
-      return Failure(path + " is a whole disk whose " + std::string(TableName(table.kind)) +
-                     " partition table lists no partitions");
-    return Failure(path + " is a whole disk with " + TableArticle(table.kind) +
-                   " partition table; choose a partition with --partition N:\n" +
-                   DescribePartitions(SourceName(path), table));
-  }
+  if (std::string why = PartitionChoiceError(path, table, partitionNumber); !why.empty()) return Failure(why);
   OpenedSource r;
-  r.device = std::move(opened.device);
-  r.rootText = RootText(SourceName(path), 0);
+  if (partitionNumber != 0) {
+    r = OpenPartition(std::move(opened.device), path, table, partitionNumber);
+  } else {
+    r.device = std::move(opened.device);
+    r.rootText = RootText(SourceName(path), 0);
+  }
+  r.containerKind = opened.kind;
   return r;
 }
 

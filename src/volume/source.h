@@ -18,6 +18,7 @@ struct OpenedSource {
   std::string error;                              // names the path and the reason; empty on success
   int errorCode = 0;         // errno when the system refused to open the path
   std::string systemText;    // the system's own text for errorCode
+  std::string containerKind; // "E01", "VHD", ... when the path is an image container; empty for raw bytes
 };
 
 // Opens `path` (read-only unless asked) and, for partitionNumber 1..N, the
@@ -25,6 +26,10 @@ struct OpenedSource {
 // number; a source without one refuses any.
 OpenedSource OpenSource(const std::string& path, uint32_t partitionNumber,
                         platform::OpenAccess access = platform::OpenAccess::ReadOnly);
+
+// Why `partitionNumber` (0: the whole source) cannot be opened on a source
+// with `table`; empty when it can.
+std::string PartitionChoiceError(const std::string& path, const PartitionTable& table, uint32_t partitionNumber);
 
 // "<name>:/" or, for a partition of an image, "<name>#<n>:/".
 std::string RootText(const std::string& name, uint32_t partitionNumber);

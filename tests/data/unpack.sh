@@ -12,3 +12,13 @@ for xz in "$src"/*.img.xz; do
   xz -dc "$xz" | dd of="$out.part" bs=64k conv=sparse status=none
   mv "$out.part" "$out"
 done
+# The image containers keep their own names (segment and piece numbers
+# matter to the readers), in a folder of their own.
+mkdir -p "$dest/containers"
+for xz in "$src"/containers/*.xz; do
+  [[ -e "$xz" ]] || continue
+  out="$dest/containers/$(basename "$xz" .xz)"
+  [[ -f "$out" && "$out" -nt "$xz" ]] && continue
+  xz -dc "$xz" | dd of="$out.part" bs=64k conv=sparse status=none
+  mv "$out.part" "$out"
+done

@@ -2,17 +2,19 @@
 # Makes a FAT32 image with tens of thousands of files, a third of them
 # deleted, for timing the deleted-entry search. Only mkfs.fat and mtools
 # write the image.
-#   make_fat32_bench_image.sh OUT.img [FOLDERS] [FILES_PER_FOLDER]
+#   make_fat32_bench_image.sh OUT.img [FOLDERS] [FILES_PER_FOLDER] [SIZE]
+# SIZE is the image size for truncate (512M by default).
 set -euo pipefail
 out=${1:?output image}
 folders=${2:-60}
 per=${3:-500}
+size=${4:-512M}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 export MTOOLS_SKIP_CHECK=1 LC_ALL=C.UTF-8
 rm -f "$out"
-truncate -s 512M "$out"
+truncate -s "$size" "$out"
 mkfs.fat -F 32 -s 8 -i 20261208 -n VELLUMBENCH "$out" >/dev/null
 
 # The tree is built on the local disk first so mtools copies it in one run.
