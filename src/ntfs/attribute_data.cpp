@@ -45,7 +45,8 @@ std::optional<Located> Locate(volume::ScanState& state, ByteView record, uint32_
 // Reads n clusters from vcn, moving on to the following extent whenever the
 // current one ends. Returns the clusters delivered.
 uint64_t ReadAcrossExtents(volume::ScanState& state, ByteView record, uint32_t type, Extent extent,
-                           uint64_t vcn, uint64_t n, MutableBytes out, uint64_t& sparse, int depth) {
+                           uint64_t vcn, uint64_t n, MutableBytes out, uint64_t& sparse, uint64_t& unread,
+                           int depth) {
   const uint64_t clusterBytes = state.clusterBytes;
   uint64_t delivered = 0;
   for (int steps = 0; delivered < n;) {
@@ -58,7 +59,7 @@ uint64_t ReadAcrossExtents(volume::ScanState& state, ByteView record, uint32_t t
       extent = std::move(next->extent);
     }
     const uint64_t t = ReadRunClusters(state, extent, vcn, n - delivered,
-                                       out.subspan(delivered * clusterBytes), sparse);
+                                       out.subspan(delivered * clusterBytes), sparse, &unread);
     delivered += t;
     vcn += t;
     // Short of the extent's end, its run list has a hole: nothing further on
@@ -108,13 +109,13 @@ bool ReadAttributeClusters(volume::ScanState& state, ByteView record, uint32_t t
     return true;
   }
   const uint64_t n = std::min(count, (h.allocatedSize - pos) / clusterBytes);
-  uint64_t sparse = 0;
+  uint64_t sparse = 0, unread = 0;
   const uint64_t delivered =
-      ReadAcrossExtents(state, record, type, std::move(located->extent), vcn, n, out, sparse, depth);
+      ReadAcrossExtents(state, record, type, std::move(located->extent), vcn, n, out, sparse, unread, depth);
   ZeroFrom(out, delivered * clusterBytes);
   if (decompress && sparse > 0 && sparse < count) DecompressUnit(out);
   if (h.initializedSize - pos < out.size()) ZeroFrom(out, h.initializedSize - pos);
-  return delivered == n;
+  return delivered == n && unread == 0;
 }
 
 }  // namespace detail

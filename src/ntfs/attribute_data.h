@@ -20,7 +20,8 @@ inline constexpr int kMaxExtentSteps = 4096;
 // one LZNT1 compression unit and is decompressed in place (callers read
 // compressed data one whole unit at a time). True when every cluster came
 // from the attribute; whatever could not be read (the attribute missing, a
-// VCN no extent maps, a run beyond the volume) is zeros.
+// VCN no extent maps, a run beyond the volume, a sector the device failed to
+// read) is zeros.
 bool ReadAttributeClusters(volume::ScanState& state, ByteView record, uint32_t type, uint64_t vcn,
                            uint64_t count, MutableBytes buffer, bool decompress);
 

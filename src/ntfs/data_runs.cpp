@@ -76,7 +76,7 @@ VcnMapping MapVcn(const Extent& extent, uint64_t vcn) {
 }
 
 uint64_t ReadRunClusters(volume::ScanState& state, const Extent& extent, uint64_t vcn,
-                         uint64_t count, MutableBytes buffer, uint64_t& sparseCount) {
+                         uint64_t count, MutableBytes buffer, uint64_t& sparseCount, uint64_t* unreadCount) {
   const uint64_t clusterBytes = state.clusterBytes;
   if (clusterBytes == 0) return 0;
   count = std::min<uint64_t>(count, buffer.size() / clusterBytes);
@@ -94,8 +94,9 @@ uint64_t ReadRunClusters(volume::ScanState& state, const Extent& extent, uint64_
       // A run pointing past the volume is damage, not data: on a device holding
       // more than this volume it would read someone else's clusters.
       if (m.lcn > state.lastCluster || n - 1 > state.lastCluster - m.lcn) break;
-      volume::ReadSectors(state, volume::ClusterToSector(state, m.lcn), n * state.sectorsPerCluster,
-                          piece);
+      if (!volume::ReadSectors(state, volume::ClusterToSector(state, m.lcn), n * state.sectorsPerCluster, piece) &&
+          unreadCount)
+        *unreadCount += n;
     }
     delivered += n;
     vcn += n;
