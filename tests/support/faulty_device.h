@@ -37,6 +37,7 @@ class FaultyDevice : public platform::BlockDevice {
 
   bool Read(uint64_t offset, std::span<uint8_t> out) override {
     ++reads;
+    readOffsets.push_back(offset);
     const uint64_t sector = SectorSize();
     const uint64_t firstSector = offset / sector;
     const uint64_t endSector = (offset + out.size() + sector - 1) / sector;
@@ -76,6 +77,7 @@ class FaultyDevice : public platform::BlockDevice {
   // No views: every byte goes through Read, where the faults are.
 
   uint64_t reads = 0, failedReads = 0, writes = 0, failedWrites = 0;
+  std::vector<uint64_t> readOffsets;  // of every read, in order
 
  private:
   struct Range {
