@@ -269,7 +269,9 @@ void FatWalk::ProcessScannedCluster(ByteView cluster, const std::string& folder)
   std::vector<Subdirectory> none;
   const bool search = state_.operationMode == volume::kModeSearch;
   for (size_t at = 0; at + kEntryBytes <= cluster.size() && !state_.cancelled; at += kEntryBytes) {
-    const uint8_t* p = cluster.data() + at;
+    // A fixed-size view: its 32 bytes are there by its type, so the raw
+    // reads below need no check of their own.
+    const std::span<const uint8_t, kEntryBytes> p = cluster.subspan(at).first<kEntryBytes>();
     if (p[0] == 0) break;
     // Most clusters a scan reads hold file data, not entries. A short entry
     // whose cluster or size rules out a row is dropped before its name is
