@@ -33,7 +33,8 @@ std::string ToUtf8(const std::u16string& units) {
 
 }  // namespace
 
-ExfatWalk::ExfatWalk(ScanState& state) : state_(state) {}
+ExfatWalk::ExfatWalk(ScanState& state)
+    : state_(state), clustersLeft_(state.lastCluster < UINT64_MAX / 4 ? 2 * (state.lastCluster + 1) : UINT64_MAX) {}
 
 bool ExfatWalk::CancelRequested() {
   if (state_.operationMode != volume::kModeSearch) return false;
@@ -161,14 +162,15 @@ void ExfatWalk::WalkExfatDirectory(uint32_t firstCluster, uint64_t size, bool fa
 
 void ExfatWalk::ReadExfatDirectory(uint32_t firstCluster, uint64_t size, bool fatChain, const std::string& path,
                                    bool isRoot, bool insideDeleted, std::vector<ExfatFrame>& work) {
-  if (CancelRequested()) return;
+  if (CancelRequested() || clustersLeft_ == 0) return;
   if (!entered_.insert(firstCluster).second) return;
   std::vector<uint8_t> cluster(state_.clusterBytes);
   std::vector<ExfatSubdirectory> subdirectories;
   ExfatEntrySet set;
   ExfatRun run(state_, firstCluster, fatChain ? 1 : 0, ExfatRun::Kind::Directory);
   uint64_t read = 0, clusters = 0;
-  for (uint64_t c; run.Next(c);) {
+  for (uint64_t c; clustersLeft_ > 0 && run.Next(c);) {
+    --clustersLeft_;
     volume::ReadCluster(state_, c, cluster);
     bool ended = false;
     for (size_t at = 0; at + kEntryBytes <= cluster.size() && !ended; at += kEntryBytes)

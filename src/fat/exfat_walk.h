@@ -84,6 +84,12 @@ class ExfatWalk {
   // points back at an ancestor would be walked without end; each directory
   // cluster is walked once.
   std::unordered_set<uint32_t> entered_;
+  // Directories are told apart by their first cluster only, so deleted
+  // folders whose sizes overlap one another's clusters would each read the
+  // rest of the volume: quadratic time, and every folder of every one kept
+  // for the descent. A walk reads at most twice the volume's clusters, which
+  // a volume whose folders share no clusters never comes near.
+  uint64_t clustersLeft_;
 };
 
 }  // namespace vellum::fat

@@ -14,6 +14,7 @@
 #include "fat/fat_walk.h"
 #include "platform/block_device.h"
 #include "restore/restore_output.h"
+#include "support/faulty_device.h"
 #include "support/scripted_messages.h"
 #include "volume/le.h"
 
@@ -92,9 +93,10 @@ struct DeepVolume {
 
 // exFAT: cluster c holds the deleted set of folder `name` whose data is
 // cluster c + 1; the deepest folder holds the deleted file "leaf.txt".
-DeepVolume DeepExfat(std::u16string_view folderName = u"d") {
-  const uint32_t last = kDepth + 3;
-  std::vector<uint8_t> bytes(uint64_t{kDepth + 1} * kClusterBytes, 0);
+DeepVolume DeepExfat(std::u16string_view folderName = u"d", uint32_t depth = kDepth,
+                     uint64_t folderSize = kClusterBytes) {
+  const uint32_t last = depth + 3;
+  std::vector<uint8_t> bytes(uint64_t{depth + 1} * kClusterBytes, 0);
   auto putSet = [&](uint32_t cluster, uint16_t attributes, uint32_t first, uint64_t size, std::u16string_view name) {
     const MutableBytes c = MutableBytes(bytes).subspan(uint64_t{cluster - 2} * kClusterBytes, kClusterBytes);
     c[0] = 0x05;
@@ -110,8 +112,8 @@ DeepVolume DeepExfat(std::u16string_view folderName = u"d") {
       PutLe16(c, entry + 2 + 2 * (i % 15), name[i]);
     }
   };
-  for (uint32_t level = 0; level < kDepth; ++level) putSet(2 + level, 0x10, 3 + level, kClusterBytes, folderName);
-  putSet(2 + kDepth, 0x20, last, 10, u"leaf.txt");
+  for (uint32_t level = 0; level < depth; ++level) putSet(2 + level, 0x10, 3 + level, folderSize, folderName);
+  putSet(2 + depth, 0x20, last, 10, u"leaf.txt");
   return DeepVolume(volume::kExfat, std::move(bytes), last);
 }
 
@@ -177,6 +179,21 @@ TEST(DeepExfatTree, CompleteDeletionReachesTheBottom) {
   EXPECT_EQ(Le16(w.Cluster(2 + kDepth), 66), 0);
   EXPECT_EQ(Le16(w.Cluster(1 + kDepth), 66), 0);
   EXPECT_EQ(Le16(w.Cluster(2), 66), 0);
+}
+
+// Every folder claims to run to the end of the volume, so each one's clusters
+// overlap all the folders below it. Read as they claim, the walk would read
+// the volume once per folder and hold every folder of each for the descent.
+TEST(DeepExfatTree, FoldersThatOverlapOneAnotherCostAtMostTwoReadsOfTheVolume) {
+  constexpr uint32_t kFolders = 3000;
+  DeepVolume v = DeepExfat(u"d", kFolders, 256ull << 20);
+  auto counting = std::make_unique<testing::FaultyDevice>(std::move(v.state.volumeHandle));
+  testing::FaultyDevice* device = counting.get();
+  v.state.volumeHandle = std::move(counting);
+  ASSERT_TRUE(WalkFatExfat(v.state));
+  EXPECT_LE(device->reads, 2 * (v.state.lastCluster + 1));
+  // The root's own folder and file rows are all there.
+  EXPECT_GT(v.rows.count, kFolders);
 }
 
 // The FAT walk enters a folder only while its path stays inside the name
