@@ -139,12 +139,13 @@ TEST_P(FaultyScan, RowsBeforeAndAfterTheBadClustersStay) {
   Opened probe(image);
   const uint64_t last = probe.state.lastCluster;
   const uint64_t badFirst = last / 3, badLast = last / 3 + 40;
+  const uint64_t first = 0, end = last;
 
   Opened whole(image), before(image), after(image);
-  const std::vector<RowKey> everything = Scan(whole, all, 0, last);
+  const std::vector<RowKey> everything = Scan(whole, all, first, end);
   const std::set<RowKey> known(everything.begin(), everything.end());
-  std::vector<RowKey> kept = Scan(before, all, 0, badFirst - 1);
-  const std::vector<RowKey> behind = Scan(after, all, badLast + 1, last);
+  std::vector<RowKey> kept = Scan(before, all, first, badFirst - 1);
+  const std::vector<RowKey> behind = Scan(after, all, badLast + 1, end);
   kept.insert(kept.end(), behind.begin(), behind.end());
   ASSERT_FALSE(kept.empty());
 
@@ -152,7 +153,7 @@ TEST_P(FaultyScan, RowsBeforeAndAfterTheBadClustersStay) {
     Opened faulty(image);
     const uint64_t perCluster = faulty.state.clusterBytes / faulty.device->SectorSize();
     faulty.device->FailReads(badFirst * perCluster, (badLast - badFirst + 1) * perCluster, fault);
-    const std::vector<RowKey> found = Scan(faulty, all, 0, last);
+    const std::vector<RowKey> found = Scan(faulty, all, first, end);
     const std::set<RowKey> foundSet(found.begin(), found.end());
     for (const RowKey& key : kept) EXPECT_TRUE(foundSet.count(key)) << std::get<0>(key) << " " << std::get<2>(key);
     for (const RowKey& key : found) EXPECT_TRUE(known.count(key)) << std::get<0>(key) << " " << std::get<2>(key);
@@ -161,7 +162,10 @@ TEST_P(FaultyScan, RowsBeforeAndAfterTheBadClustersStay) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Images, FaultyScan,
-                         ::testing::Combine(::testing::Values("media-ntfs", "ntfs-orphans"), ::testing::Bool()),
+                         // (The free clusters of the other images hold nothing a scan lists.)
+                         ::testing::Values(std::tuple<std::string, bool>{"ntfs-orphans", false},
+                                           std::tuple<std::string, bool>{"ntfs-orphans", true},
+                                           std::tuple<std::string, bool>{"ntfs-special-512", true}),
                          [](const auto& info) {
                            std::string n = std::get<0>(info.param) + (std::get<1>(info.param) ? "_full" : "_free");
                            std::replace(n.begin(), n.end(), '-', '_');
