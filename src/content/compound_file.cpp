@@ -69,7 +69,10 @@ bool FindLastFatList(CompoundReader& reader, ByteView header, uint32_t fatCount,
                      uint32_t& length) {
   int32_t d = Signed(Le32(header, kFirstDifatSectorOffset));
   if (d == kCompoundEndOfChain) {
-    std::copy_n(header.begin() + kHeaderDifatOffset, kHeaderDifatEntries * 4, list.begin());
+    FieldReader r(header);
+    const ByteView difat = r.Bytes(kHeaderDifatOffset, kHeaderDifatEntries * 4);
+    if (!r.Ok() || difat.size() > list.size()) return false;
+    std::copy(difat.begin(), difat.end(), list.begin());
     length = kHeaderDifatEntries;
     return true;
   }

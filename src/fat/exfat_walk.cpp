@@ -33,7 +33,8 @@ std::string ToUtf8(const std::u16string& units) {
 
 }  // namespace
 
-ExfatWalk::ExfatWalk(ScanState& state) : state_(state) {}
+ExfatWalk::ExfatWalk(ScanState& state)
+    : state_(state), clustersLeft_(state.lastCluster < UINT64_MAX / 4 ? 2 * (state.lastCluster + 1) : UINT64_MAX) {}
 
 bool ExfatWalk::CancelRequested() {
   if (state_.operationMode != volume::kModeSearch) return false;
@@ -130,14 +131,46 @@ void ExfatWalk::ProcessExfatEntrySet(const ExfatEntrySet& set, const std::string
 
 void ExfatWalk::WalkExfatDirectory(uint32_t firstCluster, uint64_t size, bool fatChain, const std::string& path,
                                    bool isRoot, bool insideDeleted) {
-  if (CancelRequested()) return;
+  // One path text serves the whole walk: each directory's path is a prefix of
+  // it, so a deep tree costs no copy of every ancestor's path per level.
+  std::string current = path;
+  std::vector<ExfatFrame> work;
+  ReadExfatDirectory(firstCluster, size, fatChain, current, isRoot, insideDeleted, work);
+  while (!work.empty()) {
+    ExfatFrame& top = work.back();
+    // The root's progress advances once each of its subdirectories is done.
+    if (top.childEntered && top.isRoot && state_.progress && !state_.progress->Update(top.next)) {
+      state_.cancelled = 1;
+      break;  // the root is the bottom of the list: the walk ends
+    }
+    top.childEntered = false;
+    if (top.next >= top.subdirectories.size()) {
+      work.pop_back();
+      continue;
+    }
+    const ExfatSubdirectory sub = std::move(top.subdirectories[top.next++]);
+    current.resize(top.pathLength);
+    if (!top.isRoot) current += '/';
+    current += sub.name;
+    top.childEntered = true;
+    // A directory with nothing left to enter need not wait for its last
+    // child, so a chain of single folders keeps the list short.
+    if (!top.isRoot && top.next == top.subdirectories.size()) work.pop_back();
+    ReadExfatDirectory(sub.firstCluster, sub.size, sub.fatChain, current, false, sub.insideDeleted, work);
+  }
+}
+
+void ExfatWalk::ReadExfatDirectory(uint32_t firstCluster, uint64_t size, bool fatChain, const std::string& path,
+                                   bool isRoot, bool insideDeleted, std::vector<ExfatFrame>& work) {
+  if (CancelRequested() || clustersLeft_ == 0) return;
   if (!entered_.insert(firstCluster).second) return;
   std::vector<uint8_t> cluster(state_.clusterBytes);
   std::vector<ExfatSubdirectory> subdirectories;
   ExfatEntrySet set;
   ExfatRun run(state_, firstCluster, fatChain ? 1 : 0, ExfatRun::Kind::Directory);
   uint64_t read = 0, clusters = 0;
-  for (uint64_t c; run.Next(c);) {
+  for (uint64_t c; clustersLeft_ > 0 && run.Next(c);) {
+    --clustersLeft_;
     volume::ReadCluster(state_, c, cluster);
     bool ended = false;
     for (size_t at = 0; at + kEntryBytes <= cluster.size() && !ended; at += kEntryBytes)
@@ -151,25 +184,17 @@ void ExfatWalk::WalkExfatDirectory(uint32_t firstCluster, uint64_t size, bool fa
     if (read >= kMaxDirectoryBytes) break;
   }
   CloseSet(set, subdirectories, path, insideDeleted);
-  EnterSubdirectories(subdirectories, path, isRoot);
-}
-
-void ExfatWalk::EnterSubdirectories(const std::vector<ExfatSubdirectory>& subdirectories, const std::string& path,
-                                    bool isRoot) {
   if (isRoot && state_.progress) {
     state_.progress->StartPhase("", subdirectories.size() + 1);
     state_.progress->ShowFileLabel();
     if (state_.operationMode == volume::kModeCompleteDeletion) state_.progress->SetFileName("ファイル情報書換中");
   }
-  for (size_t i = 0; i < subdirectories.size(); ++i) {
-    const ExfatSubdirectory& sub = subdirectories[i];
-    const std::string child = isRoot ? path + sub.name : path + "/" + sub.name;
-    WalkExfatDirectory(sub.firstCluster, sub.size, sub.fatChain, child, false, sub.insideDeleted);
-    if (isRoot && state_.progress && !state_.progress->Update(i + 1)) {
-      state_.cancelled = 1;
-      break;
-    }
-  }
+  if (subdirectories.empty()) return;
+  ExfatFrame frame;
+  frame.subdirectories = std::move(subdirectories);
+  frame.pathLength = path.size();
+  frame.isRoot = isRoot;
+  work.push_back(std::move(frame));
 }
 
 }  // namespace vellum::fat

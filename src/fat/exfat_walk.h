@@ -37,6 +37,18 @@ struct ExfatSubdirectory {
   bool insideDeleted = false;
 };
 
+// A directory read whose subdirectories are being entered, one work-list
+// entry of the walk. The walk keeps these in a list of its own rather than on
+// the call stack: a damaged or hostile volume can nest deleted folders as
+// deep as it has clusters.
+struct ExfatFrame {
+  std::vector<ExfatSubdirectory> subdirectories;
+  size_t next = 0;         // the next subdirectory to enter
+  size_t pathLength = 0;   // this directory's path, a prefix of the walk's path
+  bool isRoot = false;
+  bool childEntered = false;
+};
+
 class ExfatWalk {
  public:
   explicit ExfatWalk(ScanState& state);
@@ -45,7 +57,8 @@ class ExfatWalk {
 
   // The root: its whole cluster chain.
   void WalkRoot();
-  // One directory. isRoot: path is the volume's root text.
+  // One directory and every deleted folder below it, depth first in the
+  // order the entries stand. isRoot: path is the volume's root text.
   void WalkExfatDirectory(uint32_t firstCluster, uint64_t size, bool fatChain, const std::string& path,
                           bool isRoot, bool insideDeleted);
   // Takes one 32-byte entry into the set being assembled; false when the
@@ -60,8 +73,10 @@ class ExfatWalk {
   void ProcessExfatEntrySet(const ExfatEntrySet& set, const std::string& name,
                             std::vector<ExfatSubdirectory>& subdirectories, const std::string& path,
                             bool insideDeleted);
-  void EnterSubdirectories(const std::vector<ExfatSubdirectory>& subdirectories, const std::string& path,
-                           bool isRoot);
+  // Reads one directory, acts on its sets and puts its subdirectories on the
+  // work list (nothing when there are none or it is not read).
+  void ReadExfatDirectory(uint32_t firstCluster, uint64_t size, bool fatChain, const std::string& path, bool isRoot,
+                          bool insideDeleted, std::vector<ExfatFrame>& work);
 
   ScanState& state_;
   const RestoreTarget* target_ = nullptr;
@@ -69,6 +84,12 @@ class ExfatWalk {
   // points back at an ancestor would be walked without end; each directory
   // cluster is walked once.
   std::unordered_set<uint32_t> entered_;
+  // Directories are told apart by their first cluster only, so deleted
+  // folders whose sizes overlap one another's clusters would each read the
+  // rest of the volume: quadratic time, and every folder of every one kept
+  // for the descent. A walk reads at most twice the volume's clusters, which
+  // a volume whose folders share no clusters never comes near.
+  uint64_t clustersLeft_;
 };
 
 }  // namespace vellum::fat

@@ -99,10 +99,19 @@ void FatWalk::WalkFatRoot() {
       sectors.push_back(state_.rootDirSector + i);
     WipeDirectory(root, sectors, state_.bytesPerSector);
   }
-  EnterSubdirectories(table, nullptr, false);
+  std::vector<FatFrame> work;
+  PushFrame(std::move(table), nullptr, false, work);
+  EnterSubdirectories(work);
 }
 
 void FatWalk::WalkFatDirectory(uint64_t firstCluster, const std::string* parent, bool insideDeleted) {
+  std::vector<FatFrame> work;
+  ReadFatDirectory(firstCluster, parent, insideDeleted, work);
+  EnterSubdirectories(work);
+}
+
+void FatWalk::ReadFatDirectory(uint64_t firstCluster, const std::string* parent, bool insideDeleted,
+                               std::vector<FatFrame>& work) {
   if (CancelRequested()) return;
   if (state_.operationMode == volume::kModeSearch && !IsClaimed(state_, firstCluster)) Claim(state_, firstCluster);
   if (!entered_.insert(firstCluster).second) {
@@ -117,7 +126,23 @@ void FatWalk::WalkFatDirectory(uint64_t firstCluster, const std::string* parent,
   ResetLongName();
   ProcessEntries(bytes, parent, table, insideDeleted);
   if (state_.operationMode == volume::kModeCompleteDeletion) WipeDirectory(bytes, sectors, state_.clusterBytes);
-  EnterSubdirectories(table, parent, insideDeleted);
+  PushFrame(std::move(table), parent, insideDeleted, work);
+}
+
+void FatWalk::PushFrame(std::vector<Subdirectory> table, const std::string* parent, bool insideDeleted,
+                        std::vector<FatFrame>& work) {
+  if (parent == nullptr && state_.progress) {
+    state_.progress->StartPhase("", table.size() + 1);
+    state_.progress->ShowFileLabel();
+    if (state_.operationMode == volume::kModeCompleteDeletion) state_.progress->SetFileName("ファイル情報書換中");
+  }
+  if (table.empty()) return;
+  FatFrame frame;
+  frame.table = std::move(table);
+  if (parent) frame.path = *parent;
+  frame.isRoot = parent == nullptr;
+  frame.insideDeleted = insideDeleted;
+  work.push_back(std::move(frame));
 }
 
 void FatWalk::ProcessEntries(ByteView bytes, const std::string* parent, std::vector<Subdirectory>& table,
@@ -130,34 +155,37 @@ void FatWalk::ProcessEntries(ByteView bytes, const std::string* parent, std::vec
   }
 }
 
-void FatWalk::EnterSubdirectories(std::vector<Subdirectory>& table, const std::string* parent,
-                                  bool insideDeleted) {
-  if (parent == nullptr && state_.progress) {
-    state_.progress->StartPhase("", table.size() + 1);
-    state_.progress->ShowFileLabel();
-    if (state_.operationMode == volume::kModeCompleteDeletion) state_.progress->SetFileName("ファイル情報書換中");
-  }
-  for (size_t i = 0; i < table.size(); ++i) {
-    const Subdirectory& sub = table[i];
+void FatWalk::EnterSubdirectories(std::vector<FatFrame>& work) {
+  while (!work.empty()) {
+    FatFrame& top = work.back();
+    if (top.next >= top.table.size()) {
+      work.pop_back();
+      continue;
+    }
+    const size_t i = top.next++;
+    const Subdirectory& sub = top.table[i];
     if (sub.firstCluster < 2) continue;
     std::string child;
-    if (parent == nullptr) {
+    if (top.isRoot) {
       if (state_.progress && !state_.progress->Update(i + 1)) {
         state_.cancelled = 1;
-        break;
+        break;  // the root is the bottom of the list: the walk ends
       }
       child = RootPrefix() + sub.name;
     } else {
-      if (platform::Cp932Length(*parent) + platform::Cp932Length(sub.name) + 2 >= kMaxNameBytes) continue;
-      child = *parent + "/" + sub.name;
+      if (platform::Cp932Length(top.path) + platform::Cp932Length(sub.name) + 2 >= kMaxNameBytes) continue;
+      child = top.path + "/" + sub.name;
     }
     expectDotEntry_ = true;
-    bool flag = insideDeleted;
+    bool flag = top.insideDeleted;
     if (sub.deleted) {
       if (!ClaimDeletedDirectory(state_, sub.firstCluster)) continue;
       flag = true;
     }
-    WalkFatDirectory(sub.firstCluster, &child, flag);
+    const uint64_t cluster = sub.firstCluster;
+    // A directory with nothing left to enter need not wait for its last child.
+    if (!top.isRoot && top.next == top.table.size()) work.pop_back();
+    ReadFatDirectory(cluster, &child, flag, work);
   }
 }
 
@@ -238,7 +266,9 @@ void FatWalk::ProcessScannedCluster(ByteView cluster, const std::string& folder)
   std::vector<Subdirectory> none;
   const bool search = state_.operationMode == volume::kModeSearch;
   for (size_t at = 0; at + kEntryBytes <= cluster.size() && !state_.cancelled; at += kEntryBytes) {
-    const uint8_t* p = cluster.data() + at;
+    // A fixed-size view: its 32 bytes are there by its type, so the raw
+    // reads below need no check of their own.
+    const std::span<const uint8_t, kEntryBytes> p = cluster.subspan(at).first<kEntryBytes>();
     if (p[0] == 0) break;
     // Most clusters a scan reads hold file data, not entries. A short entry
     // whose cluster or size rules out a row is dropped before its name is

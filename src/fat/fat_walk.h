@@ -24,13 +24,25 @@ struct Subdirectory {
   std::string name;
 };
 
+// A directory read whose subdirectories are being entered: one entry of the
+// walk's own work list, which stands in for the call stack so that the depth
+// of a tree on disk never becomes the depth of the program's stack.
+struct FatFrame {
+  std::vector<Subdirectory> table;
+  size_t next = 0;
+  std::string path;  // this directory's path (empty for the root)
+  bool isRoot = false;
+  bool insideDeleted = false;
+};
+
 class FatWalk {
  public:
   explicit FatWalk(ScanState& state);
 
   // The fixed root directory region of FAT12 and FAT16.
   void WalkFatRoot();
-  // One directory given by its first cluster. parent is null for the FAT32 root.
+  // One directory given by its first cluster, and the folders below it depth
+  // first in the order their entries stand. parent is null for the FAT32 root.
   void WalkFatDirectory(uint64_t firstCluster, const std::string* parent, bool insideDeleted);
   // One 32-byte entry of a directory being read, in the current operation mode.
   void ProcessFatEntry(ByteView entry, const std::string* parent, std::vector<Subdirectory>& table,
@@ -52,7 +64,13 @@ class FatWalk {
   std::string ParentOf(const std::string* parent) const;
   void ProcessEntries(ByteView bytes, const std::string* parent, std::vector<Subdirectory>& table,
                       bool insideDeleted);
-  void EnterSubdirectories(std::vector<Subdirectory>& table, const std::string* parent, bool insideDeleted);
+  // Reads one directory and acts on its entries; its subdirectories go on
+  // the work list.
+  void ReadFatDirectory(uint64_t firstCluster, const std::string* parent, bool insideDeleted,
+                        std::vector<FatFrame>& work);
+  void PushFrame(std::vector<Subdirectory> table, const std::string* parent, bool insideDeleted,
+                 std::vector<FatFrame>& work);
+  void EnterSubdirectories(std::vector<FatFrame>& work);
   bool DisplayName(ByteView entry, bool insideDeleted, std::string& name);
   // False when the entry must not be handled further (a restore whose path
   // would be too long).

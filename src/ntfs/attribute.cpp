@@ -30,30 +30,31 @@ ByteView AttributeBytes(ByteView record, AttributeRef ref) {
 }
 
 std::optional<AttributeHeader> ParseAttribute(ByteView a) {
+  FieldReader r(a);
   AttributeHeader h;
-  h.type = Le32(a, 0);
-  h.length = Le32(a, 4);
-  h.nonResident = Le8(a, 8) != 0;
-  h.nameLength = Le8(a, 9);
-  h.nameOffset = Le16(a, 10);
-  h.flags = Le16(a, 12);
-  const size_t size = a.size();
-  if (size < (h.nonResident ? kNonResidentHeaderBytes : kResidentHeaderBytes)) return std::nullopt;
-  if (h.nameLength != 0 && !InBounds(size, h.nameOffset, 2ull * h.nameLength)) return std::nullopt;
+  h.type = r.U32(0);
+  h.length = r.U32(4);
+  h.nonResident = r.U8(8) != 0;
+  h.nameLength = r.U8(9);
+  h.nameOffset = r.U16(10);
+  h.flags = r.U16(12);
+  r.Require(0, h.nonResident ? kNonResidentHeaderBytes : kResidentHeaderBytes);
+  if (h.nameLength != 0) r.Require(h.nameOffset, 2ull * h.nameLength);
   if (!h.nonResident) {
-    h.valueLength = Le32(a, 16);
-    h.valueOffset = Le16(a, 20);
-    if (!InBounds(size, h.valueOffset, h.valueLength)) return std::nullopt;
+    h.valueLength = r.U32(16);
+    h.valueOffset = r.U16(20);
+    r.Require(h.valueOffset, h.valueLength);
+    if (!r.Ok()) return std::nullopt;
     return h;
   }
-  h.firstVcn = Le64(a, 16);
-  h.lastVcn = Le64(a, 24);
-  h.runListOffset = Le16(a, 32);
-  h.compressionUnit = Le16(a, 34);
-  h.allocatedSize = Le64(a, 40);
-  h.dataSize = Le64(a, 48);
-  h.initializedSize = Le64(a, 56);
-  if (h.runListOffset < kNonResidentHeaderBytes || h.runListOffset > size) return std::nullopt;
+  h.firstVcn = r.U64(16);
+  h.lastVcn = r.U64(24);
+  h.runListOffset = r.U16(32);
+  h.compressionUnit = r.U16(34);
+  h.allocatedSize = r.U64(40);
+  h.dataSize = r.U64(48);
+  h.initializedSize = r.U64(56);
+  if (!r.Ok() || h.runListOffset < kNonResidentHeaderBytes || h.runListOffset > a.size()) return std::nullopt;
   return h;
 }
 

@@ -42,32 +42,6 @@ std::optional<Located> Locate(volume::ScanState& state, ByteView record, uint32_
   return l;
 }
 
-// Reads n clusters from vcn, moving on to the following extent whenever the
-// current one ends. Returns the clusters delivered.
-uint64_t ReadAcrossExtents(volume::ScanState& state, ByteView record, uint32_t type, Extent extent,
-                           uint64_t vcn, uint64_t n, MutableBytes out, uint64_t& sparse, int depth) {
-  const uint64_t clusterBytes = state.clusterBytes;
-  uint64_t delivered = 0;
-  for (int steps = 0; delivered < n;) {
-    while (extent.Empty() || extent.lastVcn < vcn) {
-      // Extents follow one another without gaps; each step moves past the
-      // last one, so a list that points back cannot hold us here.
-      if (extent.lastVcn == UINT64_MAX || ++steps > kMaxExtentSteps) return delivered;
-      auto next = Locate(state, record, type, extent.lastVcn + 1, depth);
-      if (!next || !next->header.nonResident || next->extent.Empty()) return delivered;
-      extent = std::move(next->extent);
-    }
-    const uint64_t t = ReadRunClusters(state, extent, vcn, n - delivered,
-                                       out.subspan(delivered * clusterBytes), sparse);
-    delivered += t;
-    vcn += t;
-    // Short of the extent's end, its run list has a hole: nothing further on
-    // would fill it.
-    if (delivered < n && vcn <= extent.lastVcn) break;
-  }
-  return delivered;
-}
-
 void ZeroFrom(MutableBytes buffer, uint64_t from) {
   if (from < buffer.size()) std::fill(buffer.begin() + static_cast<ptrdiff_t>(from), buffer.end(), 0);
 }
@@ -80,24 +54,69 @@ void DecompressUnit(MutableBytes unit) {
 
 }  // namespace
 
-namespace detail {
+AttributeReader::AttributeReader(volume::ScanState& state, ByteView record, uint32_t type, int depth)
+    : state_(state), record_(record.begin(), record.end()), type_(type), depth_(depth) {
+  auto located = Locate(state_, record_, type_, 0, depth_);
+  if (!located) return;
+  found_ = true;
+  header_ = located->header;
+  residentValue_ = std::move(located->residentValue);
+  if (header_.nonResident) extents_.push_back(std::move(located->extent));
+}
 
-bool ReadAttributeClusters(volume::ScanState& state, ByteView record, uint32_t type, uint64_t vcn,
-                           uint64_t count, MutableBytes buffer, bool decompress, int depth) {
-  const uint64_t clusterBytes = state.clusterBytes;
+const Extent* AttributeReader::NextExtent(size_t index) {
+  if (index + 1 < extents_.size()) return &extents_[index + 1];
+  // Extents follow one another without gaps; each step moves past the last
+  // one, so a list that points back cannot make the chain endless.
+  const Extent& last = extents_[index];
+  if (lastExtentKnown_ || last.lastVcn == UINT64_MAX || extents_.size() > kMaxExtentSteps) return nullptr;
+  auto next = Locate(state_, record_, type_, last.lastVcn + 1, depth_);
+  if (!next || !next->header.nonResident || next->extent.Empty()) {
+    lastExtentKnown_ = true;
+    return nullptr;
+  }
+  extents_.push_back(std::move(next->extent));
+  return &extents_.back();
+}
+
+// Reads n clusters from vcn, moving on to the following extent whenever the
+// current one ends. Returns the clusters delivered.
+uint64_t AttributeReader::ReadAcrossExtents(uint64_t vcn, uint64_t n, MutableBytes out, uint64_t& sparse,
+                                            uint64_t& unread) {
+  const uint64_t clusterBytes = state_.clusterBytes;
+  uint64_t delivered = 0;
+  size_t index = 0;
+  for (int steps = 0; delivered < n;) {
+    while (extents_[index].Empty() || extents_[index].lastVcn < vcn) {
+      if (++steps > kMaxExtentSteps || !NextExtent(index)) return delivered;
+      ++index;
+    }
+    const Extent& extent = extents_[index];
+    const uint64_t t =
+        ReadRunClusters(state_, extent, vcn, n - delivered, out.subspan(delivered * clusterBytes), sparse, &unread);
+    delivered += t;
+    vcn += t;
+    // Short of the extent's end, its run list has a hole: nothing further on
+    // would fill it.
+    if (delivered < n && vcn <= extent.lastVcn) break;
+  }
+  return delivered;
+}
+
+bool AttributeReader::Read(uint64_t vcn, uint64_t count, MutableBytes buffer, bool decompress) {
+  const uint64_t clusterBytes = state_.clusterBytes;
   if (clusterBytes == 0) return false;
   count = std::min<uint64_t>(count, buffer.size() / clusterBytes);
   const MutableBytes out = buffer.first(count * clusterBytes);
   uint64_t pos = 0;
-  auto located = Locate(state, record, type, 0, depth);
-  if (!located || !CheckedMul(vcn, clusterBytes, pos)) {
+  if (!found_ || !CheckedMul(vcn, clusterBytes, pos)) {
     ZeroFrom(out, 0);
     return false;
   }
-  const AttributeHeader& h = located->header;
+  const AttributeHeader& h = header_;
   if (!h.nonResident) {
     // A small value kept in the record: the requested window of it.
-    const std::vector<uint8_t>& value = located->residentValue;
+    const std::vector<uint8_t>& value = residentValue_;
     const uint64_t n = pos < value.size() ? std::min<uint64_t>(value.size() - pos, out.size()) : 0;
     std::copy_n(value.begin() + static_cast<ptrdiff_t>(pos < value.size() ? pos : 0), n, out.begin());
     ZeroFrom(out, n);
@@ -108,13 +127,19 @@ bool ReadAttributeClusters(volume::ScanState& state, ByteView record, uint32_t t
     return true;
   }
   const uint64_t n = std::min(count, (h.allocatedSize - pos) / clusterBytes);
-  uint64_t sparse = 0;
-  const uint64_t delivered =
-      ReadAcrossExtents(state, record, type, std::move(located->extent), vcn, n, out, sparse, depth);
+  uint64_t sparse = 0, unread = 0;
+  const uint64_t delivered = ReadAcrossExtents(vcn, n, out, sparse, unread);
   ZeroFrom(out, delivered * clusterBytes);
   if (decompress && sparse > 0 && sparse < count) DecompressUnit(out);
   if (h.initializedSize - pos < out.size()) ZeroFrom(out, h.initializedSize - pos);
-  return delivered == n;
+  return delivered == n && unread == 0;
+}
+
+namespace detail {
+
+bool ReadAttributeClusters(volume::ScanState& state, ByteView record, uint32_t type, uint64_t vcn,
+                           uint64_t count, MutableBytes buffer, bool decompress, int depth) {
+  return AttributeReader(state, record, type, depth).Read(vcn, count, buffer, decompress);
 }
 
 }  // namespace detail

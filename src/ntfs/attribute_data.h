@@ -3,7 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
+#include "ntfs/attribute.h"
+#include "ntfs/data_runs.h"
 #include "volume/le.h"
 #include "volume/scan_state.h"
 
@@ -20,8 +23,36 @@ inline constexpr int kMaxExtentSteps = 4096;
 // one LZNT1 compression unit and is decompressed in place (callers read
 // compressed data one whole unit at a time). True when every cluster came
 // from the attribute; whatever could not be read (the attribute missing, a
-// VCN no extent maps, a run beyond the volume) is zeros.
+// VCN no extent maps, a run beyond the volume, a sector the device failed to
+// read) is zeros.
 bool ReadAttributeClusters(volume::ScanState& state, ByteView record, uint32_t type, uint64_t vcn,
                            uint64_t count, MutableBytes buffer, bool decompress);
+
+// One attribute of one record, found once for many reads: reading a file
+// step by step would otherwise search the record, its attribute list and its
+// extension records again for every step. Later extents are found the first
+// time a read reaches them and kept. Each Read gives exactly what
+// ReadAttributeClusters gives for the same arguments.
+class AttributeReader {
+ public:
+  AttributeReader(volume::ScanState& state, ByteView record, uint32_t type, int depth = 0);
+  bool Read(uint64_t vcn, uint64_t count, MutableBytes buffer, bool decompress);
+
+ private:
+  // The extent after extents_[index], found now if not yet; null when the
+  // attribute has no further extent.
+  const Extent* NextExtent(size_t index);
+  uint64_t ReadAcrossExtents(uint64_t vcn, uint64_t n, MutableBytes out, uint64_t& sparse, uint64_t& unread);
+
+  volume::ScanState& state_;
+  std::vector<uint8_t> record_;  // a copy: later extents are searched from it
+  uint32_t type_;
+  int depth_;
+  bool found_ = false;
+  AttributeHeader header_{};
+  std::vector<uint8_t> residentValue_;
+  std::vector<Extent> extents_;
+  bool lastExtentKnown_ = false;
+};
 
 }  // namespace vellum::ntfs

@@ -7,34 +7,20 @@
 
 namespace vellum::ntfs {
 
-namespace {
-
-uint64_t UnsignedField(ByteView b, size_t at, unsigned width) {
-  uint64_t v = 0;
-  for (unsigned i = 0; i < width; ++i) v |= uint64_t{b[at + i]} << (8 * i);
-  return v;
-}
-
-// Signed, its sign taken from the top bit of the last byte.
-int64_t SignedField(ByteView b, size_t at, unsigned width) {
-  uint64_t v = UnsignedField(b, at, width);
-  if (width < 8 && (b[at + width - 1] & 0x80)) v |= ~uint64_t{0} << (8 * width);
-  return static_cast<int64_t>(v);
-}
-
-}  // namespace
 
 RunListReader::RunListReader(ByteView runList, uint64_t firstVcn) : bytes_(runList), vcn_(firstVcn) {}
 
 bool RunListReader::Next(Run& run) {
-  if (ended_ || at_ >= bytes_.size() || bytes_[at_] == 0) return ended_ = true, false;
-  const unsigned lengthBytes = bytes_[at_] & 0x0F;
-  const unsigned offsetBytes = bytes_[at_] >> 4;
-  if (lengthBytes == 0 || lengthBytes > 8 || offsetBytes > 8 ||
-      !InBounds(bytes_.size(), at_ + 1, lengthBytes + offsetBytes))
-    return ended_ = true, false;
-  const uint64_t length = UnsignedField(bytes_, at_ + 1, lengthBytes);
-  const int64_t delta = offsetBytes ? SignedField(bytes_, at_ + 1 + lengthBytes, offsetBytes) : 0;
+  FieldReader r(bytes_);
+  const uint8_t header = r.U8(at_);
+  if (ended_ || !r.Ok() || header == 0) return ended_ = true, false;
+  const unsigned lengthBytes = header & 0x0F;
+  const unsigned offsetBytes = header >> 4;
+  if (lengthBytes == 0 || lengthBytes > 8 || offsetBytes > 8) return ended_ = true, false;
+  const uint64_t length = r.Unsigned(at_ + 1, lengthBytes);
+  const int64_t delta = offsetBytes ? r.Signed(at_ + 1 + lengthBytes, offsetBytes) : 0;
+  // A run cut off by the end of the list is not trusted.
+  if (!r.Ok()) return ended_ = true, false;
   uint64_t nextVcn = 0;
   if (length == 0 || !CheckedAdd(vcn_, length, nextVcn)) return ended_ = true, false;
   run.sparse = delta == 0;
@@ -76,7 +62,7 @@ VcnMapping MapVcn(const Extent& extent, uint64_t vcn) {
 }
 
 uint64_t ReadRunClusters(volume::ScanState& state, const Extent& extent, uint64_t vcn,
-                         uint64_t count, MutableBytes buffer, uint64_t& sparseCount) {
+                         uint64_t count, MutableBytes buffer, uint64_t& sparseCount, uint64_t* unreadCount) {
   const uint64_t clusterBytes = state.clusterBytes;
   if (clusterBytes == 0) return 0;
   count = std::min<uint64_t>(count, buffer.size() / clusterBytes);
@@ -94,8 +80,9 @@ uint64_t ReadRunClusters(volume::ScanState& state, const Extent& extent, uint64_
       // A run pointing past the volume is damage, not data: on a device holding
       // more than this volume it would read someone else's clusters.
       if (m.lcn > state.lastCluster || n - 1 > state.lastCluster - m.lcn) break;
-      volume::ReadSectors(state, volume::ClusterToSector(state, m.lcn), n * state.sectorsPerCluster,
-                          piece);
+      if (!volume::ReadSectors(state, volume::ClusterToSector(state, m.lcn), n * state.sectorsPerCluster, piece) &&
+          unreadCount)
+        *unreadCount += n;
     }
     delivered += n;
     vcn += n;

@@ -64,8 +64,10 @@ VcnMapping MapVcn(const Extent& extent, uint64_t vcn);
 // Reads `count` clusters of the extent from vcn into buffer (as many as it
 // holds), sparse runs as zeros (counted in sparseCount). Returns the clusters
 // delivered; it stops early at a VCN the extent does not map and at a run
-// that lies beyond the volume's last cluster.
+// that lies beyond the volume's last cluster. Clusters the device failed to
+// read are delivered as zeros and, when `unreadCount` is given, counted there.
 uint64_t ReadRunClusters(volume::ScanState& state, const Extent& extent, uint64_t vcn,
-                         uint64_t count, MutableBytes buffer, uint64_t& sparseCount);
+                         uint64_t count, MutableBytes buffer, uint64_t& sparseCount,
+                         uint64_t* unreadCount = nullptr);
 
 }  // namespace vellum::ntfs

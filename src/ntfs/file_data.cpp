@@ -55,8 +55,9 @@ bool ReadFileData(volume::ScanState& state, uint32_t number, std::vector<uint8_t
   std::vector<uint8_t> unit(step * clusterBytes);
   data.resize(h->dataSize);
   bool complete = true;
+  AttributeReader reader(state, record, kAttrData);
   for (uint64_t vcn = 0, done = 0; done < data.size(); vcn += step) {
-    complete &= ReadAttributeClusters(state, record, kAttrData, vcn, step, unit, compressed);
+    complete &= reader.Read(vcn, step, unit, compressed);
     const uint64_t n = std::min<uint64_t>(unit.size(), data.size() - done);
     std::copy_n(unit.begin(), n, data.begin() + static_cast<ptrdiff_t>(done));
     done += n;

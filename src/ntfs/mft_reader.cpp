@@ -11,6 +11,23 @@ namespace vellum::ntfs {
 MftRecordReader::MftRecordReader(volume::ScanState& state, uint64_t chunkBytes)
     : state_(state), chunkClusters_(state.clusterBytes ? std::max<uint64_t>(1, chunkBytes / state.clusterBytes) : 1) {}
 
+void MftRecordReader::Load(uint64_t vcn, uint64_t clusters) {
+  const bool careful = vcn < carefulUntil_;
+  loadedClusters_ = careful ? clusters : std::max(clusters, chunkClusters_);
+  firstVcn_ = vcn;
+  // Every byte of the chunk is written by the read (zeros where nothing
+  // could be read), so it is not cleared first.
+  chunk_.resize(loadedClusters_ * state_.clusterBytes);
+  if (ReadAttributeClusters(state_, state_.mftRecord0, kAttrData, firstVcn_, loadedClusters_, chunk_, false) ||
+      careful || loadedClusters_ == clusters)
+    return;
+  // A failed transfer does not say which of its sectors failed, and one bad
+  // sector must not cost the thousand records around it: the failed span is
+  // read again record by record.
+  carefulUntil_ = vcn + loadedClusters_;
+  Load(vcn, clusters);
+}
+
 bool MftRecordReader::Read(uint32_t number, MutableBytes buffer) {
   const uint64_t recordSize = state_.mftRecordSize;
   const uint64_t clusterBytes = state_.clusterBytes;
@@ -20,14 +37,7 @@ bool MftRecordReader::Read(uint32_t number, MutableBytes buffer) {
   const uint64_t vcn = position / clusterBytes;
   const uint64_t within = position % clusterBytes;
   const uint64_t clusters = (within + recordSize + clusterBytes - 1) / clusterBytes;
-  if (vcn < firstVcn_ || vcn + clusters > firstVcn_ + loadedClusters_) {
-    loadedClusters_ = std::max(clusters, chunkClusters_);
-    firstVcn_ = vcn;
-    // Every byte of the chunk is written by the read (zeros where nothing
-    // could be read), so it is not cleared first.
-    chunk_.resize(loadedClusters_ * clusterBytes);
-    ReadAttributeClusters(state_, state_.mftRecord0, kAttrData, firstVcn_, loadedClusters_, chunk_, false);
-  }
+  if (vcn < firstVcn_ || vcn + clusters > firstVcn_ + loadedClusters_) Load(vcn, clusters);
   const uint64_t offset = (vcn - firstVcn_) * clusterBytes + within;
   const MutableBytes record = buffer.first(recordSize);
   std::copy_n(chunk_.begin() + static_cast<ptrdiff_t>(offset), recordSize, record.begin());

@@ -19,11 +19,15 @@ class MftRecordReader {
   bool Read(uint32_t number, MutableBytes buffer);
 
  private:
+  void Load(uint64_t vcn, uint64_t clusters);
+
   volume::ScanState& state_;
   uint64_t chunkClusters_;
   std::vector<uint8_t> chunk_;
   uint64_t firstVcn_ = 0;
   uint64_t loadedClusters_ = 0;
+  // Below this VCN a chunk read failed: records there are read one at a time.
+  uint64_t carefulUntil_ = 0;
 };
 
 }  // namespace vellum::ntfs

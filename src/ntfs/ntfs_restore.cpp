@@ -110,10 +110,15 @@ WriteOutcome WriteClusters(ScanState& state, ByteView record, const AttributeHea
   if (clusterBytes == 0) return WriteOutcome::kIncomplete;
   const TransferStep step = TransferStepOf(data, clusterBytes);
   std::vector<uint8_t> buffer(step.clusters * clusterBytes);
-  bool complete = true;
-  for (uint64_t vcn = 0, remaining = data.dataSize; remaining > 0; vcn += step.clusters) {
+  // A record can claim any size; more than the volume holds is not written
+  // out as zeros for ever, and the file is then not complete.
+  bool complete = data.dataSize <= state.dataAreaBytes;
+  // The attribute and its extents are found once for the whole file.
+  AttributeReader reader(state, record, kAttrData);
+  for (uint64_t vcn = 0, remaining = std::min(data.dataSize, state.dataAreaBytes); remaining > 0;
+       vcn += step.clusters) {
     if (CancelRequested(state)) return WriteOutcome::kCancelled;
-    const bool read = ReadAttributeClusters(state, record, kAttrData, vcn, step.clusters, buffer, step.decompress);
+    const bool read = reader.Read(vcn, step.clusters, buffer, step.decompress);
     complete &= read;
     const uint64_t bytes = std::min<uint64_t>(buffer.size(), remaining);
     if (!sink(ByteView(buffer.data(), bytes), read)) return WriteOutcome::kWriteFailed;

@@ -59,6 +59,59 @@ inline bool BytesEqual(ByteView b, uint64_t off, std::string_view text) {
   return true;
 }
 
+// Reads the fields of one structure and remembers the first that lay (partly)
+// outside it: that read and every read after it give 0, so a parser reads a
+// run of fields and asks once, at the end, whether the structure held them
+// all (the error sticks, as with LLVM's DataExtractor cursor). Offsets are
+// relative to the structure's first byte.
+class FieldReader {
+ public:
+  explicit FieldReader(ByteView bytes) : bytes_(bytes) {}
+
+  uint8_t U8(uint64_t off) { return static_cast<uint8_t>(Unsigned(off, 1)); }
+  uint16_t U16(uint64_t off) { return static_cast<uint16_t>(Unsigned(off, 2)); }
+  uint32_t U32(uint64_t off) { return static_cast<uint32_t>(Unsigned(off, 4)); }
+  uint64_t U64(uint64_t off) { return Unsigned(off, 8); }
+  // A little-endian field of `width` bytes (1 to 8).
+  uint64_t Unsigned(uint64_t off, unsigned width) {
+    if (!Require(off, width) || width > 8) return Fail(off);
+    uint64_t v = 0;
+    for (unsigned i = 0; i < width; ++i) v |= uint64_t{bytes_[off + i]} << (8 * i);
+    return v;
+  }
+  // The same, sign-extended from its top bit.
+  int64_t Signed(uint64_t off, unsigned width) {
+    uint64_t v = Unsigned(off, width);
+    if (width > 0 && width < 8 && ((v >> (8 * width - 1)) & 1)) v |= ~uint64_t{0} << (8 * width);
+    return static_cast<int64_t>(v);
+  }
+  // The bytes [off, off + length), or empty once anything was out of range.
+  ByteView Bytes(uint64_t off, uint64_t length) {
+    if (!Require(off, length)) return {};
+    return bytes_.subspan(off, length);
+  }
+  // Marks the structure short unless it holds [off, off + length).
+  bool Require(uint64_t off, uint64_t length) {
+    if (!failed_ && !InBounds(bytes_.size(), off, length)) Fail(off);
+    return !failed_;
+  }
+
+  bool Ok() const { return !failed_; }
+  // The offset of the first read that did not fit; meaningful when !Ok().
+  uint64_t FailedAt() const { return failedAt_; }
+
+ private:
+  uint64_t Fail(uint64_t off) {
+    if (!failed_) failedAt_ = off;
+    failed_ = true;
+    return 0;
+  }
+
+  ByteView bytes_;
+  bool failed_ = false;
+  uint64_t failedAt_ = 0;
+};
+
 // Multiplication that reports overflow instead of wrapping: disk fields are
 // multiplied into byte offsets, and a wrapped offset would read the wrong place.
 inline bool CheckedMul(uint64_t a, uint64_t b, uint64_t& out) {

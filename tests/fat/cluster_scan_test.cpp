@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "cli/info_command.h"
+#include "support/open_image.h"
 #include "fat/fat_walk.h"
 #include "support/recording_rows.h"
 
@@ -34,7 +34,7 @@ struct Scan {
   testing::RecordingRows rows;
   explicit Scan(const char* image) {
     std::string error;
-    EXPECT_TRUE(cli::OpenSourceVolume(std::string(VELLUM_TEST_IMAGES) + "/" + image, 0, state, error)) << error;
+    EXPECT_TRUE((error = testing::OpenImage(std::string(VELLUM_TEST_IMAGES) + "/" + image, state)).empty()) << error;
     state.rows = &rows;
     state.rootPath = "img:/";
     state.clusterScan = 1;

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <set>
 
-#include "cli/info_command.h"
+#include "support/open_image.h"
 #include "fat/fat_walk.h"
 #include "support/recording_rows.h"
 #include "support/tsk.h"
@@ -124,7 +124,7 @@ TEST(ExfatSets, FoldersAreRecordedAndLiveEntriesCountInsideDeletedOnes) {
 void CompareWithTsk(const std::string& image, const std::set<std::string>& chainedNames) {
   volume::ScanState s;
   std::string error;
-  ASSERT_TRUE(cli::OpenSourceVolume(image, 0, s, error)) << error;
+  ASSERT_TRUE((error = testing::OpenImage(image, s)).empty()) << error;
   testing::RecordingRows rows;
   s.rows = &rows;
   s.rootPath = "img:/";

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "cli/info_command.h"
+#include "support/open_image.h"
 #include "fat/fat_walk.h"
 #include "support/recording_rows.h"
 #include "support/tsk.h"
@@ -26,7 +26,7 @@ struct Walked {
 
 void Walk(const std::string& image, bool zeroSize, bool inUse, Walked& w) {
   std::string error;
-  ASSERT_TRUE(cli::OpenSourceVolume(image, 0, w.state, error)) << error;
+  ASSERT_TRUE((error = testing::OpenImage(image, w.state)).empty()) << error;
   w.state.rootPath = "img:/";
   w.state.options.zeroSize = zeroSize;
   w.state.options.inUse = inUse;

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "cli/info_command.h"
+#include "support/open_image.h"
 #include "ntfs/attribute.h"
 #include "ntfs/cluster_bitmap.h"
 #include "ntfs/file_data.h"
@@ -63,7 +63,7 @@ std::string ImagePath(const char* name) { return std::string(VELLUM_TEST_IMAGES)
 void Open(const std::string& image, volume::ScanState& state) {
   ASSERT_TRUE(std::filesystem::exists(image)) << image;
   std::string error;
-  ASSERT_TRUE(cli::OpenSourceVolume(image, 0, state, error)) << error;
+  ASSERT_TRUE((error = testing::OpenImage(image, state)).empty()) << error;
 }
 
 class NtfsImageData : public ::testing::TestWithParam<const char*> {};

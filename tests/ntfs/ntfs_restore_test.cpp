@@ -12,7 +12,7 @@
 #include <set>
 #include <sstream>
 
-#include "cli/info_command.h"
+#include "support/open_image.h"
 #include "ntfs/ntfs_restore.h"
 #include "restore/restore_output.h"
 #include "support/run_command.h"
@@ -31,7 +31,7 @@ std::string ImagePath(const std::string& name) { return std::string(VELLUM_TEST_
 void Open(const std::string& image, volume::ScanState& state) {
   ASSERT_TRUE(fs::exists(image)) << image;
   std::string error;
-  ASSERT_TRUE(cli::OpenSourceVolume(image, 0, state, error)) << error;
+  ASSERT_TRUE((error = testing::OpenImage(image, state)).empty()) << error;
 }
 
 class TempDir {

@@ -6,7 +6,7 @@
 #include <map>
 #include <sstream>
 
-#include "cli/info_command.h"
+#include "support/open_image.h"
 #include "ntfs/ntfs_search.h"
 #include "support/recording_rows.h"
 #include "support/tsk.h"
@@ -54,7 +54,7 @@ TEST_P(NtfsImage, ListsEveryDeletedRecordTheSleuthKitSees) {
   const std::string image = std::string(VELLUM_TEST_IMAGES) + "/" + GetParam() + ".img";
   volume::ScanState s;
   std::string error;
-  ASSERT_TRUE(cli::OpenSourceVolume(image, 0, s, error)) << error;
+  ASSERT_TRUE((error = testing::OpenImage(image, s)).empty()) << error;
   testing::RecordingRows rows;
   s.rows = &rows;
   s.rootPath = "img:/";
@@ -81,7 +81,7 @@ TEST(NtfsSearch, ZeroSizeFilesOnlyWithTheOptionAndFoldersAlways) {
   const std::string image = std::string(VELLUM_TEST_IMAGES) + "/ntfs-512.img";
   volume::ScanState s;
   std::string error;
-  ASSERT_TRUE(cli::OpenSourceVolume(image, 0, s, error)) << error;
+  ASSERT_TRUE((error = testing::OpenImage(image, s)).empty()) << error;
   testing::RecordingRows rows;
   s.rows = &rows;
   s.options.filter = "EMPTY";
@@ -112,7 +112,7 @@ namespace {
 TEST(NtfsParents, ReusedParentsAndOverlongPathsBecomeUnknownUnderTheRoot) {
   volume::ScanState s;
   std::string error;
-  ASSERT_TRUE(cli::OpenSourceVolume(std::string(VELLUM_TEST_IMAGES) + "/ntfs-parents.img", 0, s, error)) << error;
+  ASSERT_TRUE((error = testing::OpenImage(std::string(VELLUM_TEST_IMAGES) + "/ntfs-parents.img", s)).empty()) << error;
   testing::RecordingRows rows;
   s.rows = &rows;
   s.rootPath = "p:/";
