@@ -7,6 +7,7 @@
 #include "ui/artwork.h"
 #include "ui/main_dialog.h"
 #include "ui/qt_messages.h"
+#include "ui/qt_translations.h"
 #include "volume/drives.h"
 
 namespace {
@@ -27,6 +28,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationVersion(QStringLiteral("13.3.10"));
   QApplication::setDesktopFileName(QStringLiteral("vellum"));
   QApplication::setWindowIcon(vellum::ui::ApplicationIcon());
+  const auto qtTexts = vellum::ui::InstallQtTranslations();
 
   vellum::volume::DriveSources sources;
   for (int i = 1; i < argc; ++i) sources.images.emplace_back(argv[i]);
