@@ -99,7 +99,7 @@ class MainDialog : public QDialog, private app::ResultsFileHost {
   // message boxes and progress windows.
   app::CommandContext WindowContext();
   // Runs a command that asks for a cluster range (the search, the full scan).
-  void RunWithRangeDialog(int (*command)(app::CommandContext&));
+  void RunWithRangeDialog(int (*command)(app::CommandContext&), bool waitCursor);
   // Building, in main_dialog_controls.cpp.
   void BuildControls();
   void BuildMenu(QMenuBar* menuBar);

@@ -2,6 +2,7 @@
 
 #include <QMessageBox>
 
+#include "ui/cursor_scope.h"
 #include "ui/text.h"
 
 namespace vellum::ui {
@@ -58,6 +59,7 @@ MessageAnswer QtMessages::Show(std::string_view text, MessageButtons buttons, Me
   box.setDefaultButton(ButtonOf(defaultAnswer));
   // A Yes/No question has no Cancel; Esc then means No, the safe answer.
   if (buttons == MessageButtons::YesNo) box.setEscapeButton(QMessageBox::No);
+  const NormalCursorWhileAsking normalCursor;
   return AnswerOf(box.exec());
 }
 
