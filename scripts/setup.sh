@@ -18,6 +18,7 @@ packages=(
   qt6-base-dev shared-mime-info   # the desktop program; type names and icons of the result list
   fonts-ipafont-gothic            # IPAPGothic stands in for the dialogs' Japanese font
   qt6-translations-l10n           # Qt's own buttons and dialogs in Japanese
+  desktop-file-utils xdg-utils    # the installed desktop entry is checked and looked up
 )
 if [[ "${1:-}" == "--fixtures" ]]; then
   packages+=(dosfstools mtools exfatprogs exfat-fuse ntfs-3g fdisk python3)
