@@ -37,6 +37,7 @@ int main(int argc, char** argv) {
   const int32_t select = FirstImageEntry(drives);
 
   vellum::ui::MainDialog dialog(std::move(drives), select);
+  dialog.Privileges().SetArguments(QApplication::arguments().mid(1));
   QObject::connect(&dialog, &QDialog::finished, &app, &QApplication::quit);
   dialog.show();
   vellum::ui::QtMessages messages(&dialog);

@@ -149,7 +149,7 @@ app::ResultList MainDialog::CopyRow(size_t row) const {
 }
 
 app::CommandContext MainDialog::WindowContext() {
-  app::CommandContext context(state_, list_, *messages_);
+  app::CommandContext context(state_, list_, privileges_);
   context.volume = VolumeRequestFromWindow();
   context.options.filter = ToUtf8(filter_);
   context.options.inUse = inUse_ != 0;
@@ -303,7 +303,7 @@ bool MainDialog::SelectDrive(int32_t index) {
 }
 
 int MainDialog::OpenVolume() {
-  return app::OpenVolume(state_, VolumeRequestFromWindow(), list_, *messages_);
+  return app::OpenVolume(state_, VolumeRequestFromWindow(), list_, privileges_);
 }
 
 }  // namespace vellum::ui
