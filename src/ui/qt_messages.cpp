@@ -56,6 +56,8 @@ MessageAnswer QtMessages::Show(std::string_view text, MessageButtons buttons, Me
                                MessageAnswer defaultAnswer) {
   QMessageBox box(IconOf(icon), QString::fromLatin1(kMessageTitle), FromUtf8(text),
                   ButtonsOf(buttons), parent_);
+  // Names and paths from the disk go into messages; none is markup.
+  box.setTextFormat(Qt::PlainText);
   box.setDefaultButton(ButtonOf(defaultAnswer));
   // A Yes/No question has no Cancel; Esc then means No, the safe answer.
   if (buttons == MessageButtons::YesNo) box.setEscapeButton(QMessageBox::No);
