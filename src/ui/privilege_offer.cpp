@@ -1,5 +1,7 @@
 #include "ui/privilege_offer.h"
 
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QProcess>
@@ -47,7 +49,11 @@ QStringList DisplayEnvironment() {
 
 Restarter SystemRestarter() {
   Restarter r;
-  r.findPkexec = [] { return QStandardPaths::findExecutable(QStringLiteral("pkexec")); };
+  // Root refused is refused for another reason: starting again as root
+  // would only ask the same question again.
+  r.findPkexec = [] {
+    return geteuid() == 0 ? QString() : QStandardPaths::findExecutable(QStringLiteral("pkexec"));
+  };
   r.actionInstalled = [] {
     return QFileInfo::exists(QStringLiteral("/usr/share/polkit-1/actions/org.vellum.pkexec.policy"));
   };

@@ -35,7 +35,7 @@ QStringList DisplayEnvironment();
 
 // The ways out of this process, replaceable so that tests run nothing.
 struct Restarter {
-  std::function<QString()> findPkexec;               // empty when not installed
+  std::function<QString()> findPkexec;               // empty when absent, or when already root
   std::function<bool()> actionInstalled;             // polkit knows the program's action
   std::function<bool(const RestartCommand&)> start;  // false when it could not start
   std::function<void()> quit;                        // this instance ends

@@ -124,6 +124,11 @@ TEST(PrivilegeOfferTest, RelativeImagesBecomeWholePathsAndTheDisplayGoesThroughE
                                            QStringLiteral("XAUTHORITY=/tmp/x"), QStringLiteral("/usr/bin/vellum"), whole}));
 }
 
+TEST(PrivilegeOfferTest, RootIsNeverOfferedARestartAsRoot) {
+  if (geteuid() != 0) GTEST_SKIP() << "runs as root only";
+  EXPECT_TRUE(SystemRestarter().findPkexec().isEmpty());
+}
+
 // The window's search, on an image its user may not read. Root reads any
 // file, so this needs an ordinary user.
 TEST(PrivilegeOfferTest, TheWindowsSearchOffersTheRestartForAnUnreadableImage) {
