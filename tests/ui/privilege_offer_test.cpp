@@ -120,8 +120,9 @@ TEST(PrivilegeOfferTest, RelativeImagesBecomeWholePathsAndTheDisplayGoesThroughE
   QDir::setCurrent(before);
   const QString whole = QFileInfo(dir.filePath(QStringLiteral("card.img"))).absoluteFilePath();
   EXPECT_EQ(direct.arguments, QStringList({QStringLiteral("/usr/bin/vellum"), whole, QStringLiteral("missing.img")}));
-  EXPECT_EQ(viaEnv.arguments, QStringList({QStringLiteral("/usr/bin/env"), QStringLiteral("DISPLAY=:5"),
-                                           QStringLiteral("XAUTHORITY=/tmp/x"), QStringLiteral("/usr/bin/vellum"), whole}));
+  EXPECT_EQ(viaEnv.arguments,
+            QStringList({QStringLiteral("/usr/bin/env"), QStringLiteral("DISPLAY=:5"), QStringLiteral("XAUTHORITY=/tmp/x"),
+                         QStringLiteral("/usr/bin/vellum"), whole}));
 }
 
 TEST(PrivilegeOfferTest, RootIsNeverOfferedARestartAsRoot) {

@@ -76,7 +76,8 @@ TEST(Screenshots, Windows) {
   boxes.Show("空きクラスタをスキャンしますか。", MessageButtons::YesNo, MessageIcon::None, MessageAnswer::No);
   // The dialog opens in the current folder: one that looks like a user's.
   QTemporaryDir folder;
-  for (const char* name : {"card.img", "found.txt"}) QFile(folder.filePath(QString::fromUtf8(name))).open(QIODevice::WriteOnly);
+  for (const char* name : {"card.img", "found.txt"})
+    QFile(folder.filePath(QString::fromUtf8(name))).open(QIODevice::WriteOnly);
   const QString before = QDir::currentPath();
   QDir::setCurrent(folder.path());
   QtPathAsker paths(&dialog);
