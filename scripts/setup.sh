@@ -23,6 +23,8 @@ packages=(
   dosfstools exfatprogs exfat-fuse ntfs-3g fusefat
   python3                         # the command line's output forms are read back by Python's json and csv
   libewf-dev libvhdi-dev libvmdk-dev libqcow-dev   # image containers: E01, VHD/VHDX, VMDK, qcow
+  qt6-translations-l10n           # Qt's own buttons and dialogs in Japanese
+  desktop-file-utils xdg-utils    # the installed desktop entry is checked and looked up
 )
 if [[ "${1:-}" == "--fixtures" ]]; then
   packages+=(dosfstools mtools exfatprogs exfat-fuse ntfs-3g fdisk python3

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Renders pictures of the windows for the documentation: the main window after
-# a search of the sample image, the progress window, the cluster-range and the
-# file-size dialogs, as PNG files in OUT (default build/screenshots).
+# Renders pictures of the windows for the documentation, with Qt's own texts
+# in Japanese as the program shows them: the main window after a search of the
+# sample image and of an exFAT image, a question box, the file dialog, the
+# progress window, the cluster-range and the file-size dialogs, as PNG files
+# in OUT (default build/screenshots). docs/ takes its pictures from there.
 # Under Xvfb when it is installed, else on Qt's offscreen platform.
 #   tools/screenshots.sh [BUILD_DIR] [OUT]
 set -euo pipefail

@@ -3,6 +3,7 @@
 #include <QPushButton>
 
 #include "app/cluster_range.h"
+#include "ui/cursor_scope.h"
 
 namespace vellum::ui {
 
@@ -21,6 +22,7 @@ bool CClusterDlg::RunClusterRangeDialog(uint64_t& start, uint64_t& end) {
   start_->setText(FromUtf8(app::ClusterNumberText(start)));
   end_->setText(FromUtf8(app::ClusterNumberText(end)));
   start_->setFocus();
+  const NormalCursorWhileAsking normalCursor;
   if (exec() != QDialog::Accepted) return false;
   start = chosenStart_;
   end = chosenEnd_;

@@ -7,6 +7,7 @@
 #include "ui/artwork.h"
 #include "ui/main_dialog.h"
 #include "ui/qt_messages.h"
+#include "ui/qt_translations.h"
 #include "volume/drives.h"
 
 namespace {
@@ -27,6 +28,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationVersion(QStringLiteral("13.3.10"));
   QApplication::setDesktopFileName(QStringLiteral("vellum"));
   QApplication::setWindowIcon(vellum::ui::ApplicationIcon());
+  const auto qtTexts = vellum::ui::InstallQtTranslations();
 
   vellum::volume::DriveSources sources;
   for (int i = 1; i < argc; ++i) sources.images.emplace_back(argv[i]);
@@ -35,6 +37,7 @@ int main(int argc, char** argv) {
   const int32_t select = FirstImageEntry(drives);
 
   vellum::ui::MainDialog dialog(std::move(drives), select);
+  dialog.Privileges().SetArguments(QApplication::arguments().mid(1));
   QObject::connect(&dialog, &QDialog::finished, &app, &QApplication::quit);
   dialog.show();
   vellum::ui::QtMessages messages(&dialog);

@@ -19,6 +19,7 @@
 #include "ui/control_layout.h"
 #include "ui/dialog_units.h"
 #include "ui/path_asker.h"
+#include "ui/privilege_offer.h"
 #include "ui/qt_messages.h"
 #include "volume/drives.h"
 #include "volume/scan_state.h"
@@ -58,6 +59,8 @@ class MainDialog : public QDialog, private app::ResultsFileHost {
   void SetProgressFactory(std::function<std::unique_ptr<Progress>()> make) {
     newProgress_ = std::move(make);
   }
+  // The offer to start again with root's rights, and the start it would make.
+  PrivilegeOffer& Privileges() { return privileges_; }
 
   // The commands.
   void OnSearch();
@@ -99,7 +102,7 @@ class MainDialog : public QDialog, private app::ResultsFileHost {
   // message boxes and progress windows.
   app::CommandContext WindowContext();
   // Runs a command that asks for a cluster range (the search, the full scan).
-  void RunWithRangeDialog(int (*command)(app::CommandContext&));
+  void RunWithRangeDialog(int (*command)(app::CommandContext&), bool waitCursor);
   // Building, in main_dialog_controls.cpp.
   void BuildControls();
   void BuildMenu(QMenuBar* menuBar);
@@ -146,6 +149,9 @@ class MainDialog : public QDialog, private app::ResultsFileHost {
   QtMessages qtMessages_;
   QtPathAsker qtPaths_;
   Messages* messages_ = &qtMessages_;
+  // Every command's messages pass through here, so that a device refused
+  // for lack of rights can be offered a restart whichever command opened it.
+  PrivilegeOffer privileges_{messages_};
   PathAsker* paths_ = &qtPaths_;
   std::function<void(const QUrl&)> openUrl_;
   std::function<std::unique_ptr<Progress>()> newProgress_;

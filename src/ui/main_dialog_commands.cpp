@@ -1,6 +1,7 @@
 // What the main window's buttons and menu commands do. Each reads the
 // options from the controls first, then hands over to the application layer.
 #include <filesystem>
+#include <optional>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -20,6 +21,7 @@
 #include "ui/main_dialog.h"
 
 #include "ui/cluster_dlg.h"
+#include "ui/cursor_scope.h"
 #include "ui/file_size_dialog.h"
 #include "ui/path_asker.h"
 #include "ui/result_table.h"
@@ -69,9 +71,11 @@ void MainDialog::FocusControl(int id) {
   if (auto* edit = qobject_cast<QLineEdit*>(control)) edit->selectAll();
 }
 
-void MainDialog::RunWithRangeDialog(int (*command)(app::CommandContext&)) {
+void MainDialog::RunWithRangeDialog(int (*command)(app::CommandContext&), bool waitCursor) {
   if (busy_) return;
   BusyScope busy(busy_);
+  std::optional<WaitCursor> wait;
+  if (waitCursor) wait.emplace();
   UpdateData();
   app::CommandContext context = WindowContext();
   CClusterDlg rangeDialog(*messages_, this);
@@ -81,9 +85,11 @@ void MainDialog::RunWithRangeDialog(int (*command)(app::CommandContext&)) {
   model_->FlushRows();
 }
 
-void MainDialog::OnSearch() { RunWithRangeDialog(app::OnSearch); }
+// The search shows the wait cursor to its end; the full scan does not, its
+// progress window says enough.
+void MainDialog::OnSearch() { RunWithRangeDialog(app::OnSearch, true); }
 
-void MainDialog::OnFullScan() { RunWithRangeDialog(app::OnFullClusterScan); }
+void MainDialog::OnFullScan() { RunWithRangeDialog(app::OnFullClusterScan, false); }
 
 void MainDialog::OnRestore() {
   if (busy_) return;
@@ -143,7 +149,7 @@ app::ResultList MainDialog::CopyRow(size_t row) const {
 }
 
 app::CommandContext MainDialog::WindowContext() {
-  app::CommandContext context(state_, list_, *messages_);
+  app::CommandContext context(state_, list_, privileges_);
   context.volume = VolumeRequestFromWindow();
   context.options.filter = ToUtf8(filter_);
   context.options.inUse = inUse_ != 0;
@@ -300,7 +306,7 @@ bool MainDialog::SelectDrive(int32_t index) {
 }
 
 int MainDialog::OpenVolume() {
-  return app::OpenVolume(state_, VolumeRequestFromWindow(), list_, *messages_);
+  return app::OpenVolume(state_, VolumeRequestFromWindow(), list_, privileges_);
 }
 
 }  // namespace vellum::ui

@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 
+#include "ui/cursor_scope.h"
 #include "ui/text.h"
 
 namespace vellum::ui {
@@ -36,6 +37,7 @@ std::string Ask(QWidget* parent, const QString& title, std::string_view initialN
   dialog.setOption(QFileDialog::HideNameFilterDetails);
   dialog.setDefaultSuffix(QString());
   dialog.selectFile(FromUtf8(initialName));
+  const NormalCursorWhileAsking normalCursor;
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return ToUtf8(dialog.selectedFiles().front());
 }
@@ -51,6 +53,7 @@ std::string QtPathAsker::AskOpenPath(std::string_view initialName) {
 }
 
 std::string QtPathAsker::AskFolderPath() {
+  const NormalCursorWhileAsking normalCursor;
   return ToUtf8(QFileDialog::getExistingDirectory(parent_, QStringLiteral("復元先のフォルダを選択")));
 }
 

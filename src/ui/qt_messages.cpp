@@ -2,6 +2,7 @@
 
 #include <QMessageBox>
 
+#include "ui/cursor_scope.h"
 #include "ui/text.h"
 
 namespace vellum::ui {
@@ -55,9 +56,12 @@ MessageAnswer QtMessages::Show(std::string_view text, MessageButtons buttons, Me
                                MessageAnswer defaultAnswer) {
   QMessageBox box(IconOf(icon), QString::fromLatin1(kMessageTitle), FromUtf8(text),
                   ButtonsOf(buttons), parent_);
+  // Names and paths from the disk go into messages; none is markup.
+  box.setTextFormat(Qt::PlainText);
   box.setDefaultButton(ButtonOf(defaultAnswer));
   // A Yes/No question has no Cancel; Esc then means No, the safe answer.
   if (buttons == MessageButtons::YesNo) box.setEscapeButton(QMessageBox::No);
+  const NormalCursorWhileAsking normalCursor;
   return AnswerOf(box.exec());
 }
 

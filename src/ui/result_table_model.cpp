@@ -20,6 +20,13 @@ Qt::Alignment AlignmentOf(app::ColumnAlign align) {
   return Qt::AlignLeft | Qt::AlignVCenter;
 }
 
+// Qt would take a tip that starts like a tag for markup; names from the disk
+// are shown as they are, line breaks kept (and a very long name wrapped).
+QString PlainTip(const QStringList& lines) {
+  return QStringLiteral("<p style='white-space:pre-wrap'>") + lines.join(QLatin1Char('\n')).toHtmlEscaped() +
+         QStringLiteral("</p>");
+}
+
 }  // namespace
 
 ResultTableModel::ResultTableModel(app::ResultList& list, platform::QtShellInfo& shell,
@@ -44,8 +51,8 @@ QVariant ResultTableModel::data(const QModelIndex& index, int role) const {
   const size_t row = static_cast<size_t>(index.row());
   const size_t column = static_cast<size_t>(index.column());
   switch (role) {
-    case Qt::DisplayRole:
-    case Qt::ToolTipRole: return FromUtf8(list_.Cell(row, column));
+    case Qt::DisplayRole: return FromUtf8(list_.Cell(row, column));
+    case Qt::ToolTipRole: return ToolTip(row, column);
     case Qt::DecorationRole:
       if (column != 0) return {};
       return IconFor(list_.Icon(row), (list_.DataWord(row) & volume::kRowFolder) != 0);
@@ -130,6 +137,16 @@ void ResultTableModel::OnSelectionChanged() { emit listSelectionChanged(); }
 
 void ResultTableModel::OnFoundCountChanged(std::string_view text) {
   emit foundCountChanged(FromUtf8(text));
+}
+
+// A cut cell is seen whole on hover: the hovered cell, then the row's whole
+// name and folder, which tell the rows of one name apart.
+QString ResultTableModel::ToolTip(size_t row, size_t column) const {
+  QStringList lines;
+  if (column > 1 && !list_.Cell(row, column).empty()) lines << FromUtf8(list_.Cell(row, column));
+  lines << FromUtf8(list_.Cell(row, 0));
+  if (!list_.Cell(row, 1).empty()) lines << FromUtf8(list_.Cell(row, 1));
+  return PlainTip(lines);
 }
 
 // The list has already changed; the view only reads it again once the reset

@@ -51,6 +51,7 @@ class ResultTableModel : public QAbstractTableModel, public app::ResultListObser
   void OnFoundCountChanged(std::string_view text) override;
 
   void ResetToList();
+  QString ToolTip(size_t row, size_t column) const;
   QIcon IconFor(int iconIndex, bool folder) const;
 
   app::ResultList& list_;

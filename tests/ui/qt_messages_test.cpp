@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -55,6 +56,25 @@ TEST(QtMessagesTest, TitleButtonsIconAndDefaultAsAsked) {
             MessageAnswer::Ok);
   EXPECT_EQ(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
   EXPECT_EQ(seen.icon, QMessageBox::Warning);
+}
+
+// A name from the disk in a message (a restore's summary, an image's error)
+// is shown as the characters it is, never as markup.
+TEST(QtMessagesTest, AMarkupLookingNameIsShownAsItsCharacters) {
+  QWidget parent;
+  QtMessages messages(&parent);
+  const QString name = QStringLiteral("<img src=\"x\"><b>写真</b>.JPG");
+  QString shown;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    ASSERT_NE(label, nullptr);
+    if (label->textFormat() == Qt::PlainText) shown = label->text();
+    box->button(QMessageBox::Ok)->click();
+  });
+  messages.Show(name.toStdString(), MessageButtons::Ok, MessageIcon::Warning, MessageAnswer::Ok);
+  EXPECT_EQ(shown, name);
 }
 
 }  // namespace

@@ -121,5 +121,33 @@ TEST(ResultTableModelTest, ALargeListStaysOneBatchOneRangeOneReset) {
   EXPECT_EQ(dialog.Model().rowCount(), kRows);
 }
 
+// A cut name or date is seen whole on hover, with the row's name and folder,
+// and a name that looks like markup is shown as the characters it is.
+TEST(ResultTableModelTest, TooltipsShowTheWholeCellNameAndFolderAsPlainText) {
+  app::ResultList list;
+  platform::QtShellInfo shell;
+  ResultTableModel model(list, shell);
+  const std::string longName(300, 'N');
+  list.InsertRow(0, longName + ".TXT", 0);
+  list.SetCell(0, 1, "card.img:/写真/2013/");
+  list.SetCell(0, 4, "2013/08/24 10:42:17");
+  list.InsertRow(1, "<img src=x>&amp;.TXT", 0);
+  list.SetCell(1, 1, "card.img:/<b>/");
+  QCoreApplication::processEvents();
+  const auto tip = [&](int row, int column) {
+    return model.data(model.index(row, column), Qt::ToolTipRole).toString();
+  };
+  const QString wholeName = QString::fromStdString(longName) + QStringLiteral(".TXT");
+  const QString nameAndFolder = wholeName + QStringLiteral("\ncard.img:/写真/2013/");
+  EXPECT_TRUE(tip(0, 0).contains(nameAndFolder)) << tip(0, 0).toStdString();
+  EXPECT_EQ(tip(0, 1), tip(0, 0));
+  EXPECT_TRUE(tip(0, 4).contains(QStringLiteral("2013/08/24 10:42:17\n") + nameAndFolder));
+  EXPECT_TRUE(Qt::mightBeRichText(tip(0, 0)));  // so that no name is ever read as markup
+  EXPECT_TRUE(tip(1, 0).contains(QStringLiteral("&lt;img src=x&gt;&amp;amp;.TXT\ncard.img:/&lt;b&gt;/")))
+      << tip(1, 0).toStdString();
+  EXPECT_FALSE(tip(1, 0).contains(QStringLiteral("<img")));
+  EXPECT_FALSE(tip(1, 2).contains(QStringLiteral("\n\n")));  // an empty cell adds no line
+}
+
 }  // namespace
 }  // namespace vellum::ui

@@ -2,9 +2,15 @@
 // VELLUM_SCREENSHOT_DIR names a folder (tools/screenshots.sh sets it).
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QPixmap>
 #include <QTest>
 #include <QTimer>
@@ -14,7 +20,10 @@
 #include "ui/control_ids.h"
 #include "ui/file_size_dialog.h"
 #include "ui/main_dialog.h"
+#include "ui/path_asker.h"
 #include "ui/progress_dialog.h"
+#include "ui/qt_messages.h"
+#include "ui/qt_translations.h"
 #include "ui/result_table.h"
 #include "ui_support.h"
 
@@ -31,8 +40,20 @@ void Save(QWidget& widget, const char* name) {
   EXPECT_TRUE(widget.grab().save(path)) << path.toStdString();
 }
 
+// Grabs the modal window Qt shows next, once it is up, and closes it.
+void SaveNextModal(const char* name) {
+  QTimer::singleShot(200, [name] {
+    QWidget* modal = QApplication::activeModalWidget();
+    ASSERT_NE(modal, nullptr) << name;
+    Save(*modal, name);
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) box->button(QMessageBox::No)->click();
+    else static_cast<QDialog*>(modal)->reject();
+  });
+}
+
 TEST(Screenshots, Windows) {
   if (ShotDir().isEmpty()) GTEST_SKIP() << "VELLUM_SCREENSHOT_DIR not set";
+  const auto qtTexts = InstallQtTranslations();  // as the program starts
   vellum::testing::ScriptedMessages messages;
   messages.answers = {MessageAnswer::No};
   MainDialog dialog(ImageDrives({std::string(VELLUM_TEST_DATA) + "/sample.img"}), 0);
@@ -41,6 +62,28 @@ TEST(Screenshots, Windows) {
   QTest::keyClick(Find<QLineEdit>(dialog, kFilterEditId), Qt::Key_Return);
   dialog.Table().selectRow(2);
   Save(dialog, "main-window.png");
+
+  MainDialog exfat(ImageDrives({Image("exfat.img")}), 0);
+  exfat.SetMessages(&messages);
+  exfat.show();
+  messages.answers = {MessageAnswer::No};
+  exfat.OnSearch();
+  exfat.Table().selectRow(1);
+  Save(exfat, "main-window-exfat.png");
+
+  QtMessages boxes(&dialog);
+  SaveNextModal("question.png");
+  boxes.Show("空きクラスタをスキャンしますか。", MessageButtons::YesNo, MessageIcon::None, MessageAnswer::No);
+  // The dialog opens in the current folder: one that looks like a user's.
+  QTemporaryDir folder;
+  for (const char* name : {"card.img", "found.txt"})
+    QFile(folder.filePath(QString::fromUtf8(name))).open(QIODevice::WriteOnly);
+  const QString before = QDir::currentPath();
+  QDir::setCurrent(folder.path());
+  QtPathAsker paths(&dialog);
+  SaveNextModal("file-dialog.png");
+  paths.AskSavePath("結果");
+  QDir::setCurrent(before);
 
   GuiProgress progress(&dialog);
   progress.OpenProgress();
