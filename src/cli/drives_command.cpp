@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "app/drive_summary.h"
 #include "volume/drives.h"
 
 namespace vellum::cli {
@@ -23,8 +24,12 @@ int RunDrives(const std::vector<std::string>& images, std::ostream& out, std::os
   sources.images = images;
   const volume::DriveTable table = volume::EnumerateDrives(sources);
   for (const volume::DriveEntry& e : table.entries) {
+    // The five columns scripts already read, then what the volume holds:
+    // file system, size in bytes and label (empty when it cannot be read).
+    const app::DriveFacts facts = app::DescribeDrive(e);
     out << e.index << '\t' << Cell(e.rootText) << '\t' << e.driveType << '\t' << Cell(e.displayName)
-        << '\t' << Cell(e.sourcePath) << '\n';
+        << '\t' << Cell(e.sourcePath) << '\t' << facts.fileSystem << '\t'
+        << (facts.opened ? std::to_string(facts.bytes) : std::string()) << '\t' << Cell(facts.label) << '\n';
   }
   for (const std::string& error : table.errors) err << "vellum-cli: " << error << '\n';
   return table.errors.empty() ? 0 : 1;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/drive_summary.h"
 #include "ui/artwork.h"
 #include "ui/main_dialog.h"
 #include "ui/qt_messages.h"
@@ -33,6 +34,7 @@ int main(int argc, char** argv) {
   vellum::volume::DriveSources sources;
   for (int i = 1; i < argc; ++i) sources.images.emplace_back(argv[i]);
   vellum::volume::DriveTable drives = vellum::volume::EnumerateDrives(sources);
+  vellum::app::AddDriveSummaries(drives);  // "sdb1 — FAT32 29.7 GB ラベル"
   const std::vector<std::string> errors = drives.errors;
   const int32_t select = FirstImageEntry(drives);
 

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 
+#include "app/drive_summary.h"
 #include "app/open_volume.h"
 #include "app/parse_number.h"
 #include "app/restore_command.h"
@@ -231,6 +232,8 @@ int MainDialog::AddImage(const std::string& path) {
   }
   for (size_t i = before; i < drives_.entries.size(); ++i) {
     drives_.entries[i].index = static_cast<int32_t>(i);
+    const std::string summary = app::DriveSummary(app::DescribeDrive(drives_.entries[i]));
+    if (!summary.empty()) drives_.entries[i].displayName += " — " + summary;
     AddDriveItem(drives_.entries[i]);
   }
   return static_cast<int>(before);

@@ -218,3 +218,32 @@ TEST(RestoreOutcome, ADeletionWhoseWritesFailIsReportedAndNotDone) {
 
 }  // namespace
 }  // namespace vellum::app
+
+#include "app/drive_summary.h"
+
+namespace vellum::app {
+namespace {
+
+// The drive box and `drives` say what each volume is, so two cards of one
+// kind can be told apart: file system, size and label as fsstat reads them.
+TEST(DriveSummaries, FileSystemSizeAndLabel) {
+  volume::DriveTable table;
+  std::string error;
+  for (const char* image : {"fat16.img", "exfat.img", "ntfs-4k.img", "disk-mbr.img"})
+    ASSERT_TRUE(volume::AppendImage(table, Image(image), error)) << error;
+  ASSERT_GE(table.entries.size(), 4u);
+  EXPECT_EQ(DriveSummary(DescribeDrive(table.entries[0])), "FAT16 33.6 MB VELLUMFAT16");
+  EXPECT_EQ(DriveSummary(DescribeDrive(table.entries[1])), "exFAT 33.6 MB VELLUMEXFAT");
+  EXPECT_EQ(DriveSummary(DescribeDrive(table.entries[2])), "NTFS 33.6 MB VELLUMNTFS4K");
+  const DriveFacts partition = DescribeDrive(table.entries[3]);
+  EXPECT_TRUE(partition.opened);
+  EXPECT_FALSE(partition.fileSystem.empty());
+  volume::DriveEntry missing = table.entries[0];
+  missing.sourcePath = "/no/such/card.img";
+  EXPECT_EQ(DriveSummary(DescribeDrive(missing)), "");
+  AddDriveSummaries(table);
+  EXPECT_EQ(table.entries[0].displayName, "fat16.img — FAT16 33.6 MB VELLUMFAT16");
+}
+
+}  // namespace
+}  // namespace vellum::app

@@ -84,9 +84,11 @@ TEST(DrivesCommand, OneTabSeparatedLinePerEntry) {
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   ASSERT_GE(lines.size(), 4u);
   const size_t first = lines.size() - 4;
+  // The five columns, then the file system, the size in bytes and the label.
   EXPECT_EQ(lines[first + 1], std::to_string(first + 1) + "\tdisk-gpt.img#2:/\t3\tdisk-gpt.img partition 2\t" +
-                                  Image("disk-gpt.img"));
-  EXPECT_EQ(lines[first + 3], std::to_string(first + 3) + "\texfat.img:/\t3\texfat.img\t" + Image("exfat.img"));
+                                  Image("disk-gpt.img") + "\tFAT12\t2097152\tGPTFAT12");
+  EXPECT_EQ(lines[first + 3], std::to_string(first + 3) + "\texfat.img:/\t3\texfat.img\t" + Image("exfat.img") +
+                                  "\texFAT\t33554432\tVELLUMEXFAT");
 
   std::ostringstream out2, err2;
   EXPECT_EQ(RunDrives({Image("no-such.img")}, out2, err2), 1);
