@@ -6,6 +6,19 @@
 
 namespace vellum::restore {
 
+namespace {
+
+ItemOutcome Item(std::string path, bool folder, ItemResult result, std::string_view reason = {}) {
+  ItemOutcome o;
+  o.path = std::move(path);
+  o.folder = folder;
+  o.result = result;
+  o.reason = reason;
+  return o;
+}
+
+}  // namespace
+
 void Outcomes::Add(ItemOutcome o) {
   o.row = row_;
   o.source = source_;
@@ -13,7 +26,7 @@ void Outcomes::Add(ItemOutcome o) {
 }
 
 void Outcomes::Restored(std::string path, bool folder, WrittenFile written) {
-  ItemOutcome o{std::move(path), folder, ItemResult::kRestored};
+  ItemOutcome o = Item(std::move(path), folder, ItemResult::kRestored);
   o.bytes = written.bytes;
   o.sha256 = std::move(written.sha256);
   o.modified = written.modified;
@@ -21,7 +34,7 @@ void Outcomes::Restored(std::string path, bool folder, WrittenFile written) {
 }
 
 void Outcomes::ZeroFilled(std::string path, std::vector<ByteRange> ranges, WrittenFile written) {
-  ItemOutcome o{std::move(path), false, ItemResult::kZeroFilled};
+  ItemOutcome o = Item(std::move(path), false, ItemResult::kZeroFilled);
   o.zeroFilled = std::move(ranges);
   o.bytes = written.bytes;
   o.sha256 = std::move(written.sha256);
@@ -30,11 +43,11 @@ void Outcomes::ZeroFilled(std::string path, std::vector<ByteRange> ranges, Writt
 }
 
 void Outcomes::Skipped(std::string path, std::string_view reason, bool folder) {
-  Add({std::move(path), folder, ItemResult::kSkipped, std::string(reason)});
+  Add(Item(std::move(path), folder, ItemResult::kSkipped, reason));
 }
 
 void Outcomes::Failed(std::string path, std::string_view reason, bool folder) {
-  Add({std::move(path), folder, ItemResult::kFailed, std::string(reason)});
+  Add(Item(std::move(path), folder, ItemResult::kFailed, reason));
 }
 
 uint32_t Outcomes::Count(ItemResult result, bool folders) const {
