@@ -44,7 +44,6 @@ bool MakeFolder(const std::string& path) {
   return ::mkdir(path.c_str(), 0777) == 0 || (errno == EEXIST && IsFolder(path));
 }
 
-
 // The folder `name` inside `parent`, made when missing; `made` is its path,
 // which holds the full-width name when the destination refused the name.
 bool MakeFolderIn(const std::string& parent, std::string_view name, std::string& made, FolderNotes* notes) {
