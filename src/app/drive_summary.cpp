@@ -9,12 +9,12 @@
 
 namespace vellum::app {
 
-std::string SizeText(uint64_t bytes) {
-  const char* units[] = {"B", "KB", "MB", "GB", "TB"};
+std::string SizeText(uint64_t bytes, unsigned base) {
+  const char* units[] = {"B", "KB", "MB", "GB", "TB", "PB"};
   double value = static_cast<double>(bytes);
   size_t unit = 0;
-  while (value >= 1000 && unit + 1 < std::size(units)) {
-    value /= 1000;
+  while (value >= base && unit + 1 < std::size(units)) {
+    value /= base;
     ++unit;
   }
   char text[32];

@@ -22,8 +22,9 @@ DriveFacts DescribeDrive(const volume::DriveEntry& entry);
 // empty when it cannot be opened.
 std::string DriveSummary(const DriveFacts& facts);
 
-// Decimal units, as disks are sold and labelled: "29.7 GB".
-std::string SizeText(uint64_t bytes);
+// "29.7 GB": decimal units (base 1000) as disks are sold and labelled, or
+// powers of 1024 (base 1024) as file managers show file sizes.
+std::string SizeText(uint64_t bytes, unsigned base = 1000);
 
 // The entries' display names with their summaries: "sdb1 — FAT32 29.7 GB ラベル".
 void AddDriveSummaries(volume::DriveTable& table);

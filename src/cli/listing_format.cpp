@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
+#include "app/drive_summary.h"
 #include "app/parse_number.h"
 #include "app/results_file.h"
 #include "volume/listing.h"
@@ -194,18 +195,7 @@ size_t TerminalColumns() {
   return 80;
 }
 
-std::string HumanSize(uint64_t bytes) {
-  const char* units[] = {"B", "KB", "MB", "GB", "TB", "PB"};
-  double value = static_cast<double>(bytes);
-  size_t unit = 0;
-  while (value >= 1024 && unit + 1 < std::size(units)) {
-    value /= 1024;
-    ++unit;
-  }
-  char out[32];
-  std::snprintf(out, sizeof out, unit == 0 ? "%.0f %s" : "%.1f %s", value, units[unit]);
-  return out;
-}
+std::string HumanSize(uint64_t bytes) { return app::SizeText(bytes, 1024); }
 
 std::string FormatTable(const app::ResultList& list, size_t width) {
   const bool ntfs = IsNtfsList(list);
