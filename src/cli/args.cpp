@@ -6,22 +6,22 @@ namespace vellum::cli {
 
 namespace {
 
-const OptionSpec* FindOption(const CommandSpec& spec, const std::string& name) {
-  for (const OptionSpec& o : spec.options)
+const OptionInfo* FindOption(const CommandLine& command, const std::string& name) {
+  for (const OptionInfo& o : command.options)
     if (o.name == name) return &o;
   return nullptr;
 }
 
-const std::vector<OptionSpec> kSearchOptions = {
+const std::vector<OptionInfo> kSearchOptions = {
     {"--filter", "TEXT", "only names containing TEXT (upper-cased, as the window's box does)"},
     {"--in-use", "", "also files whose first cluster is in use again"},
     {"--zero-size", "", "also files of size 0"},
     {"--no-analyse", "", "do not analyse cluster contents during cluster scans"},
 };
 
-OptionSpec Partition() { return {"--partition", "N", "partition N of a whole disk (also SOURCE#N)"}; }
+OptionInfo Partition() { return {"--partition", "N", "partition N of a whole disk (also SOURCE#N)"}; }
 
-std::vector<OptionSpec> Join(std::vector<OptionSpec> a, const std::vector<OptionSpec>& b) {
+std::vector<OptionInfo> Join(std::vector<OptionInfo> a, const std::vector<OptionInfo>& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
 }
@@ -34,7 +34,7 @@ std::optional<std::string> ParsedArgs::Value(const std::string& name) const {
   return it->second;
 }
 
-bool ParseArgs(const CommandSpec& spec, const std::vector<std::string>& args, ParsedArgs& out, std::string& error) {
+bool ParseArgs(const CommandLine& command, const std::vector<std::string>& args, ParsedArgs& out, std::string& error) {
   bool optionsEnded = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -52,10 +52,10 @@ bool ParseArgs(const CommandSpec& spec, const std::vector<std::string>& args, Pa
     }
     const size_t equals = a.find('=');
     const std::string name = a.substr(0, equals);
-    const OptionSpec* option = FindOption(spec, name);
-    if (!option) return error = spec.name + ": unknown option '" + name + "'", false;
+    const OptionInfo* option = FindOption(command, name);
+    if (!option) return error = command.name + ": unknown option '" + name + "'", false;
     if (option->valueName.empty()) {
-      if (equals != std::string::npos) return error = spec.name + ": " + name + " takes no value", false;
+      if (equals != std::string::npos) return error = command.name + ": " + name + " takes no value", false;
       out.flags.insert(name);
       continue;
     }
@@ -63,38 +63,38 @@ bool ParseArgs(const CommandSpec& spec, const std::vector<std::string>& args, Pa
     if (equals != std::string::npos) {
       value = a.substr(equals + 1);
     } else {
-      if (i + 1 >= args.size()) return error = spec.name + ": " + name + " needs " + option->valueName, false;
+      if (i + 1 >= args.size()) return error = command.name + ": " + name + " needs " + option->valueName, false;
       value = args[++i];
     }
-    if (out.values.count(name)) return error = spec.name + ": " + name + " given twice", false;
+    if (out.values.count(name)) return error = command.name + ": " + name + " given twice", false;
     out.values[name] = value;
   }
   if (out.help) return true;
-  if (out.operands.size() < spec.minOperands)
-    return error = spec.name + ": " + (spec.minOperands == 1 ? "no SOURCE given" : "missing operands"), false;
-  if (out.operands.size() > spec.maxOperands)
-    return error = spec.name + ": unexpected argument '" + out.operands[spec.maxOperands] + "'", false;
+  if (out.operands.size() < command.minOperands)
+    return error = command.name + ": " + (command.minOperands == 1 ? "no SOURCE given" : "missing operands"), false;
+  if (out.operands.size() > command.maxOperands)
+    return error = command.name + ": unexpected argument '" + out.operands[command.maxOperands] + "'", false;
   return true;
 }
 
-std::string HelpText(const CommandSpec& spec) {
-  std::string text = "usage: vellum-cli " + spec.synopsis + "\n" + spec.summary + "\n";
-  if (!spec.options.empty()) text += "\noptions:\n";
+std::string HelpText(const CommandLine& command) {
+  std::string text = "usage: vellum-cli " + command.synopsis + "\n" + command.summary + "\n";
+  if (!command.options.empty()) text += "\noptions:\n";
   size_t width = 0;
-  for (const OptionSpec& o : spec.options)
+  for (const OptionInfo& o : command.options)
     width = std::max(width, o.name.size() + (o.valueName.empty() ? 0 : o.valueName.size() + 1));
-  for (const OptionSpec& o : spec.options) {
+  for (const OptionInfo& o : command.options) {
     std::string left = o.name + (o.valueName.empty() ? "" : " " + o.valueName);
     left.resize(width, ' ');
     text += "  " + left + "  " + o.help + "\n";
   }
-  if (!spec.examples.empty()) text += "\nexamples:\n";
-  for (const std::string& e : spec.examples) text += "  " + e + "\n";
+  if (!command.examples.empty()) text += "\nexamples:\n";
+  for (const std::string& e : command.examples) text += "  " + e + "\n";
   return text;
 }
 
-const std::vector<CommandSpec>& Commands() {
-  static const std::vector<CommandSpec> commands = {
+const std::vector<CommandLine>& Commands() {
+  static const std::vector<CommandLine> commands = {
       {"drives", "drives [IMAGE...]",
        "Lists the drives that can be searched, then each IMAGE (one line per partition of a whole-disk\n"
        "image): index, root text, drive type (2 removable, 3 fixed), display name, source.",
@@ -147,8 +147,8 @@ const std::vector<CommandSpec>& Commands() {
   return commands;
 }
 
-const CommandSpec* FindCommand(const std::string& name) {
-  for (const CommandSpec& c : Commands())
+const CommandLine* FindCommand(const std::string& name) {
+  for (const CommandLine& c : Commands())
     if (c.name == name) return &c;
   return nullptr;
 }

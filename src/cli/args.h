@@ -11,17 +11,17 @@
 
 namespace vellum::cli {
 
-struct OptionSpec {
+struct OptionInfo {
   std::string name;       // "--filter", or a short form such as "-o"
   std::string valueName;  // empty for a flag
   std::string help;
 };
 
-struct CommandSpec {
+struct CommandLine {
   std::string name;
   std::string synopsis;  // the line after "usage: vellum-cli "
   std::string summary;
-  std::vector<OptionSpec> options;
+  std::vector<OptionInfo> options;
   std::vector<std::string> examples;
   size_t minOperands = 0, maxOperands = 0;
 };
@@ -37,12 +37,12 @@ struct ParsedArgs {
 };
 
 // False with a message naming the argument on bad usage.
-bool ParseArgs(const CommandSpec& spec, const std::vector<std::string>& args, ParsedArgs& out, std::string& error);
+bool ParseArgs(const CommandLine& command, const std::vector<std::string>& args, ParsedArgs& out, std::string& error);
 
-std::string HelpText(const CommandSpec& spec);
+std::string HelpText(const CommandLine& command);
 
 // The specifications of every command, for help and parsing alike.
-const std::vector<CommandSpec>& Commands();
-const CommandSpec* FindCommand(const std::string& name);
+const std::vector<CommandLine>& Commands();
+const CommandLine* FindCommand(const std::string& name);
 
 }  // namespace vellum::cli

@@ -45,10 +45,10 @@ int UsageError(const std::string& message) {
 }
 
 // help COMMAND, COMMAND --help: the command's options and an example.
-int Help(const std::string& command) {
-  const vellum::cli::CommandSpec* spec = vellum::cli::FindCommand(command);
-  if (!spec) return UsageError("help: unknown command '" + command + "'");
-  std::cout << vellum::cli::HelpText(*spec);
+int Help(const std::string& name) {
+  const vellum::cli::CommandLine* command = vellum::cli::FindCommand(name);
+  if (!command) return UsageError("help: unknown command '" + name + "'");
+  std::cout << vellum::cli::HelpText(*command);
   return 0;
 }
 

@@ -39,9 +39,9 @@ struct SearchArgs {
 };
 
 bool ParseSearchArgs(const std::vector<std::string>& args, bool full, SearchArgs& out, std::string& error) {
-  const CommandSpec& spec = *FindCommand(full ? "full-scan" : "search");
+  const CommandLine& command = *FindCommand(full ? "full-scan" : "search");
   ParsedArgs parsed;
-  if (!ParseArgs(spec, args, parsed, error)) return false;
+  if (!ParseArgs(command, args, parsed, error)) return false;
   if ((out.help = parsed.help)) return true;
   if (!SourceOf(parsed, out.source, error)) return false;
   out.options.inUse = parsed.Has("--in-use");
@@ -64,7 +64,7 @@ bool ParseSearchArgs(const std::vector<std::string>& args, bool full, SearchArgs
   }
   if (const auto format = parsed.Value("--format")) {
     out.format = ParseListingFormat(*format);
-    if (!out.format) return error = spec.name + ": --format must be results, table, json or csv, not '" + *format + "'", false;
+    if (!out.format) return error = command.name + ": --format must be results, table, json or csv, not '" + *format + "'", false;
   }
   return true;
 }

@@ -19,7 +19,7 @@ struct SourceArgs {
 // N from 1) wherever it stands. False with a message on bad usage.
 bool ParseSourceArgs(const std::vector<std::string>& args, SourceArgs& out, std::string& error);
 
-// SOURCE and its partition from a command line parsed by its specification:
+// SOURCE and its partition from a command line parsed by its command table:
 // `--partition N`, or SOURCE written as `card.img#N` the way `drives` shows
 // it (when no file of that very name exists).
 bool SourceOf(const ParsedArgs& parsed, SourceArgs& out, std::string& error);
