@@ -232,6 +232,8 @@ std::string TerminalProgressView::Compose() const {
 }
 
 InterruptGuard::InterruptGuard() {
+  // Each command starts uninterrupted: a Ctrl+C belongs to the command it stopped.
+  gInterrupted = 0;
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);
