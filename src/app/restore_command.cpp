@@ -12,6 +12,7 @@
 #include "fat/cluster_runs.h"
 #include "fat/exfat_walk.h"
 #include "fat/fat_walk.h"
+#include "fat/wipe.h"
 #include "ntfs/cluster_bitmap.h"
 #include "ntfs/ntfs_restore.h"
 #include "volume/sector_io.h"
@@ -385,7 +386,10 @@ int OnCompleteDeletion(CommandContext& c, WipeSummary* summary) {
   s.progress = progress.get();
   s.operationMode = volume::kModeCompleteDeletion;
   s.wipe = {};
-  fat::WalkFatExfat(s);
+  if (fat::WalkFatExfat(s) && s.cancelled == 0) {
+    if (s.fsKind == volume::kExfat) fat::WipeOrphanedExfatDirectories(s);
+    else fat::WipeOrphanedFatDirectories(s);
+  }
   s.operationMode = volume::kModeSearch;
   s.progress = nullptr;
   s.fatWork.clear();

@@ -19,6 +19,10 @@ const std::vector<OptionInfo> kSearchOptions = {
     {"--no-analyse", "", "do not analyse cluster contents during cluster scans"},
 };
 
+OptionInfo Thorough() {
+  return {"--thorough", "", "also deleted entries in live exFAT folders and deleted FAT folders past their first cluster"};
+}
+
 OptionInfo Partition() { return {"--partition", "N", "partition N of a whole disk (also SOURCE#N)"}; }
 
 std::vector<OptionInfo> Join(std::vector<OptionInfo> a, const std::vector<OptionInfo>& b) {
@@ -105,7 +109,7 @@ const std::vector<CommandLine>& Commands() {
       {"search", "search SOURCE [--partition N] [OPTIONS] [--free-scan] [--range FIRST-LAST] [-o FILE]",
        "Lists the deleted files and folders of SOURCE. The list goes to FILE or standard output: as a\n"
        "search-results file for files and pipes, as a table on a terminal (see --format).",
-       Join({Partition()},
+       Join({Partition(), Thorough()},
             Join(kSearchOptions,
                  {{"--free-scan", "", "also scan the free clusters (the answer Yes to the question)"},
                   {"--no-free-scan", "", "do not scan the free clusters (the answer No)"},
@@ -133,15 +137,16 @@ const std::vector<CommandLine>& Commands() {
              {"--rows", "LIST", "only these rows, as the listing numbers them: 1,4-9"},
              {"--folder", "RECORD", "NTFS: the deleted folder record whose contents the walk restores"},
              {"--report", "FILE", "one line per item: row, source, destination, bytes, SHA-256, time, outcome"},
-             {"--format", "FORM", "the report as tsv (the default) or json"}},
+             {"--format", "FORM", "the report as tsv (the default) or json"},
+             Thorough()},
             kSearchOptions),
        {"vellum-cli restore card.img --results found.tsv --rows 3,7-9 --to ~/rescued",
         "vellum-cli restore card.img --to ~/rescued --report report.tsv"},
        1, 1},
-      {"wipe", "wipe SOURCE [--partition N] --yes",
+      {"wipe", "wipe SOURCE [--partition N] [--thorough] --yes",
        "Complete deletion (FAT and exFAT): overwrites the directory entries of deleted files and folders\n"
        "so they cannot be found again. Writes to SOURCE.",
-       {Partition(), {"--yes", "", "answer Yes to the question before anything is written"}},
+       {Partition(), Thorough(), {"--yes", "", "answer Yes to the question before anything is written"}},
        {"vellum-cli wipe card.img --yes"}, 1, 1},
   };
   return commands;

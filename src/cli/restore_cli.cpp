@@ -142,6 +142,7 @@ bool ParseRestoreArgs(const std::vector<std::string>& args, RestoreArgs& a, std:
   a.options.inUse = parsed.Has("--in-use");
   a.options.zeroSize = parsed.Has("--zero-size");
   a.options.analyse = !parsed.Has("--no-analyse");
+  a.options.thorough = parsed.Has("--thorough");
   return true;
 }
 
@@ -236,7 +237,9 @@ int RunWipe(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   if (parsed.Has("--yes")) s.messages.Preset(app::kWipeQuestion, MessageAnswer::Yes);
   else if (InteractiveTerminal()) s.messages.AskOn(&std::cin);
   InterruptGuard interrupt;
-  app::CommandContext context = Context(s, index, {});
+  volume::SearchOptions options;
+  options.thorough = parsed.Has("--thorough");
+  app::CommandContext context = Context(s, index, options);
   if (app::OnCompleteDeletion(context) == 1) return 0;
   if (s.messages.Unasked(app::kWipeQuestion)) {
     err << "vellum-cli: nothing was written: give --yes to answer the question Yes\n";

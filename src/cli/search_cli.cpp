@@ -47,6 +47,7 @@ bool ParseSearchArgs(const std::vector<std::string>& args, bool full, SearchArgs
   out.options.inUse = parsed.Has("--in-use");
   out.options.zeroSize = parsed.Has("--zero-size");
   out.options.analyse = !parsed.Has("--no-analyse");
+  out.options.thorough = parsed.Has("--thorough");
   if (parsed.Has("--free-scan") && parsed.Has("--no-free-scan"))
     return error = "search: --free-scan and --no-free-scan both given", false;
   if (parsed.Has("--free-scan")) out.freeScan = true;
@@ -174,6 +175,11 @@ int RunListingCommand(const std::vector<std::string>& args, bool full, std::ostr
   if (!full && messages.Unasked(kFreeScanQuestion))
     err << "vellum-cli: (nobody was there to ask: --free-scan answers Yes, --no-free-scan No)\n";
   if (searched != 1 || rangeAsker.Failed()) return kExitError;
+  // The plain exFAT walk never enters a live folder, where a camera card keeps
+  // everything: say how to reach those files.
+  if (!full && !parsed.options.thorough && state.fsKind == volume::kExfat)
+    err << "vellum-cli: exFAT: only the root and deleted folders were searched; --thorough also searches live "
+           "folders\n";
   // The opened source may be a container of several files: none of them is written.
   if (!parsed.outputPath.empty() && parsed.outputPath != "-" && state.volumeHandle) {
     std::vector<std::string> files = state.volumeHandle->BackingFiles();

@@ -19,4 +19,12 @@ size_t WipeDeletedFatEntries(volume::ScanState& state, uint64_t sector, MutableB
 // The entries of an exFAT directory cluster whose in-use bit is clear.
 size_t WipeDeletedExfatEntries(volume::ScanState& state, uint64_t sector, MutableBytes directory);
 
+// After the walk of a complete deletion: the free clusters that a
+// free-cluster scan would read as orphaned directory clusters (entries of a
+// deleted folder nothing points to any more) get their deleted entries
+// overwritten the same way, so that no scan finds those names again. Clusters
+// the walk already read are left alone.
+void WipeOrphanedFatDirectories(volume::ScanState& state);
+void WipeOrphanedExfatDirectories(volume::ScanState& state);
+
 }  // namespace vellum::fat

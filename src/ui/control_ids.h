@@ -36,6 +36,7 @@ enum MainCommandId : int {
   kSaveResultsCommand = 32775,
   kLoadResultsCommand = 32776,
   kOpenImageCommand = 32777,  // ours: disk images join the drive box
+  kThoroughCommand = 32778,   // ours: the thorough search, a check mark
 };
 
 }  // namespace vellum::ui

@@ -40,6 +40,8 @@ class ResultTableModel;
 
 inline constexpr const char* kMainCaption = "Vellum Version 13.3.10";
 inline constexpr const char* kSelectRowsMessage = "復元するファイルまたはフォルダを選択してください。";
+inline constexpr const char* kOfferThoroughQuestion =
+    "exFAT では使用中のフォルダの中を検索していません。\n\n徹底検索で検索し直しますか。";
 inline constexpr const char* kExitQuestion = "弊社サイトの「Vellum」ページを表示しますか？";
 
 class MainDialog : public QDialog, private app::ResultsFileHost {
@@ -141,6 +143,7 @@ class MainDialog : public QDialog, private app::ResultsFileHost {
   int inUse_ = 0;
   int zeroSize_ = 0;
   int analyse_ = 1;
+  int thorough_ = 0;  // the check mark of the menu's thorough search
 
   volume::ScanState state_;
   app::ResultList list_;

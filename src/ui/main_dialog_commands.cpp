@@ -88,7 +88,17 @@ void MainDialog::RunWithRangeDialog(int (*command)(app::CommandContext&), bool w
 
 // The search shows the wait cursor to its end; the full scan does not, its
 // progress window says enough.
-void MainDialog::OnSearch() { RunWithRangeDialog(app::OnSearch, true); }
+void MainDialog::OnSearch() {
+  RunWithRangeDialog(app::OnSearch, true);
+  // An exFAT card keeps its files in live folders, which the plain walk never
+  // enters: when it found nothing, offer the search that does.
+  if (state_.fsKind != volume::kExfat || state_.foundCount != 0 || thorough_ != 0 || state_.cancelled != 0) return;
+  if (messages_->Show(kOfferThoroughQuestion, MessageButtons::YesNo, MessageIcon::None, MessageAnswer::No) !=
+      MessageAnswer::Yes)
+    return;
+  Command(kThoroughCommand)->setChecked(true);
+  RunWithRangeDialog(app::OnSearch, true);
+}
 
 void MainDialog::OnFullScan() { RunWithRangeDialog(app::OnFullClusterScan, false); }
 
@@ -156,6 +166,7 @@ app::CommandContext MainDialog::WindowContext() {
   context.options.inUse = inUse_ != 0;
   context.options.zeroSize = zeroSize_ != 0;
   context.options.analyse = analyse_ != 0;
+  context.options.thorough = thorough_ != 0;
   context.newProgress = newProgress_;
   return context;
 }

@@ -36,6 +36,10 @@ struct SearchOptions {
   bool zeroSize = false;  // list files of size 0
   bool inUse = false;     // list files whose first cluster is in use again
   bool analyse = true;    // analyse cluster contents during cluster scans
+  // Reach further than the plain walk: deleted entries in live exFAT folders,
+  // deleted FAT folders past their first cluster, and long names whose
+  // checksum fails only on the unknown first byte of the short name.
+  bool thorough = false;
 };
 
 // The text the info command and messages use for a file-system kind.
