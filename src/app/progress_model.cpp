@@ -73,7 +73,8 @@ int ProgressModel::OpenProgress() {
 void ProgressModel::StartPhase(std::string_view caption, uint64_t total) {
   view_.SetLabelText(kCounterCaptionId, caption);
   total_ = total;
-  totalText_ = caption.empty() ? std::string() : std::to_string(static_cast<uint32_t>(total));
+  wide_ = caption == kRestoreBytesCaption;
+  totalText_ = caption.empty() ? std::string() : std::to_string(wide_ ? total : static_cast<uint32_t>(total));
   stepsShown_ = 0;
 }
 
@@ -84,7 +85,7 @@ int ProgressModel::Update(uint64_t current) {
   if (!totalText_.empty()) {
     // Cluster and record numbers fit 32 bits, which is all the label shows.
     view_.SetLabelText(kCounterTextId,
-                       std::to_string(static_cast<uint32_t>(current)) + " / " + totalText_);
+                       std::to_string(wide_ ? current : static_cast<uint32_t>(current)) + " / " + totalText_);
   }
   const uint32_t percent = PercentOf(current, total_);
   while (stepsShown_ < percent) {

@@ -25,6 +25,8 @@ inline constexpr std::string_view kFileLabelText = "ファイル：";
 inline constexpr std::string_view kInitialPercentText = " 0 %";
 inline constexpr std::string_view kProgressCancelText = "ｷｬﾝｾﾙ";
 inline constexpr std::string_view kClusterPhaseCaption = "クラスタ：";
+// A restore's phase counts bytes written, which need all 64 bits in the counter.
+inline constexpr std::string_view kRestoreBytesCaption = "バイト：";
 inline constexpr std::string_view kFileNumberPhaseCaption = "ﾌｧｲﾙ番号：";
 inline constexpr std::string_view kRewritingFileInfoText = "ファイル情報書換中";
 
@@ -83,6 +85,7 @@ class ProgressModel : public Progress {
   int cancelled_ = 0;
   uint64_t total_ = 1;
   std::string totalText_;
+  bool wide_ = false;  // the counter shows all 64 bits (bytes)
   uint32_t stepsShown_ = 0;
   int barPosition_ = kBarLow;
   std::string percentText_{kInitialPercentText};

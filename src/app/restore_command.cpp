@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "app/parse_number.h"
+#include "app/progress_model.h"
 #include "app/results_file.h"
 #include "content/cluster_follow.h"
 #include "fat/cluster_runs.h"
@@ -223,11 +224,27 @@ std::vector<size_t> RestoreOrder(const ScanState& s, const RestoreRequest& reque
   return chosen;
 }
 
+// The progress of a row restore counts bytes: the sizes of the chosen files
+// (a folder's contents are not known before they are walked).
+void StartByteCount(ScanState& s, const ResultList& rows, const std::vector<size_t>& order) {
+  uint64_t total = 0;
+  for (size_t row : order)
+    if (row < rows.RowCount() && (rows.DataWord(row) & volume::kRowFolder) == 0)
+      total += ParseUnsigned64(rows.Cell(row, 2));
+  s.restoredBytes = 0;
+  s.countRestoredBytes = true;
+  if (!s.progress) return;
+  s.progress->StartPhase(kRestoreBytesCaption, std::max<uint64_t>(total, 1));
+  s.progress->ShowFileLabel();
+}
+
 void RestoreRows(CommandContext& c, const RestoreRequest& request, const fat::RestoreTarget& target,
                  RestoreSummary& summary) {
   const ResultList& rows = *request.rows;
   const bool ntfsVolume = c.state.fsKind == volume::kNtfs;
-  for (size_t row : RestoreOrder(c.state, request)) {
+  const std::vector<size_t> order = RestoreOrder(c.state, request);
+  StartByteCount(c.state, rows, order);
+  for (size_t row : order) {
     if (c.state.cancelled) break;
     if (row >= rows.RowCount()) {
       summary.outcomes.Skipped("行 " + std::to_string(row + 1), "リストにない行");
@@ -245,6 +262,8 @@ void RestoreRows(CommandContext& c, const RestoreRequest& request, const fat::Re
     if (!restored) summary.outcomes.Skipped(RowItem(c.state, target, rows, row), restore::kReasonNotRestorable);
   }
   summary.outcomes.SetCurrentRow(0, {});
+  if (c.state.progress && !c.state.cancelled) c.state.progress->Update(c.state.restoredBytes);
+  c.state.countRestoredBytes = false;
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ int Usage(std::ostream& out, int status) {
          "       vellum-cli search SOURCE [--partition N] [OPTIONS] [--free-scan] [--range FIRST-LAST] [-o FILE]\n"
          "       vellum-cli full-scan SOURCE [--partition N] [OPTIONS] --yes [--range FIRST-LAST] [-o FILE]\n"
          "       vellum-cli restore SOURCE [--partition N] --to DIR [--results FILE [--rows LIST]] [--folder RECORD]\n"
-         "       vellum-cli wipe SOURCE [--partition N] --yes\n"
+         "       vellum-cli wipe SOURCE [--partition N] [--thorough] --yes\n"
          "       vellum-cli help COMMAND | COMMAND --help | --version\n"
          "  drives  list the drives that can be searched, then each IMAGE (one line per\n"
          "          partition of a whole-disk image): index, root, type, name, source\n"
@@ -35,7 +35,9 @@ int Usage(std::ostream& out, int status) {
          "OPTIONS: --filter TEXT  only names containing TEXT (upper-cased)\n"
          "         --in-use       also files whose first cluster is in use again\n"
          "         --zero-size    also files of size 0\n"
-         "         --no-analyse   do not analyse cluster contents during cluster scans\n";
+         "         --no-analyse   do not analyse cluster contents during cluster scans\n"
+         "         --thorough     (search, restore, wipe) also deleted entries in live exFAT folders\n"
+         "                        and deleted FAT folders past their first cluster\n";
   return status;
 }
 

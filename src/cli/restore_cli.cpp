@@ -78,6 +78,7 @@ app::CommandContext Context(Session& s, int32_t index, const volume::SearchOptio
   c.newProgress = [&s]() -> std::unique_ptr<Progress> {
     s.views.push_back(std::make_unique<TerminalProgressView>(s.sink));
     TerminalProgressView* view = s.views.back().get();
+    view->SetUnitBytes(UnitBytesOf(s.state));
     s.messages.SetBeforeWrite([view] { view->ClearLine(); });
     return std::make_unique<app::ProgressModel>(*view);
   };

@@ -147,6 +147,7 @@ int RunListingCommand(const std::vector<std::string>& args, bool full, std::ostr
   context.newProgress = [&]() -> std::unique_ptr<Progress> {
     views.push_back(std::make_unique<TerminalProgressView>(sink));
     TerminalProgressView* view = views.back().get();
+    view->SetUnitBytes(UnitBytesOf(state));
     messages.SetBeforeWrite([view] { view->ClearLine(); });
     return std::make_unique<app::ProgressModel>(*view);
   };

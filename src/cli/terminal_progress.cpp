@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "app/parse_number.h"
+#include "fat/cluster_scan.h"
 
 namespace vellum::cli {
 
@@ -91,6 +92,13 @@ std::string FitToColumns(std::string_view text, size_t maxColumns, size_t& usedC
   return out;
 }
 
+std::function<uint64_t(std::string_view)> UnitBytesOf(const volume::ScanState& state) {
+  return [&state](std::string_view caption) -> uint64_t {
+    if (caption == fat::kClusterCaption) return state.clusterBytes;
+    return caption == app::kRestoreBytesCaption ? 1 : 0;
+  };
+}
+
 TerminalSink StderrSink() {
   TerminalSink sink;
   sink.isTerminal = isatty(STDERR_FILENO) == 1;
@@ -139,12 +147,22 @@ void TerminalProgressView::SetLabelText(int id, std::string_view text) {
   Changed();
 }
 
-std::string RateText(uint64_t done, uint64_t total, uint64_t elapsedMs) {
+std::string RateText(uint64_t done, uint64_t total, uint64_t elapsedMs, uint64_t unitBytes) {
   if (elapsedMs < 2000 || done == 0) return {};
-  const uint64_t perSecond = done * 1000 / elapsedMs;
-  std::string text = std::to_string(perSecond) + "/s";
+  std::string text;
+  if (unitBytes > 0) {
+    char rate[32];
+    const double bytesPerSecond = static_cast<double>(done) * static_cast<double>(unitBytes) * 1000.0 /
+                                  static_cast<double>(elapsedMs);
+    std::snprintf(rate, sizeof rate, "%.1f MB/s", bytesPerSecond / 1e6);
+    text = rate;
+  } else {
+    text = std::to_string(static_cast<uint64_t>(static_cast<double>(done) * 1000.0 / static_cast<double>(elapsedMs))) + "/s";
+  }
   if (total > done) {
-    const uint64_t leftSeconds = (total - done) * elapsedMs / done / 1000;
+    // In floating point: bytes times milliseconds overflow 64 bits on a big disk.
+    const auto leftSeconds = static_cast<uint64_t>(static_cast<double>(total - done) *
+                                                   static_cast<double>(elapsedMs) / static_cast<double>(done) / 1000.0);
     char left[32];
     std::snprintf(left, sizeof left, "  残り %llu:%02llu", static_cast<unsigned long long>(leftSeconds / 60),
                   static_cast<unsigned long long>(leftSeconds % 60));
@@ -163,7 +181,8 @@ std::string TerminalProgressView::RateAndTimeLeft() const {
   const uint64_t current = app::ParseUnsigned64(counter.substr(0, slash));
   const uint64_t total = app::ParseUnsigned64(counter.substr(slash + 1));
   if (current < phaseStartCount_ || total < phaseStartCount_) return {};
-  return RateText(current - phaseStartCount_, total - phaseStartCount_, sink_.nowMs() - phaseStartMs_);
+  const uint64_t unitBytes = unitBytes_ ? unitBytes_(phaseCaption_) : 0;
+  return RateText(current - phaseStartCount_, total - phaseStartCount_, sink_.nowMs() - phaseStartMs_, unitBytes);
 }
 
 void TerminalProgressView::SetLabelVisible(int id, bool visible) {

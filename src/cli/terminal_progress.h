@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "app/progress_model.h"
+#include "volume/scan_state.h"
 
 namespace vellum::cli {
 
@@ -42,6 +43,11 @@ class TerminalProgressView : public app::ProgressView {
   bool IsOwnerEnabled() override { return false; }
   void SetOwnerEnabled(bool) override {}
 
+  // How many bytes one step of the phase with this caption stands for (a
+  // cluster of a scan, a byte of a restore), so that its rate reads in MB/s;
+  // 0 keeps the phase's own unit (entries, records).
+  void SetUnitBytes(std::function<uint64_t(std::string_view caption)> unitBytes) { unitBytes_ = std::move(unitBytes); }
+
   // Wipes the line so that a message can be written on a clean line; the next
   // change draws it again.
   void ClearLine();
@@ -63,6 +69,7 @@ class TerminalProgressView : public app::ProgressView {
   bool phaseStarted_ = false;
   uint64_t phaseStartMs_ = 0;
   uint64_t phaseStartCount_ = 0;
+  std::function<uint64_t(std::string_view)> unitBytes_;
   std::string RateAndTimeLeft() const;
 };
 
@@ -71,9 +78,14 @@ class TerminalProgressView : public app::ProgressView {
 // name can never move the cursor or send the terminal an escape sequence.
 std::string FitToColumns(std::string_view text, size_t maxColumns, size_t& usedColumns);
 
-// "1234/s  残り 2:05" from the counts done and in all over the time taken;
-// empty until there is enough to go on (two seconds and a first step).
-std::string RateText(uint64_t done, uint64_t total, uint64_t elapsedMs);
+// "1234/s  残り 2:05" from the counts done and in all over the time taken,
+// or "12.3 MB/s  残り 2:05" when each step stands for unitBytes bytes; empty
+// until there is enough to go on (two seconds and a first step).
+std::string RateText(uint64_t done, uint64_t total, uint64_t elapsedMs, uint64_t unitBytes = 0);
+
+// The bytes a step stands for in the phases of commands on `state`: a
+// cluster in the cluster scans, a byte in a restore, nothing in the walks.
+std::function<uint64_t(std::string_view)> UnitBytesOf(const volume::ScanState& state);
 
 // Ctrl+C for the length of a command: the first cancels the running walk and
 // every later one of the command (each TerminalProgressView reports it from

@@ -129,6 +129,7 @@ bool WriteRestoredFile(ScanState& state, const RestoreTarget& target, const std:
     return false;
   }
   if (state.progress) state.progress->SetFileName(name);
+  file.SetWrittenObserver([&state](uint64_t bytes) { state.AddRestoredBytes(bytes); });
   const bool copied = copy(file);
   if (state.cancelled) {
     file.Abandon();  // a file cut short by Cancel must not look restored

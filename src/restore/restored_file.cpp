@@ -97,6 +97,7 @@ bool RestoredFile::Write(std::span<const uint8_t> bytes) {
     left -= static_cast<size_t>(n);
     written_ += static_cast<uint64_t>(n);
   }
+  if (observer_) observer_(bytes.size());
   return true;
 }
 

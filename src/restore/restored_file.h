@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <ctime>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -44,6 +45,9 @@ class RestoredFile {
   // Removes the file without recording it (Cancel: the summary says so).
   void Abandon();
 
+  // Told the size of every piece written, for the progress of a restore.
+  void SetWrittenObserver(std::function<void(uint64_t)> observer) { observer_ = std::move(observer); }
+
   const std::string& Path() const { return path_; }
   bool Renamed() const { return renamed_; }
   const std::string& Error() const { return error_; }
@@ -59,6 +63,7 @@ class RestoredFile {
   std::string error_;
   uint64_t written_ = 0;
   std::vector<ByteRange> unreadable_;
+  std::function<void(uint64_t)> observer_;
   // The digest of what is written, kept as it is written: no second read.
   struct Digest;
   std::unique_ptr<Digest> digest_;

@@ -13,4 +13,11 @@ const char* FsKindName(uint8_t fsKind) {
   }
 }
 
+void ScanState::AddRestoredBytes(uint64_t bytes) {
+  const uint64_t before = restoredBytes;
+  restoredBytes += bytes;
+  if (!countRestoredBytes || !progress || (before >> 20) == (restoredBytes >> 20)) return;
+  if (!progress->Update(restoredBytes)) cancelled = 1;
+}
+
 }  // namespace vellum::volume

@@ -90,6 +90,10 @@ struct ScanState {
   int32_t cancelled = 0;
   int32_t allClusters = 0;
   int32_t clusterScan = 0;
+  // Bytes a restore has written; with countRestoredBytes its progress phase
+  // counts them (AddRestoredBytes).
+  uint64_t restoredBytes = 0;
+  bool countRestoredBytes = false;
 
   // What complete deletion wrote: the entries overwritten, and the writes
   // the device refused (the first one's sector and the system's reason).
@@ -107,6 +111,10 @@ struct ScanState {
   Progress* progress = nullptr;
   RowSink* rows = nullptr;
   ShellInfo* shell = nullptr;
+
+  // Counts bytes written by a restore and, once per MiB, moves its progress
+  // phase on (a Cancel there sets cancelled).
+  void AddRestoredBytes(uint64_t bytes);
 };
 
 }  // namespace vellum::volume

@@ -115,6 +115,9 @@ TEST(ProgressModel, CounterTextNeedsACaptionAndShows32Bits) {
   progress.StartPhase(kClusterPhaseCaption, (uint64_t{1} << 32) + 10);
   progress.Update((uint64_t{1} << 32) + 3);
   EXPECT_EQ(view.labels[kCounterTextId], "3 / 10");
+  progress.StartPhase(kRestoreBytesCaption, uint64_t{5} << 32);
+  progress.Update(uint64_t{1} << 32);
+  EXPECT_EQ(view.labels[kCounterTextId], "4294967296 / 21474836480");
 }
 
 TEST(ProgressModel, SecondPhaseStartsFromTheBarItFound) {

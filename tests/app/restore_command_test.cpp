@@ -8,6 +8,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "app/progress_model.h"
 #include "support/cancelling_progress.h"
 #include "support/command_fixture.h"
 #include "support/scripted_messages.h"
@@ -381,6 +382,35 @@ TEST(RestoreWalk, ExfatContentsAreTheBytesTheFixturesWrote) {
 
 namespace vellum::app {
 namespace {
+
+// The progress of a row restore counts bytes: the chosen files' sizes in
+// all, and what was written (a chosen folder's contents too) at the end.
+TEST(RestoreRows, ProgressCountsTheBytesWritten) {
+  struct Phase {
+    std::string caption;
+    uint64_t total = 0, last = 0;
+  } phase;
+  struct Recording : testing::CancelOnPump {
+    explicit Recording(Phase& p) : CancelOnPump(0), phase(p) {}
+    void StartPhase(std::string_view caption, uint64_t total) override { phase = {std::string(caption), total, 0}; }
+    int Update(uint64_t current) override { return phase.last = current, 1; }
+    Phase& phase;
+  };
+  TempDir out;
+  Command search(Image("fat16.img"));
+  ASSERT_EQ(OnSearch(search.context), 1);
+  std::vector<size_t> chosen = testing::RowsNamed(search.list, "big-deleted.bin");
+  for (size_t row : testing::RowsNamed(search.list, "old-project")) chosen.push_back(row);
+  ASSERT_EQ(chosen.size(), 2u);
+  Command restore(Image("fat16.img"));
+  restore.context.newProgress = [&phase] { return std::make_unique<Recording>(phase); };
+  RestoreSummary summary;
+  ASSERT_EQ(OnRestore(restore.context, {out.Path(), &search.list, chosen, 0}, summary), 1);
+  EXPECT_EQ(phase.caption, kRestoreBytesCaption);
+  EXPECT_EQ(phase.total, 50000u);
+  EXPECT_GT(phase.last, 50000u + 7000u);
+  EXPECT_EQ(phase.last, restore.state.restoredBytes);
+}
 
 TEST(RestoreWalk, ACancelledRestoreSaysSo) {
   TempDir out;

@@ -116,5 +116,16 @@ TEST(SearchCli, NothingFoundStillWritesTheHeaderAndSucceeds) {
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2);
 }
 
+// The plain exFAT walk leaves live folders alone and says how to reach them;
+// the thorough search needs no such word, and FAT gets none either.
+TEST(SearchCli, AnExfatSearchNamesTheThoroughSearch) {
+  const std::string hint = "--thorough also searches live folders";
+  EXPECT_NE(Search({Image("exfat-sets.img"), "--no-free-scan"}).err.find(hint), std::string::npos);
+  const CliRun thorough = Search({Image("exfat-sets.img"), "--no-free-scan", "--thorough"});
+  EXPECT_EQ(thorough.status, 0) << thorough.err;
+  EXPECT_EQ(thorough.err.find(hint), std::string::npos);
+  EXPECT_EQ(Search({Image("fat12.img"), "--no-free-scan"}).err.find(hint), std::string::npos);
+}
+
 }  // namespace
 }  // namespace vellum::cli

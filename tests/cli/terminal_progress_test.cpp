@@ -142,6 +142,9 @@ TEST(ProgressRate, RateAndTimeLeftOnceTheyMeanSomething) {
   EXPECT_EQ(RateText(500, 1000, 2000), "250/s  残り 0:02");
   EXPECT_EQ(RateText(100, 100'000, 10'000), "10/s  残り 166:30");
   EXPECT_EQ(RateText(1000, 1000, 4000), "250/s");
+  // Clusters of 4 KiB, and bytes of a restore past what 64-bit products hold.
+  EXPECT_EQ(RateText(25'000, 50'000, 2000, 4096), "51.2 MB/s  残り 0:02");
+  EXPECT_EQ(RateText(uint64_t{1} << 40, uint64_t{1} << 41, 3'600'000, 1), "305.4 MB/s  残り 60:00");
 }
 
 }  // namespace

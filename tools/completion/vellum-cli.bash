@@ -11,10 +11,10 @@ _vellum_cli() {
   local options
   case ${words[1]} in
     info) options="--partition --help" ;;
-    search) options="--partition --filter --in-use --zero-size --no-analyse --free-scan --no-free-scan --range --format -o --help" ;;
+    search) options="--partition --filter --in-use --zero-size --no-analyse --thorough --free-scan --no-free-scan --range --format -o --help" ;;
     full-scan) options="--partition --filter --in-use --zero-size --no-analyse --yes --range --format -o --help" ;;
-    restore) options="--partition --to --results --rows --folder --report --format --filter --in-use --zero-size --no-analyse --help" ;;
-    wipe) options="--partition --yes --help" ;;
+    restore) options="--partition --to --results --rows --folder --report --format --filter --in-use --zero-size --no-analyse --thorough --help" ;;
+    wipe) options="--partition --thorough --yes --help" ;;
     help) COMPREPLY=($(compgen -W "$commands" -- "$cur")); return ;;
   esac
   case $prev in
