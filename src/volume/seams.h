@@ -1,6 +1,6 @@
 // The interfaces through which walkers reach the user interface without
 // knowing it: the progress window, message boxes, the cluster-range question,
-// the result list and the shell's type names. The GUI implements them with Qt,
+// the result list (and, from the platform, the shell's type names). The GUI implements them with Qt,
 // the command line with the terminal, tests with scripted fakes. They sit here,
 // beside ScanState, because walkers below the application layer call them.
 #pragma once
@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/shell_info.h"
 
 namespace vellum {
 
@@ -54,19 +56,6 @@ class ClusterRangeAsker {
  public:
   virtual ~ClusterRangeAsker() = default;
   virtual bool RunClusterRangeDialog(uint64_t& start, uint64_t& end) = 0;
-};
-
-// Type names and small icons by name and attributes only, never by disk access.
-struct ShellFileInfo {
-  std::string typeName;
-  int iconIndex = 0;
-};
-class ShellInfo {
- public:
-  virtual ~ShellInfo() = default;
-  // For a folder pass "*" and directory = true; for a file the name's
-  // extension from its last '.', or the whole name when it has none.
-  virtual ShellFileInfo Lookup(std::string_view nameOrExtension, bool directory) = 0;
 };
 
 // Where walkers insert their rows: the result list.

@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "volume/seams.h"
+#include "platform/shell_info.h"
 
 namespace vellum::platform {
 

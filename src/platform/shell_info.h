@@ -1,0 +1,24 @@
+// The shell's type names and small icons, asked by name and attributes
+// only, never by disk access: an interface the platform provides (Qt's MIME
+// database here) and the walkers use through ScanState.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vellum {
+
+struct ShellFileInfo {
+  std::string typeName;
+  int iconIndex = 0;
+};
+
+class ShellInfo {
+ public:
+  virtual ~ShellInfo() = default;
+  // For a folder pass "*" and directory = true; for a file the name's
+  // extension from its last '.', or the whole name when it has none.
+  virtual ShellFileInfo Lookup(std::string_view nameOrExtension, bool directory) = 0;
+};
+
+}  // namespace vellum
