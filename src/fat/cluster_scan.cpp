@@ -87,12 +87,7 @@ int ScanExfatClusters(ScanState& s, int all, ClusterRangeAsker& asker, const Con
   const std::string folder = UnknownFolder(s);
   ExfatWalk walk(s);
   ForEachCluster(s, range, ExfatClusterWanted, [&](uint64_t j, ByteView cluster) {
-    // Live and deleted entries alike; no set continues into the next cluster.
-    ExfatEntrySet set;
-    std::vector<ExfatSubdirectory> none;
-    for (size_t at = 0; at + kEntryBytes <= cluster.size(); at += kEntryBytes)
-      if (!walk.TakeEntry(cluster.subspan(at, kEntryBytes), set, none, folder, true)) break;
-    walk.CloseSet(set, none, folder, true);
+    walk.TakeScannedCluster(cluster, folder);
     if (s.options.analyse && analyse) analyse(s, j, cluster);
   });
   return 1;

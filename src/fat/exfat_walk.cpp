@@ -34,7 +34,9 @@ std::string ToUtf8(const std::u16string& units) {
 }  // namespace
 
 ExfatWalk::ExfatWalk(ScanState& state)
-    : state_(state), clustersLeft_(state.lastCluster < UINT64_MAX / 4 ? 2 * (state.lastCluster + 1) : UINT64_MAX) {}
+    : state_(state),
+      liveFolders_(state.options.thorough),
+      clustersLeft_(state.lastCluster < UINT64_MAX / 4 ? 2 * (state.lastCluster + 1) : UINT64_MAX) {}
 
 bool ExfatWalk::CancelRequested() {
   if (state_.operationMode != volume::kModeSearch) return false;
@@ -51,6 +53,7 @@ void ExfatWalk::WalkRoot() {
   // folder keep their names otherwise, and the user was told they are gone.
   // Taking every set as if inside a deleted folder records every folder.
   const bool everyFolder = state_.operationMode == volume::kModeCompleteDeletion;
+  state_.exfatWalkedDirectoryClusters.clear();
   WalkExfatDirectory(state_.rootCluster, 0, true, restoring ? target_->root + "/" : state_.rootPath, true,
                      everyFolder);
 }
@@ -58,9 +61,13 @@ void ExfatWalk::WalkRoot() {
 bool ExfatWalk::TakeEntry(ByteView e, ExfatEntrySet& set, std::vector<ExfatSubdirectory>& subdirectories,
                           const std::string& path, bool insideDeleted) {
   const uint8_t type = Le8(e, 0);
+  const bool live = (type & 0x80) != 0;
+  // Outside deleted folders every entry of a set must agree with its File
+  // entry: deleted, or (a live folder of the thorough search) in use.
+  const bool disagrees = !insideDeleted && live != set.live;
   if (type == kStreamLive || type == kStreamDeleted) {
-    if (!insideDeleted && type == kStreamLive) {
-      set.inSet = false;  // a live set is dropped
+    if (disagrees) {
+      set.inSet = false;  // a live set, or one that is partly live, is dropped
     } else {
       set.size = Le64(e, 8);
       set.firstCluster = Le32(e, 20);
@@ -70,7 +77,7 @@ bool ExfatWalk::TakeEntry(ByteView e, ExfatEntrySet& set, std::vector<ExfatSubdi
     return true;
   }
   if (type == kNameLive || type == kNameDeleted) {
-    if (!insideDeleted && type == kNameLive) {
+    if (disagrees) {
       set.inSet = false;
       set.name.clear();
     } else {
@@ -82,8 +89,14 @@ bool ExfatWalk::TakeEntry(ByteView e, ExfatEntrySet& set, std::vector<ExfatSubdi
   // Any other entry ends the set being gathered (nothing to close when none is).
   if (set.inSet || !set.name.empty()) CloseSet(set, subdirectories, path, insideDeleted);
   if (type == kFileLive || type == kFileDeleted) {
-    if (insideDeleted || type == kFileDeleted) {
-      set.attributes = Le32(e, 4);
+    const uint32_t attributes = Le32(e, 4);
+    // Live files of live folders are passed over at their File entry: the
+    // thorough search gathers only the live sets it must enter.
+    const bool liveFolder = liveFolders_ && (attributes & volume::kAttrDirectory) != 0;
+    const bool gathered = insideDeleted || !live || liveFolder;
+    set.live = gathered && live;
+    if (gathered) {
+      set.attributes = attributes;
       set.time = Le16(e, 12);
       set.date = Le16(e, 14);
       set.inSet = true;
@@ -99,20 +112,37 @@ void ExfatWalk::CloseSet(ExfatEntrySet& set, std::vector<ExfatSubdirectory>& sub
                          const std::string& path, bool insideDeleted) {
   if (set.inSet && set.firstCluster != 0 && !set.name.empty()) {
     const std::string name = ToUtf8(set.name);
-    if (!name.empty()) ProcessExfatEntrySet(set, name, subdirectories, path, insideDeleted);
+    if (!name.empty()) {
+      if (!set.live) ++deletedSetsTaken_;
+      ProcessExfatEntrySet(set, name, subdirectories, path, insideDeleted);
+    }
   }
   set.inSet = false;
+  set.live = false;
   set.name.clear();
+}
+
+size_t ExfatWalk::TakeScannedCluster(ByteView cluster, const std::string& folder) {
+  const size_t before = deletedSetsTaken_;
+  ExfatEntrySet set;
+  std::vector<ExfatSubdirectory> none;
+  for (size_t at = 0; at + kEntryBytes <= cluster.size(); at += kEntryBytes)
+    if (!TakeEntry(cluster.subspan(at, kEntryBytes), set, none, folder, true)) break;
+  CloseSet(set, none, folder, true);
+  return deletedSetsTaken_ - before;
 }
 
 void ExfatWalk::ProcessExfatEntrySet(const ExfatEntrySet& set, const std::string& name,
                                      std::vector<ExfatSubdirectory>& subdirectories, const std::string& path,
                                      bool insideDeleted) {
   const bool folder = (set.attributes & volume::kAttrDirectory) != 0;
-  if (state_.operationMode == volume::kModeSearch) {
+  // A live folder of the thorough search is only entered; its path is made
+  // at the destination by the first thing restored inside it.
+  const bool liveFolder = set.live && !insideDeleted;
+  if (!liveFolder && state_.operationMode == volume::kModeSearch) {
     volume::AddRow(state_, name, path, set.size, set.date, set.time, set.firstCluster,
                    static_cast<uint8_t>(set.attributes), set.fatChain ? 1 : 0);
-  } else if (state_.operationMode == volume::kModeRestore && target_) {
+  } else if (!liveFolder && state_.operationMode == volume::kModeRestore && target_) {
     // The root's path ends in the separator; a folder's does not.
     const std::string parent = !path.empty() && path.back() == '/' ? path.substr(0, path.size() - 1) : path;
     const bool restored = RestoreExfatEntrySet(state_, *target_, name, parent, folder, set.firstCluster, set.size,
@@ -125,7 +155,7 @@ void ExfatWalk::ProcessExfatEntrySet(const ExfatEntrySet& set, const std::string
   sub.firstCluster = set.firstCluster;
   sub.size = set.size;
   sub.fatChain = set.fatChain;
-  sub.insideDeleted = insideDeleted || (set.attributes & 0x80) != 0;
+  sub.insideDeleted = !liveFolder && (insideDeleted || (set.attributes & 0x80) != 0);
   subdirectories.push_back(std::move(sub));
 }
 
@@ -164,7 +194,8 @@ void ExfatWalk::ReadExfatDirectory(uint32_t firstCluster, uint64_t size, bool fa
                                    bool isRoot, bool insideDeleted, std::vector<ExfatFrame>& work) {
   if (CancelRequested() || clustersLeft_ == 0) return;
   if (!entered_.insert(firstCluster).second) return;
-  std::vector<uint8_t> cluster(state_.clusterBytes);
+  std::vector<uint8_t>& cluster = cluster_;
+  cluster.resize(state_.clusterBytes);
   std::vector<ExfatSubdirectory> subdirectories;
   ExfatEntrySet set;
   ExfatRun run(state_, firstCluster, fatChain ? 1 : 0, ExfatRun::Kind::Directory);
@@ -175,8 +206,10 @@ void ExfatWalk::ReadExfatDirectory(uint32_t firstCluster, uint64_t size, bool fa
     bool ended = false;
     for (size_t at = 0; at + kEntryBytes <= cluster.size() && !ended; at += kEntryBytes)
       ended = !TakeEntry(ByteView(cluster).subspan(at, kEntryBytes), set, subdirectories, path, insideDeleted);
-    if (state_.operationMode == volume::kModeCompleteDeletion)
+    if (state_.operationMode == volume::kModeCompleteDeletion) {
       WipeDeletedExfatEntries(state_, volume::ClusterToSector(state_, c), cluster);
+      state_.exfatWalkedDirectoryClusters.push_back(static_cast<uint32_t>(c));
+    }
     if (ended) break;
     read += cluster.size();
     ++clusters;

@@ -1,6 +1,7 @@
 // The deleted-entry walk of exFAT volumes: entry sets (File, Stream
 // Extension, File Name) whose in-use bits were cleared are assembled into
-// names, sizes and first clusters, and deleted folders are entered.
+// names, sizes and first clusters, and deleted folders are entered. The
+// thorough search enters live folders as well.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +20,7 @@ using volume::ScanState;
 // One entry set as it is assembled from a directory's entries.
 struct ExfatEntrySet {
   bool inSet = false;
+  bool live = false;  // begun by an in-use File entry
   uint32_t attributes = 0;
   uint16_t date = 0;
   uint16_t time = 0;
@@ -28,7 +30,8 @@ struct ExfatEntrySet {
   std::u16string name;  // up to its first NUL unit when used
 };
 
-// A deleted folder met in a directory, entered once the directory is read.
+// A folder met in a directory, entered once the directory is read: a deleted
+// one, or a live one in the thorough search.
 struct ExfatSubdirectory {
   std::string name;
   uint32_t firstCluster = 0;
@@ -67,6 +70,10 @@ class ExfatWalk {
                  const std::string& path, bool insideDeleted);
   void CloseSet(ExfatEntrySet& set, std::vector<ExfatSubdirectory>& subdirectories, const std::string& path,
                 bool insideDeleted);
+  // One cluster of a cluster scan: every set in it, live or deleted, with
+  // folder text `folder`; no set continues into the next cluster. Returns
+  // how many of the sets handed on were begun by a deleted File entry.
+  size_t TakeScannedCluster(ByteView cluster, const std::string& folder);
 
  private:
   bool CancelRequested();
@@ -80,6 +87,11 @@ class ExfatWalk {
 
   ScanState& state_;
   const RestoreTarget* target_ = nullptr;
+  // The thorough search: live folders outside deleted ones are entered for
+  // their deleted sets. Their own sets are never listed or restored.
+  bool liveFolders_;
+  size_t deletedSetsTaken_ = 0;
+  std::vector<uint8_t> cluster_;  // the directory cluster being read
   // Directories are not claimed on exFAT, so a damaged deleted folder that
   // points back at an ancestor would be walked without end; each directory
   // cluster is walked once.

@@ -83,6 +83,9 @@ struct ScanState {
   std::vector<uint8_t> fatWork;
   std::vector<uint8_t> exfatBitmap;
   std::vector<uint8_t> clusterBitmap;
+  // exFAT: the directory clusters a complete deletion's walk has read (and
+  // wiped), so that its pass over orphaned directory clusters leaves them be.
+  std::vector<uint32_t> exfatWalkedDirectoryClusters;
 
   // Counters and flags of the running command.
   int32_t foundCount = 0;

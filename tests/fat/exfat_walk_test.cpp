@@ -106,6 +106,24 @@ TEST(ExfatSets, ASetCutOffByTheEndOfTheDirectoryIsClosedThere) {
   EXPECT_EQ(ended.Names(), (std::vector<std::string>{"before end"}));
 }
 
+TEST(ExfatSets, TheThoroughWalkRecordsLiveFoldersToEnterButListsNoLiveSet) {
+  Directory d;
+  d.state.options.thorough = true;
+  d.Feed({FileEntry(0x85, 0x20), StreamEntry(0xC0, 30, 10, 3), NameEntry(0xC1, u"live file"),
+          FileEntry(0x85, 0x10), StreamEntry(0xC0, 31, 4096, 1), NameEntry(0xC1, u"DCIM"),
+          // A live folder entry whose Stream Extension is deleted is damage: dropped.
+          FileEntry(0x85, 0x10), StreamEntry(0x40, 32, 4096, 1), NameEntry(0xC1, u"half"),
+          FileEntry(0x05, 0x20), StreamEntry(0x40, 33, 10, 3), NameEntry(0x41, u"deleted"),
+          // bit 0x80 of a live folder's attributes does not make its live sets count
+          FileEntry(0x85, 0x90), StreamEntry(0xC0, 34, 4096, 1), NameEntry(0xC1, u"odd")});
+  EXPECT_EQ(d.Names(), (std::vector<std::string>{"deleted"}));
+  ASSERT_EQ(d.subdirectories.size(), 2u);
+  EXPECT_EQ(d.subdirectories[0].name, "DCIM");
+  EXPECT_EQ(d.subdirectories[0].firstCluster, 31u);
+  EXPECT_FALSE(d.subdirectories[0].insideDeleted);
+  EXPECT_FALSE(d.subdirectories[1].insideDeleted);
+}
+
 TEST(ExfatSets, FoldersAreRecordedAndLiveEntriesCountInsideDeletedOnes) {
   Directory d;
   d.Feed({FileEntry(0x05, 0x10), StreamEntry(0x40, 20, 4096, 1), NameEntry(0x41, u"gone")});
@@ -121,7 +139,9 @@ TEST(ExfatSets, FoldersAreRecordedAndLiveEntriesCountInsideDeletedOnes) {
 
 // The walk of the committed exFAT images against The Sleuth Kit: every
 // deleted set in the root or inside a deleted folder, and nothing else.
-void CompareWithTsk(const std::string& image, const std::set<std::string>& chainedNames) {
+// The thorough walk: every deleted set fls finds through the folders, live
+// ones included.
+void CompareWithTsk(const std::string& image, const std::set<std::string>& chainedNames, bool thorough = false) {
   volume::ScanState s;
   std::string error;
   ASSERT_TRUE((error = testing::OpenImage(image, s)).empty()) << error;
@@ -130,17 +150,23 @@ void CompareWithTsk(const std::string& image, const std::set<std::string>& chain
   s.rootPath = "img:/";
   s.options.inUse = true;
   s.options.zeroSize = true;
+  s.options.thorough = thorough;
   ASSERT_TRUE(WalkFatExfat(s));
 
   const std::vector<TskEntry> tsk = testing::ReadTskDeleted(image);
   ASSERT_FALSE(tsk.empty());
+  // Deleted folders the plain walk reaches: in the root or in another such
+  // folder (fls lists a folder before what it holds).
   std::set<std::string> deletedFolders{""};
   for (const TskEntry& e : tsk)
-    if (e.directory) deletedFolders.insert(e.folder.empty() ? e.name : e.folder + "/" + e.name);
+    if (e.directory && deletedFolders.count(e.folder))
+      deletedFolders.insert(e.folder.empty() ? e.name : e.folder + "/" + e.name);
   size_t admitted = 0;
   for (const TskEntry& e : tsk) {
-    // Empty files have no first cluster; files in live folders are not walked.
-    if (!deletedFolders.count(e.folder) || e.size == "0") continue;
+    // Empty files have no first cluster; files in live folders are walked
+    // only by the thorough walk; orphans only by the cluster scan.
+    if (e.size == "0" || e.folder.starts_with("$OrphanFiles")) continue;
+    if (!thorough && !deletedFolders.count(e.folder)) continue;
     ++admitted;
     SCOPED_TRACE(e.folder + "/" + e.name);
     auto it = std::find_if(rows.rows.begin(), rows.rows.end(), [&](const RecordedRow& r) {
@@ -162,6 +188,14 @@ void CompareWithTsk(const std::string& image, const std::set<std::string>& chain
 TEST(ExfatImages, ListWhatTheSleuthKitSeesInTheRootAndDeletedFolders) {
   CompareWithTsk(std::string(VELLUM_TEST_IMAGES) + "/exfat.img", {});
   CompareWithTsk(std::string(VELLUM_TEST_IMAGES) + "/exfat-sets.img", {"fragmented.bin"});
+  // Every deleted set of this card-like image is in a live folder.
+  CompareWithTsk(std::string(VELLUM_TEST_IMAGES) + "/exfat-live.img", {});
+}
+
+TEST(ExfatImages, TheThoroughWalkListsWhatTheSleuthKitSeesInEveryFolder) {
+  CompareWithTsk(std::string(VELLUM_TEST_IMAGES) + "/exfat.img", {}, true);
+  CompareWithTsk(std::string(VELLUM_TEST_IMAGES) + "/exfat-sets.img", {"fragmented.bin"}, true);
+  CompareWithTsk(std::string(VELLUM_TEST_IMAGES) + "/exfat-live.img", {}, true);
 }
 
 }  // namespace
