@@ -23,6 +23,35 @@ std::string TrimTrailingBlanks(std::string_view s) {
   return std::string(s.substr(0, n));
 }
 
+constexpr uint8_t kLastSlotFlag = 0x40;
+
+// Punctuation a short name may hold besides letters and digits.
+constexpr std::string_view kShortNamePunctuation = "!#$%&'()-@^_`{}~";
+// ASCII characters of long names that a short name replaces by '_'.
+constexpr std::string_view kReplacedInShortNames = "+,;=[]";
+
+// A byte a short name may begin with: upper-case letters, digits, the
+// punctuation above, 0x05 (which stands for a first byte 0xE5) and the OEM
+// bytes from 0x80 on except the deleted mark itself.
+bool MayBeginShortName(uint8_t b) {
+  if (b >= 0x80) return b != kDeletedMark;
+  if ((b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9') || b == 0x05) return true;
+  return kShortNamePunctuation.find(static_cast<char>(b)) != std::string_view::npos;
+}
+
+// The byte a short name made from `longName` begins with, when its first
+// character (leading dots and blanks are dropped) is ASCII; none when it is
+// not, since its OEM form depends on the code page that made the name.
+std::optional<uint8_t> ShortFormOfFirstCharacter(std::string_view longName) {
+  const size_t at = longName.find_first_not_of(". ");
+  if (at == std::string_view::npos) return std::nullopt;
+  const uint8_t c = static_cast<uint8_t>(longName[at]);
+  if (c >= 0x80) return std::nullopt;
+  if (c >= 'a' && c <= 'z') return static_cast<uint8_t>(c - 'a' + 'A');
+  if (kReplacedInShortNames.find(static_cast<char>(c)) != std::string_view::npos) return uint8_t{'_'};
+  return c;
+}
+
 }  // namespace
 
 void LongNameSlots::Add(ByteView entry) {
@@ -33,6 +62,7 @@ void LongNameSlots::Add(ByteView entry) {
     count_ = 0;
   for (size_t i = 0; i < kUnitsPerSlot; ++i) units_[count_][i] = Le16(entry, kUnitOffsets[i]);
   checksums_[count_] = checksum;
+  sequences_[count_] = Le8(entry, 0);
   ++count_;
 }
 
@@ -43,6 +73,23 @@ bool LongNameSlots::Assemble(std::string& utf8) const {
     for (uint16_t unit : units_[slot]) name[length++] = unit;
   const size_t end = static_cast<size_t>(std::find(name.begin(), name.begin() + length, 0) - name.begin());
   return platform::Utf16ToUtf8(std::span<const uint16_t>(name.data(), end), utf8);
+}
+
+bool LongNameSlots::CompleteAndInOrder() const {
+  if (count_ == 0 || count_ > kLongNameSlots) return false;
+  for (size_t slot = 0; slot < count_; ++slot) {
+    const uint8_t own = static_cast<uint8_t>((count_ - slot) | (slot == 0 ? kLastSlotFlag : 0));
+    if (sequences_[slot] != kDeletedMark && sequences_[slot] != own) return false;
+    const auto& units = units_[slot];
+    const auto nul = std::find(units.begin(), units.end(), uint16_t{0});
+    if (slot > 0) {
+      if (nul != units.end() || std::find(units.begin(), units.end(), uint16_t{0xFFFF}) != units.end()) return false;
+    } else if (nul != units.end()) {
+      if (nul == units.begin() || !std::all_of(nul + 1, units.end(), [](uint16_t u) { return u == 0xFFFF; }))
+        return false;
+    }
+  }
+  return true;
 }
 
 uint8_t ShortNameChecksum(ByteView name11) {
@@ -96,6 +143,21 @@ bool LongNameMatches(ByteView entry, std::string_view longName, uint8_t checksum
     name[0] = first;
   }
   return ShortNameChecksum(name) == checksum;
+}
+
+bool DeletedLongNameMatches(ByteView entry, std::string_view longName, const LongNameSlots& slots) {
+  if (Le8(entry, 0) != kDeletedMark || !slots.CompleteAndInOrder()) return false;
+  std::array<uint8_t, 11> name{};
+  for (size_t i = 0; i < 11; ++i) name[i] = Le8(entry, i);
+  // The first byte enters the checksum once, and every later step is a
+  // bijection: exactly one byte value matches.
+  for (unsigned b = 0; b < 256; ++b) {
+    name[0] = static_cast<uint8_t>(b);
+    if (ShortNameChecksum(name) != slots.FirstChecksum()) continue;
+    const std::optional<uint8_t> expected = ShortFormOfFirstCharacter(longName);
+    return MayBeginShortName(name[0]) && (!expected || *expected == name[0]);
+  }
+  return false;
 }
 
 bool DisplayNameAcceptable(std::string_view name) {

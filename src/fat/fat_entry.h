@@ -43,10 +43,20 @@ class LongNameSlots {
   // The assembled name up to its first NUL unit, as UTF-8; false when the
   // units are not valid UTF-16.
   bool Assemble(std::string& utf8) const;
+  // Whether the slots gathered are one whole name, none lost and none out
+  // of place. A slot that kept its sequence byte must carry its own number
+  // (the first met the count, with the last-slot flag, down to 1). A deleted
+  // slot's sequence byte is the deleted mark, so for it the text must show
+  // the shape instead: the first met slot holds the name's end (a NUL unit
+  // followed only by 0xFFFF padding, or all 13 units used) and every other
+  // slot is full, with no NUL and no padding. A run that lost its first
+  // slots is therefore caught unless the name it kept fills whole slots.
+  bool CompleteAndInOrder() const;
 
  private:
   std::array<std::array<uint16_t, kUnitsPerSlot>, kLongNameSlots> units_{};
   std::array<uint8_t, kLongNameSlots> checksums_{};
+  std::array<uint8_t, kLongNameSlots> sequences_{};
   size_t count_ = 0;
 };
 
@@ -66,6 +76,16 @@ std::string ShortNameText(ByteView entry);
 // deleted mark replaced the short name's first byte, so it is put back from
 // the long name's first character (upper-cased) before the checksum is taken.
 bool LongNameMatches(ByteView entry, std::string_view longName, uint8_t checksum);
+
+// The thorough form of LongNameMatches for a deleted entry whose first byte
+// cannot be taken from its long name (a short name of underscores, or one
+// made after leading dots were dropped): the long name is kept when the
+// slots are complete and in order and the one first byte that makes the
+// checksum match is a byte a short name may begin with. When the long name
+// begins (after leading dots and blanks) with an ASCII character, that byte
+// must also be the character's short-name form: its upper case, or '_' for
+// the characters a short name may not hold.
+bool DeletedLongNameMatches(ByteView entry, std::string_view longName, const LongNameSlots& slots);
 
 // A display name that may be listed: no character a file name may not hold.
 bool DisplayNameAcceptable(std::string_view name);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "fat/cluster_runs.h"
+#include "fat/directory_cluster.h"
 #include "fat/exfat_walk.h"
 #include "fat/wipe.h"
 #include "platform/codepage.h"
@@ -29,12 +30,6 @@ size_t CountSubdirectories(ByteView bytes) {
     if (IsDirectoryEntry(e) && Le8(e, 0) != '.') ++count;
   }
   return count;
-}
-
-bool HasEndEntry(ByteView cluster) {
-  for (size_t at = 0; at + kEntryBytes <= cluster.size(); at += kEntryBytes)
-    if (EndsDirectory(cluster.subspan(at, kEntryBytes))) return true;
-  return false;
 }
 
 }  // namespace
@@ -64,7 +59,7 @@ void FatWalk::WipeDirectory(std::vector<uint8_t>& bytes, const std::vector<uint6
     WipeDeletedFatEntries(state_, sectors[i], MutableBytes(bytes).subspan(i * bytesEach, bytesEach));
 }
 
-bool FatWalk::ReadDirectory(uint64_t firstCluster, bool isSubdirectory, std::vector<uint8_t>& bytes,
+bool FatWalk::ReadDirectory(uint64_t firstCluster, bool isSubdirectory, bool deleted, std::vector<uint8_t>& bytes,
                             std::vector<uint64_t>& sectors) {
   bytes.clear();
   sectors.clear();
@@ -79,9 +74,30 @@ bool FatWalk::ReadDirectory(uint64_t firstCluster, bool isSubdirectory, std::vec
     if (isSubdirectory && c == firstCluster && !startsWithDot) return false;
     bytes.insert(bytes.end(), cluster.begin(), cluster.end());
     sectors.push_back(volume::ClusterToSector(state_, c));
-    if (HasEndEntry(cluster)) break;
+    if (HasEndOfDirectory(cluster)) return true;
   }
+  if (deleted && state_.options.thorough && !bytes.empty()) ReadDeletedDirectoryTail(firstCluster, bytes, sectors);
   return true;
+}
+
+void FatWalk::ReadDeletedDirectoryTail(uint64_t firstCluster, std::vector<uint8_t>& bytes,
+                                       std::vector<uint64_t>& sectors) {
+  DeletedFileRun run(state_, firstCluster, kMaxDirectoryBytes);
+  std::vector<uint8_t> cluster(state_.clusterBytes);
+  uint64_t c = 0;
+  run.Next(c);  // the first cluster, read already
+  while (bytes.size() < kMaxDirectoryBytes && run.Next(c)) {
+    // Read by another deleted directory of this command: not this one's.
+    if (IsClaimed(state_, c)) continue;
+    if (!volume::ReadCluster(state_, c, cluster)) return;
+    // Another directory's first cluster is not this one's either.
+    if (cluster[0] == '.') continue;
+    if (!IsDirectoryCluster(cluster, state_.lastCluster)) return;
+    Claim(state_, c);
+    bytes.insert(bytes.end(), cluster.begin(), cluster.end());
+    sectors.push_back(volume::ClusterToSector(state_, c));
+    if (HasEndOfDirectory(cluster)) return;
+  }
 }
 
 void FatWalk::WalkFatRoot() {
@@ -120,7 +136,7 @@ void FatWalk::ReadFatDirectory(uint64_t firstCluster, const std::string* parent,
   }
   std::vector<uint8_t> bytes;
   std::vector<uint64_t> sectors;
-  if (!ReadDirectory(firstCluster, parent != nullptr, bytes, sectors)) return;
+  if (!ReadDirectory(firstCluster, parent != nullptr, insideDeleted, bytes, sectors)) return;
   std::vector<Subdirectory> table;
   table.reserve(CountSubdirectories(bytes));
   ResetLongName();
@@ -194,7 +210,8 @@ bool FatWalk::DisplayName(ByteView entry, bool insideDeleted, std::string& name)
   if (longName_.Count() > 0) {
     std::string longName;
     const bool valid = longName_.Assemble(longName);
-    if (LongNameMatches(entry, longName, longName_.FirstChecksum())) {
+    if (LongNameMatches(entry, longName, longName_.FirstChecksum()) ||
+        (state_.options.thorough && DeletedLongNameMatches(entry, longName, longName_))) {
       // A long name that is not valid UTF-16 matched its entry but cannot be
       // shown faithfully; an empty name makes the entry fail the name checks.
       name = valid ? longName : std::string();
@@ -247,14 +264,19 @@ void FatWalk::ProcessFatEntry(ByteView entry, const std::string* parent, std::ve
     longName_.Reset();
     return;
   }
-  if (IsDirectoryEntry(entry) && state_.clusterScan == 0 &&
+  if (IsDirectoryEntry(entry) && state_.clusterScan == 0 && !probe_ &&
       !RecordSubdirectory(entry, name, parent, table, insideDeleted)) {
     longName_.Reset();
     return;
   }
   longName_.Reset();
   if (Le8(entry, 0) != kDeletedMark && !insideDeleted) return;
-  if (!DisplayNameAcceptable(name) || !PassesFilter(name)) return;
+  if (!DisplayNameAcceptable(name)) return;
+  if (probe_) {
+    probeHits_ += ListableByNumbers(entry) ? 1 : 0;
+    return;
+  }
+  if (!PassesFilter(name)) return;
   if (state_.operationMode == volume::kModeSearch)
     ListEntry(entry, name, parent);
   else if (state_.operationMode == volume::kModeRestore && target_)
@@ -264,7 +286,7 @@ void FatWalk::ProcessFatEntry(ByteView entry, const std::string* parent, std::ve
 void FatWalk::ProcessScannedCluster(ByteView cluster, const std::string& folder) {
   longName_.Reset();  // no long name continues from one cluster into the next
   std::vector<Subdirectory> none;
-  const bool search = state_.operationMode == volume::kModeSearch;
+  const bool search = state_.operationMode == volume::kModeSearch || probe_;
   for (size_t at = 0; at + kEntryBytes <= cluster.size() && !state_.cancelled; at += kEntryBytes) {
     // A fixed-size view: its 32 bytes are there by its type, so the raw
     // reads below need no check of their own.
@@ -286,6 +308,14 @@ void FatWalk::ProcessScannedCluster(ByteView cluster, const std::string& folder)
   }
 }
 
+bool FatWalk::ScannedClusterListsEntry(ByteView cluster) {
+  probe_ = true;
+  probeHits_ = 0;
+  ProcessScannedCluster(cluster, std::string());
+  probe_ = false;
+  return probeHits_ > 0;
+}
+
 bool FatWalk::PassesFilter(const std::string& name) const {
   const std::string& filter = state_.options.filter;
   if (filter.empty()) return true;
@@ -303,6 +333,7 @@ bool FatWalk::ListableByNumbers(ByteView entry) const {
   const uint32_t size = EntrySize(entry);
   const bool emptyFile = !IsDirectoryEntry(entry) && size == 0;
   if (f > state_.lastCluster || (f < 2 && !emptyFile) || size >= volumeSpanBytes_) return false;
+  if (probe_) return true;
   return emptyFile ? state_.options.zeroSize
                    : state_.options.inUse || volume::ReadFatEntry(state_, state_.fat, f) == 0;
 }

@@ -1,7 +1,7 @@
 // The deleted-entry walk of FAT12, FAT16 and FAT32 volumes: every live
 // directory is read entry by entry, long names are rebuilt, deleted entries
 // are listed, and deleted folders are entered while their first cluster is
-// still free.
+// still free (with the thorough search, read past that cluster too).
 #pragma once
 
 #include <cstdint>
@@ -51,14 +51,23 @@ class FatWalk {
   void ResetLongName() { longName_.Reset(); }
   // A cluster of a cluster scan read as entries, listed under `folder`.
   void ProcessScannedCluster(ByteView cluster, const std::string& folder);
+  // Whether ProcessScannedCluster would list an entry of the cluster with
+  // every option on (zero-size and in-use entries, no filter), in any
+  // operation mode. Lists, restores and records nothing.
+  bool ScannedClusterListsEntry(ByteView cluster);
   // In restore mode, where restored entries go; the root's entries land in
   // target.root and every folder's path is its destination folder.
   void SetRestoreTarget(const RestoreTarget* target) { target_ = target; }
 
  private:
   bool CancelRequested();
-  bool ReadDirectory(uint64_t firstCluster, bool isSubdirectory, std::vector<uint8_t>& bytes,
+  // The clusters of one directory, in chain order through fatWork, up to its
+  // end entry. Of a deleted directory (thorough search only), the clusters
+  // after the first are those a deleted file there would occupy, for as long
+  // as each reads as directory entries; they are claimed as they are taken.
+  bool ReadDirectory(uint64_t firstCluster, bool isSubdirectory, bool deleted, std::vector<uint8_t>& bytes,
                      std::vector<uint64_t>& sectors);
+  void ReadDeletedDirectoryTail(uint64_t firstCluster, std::vector<uint8_t>& bytes, std::vector<uint64_t>& sectors);
   void WipeDirectory(std::vector<uint8_t>& bytes, const std::vector<uint64_t>& sectors, uint64_t bytesEach);
   std::string RootPrefix() const;
   std::string ParentOf(const std::string* parent) const;
@@ -86,6 +95,9 @@ class FatWalk {
   bool expectDotEntry_ = false;
   bool deletedShortName_ = false;
   const RestoreTarget* target_ = nullptr;
+  // Set while ScannedClusterListsEntry runs: entries are counted, not listed.
+  bool probe_ = false;
+  size_t probeHits_ = 0;
   uint64_t volumeSpanBytes_ = 0;
   // Every directory cluster entered in this walk. A damaged volume can point
   // several entries, or a directory's own child, at one live directory; each

@@ -1,7 +1,8 @@
 // Opens a committed test image as a command would, from the layers below the
 // command line: the source, its file system and its tables. `wrap`, when
 // given, puts a device of the test's between the image and everything that
-// reads it, before the boot sector is read.
+// reads it, before the boot sector is read. A test that writes (complete
+// deletion on a copy) asks for write access.
 #pragma once
 
 #include <functional>
@@ -19,8 +20,9 @@ namespace vellum::testing {
 using DeviceWrapper = std::function<std::unique_ptr<platform::BlockDevice>(std::unique_ptr<platform::BlockDevice>)>;
 
 // Empty on success, else why the image could not be opened.
-inline std::string OpenImage(const std::string& path, volume::ScanState& state, const DeviceWrapper& wrap = {}) {
-  volume::OpenedSource opened = volume::OpenSource(path, 0);
+inline std::string OpenImage(const std::string& path, volume::ScanState& state, const DeviceWrapper& wrap = {},
+                             platform::OpenAccess access = platform::OpenAccess::ReadOnly) {
+  volume::OpenedSource opened = volume::OpenSource(path, 0, access);
   if (!opened.device) return opened.error;
   state.volumeHandle = wrap ? wrap(std::move(opened.device)) : std::move(opened.device);
   state.rootPath = opened.rootText;

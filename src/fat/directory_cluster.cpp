@@ -1,0 +1,73 @@
+#include "fat/directory_cluster.h"
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+#include "fat/cluster_runs.h"
+#include "fat/fat_entry.h"
+
+namespace vellum::fat {
+
+namespace {
+
+// Attribute bits 0x40 and 0x80 are never set in an entry.
+constexpr uint8_t kReservedAttributes = 0xC0;
+constexpr uint8_t kLastSlotFlag = 0x40;
+
+bool IsWipedEntry(ByteView e) {
+  return Le8(e, 0) == kDeletedMark && std::all_of(e.begin() + 1, e.end(), [](uint8_t b) { return b == 0; });
+}
+
+bool IsDotEntry(ByteView e) {
+  static constexpr std::string_view kDot = ".          ", kDotDot = "..         ";
+  const std::string_view name(reinterpret_cast<const char*>(e.data()), 11);
+  return (name == kDot || name == kDotDot) && IsDirectoryEntry(e);
+}
+
+bool IsWellFormedLongName(ByteView e) {
+  if (Le8(e, 12) != 0) return false;  // the type byte of a name slot
+  const uint8_t sequence = Le8(e, 0);
+  if (sequence == kDeletedMark) return true;
+  const uint8_t number = sequence & static_cast<uint8_t>(~kLastSlotFlag);
+  return number >= 1 && number <= kLongNameSlots;
+}
+
+bool IsWellFormedShort(ByteView e, uint64_t lastCluster) {
+  if ((Le8(e, 11) & kReservedAttributes) != 0) return false;
+  if (FatEntryFirstCluster(e) > lastCluster) return false;
+  // The deleted mark (and 0x05, which stands for a first byte 0xE5) replaced
+  // a name byte; any plain letter stands in for it in the name test.
+  std::array<uint8_t, 11> name{};
+  std::copy_n(e.begin(), 11, name.begin());
+  if (name[0] == kDeletedMark || name[0] == 0x05) name[0] = 'A';
+  if (name[0] == ' ') return false;
+  return !ShortNameHasForbiddenBytes(name);
+}
+
+bool IsWellFormedEntry(ByteView e, uint64_t lastCluster) {
+  if (IsWipedEntry(e) || IsDotEntry(e)) return true;
+  if (Le8(e, 11) == kAttrLongName) return IsLongNameEntry(e) && IsWellFormedLongName(e);
+  return IsWellFormedShort(e, lastCluster);
+}
+
+}  // namespace
+
+bool IsDirectoryCluster(ByteView cluster, uint64_t lastCluster) {
+  if (cluster.empty() || cluster.size() % kEntryBytes != 0) return false;
+  for (size_t at = 0; at < cluster.size(); at += kEntryBytes) {
+    const ByteView e = cluster.subspan(at, kEntryBytes);
+    if (Le8(e, 0) == 0)
+      return std::all_of(cluster.begin() + static_cast<ptrdiff_t>(at), cluster.end(), [](uint8_t b) { return b == 0; });
+    if (!IsWellFormedEntry(e, lastCluster)) return false;
+  }
+  return true;
+}
+
+bool HasEndOfDirectory(ByteView cluster) {
+  for (size_t at = 0; at + kEntryBytes <= cluster.size(); at += kEntryBytes)
+    if (Le8(cluster, at) == 0) return true;
+  return false;
+}
+
+}  // namespace vellum::fat

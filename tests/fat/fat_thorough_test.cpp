@@ -1,0 +1,226 @@
+// The thorough search on FAT32, on an image made by mkfs.fat and mtools: a
+// deleted folder whose directory took several clusters with live data between
+// them, deleted long names whose short names mtools wrote in ASCII, and
+// complete deletion of both the folders the walk reads and the orphaned
+// directory clusters it does not.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+
+#include "fat/cluster_scan.h"
+#include "fat/directory_cluster.h"
+#include "fat/fat_walk.h"
+#include "fat/wipe.h"
+#include "restore/restore_output.h"
+#include "support/open_image.h"
+#include "support/recording_rows.h"
+#include "support/scripted_messages.h"
+#include "support/tsk.h"
+#include "volume/sector_io.h"
+
+namespace vellum::fat {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::RecordedRow;
+using testing::TskEntry;
+using testing::TskNormal;
+
+const std::string kImage = std::string(VELLUM_TEST_IMAGES) + "/fat32-thorough.img";
+constexpr size_t kAlbumFiles = 49;  // 48 photos and the nested folder's file
+
+struct Walked {
+  volume::ScanState state;
+  testing::RecordingRows rows;
+  std::vector<std::string> Names(const std::string& folder) const {
+    std::vector<std::string> names;
+    for (const RecordedRow& r : rows.rows)
+      if (r.Cell(1) == folder) names.push_back(r.name);
+    return names;
+  }
+};
+
+void Open(const std::string& image, bool thorough, Walked& w,
+          platform::OpenAccess access = platform::OpenAccess::ReadOnly) {
+  std::string error;
+  ASSERT_TRUE((error = testing::OpenImage(image, w.state, {}, access)).empty()) << error;
+  w.state.rootPath = "img:/";
+  w.state.options.zeroSize = w.state.options.inUse = true;
+  w.state.options.analyse = false;
+  w.state.options.thorough = thorough;
+  w.state.rows = &w.rows;
+}
+
+class WholeRange : public ClusterRangeAsker {
+ public:
+  bool RunClusterRangeDialog(uint64_t&, uint64_t&) override { return true; }
+};
+
+// A search with every option, then the free-cluster scan, as the command does.
+void SearchAndScan(const std::string& image, Walked& w) {
+  Open(image, true, w);
+  ASSERT_TRUE(WalkFatExfat(w.state));
+  w.state.clusterScan = 1;
+  WholeRange range;
+  ASSERT_EQ(ScanFatClusters(w.state, range, {}), 1);
+}
+
+std::string Pattern(const std::string& tag, size_t size) {
+  std::string s;
+  char line[64];
+  for (int i = 0; s.size() < size; ++i) s += std::string(line, std::snprintf(line, sizeof line, "%s %08d\n", tag.c_str(), i));
+  return s.substr(0, size);
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "vellum-thorough-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data()) ? pattern : "";
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    if (!path_.empty()) fs::remove_all(path_, ignored);
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+TEST(FatThorough, ListsWhatTheSleuthKitSeesWithLongNames) {
+  Walked w;
+  Open(kImage, true, w);
+  ASSERT_TRUE(WalkFatExfat(w.state));
+  const std::vector<TskEntry> tsk = testing::ReadTskDeleted(kImage);
+  ASSERT_EQ(tsk.size(), 55u) << "fls found something else; is sleuthkit installed?";
+  std::vector<bool> used(w.rows.rows.size());
+  for (const TskEntry& e : tsk) {
+    SCOPED_TRACE(e.folder + "/" + e.name);
+    // fls lists the album's entries past its first cluster as orphans, by
+    // their short names; we list them in the album with their long names.
+    const bool orphan = e.folder.starts_with("$OrphanFiles");
+    auto it = std::find_if(w.rows.rows.begin(), w.rows.rows.end(), [&](const RecordedRow& r) {
+      const std::string folder = r.Cell(1).substr(5);
+      const bool sameSector = e.hasSectors ? volume::ClusterToSector(w.state, std::stoull(r.Cell(5))) == e.firstSector
+                                           : r.Cell(5) == "0";
+      const bool sameName = orphan ? folder.starts_with("$LBUM") : TskNormal(folder) == TskNormal(e.folder) &&
+                                                                        TskNormal(r.name) == TskNormal(e.name);
+      return !used[&r - w.rows.rows.data()] && sameSector && sameName && (r.dataWord == 1 || r.Cell(2) == e.size);
+    });
+    ASSERT_NE(it, w.rows.rows.end()) << "not listed";
+    used[it - w.rows.rows.begin()] = true;
+    if (!orphan) EXPECT_EQ(it->dataWord, e.directory ? 1u : 0u);  // fls gives an orphan folder no type
+    EXPECT_EQ(it->Cell(4), e.written);
+  }
+  EXPECT_EQ(w.rows.rows.size(), tsk.size());
+  EXPECT_EQ(w.Names("img:/"), (std::vector<std::string>{"$LBUM", "削除済み.txt", "写真フォルダ", ".file.txt.swp"}));
+  EXPECT_EQ(w.Names("img:/$LBUM").size(), kAlbumFiles);  // the nested folder, less its file
+  EXPECT_EQ(w.Names("img:/$LBUM/nested trip"), std::vector<std::string>{"Trip notes 5.txt"});
+}
+
+TEST(FatThorough, WithoutTheOptionNothingChanges) {
+  Walked w;
+  Open(kImage, false, w);
+  ASSERT_TRUE(WalkFatExfat(w.state));
+  EXPECT_EQ(w.Names("img:/"), (std::vector<std::string>{"$LBUM", "$___.TXT", "$_____", "$ILETX~1.SWP"}));
+  // Only the folder's first cluster is read: four photos, and none of its
+  // later clusters is claimed.
+  EXPECT_EQ(w.Names("img:/$LBUM").size(), 4u);
+  EXPECT_EQ(volume::ReadFatEntry(w.state, w.state.fatWork, 5), 0);
+}
+
+TEST(FatThorough, RestoreGivesTheWholeFolderByteForByte) {
+  Walked w;
+  Open(kImage, true, w);
+  TempDir dir;
+  ASSERT_FALSE(dir.path().empty());
+  testing::ScriptedMessages messages;
+  restore::Outcomes tally;
+  RestoreTarget target{dir.path(), &messages, &tally};
+  w.state.operationMode = volume::kModeRestore;
+  ASSERT_TRUE(WalkFatExfat(w.state, &target));
+  // Files are numbered in the order they were created; the nested folder's
+  // file came after the sixth round's photos.
+  size_t n = 0;
+  for (int round = 0; round < 8; ++round) {
+    for (int k = 0; k < 6; ++k, ++n) {
+      const std::string name = "Album photo " + std::to_string(round) + "-" + std::to_string(k) + ".jpg";
+      EXPECT_EQ(ReadFile(fs::path(dir.path()) / "$LBUM" / name), Pattern("album-" + std::to_string(n), 300 + 97 * n))
+          << name;
+    }
+    if (round == 5) {
+      EXPECT_EQ(ReadFile(fs::path(dir.path()) / "$LBUM/nested trip/Trip notes 5.txt"), Pattern("album-36", 300 + 97 * 36));
+      ++n;
+    }
+  }
+  EXPECT_EQ(ReadFile(fs::path(dir.path()) / "削除済み.txt"), Pattern("deleted-japanese", 777));
+  EXPECT_EQ(ReadFile(fs::path(dir.path()) / "写真フォルダ/beach photo.jpg"), Pattern("beach", 1500));
+  EXPECT_EQ(tally.Files(), kAlbumFiles + 3);
+}
+
+class FatThoroughWipe : public ::testing::TestWithParam<bool> {};
+
+// After complete deletion, with the option or without it, a search with
+// every option and the free-cluster scan find no name of a deleted file,
+// and no cluster changed that did not read as directory entries before.
+TEST_P(FatThoroughWipe, LeavesNoDeletedNameAndNoFileDataTouched) {
+  std::set<std::string> deleted;
+  for (const TskEntry& e : testing::ReadTskDeleted(kImage)) {
+    deleted.insert(TskNormal(e.name));
+    deleted.insert(TskNormal(e.shortName));
+  }
+  Walked before;
+  SearchAndScan(kImage, before);
+  size_t found = 0;
+  for (const RecordedRow& r : before.rows.rows) {
+    found += deleted.count(TskNormal(r.name));
+    // The album's long names, which fls does not show; not the scan's rows,
+    // one of which is a line of file data that happens to read as an entry.
+    if (!r.Cell(1).ends_with("<不明>")) deleted.insert(TskNormal(r.name));
+  }
+  ASSERT_GE(found, 10u);  // fls shows the orphans by short names, which we list with their long names
+
+  TempDir dir;
+  ASSERT_FALSE(dir.path().empty());
+  const std::string copy = dir.path() + "/copy.img";
+  fs::copy_file(kImage, copy);
+  {
+    Walked w;
+    Open(copy, GetParam(), w, platform::OpenAccess::ReadWrite);
+    w.state.operationMode = volume::kModeCompleteDeletion;
+    ASSERT_TRUE(WalkFatExfat(w.state));
+    WipeOrphanedFatDirectories(w.state);
+    EXPECT_EQ(w.state.wipe.failedWrites, 0u);
+    EXPECT_GT(w.state.wipe.entries, 100u);
+  }
+  Walked after;
+  SearchAndScan(copy, after);
+  for (const RecordedRow& r : after.rows.rows) EXPECT_EQ(deleted.count(TskNormal(r.name)), 0u) << r.name;
+
+  const std::string original = ReadFile(kImage), wiped = ReadFile(copy);
+  ASSERT_EQ(original.size(), wiped.size());
+  const uint64_t first = volume::ClusterToSector(before.state, 2) * before.state.bytesPerSector;
+  const size_t bytes = before.state.clusterBytes;
+  for (uint64_t at = first; at + bytes <= original.size(); at += bytes) {
+    if (original.compare(at, bytes, wiped, at, bytes) == 0) continue;
+    const ByteView cluster(reinterpret_cast<const uint8_t*>(original.data() + at), bytes);
+    EXPECT_TRUE(IsDirectoryCluster(cluster, before.state.lastCluster)) << "cluster at byte " << at;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Thorough, FatThoroughWipe, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "thorough" : "plain"; });
+
+}  // namespace
+}  // namespace vellum::fat
