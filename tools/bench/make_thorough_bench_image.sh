@@ -86,4 +86,6 @@ if [[ $format == exfat ]]; then
   losetup -d "$loop"
   loop=
 fi
+# The plan's seed and scale beside the image, for bench_thorough.sh.
+printf 'seed=%s\nscale=%s\n' "$seed" "$scale" > "$out.plan"
 echo "$out: $("${tree[@]}" summary)"

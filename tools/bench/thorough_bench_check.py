@@ -168,11 +168,14 @@ def main():
   ap.add_argument("--search-in-use")
   ap.add_argument("--vellum", required=True)
   ap.add_argument("--tsk", required=True)
+  ap.add_argument("--note", action="append", default=[], help="a line to print below the figures (repeatable)")
   args = ap.parse_args()
   plan_note = "default plan" if args.scale == 1 else f"scale {args.scale}"
   lines = [f"### {args.label} ({plan_note}, seed {args.seed})", ""]
   lines += times_table(read_times(args.times)) + [""]
   lines += coverage(args)
+  for note in args.note:
+    lines += ["", note]
   print("\n".join(lines).rstrip("\n"))
 
 
