@@ -35,6 +35,8 @@ if [[ "${1:-}" == "--content-fixtures" ]]; then
              libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui)
 fi
 if [[ "${1:-}" == "--bench" ]]; then
+  # tools/bench/bench_thorough.sh also needs sleuthkit, exfatprogs, exfat-fuse
+  # and python3, which the build list above holds already.
   packages+=(hyperfine testdisk libbenchmark-dev dosfstools mtools ntfs-3g
              imagemagick ffmpeg zip)
 fi
