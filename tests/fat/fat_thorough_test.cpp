@@ -17,6 +17,7 @@
 #include "fat/fat_walk.h"
 #include "fat/wipe.h"
 #include "restore/restore_output.h"
+#include "support/command_fixture.h"
 #include "support/open_image.h"
 #include "support/recording_rows.h"
 #include "support/scripted_messages.h"
@@ -82,21 +83,7 @@ std::string ReadFile(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "vellum-thorough-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data()) ? pattern : "";
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    if (!path_.empty()) fs::remove_all(path_, ignored);
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
+using testing::TempDir;
 
 TEST(FatThorough, ListsWhatTheSleuthKitSeesWithLongNames) {
   Walked w;
@@ -143,11 +130,11 @@ TEST(FatThorough, WithoutTheOptionNothingChanges) {
 TEST(FatThorough, RestoreGivesTheWholeFolderByteForByte) {
   Walked w;
   Open(kImage, true, w);
-  TempDir dir;
-  ASSERT_FALSE(dir.path().empty());
+  TempDir dir("vellum-thorough-");
+  ASSERT_FALSE(dir.Path().empty());
   testing::ScriptedMessages messages;
   restore::Outcomes tally;
-  RestoreTarget target{dir.path(), &messages, &tally};
+  RestoreTarget target{dir.Path(), &messages, &tally};
   w.state.operationMode = volume::kModeRestore;
   ASSERT_TRUE(WalkFatExfat(w.state, &target));
   // Files are numbered in the order they were created; the nested folder's
@@ -156,16 +143,16 @@ TEST(FatThorough, RestoreGivesTheWholeFolderByteForByte) {
   for (int round = 0; round < 8; ++round) {
     for (int k = 0; k < 6; ++k, ++n) {
       const std::string name = "Album photo " + std::to_string(round) + "-" + std::to_string(k) + ".jpg";
-      EXPECT_EQ(ReadFile(fs::path(dir.path()) / "$LBUM" / name), Pattern("album-" + std::to_string(n), 300 + 97 * n))
+      EXPECT_EQ(ReadFile(fs::path(dir.Path()) / "$LBUM" / name), Pattern("album-" + std::to_string(n), 300 + 97 * n))
           << name;
     }
     if (round == 5) {
-      EXPECT_EQ(ReadFile(fs::path(dir.path()) / "$LBUM/nested trip/Trip notes 5.txt"), Pattern("album-36", 300 + 97 * 36));
+      EXPECT_EQ(ReadFile(fs::path(dir.Path()) / "$LBUM/nested trip/Trip notes 5.txt"), Pattern("album-36", 300 + 97 * 36));
       ++n;
     }
   }
-  EXPECT_EQ(ReadFile(fs::path(dir.path()) / "削除済み.txt"), Pattern("deleted-japanese", 777));
-  EXPECT_EQ(ReadFile(fs::path(dir.path()) / "写真フォルダ/beach photo.jpg"), Pattern("beach", 1500));
+  EXPECT_EQ(ReadFile(fs::path(dir.Path()) / "削除済み.txt"), Pattern("deleted-japanese", 777));
+  EXPECT_EQ(ReadFile(fs::path(dir.Path()) / "写真フォルダ/beach photo.jpg"), Pattern("beach", 1500));
   EXPECT_EQ(tally.Files(), kAlbumFiles + 3);
 }
 
@@ -191,9 +178,9 @@ TEST_P(FatThoroughWipe, LeavesNoDeletedNameAndNoFileDataTouched) {
   }
   ASSERT_GE(found, 10u);  // fls shows the orphans by short names, which we list with their long names
 
-  TempDir dir;
-  ASSERT_FALSE(dir.path().empty());
-  const std::string copy = dir.path() + "/copy.img";
+  TempDir dir("vellum-thorough-");
+  ASSERT_FALSE(dir.Path().empty());
+  const std::string copy = dir.Path() + "/copy.img";
   fs::copy_file(kImage, copy);
   {
     Walked w;
