@@ -43,6 +43,11 @@ std::string LocalTime(const fs::path& path) {
   return when;
 }
 
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 // Every row of a search (Ctrl+A), folders together with the rows inside
 // them: each file is written once, no name gets a _1, and each deleted
 // folder carries the time its row shows although files went in after it.
@@ -189,31 +194,90 @@ TEST(RestoreOutcome, UnreadableClustersAreZeroFilledAndNamed) {
       << text;
 }
 
-TEST(RestoreOutcome, ADeletionWhoseWritesFailIsReportedAndNotDone) {
-  TempDir dir;
-  const std::string copy = dir.Path("fat16.img");
-  fs::copy_file(Image("fat16.img"), copy);
-  Command wipe(copy);
-  wipe.messages.answers = {MessageAnswer::Yes};
-  wipe.context.volume.wrapDevice = [](std::unique_ptr<platform::BlockDevice> d) {
-    return std::unique_ptr<platform::BlockDevice>(new RefusingWrites(std::move(d)));
-  };
-  WipeSummary summary;
-  EXPECT_EQ(OnCompleteDeletion(wipe.context, &summary), 0);
-  EXPECT_GT(summary.failedWrites, 0u);
-  EXPECT_EQ(summary.entriesOverwritten, 0u);
-  const std::string& said = wipe.messages.shown.back();
-  EXPECT_EQ(said.rfind(kWipeWriteFailedMessage, 0), 0u) << said;
-  EXPECT_NE(said.find("セクタ"), std::string::npos);
-  EXPECT_NE(said.find("Input/output error"), std::string::npos);
-  for (const std::string& m : wipe.messages.shown) EXPECT_EQ(m.find(kWipeDoneMessage), std::string::npos);
+// The same on exFAT and NTFS, wherever the file's second cluster lies: its
+// bytes are found in the image, reads there fail, and the restored file has
+// zeros exactly in the ranges its outcome names and the healthy bytes
+// everywhere else.
+class UnreadableCluster : public ::testing::TestWithParam<const char*> {};
 
-  // The same deletion on a device that takes the writes says how many it overwrote.
-  Command real(copy);
-  real.messages.answers = {MessageAnswer::Yes};
-  EXPECT_EQ(OnCompleteDeletion(real.context, &summary), 1);
-  EXPECT_GT(summary.entriesOverwritten, 10u);
-  EXPECT_NE(real.messages.shown.back().find(std::to_string(summary.entriesOverwritten) + " 件"), std::string::npos);
+TEST_P(UnreadableCluster, IsZeroFilledAndNamedOnEveryFileSystem) {
+  Command search(Image(GetParam()));
+  ASSERT_EQ(OnSearch(search.context), 1);
+  const std::vector<size_t> big = testing::RowsNamed(search.list, "big-deleted.bin");
+  ASSERT_EQ(big.size(), 1u);
+  const uint64_t cluster = search.state.clusterBytes;
+  TempDir healthy;
+  Command first(Image(GetParam()));
+  RestoreSummary clean;
+  ASSERT_EQ(OnRestore(first.context, {healthy.Path(), &search.list, big, 0}, clean), 1);
+  const std::string good = ReadAll(healthy.Path("big-deleted.bin"));
+  ASSERT_GT(good.size(), 2 * cluster);
+
+  const std::string image = ReadAll(Image(GetParam()));
+  const std::string second = good.substr(cluster, cluster);
+  const size_t at = image.find(second);
+  ASSERT_NE(at, std::string::npos);
+  ASSERT_EQ(image.find(second, at + 1), std::string::npos) << "the cluster's bytes are not unique";
+
+  TempDir out;
+  Command restore(Image(GetParam()));
+  restore.context.volume.wrapDevice = [at, cluster](std::unique_ptr<platform::BlockDevice> d) {
+    return std::unique_ptr<platform::BlockDevice>(new FailingReads(std::move(d), at, cluster));
+  };
+  RestoreSummary summary;
+  ASSERT_EQ(OnRestore(restore.context, {out.Path(), &search.list, big, 0}, summary), 1);
+  ASSERT_EQ(summary.outcomes.Count(restore::ItemResult::kZeroFilled, false), 1u);
+  EXPECT_FALSE(summary.outcomes.AllIntact());
+  const restore::ItemOutcome& item = summary.outcomes.Items().back();
+  ASSERT_FALSE(item.zeroFilled.empty());
+  std::string expected = good;
+  bool coversTheBadCluster = false;
+  for (const restore::ByteRange& range : item.zeroFilled) {
+    ASSERT_LE(range.offset + range.length, expected.size());
+    expected.replace(range.offset, range.length, range.length, '\0');
+    coversTheBadCluster |= range.offset <= cluster && range.offset + range.length >= 2 * cluster;
+  }
+  EXPECT_TRUE(coversTheBadCluster);
+  EXPECT_TRUE(ReadAll(out.Path("big-deleted.bin")) == expected);
+  EXPECT_NE(SummaryText(summary).find("big-deleted.bin: 読めない部分を 0 で埋めた"), std::string::npos)
+      << SummaryText(summary);
+}
+
+INSTANTIATE_TEST_SUITE_P(Images, UnreadableCluster, ::testing::Values("exfat.img", "ntfs-512.img", "ntfs-4k.img"),
+                         [](const auto& info) {
+                           std::string n = info.param;
+                           for (char& c : n) if (c == '-' || c == '.') c = '_';
+                           return n;
+                         });
+
+TEST(RestoreOutcome, ADeletionWhoseWritesFailIsReportedAndNotDone) {
+  for (const char* image : {"fat16.img", "exfat.img"}) {
+    SCOPED_TRACE(image);
+    TempDir dir;
+    const std::string copy = dir.Path(image);
+    fs::copy_file(Image(image), copy);
+    Command wipe(copy);
+    wipe.messages.answers = {MessageAnswer::Yes};
+    wipe.context.volume.wrapDevice = [](std::unique_ptr<platform::BlockDevice> d) {
+      return std::unique_ptr<platform::BlockDevice>(new RefusingWrites(std::move(d)));
+    };
+    WipeSummary summary;
+    EXPECT_EQ(OnCompleteDeletion(wipe.context, &summary), 0);
+    EXPECT_GT(summary.failedWrites, 0u);
+    EXPECT_EQ(summary.entriesOverwritten, 0u);
+    const std::string& said = wipe.messages.shown.back();
+    EXPECT_EQ(said.rfind(kWipeWriteFailedMessage, 0), 0u) << said;
+    EXPECT_NE(said.find("セクタ"), std::string::npos);
+    EXPECT_NE(said.find("Input/output error"), std::string::npos);
+    for (const std::string& m : wipe.messages.shown) EXPECT_EQ(m.find(kWipeDoneMessage), std::string::npos);
+
+    // The same deletion on a device that takes the writes says how many it overwrote.
+    Command real(copy);
+    real.messages.answers = {MessageAnswer::Yes};
+    EXPECT_EQ(OnCompleteDeletion(real.context, &summary), 1);
+    EXPECT_GT(summary.entriesOverwritten, 10u);
+    EXPECT_NE(real.messages.shown.back().find(std::to_string(summary.entriesOverwritten) + " 件"), std::string::npos);
+  }
 }
 
 }  // namespace
