@@ -179,7 +179,9 @@ TEST_P(FaultyScan, RowsBeforeAndAfterTheBadClustersStay) {
     const std::set<RowKey> foundSet(found.begin(), found.end());
     for (const RowKey& key : kept) EXPECT_TRUE(foundSet.count(key)) << std::get<0>(key) << " " << std::get<2>(key);
     for (const RowKey& key : found) EXPECT_TRUE(known.count(key)) << std::get<0>(key) << " " << std::get<2>(key);
-    if (all) EXPECT_GT(faulty.device->failedReads, 0u);
+    if (all) {
+      EXPECT_GT(faulty.device->failedReads, 0u);
+    }
   }
 }
 
