@@ -5,6 +5,7 @@
 #include "fat/cluster_runs.h"
 #include "fat/wipe.h"
 #include "platform/codepage.h"
+#include "fat/exfat_listing.h"
 #include "volume/listing.h"
 #include "volume/sector_io.h"
 
@@ -140,7 +141,7 @@ void ExfatWalk::ProcessExfatEntrySet(const ExfatEntrySet& set, const std::string
   // at the destination by the first thing restored inside it.
   const bool liveFolder = set.live && !insideDeleted;
   if (!liveFolder && state_.operationMode == volume::kModeSearch) {
-    volume::AddRow(state_, name, path, set.size, set.date, set.time, set.firstCluster,
+    AddRow(state_, name, path, set.size, set.date, set.time, set.firstCluster,
                    static_cast<uint8_t>(set.attributes), set.fatChain ? 1 : 0);
   } else if (!liveFolder && state_.operationMode == volume::kModeRestore && target_) {
     // The root's path ends in the separator; a folder's does not.

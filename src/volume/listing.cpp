@@ -8,17 +8,6 @@
 
 namespace vellum::volume {
 
-namespace {
-
-bool PassesSizeAndUseFilters(const ScanState& state, uint64_t size, uint32_t firstCluster) {
-  if (size == 0) return state.options.zeroSize;
-  if (state.options.inUse) return true;
-  // Clusters 0 and 1 fall outside the bitmap and so count as used.
-  return !IsExfatClusterUsed(state, firstCluster);
-}
-
-}  // namespace
-
 ShellFileInfo LookUpShellInfo(ShellInfo* shell, std::string_view name, bool folder) {
   if (shell == nullptr) return {};
   if (folder) return shell->Lookup("*", true);
@@ -37,32 +26,6 @@ size_t ListFoundEntry(ScanState& state, std::string_view displayName, bool folde
   state.rowCount += 1;
   if (typeName != nullptr) *typeName = std::move(info.typeName);
   return index;
-}
-
-void AddRow(ScanState& state, std::string_view name, std::string_view folder, uint64_t size,
-            uint16_t dosDate, uint16_t dosTime, uint32_t firstCluster, uint8_t attributes,
-            uint32_t fatChainFlag) {
-  if (firstCluster > state.lastCluster) return;
-  // An entry read from a scanned cluster claiming more than the volume holds
-  // is garbage taken for an entry (restoring it would write gigabytes).
-  if (state.clusterScan != 0 && size > state.dataAreaBytes) return;
-  const bool isFolder = (attributes & kAttrDirectory) != 0;
-  if (!isFolder && !PassesSizeAndUseFilters(state, size, firstCluster)) return;
-  if (!NameMatchesFilter(name, state.options.filter)) return;
-
-  std::string typeName;
-  const size_t row = ListFoundEntry(state, name, isFolder, &typeName);
-  RowSink* rows = state.rows;
-  if (rows == nullptr) return;
-  rows->SetCell(row, 1, folder);
-  rows->SetDataWord(row, (isFolder ? kRowFolder : 0) | (fatChainFlag != 0 ? kRowFatChain : 0));
-  char number[32];
-  std::snprintf(number, sizeof number, "%" PRIu64, size);
-  rows->SetCell(row, 2, number);
-  rows->SetCell(row, 3, typeName);
-  rows->SetCell(row, 4, FormatDosDateTime(dosDate, dosTime));
-  std::snprintf(number, sizeof number, "%8" PRIu32, firstCluster);
-  rows->SetCell(row, 5, number);
 }
 
 std::string FormatDosDateTime(uint16_t dosDate, uint16_t dosTime,

@@ -1,7 +1,6 @@
 // Putting found entries into the result list. Every row source goes through
 // ListFoundEntry so that counting, the progress line, the icon and the
-// insertion point stay the same whichever walker found the entry; the exFAT
-// walk and scan also share AddRow with its listing filters.
+// insertion point stay the same whichever walker found the entry.
 #pragma once
 
 #include <cstdint>
@@ -30,14 +29,6 @@ ShellFileInfo LookUpShellInfo(ShellInfo* shell, std::string_view name, bool fold
 // for column 3.
 size_t ListFoundEntry(ScanState& state, std::string_view displayName, bool folder,
                       std::string* typeName = nullptr);
-
-// Lists one exFAT entry if it passes the filters: a first cluster beyond the
-// volume never; a folder always; a file of size 0 only with options.zeroSize;
-// a file whose first cluster is in use (or 0 or 1) only with options.inUse;
-// then the name filter.
-void AddRow(ScanState& state, std::string_view name, std::string_view folder, uint64_t size,
-            uint16_t dosDate, uint16_t dosTime, uint32_t firstCluster, uint8_t attributes,
-            uint32_t fatChainFlag);
 
 // "YYYY/MM/DD hh:mm:ss" of a FAT/exFAT timestamp as stored, with ".mmm" when a
 // 10-millisecond refinement is given. No validation: a hostile date prints as

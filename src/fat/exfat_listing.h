@@ -1,0 +1,22 @@
+// The row adder of the exFAT walk and the exFAT cluster scan: the listing
+// filters of an exFAT entry set, then the common listing steps.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "volume/scan_state.h"
+
+namespace vellum::fat {
+
+using volume::ScanState;
+
+// Lists one exFAT entry if it passes the filters: a first cluster beyond the
+// volume never; a folder always; a file of size 0 only with options.zeroSize;
+// a file whose first cluster is in use (or 0 or 1) only with options.inUse;
+// then the name filter.
+void AddRow(ScanState& state, std::string_view name, std::string_view folder, uint64_t size,
+            uint16_t dosDate, uint16_t dosTime, uint32_t firstCluster, uint8_t attributes,
+            uint32_t fatChainFlag);
+
+}  // namespace vellum::fat
