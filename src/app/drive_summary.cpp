@@ -5,7 +5,7 @@
 #include "app/volume_label.h"
 #include "volume/boot_sector.h"
 #include "volume/source.h"
-#include "volume/volume_tables.h"
+#include "app/volume_tables.h"
 
 namespace vellum::app {
 
@@ -35,7 +35,7 @@ DriveFacts DescribeDrive(const volume::DriveEntry& entry) {
   facts.fileSystem = volume::FsKindName(state.fsKind);
   // Only what the label needs is read: the boot sector, then the root (FAT,
   // exFAT) or the table's first records (NTFS).
-  const bool ready = state.fsKind == volume::kNtfs ? volume::LoadVolumeTables(state).empty()
+  const bool ready = state.fsKind == volume::kNtfs ? LoadVolumeTables(state).empty()
                                                    : volume::ReadBootGeometry(state, 0);
   if (ready) facts.label = VolumeLabel(state);
   return facts;

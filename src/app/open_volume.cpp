@@ -7,7 +7,8 @@
 #include "volume/boot_sector.h"
 #include "volume/le.h"
 #include "volume/source.h"
-#include "volume/volume_tables.h"
+#include "app/volume_tables.h"
+#include "volume/volume_extent.h"
 
 namespace vellum::app {
 
@@ -85,7 +86,7 @@ bool OpenSelectedDrive(ScanState& state, const volume::DriveEntry& entry, const 
 
 bool LoadTables(ScanState& state, ResultList& list, Messages& messages) {
   list.SetClusterColumn(state.fsKind);
-  const std::string why = volume::LoadVolumeTables(state);
+  const std::string why = LoadVolumeTables(state);
   if (why.empty()) {
     // A cut-off copy is still searched; the user hears by how much it is short.
     if (const std::string note = volume::TruncationNote(state, state.rootPath); !note.empty())

@@ -7,7 +7,8 @@
 
 #include "volume/boot_sector.h"
 #include "volume/source.h"
-#include "volume/volume_tables.h"
+#include "app/volume_tables.h"
+#include "volume/volume_extent.h"
 
 namespace vellum::cli {
 
@@ -32,7 +33,7 @@ bool OpenSourceVolume(const std::string& source, uint32_t partition, ScanState& 
     error = "cannot read " + source + ": " + why;
     return false;
   }
-  if (std::string why = volume::LoadVolumeTables(state); !why.empty()) {
+  if (std::string why = app::LoadVolumeTables(state); !why.empty()) {
     error = "cannot read " + source + " (" + volume::FsKindName(state.fsKind) + "): " + why;
     return false;
   }

@@ -11,7 +11,6 @@ namespace vellum::volume {
 namespace {
 
 constexpr size_t kDirEntryBytes = 32;
-constexpr uint8_t kExfatBitmapEntry = 0x81;
 
 bool IsExfatBoot(ByteView boot) { return BytesEqual(boot, 3, "EXFAT   "); }
 
@@ -165,40 +164,6 @@ bool ReadMftRecord0(ScanState& state) {
   state.mftRecord0 = std::move(raw);
   ApplyFixups(state.mftRecord0, state.bytesPerSector);
   return ok;
-}
-
-bool LoadExfatBitmap(ScanState& state, uint32_t rootCluster) {
-  state.exfatBitmap.clear();
-  if (state.clusterBytes == 0) return false;
-  std::vector<uint8_t> cluster(state.clusterBytes);
-  const bool rootRead = ReadCluster(state, rootCluster, cluster);
-
-  uint64_t first = 0, length = 0;
-  for (size_t at = 0; at + kDirEntryBytes <= cluster.size(); at += kDirEntryBytes) {
-    if (cluster[at] == kExfatBitmapEntry) {
-      first = Le32(cluster, at + 20);
-      length = Le64(cluster, at + 24);
-      break;
-    }
-  }
-  // A valid bitmap has one bit per cluster; a longer length is damage, and no
-  // bitmap can be larger than the device it is stored on.
-  const uint64_t clusterCount = state.lastCluster > 0 ? state.lastCluster - 1 : 0;
-  const uint64_t deviceBytes = state.volumeHandle ? state.volumeHandle->Size() : 0;
-  length = std::min({length & 0xFFFFFFFFu, (clusterCount + 7) / 8, deviceBytes});
-  state.exfatBitmap.resize(length);
-
-  uint64_t copied = 0;
-  for (uint64_t c = first; copied < length && c <= state.lastCluster;) {
-    ReadCluster(state, c, cluster);
-    const uint64_t n = std::min<uint64_t>(cluster.size(), length - copied);
-    std::copy_n(cluster.begin(), n, state.exfatBitmap.begin() + static_cast<ptrdiff_t>(copied));
-    copied += n;
-    uint64_t next = static_cast<uint32_t>(ReadFatEntry(state, state.fat, c));
-    if (next < 2 || next > state.lastCluster) next = c + 1;
-    c = next;
-  }
-  return rootRead;
 }
 
 std::string CheckGeometry(const ScanState& state) {

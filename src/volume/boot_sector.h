@@ -45,10 +45,6 @@ uint64_t MftRecordSizeOf(const ScanState& state);
 // record size is out of range or the record cannot be read.
 bool ReadMftRecord0(ScanState& state);
 
-// Loads the exFAT allocation bitmap named in the root directory's first
-// cluster. Needs the FAT loaded. False when the root cluster cannot be read.
-bool LoadExfatBitmap(ScanState& state, uint32_t rootCluster);
-
 // Why the geometry cannot be worked with, or empty when it can. The geometry
 // readers take the boot sector at its word; this is the one place that refuses
 // values which would divide by zero or ask for absurd buffers.

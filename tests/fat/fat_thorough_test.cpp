@@ -107,7 +107,9 @@ TEST(FatThorough, ListsWhatTheSleuthKitSeesWithLongNames) {
     });
     ASSERT_NE(it, w.rows.rows.end()) << "not listed";
     used[it - w.rows.rows.begin()] = true;
-    if (!orphan) EXPECT_EQ(it->dataWord, e.directory ? 1u : 0u);  // fls gives an orphan folder no type
+    if (!orphan) {
+      EXPECT_EQ(it->dataWord, e.directory ? 1u : 0u);  // fls gives an orphan folder no type
+    }
     EXPECT_EQ(it->Cell(4), e.written);
   }
   EXPECT_EQ(w.rows.rows.size(), tsk.size());

@@ -12,7 +12,7 @@
 #include "fat/fat_walk.h"
 #include "platform/block_device.h"
 #include "volume/boot_sector.h"
-#include "volume/volume_tables.h"
+#include "app/volume_tables.h"
 #include "support/counting_rows.h"
 
 namespace {
@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The input is the start of a 4 MiB volume; the rest reads as zeros.
   s.volumeHandle = std::make_unique<platform::MemoryBlockDevice>(std::vector<uint8_t>(data, data + size), false,
                                                                  512, 4u << 20);
-  if (!volume::DetectFsKind(s) || !volume::LoadVolumeTables(s).empty()) return 0;
+  if (!volume::DetectFsKind(s) || !app::LoadVolumeTables(s).empty()) return 0;
   vellum::testing::CountingRows rows;
   s.rows = &rows;
   s.rootPath = "fuzz:/";

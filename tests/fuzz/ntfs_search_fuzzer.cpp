@@ -14,7 +14,7 @@
 #include "platform/block_device.h"
 #include "support/counting_rows.h"
 #include "volume/boot_sector.h"
-#include "volume/volume_tables.h"
+#include "app/volume_tables.h"
 
 namespace {
 
@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   volume::ScanState s;
   s.volumeHandle = std::make_unique<platform::MemoryBlockDevice>(fuzz::LaySparseImage(data, size, kVolumeBytes),
                                                                  false, 512, kVolumeBytes);
-  if (!volume::DetectFsKind(s) || s.fsKind != volume::kNtfs || !volume::LoadVolumeTables(s).empty()) return 0;
+  if (!volume::DetectFsKind(s) || s.fsKind != volume::kNtfs || !app::LoadVolumeTables(s).empty()) return 0;
   vellum::testing::CountingRows rows;
   s.rows = &rows;
   s.rootPath = "fuzz:/";

@@ -11,7 +11,7 @@
 #include "volume/boot_sector.h"
 #include "volume/fixups.h"
 #include "volume/sector_io.h"
-#include "volume/volume_tables.h"
+#include "app/volume_tables.h"
 
 namespace {
 
@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint64_t deviceSize = size > 0 && data[0] % 2 == 0 ? 4u << 20 : 0;
   s.volumeHandle = std::make_unique<platform::MemoryBlockDevice>(std::move(bytes), false, 512, deviceSize);
   if (!volume::DetectFsKind(s)) return 0;
-  if (!volume::LoadVolumeTables(s).empty()) return 0;
+  if (!app::LoadVolumeTables(s).empty()) return 0;
   if (s.fsKind != volume::kNtfs) WalkTables(s);
   return 0;
 }

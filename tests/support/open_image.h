@@ -13,7 +13,7 @@
 #include "volume/boot_sector.h"
 #include "volume/scan_state.h"
 #include "volume/source.h"
-#include "volume/volume_tables.h"
+#include "app/volume_tables.h"
 
 namespace vellum::testing {
 
@@ -29,7 +29,7 @@ inline std::string OpenImage(const std::string& path, volume::ScanState& state, 
   const uint32_t sectorSize = state.volumeHandle->SectorSize();
   state.bytesPerSector = sectorSize > 0 && sectorSize <= 32768 ? static_cast<uint16_t>(sectorSize) : 512;
   if (!volume::DetectFsKind(state)) return "no file system recognised in " + path;
-  return volume::LoadVolumeTables(state);
+  return app::LoadVolumeTables(state);
 }
 
 }  // namespace vellum::testing

@@ -1,0 +1,42 @@
+#include "volume/volume_extent.h"
+
+#include "volume/boot_sector.h"
+#include "volume/source.h"
+
+namespace vellum::volume {
+
+namespace {
+
+// The volume's end as its boot sector gives it: the FAT family's sector
+// count, NTFS's sector count, exFAT's cluster heap end.
+uint64_t ClaimedVolumeBytes(const ScanState& state) {
+  const uint64_t bps = state.bytesPerSector;
+  switch (state.fsKind) {
+    case kFat12:
+    case kFat16:
+    case kFat32: return uint64_t{state.totalSectors} * bps;
+    case kExfat: return uint64_t{state.firstDataSector} * bps + state.dataAreaBytes;
+    case kNtfs: return state.dataAreaBytes;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+uint64_t MissingVolumeBytes(const ScanState& state) {
+  if (!state.volumeHandle) return 0;
+  const uint64_t claimed = ClaimedVolumeBytes(state);
+  const uint64_t size = state.volumeHandle->Size();
+  return claimed > size ? claimed - size : 0;
+}
+
+std::string TruncationNote(const ScanState& state, const std::string& source) {
+  const uint64_t missing = MissingVolumeBytes(state);
+  if (missing == 0) return {};
+  const uint64_t bps = state.bytesPerSector ? state.bytesPerSector : 512;
+  return source + " ends " + std::to_string(missing) + " bytes (" + FormatSize(missing) + ", " +
+         std::to_string((missing + bps - 1) / bps) + " sectors) before the end of the volume its boot sector describes (" +
+         FormatSize(ClaimedVolumeBytes(state)) + "); what is there is searched, the missing part reads as zeros";
+}
+
+}  // namespace vellum::volume
