@@ -18,6 +18,15 @@ struct LetterDrive {
   std::string identity;     // "C:", compared with SystemVolumeIdentity()
 };
 
+// Whether the system's block devices are read from sysfs for the drive table.
+// Not on Windows, where a path like /sys/class/block can still name a folder
+// (under Wine, the Linux host's).
+#ifdef _WIN32
+inline constexpr bool kBlockDevicesFromSysfs = false;
+#else
+inline constexpr bool kBlockDevicesFromSysfs = true;
+#endif
+
 // In the order the system gives them (alphabetical); drive types other than
 // removable and fixed are not listed. Empty on Linux.
 std::vector<LetterDrive> ListLetterDrives();

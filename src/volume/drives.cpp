@@ -240,7 +240,7 @@ int32_t DefaultDriveIndex(const std::vector<DriveEntry>& entries, const std::str
 
 DriveTable EnumerateDrives(const DriveSources& sources) {
   DriveTable table;
-  table.entries = ListBlockDevices(sources.sysfsBlock, sources.devDir);
+  if (platform::kBlockDevicesFromSysfs) table.entries = ListBlockDevices(sources.sysfsBlock, sources.devDir);
   for (const platform::LetterDrive& drive : platform::ListLetterDrives()) table.entries.push_back(FromLetterDrive(drive));
   for (const std::string& image : sources.images) {
     std::string error;
