@@ -97,8 +97,8 @@ bool IsRefusedNameError(int error) {
 }
 
 bool HasRefusedCharacters(std::string_view name) {
-  return name.find_first_of(kRefused) != std::string_view::npos || EndsWithDotOrSpace(name) ||
-         (name != "." && name != ".." && IsDeviceName(name));
+  if (name == "." || name == "..") return false;  // never used as names
+  return name.find_first_of(kRefused) != std::string_view::npos || EndsWithDotOrSpace(name) || IsDeviceName(name);
 }
 
 std::string FullWidthName(std::string_view name) {
