@@ -7,6 +7,8 @@
 #                               also the programs that remake tests/data/content
 #                               (tools/fixtures/make_content_samples.sh)
 #   scripts/setup.sh --bench    also what tools/bench/ runs beside us
+#   scripts/setup.sh --windows  also the MinGW-w64 cross compiler and Wine, for
+#                               the windows preset and tests/windows/
 set -euo pipefail
 
 packages=(
@@ -39,6 +41,12 @@ if [[ "${1:-}" == "--bench" ]]; then
   # and python3, which the build list above holds already.
   packages+=(hyperfine testdisk libbenchmark-dev dosfstools mtools ntfs-3g
              imagemagick ffmpeg zip)
+fi
+
+if [[ "${1:-}" == "--windows" ]]; then
+  # The posix threads variant of the cross compiler; wine64 runs the tests,
+  # mtools makes their image of names Windows refuses.
+  packages+=(g++-mingw-w64-x86-64-posix wine wine64 mtools dosfstools python3)
 fi
 
 missing=()

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "app/result_list.h"
-#include "platform/posix/posix_block_device.h"
+#include "platform/device_open.h"
 #include "volume/drives.h"
 #include "volume/scan_state.h"
 #include "volume/seams.h"
@@ -25,10 +25,7 @@ inline constexpr std::string_view kWildcardMessage =
 inline constexpr std::string_view kUnsupportedDriveMessage =
     "FAT12、FAT16、FAT32、exFAT、NTFS 以外のドライブは検索できません。";
 // Added to the system's text when it refuses to open a device for lack of rights.
-inline constexpr std::string_view kPermissionHint =
-    "\n\n1. 「sudo vellum」のように root の権限で起動する\n"
-    "2. または、ユーザーを disk グループに追加してログオンし直す\n\n"
-    "のいずれかの手順で、起動してください。";
+inline constexpr std::string_view kPermissionHint = platform::kPermissionHint;
 inline constexpr std::string_view kDamagedVolumeMessage =
     "ファイルシステムの情報が壊れているため、このドライブは検索できません。\n\n";
 inline constexpr std::string_view kNoAccessSuffix = " にアクセスできません\n\n";

@@ -1,10 +1,7 @@
 #include "app/restore_command.h"
 
 #include <algorithm>
-#include <sys/stat.h>
-
 #include <cstdio>
-#include <filesystem>
 
 #include "app/parse_number.h"
 #include "app/progress_model.h"
@@ -18,8 +15,9 @@
 #include "ntfs/ntfs_restore.h"
 #include "volume/sector_io.h"
 #include "platform/images/open_image.h"
-#include "platform/posix/device_identity.h"
-#include "platform/posix/mount_check.h"
+#include "platform/device_identity.h"
+#include "platform/file_system.h"
+#include "platform/mount_check.h"
 #include "restore/restore_output.h"
 #include "volume/listing.h"
 
@@ -313,11 +311,10 @@ bool CheckRestoreDestination(CommandContext& c, const std::string& destination) 
                          "\n復元元: " + drive->sourcePath);
     return false;
   }
-  std::error_code ec;
-  std::filesystem::create_directories(destination, ec);
-  if (!std::filesystem::is_directory(destination)) {
+  platform::SystemError error;
+  if (!platform::MakeFolders(destination, error)) {
     Tell(c.messages, std::string(kDestinationFailedMessage) + "\n\n" + destination +
-                         (ec ? ": " + ec.message() : std::string()));
+                         (error.code ? ": " + error.text : std::string()));
     return false;
   }
   return true;

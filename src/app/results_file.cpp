@@ -11,6 +11,7 @@
 #include <new>
 
 #include "platform/codepage.h"
+#include "platform/file_system.h"
 #include "volume/listing.h"
 
 namespace vellum::app {
@@ -82,7 +83,7 @@ std::string FileErrorText(const std::string& path, const std::string& error) {
 }
 
 bool WriteWholeFile(const std::string& path, std::string_view text, std::string& error) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
+  std::FILE* file = platform::OpenStdioFile(path, "wb");
   if (file == nullptr) {
     error = std::strerror(errno);
     return false;
@@ -179,7 +180,7 @@ bool ParseRowLine(std::string_view line, RowLine& row) {
 }
 
 ResultsFileLines::ReadResult ResultsFileLines::Read(const std::string& path, std::string& error) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(platform::OpenStdioFile(path, "rb"),
                                                        &std::fclose);
   if (!file) {
     error = std::strerror(errno);
@@ -227,8 +228,9 @@ bool ResultsFileLines::Next(std::string& line) {
 }
 
 std::string RootTextOfFolder(std::string_view folder) {
-  const size_t end = folder.find(":/");
-  return end == std::string_view::npos ? std::string() : std::string(folder.substr(0, end + 2));
+  const size_t end = folder.find(platform::kRootTextEnd);
+  return end == std::string_view::npos ? std::string()
+                                       : std::string(folder.substr(0, end + platform::kRootTextEnd.size()));
 }
 
 std::string VolumeNotFoundMessage(std::string_view rootText) {

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "app/result_list.h"
-#include "platform/posix/device_identity.h"
+#include "platform/device_identity.h"
 #include "volume/seams.h"
 
 namespace vellum::app {

@@ -1,6 +1,6 @@
 #include "cli/cli_messages.h"
 
-#include <unistd.h>
+#include "platform/terminal.h"
 
 namespace vellum::cli {
 
@@ -47,7 +47,9 @@ void PresetScanAnswers(CliMessages& messages, std::optional<bool> freeScan, bool
   if (yes) messages.Preset(kFullScanQuestion, MessageAnswer::Yes);
 }
 
-bool InteractiveTerminal() { return ::isatty(STDIN_FILENO) == 1 && ::isatty(STDERR_FILENO) == 1; }
+bool InteractiveTerminal() {
+  return platform::IsTerminal(platform::StandardStream::kInput) && platform::IsTerminal(platform::StandardStream::kError);
+}
 
 const char* AnswerName(MessageAnswer answer) {
   switch (answer) {

@@ -1,9 +1,7 @@
 #include "cli/listing_format.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstdio>
 #include <ctime>
@@ -13,6 +11,7 @@
 #include "app/drive_summary.h"
 #include "app/parse_number.h"
 #include "app/results_file.h"
+#include "platform/terminal.h"
 #include "volume/listing.h"
 
 namespace vellum::cli {
@@ -107,8 +106,14 @@ std::string IsoLocalTime(std::string_view text) {
   t.tm_min = static_cast<int>(mi);
   t.tm_sec = static_cast<int>(s);
   t.tm_isdst = -1;
-  if (std::mktime(&t) == -1) return {};
-  const long offset = t.tm_gmtoff;
+  const time_t at = std::mktime(&t);
+  if (at == -1) return {};
+  // The zone's offset at that moment: the local fields read as UTC, less the
+  // moment itself (tm_gmtoff is not on every system).
+  using namespace std::chrono;
+  const sys_days day{year{t.tm_year + 1900} / (t.tm_mon + 1) / t.tm_mday};
+  const long offset = static_cast<long>(day.time_since_epoch().count() * 86400LL + t.tm_hour * 3600LL +
+                                        t.tm_min * 60LL + t.tm_sec - static_cast<long long>(at));
   char out[48];
   std::snprintf(out, sizeof out, "%04u-%02u-%02uT%02u:%02u:%02u", y, mo, d, h, mi, s);
   std::string iso = out;
@@ -186,8 +191,8 @@ std::string FormatCsv(const app::ResultList& list) {
 }
 
 size_t TerminalColumns() {
-  winsize size{};
-  if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  if (const int columns = platform::TerminalColumns(platform::StandardStream::kOutput); columns > 0)
+    return static_cast<size_t>(columns);
   if (const char* columns = std::getenv("COLUMNS")) {
     const uint64_t n = app::ParseUnsigned64(columns);
     if (n > 0 && n < 10000) return static_cast<size_t>(n);

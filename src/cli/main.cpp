@@ -9,6 +9,7 @@
 #include "cli/restore_cli.h"
 #include "cli/search_cli.h"
 #include "cli/source_args.h"
+#include "platform/terminal.h"
 
 namespace {
 
@@ -75,7 +76,7 @@ int Drives(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
+  const std::vector<std::string> args = vellum::platform::StartProgram(argc, argv);
   if (args.empty()) return Usage(std::cerr, kExitUsage);
   if (args[0] == "-h" || args[0] == "--help") return Usage(std::cout, 0);
   if (args[0] == "--version") {

@@ -9,11 +9,12 @@
 #include "cli/args.h"
 #include "cli/cli_messages.h"
 #include "cli/restore_report.h"
-#include "platform/posix/device_identity.h"
+#include "platform/device_identity.h"
+#include "platform/file_system.h"
 #include "cli/source_args.h"
 #include "cli/source_drive.h"
 #include "cli/terminal_progress.h"
-#include "platform/qt/shell_info_qt.h"
+#include "platform/shell_info.h"
 
 namespace vellum::cli {
 
@@ -65,13 +66,13 @@ struct Session {
   CliMessages messages{std::cerr};
   TerminalSink sink = StderrSink();
   std::vector<std::unique_ptr<TerminalProgressView>> views;
-  platform::QtShellInfo shell;
+  std::unique_ptr<ShellInfo> shell = platform::MakeSystemShellInfo();
 };
 
 app::CommandContext Context(Session& s, int32_t index, const volume::SearchOptions& options) {
   app::CommandContext c(s.state, s.list, s.messages);
   c.options = options;
-  s.state.shell = &s.shell;
+  s.state.shell = s.shell.get();
   c.volume.drives = &s.drives;
   c.volume.selectedIndex = index;
   c.volume.filterText = options.filter;
@@ -148,7 +149,7 @@ bool ParseRestoreArgs(const std::vector<std::string>& args, RestoreArgs& a, std:
 }
 
 bool WriteReport(const std::string& path, const std::string& text, std::ostream& err) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  std::ofstream file(platform::PathFromUtf8(path), std::ios::binary | std::ios::trunc);
   file << text;
   if (file.flush()) return true;
   err << "vellum-cli: cannot write the report " << path << '\n';

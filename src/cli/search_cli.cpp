@@ -1,7 +1,5 @@
 #include "cli/search_cli.h"
 
-#include <unistd.h>
-
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -17,8 +15,10 @@
 #include "cli/source_drive.h"
 #include "cli/terminal_progress.h"
 #include "platform/codepage.h"
-#include "platform/posix/device_identity.h"
-#include "platform/qt/shell_info_qt.h"
+#include "platform/file_system.h"
+#include "platform/terminal.h"
+#include "platform/device_identity.h"
+#include "platform/shell_info.h"
 
 namespace vellum::cli {
 
@@ -74,7 +74,7 @@ bool ParseSearchArgs(const std::vector<std::string>& args, bool full, SearchArgs
 // terminal and the results file for files and pipes (what scripts read).
 ListingFormat FormatFor(const SearchArgs& a) {
   if (a.format) return *a.format;
-  const bool toTerminal = (a.outputPath.empty() || a.outputPath == "-") && ::isatty(STDOUT_FILENO) == 1;
+  const bool toTerminal = (a.outputPath.empty() || a.outputPath == "-") && platform::IsTerminal(platform::StandardStream::kOutput);
   return toTerminal ? ListingFormat::kTable : ListingFormat::kResults;
 }
 
@@ -93,7 +93,7 @@ bool WriteResults(const std::string& text, const std::string& path, std::ostream
     out << text;
     return static_cast<bool>(out.flush());
   }
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  std::ofstream file(platform::PathFromUtf8(path), std::ios::binary | std::ios::trunc);
   file << text;
   if (!file.flush()) {
     err << "vellum-cli: cannot write " << path << '\n';
@@ -131,9 +131,9 @@ int RunListingCommand(const std::vector<std::string>& args, bool full, std::ostr
   CliMessages messages(err);
   PresetScanAnswers(messages, parsed.freeScan, parsed.yes);
   if (InteractiveTerminal()) messages.AskOn(&std::cin);
-  platform::QtShellInfo shell;
+  const std::unique_ptr<ShellInfo> shell = platform::MakeSystemShellInfo();
   volume::ScanState state;
-  state.shell = &shell;
+  state.shell = shell.get();
   app::ResultList list;
   std::vector<std::unique_ptr<TerminalProgressView>> views;
 

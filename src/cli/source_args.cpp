@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/file_system.h"
+
 namespace vellum::cli {
 
 namespace {
@@ -30,7 +32,7 @@ bool SourceOf(const ParsedArgs& parsed, SourceArgs& out, std::string& error) {
   }
   const size_t hash = out.source.rfind('#');
   std::error_code ec;
-  if (hash != std::string::npos && !std::filesystem::exists(out.source, ec)) {
+  if (hash != std::string::npos && !std::filesystem::exists(platform::PathFromUtf8(out.source), ec)) {
     uint32_t n = 0;
     if (!ParsePartitionNumber(out.source.substr(hash + 1), n)) return true;
     if (out.partition != 0) return error = "both " + out.source + " and --partition given", false;

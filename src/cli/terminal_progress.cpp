@@ -1,40 +1,30 @@
 #include "cli/terminal_progress.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 
 #include "app/parse_number.h"
 #include "fat/cluster_scan.h"
+#include "platform/terminal.h"
 
 namespace vellum::cli {
 
 namespace {
 
-volatile sig_atomic_t gInterrupted = 0;
+// Set from a signal handler (or, on Windows, the console's control thread).
+std::atomic<bool> gInterrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
-extern "C" void OnInterrupt(int) { gInterrupted = 1; }
+void OnInterrupt() { gInterrupted = true; }
 
 int StderrColumns() {
-  winsize size{};
-  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  if (const int columns = platform::TerminalColumns(platform::StandardStream::kError); columns > 0) return columns;
   if (const char* columns = std::getenv("COLUMNS")) {
     const uint64_t n = app::ParseUnsigned64(columns);
     if (n > 0 && n < 10000) return static_cast<int>(n);
   }
   return 80;
-}
-
-void WriteAll(int fd, std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t n = ::write(fd, text.data(), text.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;  // a broken stderr is no reason to stop a walk
-    text.remove_prefix(static_cast<size_t>(n));
-  }
 }
 
 // Display columns of one code point: two for the wide East Asian blocks, zero
@@ -101,14 +91,14 @@ std::function<uint64_t(std::string_view)> UnitBytesOf(const volume::ScanState& s
 
 TerminalSink StderrSink() {
   TerminalSink sink;
-  sink.isTerminal = isatty(STDERR_FILENO) == 1;
+  sink.isTerminal = platform::IsTerminal(platform::StandardStream::kError);
   sink.nowMs = [] {
     using namespace std::chrono;
     return static_cast<uint64_t>(
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
   };
   sink.columns = StderrColumns;
-  sink.write = [](std::string_view text) { WriteAll(STDERR_FILENO, text); };
+  sink.write = [](std::string_view text) { platform::WriteStandardError(text); };
   sink.interrupted = InterruptGuard::Interrupted;
   return sink;
 }
@@ -252,20 +242,14 @@ std::string TerminalProgressView::Compose() const {
 
 InterruptGuard::InterruptGuard() {
   // Each command starts uninterrupted: a Ctrl+C belongs to the command it stopped.
-  gInterrupted = 0;
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  // After the first Ctrl+C the default action is back, so a second one ends
-  // a walk that does not stop on its own.
-  action.sa_flags = SA_RESETHAND;
-  installed_ = sigaction(SIGINT, &action, &previous_) == 0;
+  gInterrupted = false;
+  installed_ = platform::CatchInterrupt(OnInterrupt);
 }
 
 InterruptGuard::~InterruptGuard() {
-  if (installed_) sigaction(SIGINT, &previous_, nullptr);
+  if (installed_) platform::ReleaseInterrupt();
 }
 
-bool InterruptGuard::Interrupted() { return gInterrupted != 0; }
+bool InterruptGuard::Interrupted() { return gInterrupted; }
 
 }  // namespace vellum::cli

@@ -2,8 +2,6 @@
 // place, and Ctrl+C as its Cancel button.
 #pragma once
 
-#include <signal.h>
-
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -24,8 +22,9 @@ struct TerminalSink {
   std::function<bool()> interrupted;        // Ctrl+C was pressed
 };
 
-// Standard error as it is: isatty, the steady clock, TIOCGWINSZ (else
-// $COLUMNS, else 80), write(2), and InterruptGuard::Interrupted.
+// Standard error as it is: whether it is a terminal, the steady clock, the
+// terminal's width (else $COLUMNS, else 80), a direct write, and
+// InterruptGuard::Interrupted.
 TerminalSink StderrSink();
 
 inline constexpr uint64_t kRedrawIntervalMs = 100;
@@ -93,7 +92,7 @@ std::function<uint64_t(std::string_view)> UnitBytesOf(const volume::ScanState& s
 // The flag is process-wide because a signal handler can reach nothing else.
 class InterruptGuard {
  public:
-  InterruptGuard();  // installs the handler with sigaction
+  InterruptGuard();  // installs the handler
   ~InterruptGuard();  // restores the previous action
   InterruptGuard(const InterruptGuard&) = delete;
   InterruptGuard& operator=(const InterruptGuard&) = delete;
@@ -104,7 +103,6 @@ class InterruptGuard {
 
  private:
   bool installed_ = false;
-  struct sigaction previous_ {};
 };
 
 inline constexpr int kExitInterrupted = 130;

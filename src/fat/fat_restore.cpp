@@ -1,7 +1,6 @@
 #include "fat/fat_restore.h"
 
 #include <ctime>
-#include <sys/stat.h>
 #include <vector>
 
 #include "fat/cluster_runs.h"
@@ -55,10 +54,7 @@ bool UsableName(const RestoreTarget& target, const std::string& parent, const st
   return true;
 }
 
-bool Exists(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0;
-}
+bool Exists(const std::string& path) { return restore::FileExists(path); }
 
 // The bytes of a file the volume can no longer give: zeros of the length
 // still owed, so that the file has its recorded size and the gap is named.

@@ -1,8 +1,5 @@
 #include "ntfs/ntfs_restore.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <optional>
@@ -17,6 +14,7 @@
 #include "ntfs/ntfs_search.h"
 #include "ntfs/record.h"
 #include "platform/codepage.h"
+#include "platform/file_system.h"
 #include "restore/restore_output.h"
 #include "restore/restored_file.h"
 
@@ -83,18 +81,6 @@ void RebuildRelativePath(ScanState& state, uint64_t parentReference, uint32_t bo
   }
 }
 
-// Writes all of `data` unless the system refuses; false on a failed or short write.
-bool WriteAll(int fd, const uint8_t* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
 bool CancelRequested(ScanState& state) {
   if (state.progress && state.progress->PumpAndCheckCancel()) state.cancelled = 1;
   return state.cancelled != 0;
@@ -151,12 +137,12 @@ uint64_t DataSizeOf(ScanState& state, ByteView record) {
 
 // The record's data into a file created (or replaced) at path.
 WriteOutcome WriteRecordData(ScanState& state, ByteView record, const std::string& path) {
-  // Never through a link someone left at the destination.
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (fd < 0) return WriteOutcome::kCreateFailed;
-  WriteOutcome outcome =
-      CopyRecordData(state, record, [fd](ByteView bytes, bool) { return WriteAll(fd, bytes.data(), bytes.size()); });
-  if (::close(fd) != 0 && outcome != WriteOutcome::kCancelled) outcome = WriteOutcome::kWriteFailed;
+  platform::OutputFile file;
+  platform::SystemError error;
+  if (!file.Open(path, platform::OutputFile::Mode::kCreateOrTruncate, error)) return WriteOutcome::kCreateFailed;
+  WriteOutcome outcome = CopyRecordData(
+      state, record, [&file, &error](ByteView bytes, bool) { return file.Write(bytes.data(), bytes.size(), error); });
+  if (!file.Close(error) && outcome != WriteOutcome::kCancelled) outcome = WriteOutcome::kWriteFailed;
   return outcome;
 }
 

@@ -12,6 +12,7 @@
 #include "ntfs/ntfs_restore.h"
 #include "ntfs/record.h"
 #include "platform/codepage.h"
+#include "platform/local_time.h"
 #include "volume/listing.h"
 
 namespace vellum::ntfs {
@@ -68,7 +69,7 @@ std::string FormatFileTime(uint64_t fileTime, NtfsRowCache* cache) {
     const time_t t = static_cast<time_t>(seconds);
     struct tm local {};
     char text[64];
-    if (localtime_r(&t, &local) == nullptr) {
+    if (!platform::LocalTime(t, local)) {
       cachedText = "0000/00/00 00:00:00";
     } else {
       std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d", local.tm_year + 1900, local.tm_mon + 1,

@@ -3,6 +3,7 @@
 // database here) and the walkers use through ScanState.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -20,5 +21,13 @@ class ShellInfo {
   // extension from its last '.', or the whole name when it has none.
   virtual ShellFileInfo Lookup(std::string_view nameOrExtension, bool directory) = 0;
 };
+
+namespace platform {
+
+// The type names of the system the program runs on, for the command line:
+// Qt's MIME database on Linux (platform/qt/), the shell's on Windows.
+std::unique_ptr<ShellInfo> MakeSystemShellInfo();
+
+}  // namespace platform
 
 }  // namespace vellum

@@ -1,12 +1,9 @@
 #include "restore/restore_output.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <cerrno>
-#include <cstring>
 #include <vector>
 
+#include "platform/file_system.h"
 #include "restore/outcome.h"
 #include "restore/restored_file.h"
 
@@ -34,32 +31,31 @@ bool TooLong(std::string_view path) {
   return false;
 }
 
-bool IsFolder(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
+using platform::IsFolder;
 
-bool MakeFolder(const std::string& path) {
+bool MakeOrFindFolder(const std::string& path, platform::SystemError& error) {
   if (IsFolder(path)) return true;
-  return ::mkdir(path.c_str(), 0777) == 0 || (errno == EEXIST && IsFolder(path));
+  return platform::MakeFolder(path, error) || (error.code == EEXIST && IsFolder(path));
 }
 
 // The folder `name` inside `parent`, made when missing; `made` is its path,
 // which holds the full-width name when the destination refused the name.
 bool MakeFolderIn(const std::string& parent, std::string_view name, std::string& made, FolderNotes* notes) {
   made = parent + "/" + std::string(name);
-  if (MakeFolder(made)) return true;
-  const int error = errno;
-  if (IsRefusedNameError(error) && HasRefusedCharacters(name)) {
+  platform::SystemError error;
+  if (MakeOrFindFolder(made, error)) return true;
+  if (IsRefusedNameError(error.code) && HasRefusedCharacters(name)) {
     made = parent + "/" + FullWidthName(name);
     const bool existed = IsFolder(made);
-    if (MakeFolder(made)) {
+    platform::SystemError second;
+    if (MakeOrFindFolder(made, second)) {
       if (notes && !existed) ++notes->renamed;
       return true;
     }
+    if (second.code != 0) error = second;
   }
   if (notes) {
-    notes->reason = WriteFailureReason(std::strerror(errno ? errno : error));
+    notes->reason = WriteFailureReason(error.text);
     notes->systemFailure = true;
   }
   return false;
@@ -68,6 +64,26 @@ bool MakeFolderIn(const std::string& parent, std::string_view name, std::string&
 constexpr std::string_view kRefused = "<>:\"\\|?*";
 // The full-width forms, in the order of kRefused.
 constexpr std::string_view kFullWidth[] = {"＜", "＞", "：", "＂", "＼", "｜", "？", "＊"};
+
+// A name Windows takes for a device: CON, PRN, AUX, NUL, COM1-9, LPT1-9,
+// with or without an extension, in any case.
+bool IsDeviceName(std::string_view name) {
+  std::string stem(name.substr(0, name.find('.')));
+  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+  for (char& c : stem)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") return true;
+  return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) && stem[3] >= '1' && stem[3] <= '9';
+}
+
+bool EndsWithDotOrSpace(std::string_view name) { return !name.empty() && (name.back() == '.' || name.back() == ' '); }
+
+// The full-width form of an ASCII letter (U+FF21.., U+FF41..).
+std::string FullWidthLetter(char c) {
+  const unsigned code = 0xFF00u + static_cast<unsigned char>(c) - 0x20u;
+  return {static_cast<char>(0xE0 | (code >> 12)), static_cast<char>(0x80 | ((code >> 6) & 0x3F)),
+          static_cast<char>(0x80 | (code & 0x3F))};
+}
 
 }  // namespace
 
@@ -80,14 +96,27 @@ bool IsRefusedNameError(int error) {
   return error == EINVAL || error == ENAMETOOLONG || error == EILSEQ || error == ENOENT || error == EPERM;
 }
 
-bool HasRefusedCharacters(std::string_view name) { return name.find_first_of(kRefused) != std::string_view::npos; }
+bool HasRefusedCharacters(std::string_view name) {
+  if (name == "." || name == "..") return false;  // never used as names
+  return name.find_first_of(kRefused) != std::string_view::npos || EndsWithDotOrSpace(name) || IsDeviceName(name);
+}
 
 std::string FullWidthName(std::string_view name) {
+  // Windows also refuses a trailing dot or space and the device names: the
+  // trailing ones and the first letter of a device name take their
+  // full-width forms too ("CON.txt" becomes "ＣON.txt", "notes." "notes．").
+  size_t keep = name.size();
+  while (keep > 0 && (name[keep - 1] == '.' || name[keep - 1] == ' ')) --keep;
+  if (keep == 0) keep = name.size();  // "." and ".." are never names here
+  const bool device = IsDeviceName(name);
   std::string out;
-  for (char c : name) {
+  for (size_t i = 0; i < name.size(); ++i) {
+    const char c = name[i];
     const size_t at = kRefused.find(c);
-    if (at == std::string_view::npos) out += c;
-    else out += kFullWidth[at];
+    if (at != std::string_view::npos) out += kFullWidth[at];
+    else if (i >= keep) out += c == '.' ? "．" : "　";
+    else if (i == 0 && device) out += FullWidthLetter(c);
+    else out += c;
   }
   return out;
 }
@@ -131,7 +160,8 @@ bool EnsureFolder(const std::string& path, Messages& messages) {
     messages.Show(kPathTooLongMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
     return false;
   }
-  return MakeFolder(path);
+  platform::SystemError error;
+  return MakeOrFindFolder(path, error);
 }
 
 std::string MakeUniqueName(const std::string& path) {
@@ -146,16 +176,10 @@ std::string MakeUniqueName(const std::string& path) {
   return candidate;
 }
 
-bool FileExists(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0;
-}
+bool FileExists(const std::string& path) { return platform::PathExists(path); }
 
 bool SetFileTimes(const std::string& path, std::optional<timespec> access, std::optional<timespec> modified) {
-  timespec times[2];
-  times[0] = access.value_or(timespec{0, UTIME_OMIT});
-  times[1] = modified.value_or(timespec{0, UTIME_OMIT});
-  return ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
+  return platform::SetPathTimes(path, access, modified);
 }
 
 }  // namespace vellum::restore

@@ -26,7 +26,8 @@ inline constexpr size_t kMaxComponentBytes = 255;
 bool IsSafeComponent(std::string_view name);
 
 // Characters that FAT, exFAT and Windows-formatted NTFS refuse in a name,
-// although they are safe here.
+// although they are safe here; also what Windows refuses besides: a trailing
+// dot or space, and the device names (CON, NUL, COM1, ...).
 bool HasRefusedCharacters(std::string_view name);
 // Whether a failed create or mkdir may mean "this name is refused": vfat,
 // exfat and ntfs3 say EINVAL (some ENAMETOOLONG or EILSEQ), exfat-fuse

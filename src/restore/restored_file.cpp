@@ -1,14 +1,9 @@
 #include "restore/restored_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <openssl/evp.h>
-
 #include <cerrno>
 #include <cstring>
 
+#include "platform/sha256.h"
 #include "restore/restore_output.h"
 
 namespace vellum::restore {
@@ -26,34 +21,13 @@ std::string Candidate(const std::string& name, int i) {
   return base + "_" + std::to_string(i) + ext;
 }
 
-int CreateNew(const std::string& path) {
-  return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-}
-
 }  // namespace
 
 std::string WriteFailureReason(const std::string& systemText) {
   return std::string(kReasonWriteFailed) + " (" + systemText + ")";
 }
 
-struct RestoredFile::Digest {
-  EVP_MD_CTX* context = EVP_MD_CTX_new();
-  Digest() { EVP_DigestInit_ex(context, EVP_sha256(), nullptr); }
-  ~Digest() { EVP_MD_CTX_free(context); }
-  void Update(const uint8_t* data, size_t size) { EVP_DigestUpdate(context, data, size); }
-  std::string Hex() {
-    unsigned char value[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_DigestFinal_ex(context, value, &length);
-    static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned int i = 0; i < length; ++i) {
-      hex += digits[value[i] >> 4];
-      hex += digits[value[i] & 15];
-    }
-    return hex;
-  }
-};
+struct RestoredFile::Digest : platform::Sha256 {};
 
 RestoredFile::RestoredFile() : digest_(std::make_unique<Digest>()) {}
 
@@ -63,9 +37,9 @@ bool RestoredFile::Create(const std::string& folder, const std::string& name) {
   std::string current = name;
   for (int i = 0;; ++i) {
     path_ = folder + "/" + Candidate(current, i);
-    fd_ = CreateNew(path_);
-    if (fd_ >= 0) return true;
-    const int error = errno;
+    platform::SystemError failure;
+    if (file_.Open(path_, platform::OutputFile::Mode::kCreateNew, failure)) return true;
+    const int error = failure.code;
     if (error == EEXIST && i < 1'000'000) continue;
     if (IsRefusedNameError(error) && !renamed_ && HasRefusedCharacters(current)) {
       current = FullWidthName(current);
@@ -73,30 +47,22 @@ bool RestoredFile::Create(const std::string& folder, const std::string& name) {
       i = -1;
       continue;
     }
-    error_ = std::strerror(error);
+    error_ = failure.text;
     path_ = folder + "/" + name;
     return false;
   }
 }
 
 bool RestoredFile::Write(std::span<const uint8_t> bytes) {
-  if (fd_ < 0 || writeFailed_) return false;
-  const uint8_t* data = bytes.data();
-  size_t left = bytes.size();
-  while (left > 0) {
-    const ssize_t n = ::write(fd_, data, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      // A write that takes nothing without an error is a full disk too.
-      error_ = std::strerror(n < 0 ? errno : ENOSPC);
-      writeFailed_ = true;
-      return false;
-    }
-    digest_->Update(data, static_cast<size_t>(n));
-    data += n;
-    left -= static_cast<size_t>(n);
-    written_ += static_cast<uint64_t>(n);
+  if (!file_.IsOpen() || writeFailed_) return false;
+  platform::SystemError failure;
+  if (!file_.Write(bytes.data(), bytes.size(), failure)) {
+    error_ = failure.text;
+    writeFailed_ = true;
+    return false;
   }
+  digest_->Update(bytes.data(), bytes.size());
+  written_ += bytes.size();
   if (observer_) observer_(bytes.size());
   return true;
 }
@@ -113,15 +79,13 @@ bool RestoredFile::WriteUnreadable(std::span<const uint8_t> bytes) {
 }
 
 bool RestoredFile::Finish(Outcomes& outcomes, std::optional<timespec> modified) {
-  if (fd_ < 0) return false;
-  if (!writeFailed_ && modified) {
-    const timespec times[2] = {{0, UTIME_OMIT}, *modified};
-    ::futimens(fd_, times);  // a time the destination cannot keep is no reason to lose the file
+  if (!file_.IsOpen()) return false;
+  if (!writeFailed_ && modified && modified->tv_nsec != UTIME_OMIT) {
+    file_.SetModified(*modified);  // a time the destination cannot keep is no reason to lose the file
   }
-  const int closed = ::close(fd_);
-  fd_ = -1;
-  if (!writeFailed_ && closed != 0) {
-    error_ = std::strerror(errno);
+  platform::SystemError failure;
+  if (!file_.Close(failure) && !writeFailed_) {
+    error_ = failure.text;
     writeFailed_ = true;
   }
   if (writeFailed_) {
@@ -143,12 +107,12 @@ void RestoredFile::Fail(Outcomes& outcomes, std::string_view reason) {
 }
 
 void RestoredFile::Abandon() {
-  if (fd_ < 0) return;
-  ::close(fd_);
-  fd_ = -1;
+  if (!file_.IsOpen()) return;
+  platform::SystemError ignored;
+  file_.Close(ignored);
   Remove();
 }
 
-void RestoredFile::Remove() { ::unlink(path_.c_str()); }
+void RestoredFile::Remove() { platform::RemoveFile(path_); }
 
 }  // namespace vellum::restore

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_system.h"
 #include "restore/outcome.h"
 
 namespace vellum::restore {
@@ -56,7 +57,7 @@ class RestoredFile {
  private:
   void Remove();
 
-  int fd_ = -1;
+  platform::OutputFile file_;
   std::string path_;
   bool renamed_ = false;
   bool writeFailed_ = false;

@@ -18,7 +18,7 @@
 #include "app/parse_number.h"
 #include "app/restore_command.h"
 #include "app/search_command.h"
-#include "platform/posix/device_identity.h"
+#include "platform/device_identity.h"
 #include "ui/main_dialog.h"
 
 #include "ui/cluster_dlg.h"

@@ -1,8 +1,5 @@
 #include "volume/drives.h"
 
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -11,6 +8,7 @@
 #include <system_error>
 
 #include "platform/images/open_image.h"
+#include "platform/system_drives.h"
 #include "volume/boot_sector.h"
 #include "volume/partition_table.h"
 #include "volume/scan_state.h"
@@ -161,15 +159,21 @@ bool DescribeBlockDevice(const fs::directory_entry& entry, const std::string& de
   return true;
 }
 
-std::string RootFileSystemDevice() {
-  struct stat st {};
-  if (::stat("/", &st) != 0) return {};
-  return std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev));
+bool IsFloppy(const DriveEntry& entry) {
+  // fd0 on Linux; A: and B: where drives have letters.
+  return entry.driveType == kDriveRemovable && !entry.deviceNumber.empty() &&
+         (StartsWith(entry.rootText, "fd") || StartsWith(entry.rootText, "A:") || StartsWith(entry.rootText, "B:"));
 }
 
-bool IsFloppy(const DriveEntry& entry) {
-  return entry.driveType == kDriveRemovable && !entry.deviceNumber.empty() &&
-         StartsWith(entry.rootText, "fd");
+DriveEntry FromLetterDrive(const platform::LetterDrive& drive) {
+  DriveEntry e;
+  e.rootText = drive.rootText;
+  e.driveType = drive.driveType;
+  e.displayName = drive.displayName;
+  e.sourcePath = drive.sourcePath;
+  e.length = drive.length;
+  e.deviceNumber = drive.identity;
+  return e;
 }
 
 }  // namespace
@@ -236,13 +240,14 @@ int32_t DefaultDriveIndex(const std::vector<DriveEntry>& entries, const std::str
 
 DriveTable EnumerateDrives(const DriveSources& sources) {
   DriveTable table;
-  table.entries = ListBlockDevices(sources.sysfsBlock, sources.devDir);
+  if (platform::kBlockDevicesFromSysfs) table.entries = ListBlockDevices(sources.sysfsBlock, sources.devDir);
+  for (const platform::LetterDrive& drive : platform::ListLetterDrives()) table.entries.push_back(FromLetterDrive(drive));
   for (const std::string& image : sources.images) {
     std::string error;
     if (!AppendImage(table, image, error)) table.errors.push_back(error);
   }
   for (size_t i = 0; i < table.entries.size(); ++i) table.entries[i].index = static_cast<int32_t>(i);
-  const std::string system = sources.systemDevice.empty() ? RootFileSystemDevice() : sources.systemDevice;
+  const std::string system = sources.systemDevice.empty() ? platform::SystemVolumeIdentity() : sources.systemDevice;
   table.defaultIndex = DefaultDriveIndex(table.entries, system);
   return table;
 }

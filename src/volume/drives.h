@@ -26,7 +26,7 @@ struct DriveEntry {
   uint32_t partitionNumber = 0; // of an image's partition table; 0 when the source is opened whole
   uint64_t offset = 0;          // bytes into sourcePath
   uint64_t length = 0;          // bytes
-  std::string deviceNumber;     // "8:17" for block devices, empty for images
+  std::string deviceNumber;     // "8:17" for block devices, "C:" for a lettered drive, empty for images
   std::string containerKind;    // "E01", "VHD", ... for an image container; empty for raw bytes
 };
 

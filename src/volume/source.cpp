@@ -1,8 +1,7 @@
 #include "volume/source.h"
 
+#include "platform/file_system.h"
 #include "platform/images/open_image.h"
-
-#include <sys/stat.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -36,20 +35,16 @@ OpenedSource OpenPartition(std::unique_ptr<platform::BlockDevice> disk, const st
 }  // namespace
 
 std::string RootText(const std::string& name, uint32_t partitionNumber) {
-  return partitionNumber == 0 ? name + ":/" : name + "#" + std::to_string(partitionNumber) + ":/";
+  const std::string end(platform::kRootTextEnd);
+  return partitionNumber == 0 ? name + end : name + "#" + std::to_string(partitionNumber) + end;
 }
 
 std::string SourceName(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && S_ISBLK(st.st_mode)) {
-    // Device names reach us through links (/dev/disk/by-id/..., /dev/mapper/...);
-    // the drive list shows the kernel's own name.
-    std::error_code ec;
-    const fs::path real = fs::canonical(path, ec);
-    if (!ec) return real.filename().string();
+  if (platform::IsDevicePath(path)) {
+    if (std::string name = platform::DeviceName(path); !name.empty()) return name;
   }
-  const fs::path p(path);
-  return p.has_filename() ? p.filename().string() : p.parent_path().filename().string();
+  const fs::path p = platform::PathFromUtf8(path);
+  return platform::Utf8FromPath(p.has_filename() ? p.filename() : p.parent_path().filename());
 }
 
 std::string FormatSize(uint64_t bytes) {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/block_device.h"
-#include "platform/posix/posix_block_device.h"
+#include "platform/device_open.h"
 #include "volume/partition_table.h"
 
 namespace vellum::volume {

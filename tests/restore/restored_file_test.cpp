@@ -105,6 +105,15 @@ TEST(FullWidthNames, OnlyTheRefusedCharactersChange) {
   EXPECT_EQ(FullWidthName("plain name.txt"), "plain name.txt");
   EXPECT_TRUE(HasRefusedCharacters("<不明>"));
   EXPECT_FALSE(HasRefusedCharacters("写真 2024.jpg"));
+  // What Windows refuses besides: trailing dots and spaces, device names.
+  EXPECT_EQ(FullWidthName("notes."), "notes．");
+  EXPECT_EQ(FullWidthName("draft. "), "draft．　");
+  EXPECT_EQ(FullWidthName("con.txt"), "ｃon.txt");
+  EXPECT_EQ(FullWidthName("COM1"), "ＣOM1");
+  EXPECT_TRUE(HasRefusedCharacters("LPT9.log"));
+  EXPECT_FALSE(HasRefusedCharacters("CONFIG.SYS"));
+  EXPECT_FALSE(HasRefusedCharacters("COM10"));
+  EXPECT_FALSE(HasRefusedCharacters(".."));
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "platform/images/open_image.h"
 
-#include <sys/stat.h>
-
+#include "platform/file_system.h"
 #include "platform/images/formats.h"
 #include "platform/images/signature.h"
 #include "platform/images/split_raw.h"
@@ -9,11 +8,6 @@
 namespace vellum::platform {
 
 namespace {
-
-bool IsRegularFile(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
 
 ImageOpen OpenContainer(const std::string& path, ContainerKind kind) {
   const std::string name = ContainerName(kind);
@@ -44,7 +38,7 @@ std::string ContainerWriteRefusal(const std::string& path, const std::string& ki
 
 SourceFile OpenSourceFile(const std::string& path, OpenAccess access) {
   SourceFile r;
-  auto opened = OpenPosixDevice(path, OpenAccess::ReadOnly);
+  auto opened = OpenDevice(path, OpenAccess::ReadOnly);
   if (!opened.device) {
     r.errorCode = opened.errorCode;
     r.systemText = opened.errorText;
@@ -65,7 +59,7 @@ SourceFile OpenSourceFile(const std::string& path, OpenAccess access) {
       r.device = std::move(opened.device);
       return r;
     }
-    opened = OpenPosixDevice(path, access);
+    opened = OpenDevice(path, access);
     r.device = std::move(opened.device);
     r.errorCode = opened.errorCode;
     r.systemText = opened.errorText;

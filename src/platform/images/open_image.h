@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/images/image_open.h"
-#include "platform/posix/posix_block_device.h"
+#include "platform/device_open.h"
 
 namespace vellum::platform {
 

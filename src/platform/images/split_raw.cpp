@@ -1,15 +1,12 @@
 #include "platform/images/split_raw.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <deque>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
+#include "platform/device_open.h"
+#include "platform/file_system.h"
 #include "platform/images/split_pieces.h"
 
 namespace vellum::platform {
@@ -24,21 +21,10 @@ constexpr size_t kOpenPieces = 8;
 // .001 to .999: no set has more pieces than its numbering allows.
 constexpr size_t kMaxPieces = 1000;
 
-bool RegularFileSize(const std::string& path, uint64_t& size) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  size = static_cast<uint64_t>(st.st_size);
-  return true;
-}
-
 class SplitRawDevice : public BlockDevice {
  public:
   SplitRawDevice(std::vector<std::string> paths, PieceMap map)
-      : paths_(std::move(paths)), map_(std::move(map)), fds_(paths_.size(), -1) {}
-  ~SplitRawDevice() override {
-    for (int fd : fds_)
-      if (fd >= 0) ::close(fd);
-  }
+      : paths_(std::move(paths)), map_(std::move(map)), pieces_(paths_.size()) {}
   SplitRawDevice(const SplitRawDevice&) = delete;
   SplitRawDevice& operator=(const SplitRawDevice&) = delete;
 
@@ -60,46 +46,41 @@ class SplitRawDevice : public BlockDevice {
   std::vector<std::string> BackingFiles() const override { return paths_; }
 
  private:
-  int Descriptor(size_t piece) {
-    if (fds_[piece] >= 0) return fds_[piece];
+  BlockDevice* OpenPiece(size_t piece) {
+    if (pieces_[piece]) return pieces_[piece].get();
     if (open_.size() >= kOpenPieces) {
-      ::close(fds_[open_.front()]);
-      fds_[open_.front()] = -1;
+      pieces_[open_.front()].reset();
       open_.pop_front();
     }
-    fds_[piece] = ::open(paths_[piece].c_str(), O_RDONLY | O_CLOEXEC);
-    if (fds_[piece] < 0) lastError_ = paths_[piece] + ": " + std::strerror(errno);
-    else open_.push_back(piece);
-    return fds_[piece];
+    OpenResult opened = OpenDevice(paths_[piece], OpenAccess::ReadOnly);
+    if (!opened.device) {
+      lastError_ = paths_[piece] + ": " + opened.errorText;
+      return nullptr;
+    }
+    pieces_[piece] = std::move(opened.device);
+    open_.push_back(piece);
+    return pieces_[piece].get();
   }
 
   bool ReadPiece(const PieceMap::Span& s, std::span<uint8_t> out) {
-    const int fd = Descriptor(s.piece);
-    if (fd < 0) return false;
-    size_t done = 0;
-    while (done < out.size()) {
-      const ssize_t n = ::pread(fd, out.data() + done, out.size() - done,
-                                static_cast<off_t>(s.offsetInPiece + done));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        // A piece that shrank since it was opened reads short, and says so.
-        lastError_ = paths_[s.piece] + ": " + (n < 0 ? std::strerror(errno) : "shorter than when it was opened");
-        return false;
-      }
-      done += static_cast<size_t>(n);
-    }
-    return true;
+    BlockDevice* piece = OpenPiece(s.piece);
+    if (!piece) return false;
+    if (piece->Read(s.offsetInPiece, out)) return true;
+    // A piece that shrank since it was opened reads short, and says so.
+    const std::string why = piece->LastError();
+    lastError_ = paths_[s.piece] + ": " + (why.empty() ? "shorter than when it was opened" : why);
+    return false;
   }
 
   std::vector<std::string> paths_;
   PieceMap map_;
-  std::vector<int> fds_;
+  std::vector<std::unique_ptr<BlockDevice>> pieces_;
   std::deque<size_t> open_;
   std::string lastError_;
 };
 
 std::string Piece(const std::string& dir, const std::string& name) {
-  return dir.empty() ? name : (fs::path(dir) / name).string();
+  return dir.empty() ? name : Utf8FromPath(PathFromUtf8(dir) / PathFromUtf8(name));
 }
 
 // Every piece but the last is as long as the first: split and the imagers
@@ -119,9 +100,9 @@ std::string CheckPieceSizes(const std::vector<std::string>& paths, const std::ve
 }  // namespace
 
 ImageOpen OpenSplitRaw(const std::string& path) {
-  const fs::path p(path);
-  const std::string dir = p.parent_path().string();
-  const std::string name = p.filename().string();
+  const fs::path p = PathFromUtf8(path);
+  const std::string dir = Utf8FromPath(p.parent_path());
+  const std::string name = Utf8FromPath(p.filename());
   if (!IsFirstPieceName(name)) return {};
   std::vector<std::string> paths{path};
   std::vector<uint64_t> sizes(1);
@@ -130,7 +111,7 @@ ImageOpen OpenSplitRaw(const std::string& path) {
     uint64_t size = 0;
     if (!RegularFileSize(Piece(dir, *next), size)) {
       // A gap: the piece after the missing one is there.
-      if (auto after = NextPieceName(*next); after && fs::exists(Piece(dir, *after)))
+      if (auto after = NextPieceName(*next); after && PathExists(Piece(dir, *after)))
         return ImageFailure("cannot open " + path + ": a split raw image whose piece " + Piece(dir, *next) +
                             " is missing");
       break;

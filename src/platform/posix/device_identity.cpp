@@ -1,4 +1,4 @@
-#include "platform/posix/device_identity.h"
+#include "platform/device_identity.h"
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>

@@ -1,4 +1,4 @@
-#include "platform/posix/mount_check.h"
+#include "platform/mount_check.h"
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>

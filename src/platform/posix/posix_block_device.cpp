@@ -118,4 +118,6 @@ OpenResult OpenPosixDevice(const std::string& path, OpenAccess access) {
   return r;
 }
 
+OpenResult OpenDevice(const std::string& path, OpenAccess access) { return OpenPosixDevice(path, access); }
+
 }  // namespace vellum::platform

@@ -62,4 +62,6 @@ int QtShellInfo::IconIndex(const std::string& iconName, const std::string& gener
   return index;
 }
 
+std::unique_ptr<ShellInfo> MakeSystemShellInfo() { return std::make_unique<QtShellInfo>(); }
+
 }  // namespace vellum::platform

@@ -1,0 +1,103 @@
+// The destination side's calls into the file system, one seam for every
+// system: creating folders and files that must not exist yet, writing them,
+// setting their times, and the tests for what a path names. Paths are UTF-8
+// with '/' between components (the Windows adapter turns them into UTF-16
+// with the long-path prefix); links are never followed into.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <sys/stat.h>
+
+// A time that is left as it is. Linux has it from <sys/stat.h>; elsewhere it
+// is our own marker with the same meaning, a tv_nsec no real time can have.
+#ifndef UTIME_OMIT
+#define UTIME_OMIT ((1l << 30) - 2l)
+#endif
+
+namespace vellum::platform {
+
+// What ends a root text: "sdb1:/" and "card.img#2:/" here; on Windows, where
+// drives are known as C:\, "C:\" and "card.img#2:\". Below the root the
+// folder cells keep '/' on every system.
+#ifdef _WIN32
+inline constexpr std::string_view kRootTextEnd = ":\\";
+#else
+inline constexpr std::string_view kRootTextEnd = ":/";
+#endif
+
+// The name a device is known by in root texts: the kernel's own name on
+// Linux ("/dev/mapper/vg-root" is "dm-0"), the drive letter of \\.\C: or the
+// disk's name (PhysicalDrive1) on Windows; empty when `path` is no device.
+std::string DeviceName(const std::string& path);
+
+// A failure in the system's terms: `code` is the errno value (the Windows
+// adapter maps its codes onto them, so the callers' tests stay the same) and
+// `text` the system's own words for it.
+struct SystemError {
+  int code = 0;
+  std::string text;
+};
+
+// std::filesystem paths from and to the program's UTF-8 text, whatever the
+// system's narrow code page is.
+std::filesystem::path PathFromUtf8(const std::string& utf8);
+std::string Utf8FromPath(const std::filesystem::path& path);
+
+bool PathExists(const std::string& path);     // anything by that name, a dangling link too
+bool IsFolder(const std::string& path);       // a folder itself, not a link to one
+bool IsRegularFile(const std::string& path);  // a plain file, links followed
+// A device node (Linux) or a raw volume or disk (\\.\C:, \\.\PhysicalDrive1).
+bool IsDevicePath(const std::string& path);
+// The size of a plain file; false when `path` is none.
+bool RegularFileSize(const std::string& path, uint64_t& size);
+
+// Creates the one folder `path`; false with the reason when it cannot. A
+// folder that already exists is an EEXIST failure, as mkdir says.
+bool MakeFolder(const std::string& path, SystemError& error);
+// `path` and every missing folder above it.
+bool MakeFolders(const std::string& path, SystemError& error);
+bool RemoveFile(const std::string& path);
+
+// Sets the access and modification times of the file or folder `path`; an
+// absent time, or one whose tv_nsec is UTIME_OMIT, is left as it is.
+bool SetPathTimes(const std::string& path, std::optional<timespec> access, std::optional<timespec> modified);
+
+// fopen with a UTF-8 name.
+std::FILE* OpenStdioFile(const std::string& path, const char* mode);
+
+// A file being written by a restore.
+class OutputFile {
+ public:
+  enum class Mode {
+    kCreateNew,      // fails (EEXIST) when anything by that name exists
+    kCreateOrTruncate,
+  };
+  OutputFile() = default;
+  ~OutputFile();  // closes without reporting
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+  OutputFile(OutputFile&& other) noexcept;
+  OutputFile& operator=(OutputFile&& other) noexcept;
+
+  bool Open(const std::string& path, Mode mode, SystemError& error);
+  bool IsOpen() const { return handle_ != kNoHandle; }
+  // Writes all of it; false with the reason (ENOSPC for a write that takes nothing).
+  bool Write(const uint8_t* data, size_t size, SystemError& error);
+  // Sets the modification time before the file is closed (the access time stays).
+  bool SetModified(const timespec& modified);
+  // Closes; false with the reason when the system reports a failure at the close.
+  bool Close(SystemError& error);
+
+ private:
+  static constexpr intptr_t kNoHandle = -1;
+  intptr_t handle_ = kNoHandle;  // a descriptor, or a HANDLE on Windows
+};
+
+}  // namespace vellum::platform

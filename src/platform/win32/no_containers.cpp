@@ -1,0 +1,23 @@
+// The image-container libraries (libewf, libvhdi, libvmdk, libqcow) have no
+// Windows build to link: the Windows program reads raw images and split raw
+// pieces, and names the file and its format when it meets a container.
+#include "platform/images/formats.h"
+
+namespace vellum::platform {
+
+namespace {
+
+ImageOpen NotInThisBuild(const std::string& path, const std::string& format) {
+  return ImageFailure("cannot open " + path + ": a " + format +
+                      " image, which this Windows build of the program cannot read (convert it to a raw image, "
+                      "or use the Linux build)");
+}
+
+}  // namespace
+
+ImageOpen OpenEwfImage(const std::string& path, const std::string& format) { return NotInThisBuild(path, format); }
+ImageOpen OpenVhdiImage(const std::string& path, const std::string& format) { return NotInThisBuild(path, format); }
+ImageOpen OpenVmdkImage(const std::string& path, const std::string& format) { return NotInThisBuild(path, format); }
+ImageOpen OpenQcowImage(const std::string& path, const std::string& format) { return NotInThisBuild(path, format); }
+
+}  // namespace vellum::platform

@@ -1,0 +1,42 @@
+# vellum-cli.exe: the walks and the command line over the Windows adapters of
+# platform/win32/. The libraries the Linux build takes from Debian have no
+# MinGW build there, so their parts are replaced:
+#   type names      SHGetFileInfoW instead of Qt's MIME database
+#   SHA-256         the CNG API (BCrypt*) instead of libcrypto
+#   image containers left out: raw images and split raw pieces are read, an
+#                   E01, VHD, VMDK or qcow file is refused with its name
+# The desktop program is not built here.
+list(FILTER VELLUM_CORE_SOURCES EXCLUDE REGEX "/platform/posix/")
+list(FILTER VELLUM_CORE_SOURCES EXCLUDE REGEX
+  "/platform/images/(ewf_image|vhdi_image|vmdk_image|qcow_image|qcow_zero_clusters|parent_path)\\.cpp$")
+
+add_library(vellum_core STATIC ${VELLUM_CORE_SOURCES})
+target_include_directories(vellum_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+# Text inside is UTF-8; the W functions are the only ones called.
+# localtime_r and gmtime_r come with the POSIX thread-safe functions.
+target_compile_definitions(vellum_core PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
+                                              _WIN32_WINNT=0x0601 _POSIX_THREAD_SAFE_FUNCTIONS=200112L)
+target_link_libraries(vellum_core PUBLIC shell32 bcrypt ole32)
+
+# nlohmann-json is a header-only library: only its own folder is made visible,
+# never the host's /usr/include.
+set(VELLUM_NLOHMANN_JSON_DIR /usr/include/nlohmann CACHE PATH
+    "The folder holding nlohmann/json.hpp (Debian: nlohmann-json3-dev)")
+if(NOT EXISTS ${VELLUM_NLOHMANN_JSON_DIR}/json.hpp)
+  message(FATAL_ERROR "nlohmann/json.hpp not found in ${VELLUM_NLOHMANN_JSON_DIR} (install nlohmann-json3-dev)")
+endif()
+set(VELLUM_THIRD_PARTY_INCLUDE ${CMAKE_CURRENT_BINARY_DIR}/third_party)
+file(MAKE_DIRECTORY ${VELLUM_THIRD_PARTY_INCLUDE})
+file(CREATE_LINK ${VELLUM_NLOHMANN_JSON_DIR} ${VELLUM_THIRD_PARTY_INCLUDE}/nlohmann SYMBOLIC)
+add_library(vellum_nlohmann_json INTERFACE)
+target_include_directories(vellum_nlohmann_json SYSTEM INTERFACE ${VELLUM_THIRD_PARTY_INCLUDE})
+
+file(GLOB VELLUM_CLI_SOURCES CONFIGURE_DEPENDS cli/*.cpp)
+list(REMOVE_ITEM VELLUM_CLI_SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/cli/main.cpp)
+add_library(vellum_cli_lib STATIC ${VELLUM_CLI_SOURCES})
+target_link_libraries(vellum_cli_lib PUBLIC vellum_core vellum_nlohmann_json)
+
+add_executable(vellum-cli cli/main.cpp)
+target_link_libraries(vellum-cli PRIVATE vellum_cli_lib)
+target_compile_definitions(vellum-cli PRIVATE VELLUM_VERSION="${PROJECT_VERSION}")
+install(TARGETS vellum-cli RUNTIME DESTINATION bin)

@@ -1,0 +1,156 @@
+#!/usr/bin/env bash
+# vellum-cli.exe under Wine against the Linux build, image by image: info,
+# search and full-scan give the same output (the root text's separator and
+# the type-name column aside: Windows' shell names types its own way), and a
+# restore of every listed row gives the same files, bytes and times. Then a
+# destination deeper than 260 characters, which only the long-path prefix
+# reaches.
+#   tests/windows/run_wine_tests.sh [LINUX_CLI] [WINDOWS_EXE]
+# Defaults: build/default/src/vellum-cli and build/windows/src/vellum-cli.exe.
+# Exit 0 when every check passed, 1 otherwise, 77 when wine or a build is missing.
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+linux_cli=${1:-$root/build/default/src/vellum-cli}
+exe=${2:-$root/build/windows/src/vellum-cli.exe}
+command -v wine >/dev/null || { echo "wine is not installed (scripts/setup.sh --windows)" >&2; exit 77; }
+[[ -x $linux_cli ]] || { echo "no Linux build at $linux_cli" >&2; exit 77; }
+[[ -f $exe ]] || { echo "no Windows build at $exe (cmake --preset windows)" >&2; exit 77; }
+linux_cli=$(realpath "$linux_cli")
+exe=$(realpath "$exe")
+
+work=$(mktemp -d /tmp/vellum-wine.XXXXXX)
+trap 'wineserver -k >/dev/null 2>&1; rm -rf "$work"' EXIT
+# A throw-away prefix, no display, no debug chatter, no offers to install
+# Mono or Gecko. Both programs see the same time zone.
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" TZ=UTC
+unset DISPLAY WAYLAND_DISPLAY
+wineboot -i >/dev/null 2>&1
+
+images=$work/images
+"$root/tests/data/unpack.sh" "$root/tests/data" "$images" >/dev/null
+# Names that Windows refuses, deleted on a FAT volume made by mkfs.fat and
+# mtools (which take them): device names and a trailing dot.
+if command -v mcopy >/dev/null && command -v mkfs.fat >/dev/null; then
+  names=$images/windows-names.img
+  mkfs.fat -C -i 5EED0001 -n NAMES "$names" 1440 >/dev/null
+  for n in 'CON.txt' 'ends with a dot.' 'Lpt1.Log' 'kept.txt'; do
+    printf 'name %s\n' "$n" >"$work/piece"
+    mcopy -i "$names" "$work/piece" "::$n"
+  done
+  for n in 'CON.txt' 'ends with a dot.' 'Lpt1.Log'; do mdel -i "$names" "::$n"; done
+else
+  echo "mtools or dosfstools missing: the refused-name image is left out" >&2
+fi
+
+passed=0 failed=0
+pass() { passed=$((passed + 1)); }
+fail() { failed=$((failed + 1)); echo "FAIL: $*" >&2; }
+
+win() { wine "$exe" "$@"; }
+# The results file with the root text's separator and the type names (4th
+# column of a file row) taken out.
+masked() {
+  sed -e 's#:\\#:/#g' "$1" | awk -F'\t' 'BEGIN { OFS = "\t" } NF >= 5 { $4 = "-" } { print }'
+}
+# Every file and folder under a folder: path, size, modification time, SHA-256.
+# A folder the restore only made on the way has the time it was made, which
+# differs from run to run: only times from before the run are compared.
+started=$(date +%s)
+tree_of() {
+  (cd "$1" && find . -mindepth 1 -printf '%P\t%y\t%s\t%T@\t%TY-%Tm-%Td %TH:%TM:%TS\n' |
+     awk -F'\t' -v started="$started" 'BEGIN { OFS = "\t" } { if ($4 >= started) $5 = "(made now)"; $4 = ""; print }' |
+     LC_ALL=C sort &&
+     find . -type f -print0 | LC_ALL=C sort -z | xargs -0r sha256sum | sed 's#^\([0-9a-f]*\)  \./\(.*\)#\2\tsha256 \1#')
+}
+# The Linux tree as Windows must write it (ARCHITECTURE.md section 5): in
+# each name <>:"\|?* full-width, a trailing dot or space full-width, and the
+# first letter of a device name (CON, AUX, COM1 ...) full-width. Sorted again.
+windows_names() {
+  python3 -c '
+import re, sys
+refused = dict(zip("<>:\"\\|?*", "＜＞：＂＼｜？＊"))
+def part(n):
+    keep = len(n.rstrip(". ")) or len(n)
+    stem = n.split(".")[0].rstrip(" ").upper()
+    device = stem in ("CON", "PRN", "AUX", "NUL") or re.fullmatch("(COM|LPT)[1-9]", stem)
+    out = ""
+    for i, c in enumerate(n):
+        if c in refused: out += refused[c]
+        elif i >= keep: out += "．" if c == "." else "　"
+        elif i == 0 and device: out += chr(0xFF00 + ord(c) - 0x20)
+        else: out += c
+    return out
+for line in sys.stdin:
+    path, rest = line.rstrip("\n").split("\t", 1)
+    print("/".join(part(p) for p in path.split("/")) + "\t" + rest)
+' | LC_ALL=C sort
+}
+same() {  # name, file a, file b
+  if cmp -s "$2" "$3"; then pass; else fail "$1"; diff "$2" "$3" | head -8 >&2; fi
+}
+
+# The sources: each image whole, and each partition of a whole-disk image.
+sources=()
+for img in "$images"/*.img; do
+  if parts=$("$linux_cli" drives "$img" 2>/dev/null | awk -F'\t' '$2 ~ /#[0-9]+:\/$/ { n++ } END { print n + 0 }') &&
+     [[ $parts -gt 0 ]]; then
+    for ((p = 1; p <= parts; p++)); do sources+=("$img#$p"); done
+  else
+    sources+=("$img")
+  fi
+done
+
+cd "$work"
+for src in "${sources[@]}"; do
+  name=$(basename "$src")
+  out=$work/cmp/$name
+  mkdir -p "$out"
+  # Wine gives the program the folder it runs in as a Z: path; the image is
+  # named relative to it, as a user would.
+  rel=images/$name
+
+  "$linux_cli" info "$rel" >"$out/info.l" 2>&1
+  win info "$rel" >"$out/info.w" 2>&1
+  same "$name: info" "$out/info.l" "$out/info.w"
+
+  "$linux_cli" search "$rel" --no-free-scan -o "$out/search.l" 2>/dev/null
+  win search "$rel" --no-free-scan -o "cmp/$name/search.w" 2>/dev/null
+  masked "$out/search.l" >"$out/search.lm"
+  masked "$out/search.w" >"$out/search.wm"
+  same "$name: search" "$out/search.lm" "$out/search.wm"
+
+  "$linux_cli" full-scan "$rel" --yes -o "$out/scan.l" 2>/dev/null
+  win full-scan "$rel" --yes -o "cmp/$name/scan.w" 2>/dev/null
+  masked "$out/scan.l" >"$out/scan.lm"
+  masked "$out/scan.w" >"$out/scan.wm"
+  same "$name: full-scan" "$out/scan.lm" "$out/scan.wm"
+
+  # Every row of each build's own list, restored.
+  "$linux_cli" restore "$rel" --results "$out/search.l" --to "$out/restored.l" >/dev/null 2>&1
+  lrc=$?
+  win restore "$rel" --results "cmp/$name/search.w" --to "cmp/$name/restored.w" >/dev/null 2>&1
+  wrc=$?
+  if [[ $lrc == "$wrc" ]]; then pass; else fail "$name: restore exit status $lrc (Linux) and $wrc (Windows)"; fi
+  mkdir -p "$out/restored.l" "$out/restored.w"
+  tree_of "$out/restored.l" | windows_names >"$out/tree.l"
+  tree_of "$out/restored.w" | LC_ALL=C sort >"$out/tree.w"
+  same "$name: restored files, bytes and times" "$out/tree.l" "$out/tree.w"
+done
+
+# A destination whose path is longer than 260 characters.
+deep=$work/long
+for i in $(seq 1 9); do deep=$deep/folder-of-a-long-destination-path-$i; done
+deep_rel=${deep#"$work"/}
+src=images/fat16.img
+"$linux_cli" search "$src" --no-free-scan -o "$work/long.l" 2>/dev/null
+"$linux_cli" restore "$src" --results "$work/long.l" --to "$work/long-linux" >/dev/null 2>&1
+win search "$src" --no-free-scan -o long.w 2>/dev/null
+win restore "$src" --results long.w --to "$deep_rel" >/dev/null 2>&1
+if (( ${#deep} > 260 )) && [[ -d $deep ]]; then pass; else fail "long destination (${#deep} characters) not made"; fi
+tree_of "$work/long-linux" | windows_names >"$work/long-tree.l"
+tree_of "$deep" 2>/dev/null | LC_ALL=C sort >"$work/long-tree.w"
+same "restore below a ${#deep}-character destination" "$work/long-tree.l" "$work/long-tree.w"
+
+echo "wine tests: $passed passed, $failed failed (${#sources[@]} sources)"
+[[ $failed -eq 0 ]]
