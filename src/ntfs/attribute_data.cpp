@@ -36,7 +36,7 @@ std::optional<Located> Locate(volume::ScanState& state, ByteView record, uint32_
     if (!extent) return std::nullopt;
     l.extent = std::move(*extent);
   } else {
-    const ByteView value = attribute.subspan(h->valueOffset, h->valueLength);
+    const ByteView value = ValueOf(attribute, *h);
     l.residentValue.assign(value.begin(), value.end());
   }
   return l;
