@@ -17,10 +17,6 @@ constexpr std::string_view kLinearized = "/Linearized";
 
 bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
 
-}  // namespace
-
-namespace {
-
 // The declared length, and whether the number ran into the end of the bytes
 // before the search limit (the dictionary was cut short there).
 uint64_t LinearizedLength(ByteView data, bool& cutShort) {

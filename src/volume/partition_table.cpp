@@ -42,12 +42,16 @@ bool IsPowerOfTwoIn(uint64_t v, uint64_t lo, uint64_t hi) {
 // The fields a formatter always fills in: a sector of boot code that merely
 // contains "FAT32" or "NTFS" at the right place does not pass.
 bool BootFieldsSane(ByteView s, uint8_t kind) {
-  const uint8_t jump = Le8(s, 0);
+  FieldReader r(s);
+  const uint8_t jump = r.U8(0);
   if (jump != 0xEB && jump != 0xE9) return false;
-  if (kind == kExfat) return Le8(s, 108) >= 9 && Le8(s, 108) <= 12;
-  if (!IsPowerOfTwoIn(Le16(s, 11), 256, 4096) || !IsPowerOfTwoIn(Le8(s, 13), 1, 128)) return false;
-  if (kind == kNtfs) return true;
-  return Le16(s, 14) >= 1 && Le8(s, 16) >= 1;
+  if (kind == kExfat) {
+    const uint8_t sectorShift = r.U8(108);
+    return r.Ok() && sectorShift >= 9 && sectorShift <= 12;
+  }
+  if (!IsPowerOfTwoIn(r.U16(11), 256, 4096) || !IsPowerOfTwoIn(r.U8(13), 1, 128)) return false;
+  if (kind == kNtfs) return r.Ok();
+  return r.U16(14) >= 1 && r.U8(16) >= 1 && r.Ok();
 }
 
 // Four entries that could be a partition table: every boot flag 0x00 or
