@@ -148,6 +148,7 @@ int OpenVolume(ScanState& state, const VolumeRequest& request, ResultList& list,
   if (list.RowCount() > 0) list.ClearRows();
   state.foundCount = 0;
   state.rowCount = 0;
+  state.truncatedStructures = 0;
 
   if (!OpenSelectedDrive(state, entry, request, messages)) return 0;
   // The device's own sector size stands in for the system's free-space figure.

@@ -181,6 +181,9 @@ int RunListingCommand(const std::vector<std::string>& args, bool full, std::ostr
   if (!full && !parsed.options.thorough && state.fsKind == volume::kExfat)
     err << "vellum-cli: exFAT: only the root and deleted folders were searched; --thorough also searches live "
            "folders\n";
+  if (const uint64_t cut = state.truncatedStructures; cut > 0)
+    err << "vellum-cli: " << cut << (cut == 1 ? " structure on the disk was" : " structures on the disk were")
+        << " cut short and ended early\n";
   // The opened source may be a container of several files: none of them is written.
   if (!parsed.outputPath.empty() && parsed.outputPath != "-" && state.volumeHandle) {
     std::vector<std::string> files = state.volumeHandle->BackingFiles();

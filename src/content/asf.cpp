@@ -18,27 +18,47 @@ constexpr int kMaxObjects = 100;
 constexpr uint64_t kMaxObjectSize = 10'485'760'000ull;
 constexpr uint64_t kMaxFileSize = 4'294'967'296ull;
 
-bool IsFileProperties(ByteView object) {
-  return object.size() >= kFilePropertiesGuid.size() &&
-         std::equal(kFilePropertiesGuid.begin(), kFilePropertiesGuid.end(), object.begin());
+// The fields of an object header, and of the File Properties Object's file
+// size, that the walk uses.
+struct ObjectHeader {
+  bool fileProperties = false;
+  uint64_t objectSize = 0;
+  uint64_t fileSize = 0;  // File Properties Object only
+};
+
+// False when `object` is shorter than kObjectNeed (the header and the file
+// size field after it).
+bool ReadObjectHeader(ByteView object, ObjectHeader& out) {
+  FieldReader r(object);
+  const ByteView guid = r.Bytes(0, kFilePropertiesGuid.size());
+  out.fileProperties = r.Ok() && std::equal(kFilePropertiesGuid.begin(), kFilePropertiesGuid.end(), guid.begin());
+  out.objectSize = r.U64(16);
+  out.fileSize = r.U64(40);
+  return r.Ok();
 }
 
 }  // namespace
 
 uint64_t MeasureAsf(volume::ScanState& state, uint64_t cluster, ByteView data) {
-  if (data.size() < kFirstObject + kObjectNeed) return kDefaultSize;
+  if (data.size() < kFirstObject + kObjectNeed) {
+    // The header object's own fixed part and its first object do not fit.
+    ++state.truncatedStructures;
+    return kDefaultSize;
+  }
   // The walk goes on past the end of the header object into what follows it;
   // the File Properties Object normally comes early inside the header.
   RecordWalk walk(state, cluster, data, kFirstObject);
   for (int i = 0; i < kMaxObjects; ++i) {
-    const ByteView object = walk.Current();
-    if (IsFileProperties(object)) {
-      const uint64_t fileSize = Le64(object, 40);
-      return fileSize > 0 && fileSize < kMaxFileSize ? fileSize : kDefaultSize;
+    // The walk holds kObjectNeed bytes after every move.
+    ObjectHeader object;
+    if (!ReadObjectHeader(walk.Current(), object)) {
+      ++state.truncatedStructures;
+      return kDefaultSize;
     }
-    const uint64_t objectSize = Le64(object, 16);
-    if (objectSize == 0 || objectSize >= kMaxObjectSize) return kDefaultSize;
-    if (!walk.MoveToNextRecord(objectSize, kObjectNeed)) return kDefaultSize;
+    if (object.fileProperties)
+      return object.fileSize > 0 && object.fileSize < kMaxFileSize ? object.fileSize : kDefaultSize;
+    if (object.objectSize == 0 || object.objectSize >= kMaxObjectSize) return kDefaultSize;
+    if (!walk.MoveToNextRecord(object.objectSize, kObjectNeed)) return kDefaultSize;
   }
   return 0;
 }

@@ -15,7 +15,10 @@ constexpr uint32_t kDifatEntriesPerSector = 127;  // the 128th links the next DI
 constexpr uint64_t kHeaderDifatOffset = 0x4C;
 constexpr uint64_t kFirstDifatSectorOffset = 0x44;
 
-int32_t Entry(ByteView sector, uint32_t index) { return static_cast<int32_t>(Le32(sector, uint64_t{index} * 4)); }
+// Entry `index` of a FAT or DIFAT sector; 0 when the sector does not hold it.
+int32_t Entry(ByteView sector, uint32_t index) {
+  return static_cast<int32_t>(FieldReader(sector).U32(uint64_t{index} * 4));
+}
 
 }  // namespace
 
@@ -72,11 +75,14 @@ bool CompoundReader::ReadCompoundSector(uint32_t sector, CompoundSector& out) {
 }
 
 bool CompoundReader::FatSectorOf(ByteView header, uint32_t q, uint32_t& fatSector) {
+  // The header's fields are read through a reader of their own: a header
+  // shorter than its sector gives 0 for what it lacks, as zeros would.
+  FieldReader r(header);
   if (q < kHeaderDifatEntries) {
-    fatSector = Le32(header, kHeaderDifatOffset + uint64_t{q} * 4);
+    fatSector = r.U32(kHeaderDifatOffset + uint64_t{q} * 4);
     return true;
   }
-  int32_t d = static_cast<int32_t>(Le32(header, kFirstDifatSectorOffset));
+  int32_t d = static_cast<int32_t>(r.U32(kFirstDifatSectorOffset));
   if (d == kCompoundEndOfChain) return false;
   uint32_t j = q - kHeaderDifatEntries;
   CompoundSector difat{};

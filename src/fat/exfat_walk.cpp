@@ -32,6 +32,19 @@ std::string ToUtf8(const std::u16string& units) {
   return utf8;
 }
 
+// An entry shorter than its fields is counted; the walk goes on as it does
+// after any entry.
+bool CountCutEntry(ScanState& state, const FieldReader& r) {
+  if (!r.Ok()) ++state.truncatedStructures;
+  return true;
+}
+
+// The bytes ran out inside a set: the entries its File entry counts on lay
+// past them. It is closed there as any set is, and counted.
+void CountCutSet(ScanState& state, const ExfatEntrySet& set) {
+  if (set.inSet && set.secondariesTaken < set.secondaries) ++state.truncatedStructures;
+}
+
 }  // namespace
 
 ExfatWalk::ExfatWalk(ScanState& state)
@@ -61,7 +74,10 @@ void ExfatWalk::WalkRoot() {
 
 bool ExfatWalk::TakeEntry(ByteView e, ExfatEntrySet& set, std::vector<ExfatSubdirectory>& subdirectories,
                           const std::string& path, bool insideDeleted) {
-  const uint8_t type = Le8(e, 0);
+  // Every field is read in the order it stands, so an entry cut short reads 0
+  // from where it ends on; the walks only ever hand over whole entries.
+  FieldReader r(e);
+  const uint8_t type = r.U8(0);
   const bool live = (type & 0x80) != 0;
   // Outside deleted folders every entry of a set must agree with its File
   // entry: deleted, or (a live folder of the thorough search) in use.
@@ -70,12 +86,13 @@ bool ExfatWalk::TakeEntry(ByteView e, ExfatEntrySet& set, std::vector<ExfatSubdi
     if (disagrees) {
       set.inSet = false;  // a live set, or one that is partly live, is dropped
     } else {
-      set.size = Le64(e, 8);
-      set.firstCluster = Le32(e, 20);
-      set.fatChain = Le8(e, 1) == 1;
+      set.fatChain = r.U8(1) == 1;
+      set.size = r.U64(8);
+      set.firstCluster = r.U32(20);
+      ++set.secondariesTaken;
     }
     set.name.clear();
-    return true;
+    return CountCutEntry(state_, r);
   }
   if (type == kNameLive || type == kNameDeleted) {
     if (disagrees) {
@@ -83,14 +100,18 @@ bool ExfatWalk::TakeEntry(ByteView e, ExfatEntrySet& set, std::vector<ExfatSubdi
       set.name.clear();
     } else {
       for (size_t i = 0; i < kUnitsPerNameEntry && set.name.size() < kMaxNameUnits; ++i)
-        set.name.push_back(static_cast<char16_t>(Le16(e, 2 + 2 * i)));
+        set.name.push_back(static_cast<char16_t>(r.U16(2 + 2 * i)));
+      ++set.secondariesTaken;
     }
-    return true;
+    return CountCutEntry(state_, r);
   }
   // Any other entry ends the set being gathered (nothing to close when none is).
   if (set.inSet || !set.name.empty()) CloseSet(set, subdirectories, path, insideDeleted);
   if (type == kFileLive || type == kFileDeleted) {
-    const uint32_t attributes = Le32(e, 4);
+    const uint8_t secondaries = r.U8(1);
+    const uint32_t attributes = r.U32(4);
+    const uint16_t time = r.U16(12);
+    const uint16_t date = r.U16(14);
     // Live files of live folders are passed over at their File entry: the
     // thorough search gathers only the live sets it must enter.
     const bool liveFolder = liveFolders_ && (attributes & volume::kAttrDirectory) != 0;
@@ -98,13 +119,15 @@ bool ExfatWalk::TakeEntry(ByteView e, ExfatEntrySet& set, std::vector<ExfatSubdi
     set.live = gathered && live;
     if (gathered) {
       set.attributes = attributes;
-      set.time = Le16(e, 12);
-      set.date = Le16(e, 14);
+      set.time = time;
+      set.date = date;
       set.inSet = true;
       set.firstCluster = 0;
       set.size = 0;
+      set.secondaries = secondaries;
+      set.secondariesTaken = 0;
     }
-    return true;
+    return CountCutEntry(state_, r);
   }
   return type != 0x00;
 }
@@ -129,6 +152,7 @@ size_t ExfatWalk::TakeScannedCluster(ByteView cluster, const std::string& folder
   std::vector<ExfatSubdirectory> none;
   for (size_t at = 0; at + kEntryBytes <= cluster.size(); at += kEntryBytes)
     if (!TakeEntry(cluster.subspan(at, kEntryBytes), set, none, folder, true)) break;
+  CountCutSet(state_, set);
   CloseSet(set, none, folder, true);
   return deletedSetsTaken_ - before;
 }
@@ -217,6 +241,7 @@ void ExfatWalk::ReadExfatDirectory(uint32_t firstCluster, uint64_t size, bool fa
     if (size != 0 ? read >= size : clusters > kMaxUnsizedClusters) break;
     if (read >= kMaxDirectoryBytes) break;
   }
+  CountCutSet(state_, set);
   CloseSet(set, subdirectories, path, insideDeleted);
   if (isRoot && state_.progress) {
     state_.progress->StartPhase("", subdirectories.size() + 1);

@@ -28,6 +28,8 @@ struct ExfatEntrySet {
   uint64_t size = 0;
   bool fatChain = false;
   std::u16string name;  // up to its first NUL unit when used
+  uint8_t secondaries = 0;       // the entries after the File entry, as it counts them
+  uint8_t secondariesTaken = 0;  // the Stream Extension and File Name entries met
 };
 
 // A folder met in a directory, entered once the directory is read: a deleted

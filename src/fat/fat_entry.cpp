@@ -52,18 +52,34 @@ std::optional<uint8_t> ShortFormOfFirstCharacter(std::string_view longName) {
   return c;
 }
 
+// The 11 name bytes of a short entry; bytes an entry cut short lacks read 0.
+std::array<uint8_t, 11> ShortNameBytes(ByteView entry) {
+  FieldReader r(entry);
+  std::array<uint8_t, 11> name{};
+  for (size_t i = 0; i < name.size(); ++i) name[i] = r.U8(i);
+  return name;
+}
+
 }  // namespace
 
-void LongNameSlots::Add(ByteView entry) {
-  const uint8_t checksum = Le8(entry, 13);
+bool LongNameSlots::Add(ByteView entry) {
+  // Fields in the order they stand, so a short entry reads 0 from where it
+  // ends on; the checksum sits between the fifth and sixth units.
+  FieldReader r(entry);
+  const uint8_t sequence = r.U8(0);
+  std::array<uint16_t, kUnitsPerSlot> units{};
+  for (size_t i = 0; i < 5; ++i) units[i] = r.U16(kUnitOffsets[i]);
+  const uint8_t checksum = r.U8(13);
+  for (size_t i = 5; i < kUnitsPerSlot; ++i) units[i] = r.U16(kUnitOffsets[i]);
   if (count_ > kLongNameSlots - 1)
     count_ = 0;
   else if (count_ > 0 && checksum != checksums_[count_ - 1])
     count_ = 0;
-  for (size_t i = 0; i < kUnitsPerSlot; ++i) units_[count_][i] = Le16(entry, kUnitOffsets[i]);
+  units_[count_] = units;
   checksums_[count_] = checksum;
-  sequences_[count_] = Le8(entry, 0);
+  sequences_[count_] = sequence;
   ++count_;
+  return r.Ok();
 }
 
 bool LongNameSlots::Assemble(std::string& utf8) const {
@@ -100,11 +116,13 @@ uint8_t ShortNameChecksum(ByteView name11) {
 }
 
 bool ShortNameHasForbiddenBytes(ByteView name11) {
+  // A byte the view lacks reads 0, which no name may hold.
+  FieldReader r(name11);
   for (size_t i = 0; i < 11; ++i) {
-    const uint8_t c = Le8(name11, i);
+    const uint8_t c = r.U8(i);
     if (c == 0) return true;
     if (platform::IsCp932LeadByte(c) && i + 1 < 11) {
-      if (Le8(name11, i + 1) == 0) return true;
+      if (r.U8(i + 1) == 0) return true;
       ++i;  // its trail byte may look like '\' or '|' and is part of the character
       continue;
     }
@@ -114,9 +132,9 @@ bool ShortNameHasForbiddenBytes(ByteView name11) {
 }
 
 std::string ShortNameText(ByteView entry) {
-  std::string raw(11, ' ');
-  for (size_t i = 0; i < 11; ++i) raw[i] = static_cast<char>(Le8(entry, i));
-  if (Le8(entry, 0) == kDeletedMark) raw[0] = '$';
+  const std::array<uint8_t, 11> name = ShortNameBytes(entry);
+  std::string raw(name.begin(), name.end());
+  if (name[0] == kDeletedMark) raw[0] = '$';
   std::string text = TrimTrailingBlanks(std::string_view(raw).substr(0, 8));
   const std::string ext = TrimTrailingBlanks(std::string_view(raw).substr(8, 3));
   if (!ext.empty()) text += "." + ext;
@@ -126,8 +144,7 @@ std::string ShortNameText(ByteView entry) {
 }
 
 bool LongNameMatches(ByteView entry, std::string_view longName, uint8_t checksum) {
-  std::array<uint8_t, 11> name{};
-  for (size_t i = 0; i < 11; ++i) name[i] = Le8(entry, i);
+  std::array<uint8_t, 11> name = ShortNameBytes(entry);
   if (name[0] == kDeletedMark) {
     // Only the first character is needed; a character with no code page 932
     // form cannot have produced the short name, and then nothing matches.
@@ -146,9 +163,8 @@ bool LongNameMatches(ByteView entry, std::string_view longName, uint8_t checksum
 }
 
 bool DeletedLongNameMatches(ByteView entry, std::string_view longName, const LongNameSlots& slots) {
-  if (Le8(entry, 0) != kDeletedMark || !slots.CompleteAndInOrder()) return false;
-  std::array<uint8_t, 11> name{};
-  for (size_t i = 0; i < 11; ++i) name[i] = Le8(entry, i);
+  std::array<uint8_t, 11> name = ShortNameBytes(entry);
+  if (name[0] != kDeletedMark || !slots.CompleteAndInOrder()) return false;
   // The first byte enters the checksum once, and every later step is a
   // bijection: exactly one byte value matches.
   for (unsigned b = 0; b < 256; ++b) {

@@ -37,8 +37,9 @@ class LongNameSlots {
   size_t Count() const { return count_; }
   void Reset() { count_ = 0; }
   // Takes one long-name entry: a sequence whose checksum changes restarts at
-  // this entry, and one that grows past 20 entries restarts too.
-  void Add(ByteView entry);
+  // this entry, and one that grows past 20 entries restarts too. False when
+  // the entry was cut short (the units it lacks are taken as 0).
+  bool Add(ByteView entry);
   uint8_t FirstChecksum() const { return checksums_[0]; }
   // The assembled name up to its first NUL unit, as UTF-8; false when the
   // units are not valid UTF-16.

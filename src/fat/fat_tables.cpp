@@ -63,10 +63,11 @@ bool LoadExfatBitmap(ScanState& state, uint32_t rootCluster) {
   const bool rootRead = ReadCluster(state, rootCluster, cluster);
 
   uint64_t first = 0, length = 0;
-  for (size_t at = 0; at + kDirEntryBytes <= cluster.size(); at += kDirEntryBytes) {
-    if (cluster[at] == kExfatBitmapEntry) {
-      first = Le32(cluster, at + 20);
-      length = Le64(cluster, at + 24);
+  for (size_t at = 0; InBounds(cluster.size(), at, kDirEntryBytes); at += kDirEntryBytes) {
+    FieldReader entry(ByteView(cluster).subspan(at, kDirEntryBytes));
+    if (entry.U8(0) == kExfatBitmapEntry) {
+      first = entry.U32(20);
+      length = entry.U64(24);
       break;
     }
   }

@@ -32,6 +32,13 @@ size_t CountSubdirectories(ByteView bytes) {
   return count;
 }
 
+// Long-name slots still waiting for their short entry when the bytes run
+// out: the entry lay past what was read, and the name ends unused. A probe
+// counts nothing.
+void CountCutLongName(ScanState& state, const LongNameSlots& slots, bool probe) {
+  if (slots.Count() > 0 && !probe) ++state.truncatedStructures;
+}
+
 }  // namespace
 
 FatWalk::FatWalk(ScanState& state)
@@ -91,7 +98,7 @@ void FatWalk::ReadDeletedDirectoryTail(uint64_t firstCluster, std::vector<uint8_
     if (IsClaimed(state_, c)) continue;
     if (!volume::ReadCluster(state_, c, cluster)) return;
     // Another directory's first cluster is not this one's either.
-    if (cluster[0] == '.') continue;
+    if (Le8(cluster, 0) == '.') continue;
     if (!IsDirectoryCluster(cluster, state_.lastCluster)) return;
     Claim(state_, c);
     bytes.insert(bytes.end(), cluster.begin(), cluster.end());
@@ -163,12 +170,14 @@ void FatWalk::PushFrame(std::vector<Subdirectory> table, const std::string* pare
 
 void FatWalk::ProcessEntries(ByteView bytes, const std::string* parent, std::vector<Subdirectory>& table,
                              bool insideDeleted) {
-  for (size_t at = 0; at + kEntryBytes <= bytes.size(); at += kEntryBytes) {
+  size_t at = 0;
+  for (; at + kEntryBytes <= bytes.size(); at += kEntryBytes) {
     const ByteView e = bytes.subspan(at, kEntryBytes);
-    if (EndsDirectory(e)) break;
+    if (EndsDirectory(e)) return;
     ProcessFatEntry(e, parent, table, insideDeleted);
-    if (state_.cancelled) break;
+    if (state_.cancelled) return;
   }
+  CountCutLongName(state_, longName_, probe_);
 }
 
 void FatWalk::EnterSubdirectories(std::vector<FatFrame>& work) {
@@ -255,7 +264,7 @@ void FatWalk::ProcessFatEntry(ByteView entry, const std::string* parent, std::ve
     return;
   }
   if (IsLongNameEntry(entry)) {
-    longName_.Add(entry);
+    if (!longName_.Add(entry) && !probe_) ++state_.truncatedStructures;
     return;
   }
   deletedShortName_ = false;
@@ -287,10 +296,14 @@ void FatWalk::ProcessScannedCluster(ByteView cluster, const std::string& folder)
   longName_.Reset();  // no long name continues from one cluster into the next
   std::vector<Subdirectory> none;
   const bool search = state_.operationMode == volume::kModeSearch || probe_;
-  for (size_t at = 0; at + kEntryBytes <= cluster.size() && !state_.cancelled; at += kEntryBytes) {
-    // A fixed-size view: its 32 bytes are there by its type, so the raw
-    // reads below need no check of their own.
-    const std::span<const uint8_t, kEntryBytes> p = cluster.subspan(at).first<kEntryBytes>();
+  for (size_t at = 0; !state_.cancelled; at += kEntryBytes) {
+    if (!InBounds(cluster.size(), at, kEntryBytes)) {
+      CountCutLongName(state_, longName_, probe_);
+      break;
+    }
+    // A fixed-size view over the 32 bytes just checked: the raw reads of the
+    // fast test below stay inside it by its type.
+    const std::span<const uint8_t, kEntryBytes> p(cluster.data() + at, kEntryBytes);
     if (p[0] == 0) break;
     // Most clusters a scan reads hold file data, not entries. A short entry
     // whose cluster or size rules out a row is dropped before its name is

@@ -10,12 +10,13 @@ constexpr uint32_t kResidentHeaderBytes = 24;
 constexpr uint32_t kNonResidentHeaderBytes = 64;
 constexpr uint8_t kDosOnlyNamespace = 2;
 constexpr uint64_t kFileNameHeaderBytes = 66;
+constexpr uint64_t kListEntryMinBytes = 32;
 
 bool UsableFileName(ByteView attribute, const AttributeHeader& h) {
   if (h.nonResident || h.valueLength < kFileNameHeaderBytes) return false;
-  const ByteView value = attribute.subspan(h.valueOffset, h.valueLength);
+  const ByteView value = ValueOf(attribute, h);
   if (Le8(value, 65) == kDosOnlyNamespace) return false;
-  return InBounds(value.size(), kFileNameHeaderBytes, 2ull * Le8(value, 64));
+  return FileNameFits(value);
 }
 
 }  // namespace
@@ -29,8 +30,9 @@ ByteView AttributeBytes(ByteView record, AttributeRef ref) {
   return record.subspan(ref.offset, ref.length);
 }
 
-std::optional<AttributeHeader> ParseAttribute(ByteView a) {
+std::optional<AttributeHeader> ParseAttribute(ByteView a, bool* cutShort) {
   FieldReader r(a);
+  if (cutShort) *cutShort = false;
   AttributeHeader h;
   h.type = r.U32(0);
   h.length = r.U32(4);
@@ -44,7 +46,10 @@ std::optional<AttributeHeader> ParseAttribute(ByteView a) {
     h.valueLength = r.U32(16);
     h.valueOffset = r.U16(20);
     r.Require(h.valueOffset, h.valueLength);
-    if (!r.Ok()) return std::nullopt;
+    if (!r.Ok()) {
+      if (cutShort) *cutShort = true;
+      return std::nullopt;
+    }
     return h;
   }
   h.firstVcn = r.U64(16);
@@ -54,28 +59,81 @@ std::optional<AttributeHeader> ParseAttribute(ByteView a) {
   h.allocatedSize = r.U64(40);
   h.dataSize = r.U64(48);
   h.initializedSize = r.U64(56);
-  if (!r.Ok() || h.runListOffset < kNonResidentHeaderBytes || h.runListOffset > a.size()) return std::nullopt;
+  // The run list starts inside the attribute, at the earliest after the header.
+  r.Require(h.runListOffset, 0);
+  if (!r.Ok()) {
+    if (cutShort) *cutShort = true;
+    return std::nullopt;
+  }
+  if (h.runListOffset < kNonResidentHeaderBytes) return std::nullopt;
   return h;
+}
+
+ByteView ValueOf(ByteView attribute, const AttributeHeader& h) {
+  if (h.nonResident || !InBounds(attribute.size(), h.valueOffset, h.valueLength)) return {};
+  return attribute.subspan(h.valueOffset, h.valueLength);
+}
+
+ByteView RunListOf(ByteView attribute, const AttributeHeader& h) {
+  if (!h.nonResident || h.runListOffset > attribute.size()) return {};
+  return attribute.subspan(h.runListOffset);
 }
 
 ByteView ResidentValue(ByteView attribute) {
   const auto h = ParseAttribute(attribute);
-  if (!h || h->nonResident) return {};
-  return attribute.subspan(h->valueOffset, h->valueLength);
+  return h ? ValueOf(attribute, *h) : ByteView{};
 }
 
-AttributeWalk::AttributeWalk(ByteView record) : record_(record), at_(Le16(record, 20)) {}
+bool FileNameFits(ByteView value) {
+  FieldReader r(value);
+  const uint8_t units = r.U8(64);
+  return r.Require(kFileNameHeaderBytes, 2ull * units);
+}
+
+AttributeWalk::AttributeWalk(ByteView record) : record_(record) {
+  FieldReader r(record);
+  at_ = r.U16(20);  // the first attribute's offset in the record header
+  if (!r.Ok()) End(true);
+}
+
+bool AttributeWalk::End(bool cutShort) {
+  ended_ = true;
+  cutShort_ = cutShort;
+  return false;
+}
 
 bool AttributeWalk::Next(AttributeRef& ref) {
-  if (!InBounds(record_.size(), at_, 8)) return false;
-  const auto type = static_cast<int32_t>(Le32(record_, at_));
-  const uint32_t length = Le32(record_, at_ + 4);
-  if (type < 16 || type > 256 || length < kResidentHeaderBytes ||
-      !InBounds(record_.size(), at_, length)) {
-    at_ = record_.size();
+  if (ended_) return false;
+  FieldReader r(record_);
+  const auto type = static_cast<int32_t>(r.U32(at_));
+  // The end marker needs no length after it: it may stand in the last four bytes.
+  if (r.Ok() && type == -1) return End(false);
+  const uint32_t length = r.U32(at_ + 4);
+  if (!r.Ok()) return End(true);
+  if (type < 16 || type > 256 || length < kResidentHeaderBytes) return End(false);
+  if (!r.Require(at_, length)) return End(true);
+  ref = {static_cast<uint32_t>(at_), length};
+  at_ += length;
+  return true;
+}
+
+bool AttributeListWalk::Next(ListEntry& entry) {
+  if (ended_ || at_ >= list_.size()) return false;
+  FieldReader r(list_.subspan(at_));
+  entry.type = r.U32(0);
+  const uint16_t length = r.U16(4);
+  entry.nameLength = r.U8(6);
+  entry.firstVcn = r.U64(8);
+  entry.reference = r.U64(16);
+  const bool whole = r.Require(0, kListEntryMinBytes);
+  if (whole && length < kListEntryMinBytes) {
+    ended_ = true;
     return false;
   }
-  ref = {static_cast<uint32_t>(at_), length};
+  if (!whole || !r.Require(0, length)) {
+    ended_ = cutShort_ = true;
+    return false;
+  }
   at_ += length;
   return true;
 }

@@ -59,24 +59,64 @@ struct AttributeHeader {
 // Decodes an attribute's header from its bytes (AttributeBytes). Empty when the
 // header, its name, its resident value or its run list (which starts after the
 // 64-byte header) lie outside the attribute: such an attribute is damaged and
-// none of its fields are used.
-std::optional<AttributeHeader> ParseAttribute(ByteView attribute);
+// none of its fields are used. `cutShort`, when given, is set when that is why
+// (a run-list offset inside the header is damage of another kind).
+std::optional<AttributeHeader> ParseAttribute(ByteView attribute, bool* cutShort = nullptr);
 
 // The resident value of an attribute, or empty when it is non-resident or malformed.
 ByteView ResidentValue(ByteView attribute);
+// The same from a header already parsed from these bytes; empty as well when
+// the value does not lie inside them.
+ByteView ValueOf(ByteView attribute, const AttributeHeader& h);
+// A non-resident attribute's run list: its bytes from the run-list offset to
+// the attribute's end; empty when resident or when the offset lies outside.
+ByteView RunListOf(ByteView attribute, const AttributeHeader& h);
 
 // The attributes of one record in order, from the first-attribute offset.
 // The walk ends at the end marker, at a type outside 16..256, at a length too
 // short for a header or reaching past the record: what follows a broken
-// attribute cannot be located.
+// attribute cannot be located. CutShort() tells, once the walk ended, whether
+// it ended at an attribute (or a header) reaching past the record.
 class AttributeWalk {
  public:
   explicit AttributeWalk(ByteView record);
   bool Next(AttributeRef& ref);
+  bool CutShort() const { return cutShort_; }
 
  private:
+  bool End(bool cutShort);
+
   ByteView record_;
-  uint64_t at_;
+  uint64_t at_ = 0;
+  bool ended_ = false;
+  bool cutShort_ = false;
+};
+
+// Whether a $FILE_NAME value holds its 66-byte header and the name units
+// its length byte announces after it.
+bool FileNameFits(ByteView value);
+
+// The entries of an attribute list, in order. Each holds the attribute's
+// type, its first VCN and the record (reference) holding it. The list ends
+// at an entry shorter than 32 bytes and at one that reaches past the list;
+// CutShort() tells the latter.
+struct ListEntry {
+  uint32_t type = 0;
+  uint8_t nameLength = 0;
+  uint64_t firstVcn = 0;
+  uint64_t reference = 0;
+};
+class AttributeListWalk {
+ public:
+  explicit AttributeListWalk(ByteView list) : list_(list) {}
+  bool Next(ListEntry& entry);
+  bool CutShort() const { return cutShort_; }
+
+ private:
+  ByteView list_;
+  uint64_t at_ = 0;
+  bool ended_ = false;
+  bool cutShort_ = false;
 };
 
 // The first unnamed attribute of `type` in this record alone (no attribute

@@ -36,7 +36,7 @@ std::optional<Located> Locate(volume::ScanState& state, ByteView record, uint32_
     if (!extent) return std::nullopt;
     l.extent = std::move(*extent);
   } else {
-    const ByteView value = attribute.subspan(h->valueOffset, h->valueLength);
+    const ByteView value = ValueOf(attribute, *h);
     l.residentValue.assign(value.begin(), value.end());
   }
   return l;
@@ -92,6 +92,8 @@ uint64_t AttributeReader::ReadAcrossExtents(uint64_t vcn, uint64_t n, MutableByt
       ++index;
     }
     const Extent& extent = extents_[index];
+    // Read() sizes out for n clusters; the rest of it is cut only where it lies inside.
+    if (delivered * clusterBytes > out.size()) break;
     const uint64_t t =
         ReadRunClusters(state_, extent, vcn, n - delivered, out.subspan(delivered * clusterBytes), sparse, &unread);
     delivered += t;

@@ -32,7 +32,8 @@ bool LoadNtfsClusterBitmap(volume::ScanState& state) {
   const ByteView attribute = AttributeBytes(copy, ref);
   const uint64_t cap = BitmapCap(state);
   if (!h->nonResident) {
-    const ByteView value = attribute.subspan(h->valueOffset, std::min<uint64_t>(h->valueLength, cap));
+    const ByteView whole = ValueOf(attribute, *h);
+    const ByteView value = whole.first(std::min<uint64_t>(whole.size(), cap));
     state.clusterBitmap.assign(value.begin(), value.end());
     return true;
   }

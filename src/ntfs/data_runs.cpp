@@ -10,23 +10,31 @@ namespace vellum::ntfs {
 
 RunListReader::RunListReader(ByteView runList, uint64_t firstVcn) : bytes_(runList), vcn_(firstVcn) {}
 
+bool RunListReader::End(bool cutShort) {
+  ended_ = true;
+  cutShort_ = cutShort;
+  return false;
+}
+
 bool RunListReader::Next(Run& run) {
+  if (ended_) return false;
   FieldReader r(bytes_);
   const uint8_t header = r.U8(at_);
-  if (ended_ || !r.Ok() || header == 0) return ended_ = true, false;
+  if (!r.Ok()) return End(true);  // no end marker before the bytes ran out
+  if (header == 0) return End(false);
   const unsigned lengthBytes = header & 0x0F;
   const unsigned offsetBytes = header >> 4;
-  if (lengthBytes == 0 || lengthBytes > 8 || offsetBytes > 8) return ended_ = true, false;
+  if (lengthBytes == 0 || lengthBytes > 8 || offsetBytes > 8) return End(false);
   const uint64_t length = r.Unsigned(at_ + 1, lengthBytes);
   const int64_t delta = offsetBytes ? r.Signed(at_ + 1 + lengthBytes, offsetBytes) : 0;
   // A run cut off by the end of the list is not trusted.
-  if (!r.Ok()) return ended_ = true, false;
+  if (!r.Ok()) return End(true);
   uint64_t nextVcn = 0;
-  if (length == 0 || !CheckedAdd(vcn_, length, nextVcn)) return ended_ = true, false;
+  if (length == 0 || !CheckedAdd(vcn_, length, nextVcn)) return End(false);
   run.sparse = delta == 0;
   if (!run.sparse) {
     int64_t lcn = 0;
-    if (__builtin_add_overflow(lcn_, delta, &lcn) || lcn < 0) return ended_ = true, false;
+    if (__builtin_add_overflow(lcn_, delta, &lcn) || lcn < 0) return End(false);
     lcn_ = lcn;
   }
   run.firstVcn = vcn_;
@@ -43,7 +51,9 @@ std::optional<Extent> ExtentOf(ByteView attribute) {
   Extent e;
   e.firstVcn = h->firstVcn;
   e.lastVcn = h->lastVcn;
-  const ByteView runs = attribute.subspan(h->runListOffset);
+  // Checked here again rather than trusted to the parse: the list's bytes
+  // are taken only from inside the attribute.
+  const ByteView runs = RunListOf(attribute, *h);
   e.runList.assign(runs.begin(), runs.end());
   return e;
 }
@@ -72,6 +82,8 @@ uint64_t ReadRunClusters(volume::ScanState& state, const Extent& extent, uint64_
     if (!m.found) break;
     const uint64_t n = std::min(m.left, count - delivered);
     if (n == 0) break;  // MapVcn never maps zero clusters; never spin if it did
+    // count is capped by the buffer above; the piece is still checked where it is cut.
+    if (!InBounds(buffer.size(), delivered * clusterBytes, n * clusterBytes)) break;
     const MutableBytes piece = buffer.subspan(delivered * clusterBytes, n * clusterBytes);
     if (m.lcn == 0) {
       std::fill(piece.begin(), piece.end(), 0);

@@ -24,17 +24,23 @@ struct Run {
 // marker and also at the first run that cannot be trusted: one cut off by the
 // end of the bytes, a length or offset field of 0 or more than 8 bytes, a
 // zero length, an LCN below 0 or beyond 64 bits, or VCNs that overflow.
+// CutShort() tells, once Next() was false, whether the list ended at a run
+// (or a header byte) that the bytes did not hold.
 class RunListReader {
  public:
   RunListReader(ByteView runList, uint64_t firstVcn);
   bool Next(Run& run);
+  bool CutShort() const { return cutShort_; }
 
  private:
+  bool End(bool cutShort);
+
   ByteView bytes_;
   size_t at_ = 0;
   uint64_t vcn_;
   int64_t lcn_ = 0;
   bool ended_ = false;
+  bool cutShort_ = false;
 };
 
 // One extent of a non-resident attribute. It keeps its own copy of the run

@@ -9,8 +9,6 @@ namespace vellum::ntfs {
 
 namespace {
 
-constexpr uint64_t kListEntryMinBytes = 32;
-
 // The record's attribute list as far as its data size reaches (the slack of
 // its last cluster is not part of it), capped at kMaxAttributeListBytes.
 bool ReadAttributeList(volume::ScanState& state, ByteView record, std::vector<uint8_t>& list) {
@@ -32,12 +30,10 @@ std::optional<AttributeRef> SearchThroughList(volume::ScanState& state, MutableB
     return std::nullopt;
   std::vector<uint32_t> tried;
   std::vector<uint8_t> extension(record.size());
-  for (uint64_t at = 0; InBounds(list.size(), at, kListEntryMinBytes);) {
-    const uint64_t length = Le16(list, at + 4);
-    if (length < kListEntryMinBytes || !InBounds(list.size(), at, length)) break;
-    const bool wanted = Le32(list, at) == type && Le8(list, at + 6) == 0 && Le64(list, at + 8) == firstVcn;
-    const auto number = static_cast<uint32_t>(Le64(list, at + 16));
-    at += length;
+  AttributeListWalk entries(list);
+  for (ListEntry entry; entries.Next(entry);) {
+    const bool wanted = entry.type == type && entry.nameLength == 0 && entry.firstVcn == firstVcn;
+    const auto number = static_cast<uint32_t>(entry.reference);
     // Each record once: a list naming the same record again (or the record
     // itself) adds nothing but reads.
     if (!wanted || std::find(tried.begin(), tried.end(), number) != tried.end()) continue;
@@ -77,7 +73,8 @@ bool ReadAttributeValue(volume::ScanState& state, ByteView record, AttributeRef 
   const auto h = ParseAttribute(attribute);
   if (!h) return false;
   if (!h->nonResident) {
-    const ByteView v = attribute.subspan(h->valueOffset, std::min<uint64_t>(h->valueLength, maxBytes));
+    const ByteView whole = ValueOf(attribute, *h);
+    const ByteView v = whole.first(std::min<uint64_t>(whole.size(), maxBytes));
     value.assign(v.begin(), v.end());
     return h->valueLength <= maxBytes;
   }

@@ -39,6 +39,8 @@ bool MftRecordReader::Read(uint32_t number, MutableBytes buffer) {
   const uint64_t clusters = (within + recordSize + clusterBytes - 1) / clusterBytes;
   if (vcn < firstVcn_ || vcn + clusters > firstVcn_ + loadedClusters_) Load(vcn, clusters);
   const uint64_t offset = (vcn - firstVcn_) * clusterBytes + within;
+  // Load() holds the record's clusters; the copy checks that for itself.
+  if (!InBounds(chunk_.size(), offset, recordSize)) return false;
   const MutableBytes record = buffer.first(recordSize);
   std::copy_n(chunk_.begin() + static_cast<ptrdiff_t>(offset), recordSize, record.begin());
   if (!HasFileSignature(record)) return false;

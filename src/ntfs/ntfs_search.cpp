@@ -50,9 +50,10 @@ std::optional<uint64_t> LastWrittenTime(ScanState& state, ByteView record) {
   std::vector<uint8_t> copy;
   AttributeRef ref;
   if (!FindHeader(state, record, kAttrStandardInformation, copy, ref)) return std::nullopt;
-  const ByteView value = ResidentValue(AttributeBytes(copy, ref));
-  if (value.size() < 16) return std::nullopt;
-  return Le64(value, 8);
+  FieldReader r(ResidentValue(AttributeBytes(copy, ref)));
+  const uint64_t written = r.U64(8);
+  if (!r.Ok()) return std::nullopt;
+  return written;
 }
 
 std::string FormatFileTime(uint64_t fileTime, NtfsRowCache* cache) {
@@ -149,6 +150,9 @@ std::string FolderPath(ScanState& state, uint64_t parentReference, NtfsRowCache*
 
 void AddNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster, uint32_t slot,
                 NtfsRowCache* cache) {
+  // Counted here, once per record a search lists from: the readers below
+  // each end the same cut structure again.
+  if (RecordCutShort(record, state.bytesPerSector)) ++state.truncatedStructures;
   const auto name = FileNameOf(state, record);
   const auto written = LastWrittenTime(state, record);
   if (!name || !written) return;

@@ -4,11 +4,46 @@
 #include <vector>
 
 #include "ntfs/attribute.h"
+#include "ntfs/data_runs.h"
 #include "ntfs/nesting.h"
 #include "volume/fixups.h"
 #include "volume/sector_io.h"
 
 namespace vellum::ntfs {
+
+namespace {
+
+// Whether one attribute's own structures were cut short.
+bool AttributeCutShort(ByteView attribute) {
+  bool cutShort = false;
+  const auto h = ParseAttribute(attribute, &cutShort);
+  if (!h) return cutShort;
+  if (h->nonResident) {
+    RunListReader runs(RunListOf(attribute, *h), h->firstVcn);
+    for (Run run; runs.Next(run);) {
+    }
+    return runs.CutShort();
+  }
+  const ByteView value = ValueOf(attribute, *h);
+  if (h->type == kAttrFileName) return !FileNameFits(value);
+  if (h->type == kAttrAttributeList) {
+    AttributeListWalk entries(value);
+    for (ListEntry entry; entries.Next(entry);) {
+    }
+    return entries.CutShort();
+  }
+  return false;
+}
+
+}  // namespace
+
+bool RecordCutShort(ByteView record, uint32_t bytesPerSector) {
+  if (!volume::FixupsFit(record, bytesPerSector)) return true;
+  AttributeWalk walk(record);
+  for (AttributeRef ref; walk.Next(ref);)
+    if (AttributeCutShort(AttributeBytes(record, ref))) return true;
+  return walk.CutShort();
+}
 
 namespace detail {
 

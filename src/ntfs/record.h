@@ -20,4 +20,13 @@ bool ReadMftRecord(volume::ScanState& state, uint32_t number, MutableBytes buffe
 // too small, the slot lies outside the clusters read, or the read failed.
 bool ReadRecordAt(volume::ScanState& state, uint64_t cluster, uint32_t slot, MutableBytes buffer);
 
+// Whether a structure of the record was cut short, so that the readers end
+// it early: its update sequence array or a sector it names lies outside the
+// record, the attribute walk ends at an attribute reaching past the record,
+// an attribute's header, name, value or run list lies outside it, a run list
+// runs out before its end marker, a file name runs past its value, or an
+// entry of a resident attribute list past the list. A search counts each
+// record it lists from once (truncatedStructures), whatever reads it again.
+bool RecordCutShort(ByteView record, uint32_t bytesPerSector);
+
 }  // namespace vellum::ntfs

@@ -14,44 +14,58 @@ constexpr size_t kDirEntryBytes = 32;
 
 bool IsExfatBoot(ByteView boot) { return BytesEqual(boot, 3, "EXFAT   "); }
 
-void ParseExfatGeometry(ScanState& state, ByteView boot) {
+// Fields are read in ascending order of offset: a boot sector cut short then
+// reads 0 from the first field it lacks on, field by field as the plain
+// readers would, and the reader's Ok() says whether it was whole.
+bool ParseExfatGeometry(ScanState& state, ByteView boot) {
+  FieldReader r(boot);
+  const uint32_t fatStart = r.U32(80);
+  const uint32_t fatSectors = r.U32(84);
+  const uint32_t firstData = r.U32(88);
+  const uint32_t clusterCount = r.U32(92);
+  const uint32_t rootCluster = r.U32(96);
   // The shifts come from the disk: a shift the field cannot hold becomes 0,
   // which CheckGeometry refuses.
-  const uint8_t sectorShift = Le8(boot, 108);
-  const uint8_t clusterShift = Le8(boot, 109);
+  const uint8_t sectorShift = r.U8(108);
+  const uint8_t clusterShift = r.U8(109);
   state.bytesPerSector = sectorShift < 16 ? static_cast<uint16_t>(1u << sectorShift) : 0;
   state.sectorsPerCluster = clusterShift < 32 ? 1u << clusterShift : 0;
   state.clusterBytes = state.bytesPerSector * state.sectorsPerCluster;
-  state.fatStartSector = Le32(boot, 80);
-  state.fatSectors = Le32(boot, 84);
-  state.firstDataSector = Le32(boot, 88);
-  const uint32_t clusterCount = Le32(boot, 92);
-  state.rootCluster = Le32(boot, 96);
+  state.fatStartSector = fatStart;
+  state.fatSectors = fatSectors;
+  state.firstDataSector = firstData;
+  state.rootCluster = rootCluster;
   state.lastCluster = uint64_t{clusterCount} + 1;
   state.dataAreaBytes = uint64_t{clusterCount} * state.clusterBytes;
   state.fsKind = kExfat;
+  return r.Ok();
 }
 
-void ParseFatLayout(ScanState& state, ByteView boot, uint64_t partitionStart) {
-  if (Le16(boot, 11) != 0) state.bytesPerSector = Le16(boot, 11);
-  state.sectorsPerCluster = Le8(boot, 13);
-  state.fatStartSector = Le16(boot, 14);
-  state.rootEntryCount = Le16(boot, 17);
-  state.fatSectors = Le16(boot, 22);
+bool ParseFatLayout(ScanState& state, ByteView boot, uint64_t partitionStart) {
+  FieldReader r(boot);
+  const uint16_t sectorSize = r.U16(11);
+  if (sectorSize != 0) state.bytesPerSector = sectorSize;
+  state.sectorsPerCluster = r.U8(13);
+  state.fatStartSector = r.U16(14);
+  state.rootEntryCount = r.U16(17);
+  const uint16_t totalSectors16 = r.U16(19);
+  state.fatSectors = r.U16(22);
 
   if (state.fsKind == kFat12 || state.fsKind == kFat16) {
     state.rootCluster = 0;
-    state.totalSectors = Le16(boot, 19) != 0 ? Le16(boot, 19) : Le32(boot, 32);
-    state.volumeSerial = Le32(boot, 39);
+    const uint32_t totalSectors32 = r.U32(32);
+    state.totalSectors = totalSectors16 != 0 ? totalSectors16 : totalSectors32;
+    state.volumeSerial = r.U32(39);
     // A FAT32 volume in a partition marked FAT16: the serial field of the
     // small layout is empty and the FAT32 label stands at 82.
-    if (Le32(boot, 39) == 0 && BytesEqual(boot, 82, "FAT32")) state.fsKind = kFat32;
+    if (state.volumeSerial == 0 && BytesEqual(r.Bytes(82, 5), 0, "FAT32")) state.fsKind = kFat32;
   }
   if (state.fsKind == kFat32) {
-    state.totalSectors = Le32(boot, 32);
-    state.fatSectors = Le32(boot, 36);
-    state.rootCluster = Le32(boot, 44);
-    state.volumeSerial = Le32(boot, 67);
+    // Back below 82 after the label test: it held the label, so these fit.
+    state.totalSectors = r.U32(32);
+    state.fatSectors = r.U32(36);
+    state.rootCluster = r.U32(44);
+    state.volumeSerial = r.U32(67);
   }
   // Two FATs are assumed whatever the boot sector says.
   state.rootDirSector = static_cast<uint32_t>(2ull * state.fatSectors + state.fatStartSector + partitionStart);
@@ -63,7 +77,7 @@ void ParseFatLayout(ScanState& state, ByteView boot, uint64_t partitionStart) {
         state.bytesPerSector ? state.rootEntryCount * kDirEntryBytes / state.bytesPerSector : 0;
     state.firstDataSector = state.rootDirSector + state.rootDirSectors;
   }
-  if (state.sectorsPerCluster == 0) return;  // geometry stays as it was; CheckGeometry refuses it
+  if (state.sectorsPerCluster == 0) return r.Ok();  // geometry stays as it was; CheckGeometry refuses it
   state.clusterBytes = state.sectorsPerCluster * state.bytesPerSector;
   // Sectors before the data area (a damaged FAT size can put it past the end)
   // leave no clusters rather than wrapping to billions of them.
@@ -72,6 +86,7 @@ void ParseFatLayout(ScanState& state, ByteView boot, uint64_t partitionStart) {
       end > state.firstDataSector ? (end - state.firstDataSector) / state.sectorsPerCluster : 0;
   state.lastCluster = clusterCount + 1;
   state.dataAreaBytes = clusterCount * state.clusterBytes;
+  return r.Ok();
 }
 
 }  // namespace
@@ -105,11 +120,10 @@ uint8_t PartitionTypeToFsKind(uint8_t type) {
   }
 }
 
-void ParseBootGeometry(ScanState& state, ByteView boot, uint64_t partitionStart) {
-  if (IsExfatBoot(boot))
-    ParseExfatGeometry(state, boot);
-  else
-    ParseFatLayout(state, boot, partitionStart);
+bool ParseBootGeometry(ScanState& state, ByteView boot, uint64_t partitionStart) {
+  const bool whole = IsExfatBoot(boot) ? ParseExfatGeometry(state, boot) : ParseFatLayout(state, boot, partitionStart);
+  if (!whole) ++state.truncatedStructures;
+  return whole;
 }
 
 bool ReadBootGeometry(ScanState& state, uint64_t partitionStart) {
@@ -128,11 +142,12 @@ uint32_t NtfsSectorsPerCluster(uint8_t stored) {
 }
 
 void ReadNtfsGeometry(ScanState& state) {
-  const ByteView boot(state.ntfsBoot);
-  state.bytesPerSector = Le16(boot, 11);
-  state.sectorsPerCluster = NtfsSectorsPerCluster(Le8(boot, 13));
+  FieldReader r(state.ntfsBoot);
+  state.bytesPerSector = r.U16(11);
+  state.sectorsPerCluster = NtfsSectorsPerCluster(r.U8(13));
   state.clusterBytes = state.bytesPerSector * state.sectorsPerCluster;
-  const uint64_t totalSectors = Le64(boot, 40);
+  const uint64_t totalSectors = r.U64(40);
+  if (!r.Ok()) ++state.truncatedStructures;
   // Zero sectors per cluster is refused by CheckGeometry; no division here.
   state.lastCluster = state.sectorsPerCluster ? totalSectors / state.sectorsPerCluster - 1 : 0;
   state.dataAreaBytes = totalSectors * state.bytesPerSector;
@@ -162,7 +177,7 @@ bool ReadMftRecord0(ScanState& state) {
   const bool ok = ReadSectors(state, sector, sectors, raw);
   raw.resize(size);
   state.mftRecord0 = std::move(raw);
-  ApplyFixups(state.mftRecord0, state.bytesPerSector);
+  if (!ApplyFixups(state.mftRecord0, state.bytesPerSector)) ++state.truncatedStructures;
   return ok;
 }
 

@@ -26,8 +26,10 @@ bool DetectFsKind(ScanState& state);
 // A partition-table type byte mapped to the file system it announces.
 uint8_t PartitionTypeToFsKind(uint8_t type);
 
-// FAT12/16/32 and exFAT geometry from a boot sector.
-void ParseBootGeometry(ScanState& state, ByteView boot, uint64_t partitionStart);
+// FAT12/16/32 and exFAT geometry from a boot sector. A sector too short for
+// its fields gives 0 for those it lacks, as an unreadable one gives zeros; it
+// is counted in truncatedStructures and the result is false.
+bool ParseBootGeometry(ScanState& state, ByteView boot, uint64_t partitionStart);
 // Reads the boot sector of the volume and parses it; false when unreadable.
 bool ReadBootGeometry(ScanState& state, uint64_t partitionStart);
 

@@ -2,19 +2,55 @@
 
 namespace vellum::volume {
 
-void ApplyFixups(MutableBytes record, uint32_t bytesPerSector) {
-  const uint64_t size = record.size();
-  const uint64_t arrayOffset = Le16(record, 4);
-  const uint64_t entries = Le16(record, 6);
-  if (arrayOffset >= size || entries < 2 || bytesPerSector < 2) return;
-  if (size < uint64_t{bytesPerSector} * (entries - 1)) return;
-  // The array itself must lie inside the record too.
-  if (!InBounds(size, arrayOffset, entries * 2)) return;
-  for (uint64_t i = 1; i < entries; ++i) {
+namespace {
+
+constexpr uint64_t kArrayOffsetField = 4;
+constexpr uint64_t kArrayEntriesField = 6;
+
+struct UpdateSequence {
+  uint64_t offset = 0;
+  uint64_t entries = 0;  // the sequence number, then one entry per sector
+};
+
+// The array's place from the record header; none when the record is too
+// short to hold the header fields.
+bool ReadUpdateSequence(ByteView record, UpdateSequence& array) {
+  FieldReader r(record);
+  array.offset = r.U16(kArrayOffsetField);
+  array.entries = r.U16(kArrayEntriesField);
+  return r.Ok();
+}
+
+bool Fits(uint64_t size, const UpdateSequence& array, uint32_t bytesPerSector) {
+  // The sectors the array covers, and the array itself, inside the record.
+  return array.offset < size && size >= uint64_t{bytesPerSector} * (array.entries - 1) &&
+         InBounds(size, array.offset, array.entries * 2);
+}
+
+bool NothingToFix(const UpdateSequence& array, uint32_t bytesPerSector) {
+  return array.entries < 2 || bytesPerSector < 2;
+}
+
+}  // namespace
+
+bool FixupsFit(ByteView record, uint32_t bytesPerSector) {
+  UpdateSequence array;
+  if (!ReadUpdateSequence(record, array)) return false;
+  return NothingToFix(array, bytesPerSector) || Fits(record.size(), array, bytesPerSector);
+}
+
+bool ApplyFixups(MutableBytes record, uint32_t bytesPerSector) {
+  UpdateSequence array;
+  if (!ReadUpdateSequence(record, array)) return false;
+  if (NothingToFix(array, bytesPerSector)) return true;
+  if (!Fits(record.size(), array, bytesPerSector)) return false;
+  for (uint64_t i = 1; i < array.entries; ++i) {
+    // Fits() holds every target inside the record: i x bytesPerSector <= size.
     const uint64_t target = i * bytesPerSector - 2;
-    record[target] = record[arrayOffset + 2 * i];
-    record[target + 1] = record[arrayOffset + 2 * i + 1];
+    record[target] = record[array.offset + 2 * i];
+    record[target + 1] = record[array.offset + 2 * i + 1];
   }
+  return true;
 }
 
 }  // namespace vellum::volume

@@ -23,9 +23,12 @@ struct MbrEntry {
   bool Empty() const { return type == 0 || count == 0; }
 };
 
+// A slot the sector does not hold reads as an empty entry.
 MbrEntry EntryAt(ByteView sector, int slot) {
-  const uint64_t at = kMbrEntries + kMbrEntryBytes * static_cast<uint64_t>(slot);
-  return {Le8(sector, at), Le8(sector, at + 4), Le32(sector, at + 8), Le32(sector, at + 12)};
+  FieldReader table(sector);
+  FieldReader r(table.Bytes(kMbrEntries + kMbrEntryBytes * static_cast<uint64_t>(slot), kMbrEntryBytes));
+  MbrEntry e{r.U8(0), r.U8(4), r.U32(8), r.U32(12)};
+  return r.Ok() ? e : MbrEntry{};
 }
 
 bool HasBootSignature(ByteView sector) { return Le16(sector, 510) == 0xAA55; }
@@ -39,12 +42,16 @@ bool IsPowerOfTwoIn(uint64_t v, uint64_t lo, uint64_t hi) {
 // The fields a formatter always fills in: a sector of boot code that merely
 // contains "FAT32" or "NTFS" at the right place does not pass.
 bool BootFieldsSane(ByteView s, uint8_t kind) {
-  const uint8_t jump = Le8(s, 0);
+  FieldReader r(s);
+  const uint8_t jump = r.U8(0);
   if (jump != 0xEB && jump != 0xE9) return false;
-  if (kind == kExfat) return Le8(s, 108) >= 9 && Le8(s, 108) <= 12;
-  if (!IsPowerOfTwoIn(Le16(s, 11), 256, 4096) || !IsPowerOfTwoIn(Le8(s, 13), 1, 128)) return false;
-  if (kind == kNtfs) return true;
-  return Le16(s, 14) >= 1 && Le8(s, 16) >= 1;
+  if (kind == kExfat) {
+    const uint8_t sectorShift = r.U8(108);
+    return r.Ok() && sectorShift >= 9 && sectorShift <= 12;
+  }
+  if (!IsPowerOfTwoIn(r.U16(11), 256, 4096) || !IsPowerOfTwoIn(r.U8(13), 1, 128)) return false;
+  if (kind == kNtfs) return r.Ok();
+  return r.U16(14) >= 1 && r.U8(16) >= 1 && r.Ok();
 }
 
 // Four entries that could be a partition table: every boot flag 0x00 or
@@ -176,22 +183,23 @@ bool ReadGptHeader(platform::BlockDevice& disk, uint32_t sectorSize, uint64_t lb
   if (!CheckedMul(lba, sectorSize, offset)) return false;
   auto sector = ReadBytes(disk, offset, sectorSize);
   if (!BytesEqual(sector, 0, "EFI PART")) return false;
-  const uint32_t headerSize = Le32(sector, 12);
-  if (headerSize < 92 || headerSize > sectorSize) return false;
-  h.entryLba = Le64(sector, 72);
-  h.entryCount = Le32(sector, 80);
-  h.entrySize = Le32(sector, 84);
-  h.entriesCrc = Le32(sector, 88);
+  FieldReader r(sector);
+  const uint32_t headerSize = r.U32(12);
+  const uint32_t stored = r.U32(16);
+  h.entryLba = r.U64(72);
+  h.entryCount = r.U32(80);
+  h.entrySize = r.U32(84);
+  h.entriesCrc = r.U32(88);
+  if (!r.Ok() || headerSize < 92 || headerSize > sector.size()) return false;
   if (h.entrySize < 128 || h.entrySize > kMaxGptEntrySize || h.entrySize % 8 != 0) return false;
   if (h.entryCount == 0 || h.entryLba < 2) return false;
-  const uint32_t stored = Le32(sector, 16);
   PutLe32(sector, 16, 0);
   h.crcOk = Crc32(ByteView(sector).first(headerSize)) == stored;
   return true;
 }
 
-bool IsZeroGuid(ByteView entry) {
-  return std::all_of(entry.begin(), entry.begin() + 16, [](uint8_t b) { return b == 0; });
+bool IsZeroGuid(ByteView guid) {
+  return std::all_of(guid.begin(), guid.end(), [](uint8_t b) { return b == 0; });
 }
 
 // The entry array, at most kMaxGptEntryArrayBytes of it. `crcOk` only when
@@ -212,12 +220,13 @@ std::vector<uint8_t> ReadGptEntries(platform::BlockDevice& disk, uint32_t sector
 void AddGptEntries(platform::BlockDevice& disk, ByteView array, uint32_t entrySize,
                    PartitionTable& table) {
   for (uint64_t at = 0; InBounds(array.size(), at, entrySize); at += entrySize) {
-    const ByteView entry = array.subspan(at, entrySize);
-    if (IsZeroGuid(entry)) continue;
-    const uint64_t first = Le64(entry, 32);
-    const uint64_t last = Le64(entry, 40);
+    FieldReader r(array.subspan(at, entrySize));
+    const ByteView type = r.Bytes(0, 16);
+    const uint64_t first = r.U64(32);
+    const uint64_t last = r.U64(40);
+    if (!r.Ok() || IsZeroGuid(type)) continue;
     Partition p;
-    std::copy_n(entry.begin(), 16, p.gptType.begin());
+    std::copy_n(type.begin(), 16, p.gptType.begin());
     // An inverted range keeps its number but holds nothing.
     AddPartition(table, disk.Size(), first, last >= first ? last - first + 1 : 0, p);
   }

@@ -97,6 +97,8 @@ struct ScanState {
   // counts them (AddRestoredBytes).
   uint64_t restoredBytes = 0;
   bool countRestoredBytes = false;
+  // Disk structures ended early because a field lay outside them.
+  uint64_t truncatedStructures = 0;
 
   // What complete deletion wrote: the entries overwritten, and the writes
   // the device refused (the first one's sector and the system's reason).

@@ -127,5 +127,18 @@ TEST(SearchCli, AnExfatSearchNamesTheThoroughSearch) {
   EXPECT_EQ(Search({Image("fat12.img"), "--no-free-scan"}).err.find(hint), std::string::npos);
 }
 
+// The plain walk reads only the deleted album's first cluster, where a long
+// name is cut: one line on stderr, and the listing is what it always was.
+// Nothing cut, no line.
+TEST(SearchCli, StructuresCutShortAreCountedInOneLine) {
+  const CliRun plain = Search({Image("fat32-thorough.img"), "--no-free-scan"});
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  EXPECT_NE(plain.err.find("vellum-cli: 1 structure on the disk was cut short and ended early\n"), std::string::npos);
+  EXPECT_EQ(plain.out.find("cut short"), std::string::npos);
+  const CliRun thorough = Search({Image("fat32-thorough.img"), "--no-free-scan", "--thorough"});
+  ASSERT_EQ(thorough.status, 0) << thorough.err;
+  EXPECT_EQ(thorough.err.find("cut short"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace vellum::cli

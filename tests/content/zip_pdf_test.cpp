@@ -2,7 +2,9 @@
 
 #include <string>
 
+#include "content/content_row.h"
 #include "content/pdf.h"
+#include "content/record_walks.h"
 #include "content/zip.h"
 #include "content_volume.h"
 
@@ -100,6 +102,51 @@ TEST(MeasurePdf, TheLargerOfDeclaredLengthAndFirstEof) {
   plain.PutAt(60'000, Text("%%EOF\r\n"));  // an incremental update is not reached
   plain.Attach();
   EXPECT_EQ(MeasurePdf(plain.state, 2, plain.Cluster(2)), 50'007u);
+}
+
+// Headers cut by the end of the bytes at hand end their measure as a missing
+// header would, and are counted: a local header in a short first cluster, an
+// end record whose rest lies past the volume's last cluster, the linearized
+// length's digits, and the first record of each record walk. What lies past
+// the ZIP and PDF views is not read: it would make them docx and 150000.
+TEST(CutStructures, HeadersCutShortEndTheirMeasureAndAreCounted) {
+  const auto docx = Concat({LocalHeader("word/document.xml", 100), EndRecord(0)});
+  ContentVolume zip(volume::kFat32, 512, 4);
+  zip.Put(2, docx);
+  zip.PutAt(2040, ByteView(EndRecord(0)).first(8));  // 14 of its 22 bytes lie past the volume
+  zip.Attach();
+  const auto first = zip.Cluster(2);
+  EXPECT_EQ(ClassifyZip(zip.state, 2, ByteView(first).first(20)), "zip");
+  EXPECT_EQ(zip.state.truncatedStructures, 1u);
+  EXPECT_EQ(ClassifyZip(zip.state, 2, first), "docx");
+  EXPECT_EQ(zip.state.truncatedStructures, 1u);
+  ContentVolume atEnd(volume::kFat32, 512, 4);
+  atEnd.Put(2, LocalHeader("a.txt", 1500));
+  atEnd.PutAt(2040, ByteView(EndRecord(0)).first(8));
+  atEnd.Attach();
+  EXPECT_EQ(MeasureZip(atEnd.state, 2, atEnd.Cluster(2)), 2040u + 22);
+  EXPECT_EQ(atEnd.state.truncatedStructures, 1u);
+
+  ContentVolume pdf(volume::kFat32, 4096, 40);
+  const std::string head = "%PDF-1.5\n1 0 obj\n<< /Linearized 1 /L 150000 /H [ 600 200 ] >>\n";
+  pdf.Put(2, Text(head));
+  pdf.PutAt(2'000, Text("%%EOF\r\n"));
+  pdf.Attach();
+  const auto pdfCluster = pdf.Cluster(2);
+  const ByteView cutInDigits = ByteView(pdfCluster).first(head.find("150000") + 2);
+  EXPECT_EQ(ReadLinearizedLength(cutInDigits), 0u);
+  EXPECT_EQ(MeasurePdf(pdf.state, 2, cutInDigits), 2'007u);
+  EXPECT_EQ(pdf.state.truncatedStructures, 1u);
+  EXPECT_EQ(MeasurePdf(pdf.state, 2, pdfCluster), 150'000u);
+  EXPECT_EQ(pdf.state.truncatedStructures, 1u);
+
+  ContentVolume walks(volume::kFat32, 512, 4);
+  walks.Attach();
+  const auto zeros = walks.Cluster(2);
+  EXPECT_EQ(MeasureLzh(walks.state, 2, ByteView(zeros).first(20)), kDefaultSize);
+  EXPECT_EQ(MeasureIsoMedia(walks.state, 2, ByteView(zeros).first(11)), kDefaultSize);
+  EXPECT_EQ(MeasureAsf(walks.state, 2, ByteView(zeros).first(77)), kDefaultSize);
+  EXPECT_EQ(walks.state.truncatedStructures, 3u);
 }
 
 }  // namespace

@@ -106,6 +106,26 @@ TEST(ExfatSets, ASetCutOffByTheEndOfTheDirectoryIsClosedThere) {
   EXPECT_EQ(ended.Names(), (std::vector<std::string>{"before end"}));
 }
 
+// A set whose File entry counts on entries past the end of the bytes is
+// closed there, with the name it has, and counted; the entry past the view
+// is not read. A set that ends with the bytes but lacks nothing is not.
+TEST(ExfatSets, ASetCutByTheEndOfTheBytesIsClosedThereAndCounted) {
+  auto file = FileEntry(0x05, 0x20);
+  file[1] = 3;  // a Stream Extension and two File Name entries
+  std::vector<uint8_t> bytes;
+  for (const auto& e : {file, StreamEntry(0x40, 16, 10, 3), NameEntry(0x41, u"first fifteen u"),
+                        NameEntry(0x41, u"nits")})
+    bytes.insert(bytes.end(), e.begin(), e.end());
+  Directory d;
+  ExfatWalk walk(d.state);
+  EXPECT_EQ(walk.TakeScannedCluster(ByteView(bytes).first(96), "x:/"), 1u);
+  EXPECT_EQ(d.Names(), (std::vector<std::string>{"first fifteen u"}));
+  EXPECT_EQ(d.state.truncatedStructures, 1u);
+  EXPECT_EQ(walk.TakeScannedCluster(bytes, "x:/"), 1u);
+  EXPECT_EQ(d.Names().back(), "first fifteen units");
+  EXPECT_EQ(d.state.truncatedStructures, 1u);
+}
+
 TEST(ExfatSets, TheThoroughWalkRecordsLiveFoldersToEnterButListsNoLiveSet) {
   Directory d;
   d.state.options.thorough = true;

@@ -129,6 +129,20 @@ TEST(FatThorough, WithoutTheOptionNothingChanges) {
   EXPECT_EQ(volume::ReadFatEntry(w.state, w.state.fatWork, 5), 0);
 }
 
+// Without the option only the deleted album's first cluster is read, and the
+// long name that runs into its second cluster is cut there: counted once. The
+// thorough walk reads on and cuts nothing.
+TEST(FatThorough, TheLongNameCutAtTheFirstClusterIsCountedOnlyWithoutTheOption) {
+  Walked plain;
+  Open(kImage, false, plain);
+  ASSERT_TRUE(WalkFatExfat(plain.state));
+  EXPECT_EQ(plain.state.truncatedStructures, 1u);
+  Walked thorough;
+  Open(kImage, true, thorough);
+  ASSERT_TRUE(WalkFatExfat(thorough.state));
+  EXPECT_EQ(thorough.state.truncatedStructures, 0u);
+}
+
 TEST(FatThorough, RestoreGivesTheWholeFolderByteForByte) {
   Walked w;
   Open(kImage, true, w);

@@ -7,8 +7,11 @@
 #include "ntfs/attribute_data.h"
 #include "ntfs/file_name.h"
 #include "ntfs/find_attribute.h"
+#include "ntfs/ntfs_search.h"
 #include "ntfs/record.h"
 #include "support/ntfs_builder.h"
+#include "support/recording_rows.h"
+#include "volume/fixups.h"
 
 namespace vellum::ntfs {
 namespace {
@@ -163,6 +166,45 @@ TEST(FileNames, NameLongerThanItsValueIsPassedOver) {
   const uint32_t at = Le16(broken, 20);
   broken[at + Le16(broken, at + 20) + 64] = 200;
   EXPECT_FALSE(FileNameOf(s, broken));
+}
+
+// A record whose $DATA runs past its end: the walk ends there and the row is
+// listed from what lies inside (no size), counted once although each reader
+// of the row ends the same walk again. What follows the record in the buffer
+// (the rest of the value) is not read.
+TEST(CutStructures, ARecordWhoseAttributeRunsPastItIsListedFromWhatItHoldsAndCountedOnce) {
+  const auto built = RecordBuilder(1024, 1)
+                         .Resident(kAttrStandardInformation, std::vector<uint8_t>(48, 0))
+                         .FileName(5, kNamespaceWin32, u"cut.bin")
+                         .Resident(kAttrData, std::vector<uint8_t>(600, 'd'))  // from 232 to 856
+                         .Build();
+  volume::ScanState s;
+  testing::RecordingRows rows;
+  s.rows = &rows;
+  s.rootPath = "x:/";
+  s.options.zeroSize = true;
+  AddNtfsRow(s, 40, ByteView(built).first(512), 0, 0);
+  ASSERT_EQ(rows.rows.size(), 1u);
+  EXPECT_EQ(rows.rows[0].name, "cut.bin");
+  EXPECT_EQ(rows.rows[0].Cell(2), "0");
+  EXPECT_EQ(s.truncatedStructures, 1u);
+  AddNtfsRow(s, 40, built, 0, 0);
+  EXPECT_EQ(rows.rows[1].Cell(2), "600");
+  EXPECT_EQ(s.truncatedStructures, 1u);
+
+  // A run list that runs out before its end marker, and an update sequence
+  // array past the record, are cut short too; fixups then leave it as it is.
+  const std::vector<uint8_t> noEnd{0x21, 0x10, 0x00, 0x01, 0x21, 0x10, 0x00, 0x01};  // fills the attribute
+  EXPECT_TRUE(RecordCutShort(RecordBuilder(1024, 1).NonResident(kAttrData, 0, 31, noEnd, 0, 0, 0).Build(), 512));
+  EXPECT_FALSE(RecordCutShort(
+      RecordBuilder(1024, 1).NonResident(kAttrData, 0, 31, EncodeRuns({{16, 256}, {16, 0}}), 0, 0, 0).Build(), 512));
+  auto farArray = RecordBuilder().Build();
+  EXPECT_FALSE(RecordCutShort(farArray, 512));
+  PutLe16(farArray, 4, 1020);
+  const auto before = farArray;
+  EXPECT_TRUE(RecordCutShort(farArray, 512));
+  EXPECT_FALSE(volume::ApplyFixups(farArray, 512));
+  EXPECT_EQ(farArray, before);
 }
 
 // Record 30 keeps its names; its $DATA, first extent in 31 and second in 32,

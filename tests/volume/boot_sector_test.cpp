@@ -69,6 +69,24 @@ TEST(FatGeometry, RootDirectorySectorsTruncate) {
   EXPECT_EQ(s.rootDirSectors, 32u);
 }
 
+// A boot sector cut short gives 0 for every field from its end on, whatever
+// the bytes after the view hold, and is counted; a whole one is not.
+TEST(FatGeometry, ABootSectorCutShortReadsNothingPastItsEndAndIsCounted) {
+  ScanState s;
+  s.fsKind = kFat16;
+  const auto b = Fat16Boot(512);
+  EXPECT_FALSE(ParseBootGeometry(s, ByteView(b).first(36), 0));
+  EXPECT_EQ(s.totalSectors, 40000u);  // the 32-bit count at 32 is the last field it holds
+  EXPECT_EQ(s.volumeSerial, 0u);      // the serial at 39 lies past the view
+  EXPECT_EQ(s.truncatedStructures, 1u);
+  EXPECT_FALSE(ParseBootGeometry(s, ByteView(b).first(30), 0));
+  EXPECT_EQ(s.totalSectors, 0u);
+  EXPECT_EQ(s.truncatedStructures, 2u);
+  EXPECT_TRUE(ParseBootGeometry(s, b, 0));
+  EXPECT_EQ(s.volumeSerial, 0x1234ABCDu);
+  EXPECT_EQ(s.truncatedStructures, 2u);
+}
+
 TEST(FatGeometry, ZeroSectorSizeKeepsTheSystemsValue) {
   ScanState s;
   s.fsKind = kFat16;
