@@ -44,7 +44,7 @@ bool MftRecordReader::Read(uint32_t number, MutableBytes buffer) {
   const MutableBytes record = buffer.first(recordSize);
   std::copy_n(chunk_.begin() + static_cast<ptrdiff_t>(offset), recordSize, record.begin());
   if (!HasFileSignature(record)) return false;
-  volume::ApplyFixups(record, state_.bytesPerSector);
+  volume::ApplyFixups(record);
   return true;
 }
 

@@ -39,7 +39,7 @@ void ListRecords(volume::ScanState& s, uint64_t cluster, ByteView unit, uint32_t
     const ByteView bytes = unit.subspan(uint64_t{slot} * s.mftRecordSize, s.mftRecordSize);
     if (!HasFileSignature(bytes)) continue;
     std::copy(bytes.begin(), bytes.end(), record.begin());
-    volume::ApplyFixups(record, s.bytesPerSector);
+    volume::ApplyFixups(record);
     AddNtfsRow(s, 0, record, cluster, slot, &cache);
   }
 }

@@ -152,7 +152,7 @@ void AddNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64
                 NtfsRowCache* cache) {
   // Counted here, once per record a search lists from: the readers below
   // each end the same cut structure again.
-  if (RecordCutShort(record, state.bytesPerSector)) ++state.truncatedStructures;
+  if (RecordCutShort(record)) ++state.truncatedStructures;
   const auto name = FileNameOf(state, record);
   const auto written = LastWrittenTime(state, record);
   if (!name || !written) return;

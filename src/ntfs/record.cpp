@@ -37,8 +37,8 @@ bool AttributeCutShort(ByteView attribute) {
 
 }  // namespace
 
-bool RecordCutShort(ByteView record, uint32_t bytesPerSector) {
-  if (!volume::FixupsFit(record, bytesPerSector)) return true;
+bool RecordCutShort(ByteView record) {
+  if (!volume::FixupsFit(record)) return true;
   AttributeWalk walk(record);
   for (AttributeRef ref; walk.Next(ref);)
     if (AttributeCutShort(AttributeBytes(record, ref))) return true;
@@ -64,7 +64,7 @@ bool ReadMftRecord(volume::ScanState& state, uint32_t number, MutableBytes buffe
   const MutableBytes record = buffer.first(recordSize);
   std::copy_n(unit.begin() + static_cast<ptrdiff_t>(within), recordSize, record.begin());
   if (!HasFileSignature(record)) return false;
-  volume::ApplyFixups(record, state.bytesPerSector);
+  volume::ApplyFixups(record);
   return true;
 }
 
@@ -87,7 +87,7 @@ bool ReadRecordAt(volume::ScanState& state, uint64_t cluster, uint32_t slot, Mut
   const bool read = volume::ReadSectors(state, sector, clusters * state.sectorsPerCluster, unit);
   const MutableBytes record = buffer.first(recordSize);
   std::copy_n(unit.begin() + static_cast<ptrdiff_t>(slot * recordSize), recordSize, record.begin());
-  volume::ApplyFixups(record, state.bytesPerSector);
+  volume::ApplyFixups(record);
   return read;
 }
 

@@ -27,6 +27,6 @@ bool ReadRecordAt(volume::ScanState& state, uint64_t cluster, uint32_t slot, Mut
 // runs out before its end marker, a file name runs past its value, or an
 // entry of a resident attribute list past the list. A search counts each
 // record it lists from once (truncatedStructures), whatever reads it again.
-bool RecordCutShort(ByteView record, uint32_t bytesPerSector);
+bool RecordCutShort(ByteView record);
 
 }  // namespace vellum::ntfs

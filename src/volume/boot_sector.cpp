@@ -177,7 +177,7 @@ bool ReadMftRecord0(ScanState& state) {
   const bool ok = ReadSectors(state, sector, sectors, raw);
   raw.resize(size);
   state.mftRecord0 = std::move(raw);
-  if (!ApplyFixups(state.mftRecord0, state.bytesPerSector)) ++state.truncatedStructures;
+  if (!ApplyFixups(state.mftRecord0)) ++state.truncatedStructures;
   return ok;
 }
 

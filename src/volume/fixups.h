@@ -7,15 +7,15 @@
 
 namespace vellum::volume {
 
-// Whether the record's update sequence array, and every sector end it names,
+// Whether the record's update sequence array, and every block end it names,
 // lie inside the record. True as well when there is nothing to fix up (an
 // array of fewer than two entries).
-bool FixupsFit(ByteView record, uint32_t bytesPerSector);
+bool FixupsFit(ByteView record);
 
-// Puts back the last two bytes of every sector of `record` from its update
+// Puts back the last two bytes of every 512 bytes of `record` from its update
 // sequence array. The saved sequence number is not compared: a torn record is
 // still worth reading on a damaged disk. Records whose array does not fit are
 // left as they are, and false says so (FixupsFit).
-bool ApplyFixups(MutableBytes record, uint32_t bytesPerSector);
+bool ApplyFixups(MutableBytes record);
 
 }  // namespace vellum::volume

@@ -62,10 +62,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   s.lastCluster = clusters - 1;
   std::vector<uint8_t> table(bytes.begin() + kRecord, bytes.begin() + 2 * kRecord);
   s.mftRecord0 = ntfs::HasFileSignature(table) ? table : PlainTable(clusters);
-  volume::ApplyFixups(s.mftRecord0, s.bytesPerSector);
+  volume::ApplyFixups(s.mftRecord0);
   std::vector<uint8_t> record(bytes.begin(), bytes.begin() + kRecord);
   s.volumeHandle = std::make_unique<platform::MemoryBlockDevice>(std::move(bytes));
-  volume::ApplyFixups(record, s.bytesPerSector);
+  volume::ApplyFixups(record);
 
   for (uint32_t type : {ntfs::kAttrStandardInformation, ntfs::kAttrFileName, ntfs::kAttrData, ntfs::kAttrBitmap}) {
     std::vector<uint8_t> copy = record;

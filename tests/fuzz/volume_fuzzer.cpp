@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> bytes(data, data + size);
 
   std::vector<uint8_t> record = bytes;
-  volume::ApplyFixups(record, size > 0 ? 1u << (data[0] % 13) : 512);
+  volume::ApplyFixups(record);
 
   volume::ScanState s;
   // Odd first bytes make the input the whole device (cut-off images); even

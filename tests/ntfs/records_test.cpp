@@ -195,15 +195,15 @@ TEST(CutStructures, ARecordWhoseAttributeRunsPastItIsListedFromWhatItHoldsAndCou
   // A run list that runs out before its end marker, and an update sequence
   // array past the record, are cut short too; fixups then leave it as it is.
   const std::vector<uint8_t> noEnd{0x21, 0x10, 0x00, 0x01, 0x21, 0x10, 0x00, 0x01};  // fills the attribute
-  EXPECT_TRUE(RecordCutShort(RecordBuilder(1024, 1).NonResident(kAttrData, 0, 31, noEnd, 0, 0, 0).Build(), 512));
+  EXPECT_TRUE(RecordCutShort(RecordBuilder(1024, 1).NonResident(kAttrData, 0, 31, noEnd, 0, 0, 0).Build()));
   EXPECT_FALSE(RecordCutShort(
-      RecordBuilder(1024, 1).NonResident(kAttrData, 0, 31, EncodeRuns({{16, 256}, {16, 0}}), 0, 0, 0).Build(), 512));
+      RecordBuilder(1024, 1).NonResident(kAttrData, 0, 31, EncodeRuns({{16, 256}, {16, 0}}), 0, 0, 0).Build()));
   auto farArray = RecordBuilder().Build();
-  EXPECT_FALSE(RecordCutShort(farArray, 512));
+  EXPECT_FALSE(RecordCutShort(farArray));
   PutLe16(farArray, 4, 1020);
   const auto before = farArray;
-  EXPECT_TRUE(RecordCutShort(farArray, 512));
-  EXPECT_FALSE(volume::ApplyFixups(farArray, 512));
+  EXPECT_TRUE(RecordCutShort(farArray));
+  EXPECT_FALSE(volume::ApplyFixups(farArray));
   EXPECT_EQ(farArray, before);
 }
 

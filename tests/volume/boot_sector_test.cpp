@@ -223,25 +223,33 @@ TEST(Fixups, RestoreSectorEndsAndRefuseArraysThatDoNotFit) {
   PutLe16(rec, 6, 3);
   PutLe16(rec, 50, 0x1111);
   PutLe16(rec, 52, 0x2222);
-  ApplyFixups(rec, 512);
+  ApplyFixups(rec);
   EXPECT_EQ(Le16(rec, 510), 0x1111);
   EXPECT_EQ(Le16(rec, 1022), 0x2222);
 
-  auto untouched = [](uint16_t arrayOffset, uint16_t count, size_t size, uint32_t bps) {
+  // A 4096-byte record (a volume of 4096-byte sectors, as mkntfs -s 4096
+  // makes it) still has an entry for every 512 bytes.
+  std::vector<uint8_t> big(4096, 0);
+  PutLe16(big, 4, 48);
+  PutLe16(big, 6, 9);
+  for (uint16_t i = 1; i < 9; ++i) PutLe16(big, 48 + 2 * i, static_cast<uint16_t>(0x1000 + i));
+  EXPECT_TRUE(ApplyFixups(big));
+  for (uint16_t i = 1; i < 9; ++i) EXPECT_EQ(Le16(big, i * 512 - 2), 0x1000 + i);
+
+  auto untouched = [](uint16_t arrayOffset, uint16_t count, size_t size) {
     std::vector<uint8_t> r(size);
     for (size_t i = 0; i < size; ++i) r[i] = static_cast<uint8_t>(i * 7);
     PutLe16(r, 4, arrayOffset);
     PutLe16(r, 6, count);
     auto before = r;
-    ApplyFixups(r, bps);
+    ApplyFixups(r);
     return r == before;
   };
-  EXPECT_TRUE(untouched(48, 1, 1024, 512));     // a count of 1 means no sectors to fix
-  EXPECT_TRUE(untouched(1024, 3, 1024, 512));   // array past the record
-  EXPECT_TRUE(untouched(48, 4, 1024, 512));     // more sectors than the record holds
-  EXPECT_TRUE(untouched(1020, 3, 1024, 512));   // array running off the end
-  EXPECT_TRUE(untouched(48, 3, 1024, 0));       // no sector size
-  EXPECT_FALSE(untouched(48, 3, 1024, 512));
+  EXPECT_TRUE(untouched(48, 1, 1024));     // a count of 1 means nothing to fix
+  EXPECT_TRUE(untouched(1024, 3, 1024));   // array past the record
+  EXPECT_TRUE(untouched(48, 4, 1024));     // more blocks than the record holds
+  EXPECT_TRUE(untouched(1020, 3, 1024));   // array running off the end
+  EXPECT_FALSE(untouched(48, 3, 1024));
 }
 
 }  // namespace
