@@ -46,10 +46,12 @@ const ReadAheadDevice::Block* ReadAheadDevice::Load(uint64_t index) {
   const uint64_t start = index * kBlockBytes;
   const uint64_t size = inner_->Size();
   if (start >= size || failed_.count(index) != 0) return nullptr;
-  // Keep the device fetching the blocks after this one, each asked for once.
-  const uint64_t hintFrom = std::max(hintedEnd_, index + 1);
-  const uint64_t hintTo = index + 1 + kHintAhead;
-  if (hintFrom < hintTo) {
+  // Keep the device fetching at least kHintAhead blocks past this one, each
+  // asked for once; twice that many at a time, so that the question (a call
+  // into the system even when all is cached) comes every kHintAhead blocks.
+  if (index + 1 + kHintAhead > hintedEnd_) {
+    const uint64_t hintFrom = std::max(hintedEnd_, index + 1);
+    const uint64_t hintTo = index + 1 + 2 * kHintAhead;
     inner_->WillRead(hintFrom * kBlockBytes, (hintTo - hintFrom) * kBlockBytes);
     hintedEnd_ = hintTo;
   }

@@ -19,8 +19,8 @@ class ReadAheadDevice : public BlockDevice {
  public:
   static constexpr uint64_t kBlockBytes = 1 << 20;
   static constexpr size_t kBlocks = 16;
-  // How many blocks past the last one read the device is asked to fetch
-  // while the scan works (a hint; nothing waits for it).
+  // How many blocks past the last one read the device is at least asked to
+  // fetch while the scan works (a hint; nothing waits for it).
   static constexpr uint64_t kHintAhead = 8;
 
   explicit ReadAheadDevice(std::unique_ptr<BlockDevice> inner);
