@@ -38,12 +38,15 @@ class ReadAheadDevice : public BlockDevice {
   std::span<const uint8_t> View(uint64_t offset, size_t size, int holder) override;
 
  private:
+  struct FreeBytes {
+    void operator()(uint8_t* p) const;
+  };
   struct Block {
     uint64_t index = UINT64_MAX;  // block number; UINT64_MAX when empty
     uint64_t lastUse = 0;
-    // Allocated on first use and never zero-filled: only the `size` bytes
-    // the device gave are ever read.
-    std::unique_ptr<uint8_t[]> bytes;
+    // Allocated on first use, page-aligned and never zero-filled: only the
+    // `size` bytes the device gave are ever read.
+    std::unique_ptr<uint8_t[], FreeBytes> bytes;
     size_t size = 0;
     std::span<const uint8_t> Bytes() const { return {bytes.get(), size}; }
   };
