@@ -3,7 +3,8 @@
 # modest tree of text notes (24 folders of 40, every third note deleted and
 # every tenth folder deleted whole) on a volume whose free space begins no
 # file type the scan recognises, so the scan finds no content row and its
-# time is the reading.
+# time is the reading. The notes are plain text, which has no signature
+# (PhotoRec, which guesses text, carves the deleted ones).
 #   make_nohit_bench_image.sh fat32|exfat|ntfs OUT.img [zeros|old] [GIB]
 # zeros (the default): a freshly formatted card, whose free space is zeros.
 # old: a card that was used before: first filled with files of pseudo-random
