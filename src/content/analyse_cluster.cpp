@@ -1,6 +1,8 @@
 #include "content/analyse_cluster.h"
 
+#include <array>
 #include <string>
+#include <string_view>
 
 #include "content/cluster_follow.h"
 #include "content/compound_file.h"
@@ -201,29 +203,58 @@ Outcome Tiff(Cluster& c) {
   return Outcome::kDone;
 }
 
+// A test, and the byte its signature test compares first: where it stands
+// and the values it may take there. Most clusters a scan reads hold file
+// data or nothing, and the lead bytes turn them away in a few table lookups
+// instead of a call to every test. A lead must hold for every cluster the
+// test can match.
+struct SignatureTest {
+  Outcome (*run)(Cluster&);
+  uint8_t at;
+  std::string_view leads;
+};
+
+constexpr SignatureTest kTests[] = {
+    {Zip, 0, "P"},
+    {Lzh, 2, "-"},
+    {Compound, 0, "\xD0\x0E"},
+    {Bmp, 0, "B"},
+    {Riff, 0, "R"},
+    {Jpeg, 0, "\xFF"},
+    {[](Cluster& x) { return Jpeg2000(x, true); }, 0, "\xFF"},
+    {Gif, 0, "G"},
+    {[](Cluster& x) { return PngFamily(x, kPngSignature, "png", kPngEnd); }, 0, "\x89"},
+    {[](Cluster& x) { return PngFamily(x, kMngSignature, "mng", kMngEnd); }, 0, "\x8A"},
+    {Asf, 0, "\x30"},
+    {[](Cluster& x) { return Jpeg2000(x, false); }, 4, "j"},
+    {IsoMedia, 4, "fmps"},  // ftyp, free, moov, mdat, pnot, skip
+    // The start code's last byte: its zeros would admit every empty cluster.
+    {[](Cluster& x) { return Mpeg(x, 0xBA, kMpegProgramEnd); }, 3, "\xBA"},
+    {[](Cluster& x) { return Mpeg(x, 0xB3, kMpegVideoEnd); }, 3, "\xB3"},
+    {Pdf, 0, "%"},
+    {Tiff, 0, "IM"},
+};
+constexpr size_t kTestCount = std::size(kTests);
+constexpr size_t kLeadSpan = 5;  // the lead bytes stand in the first five
+static_assert(kTestCount <= 32);
+
+// For each of the first bytes and each value, the tests (one bit each, in
+// list order) whose lead it is.
+using LeadMasks = std::array<std::array<uint32_t, 256>, kLeadSpan>;
+constexpr LeadMasks MakeLeadMasks() {
+  LeadMasks masks{};
+  for (size_t t = 0; t < kTestCount; ++t)
+    for (char lead : kTests[t].leads) masks[kTests[t].at][static_cast<uint8_t>(lead)] |= uint32_t{1} << t;
+  return masks;
+}
+constexpr LeadMasks kLeadMasks = MakeLeadMasks();
+
 Outcome RunTests(Cluster& c) {
-  using Test = Outcome (*)(Cluster&);
-  static constexpr Test kTests[] = {
-      Zip,
-      Lzh,
-      Compound,
-      Bmp,
-      Riff,
-      Jpeg,
-      [](Cluster& x) { return Jpeg2000(x, true); },
-      Gif,
-      [](Cluster& x) { return PngFamily(x, kPngSignature, "png", kPngEnd); },
-      [](Cluster& x) { return PngFamily(x, kMngSignature, "mng", kMngEnd); },
-      Asf,
-      [](Cluster& x) { return Jpeg2000(x, false); },
-      IsoMedia,
-      [](Cluster& x) { return Mpeg(x, 0xBA, kMpegProgramEnd); },
-      [](Cluster& x) { return Mpeg(x, 0xB3, kMpegVideoEnd); },
-      Pdf,
-      Tiff,
-  };
-  for (Test test : kTests) {
-    const Outcome outcome = test(c);
+  uint32_t admitted = 0;
+  for (size_t at = 0; at < kLeadSpan; ++at) admitted |= kLeadMasks[at][Le8(c.b, at)];
+  for (size_t t = 0; admitted != 0; ++t, admitted >>= 1) {
+    if ((admitted & 1) == 0) continue;
+    const Outcome outcome = kTests[t].run(c);
     if (outcome == Outcome::kDone) return outcome;
   }
   return Outcome::kNoMatch;

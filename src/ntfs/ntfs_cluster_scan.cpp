@@ -32,9 +32,10 @@ ReadUnit UnitOf(const volume::ScanState& s) {
   return unit;
 }
 
-// Lists every slot of the unit that holds a file record.
-void ListRecords(volume::ScanState& s, uint64_t cluster, ByteView unit, uint32_t slots, NtfsRowCache& cache) {
-  std::vector<uint8_t> record(s.mftRecordSize);
+// Lists every slot of the unit that holds a file record; `record` (one
+// record long) takes each record's bytes for its fixups.
+void ListRecords(volume::ScanState& s, uint64_t cluster, ByteView unit, uint32_t slots, NtfsRowCache& cache,
+                 std::vector<uint8_t>& record) {
   for (uint32_t slot = 0; slot < slots; ++slot) {
     const ByteView bytes = unit.subspan(uint64_t{slot} * s.mftRecordSize, s.mftRecordSize);
     if (!HasFileSignature(bytes)) continue;
@@ -63,13 +64,14 @@ int ScanNtfsFreeClusters(volume::ScanState& s, int all, ClusterRangeAsker& asker
   s.cancelled = 0;
   volume::ReadAheadScope readAhead(s);
   std::vector<uint8_t> bytes(unit.clusters * s.clusterBytes);
+  std::vector<uint8_t> record(s.mftRecordSize);
   NtfsRowCache cache;
   for (uint64_t c = first; c <= last && c >= first; ++c) {
     if (all || !volume::IsNtfsClusterUsed(s, c)) {
       // A failed read leaves zeros: stale bytes would be listed twice.
       const ByteView unitBytes =
           volume::ViewSectors(s, c * s.sectorsPerCluster, unit.clusters * s.sectorsPerCluster, bytes, volume::kScanView);
-      ListRecords(s, c, unitBytes, unit.slots, cache);
+      ListRecords(s, c, unitBytes, unit.slots, cache, record);
       if (s.options.analyse && analyse) analyse(s, c, unitBytes);
     }
     if (s.cancelled || (progress && ClusterUpdateDue(c, first, last) && !progress->Update(c))) {

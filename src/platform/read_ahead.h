@@ -10,7 +10,6 @@
 #include <memory>
 #include <span>
 #include <unordered_set>
-#include <vector>
 
 #include "platform/block_device.h"
 
@@ -20,8 +19,8 @@ class ReadAheadDevice : public BlockDevice {
  public:
   static constexpr uint64_t kBlockBytes = 1 << 20;
   static constexpr size_t kBlocks = 16;
-  // How many blocks past the last one read the device is asked to fetch
-  // while the scan works (a hint; nothing waits for it).
+  // How many blocks past the last one read the device is at least asked to
+  // fetch while the scan works (a hint; nothing waits for it).
   static constexpr uint64_t kHintAhead = 8;
 
   explicit ReadAheadDevice(std::unique_ptr<BlockDevice> inner);
@@ -34,19 +33,28 @@ class ReadAheadDevice : public BlockDevice {
   std::string LastError() const override { return inner_->LastError(); }
   std::unique_ptr<BlockDevice> Release() { return std::move(inner_); }
   // In place when the bytes lie whole inside one block the device gave whole.
-  // A holder's block is not evicted until its next call.
+  // A holder's block is not evicted until its next call. Holder 0 is the scan,
+  // which moves forward: the blocks it has left behind are reused first.
   std::span<const uint8_t> View(uint64_t offset, size_t size, int holder) override;
 
  private:
+  struct FreeBytes {
+    void operator()(uint8_t* p) const;
+  };
   struct Block {
     uint64_t index = UINT64_MAX;  // block number; UINT64_MAX when empty
     uint64_t lastUse = 0;
-    std::vector<uint8_t> bytes;   // what the device holds of the block
+    // Allocated on first use, page-aligned and never zero-filled: only the
+    // `size` bytes the device gave are ever read.
+    std::unique_ptr<uint8_t[], FreeBytes> bytes;
+    size_t size = 0;
+    std::span<const uint8_t> Bytes() const { return {bytes.get(), size}; }
   };
 
   // The block with this number, read whole if needed; nullptr when the
   // device could not give all of it (past its end, or an error).
   const Block* Load(uint64_t index);
+  Block& Victim();
   bool CopyFromBlocks(uint64_t offset, std::span<uint8_t> out);
 
   std::unique_ptr<BlockDevice> inner_;
@@ -57,6 +65,7 @@ class ReadAheadDevice : public BlockDevice {
   uint64_t clock_ = 0;
   uint64_t hintedEnd_ = 0;  // blocks below this one were hinted
   std::array<uint64_t, 2> pinned_{UINT64_MAX, UINT64_MAX};  // each holder's block
+  uint64_t scanBlock_ = 0;  // the block of holder 0's latest view
 };
 
 }  // namespace vellum::platform

@@ -122,5 +122,29 @@ TEST(ReadAhead, EachHoldersViewSurvivesReadsOfManyOtherBlocks) {
   EXPECT_TRUE(cached.View(blocks * kBlock - 100, 4096, 0).empty());
 }
 
+// The scan (holder 0) moves forward and the blocks behind it are reused
+// first: what an analysis read ahead is still there when the scan gets
+// there, and a view the analysis holds stays valid once the scan has passed.
+TEST(ReadAhead, TheScanReusesTheBlocksItLeftBehind) {
+  const uint64_t blocks = 3 * ReadAheadDevice::kBlocks;
+  const std::vector<uint8_t> bytes = Pattern(blocks * kBlock);
+  auto device = std::make_unique<FlakyDevice>(bytes, 0, 0);
+  FlakyDevice* raw = device.get();
+  ReadAheadDevice cached(std::move(device));
+  for (uint64_t b = 0; b < 5; ++b) ASSERT_EQ(cached.View(b * kBlock, 4096, 0).size(), 4096u);
+  const auto held = cached.View(4 * kBlock + 4096, 4096, 1);
+  ASSERT_EQ(held.size(), 4096u);
+  std::vector<uint8_t> cluster(4096);
+  const uint64_t ahead = ReadAheadDevice::kBlocks - 1;
+  for (uint64_t b = 5; b < 5 + ahead; ++b) ASSERT_TRUE(cached.Read(b * kBlock, cluster));
+  for (uint64_t b = 5; b < blocks; ++b) {
+    const auto view = cached.View(b * kBlock + 8192, 4096, 0);
+    ASSERT_EQ(view.size(), 4096u);
+    ASSERT_TRUE(std::equal(view.begin(), view.end(), bytes.begin() + b * kBlock + 8192));
+  }
+  EXPECT_EQ(raw->reads, static_cast<int>(blocks));
+  EXPECT_TRUE(std::equal(held.begin(), held.end(), bytes.begin() + 4 * kBlock + 4096));
+}
+
 }  // namespace
 }  // namespace vellum::platform
