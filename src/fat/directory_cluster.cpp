@@ -46,6 +46,8 @@ bool IsWellFormedShort(ByteView e, uint64_t lastCluster) {
 }
 
 bool IsWellFormedEntry(ByteView e, uint64_t lastCluster) {
+  // The name tests below read the 11 name bytes directly.
+  if (e.size() != kEntryBytes) return false;
   if (IsWipedEntry(e) || IsDotEntry(e)) return true;
   if (Le8(e, 11) == kAttrLongName) return IsLongNameEntry(e) && IsWellFormedLongName(e);
   return IsWellFormedShort(e, lastCluster);

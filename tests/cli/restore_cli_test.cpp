@@ -138,7 +138,7 @@ TEST(RestoreCli, AListRestoresFromACopyOrARenamedCopyAsFromTheOriginal) {
     ASSERT_NE(original.status, 1) << original.err;
     const auto expected = Tree(dir.File("original"));
     EXPECT_GT(expected.size(), 5u);
-    for (const std::string source : {dir.File(image), dir.File("renamed.bin")}) {
+    for (const std::string& source : {dir.File(image), dir.File("renamed.bin")}) {
       SCOPED_TRACE(source);
       const std::string out = dir.File("from-" + fs::path(source).filename().string());
       const CliRun copy = Call(RunRestore, {source, "--results", list, "--to", out});
@@ -153,7 +153,9 @@ TEST(RestoreCli, AListRestoresFromACopyOrARenamedCopyAsFromTheOriginal) {
         }
         EXPECT_TRUE(it->second.bytes == want.bytes) << path;
         // Live folders made on the way to a deleted file have no recorded time.
-        if (!want.folderMadeOnTheWay) EXPECT_EQ(it->second.mtime, want.mtime) << path;
+        if (!want.folderMadeOnTheWay) {
+          EXPECT_EQ(it->second.mtime, want.mtime) << path;
+        }
       }
       const bool renamed = source.ends_with("renamed.bin");
       EXPECT_EQ(copy.err.find("と違います") != std::string::npos, renamed) << copy.err;
@@ -176,7 +178,9 @@ TEST(RestoreCli, AListOfAnotherKindOfVolumeIsRefused) {
   EXPECT_NE(ntfsOnFat.err.find("NTFS ではありません"), std::string::npos) << ntfsOnFat.err;
   const CliRun fatOnSmallFat =
       Call(RunRestore, {Image("fat12.img"), "--results", dir.File("fat.tsv"), "--to", dir.File("c")});
-  if (fatOnSmallFat.status == 1) EXPECT_NE(fatOnSmallFat.err.find("最後のクラスタ"), std::string::npos);
+  if (fatOnSmallFat.status == 1) {
+    EXPECT_NE(fatOnSmallFat.err.find("最後のクラスタ"), std::string::npos);
+  }
   for (const char* out : {"a", "b"}) EXPECT_TRUE(!fs::exists(dir.File(out)) || fs::is_empty(dir.File(out)));
 }
 
