@@ -1,8 +1,8 @@
 #include "platform/read_ahead.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace vellum::platform {
 
@@ -13,7 +13,9 @@ static_assert(ReadAheadDevice::kBlockBytes % kPageBytes == 0);
 
 }  // namespace
 
-void ReadAheadDevice::FreeBytes::operator()(uint8_t* p) const { std::free(p); }
+void ReadAheadDevice::FreeBytes::operator()(uint8_t* p) const {
+  ::operator delete(p, std::align_val_t{kPageBytes}, std::nothrow);
+}
 
 ReadAheadDevice::ReadAheadDevice(std::unique_ptr<BlockDevice> inner)
     : inner_(std::move(inner)), blocks_(kBlocks) {}
@@ -70,7 +72,7 @@ const ReadAheadDevice::Block* ReadAheadDevice::Load(uint64_t index) {
     // The system copies into a page-aligned buffer about 5 % faster than
     // into one a heap header's width off (what a plain allocation of this
     // size gives), and for a scan of cached data that copy is most of the work.
-    victim.bytes.reset(static_cast<uint8_t*>(std::aligned_alloc(kPageBytes, kBlockBytes)));
+    victim.bytes.reset(static_cast<uint8_t*>(::operator new(kBlockBytes, std::align_val_t{kPageBytes}, std::nothrow)));
     if (!victim.bytes) return nullptr;  // the callers read directly instead
   }
   victim.size = static_cast<size_t>(std::min(kBlockBytes, size - start));
