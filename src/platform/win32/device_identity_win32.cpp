@@ -9,6 +9,7 @@
 #include <set>
 #include <utility>
 
+#include "platform/win32/physical_drive.h"
 #include "platform/win32/wide.h"
 
 namespace vellum::platform {
@@ -67,17 +68,6 @@ std::set<DWORD> DisksOfVolume(const std::wstring& volumeGuid) {
   return disks;
 }
 
-bool ParseDiskNumber(const std::string& name, DWORD& number) {
-  static constexpr std::string_view kPrefix = "PhysicalDrive";
-  if (name.size() <= kPrefix.size() || name.compare(0, kPrefix.size(), kPrefix) != 0) return false;
-  number = 0;
-  for (size_t i = kPrefix.size(); i < name.size(); ++i) {
-    if (name[i] < '0' || name[i] > '9' || number > 100000) return false;
-    number = number * 10 + static_cast<DWORD>(name[i] - '0');
-  }
-  return true;
-}
-
 std::string UpperDevice(std::string path) {
   for (char& c : path) {
     if (c == '/') c = '\\';
@@ -102,7 +92,7 @@ SourceRelation RelationToSource(const std::string& target, const std::vector<std
       if (name.size() == 2 && name[1] == ':') {
         const std::wstring guid = VolumeGuid(win32::Wide(name + "\\"));
         if (!guid.empty()) volumes.insert(guid);
-      } else if (ParseDiskNumber(name, disk)) {
+      } else if (ParsePhysicalDriveNumber(name, disk)) {
         disks.insert(disk);
       }
       continue;
@@ -121,7 +111,7 @@ SourceRelation RelationToSource(const std::string& target, const std::vector<std
       if (volumes.count(guid)) return SourceRelation::kIsSource;
       for (DWORD d : DisksOfVolume(guid))
         if (disks.count(d)) return SourceRelation::kIsSource;
-    } else if (ParseDiskNumber(name, disk) && disks.count(disk)) {
+    } else if (ParsePhysicalDriveNumber(name, disk) && disks.count(disk)) {
       return SourceRelation::kIsSource;
     }
     return SourceRelation::kUnrelated;

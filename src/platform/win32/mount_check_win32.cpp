@@ -10,22 +10,12 @@
 
 #include <vector>
 
+#include "platform/win32/physical_drive.h"
 #include "platform/win32/wide.h"
 
 namespace vellum::platform {
 
 namespace {
-
-bool DiskNumberOf(const std::string& path, DWORD& number) {
-  static constexpr std::string_view kPrefix = "\\\\.\\PhysicalDrive";
-  if (path.size() <= kPrefix.size() || path.compare(0, kPrefix.size(), kPrefix) != 0) return false;
-  number = 0;
-  for (size_t i = kPrefix.size(); i < path.size(); ++i) {
-    if (path[i] < '0' || path[i] > '9' || number > 100000) return false;
-    number = number * 10 + static_cast<DWORD>(path[i] - '0');
-  }
-  return true;
-}
 
 bool VolumeOnDisk(wchar_t letter, DWORD disk) {
   const std::wstring device = std::wstring(L"\\\\.\\") + letter + L":";
@@ -47,7 +37,10 @@ bool VolumeOnDisk(wchar_t letter, DWORD disk) {
 
 bool IsSourceMounted(const std::string& sourcePath, const std::string&) {
   DWORD disk = 0;
-  if (!DiskNumberOf(sourcePath, disk)) return false;
+  static constexpr std::string_view kDevicePrefix = "\\\\.\\";
+  if (!sourcePath.starts_with(kDevicePrefix) ||
+      !ParsePhysicalDriveNumber(std::string_view(sourcePath).substr(kDevicePrefix.size()), disk))
+    return false;
   const DWORD letters = GetLogicalDrives();
   for (int i = 0; i < 26; ++i)
     if ((letters & (1u << i)) && VolumeOnDisk(static_cast<wchar_t>(L'A' + i), disk)) return true;
