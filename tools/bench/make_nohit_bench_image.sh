@@ -25,16 +25,7 @@ data=(python3 "$here/nohit_bench_data.py")
 folders=24
 notes=40
 
-export LC_ALL=C.UTF-8 MTOOLS_SKIP_CHECK=1 TZ=UTC
-work=$(mktemp -d)
-mnt=$work/mnt
-loop=
-cleanup() {
-  if mountpoint -q "$mnt" 2>/dev/null; then umount "$mnt" || fusermount -u "$mnt" || true; fi
-  if [[ -n $loop ]]; then losetup -d "$loop" || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$here/work_dir.sh"
 
 # Copies one local file or folder to the volume's root, and deletes paths
 # there, by the format's own tools.

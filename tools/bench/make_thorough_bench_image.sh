@@ -18,16 +18,7 @@ seed=${BENCH_SEED:-20261209}
 tree=(python3 "$here/thorough_bench_tree.py" --seed "$seed" --scale "$scale")
 case $format in fat32 | exfat) ;; *) echo "unknown format: $format" >&2; exit 2 ;; esac
 
-export LC_ALL=C.UTF-8 MTOOLS_SKIP_CHECK=1 TZ=UTC
-work=$(mktemp -d)
-mnt=$work/mnt
-loop=
-cleanup() {
-  if mountpoint -q "$mnt" 2>/dev/null; then umount "$mnt" || fusermount -u "$mnt" || true; fi
-  if [[ -n $loop ]]; then losetup -d "$loop" || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$here/work_dir.sh"
 
 # Round R's files, made on the local disk so that one copy writes them all.
 stage_round() {
