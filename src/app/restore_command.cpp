@@ -377,6 +377,12 @@ int OnRestore(CommandContext& c, const RestoreRequest& request, RestoreSummary& 
   return 1;
 }
 
+std::string WipeQuestion(const volume::DriveEntry* drive) {
+  std::string question(kWipeQuestion);
+  if (drive) question += "\n\n" + drive->rootText + "  " + drive->sourcePath;
+  return question;
+}
+
 int OnCompleteDeletion(CommandContext& c, WipeSummary* summary) {
   const volume::DriveEntry* drive = SelectedDrive(c);
   if (!Reopen(c, platform::OpenAccess::ReadOnly)) return 0;
@@ -393,7 +399,7 @@ int OnCompleteDeletion(CommandContext& c, WipeSummary* summary) {
     Tell(c.messages, kWipeMountedMessage);
     return 0;
   }
-  if (c.messages.Show(kWipeQuestion, MessageButtons::YesNo, MessageIcon::Warning, MessageAnswer::No) !=
+  if (c.messages.Show(WipeQuestion(drive), MessageButtons::YesNo, MessageIcon::Warning, MessageAnswer::No) !=
       MessageAnswer::Yes)
     return 0;
   // Only now, and only for this command, is the volume opened for writing.

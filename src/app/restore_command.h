@@ -73,6 +73,11 @@ struct WipeSummary {
   uint64_t failedWrites = 0;
 };
 
+// The complete-deletion question, with the drive or image it will write on
+// on a line of its own: the drive box may show one drive while the person
+// thinks of another.
+std::string WipeQuestion(const volume::DriveEntry* drive);
+
 // Complete deletion of the selected FAT or exFAT volume; 1 when it ran and
 // every write reached the disk, 0 when it did not run or a write failed
 // (reported with the sector and the system's reason).

@@ -236,14 +236,15 @@ int RunWipe(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     err << "vellum-cli: " << error << '\n';
     return kExitError;
   }
-  if (parsed.Has("--yes")) s.messages.Preset(app::kWipeQuestion, MessageAnswer::Yes);
+  const std::string question = app::WipeQuestion(&s.drives.entries[static_cast<size_t>(index)]);
+  if (parsed.Has("--yes")) s.messages.Preset(question, MessageAnswer::Yes);
   else if (InteractiveTerminal()) s.messages.AskOn(&std::cin);
   InterruptGuard interrupt;
   volume::SearchOptions options;
   options.thorough = parsed.Has("--thorough");
   app::CommandContext context = Context(s, index, options);
   if (app::OnCompleteDeletion(context) == 1) return 0;
-  if (s.messages.Unasked(app::kWipeQuestion)) {
+  if (s.messages.Unasked(question)) {
     err << "vellum-cli: nothing was written: give --yes to answer the question Yes\n";
     return kExitUsage;
   }
