@@ -113,11 +113,16 @@ TEST(Screenshots, Windows) {
 TEST(Screenshots, PersonAtTheWindow) {
   if (ShotDir().isEmpty()) GTEST_SKIP() << "VELLUM_SCREENSHOT_DIR not set";
   const auto qtTexts = InstallQtTranslations();
-  MainDialog dialog(ImageDrives({std::string(VELLUM_TEST_DATA) + "/sample.img", Image("exfat.img"),
-                                 Image("disk-mbr.img")}),
-                    0);
+  MainDialog dialog(ImageDrives({std::string(VELLUM_TEST_DATA) + "/sample.img"}), 0);
   Person person(dialog);
   dialog.show();
+  // Images opened from the menu are named with their file system, size and label.
+  for (const char* image : {"exfat.img", "disk-mbr.img"}) {
+    person.WillChoosePath(QString::fromStdString(Image(image)));
+    person.Choose(kOpenImageCommand);
+  }
+  auto* box = static_cast<QComboBox*>(dialog.Control(kDriveBoxControlId));
+  box->setCurrentIndex(0);
   person.WillAnswer(QMessageBox::No);
   person.Click(kSearchButtonId);
   person.ClickRow(2);
@@ -131,12 +136,13 @@ TEST(Screenshots, PersonAtTheWindow) {
                }});
   person.Click(kRestoreButtonId);
 
-  auto* box = static_cast<QComboBox*>(dialog.Control(kDriveBoxControlId));
+  box->setCurrentIndex(2);
   QTest::mouseClick(box, Qt::LeftButton);
   EXPECT_TRUE(QTest::qWaitFor([box] { return box->view()->isVisible(); }, 2000));
   Save(*box->view()->window(), "drive-popup.png");
   box->hidePopup();
 
+  Save(dialog, "drive-box.png");
   const QSize normal = dialog.size();
   dialog.resize(dialog.minimumSize());
   Save(dialog, "minimum-size.png");
