@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "platform/codepage.h"
+#include "volume/bios_disks.h"
+#include "volume/bios_sectors.h"
 #include "volume/boot_sector.h"
 #include "volume/le.h"
 #include "volume/source.h"
@@ -84,6 +86,41 @@ bool OpenSelectedDrive(ScanState& state, const volume::DriveEntry& entry, const 
   return false;
 }
 
+// The legacy path's opening: the unit and the partition's first sector from
+// the drive's unit byte and the BIOS partition list, then what the BIOS says
+// of the unit. From here on the volume is read through the BIOS.
+bool OpenLegacyDrive(ScanState& state, const volume::DriveEntry& entry, const VolumeRequest& request) {
+  state.volumeHandle.reset();
+  if (!state.bios || !state.biosTables) return false;
+  uint64_t start = 0;
+  if (entry.driveType == volume::kDriveRemovable) {
+    state.partitionIndex = 0;
+    state.biosUnit = entry.unitByte;
+  } else if (entry.driveType == volume::kDriveFixed && entry.unitByte < state.biosTables->partitions.size()) {
+    const volume::BiosPartition& p = state.biosTables->partitions[entry.unitByte];
+    state.partitionIndex = entry.unitByte;
+    state.biosUnit = p.unit;
+    start = p.firstSector;
+    state.fsKind = volume::PartitionTypeToFsKind(p.type);
+  } else {
+    return false;
+  }
+  state.partitionStart = start;
+  state.lbaSupported = state.bios->i13_lba_check(state.biosUnit);
+  if (state.bios->i13_get_drive_parameter(state.biosUnit, state.biosGeometry) != 1) state.biosGeometry = {};
+  const uint64_t sectors = entry.length / state.bytesPerSector;
+  state.volumeHandle = std::make_unique<volume::BiosPartitionDevice>(
+      state, start, sectors, request.access == platform::OpenAccess::ReadWrite);
+  return true;
+}
+
+// A fixed drive's file system is its partition type's on the legacy path;
+// otherwise the boot sector tells.
+bool KnowFsKind(ScanState& state, const volume::DriveEntry& entry) {
+  if (state.isNt == 0 && entry.driveType == volume::kDriveFixed) return state.fsKind != volume::kFsNone;
+  return volume::DetectFsKind(state);
+}
+
 bool LoadTables(ScanState& state, ResultList& list, Messages& messages) {
   list.SetClusterColumn(state.fsKind);
   const std::string why = LoadVolumeTables(state);
@@ -150,12 +187,13 @@ int OpenVolume(ScanState& state, const VolumeRequest& request, ResultList& list,
   state.rowCount = 0;
   state.truncatedStructures = 0;
 
-  if (!OpenSelectedDrive(state, entry, request, messages)) return 0;
+  if (state.isNt == 0 ? !OpenLegacyDrive(state, entry, request) : !OpenSelectedDrive(state, entry, request, messages))
+    return 0;
   // The device's own sector size stands in for the system's free-space figure.
   const uint32_t sectorSize = state.volumeHandle->SectorSize();
   if (sectorSize >= 512 && sectorSize <= 32768) state.bytesPerSector = static_cast<uint16_t>(sectorSize);
   if (entry.driveType == volume::kDriveRemovable && !CheckRemovableVolume(state, messages)) return 0;
-  if (!volume::DetectFsKind(state)) {
+  if (!KnowFsKind(state, entry)) {
     // Not silent: a search that ends without a word leaves the user guessing.
     ShowError(messages, kUnsupportedDriveMessage);
     return 0;

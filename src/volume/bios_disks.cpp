@@ -153,4 +153,22 @@ uint8_t PairFixedDrive(BiosDiskTables& tables, uint32_t serial) {
   return kNoBiosUnit;
 }
 
+void PairLegacyDrives(DriveTable& drives, BiosDiskTables& tables,
+                      const std::function<uint32_t(const DriveEntry&)>& serialOf) {
+  for (BiosPartition& p : tables.partitions) p.paired = false;
+  size_t nextRemovable = 0;
+  const auto takeRemovable = [&]() -> uint8_t {
+    return nextRemovable < tables.removableUnits.size() ? tables.removableUnits[nextRemovable++] : kNoBiosUnit;
+  };
+  for (DriveEntry& entry : drives.entries) {
+    entry.unitByte = kNoBiosUnit;
+    if (entry.driveType == kDriveFixed) {
+      entry.unitByte = PairFixedDrive(tables, serialOf(entry));
+      if (entry.unitByte != kNoBiosUnit) continue;
+      entry.driveType = kDriveRemovable;
+    }
+    entry.unitByte = takeRemovable();
+  }
+}
+
 }  // namespace vellum::volume

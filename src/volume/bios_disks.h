@@ -6,9 +6,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "platform/disk_bios.h"
+#include "volume/drives.h"
 
 namespace vellum::volume {
 
@@ -38,5 +40,12 @@ void EnumerateBiosDisks(platform::DiskBios& bios, BiosDiskTables& tables);
 // The partition index a fixed drive of volume serial `serial` is paired
 // with (and marks it paired), or kNoBiosUnit when none is left that matches.
 uint8_t PairFixedDrive(BiosDiskTables& tables, uint32_t serial);
+
+// The legacy path's drive units: a removable drive takes the next unit of
+// the removable-unit list; a fixed drive is paired by the serial number of
+// its volume (`serialOf`) with a BIOS partition, and one that stays unpaired
+// is listed as removable with the next removable unit (255 when none is left).
+void PairLegacyDrives(DriveTable& drives, BiosDiskTables& tables,
+                      const std::function<uint32_t(const DriveEntry&)>& serialOf);
 
 }  // namespace vellum::volume

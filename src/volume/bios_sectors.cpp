@@ -88,4 +88,50 @@ int BiosWriteSectors(ScanState& s, ByteView buffer, uint64_t sector, uint64_t co
   return 0;
 }
 
+BiosPartitionDevice::BiosPartitionDevice(const ScanState& legacy, uint64_t startSector, uint64_t sectors,
+                                         bool writable)
+    : start_(startSector), sectors_(sectors), bytesPerSector_(legacy.bytesPerSector), writable_(writable) {
+  unit_.isNt = 0;
+  unit_.bios = legacy.bios;
+  unit_.biosUnit = legacy.biosUnit;
+  unit_.lbaSupported = legacy.lbaSupported;
+  unit_.biosGeometry = legacy.biosGeometry;
+  unit_.bytesPerSector = legacy.bytesPerSector;
+  if (bytesPerSector_ == 0) sectors_ = 0;
+}
+
+void BiosPartitionDevice::ReadRange(uint64_t first, uint64_t count, std::vector<uint8_t>& bytes) {
+  bytes.assign(static_cast<size_t>(count) * bytesPerSector_, 0);
+  BiosReadSectors(unit_, bytes, start_ + first, count);
+}
+
+// Whole sectors cover any byte range; the partition's end is the limit.
+bool BiosPartitionDevice::Read(uint64_t offset, std::span<uint8_t> out) {
+  if (out.empty()) return true;
+  if (offset > Size() || out.size() > Size() - offset) return false;
+  const uint64_t first = offset / bytesPerSector_;
+  const uint64_t last = (offset + out.size() - 1) / bytesPerSector_;
+  std::vector<uint8_t> bytes;
+  ReadRange(first, last - first + 1, bytes);
+  std::memcpy(out.data(), bytes.data() + (offset - first * bytesPerSector_), out.size());
+  return true;
+}
+
+// A write that does not cover whole sectors keeps the rest of its sectors.
+bool BiosPartitionDevice::Write(uint64_t offset, std::span<const uint8_t> data) {
+  if (!writable_) return false;
+  if (data.empty()) return true;
+  if (offset > Size() || data.size() > Size() - offset) return false;
+  const uint64_t first = offset / bytesPerSector_;
+  const uint64_t last = (offset + data.size() - 1) / bytesPerSector_;
+  std::vector<uint8_t> bytes;
+  if (offset % bytesPerSector_ != 0 || data.size() % bytesPerSector_ != 0)
+    ReadRange(first, last - first + 1, bytes);
+  else
+    bytes.resize(static_cast<size_t>(last - first + 1) * bytesPerSector_);
+  std::memcpy(bytes.data() + (offset - first * bytesPerSector_), data.data(), data.size());
+  BiosWriteSectors(unit_, bytes, start_ + first, last - first + 1);
+  return true;
+}
+
 }  // namespace vellum::volume

@@ -28,6 +28,9 @@ struct DriveEntry {
   uint64_t length = 0;          // bytes
   std::string deviceNumber;     // "8:17" for block devices, "C:" for a lettered drive, empty for images
   std::string containerKind;    // "E01", "VHD", ... for an image container; empty for raw bytes
+  // The legacy path: a removable drive's BIOS unit, a fixed drive's index in
+  // the BIOS partition list; 255 when it has none.
+  uint8_t unitByte = 255;
 };
 
 struct DriveTable {

@@ -55,6 +55,7 @@ struct ScanState {
   // partition selected, the partition's first sector on the unit (callers add
   // it to the volume's sector numbers), and what the BIOS says of the unit.
   platform::DiskBios* bios = nullptr;
+  const struct BiosDiskTables* biosTables = nullptr;  // the units' partitions, found at start-up
   uint8_t biosUnit = 0;
   int32_t partitionIndex = 0;
   uint64_t partitionStart = 0;
