@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -188,11 +189,30 @@ class Person {
       Step step = std::move(steps_.front());
       steps_.pop_front();
       w->setProperty("vellumAnswered", true);
+      stuck_.invalidate();
       // A click may open the next dialog before it returns; this runs again
       // inside it, with the step already taken.
       step.act(w);
       return;
     }
+    // A message box the person did not expect blocks the dialog they wait
+    // for: after a while they give it its default answer, and the test sees
+    // the step still waiting instead of hanging.
+    if (!ModalBoxShown()) {
+      stuck_.invalidate();
+    } else if (!stuck_.isValid()) {
+      stuck_.start();
+    } else if (stuck_.elapsed() > 2000) {
+      stuck_.invalidate();
+      AnswerLeftOverBoxes();
+    }
+  }
+
+  bool ModalBoxShown() const {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (qobject_cast<QMessageBox*>(w) && w->isVisible() && !w->property("vellumAnswered").toBool() && IsMine(w))
+        return true;
+    return false;
   }
 
   // A message box nobody expected gets Enter, its default button, as an
@@ -212,6 +232,7 @@ class Person {
 
   MainDialog& dialog_;
   QTimer timer_;
+  QElapsedTimer stuck_;
   int unexpected_ = 0;
   std::deque<Step> steps_;
   std::vector<QString> messages_;
