@@ -6,6 +6,7 @@
 #include "app/parse_number.h"
 #include "app/progress_model.h"
 #include "app/results_file.h"
+#include "app/write_guard.h"
 #include "content/cluster_follow.h"
 #include "fat/cluster_runs.h"
 #include "fat/exfat_walk.h"
@@ -15,9 +16,8 @@
 #include "ntfs/ntfs_restore.h"
 #include "volume/sector_io.h"
 #include "platform/images/open_image.h"
-#include "platform/device_identity.h"
+#include "platform/source_set.h"
 #include "platform/file_system.h"
-#include "platform/mount_check.h"
 #include "restore/restore_output.h"
 #include "volume/listing.h"
 
@@ -294,23 +294,10 @@ std::string SummaryText(const RestoreSummary& s, size_t detailLimit) {
   return text;
 }
 
-std::vector<std::string> SourceFiles(const ScanState& state, const volume::DriveEntry* drive) {
-  std::vector<std::string> files;
-  if (drive) files.push_back(drive->sourcePath);
-  // A container's segments, parents and pieces are the source as much as its first file.
-  if (state.volumeHandle)
-    for (std::string& f : state.volumeHandle->BackingFiles()) files.push_back(std::move(f));
-  return files;
-}
-
 bool CheckRestoreDestination(CommandContext& c, const std::string& destination) {
   const volume::DriveEntry* drive = SelectedDrive(c);
-  if (drive && platform::RelationToSource(destination, SourceFiles(c.state, drive)) !=
-                   platform::SourceRelation::kUnrelated) {
-    Tell(c.messages, std::string(kDestinationOnSourceMessage) + "\n\n復元先: " + destination +
-                         "\n復元元: " + drive->sourcePath);
+  if (drive && !GuardFor(*drive, &c.state).MayWrite(destination, WriteKind::kRestoreDestination, c.messages))
     return false;
-  }
   platform::SystemError error;
   if (!platform::MakeFolders(destination, error)) {
     Tell(c.messages, std::string(kDestinationFailedMessage) + "\n\n" + destination +
@@ -389,9 +376,12 @@ int OnCompleteDeletion(CommandContext& c, WipeSummary* summary) {
     Tell(c.messages, platform::ContainerWriteRefusal(drive->sourcePath, drive->containerKind));
     return 0;
   }
-  if (drive && platform::IsSourceMounted(drive->sourcePath)) {
-    Tell(c.messages, kWipeMountedMessage);
-    return 0;
+  if (drive) {
+    const std::vector<platform::SourceMount> mounts = platform::SourceSet(SourcePartsOf(*drive, &s)).Mounts();
+    if (!mounts.empty()) {
+      Tell(c.messages, MountedSourceMessage(mounts));
+      return 0;
+    }
   }
   if (c.messages.Show(kWipeQuestion, MessageButtons::YesNo, MessageIcon::Warning, MessageAnswer::No) !=
       MessageAnswer::Yes)

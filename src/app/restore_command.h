@@ -60,10 +60,6 @@ int OnRestore(CommandContext& context, const RestoreRequest& request, RestoreSum
 // clusters past its end); empty when it may.
 std::string ListMismatch(const volume::ScanState& state, const ResultList& rows);
 
-// Every file the selected drive's bytes come from: its source path and, once
-// opened, the segments, parents or pieces of a container.
-std::vector<std::string> SourceFiles(const volume::ScanState& state, const volume::DriveEntry* drive);
-
 // Whether `destination` may receive restored files: not on the source and a
 // folder that exists or can be made. Reports why not.
 bool CheckRestoreDestination(CommandContext& context, const std::string& destination);

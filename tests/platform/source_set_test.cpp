@@ -1,4 +1,4 @@
-#include "platform/device_identity.h"
+#include "platform/source_set.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -12,6 +12,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
+bool IsOnSourceDevice(const std::string& target, const std::string& source) {
+  return SourceSet({{source}}).Relation(target) != SourceRelation::kUnrelated;
+}
+
 // The /dev node of the device holding `path`, when this machine shows one.
 std::string DeviceNodeOf(const fs::path& path) {
   struct stat st {};
@@ -23,7 +27,7 @@ std::string DeviceNodeOf(const fs::path& path) {
   return {};
 }
 
-TEST(DeviceIdentity, ImageSourcesAreNeverTheDeviceOfAPath) {
+TEST(SourceSet, ImageSourcesAreNeverTheDeviceOfAPath) {
   const fs::path dir = fs::temp_directory_path();
   const fs::path image = dir / "vellum-identity.img";
   std::ofstream(image) << "x";
@@ -32,7 +36,7 @@ TEST(DeviceIdentity, ImageSourcesAreNeverTheDeviceOfAPath) {
   fs::remove(image);
 }
 
-TEST(DeviceIdentity, APathOnTheSourceDeviceIsSeenEvenBeforeItExists) {
+TEST(SourceSet, APathOnTheSourceDeviceIsSeenEvenBeforeItExists) {
   const fs::path dir = fs::temp_directory_path();
   const std::string node = DeviceNodeOf(dir);
   struct stat st {};
