@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 #include "cli/restore_cli.h"
 #include "cli/search_cli.h"
@@ -22,7 +24,7 @@ std::string Bytes(const fs::path& file) {
   return all.str();
 }
 
-class SplitImage : public ::testing::Test {
+class SourceFiles : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = fs::temp_directory_path() / ("vellum-write-guard-" + std::to_string(::getpid()));
@@ -57,7 +59,7 @@ class SplitImage : public ::testing::Test {
   std::string err_;
 };
 
-TEST_F(SplitImage, NoWriterWritesOntoAnyPiece) {
+TEST_F(SourceFiles, NoWriterWritesOntoAnyPiece) {
   ASSERT_EQ(pieces_.size(), 3u);
   const std::string first = pieces_[0].string(), out = (dir_ / "out").string();
   fs::create_symlink(pieces_[2], dir_ / "link");
@@ -80,6 +82,31 @@ TEST_F(SplitImage, NoWriterWritesOntoAnyPiece) {
   EXPECT_GT(fs::file_size(dir_ / "report.tsv"), 0u);
   EXPECT_EQ(Call(RunSearch, {first, "--no-free-scan", "-o", (dir_ / "found.tsv").string()}), 0) << err_;
   ExpectPiecesUnchanged();
+}
+
+// An E01 segment set and a differencing VHD: the later segments and the
+// parent are read as much as the file named, and none of them is written.
+TEST_F(SourceFiles, NoWriterWritesOntoASegmentOrAParent) {
+  const fs::path containers = fs::path(VELLUM_TEST_IMAGES) / "containers";
+  const std::vector<std::pair<std::string, std::vector<std::string>>> sets = {
+      {"ntfs-512.E01", {"ntfs-512.E02", "ntfs-512.E03"}},
+      {"fat16-child.vhd", {"fat16-base.vhd"}},
+  };
+  for (const auto& [first, others] : sets) {
+    SCOPED_TRACE(first);
+    fs::copy_file(containers / first, dir_ / first);
+    for (const std::string& o : others) fs::copy_file(containers / o, dir_ / o);
+    const std::string source = (dir_ / first).string(), out = (dir_ / "out").string();
+    for (const std::string& o : others) {
+      const std::string target = (dir_ / o).string(), before = Bytes(target);
+      EXPECT_EQ(Call(RunSearch, {source, "--no-free-scan", "-o", target}), 1) << err_;
+      EXPECT_NE(err_.find(target), std::string::npos) << err_;
+      EXPECT_EQ(Call(RunRestore, {source, "--to", out, "--report", target}), 1);
+      EXPECT_EQ(Call(RunRestore, {source, "--to", target}), 1);
+      EXPECT_TRUE(Bytes(target) == before);
+      EXPECT_FALSE(fs::exists(out));
+    }
+  }
 }
 
 }  // namespace
