@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/parse_number.h"
+#include "app/command_volume.h"
 #include "app/progress_model.h"
 #include "app/results_file.h"
 #include "app/write_guard.h"
@@ -11,7 +12,6 @@
 #include "fat/cluster_runs.h"
 #include "fat/exfat_walk.h"
 #include "fat/fat_walk.h"
-#include "fat/wipe.h"
 #include "ntfs/cluster_bitmap.h"
 #include "ntfs/ntfs_restore.h"
 #include "volume/sector_io.h"
@@ -26,28 +26,6 @@ namespace vellum::app {
 using volume::ScanState;
 
 namespace {
-
-void Tell(Messages& messages, std::string_view text) {
-  messages.Show(text, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
-}
-
-const volume::DriveEntry* SelectedDrive(const CommandContext& c) {
-  const VolumeRequest& v = c.volume;
-  if (!v.drives || v.selectedIndex < 0 || static_cast<size_t>(v.selectedIndex) >= v.drives->entries.size())
-    return nullptr;
-  return &v.drives->entries[static_cast<size_t>(v.selectedIndex)];
-}
-
-// Opens the volume again for the command without touching the caller's
-// result list: a restore works from the rows the user chose.
-bool Reopen(CommandContext& c, platform::OpenAccess access) {
-  ResultList scratch;
-  VolumeRequest request = c.volume;
-  request.access = access;
-  c.state.options = c.options;
-  c.state.rows = nullptr;
-  return OpenVolume(c.state, request, scratch, c.messages) == 1;
-}
 
 // "YYYY/MM/DD hh:mm:ss" of a row, as a FAT date and time.
 bool RowDosTime(std::string_view text, uint16_t& date, uint16_t& time) {
@@ -361,55 +339,6 @@ int OnRestore(CommandContext& c, const RestoreRequest& request, RestoreSummary& 
   s.operationMode = volume::kModeSearch;
   s.progress = nullptr;
   s.fatWork.clear();
-  return 1;
-}
-
-int OnCompleteDeletion(CommandContext& c, WipeSummary* summary) {
-  const volume::DriveEntry* drive = SelectedDrive(c);
-  if (!Reopen(c, platform::OpenAccess::ReadOnly)) return 0;
-  ScanState& s = c.state;
-  if (s.fsKind == volume::kNtfs) {
-    Tell(c.messages, kWipeNtfsMessage);
-    return 0;
-  }
-  if (drive && !drive->containerKind.empty()) {
-    Tell(c.messages, platform::ContainerWriteRefusal(drive->sourcePath, drive->containerKind));
-    return 0;
-  }
-  if (drive) {
-    const std::vector<platform::SourceMount> mounts = platform::SourceSet(SourcePartsOf(*drive, &s)).Mounts();
-    if (!mounts.empty()) {
-      Tell(c.messages, MountedSourceMessage(mounts));
-      return 0;
-    }
-  }
-  if (c.messages.Show(kWipeQuestion, MessageButtons::YesNo, MessageIcon::Warning, MessageAnswer::No) !=
-      MessageAnswer::Yes)
-    return 0;
-  // Only now, and only for this command, is the volume opened for writing.
-  if (!Reopen(c, platform::OpenAccess::ReadWrite)) return 0;
-  std::unique_ptr<Progress> progress = c.newProgress ? c.newProgress() : nullptr;
-  s.progress = progress.get();
-  s.operationMode = volume::kModeCompleteDeletion;
-  s.wipe = {};
-  if (fat::WalkFatExfat(s) && s.cancelled == 0) {
-    if (s.fsKind == volume::kExfat) fat::WipeOrphanedExfatDirectories(s);
-    else fat::WipeOrphanedFatDirectories(s);
-  }
-  s.operationMode = volume::kModeSearch;
-  s.progress = nullptr;
-  s.fatWork.clear();
-  s.volumeHandle.reset();  // no write access outlives the command
-  if (summary) *summary = {s.wipe.entries, s.wipe.failedWrites};
-  if (s.wipe.failedWrites > 0) {
-    Tell(c.messages, std::string(kWipeWriteFailedMessage) + "\n\n書き込めなかった回数: " +
-                         std::to_string(s.wipe.failedWrites) + " (最初はセクタ " +
-                         std::to_string(s.wipe.firstFailedSector) +
-                         (s.wipe.error.empty() ? std::string() : ": " + s.wipe.error) + ")\n上書きしたエントリ: " +
-                         std::to_string(s.wipe.entries) + " 件");
-    return 0;
-  }
-  Tell(c.messages, std::string(kWipeDoneMessage) + "\n\n上書きしたエントリ: " + std::to_string(s.wipe.entries) + " 件");
   return 1;
 }
 

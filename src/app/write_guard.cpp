@@ -8,6 +8,7 @@
 
 #include "app/restore_command.h"
 #include "app/results_file.h"
+#include "app/wipe_command.h"
 #include "platform/file_system.h"
 #include "platform/images/open_image.h"
 

@@ -5,6 +5,7 @@
 #include "app/progress_model.h"
 #include "app/restore_command.h"
 #include "app/results_file.h"
+#include "app/wipe_command.h"
 #include "app/write_guard.h"
 #include "cli/args.h"
 #include "cli/cli_messages.h"
@@ -233,11 +234,15 @@ int RunWipe(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   }
   if (parsed.Has("--yes")) s.messages.Preset(app::kWipeQuestion, MessageAnswer::Yes);
   else if (InteractiveTerminal()) s.messages.AskOn(&std::cin);
+  // Answered by its flag alone: the free-space pass is never started by a key pressed in haste.
+  s.messages.Preset(app::kWipeFreeSpaceQuestion, parsed.Has("--free-space") ? MessageAnswer::Yes : MessageAnswer::No);
   InterruptGuard interrupt;
   volume::SearchOptions options;
   options.thorough = parsed.Has("--thorough");
   app::CommandContext context = Context(s, index, options);
-  if (app::OnCompleteDeletion(context) == 1) return 0;
+  app::WipeSummary summary;
+  if (app::OnCompleteDeletion(context, &summary) == 1) return 0;
+  if (summary.cancelled) return kExitInterrupted;
   if (s.messages.Unasked(app::kWipeQuestion)) {
     err << "vellum-cli: nothing was written: give --yes to answer the question Yes\n";
     return kExitUsage;

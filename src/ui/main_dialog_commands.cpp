@@ -18,6 +18,7 @@
 #include "app/parse_number.h"
 #include "app/restore_command.h"
 #include "app/search_command.h"
+#include "app/wipe_command.h"
 #include "app/write_guard.h"
 #include "platform/source_set.h"
 #include "ui/main_dialog.h"

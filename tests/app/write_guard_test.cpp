@@ -89,7 +89,7 @@ TEST(WriteGuard, NoWriterOpensAPathForWritingOutsideTheGuard) {
       {"app/write_guard.cpp", "the guard itself: results files and restore reports"},
       {"restore/restored_file.cpp", "files below a restore destination the guard let through"},
       {"ntfs/ntfs_restore.cpp", "files below a restore destination the guard let through"},
-      {"app/restore_command.cpp", "complete deletion reopening the source itself, after its checks"},
+      {"app/wipe_command.cpp", "complete deletion reopening the source itself, after its checks"},
   };
   const std::regex opensForWriting(
       R"(std::ofstream|std::fstream|OpenStdioFile\([^)]*"[wa+]|\bfopen\(|O_WRONLY|O_RDWR|O_CREAT|GENERIC_WRITE|)"
