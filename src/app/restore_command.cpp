@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/parse_number.h"
 #include "app/command_volume.h"
+#include "app/parse_number.h"
 #include "app/progress_model.h"
 #include "app/results_file.h"
 #include "app/write_guard.h"
@@ -15,8 +15,6 @@
 #include "ntfs/cluster_bitmap.h"
 #include "ntfs/ntfs_restore.h"
 #include "volume/sector_io.h"
-#include "platform/images/open_image.h"
-#include "platform/source_set.h"
 #include "platform/file_system.h"
 #include "restore/restore_output.h"
 #include "volume/listing.h"

@@ -71,8 +71,9 @@ uint64_t ZeroRunOf(ScanState& s, const volume::ScanState::WipeRecord::Data& d, Z
   return zeroed;
 }
 
-bool Cancelled(ScanState& s, uint64_t at, uint64_t first, uint64_t last) {
-  if (s.cancelled || (s.progress && ClusterUpdateDue(at, first, last) && !s.progress->Update(at))) {
+// Asks the progress window at `at` when `due`; a Cancel stops the pass there.
+bool Cancelled(ScanState& s, uint64_t at, bool due) {
+  if (s.cancelled || (s.progress && due && !s.progress->Update(at))) {
     s.cancelled = 1;
     s.wipe.stoppedAtCluster = at;
     return true;
@@ -106,7 +107,8 @@ void WipeDeletedFileData(ScanState& s) {
     // In cluster order, so the progress moves forward and a stop has a place.
     for (const auto& d : data) {
       s.wipe.dataClusters += ZeroRunOf(s, d, writer);
-      if (Cancelled(s, std::min(d.firstCluster, s.lastCluster), 2, s.lastCluster)) break;
+      // After every run: one is short beside a pass over the whole volume.
+      if (Cancelled(s, std::min(d.firstCluster, s.lastCluster), true)) break;
     }
   }
   if (s.progress) s.progress->CloseProgress();
@@ -123,7 +125,7 @@ void WipeFreeClusters(ScanState& s) {
     ZeroWriter writer(s);
     for (uint64_t c = 2; c <= s.lastCluster; ++c) {
       s.wipe.freeClusters += writer.Add(c);
-      if (Cancelled(s, c, 2, s.lastCluster)) break;
+      if (Cancelled(s, c, ClusterUpdateDue(c, 2, s.lastCluster))) break;
     }
   }
   if (s.progress) s.progress->CloseProgress();
