@@ -302,6 +302,16 @@ void ResultList::SetSelected(size_t row, bool selected) {
   if (observer_) observer_->OnSelectionChanged();
 }
 
+void ResultList::SelectRuns(const std::vector<std::pair<size_t, size_t>>& runs) {
+  std::fill(selected_.begin(), selected_.end(), 0);
+  for (const auto& [first, end] : runs) {
+    const size_t stop = std::min(end, selected_.size());
+    if (first < stop) std::fill(selected_.begin() + static_cast<ptrdiff_t>(first),
+                                selected_.begin() + static_cast<ptrdiff_t>(stop), 1);
+  }
+  if (observer_) observer_->OnSelectionChanged();
+}
+
 std::vector<size_t> ResultList::SelectedRows() const {
   std::vector<size_t> rows;
   for (size_t i = 0; i < selected_.size(); ++i)

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "volume/seams.h"
@@ -106,6 +107,9 @@ class ResultList final : public RowSink {
   void SelectAll();
   void ClearSelection();
   void SetSelected(size_t row, bool selected);
+  // The selection becomes exactly these runs of rows, [first, end) each;
+  // parts past the last row are ignored.
+  void SelectRuns(const std::vector<std::pair<size_t, size_t>>& runs);
   bool IsSelected(size_t row) const { return row < selected_.size() && selected_[row] != 0; }
   std::vector<size_t> SelectedRows() const;
 

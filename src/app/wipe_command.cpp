@@ -58,11 +58,17 @@ std::string WipeCountsText(const WipeSummary& w) {
   return text;
 }
 
+std::string WipeQuestion(const volume::DriveEntry* drive) {
+  std::string question(kWipeQuestion);
+  if (drive) question += "\n\n" + drive->rootText + "  " + drive->sourcePath;
+  return question;
+}
+
 int OnCompleteDeletion(CommandContext& c, WipeSummary* summary) {
   const volume::DriveEntry* drive = SelectedDrive(c);
   if (!Reopen(c, platform::OpenAccess::ReadOnly)) return 0;
   if (RefuseToWrite(c, drive)) return 0;
-  if (c.messages.Show(kWipeQuestion, MessageButtons::YesNo, MessageIcon::Warning, MessageAnswer::No) !=
+  if (c.messages.Show(WipeQuestion(drive), MessageButtons::YesNo, MessageIcon::Warning, MessageAnswer::No) !=
       MessageAnswer::Yes)
     return 0;
   const bool freeSpace = c.messages.Show(kWipeFreeSpaceQuestion, MessageButtons::YesNo, MessageIcon::Question,

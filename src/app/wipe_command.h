@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "app/search_command.h"
+#include "volume/drives.h"
 
 namespace vellum::app {
 
@@ -35,6 +36,11 @@ struct WipeSummary {
   bool cancelled = false;
   uint64_t stoppedAtCluster = 0;  // where it stopped when cancelled; 0: before the clusters
 };
+
+// The complete-deletion question, with the drive or image it will write on
+// on a line of its own: the drive box may show one drive while the person
+// thinks of another.
+std::string WipeQuestion(const volume::DriveEntry* drive);
 
 // Complete deletion of the selected FAT or exFAT volume; 1 when it ran to
 // the end and every write reached the disk, 0 when it did not run, was

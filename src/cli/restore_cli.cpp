@@ -232,7 +232,8 @@ int RunWipe(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     err << "vellum-cli: " << error << '\n';
     return kExitError;
   }
-  if (parsed.Has("--yes")) s.messages.Preset(app::kWipeQuestion, MessageAnswer::Yes);
+  const std::string question = app::WipeQuestion(&s.drives.entries[static_cast<size_t>(index)]);
+  if (parsed.Has("--yes")) s.messages.Preset(question, MessageAnswer::Yes);
   else if (InteractiveTerminal()) s.messages.AskOn(&std::cin);
   // Answered by its flag alone: the free-space pass is never started by a key pressed in haste.
   s.messages.Preset(app::kWipeFreeSpaceQuestion, parsed.Has("--free-space") ? MessageAnswer::Yes : MessageAnswer::No);
@@ -243,7 +244,7 @@ int RunWipe(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   app::WipeSummary summary;
   if (app::OnCompleteDeletion(context, &summary) == 1) return 0;
   if (summary.cancelled) return kExitInterrupted;
-  if (s.messages.Unasked(app::kWipeQuestion)) {
+  if (s.messages.Unasked(question)) {
     err << "vellum-cli: nothing was written: give --yes to answer the question Yes\n";
     return kExitUsage;
   }

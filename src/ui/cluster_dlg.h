@@ -5,7 +5,12 @@
 #include "ui/small_dialog.h"
 #include "volume/seams.h"
 
+class QLabel;
+
 namespace vellum::ui {
+
+// Ours: the line that shows the volume's first and last cluster.
+inline constexpr int kClusterLimitsLabelId = 1070;
 
 class CClusterDlg : public SmallDialog, public ClusterRangeAsker {
  public:
@@ -25,6 +30,7 @@ class CClusterDlg : public SmallDialog, public ClusterRangeAsker {
   Messages& messages_;
   QLineEdit* start_ = nullptr;
   QLineEdit* end_ = nullptr;
+  QLabel* limits_ = nullptr;
   uint64_t limitStart_ = 0;
   uint64_t limitEnd_ = 0;
   uint64_t chosenStart_ = 0;

@@ -37,11 +37,21 @@ MainDialog::MainDialog(volume::DriveTable drives, int32_t selectIndex)
   frame->setMenuBar(menuBar);
   client_ = new BackgroundArea(this);
   frame->addWidget(client_);
+  status_ = new StatusLine(this);
+  frame->addWidget(status_);
+  connect(status_, &StatusLine::actionClicked, this, &MainDialog::OnThoroughAgain);
   BuildControls();
 
-  // The template's size is the client area's; the menu bar comes on top.
+  // The template's size is the client area's; the menu bar comes on top and
+  // the status line below.
+  const int around = menuBar->sizeHint().height() + status_->height();
   const QSize clientSize = DluToPixels(QSize(420, 270), base_);
-  resize(clientSize.width(), clientSize.height() + menuBar->sizeHint().height());
+  resize(clientSize.width(), clientSize.height() + around);
+  // The controls beside the list keep their size and spread out with the
+  // height: below the template's height they would overlap, and the list
+  // needs room for a name and a folder.
+  const QSize smallest = DluToPixels(QSize(300, 270), base_);
+  setMinimumSize(smallest.width(), smallest.height() + around);
   layout()->activate();
   layout_.Record(size(), client_);
   SetAnchors();

@@ -34,7 +34,9 @@ class QMenuBar;
 
 namespace vellum::ui {
 
+class DriveBox;
 class PictureButton;
+class StatusLine;
 class ResultTable;
 class ResultTableModel;
 
@@ -42,6 +44,13 @@ inline constexpr const char* kMainCaption = "Vellum Version 13.3.10";
 inline constexpr const char* kSelectRowsMessage = "復元するファイルまたはフォルダを選択してください。";
 inline constexpr const char* kOfferThoroughQuestion =
     "exFAT では使用中のフォルダの中を検索していません。\n\n徹底検索で検索し直しますか。";
+// The line under the list after a command that stopped early or left
+// something out.
+inline constexpr const char* kScanCancelledStatus =
+    "検索を中止しました。一覧には中止するまでに見つかったファイルだけが表示されています。";
+inline constexpr const char* kLiveFoldersStatus =
+    "exFAT の使用中のフォルダの中は検索していません。徹底検索では、その中の削除ファイルも探します。";
+inline constexpr const char* kThoroughAgainAction = "徹底検索で検索し直す(&R)";
 inline constexpr const char* kExitQuestion = "弊社サイトの「Vellum」ページを表示しますか？";
 
 class MainDialog : public QDialog, private app::ResultsFileHost {
@@ -75,6 +84,9 @@ class MainDialog : public QDialog, private app::ResultsFileHost {
   void OnFullScan();
   void OnRestore();
   void OnCompleteDeletion();
+  // The status line's offer after an exFAT search: the same search again,
+  // thorough.
+  void OnThoroughAgain();
   // Appends an image's drive-box entries (one per partition); the index of
   // the first, or -1 after saying why the image cannot be listed.
   int AddImage(const std::string& path);
@@ -124,6 +136,10 @@ class MainDialog : public QDialog, private app::ResultsFileHost {
   void FocusControl(int id);
   void SetInUseEnabled(bool enabled);
   void ShowClearingNotice(bool shown);
+  // The title names the drive or image open, after the program's own.
+  void ShowOpenDrive();
+  // The title, and the status line after a search or scan.
+  void ShowSearchOutcome();
   QUrl ManualUrl() const;
 
   // ResultsFileHost.
@@ -161,7 +177,8 @@ class MainDialog : public QDialog, private app::ResultsFileHost {
 
   DialogBaseUnits base_;
   QWidget* client_ = nullptr;
-  QComboBox* driveBox_ = nullptr;
+  DriveBox* driveBox_ = nullptr;
+  StatusLine* status_ = nullptr;
   QLineEdit* filterEdit_ = nullptr;
   ResultTableModel* model_ = nullptr;
   ResultTable* table_ = nullptr;

@@ -26,6 +26,7 @@
 #include "ui/cluster_dlg.h"
 #include "ui/cursor_scope.h"
 #include "ui/file_size_dialog.h"
+#include "ui/main_widgets.h"
 #include "ui/path_asker.h"
 #include "ui/result_table.h"
 #include "ui/result_table_model.h"
@@ -86,6 +87,36 @@ void MainDialog::RunWithRangeDialog(int (*command)(app::CommandContext&), bool w
   command(context);
   rowsDrive_ = state_.driveIndex;
   model_->FlushRows();
+  ShowSearchOutcome();
+}
+
+void MainDialog::ShowOpenDrive() {
+  QString title = QString::fromUtf8(kMainCaption);
+  const int32_t index = state_.driveIndex;
+  if (index >= 0 && static_cast<size_t>(index) < drives_.entries.size()) {
+    const volume::DriveEntry& drive = drives_.entries[static_cast<size_t>(index)];
+    title += QStringLiteral(" — ") + FromUtf8(drive.rootText);
+    if (drive.sourcePath != drive.rootText) title += QStringLiteral(" (") + FromUtf8(drive.sourcePath) + ')';
+  }
+  setWindowTitle(title);
+}
+
+// The list alone does not say that a scan stopped early, or that an exFAT
+// search left the live folders out.
+void MainDialog::ShowSearchOutcome() {
+  ShowOpenDrive();
+  if (state_.cancelled != 0)
+    status_->Show(QString::fromUtf8(kScanCancelledStatus));
+  else if (state_.fsKind == volume::kExfat && thorough_ == 0)
+    status_->Show(QString::fromUtf8(kLiveFoldersStatus), QString::fromUtf8(kThoroughAgainAction));
+  else
+    status_->Clear();
+}
+
+void MainDialog::OnThoroughAgain() {
+  if (busy_) return;
+  Command(kThoroughCommand)->setChecked(true);
+  RunWithRangeDialog(app::OnSearch, true);
 }
 
 // The search shows the wait cursor to its end; the full scan does not, its
@@ -137,7 +168,9 @@ void MainDialog::OnRestore() {
     driveBox_->setCurrentIndex(rowsDrive_);
   }
   app::RestoreSummary summary;
-  if (app::OnRestore(context, {destination, source, rows, 0}, summary) == 1)
+  const int restored = app::OnRestore(context, {destination, source, rows, 0}, summary);
+  ShowOpenDrive();
+  if (restored == 1)
     messages_->Show(app::SummaryText(summary, 20), MessageButtons::Ok,
                     summary.outcomes.AllIntact() ? MessageIcon::Information : MessageIcon::Warning, MessageAnswer::Ok);
 }
@@ -148,6 +181,7 @@ void MainDialog::OnCompleteDeletion() {
   UpdateData();
   app::CommandContext context = WindowContext();
   app::OnCompleteDeletion(context);
+  ShowOpenDrive();
 }
 
 app::ResultList MainDialog::CopyRow(size_t row) const {
@@ -186,6 +220,8 @@ void MainDialog::OnLoadResults() {
   app::LoadResults(list_, *this, *messages_, &shell_);
   if (list_.RowCount() > 0) rowsDrive_ = state_.driveIndex;
   model_->FlushRows();
+  ShowOpenDrive();
+  status_->Clear();
   if (QGuiApplication::overrideCursor()) QGuiApplication::restoreOverrideCursor();
 }
 
@@ -249,6 +285,7 @@ int MainDialog::AddImage(const std::string& path) {
     if (!summary.empty()) drives_.entries[i].displayName += " — " + summary;
     AddDriveItem(drives_.entries[i]);
   }
+  driveBox_->FitEntries();
   return static_cast<int>(before);
 }
 

@@ -61,7 +61,7 @@ void MainDialog::AddHiddenButton(int id, const QRect& dlu, const QString& text) 
 
 void MainDialog::BuildControls() {
   AddLabel(kDriveLabelId, {338, 8, 32, 8}, QStringLiteral("ドライブ(&D)"), Qt::AlignHCenter);
-  driveBox_ = new QComboBox(client_);
+  driveBox_ = new DriveBox(client_);
   Place(driveBox_, kDriveBoxControlId, {297, 17, 115, 66});
   // 66 units is the height with the list dropped down; closed, the box is
   // as high as the style makes it.
@@ -189,6 +189,7 @@ void MainDialog::FillDriveBox(int32_t selectIndex) {
     for (const volume::DriveEntry& entry : drives_.entries) AddDriveItem(entry);
     driveBox_->setCurrentIndex(selectIndex >= 0 ? selectIndex : drives_.defaultIndex);
   }
+  driveBox_->FitEntries();
   connect(driveBox_, &QComboBox::currentIndexChanged, this, &MainDialog::OnDriveSelected);
 }
 

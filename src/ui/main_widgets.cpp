@@ -1,11 +1,76 @@
 #include "ui/main_widgets.h"
 
+#include <QAbstractItemView>
+#include <QHBoxLayout>
 #include <QMouseEvent>
+#include <QStyleOptionComboBox>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <QWindow>
 
 namespace vellum::ui {
+
+DriveBox::DriveBox(QWidget* parent) : QComboBox(parent) {
+  connect(this, &QComboBox::currentIndexChanged, this, [this] { UpdateToolTip(); });
+}
+
+void DriveBox::FitEntries() {
+  int widest = 0;
+  for (int i = 0; i < count(); ++i) widest = qMax(widest, fontMetrics().horizontalAdvance(itemText(i)));
+  // Icon, its gap, the frame and a scroll bar beside the text.
+  const int extra = iconSize().width() + 8 + 2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth) +
+                    style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 16;
+  view()->setMinimumWidth(qMax(width(), widest + extra));
+  UpdateToolTip();
+}
+
+void DriveBox::UpdateToolTip() {
+  const int index = currentIndex();
+  if (index < 0) {
+    setToolTip({});
+    return;
+  }
+  const QString source = itemData(index, Qt::ToolTipRole).toString();
+  setToolTip(source.isEmpty() || source == itemText(index) ? itemText(index) : itemText(index) + "\n" + source);
+}
+
+void DriveBox::showPopup() {
+  FitEntries();
+  QComboBox::showPopup();
+}
+
+void DriveBox::paintEvent(QPaintEvent*) {
+  QStylePainter painter(this);
+  painter.setPen(palette().color(QPalette::Text));
+  QStyleOptionComboBox option;
+  initStyleOption(&option);
+  painter.drawComplexControl(QStyle::CC_ComboBox, option);
+  const QRect field = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+  const int room = field.width() - (option.currentIcon.isNull() ? 0 : option.iconSize.width() + 4);
+  option.currentText = fontMetrics().elidedText(option.currentText, Qt::ElideMiddle, qMax(0, room));
+  painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+}
+
+StatusLine::StatusLine(QWidget* parent)
+    : QWidget(parent), text_(new QLabel(this)), action_(new QPushButton(this)) {
+  auto* row = new QHBoxLayout(this);
+  row->setContentsMargins(6, 2, 6, 2);
+  text_->setObjectName(QStringLiteral("statusText"));
+  text_->setTextFormat(Qt::PlainText);
+  action_->setObjectName(QStringLiteral("statusAction"));
+  action_->setAutoDefault(false);
+  action_->hide();
+  row->addWidget(text_, 1);
+  row->addWidget(action_);
+  setFixedHeight(qMax(text_->sizeHint().height(), action_->sizeHint().height()) + 4);
+  connect(action_, &QPushButton::clicked, this, &StatusLine::actionClicked);
+}
+
+void StatusLine::Show(const QString& text, const QString& action) {
+  text_->setText(text);
+  action_->setText(action);
+  action_->setVisible(!action.isEmpty());
+}
 
 BackgroundArea::BackgroundArea(QWidget* parent) : QWidget(parent) {
   QPalette blue = palette();

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QPoint>
 #include <QValidator>
 #include <QWidget>
@@ -53,6 +55,43 @@ class LogoLabel : public QLabel {
 
  protected:
   void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+// The drive box: an entry too long for the box is shown with its middle left
+// out, whole in the tooltip, and the opened list is as wide as its longest
+// entry.
+class DriveBox : public QComboBox {
+ public:
+  explicit DriveBox(QWidget* parent);
+  // After entries were added: the list's width and the box's tooltip.
+  void FitEntries();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void showPopup() override;
+
+ private:
+  void UpdateToolTip();
+};
+
+// The line under the list: how the last command ended when the list alone
+// does not say it (a cancelled scan, folders left unsearched), and a button
+// for what to do about it.
+class StatusLine : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit StatusLine(QWidget* parent);
+  void Show(const QString& text, const QString& action = {});
+  void Clear() { Show({}); }
+  QString Text() const { return text_->text(); }
+
+ signals:
+  void actionClicked();
+
+ private:
+  QLabel* text_;
+  QPushButton* action_;
 };
 
 }  // namespace vellum::ui

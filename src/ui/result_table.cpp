@@ -5,14 +5,23 @@
 #include <QItemSelection>
 #include <QKeyEvent>
 
+#include "ui/list_selection_model.h"
+
 namespace vellum::ui {
 
 ResultTable::ResultTable(ResultTableModel& model, QWidget* parent)
     : QTableView(parent), model_(model) {
   setModel(&model_);
+  selection_ = new ListSelectionModel(model_, this);
+  QItemSelectionModel* first = selectionModel();
+  setSelectionModel(selection_);
+  delete first;
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // Tab leaves the list for the next control, as it leaves a list view; a
+  // table would move between cells and change the selection on the way.
+  setTabKeyNavigation(false);
   setShowGrid(false);
   setWordWrap(false);
   setSortingEnabled(false);  // sorting is the list's own, on heading clicks
@@ -29,16 +38,12 @@ ResultTable::ResultTable(ResultTableModel& model, QWidget* parent)
 
   connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &ResultTable::OnColumnClick);
   connect(&model_, &ResultTableModel::columnsChanged, this, &ResultTable::ApplyColumnWidths);
-  connect(&model_, &ResultTableModel::listSelectionChanged, this,
-          &ResultTable::SyncSelectionFromList);
   ApplyColumnWidths();
 }
 
 void ResultTable::OnColumnClick(int column) {
   QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-  SyncSelectionToList();
   model_.SortByColumn(column);
-  SyncSelectionFromList();
   QGuiApplication::restoreOverrideCursor();
 }
 
@@ -58,40 +63,6 @@ void ResultTable::ApplyColumnWidths() {
   const app::ResultList& list = model_.List();
   for (size_t i = 0; i < list.ColumnCount(); ++i)
     horizontalHeader()->resizeSection(static_cast<int>(i), list.ColumnAt(i).width);
-}
-
-void ResultTable::SyncSelectionToList() {
-  if (syncing_) return;
-  syncing_ = true;
-  app::ResultList& list = model_.List();
-  list.ClearSelection();
-  for (const QItemSelectionRange& range : selectionModel()->selection())
-    for (int row = range.top(); row <= range.bottom(); ++row)
-      list.SetSelected(static_cast<size_t>(row), true);
-  syncing_ = false;
-}
-
-// Runs of selected rows become one range each, so selecting everything is a
-// single range however long the list.
-void ResultTable::SyncSelectionFromList() {
-  if (syncing_) return;
-  syncing_ = true;
-  model_.FlushRows();
-  const app::ResultList& list = model_.List();
-  const int rows = model_.rowCount();
-  const int lastColumn = model_.columnCount() - 1;
-  QItemSelection selection;
-  for (int row = 0; row < rows && lastColumn >= 0;) {
-    if (!list.IsSelected(static_cast<size_t>(row))) {
-      ++row;
-      continue;
-    }
-    const int first = row;
-    while (row < rows && list.IsSelected(static_cast<size_t>(row))) ++row;
-    selection.select(model_.index(first, 0), model_.index(row - 1, lastColumn));
-  }
-  selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
-  syncing_ = false;
 }
 
 }  // namespace vellum::ui

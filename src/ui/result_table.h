@@ -1,6 +1,6 @@
 // The result list on screen (control 1000): a report view with full-row,
 // multiple selection, sorted by clicking a column heading, Ctrl+A selecting
-// every row.
+// every row. Its selection is the list's own (see ListSelectionModel).
 #pragma once
 
 #include <QTableView>
@@ -8,6 +8,8 @@
 #include "ui/result_table_model.h"
 
 namespace vellum::ui {
+
+class ListSelectionModel;
 
 class ResultTable : public QTableView {
   Q_OBJECT
@@ -18,19 +20,15 @@ class ResultTable : public QTableView {
   // The heading click: sorts with the wait cursor shown; the selection moves
   // with its rows.
   void OnColumnClick(int column);
-  // The view's selection written into the list, for commands that act on the
-  // selected rows.
-  void SyncSelectionToList();
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void ApplyColumnWidths();
-  void SyncSelectionFromList();
 
   ResultTableModel& model_;
-  bool syncing_ = false;
+  ListSelectionModel* selection_ = nullptr;
 };
 
 }  // namespace vellum::ui

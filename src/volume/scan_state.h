@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/block_device.h"
+#include "platform/disk_bios.h"
 #include "volume/seams.h"
 
 namespace vellum::volume {
@@ -50,6 +51,15 @@ struct ScanState {
   // BIOS path adds its unit, partition and geometry fields beside these.
   int32_t isNt = 1;
   int32_t isNt6OrLater = 1;
+  // The legacy path (isNt 0): the disk BIOS it goes through, the unit and
+  // partition selected, the partition's first sector on the unit (callers add
+  // it to the volume's sector numbers), and what the BIOS says of the unit.
+  platform::DiskBios* bios = nullptr;
+  uint8_t biosUnit = 0;
+  int32_t partitionIndex = 0;
+  uint64_t partitionStart = 0;
+  int32_t lbaSupported = 0;
+  platform::BiosGeometry biosGeometry{};
   int32_t driveIndex = 0;
   std::string rootPath;
   std::unique_ptr<platform::BlockDevice> volumeHandle;

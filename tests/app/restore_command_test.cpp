@@ -209,7 +209,10 @@ TEST(Wipe, RefusesNtfsAndAsksFirst) {
   EXPECT_EQ(ntfs.messages.shown.back(), kWipeNtfsMessage);
   Command no(Image("fat12.img"));  // the question defaults to No: nothing is written
   EXPECT_EQ(OnCompleteDeletion(no.context), 0);
-  EXPECT_EQ(no.messages.shown.back(), kWipeQuestion);
+  // The question, then the image it would write on, on a line of its own.
+  EXPECT_EQ(no.messages.shown.back().rfind(kWipeQuestion, 0), 0u);
+  EXPECT_NE(no.messages.shown.back().find("\n\nfat12.img:/  " + Image("fat12.img")), std::string::npos)
+      << no.messages.shown.back();
 }
 
 }  // namespace

@@ -64,7 +64,7 @@ TEST(WipeCommand, TheFreeSpaceQuestionComesSecondAndDefaultsToNo) {
   WipeSummary summary;
   ASSERT_EQ(OnCompleteDeletion(wipe.context, &summary), 1);
   ASSERT_EQ(wipe.messages.shown.size(), 3u);
-  EXPECT_EQ(wipe.messages.shown[0], kWipeQuestion);
+  EXPECT_EQ(wipe.messages.shown[0].rfind(kWipeQuestion, 0), 0u);
   EXPECT_EQ(wipe.messages.shown[1], kWipeFreeSpaceQuestion);
   EXPECT_EQ(wipe.messages.shown[2], std::string(kWipeDoneMessage) + "\n\n" + WipeCountsText(summary));
   EXPECT_EQ(summary.entriesOverwritten, 5u);

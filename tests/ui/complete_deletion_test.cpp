@@ -26,7 +26,7 @@ TEST(CompleteDeletion, TheMenuAsksBothQuestionsAndYesToTheSecondZeroesTheFreeSpa
   w.messages.answers = {MessageAnswer::Yes, MessageAnswer::Yes};
   w.dialog.Command(kDeleteCommand)->trigger();
   ASSERT_EQ(w.messages.shown.size(), 3u);
-  EXPECT_EQ(w.messages.shown[0], app::kWipeQuestion);
+  EXPECT_EQ(w.messages.shown[0].rfind(app::kWipeQuestion, 0), 0u);
   EXPECT_EQ(w.messages.shown[1], app::kWipeFreeSpaceQuestion);
   EXPECT_EQ(w.messages.lastButtons, MessageButtons::Ok);
   EXPECT_EQ(w.messages.shown[2].rfind(app::kWipeDoneMessage, 0), 0u) << w.messages.shown[2];

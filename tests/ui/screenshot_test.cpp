@@ -14,7 +14,11 @@
 #include <QPixmap>
 #include <QTest>
 #include <QTimer>
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QLabel>
 
+#include "app/cluster_range.h"
 #include "support/scripted_messages.h"
 #include "ui/cluster_dlg.h"
 #include "ui/control_ids.h"
@@ -25,6 +29,7 @@
 #include "ui/qt_messages.h"
 #include "ui/qt_translations.h"
 #include "ui/result_table.h"
+#include "person.h"
 #include "ui_support.h"
 
 namespace vellum::ui {
@@ -94,14 +99,6 @@ TEST(Screenshots, Windows) {
   Save(progress.Dialog(), "progress.png");
   progress.CloseProgress();
 
-  CClusterDlg range(messages, &dialog);
-  uint64_t start = 2, end = 65525;
-  QTimer::singleShot(0, &range, [&] {
-    Save(range, "cluster-range.png");
-    range.reject();
-  });
-  range.RunClusterRangeDialog(start, end);
-
   FileSizeDialog size(&dialog);
   uint64_t bytes = 123456;
   QTimer::singleShot(0, &size, [&] {
@@ -109,6 +106,61 @@ TEST(Screenshots, Windows) {
     size.reject();
   });
   size.RunFileSizeDialog(bytes);
+}
+
+// The pictures of a person's restore of one row, the window at its smallest,
+// the drive list, the exFAT line under the list and the range dialog.
+TEST(Screenshots, PersonAtTheWindow) {
+  if (ShotDir().isEmpty()) GTEST_SKIP() << "VELLUM_SCREENSHOT_DIR not set";
+  const auto qtTexts = InstallQtTranslations();
+  MainDialog dialog(ImageDrives({std::string(VELLUM_TEST_DATA) + "/sample.img"}), 0);
+  Person person(dialog);
+  dialog.show();
+  // Images opened from the menu are named with their file system, size and label.
+  for (const char* image : {"exfat.img", "disk-mbr.img"}) {
+    person.WillChoosePath(QString::fromStdString(Image(image)));
+    person.Choose(kOpenImageCommand);
+  }
+  auto* box = static_cast<QComboBox*>(dialog.Control(kDriveBoxControlId));
+  box->setCurrentIndex(0);
+  person.WillAnswer(QMessageBox::No);
+  person.Click(kSearchButtonId);
+  person.ClickRow(2);
+  Save(dialog, "one-row-selected.png");
+  QTemporaryDir to;
+  person.WillChoosePath(to.path());
+  person.Will({QStringLiteral("summary"), [](QWidget* w) { return qobject_cast<QMessageBox*>(w) != nullptr; },
+               [](QWidget* w) {
+                 Save(*w, "restore-summary.png");
+                 static_cast<QMessageBox*>(w)->button(QMessageBox::Ok)->click();
+               }});
+  person.Click(kRestoreButtonId);
+
+  box->setCurrentIndex(2);
+  QTest::mouseClick(box, Qt::LeftButton);
+  EXPECT_TRUE(QTest::qWaitFor([box] { return box->view()->isVisible(); }, 2000));
+  Save(*box->view()->window(), "drive-popup.png");
+  box->hidePopup();
+
+  Save(dialog, "drive-box.png");
+  const QSize normal = dialog.size();
+  dialog.resize(dialog.minimumSize());
+  Save(dialog, "minimum-size.png");
+  dialog.resize(normal);
+
+  box->setCurrentIndex(1);  // exFAT
+  person.WillAnswer(QMessageBox::No);
+  person.Click(kSearchButtonId);
+  Save(dialog, "exfat-hint.png");
+
+  person.WillAnswer(QMessageBox::Yes);
+  person.Will({QStringLiteral("range"),
+               [](QWidget* w) { return w->objectName() == QString::number(app::kClusterRangeDialogId); },
+               [](QWidget* w) {
+                 Save(*w, "cluster-range.png");
+                 static_cast<QDialog*>(w)->reject();
+               }});
+  person.Choose(kFullScanCommand);
 }
 
 }  // namespace

@@ -1,0 +1,156 @@
+#include "volume/bios_disks.h"
+
+#include <algorithm>
+#include <array>
+
+#include "volume/bios_sectors.h"
+#include "volume/boot_sector.h"
+#include "volume/le.h"
+
+namespace vellum::volume {
+
+namespace {
+
+inline constexpr uint8_t kFirstHardDisk = 0x80;
+inline constexpr uint8_t kPastLastHardDisk = 0x88;
+inline constexpr uint8_t kHardDiskSectorsPerTrack = 63;
+inline constexpr size_t kTableOffset = 446;
+inline constexpr size_t kEntryBytes = 16;
+
+bool IsFatType(uint8_t type) {
+  return type == 0x01 || type == 0x04 || type == 0x06 || type == 0x0B || type == 0x0C || type == 0x0E;
+}
+bool IsExtendedType(uint8_t type) { return type == 0x05 || type == 0x0F; }
+
+// A scan state that reads one unit through the BIOS, 512 bytes a sector.
+ScanState UnitReader(platform::DiskBios& bios, uint8_t unit) {
+  ScanState s;
+  s.isNt = 0;
+  s.bios = &bios;
+  s.biosUnit = unit;
+  s.bytesPerSector = 512;
+  s.lbaSupported = bios.i13_lba_check(unit);
+  bios.i13_get_drive_parameter(unit, s.biosGeometry);
+  return s;
+}
+
+// A partition table sector; empty when it lacks the 55 AA signature.
+std::array<uint8_t, 512> ReadTable(ScanState& s, uint64_t sector, bool& valid) {
+  std::array<uint8_t, 512> table{};
+  BiosReadSectors(s, table, sector, 1);
+  valid = table[510] == 0x55 && table[511] == 0xAA;
+  return table;
+}
+
+struct Entry {
+  uint8_t boot, type;
+  uint32_t relative;
+};
+Entry EntryAt(const std::array<uint8_t, 512>& table, size_t i) {
+  const size_t at = kTableOffset + kEntryBytes * i;
+  return {table[at], table[at + 4], Le32(ByteView(table), at + 8)};
+}
+
+void Record(BiosDiskTables& t, const Entry& e, uint64_t firstSector, uint8_t unit, bool logical) {
+  if (t.partitions.size() >= kMaxBiosPartitions || firstSector > UINT32_MAX) return;
+  t.partitions.push_back({e.type, e.boot, static_cast<uint32_t>(firstSector), unit, logical, 0, false});
+}
+
+// The extended chain: each table's first entry is a partition relative to
+// that table, its second the next table relative to the chain's start. A
+// chain that loops or runs long stops at the partition limit or the step limit.
+void WalkExtendedChain(ScanState& s, BiosDiskTables& t, uint32_t extendedStart, uint8_t unit) {
+  uint64_t at = extendedStart;
+  for (size_t step = 0; step < 256 && t.partitions.size() < kMaxBiosPartitions; ++step) {
+    bool valid = false;
+    const auto table = ReadTable(s, at, valid);
+    if (!valid) return;
+    const Entry first = EntryAt(table, 0);
+    if (IsFatType(first.type)) Record(t, first, at + first.relative, unit, true);
+    const Entry next = EntryAt(table, 1);
+    if (!IsExtendedType(next.type) || next.relative == 0) return;
+    at = static_cast<uint64_t>(extendedStart) + next.relative;
+  }
+}
+
+void WalkHardDisk(platform::DiskBios& bios, BiosDiskTables& t, uint8_t unit) {
+  ScanState s = UnitReader(bios, unit);
+  if (s.lbaSupported) t.lbaUnits.push_back(unit);
+  bool valid = false;
+  const auto mbr = ReadTable(s, 0, valid);
+  if (!valid) return;
+  for (size_t i = 0; i < 4 && t.partitions.size() < kMaxBiosPartitions; ++i) {
+    const Entry e = EntryAt(mbr, i);
+    if (IsFatType(e.type)) Record(t, e, e.relative, unit, false);
+    else if (IsExtendedType(e.type)) WalkExtendedChain(s, t, e.relative, unit);
+  }
+}
+
+void ReadSerials(platform::DiskBios& bios, BiosDiskTables& t) {
+  for (BiosPartition& p : t.partitions) {
+    ScanState s = UnitReader(bios, p.unit);
+    s.fsKind = PartitionTypeToFsKind(p.type);
+    std::array<uint8_t, 512> boot{};
+    BiosReadSectors(s, boot, p.firstSector, 1);
+    if (ParseBootGeometry(s, boot, p.firstSector)) p.serial = s.volumeSerial;
+  }
+}
+
+// Each unit's first primary partition (the active one if it has one), then
+// the logical partitions as found, then whatever is left.
+void BuildDriveOrder(BiosDiskTables& t) {
+  t.driveOrder.clear();
+  auto taken = [&t](size_t i) {
+    return std::find(t.driveOrder.begin(), t.driveOrder.end(), static_cast<uint8_t>(i)) != t.driveOrder.end();
+  };
+  std::vector<uint8_t> units;
+  for (const BiosPartition& p : t.partitions)
+    if (std::find(units.begin(), units.end(), p.unit) == units.end()) units.push_back(p.unit);
+  for (uint8_t unit : units) {
+    size_t chosen = t.partitions.size();
+    for (size_t i = 0; i < t.partitions.size(); ++i) {
+      const BiosPartition& p = t.partitions[i];
+      if (p.unit != unit || p.logical) continue;
+      if (chosen == t.partitions.size()) chosen = i;
+      if (p.bootIndicator == 0x80) {
+        chosen = i;
+        break;
+      }
+    }
+    if (chosen < t.partitions.size()) t.driveOrder.push_back(static_cast<uint8_t>(chosen));
+  }
+  for (size_t i = 0; i < t.partitions.size(); ++i)
+    if (t.partitions[i].logical && !taken(i)) t.driveOrder.push_back(static_cast<uint8_t>(i));
+  for (size_t i = 0; i < t.partitions.size(); ++i)
+    if (!taken(i)) t.driveOrder.push_back(static_cast<uint8_t>(i));
+}
+
+}  // namespace
+
+void EnumerateBiosDisks(platform::DiskBios& bios, BiosDiskTables& tables) {
+  tables = {};
+  platform::BiosGeometry geometry{};
+  for (unsigned unit = kFirstHardDisk; unit < kPastLastHardDisk && tables.partitions.size() < kMaxBiosPartitions &&
+                                       bios.i13_get_drive_parameter(static_cast<uint8_t>(unit), geometry) == 1;
+       ++unit) {
+    if (platform::SectorsPerTrack(geometry) == kHardDiskSectorsPerTrack)
+      WalkHardDisk(bios, tables, static_cast<uint8_t>(unit));
+    else
+      tables.removableUnits.push_back(static_cast<uint8_t>(unit));
+  }
+  ReadSerials(bios, tables);
+  BuildDriveOrder(tables);
+}
+
+uint8_t PairFixedDrive(BiosDiskTables& tables, uint32_t serial) {
+  for (uint8_t index : tables.driveOrder) {
+    if (index >= tables.partitions.size()) break;
+    BiosPartition& p = tables.partitions[index];
+    if (p.paired || p.serial != serial) continue;
+    p.paired = true;
+    return index;
+  }
+  return kNoBiosUnit;
+}
+
+}  // namespace vellum::volume
