@@ -3,21 +3,19 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/command_volume.h"
 #include "app/parse_number.h"
 #include "app/progress_model.h"
 #include "app/results_file.h"
+#include "app/write_guard.h"
 #include "content/cluster_follow.h"
 #include "fat/cluster_runs.h"
 #include "fat/exfat_walk.h"
 #include "fat/fat_walk.h"
-#include "fat/wipe.h"
 #include "ntfs/cluster_bitmap.h"
 #include "ntfs/ntfs_restore.h"
 #include "volume/sector_io.h"
-#include "platform/images/open_image.h"
-#include "platform/device_identity.h"
 #include "platform/file_system.h"
-#include "platform/mount_check.h"
 #include "restore/restore_output.h"
 #include "volume/listing.h"
 
@@ -26,28 +24,6 @@ namespace vellum::app {
 using volume::ScanState;
 
 namespace {
-
-void Tell(Messages& messages, std::string_view text) {
-  messages.Show(text, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
-}
-
-const volume::DriveEntry* SelectedDrive(const CommandContext& c) {
-  const VolumeRequest& v = c.volume;
-  if (!v.drives || v.selectedIndex < 0 || static_cast<size_t>(v.selectedIndex) >= v.drives->entries.size())
-    return nullptr;
-  return &v.drives->entries[static_cast<size_t>(v.selectedIndex)];
-}
-
-// Opens the volume again for the command without touching the caller's
-// result list: a restore works from the rows the user chose.
-bool Reopen(CommandContext& c, platform::OpenAccess access) {
-  ResultList scratch;
-  VolumeRequest request = c.volume;
-  request.access = access;
-  c.state.options = c.options;
-  c.state.rows = nullptr;
-  return OpenVolume(c.state, request, scratch, c.messages) == 1;
-}
 
 // "YYYY/MM/DD hh:mm:ss" of a row, as a FAT date and time.
 bool RowDosTime(std::string_view text, uint16_t& date, uint16_t& time) {
@@ -294,23 +270,10 @@ std::string SummaryText(const RestoreSummary& s, size_t detailLimit) {
   return text;
 }
 
-std::vector<std::string> SourceFiles(const ScanState& state, const volume::DriveEntry* drive) {
-  std::vector<std::string> files;
-  if (drive) files.push_back(drive->sourcePath);
-  // A container's segments, parents and pieces are the source as much as its first file.
-  if (state.volumeHandle)
-    for (std::string& f : state.volumeHandle->BackingFiles()) files.push_back(std::move(f));
-  return files;
-}
-
 bool CheckRestoreDestination(CommandContext& c, const std::string& destination) {
   const volume::DriveEntry* drive = SelectedDrive(c);
-  if (drive && platform::RelationToSource(destination, SourceFiles(c.state, drive)) !=
-                   platform::SourceRelation::kUnrelated) {
-    Tell(c.messages, std::string(kDestinationOnSourceMessage) + "\n\n復元先: " + destination +
-                         "\n復元元: " + drive->sourcePath);
+  if (drive && !GuardFor(*drive, &c.state).MayWrite(destination, WriteKind::kRestoreDestination, c.messages))
     return false;
-  }
   platform::SystemError error;
   if (!platform::MakeFolders(destination, error)) {
     Tell(c.messages, std::string(kDestinationFailedMessage) + "\n\n" + destination +
@@ -374,58 +337,6 @@ int OnRestore(CommandContext& c, const RestoreRequest& request, RestoreSummary& 
   s.operationMode = volume::kModeSearch;
   s.progress = nullptr;
   s.fatWork.clear();
-  return 1;
-}
-
-std::string WipeQuestion(const volume::DriveEntry* drive) {
-  std::string question(kWipeQuestion);
-  if (drive) question += "\n\n" + drive->rootText + "  " + drive->sourcePath;
-  return question;
-}
-
-int OnCompleteDeletion(CommandContext& c, WipeSummary* summary) {
-  const volume::DriveEntry* drive = SelectedDrive(c);
-  if (!Reopen(c, platform::OpenAccess::ReadOnly)) return 0;
-  ScanState& s = c.state;
-  if (s.fsKind == volume::kNtfs) {
-    Tell(c.messages, kWipeNtfsMessage);
-    return 0;
-  }
-  if (drive && !drive->containerKind.empty()) {
-    Tell(c.messages, platform::ContainerWriteRefusal(drive->sourcePath, drive->containerKind));
-    return 0;
-  }
-  if (drive && platform::IsSourceMounted(drive->sourcePath)) {
-    Tell(c.messages, kWipeMountedMessage);
-    return 0;
-  }
-  if (c.messages.Show(WipeQuestion(drive), MessageButtons::YesNo, MessageIcon::Warning, MessageAnswer::No) !=
-      MessageAnswer::Yes)
-    return 0;
-  // Only now, and only for this command, is the volume opened for writing.
-  if (!Reopen(c, platform::OpenAccess::ReadWrite)) return 0;
-  std::unique_ptr<Progress> progress = c.newProgress ? c.newProgress() : nullptr;
-  s.progress = progress.get();
-  s.operationMode = volume::kModeCompleteDeletion;
-  s.wipe = {};
-  if (fat::WalkFatExfat(s) && s.cancelled == 0) {
-    if (s.fsKind == volume::kExfat) fat::WipeOrphanedExfatDirectories(s);
-    else fat::WipeOrphanedFatDirectories(s);
-  }
-  s.operationMode = volume::kModeSearch;
-  s.progress = nullptr;
-  s.fatWork.clear();
-  s.volumeHandle.reset();  // no write access outlives the command
-  if (summary) *summary = {s.wipe.entries, s.wipe.failedWrites};
-  if (s.wipe.failedWrites > 0) {
-    Tell(c.messages, std::string(kWipeWriteFailedMessage) + "\n\n書き込めなかった回数: " +
-                         std::to_string(s.wipe.failedWrites) + " (最初はセクタ " +
-                         std::to_string(s.wipe.firstFailedSector) +
-                         (s.wipe.error.empty() ? std::string() : ": " + s.wipe.error) + ")\n上書きしたエントリ: " +
-                         std::to_string(s.wipe.entries) + " 件");
-    return 0;
-  }
-  Tell(c.messages, std::string(kWipeDoneMessage) + "\n\n上書きしたエントリ: " + std::to_string(s.wipe.entries) + " 件");
   return 1;
 }
 

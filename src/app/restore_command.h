@@ -24,15 +24,6 @@ inline constexpr std::string_view kRowNotRestorableMessage =
     "この行の復元にはまだ対応していません。";
 inline constexpr std::string_view kListOfAnotherVolumeMessage =
     "この検索結果は復元元のボリュームのものではないため、復元できません。";
-inline constexpr std::string_view kWipeNtfsMessage = "NTFS のドライブは完全削除できません。";
-inline constexpr std::string_view kWipeMountedMessage =
-    "ドライブがマウントされているため、完全削除できません。\n\nアンマウントしてから処理してください。";
-inline constexpr std::string_view kWipeQuestion =
-    "削除されたファイルとフォルダのディレクトリエントリを上書きし、復元できないようにします。\n"
-    "この処理は元に戻せません。\n\n処理を続けますか。";
-inline constexpr std::string_view kWipeDoneMessage = "完全削除が終了しました。";
-inline constexpr std::string_view kWipeWriteFailedMessage =
-    "ディレクトリエントリの書き込みに失敗しました。\n\n完全削除は終了していません。";
 
 
 struct RestoreRequest {
@@ -60,27 +51,8 @@ int OnRestore(CommandContext& context, const RestoreRequest& request, RestoreSum
 // clusters past its end); empty when it may.
 std::string ListMismatch(const volume::ScanState& state, const ResultList& rows);
 
-// Every file the selected drive's bytes come from: its source path and, once
-// opened, the segments, parents or pieces of a container.
-std::vector<std::string> SourceFiles(const volume::ScanState& state, const volume::DriveEntry* drive);
-
 // Whether `destination` may receive restored files: not on the source and a
 // folder that exists or can be made. Reports why not.
 bool CheckRestoreDestination(CommandContext& context, const std::string& destination);
-
-struct WipeSummary {
-  uint64_t entriesOverwritten = 0;
-  uint64_t failedWrites = 0;
-};
-
-// The complete-deletion question, with the drive or image it will write on
-// on a line of its own: the drive box may show one drive while the person
-// thinks of another.
-std::string WipeQuestion(const volume::DriveEntry* drive);
-
-// Complete deletion of the selected FAT or exFAT volume; 1 when it ran and
-// every write reached the disk, 0 when it did not run or a write failed
-// (reported with the sector and the system's reason).
-int OnCompleteDeletion(CommandContext& context, WipeSummary* summary = nullptr);
 
 }  // namespace vellum::app

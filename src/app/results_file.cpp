@@ -1,6 +1,7 @@
 #include "app/results_file.h"
 
 #include "app/parse_number.h"
+#include "app/write_guard.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -80,22 +81,6 @@ std::string Cp932LineToUtf8(std::string_view bytes) {
 
 std::string FileErrorText(const std::string& path, const std::string& error) {
   return path + "\n" + error;
-}
-
-bool WriteWholeFile(const std::string& path, std::string_view text, std::string& error) {
-  std::FILE* file = platform::OpenStdioFile(path, "wb");
-  if (file == nullptr) {
-    error = std::strerror(errno);
-    return false;
-  }
-  const size_t written = std::fwrite(text.data(), 1, text.size(), file);
-  const int writeErrno = errno;
-  const bool closed = std::fclose(file) == 0;
-  if (written != text.size() || !closed) {
-    error = std::strerror(written != text.size() ? writeErrno : errno);
-    return false;
-  }
-  return true;
 }
 
 void AppendRowLine(const ResultList& list, size_t row, std::string& text) {
@@ -307,23 +292,14 @@ void SaveResults(const ResultList& list, int32_t driveIndex, ResultsFileHost& ho
     messages.Show(kNothingToSave, MessageButtons::Ok, MessageIcon::Warning, MessageAnswer::Ok);
     return;
   }
+  const WriteGuard guard([&host](const std::string& p) { return host.RelationToSource(p); }, host.SourceName());
   std::string path;
-  for (;;) {
+  do {
     path = host.AskSavePath(kResultsInitialName);
     if (path.empty()) return;
-    const platform::SourceRelation relation = host.RelationToSource(path);
-    if (relation == platform::SourceRelation::kUnrelated) break;
-    if (relation == platform::SourceRelation::kIsSource) {
-      messages.Show(SaveOntoSourceMessage(path, host.SourceName()), MessageButtons::Ok, MessageIcon::Warning,
-                    MessageAnswer::Ok);
-      continue;
-    }
-    if (messages.Show(kSaveOnSourceQuestion, MessageButtons::YesNo, MessageIcon::None,
-                      MessageAnswer::No) == MessageAnswer::Yes)
-      break;
-  }
+  } while (!guard.MayWrite(path, WriteKind::kResultsFile, messages));
   std::string error;
-  if (!WriteWholeFile(path, FormatResultsText(list, driveIndex), error))
+  if (!guard.WriteWholeFile(path, FormatResultsText(list, driveIndex), error))
     messages.Show(FileErrorText(path, error), MessageButtons::Ok, MessageIcon::Warning,
                   MessageAnswer::Ok);
 }

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "app/result_list.h"
-#include "platform/device_identity.h"
+#include "platform/source_set.h"
 #include "volume/seams.h"
 
 namespace vellum::app {

@@ -143,11 +143,13 @@ const std::vector<CommandLine>& Commands() {
        {"vellum-cli restore card.img --results found.tsv --rows 3,7-9 --to ~/rescued",
         "vellum-cli restore card.img --to ~/rescued --report report.tsv"},
        1, 1},
-      {"wipe", "wipe SOURCE [--partition N] [--thorough] --yes",
-       "Complete deletion (FAT and exFAT): overwrites the directory entries of deleted files and folders\n"
-       "so they cannot be found again. Writes to SOURCE.",
-       {Partition(), Thorough(), {"--yes", "", "answer Yes to the question before anything is written"}},
-       {"vellum-cli wipe card.img --yes"}, 1, 1},
+      {"wipe", "wipe SOURCE [--partition N] [--thorough] [--free-space] --yes",
+       "Complete deletion (FAT and exFAT): overwrites the directory entries of deleted files and folders,\n"
+       "then with zeros the free clusters those files used, so they cannot be found again by name or by\n"
+       "content. Clusters in use are never written. Writes to SOURCE.",
+       {Partition(), Thorough(), {"--yes", "", "answer Yes to the question before anything is written"},
+        {"--free-space", "", "also overwrite every other free cluster with zeros (files deleted earlier)"}},
+       {"vellum-cli wipe card.img --yes", "vellum-cli wipe card.img --free-space --yes"}, 1, 1},
   };
   return commands;
 }

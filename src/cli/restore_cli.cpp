@@ -1,15 +1,15 @@
 #include "cli/restore_cli.h"
 
-#include <fstream>
 #include <iostream>
 
 #include "app/progress_model.h"
 #include "app/restore_command.h"
 #include "app/results_file.h"
+#include "app/wipe_command.h"
+#include "app/write_guard.h"
 #include "cli/args.h"
 #include "cli/cli_messages.h"
 #include "cli/restore_report.h"
-#include "platform/device_identity.h"
 #include "platform/file_system.h"
 #include "cli/source_args.h"
 #include "cli/source_drive.h"
@@ -148,11 +148,10 @@ bool ParseRestoreArgs(const std::vector<std::string>& args, RestoreArgs& a, std:
   return true;
 }
 
-bool WriteReport(const std::string& path, const std::string& text, std::ostream& err) {
-  std::ofstream file(platform::PathFromUtf8(path), std::ios::binary | std::ios::trunc);
-  file << text;
-  if (file.flush()) return true;
-  err << "vellum-cli: cannot write the report " << path << '\n';
+bool WriteReport(const std::string& path, const std::string& text, const app::WriteGuard& guard, std::ostream& err) {
+  std::string error;
+  if (guard.WriteWholeFile(path, text, error)) return true;
+  err << "vellum-cli: cannot write the report " << path << ": " << error << '\n';
   return false;
 }
 
@@ -197,14 +196,11 @@ int RunRestore(const std::vector<std::string>& args, std::ostream& out, std::ost
   InterruptGuard interrupt;
   app::CommandContext context = Context(s, index, options);
   app::RestoreSummary summary;
-  if (!a.reportPath.empty()) {
-    // The report is written beside the restored files, never onto the source.
-    const auto relation = platform::RelationToSource(a.reportPath, {s.drives.entries[static_cast<size_t>(index)].sourcePath});
-    if (relation != platform::SourceRelation::kUnrelated) {
-      err << "vellum-cli: the report " << a.reportPath << " would be written onto the volume restored from\n";
-      return kExitError;
-    }
-  }
+  // The report is written beside the restored files, never onto the source
+  // nor anywhere on its drive: not onto any piece or segment of it either.
+  const app::WriteGuard guard = app::GuardFor(s.drives.entries[static_cast<size_t>(index)]);
+  if (!a.reportPath.empty() && !guard.MayWrite(a.reportPath, app::WriteKind::kRestoreReport, s.messages))
+    return kExitError;
   if (app::OnRestore(context, request, summary) != 1) {
     if (s.state.fsKind == volume::kNtfs && !request.rows && request.ntfsFolder == 0)
       err << "vellum-cli: give --folder RECORD (the record number a search lists for the deleted folder), "
@@ -214,7 +210,7 @@ int RunRestore(const std::vector<std::string>& args, std::ostream& out, std::ost
   s.messages.SetBeforeWrite({});
   out << app::SummaryText(summary) << '\n';
   if (!a.reportPath.empty() &&
-      !WriteReport(a.reportPath, FormatRestoreReport(summary.outcomes, a.reportFormat), err))
+      !WriteReport(a.reportPath, FormatRestoreReport(summary.outcomes, a.reportFormat), guard, err))
     return kExitError;
   if (summary.cancelled || InterruptGuard::Interrupted()) return kExitInterrupted;
   return summary.outcomes.AllIntact() ? 0 : kExitIncomplete;
@@ -239,11 +235,15 @@ int RunWipe(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   const std::string question = app::WipeQuestion(&s.drives.entries[static_cast<size_t>(index)]);
   if (parsed.Has("--yes")) s.messages.Preset(question, MessageAnswer::Yes);
   else if (InteractiveTerminal()) s.messages.AskOn(&std::cin);
+  // Answered by its flag alone: the free-space pass is never started by a key pressed in haste.
+  s.messages.Preset(app::kWipeFreeSpaceQuestion, parsed.Has("--free-space") ? MessageAnswer::Yes : MessageAnswer::No);
   InterruptGuard interrupt;
   volume::SearchOptions options;
   options.thorough = parsed.Has("--thorough");
   app::CommandContext context = Context(s, index, options);
-  if (app::OnCompleteDeletion(context) == 1) return 0;
+  app::WipeSummary summary;
+  if (app::OnCompleteDeletion(context, &summary) == 1) return 0;
+  if (summary.cancelled) return kExitInterrupted;
   if (s.messages.Unasked(question)) {
     err << "vellum-cli: nothing was written: give --yes to answer the question Yes\n";
     return kExitUsage;

@@ -1,12 +1,12 @@
 #include "cli/search_cli.h"
 
-#include <fstream>
 #include <iostream>
 #include <optional>
 
 #include "app/progress_model.h"
 #include "app/results_file.h"
 #include "app/search_command.h"
+#include "app/write_guard.h"
 #include "cli/cli_cluster_range.h"
 #include "cli/args.h"
 #include "cli/cli_messages.h"
@@ -17,7 +17,6 @@
 #include "platform/codepage.h"
 #include "platform/file_system.h"
 #include "platform/terminal.h"
-#include "platform/device_identity.h"
 #include "platform/shell_info.h"
 
 namespace vellum::cli {
@@ -88,15 +87,15 @@ std::string ListingText(const app::ResultList& list, int32_t driveIndex, Listing
   return app::FormatResultsText(list, driveIndex);
 }
 
-bool WriteResults(const std::string& text, const std::string& path, std::ostream& out, std::ostream& err) {
+bool WriteResults(const std::string& text, const std::string& path, const app::WriteGuard& guard, std::ostream& out,
+                  std::ostream& err) {
   if (path.empty() || path == "-") {
     out << text;
     return static_cast<bool>(out.flush());
   }
-  std::ofstream file(platform::PathFromUtf8(path), std::ios::binary | std::ios::trunc);
-  file << text;
-  if (!file.flush()) {
-    err << "vellum-cli: cannot write " << path << '\n';
+  std::string error;
+  if (!guard.WriteWholeFile(path, text, error)) {
+    err << "vellum-cli: cannot write " << path << ": " << error << '\n';
     return false;
   }
   return true;
@@ -154,18 +153,10 @@ int RunListingCommand(const std::vector<std::string>& args, bool full, std::ostr
 
   // Writing the results onto the volume being searched could overwrite the
   // clusters of the very files found; the question defaults to No.
-  if (!parsed.outputPath.empty() && parsed.outputPath != "-") {
-    const platform::SourceRelation relation = platform::RelationToSource(parsed.outputPath, {parsed.source.source});
-    if (relation == platform::SourceRelation::kIsSource) {
-      messages.Show(app::SaveOntoSourceMessage(parsed.outputPath, parsed.source.source), MessageButtons::Ok,
-                    MessageIcon::Warning, MessageAnswer::Ok);
-      return kExitError;
-    }
-    if (relation == platform::SourceRelation::kOnSourceDrive &&
-        messages.Show(app::kSaveOnSourceQuestion, MessageButtons::YesNo, MessageIcon::None, MessageAnswer::No) !=
-            MessageAnswer::Yes)
-      return kExitError;
-  }
+  const app::WriteGuard guard = app::GuardFor(drives.entries[static_cast<size_t>(index)]);
+  if (!parsed.outputPath.empty() && parsed.outputPath != "-" &&
+      !guard.MayWrite(parsed.outputPath, app::WriteKind::kResultsFile, messages))
+    return kExitError;
 
   const int searched = full ? app::OnFullClusterScan(context) : app::OnSearch(context);
   messages.SetBeforeWrite({});
@@ -184,17 +175,7 @@ int RunListingCommand(const std::vector<std::string>& args, bool full, std::ostr
   if (const uint64_t cut = state.truncatedStructures; cut > 0)
     err << "vellum-cli: " << cut << (cut == 1 ? " structure on the disk was" : " structures on the disk were")
         << " cut short and ended early\n";
-  // The opened source may be a container of several files: none of them is written.
-  if (!parsed.outputPath.empty() && parsed.outputPath != "-" && state.volumeHandle) {
-    std::vector<std::string> files = state.volumeHandle->BackingFiles();
-    files.push_back(parsed.source.source);
-    if (platform::RelationToSource(parsed.outputPath, files) == platform::SourceRelation::kIsSource) {
-      messages.Show(app::SaveOntoSourceMessage(parsed.outputPath, parsed.source.source), MessageButtons::Ok,
-                    MessageIcon::Warning, MessageAnswer::Ok);
-      return kExitError;
-    }
-  }
-  if (!WriteResults(ListingText(list, state.driveIndex, FormatFor(parsed)), parsed.outputPath, out, err))
+  if (!WriteResults(ListingText(list, state.driveIndex, FormatFor(parsed)), parsed.outputPath, guard, out, err))
     return kExitError;
   return InterruptGuard::Interrupted() ? kExitInterrupted : 0;
 }

@@ -1,9 +1,11 @@
 #include "fat/wipe.h"
 
+#include <algorithm>
 #include <functional>
 #include <random>
 #include <vector>
 
+#include "fat/cluster_runs.h"
 #include "volume/sector_io.h"
 
 namespace vellum::fat {
@@ -12,9 +14,51 @@ namespace {
 
 constexpr size_t kEntryBytes = 32;
 
+constexpr uint8_t kLongNameAttributes = 0x0F, kFolderOrLabel = 0x18;
+constexpr uint8_t kDeletedStream = 0x40;
+
+// What a deleted entry's restore would read, noted before the entry is gone.
+void RememberFatEntry(volume::ScanState& state, ByteView e) {
+  const uint8_t attributes = Le8(e, 11);
+  if (attributes == kLongNameAttributes || (attributes & kFolderOrLabel)) return;
+  state.wipe.data.push_back({FatEntryFirstCluster(e), Le32(e, 28), false, 0});
+}
+
+// The Stream Extension holds the run; the larger of its two lengths covers
+// the clusters allocated past the valid data as well.
+void RememberExfatEntry(volume::ScanState& state, ByteView e) {
+  if (Le8(e, 0) != kDeletedStream) return;
+  const uint64_t size = std::max(Le64(e, 8), Le64(e, 24));
+  state.wipe.data.push_back({Le32(e, 20), size, true, Le8(e, 1)});
+}
+
+// Random bytes first, then zeros, each written through to the disk.
+size_t Wipe(volume::ScanState& state, uint64_t sector, MutableBytes directory,
+            const std::function<bool(uint8_t)>& isDeleted,
+            const std::function<void(volume::ScanState&, ByteView)>& remember) {
+  std::vector<size_t> entries;
+  for (size_t at = 0; at + kEntryBytes <= directory.size(); at += kEntryBytes)
+    if (isDeleted(directory[at])) entries.push_back(at);
+  if (entries.empty()) return 0;
+  for (size_t at : entries) remember(state, ByteView(directory).subspan(at, kEntryBytes));
+  const uint64_t sectors = directory.size() / state.bytesPerSector;
+  // Seeded once: a system entropy read per directory cluster costs more than the wipe.
+  static thread_local std::mt19937 random{std::random_device{}()};
+  for (size_t at : entries)
+    for (size_t i = 1; i < kEntryBytes; ++i) directory[at + i] = static_cast<uint8_t>(random());
+  bool written = WriteWipeSectors(state, sector, sectors, directory);
+  for (size_t at : entries)
+    for (size_t i = 1; i < kEntryBytes; ++i) directory[at + i] = 0;
+  written = WriteWipeSectors(state, sector, sectors, directory) && written;
+  if (written) state.wipe.entries += entries.size();
+  return written ? entries.size() : 0;
+}
+
+}  // namespace
+
 // Every write is checked: a deletion that did not reach the disk must not
 // be reported as done.
-bool WriteChecked(volume::ScanState& state, uint64_t sector, uint64_t sectors, ByteView bytes) {
+bool WriteWipeSectors(volume::ScanState& state, uint64_t sector, uint64_t sectors, ByteView bytes) {
   if (volume::WriteSectors(state, sector, sectors, bytes)) return true;
   if (state.wipe.failedWrites++ == 0) {
     state.wipe.firstFailedSector = sector;
@@ -23,34 +67,12 @@ bool WriteChecked(volume::ScanState& state, uint64_t sector, uint64_t sectors, B
   return false;
 }
 
-// Random bytes first, then zeros, each written through to the disk.
-size_t Wipe(volume::ScanState& state, uint64_t sector, MutableBytes directory,
-            const std::function<bool(uint8_t)>& isDeleted) {
-  std::vector<size_t> entries;
-  for (size_t at = 0; at + kEntryBytes <= directory.size(); at += kEntryBytes)
-    if (isDeleted(directory[at])) entries.push_back(at);
-  if (entries.empty()) return 0;
-  const uint64_t sectors = directory.size() / state.bytesPerSector;
-  // Seeded once: a system entropy read per directory cluster costs more than the wipe.
-  static thread_local std::mt19937 random{std::random_device{}()};
-  for (size_t at : entries)
-    for (size_t i = 1; i < kEntryBytes; ++i) directory[at + i] = static_cast<uint8_t>(random());
-  bool written = WriteChecked(state, sector, sectors, directory);
-  for (size_t at : entries)
-    for (size_t i = 1; i < kEntryBytes; ++i) directory[at + i] = 0;
-  written = WriteChecked(state, sector, sectors, directory) && written;
-  if (written) state.wipe.entries += entries.size();
-  return written ? entries.size() : 0;
-}
-
-}  // namespace
-
 size_t WipeDeletedFatEntries(volume::ScanState& state, uint64_t sector, MutableBytes directory) {
-  return Wipe(state, sector, directory, [](uint8_t first) { return first == 0xE5; });
+  return Wipe(state, sector, directory, [](uint8_t first) { return first == 0xE5; }, RememberFatEntry);
 }
 
 size_t WipeDeletedExfatEntries(volume::ScanState& state, uint64_t sector, MutableBytes directory) {
-  return Wipe(state, sector, directory, [](uint8_t type) { return (type & 0x80) == 0; });
+  return Wipe(state, sector, directory, [](uint8_t type) { return (type & 0x80) == 0; }, RememberExfatEntry);
 }
 
 }  // namespace vellum::fat

@@ -1,7 +1,9 @@
 // Complete deletion: the directory entries of deleted files and folders are
 // overwritten, first with random bytes and then with zeros, so that their
-// names, sizes, times and clusters can no longer be found. File data is not
-// touched; the entries' first bytes stay, so directories keep their shape.
+// names, sizes, times and clusters can no longer be found; the entries'
+// first bytes stay, so directories keep their shape. Then the clusters those
+// entries pointed at are overwritten with zeros, and on request every other
+// free cluster too; a cluster in use is never written.
 #pragma once
 
 #include <cstdint>
@@ -26,5 +28,22 @@ size_t WipeDeletedExfatEntries(volume::ScanState& state, uint64_t sector, Mutabl
 // the walk already read are left alone.
 void WipeOrphanedFatDirectories(volume::ScanState& state);
 void WipeOrphanedExfatDirectories(volume::ScanState& state);
+
+// Writes a wipe's sectors, counting a failed write in state.wipe.
+bool WriteWipeSectors(volume::ScanState& state, uint64_t sector, uint64_t sectors, ByteView bytes);
+
+// Last, once no entry is left to read: the clusters that a restore of each
+// wiped entry would read (the deleted-file run of a FAT entry, the run its
+// Stream Extension names on exFAT), where they are free in the volume's own
+// FAT or allocation bitmap, are overwritten with zeros.
+void WipeDeletedFileData(volume::ScanState& state);
+
+// Every free cluster not overwritten yet, so that nothing deleted earlier
+// can be found by its content either. Cancel stops it between clusters;
+// state.wipe.stoppedAtCluster then says where.
+void WipeFreeClusters(volume::ScanState& state);
+
+// Free in the volume's own table, the only clusters a wipe may write.
+bool IsFreeOnDisk(const volume::ScanState& state, uint64_t cluster);
 
 }  // namespace vellum::fat

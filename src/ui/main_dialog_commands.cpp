@@ -18,7 +18,9 @@
 #include "app/parse_number.h"
 #include "app/restore_command.h"
 #include "app/search_command.h"
-#include "platform/device_identity.h"
+#include "app/wipe_command.h"
+#include "app/write_guard.h"
+#include "platform/source_set.h"
 #include "ui/main_dialog.h"
 
 #include "ui/cluster_dlg.h"
@@ -310,12 +312,9 @@ std::string MainDialog::AskOpenPath(std::string_view initialName) {
 }
 
 platform::SourceRelation MainDialog::RelationToSource(const std::string& path) {
-  const std::string source = SourceName();
-  if (source.empty()) return platform::SourceRelation::kUnrelated;
-  std::vector<std::string> files{source};
-  if (state_.volumeHandle)
-    for (std::string& f : state_.volumeHandle->BackingFiles()) files.push_back(std::move(f));
-  return platform::RelationToSource(path, files);
+  const int32_t index = state_.driveIndex;
+  if (index < 0 || static_cast<size_t>(index) >= drives_.entries.size()) return platform::SourceRelation::kUnrelated;
+  return platform::SourceSet(app::SourcePartsOf(drives_.entries[static_cast<size_t>(index)], &state_)).Relation(path);
 }
 
 std::string MainDialog::SourceName() {

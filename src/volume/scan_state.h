@@ -111,10 +111,24 @@ struct ScanState {
   // Disk structures ended early because a field lay outside them.
   uint64_t truncatedStructures = 0;
 
-  // What complete deletion wrote: the entries overwritten, and the writes
-  // the device refused (the first one's sector and the system's reason).
+  // What complete deletion wrote: the entries overwritten, the clusters
+  // overwritten with zeros, and the writes the device refused (the first
+  // one's sector and the system's reason).
   struct WipeRecord {
+    // The data a wiped entry pointed at: its first cluster and size, and
+    // for exFAT the Stream Extension's flag byte (the run rule it follows).
+    struct Data {
+      uint64_t firstCluster = 0;
+      uint64_t size = 0;
+      bool exfat = false;
+      uint8_t streamFlags = 0;
+    };
     uint64_t entries = 0;
+    std::vector<Data> data;
+    std::vector<bool> zeroed;    // by cluster, once a pass has overwritten it
+    uint64_t dataClusters = 0;   // the free clusters of wiped entries, zeroed
+    uint64_t freeClusters = 0;   // every other free cluster (the free-space pass)
+    uint64_t stoppedAtCluster = 0;  // where a cancelled pass stopped; 0 when none was
     uint64_t failedWrites = 0;
     uint64_t firstFailedSector = 0;
     std::string error;

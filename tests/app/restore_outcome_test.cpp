@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "app/restore_command.h"
+#include "app/wipe_command.h"
 #include "volume/listing.h"
 #include "volume/sector_io.h"
 #include "support/cancelling_progress.h"

@@ -53,6 +53,9 @@ if mount -r -t vfat "$loop" "$work/m" 2>/dev/null || { command -v fusefat >/dev/
   grep -q "復元元のドライブ" "$work/err" || fail "restore into its own mount: not refused as on the source"
   [[ -e "$work/m/out" ]] && fail "restore into its own mount made $work/m/out"
   expect_status "search -o into its own mount" 1 "$cli" search "$work/x.img" -o "$work/m/results.txt"
+  expect_status "restore --report into its own mount" 1 "$cli" restore "$work/x.img" --to "$work/rescued" \
+    --report "$work/m/report.tsv"
+  [[ -e "$work/rescued" ]] && fail "restore --report into its own mount restored before refusing"
   umount "$work/m" 2>/dev/null || fusermount -u "$work/m"
   mounts=()
 else

@@ -20,6 +20,7 @@
 #include <set>
 
 #include "app/restore_command.h"
+#include "app/wipe_command.h"
 #include "app/search_command.h"
 #include "ui/control_ids.h"
 #include "ui/main_dialog.h"
