@@ -10,6 +10,7 @@
 
 #include "app/restore_command.h"
 #include "app/search_command.h"
+#include "app/wipe_command.h"
 #include "platform/device_open.h"
 #include "platform/disk_bios.h"
 #include "support/command_fixture.h"
