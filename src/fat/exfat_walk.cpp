@@ -164,7 +164,9 @@ void ExfatWalk::ProcessExfatEntrySet(const ExfatEntrySet& set, const std::string
   // A live folder of the thorough search is only entered; its path is made
   // at the destination by the first thing restored inside it.
   const bool liveFolder = set.live && !insideDeleted;
-  if (!liveFolder && state_.operationMode == volume::kModeSearch) {
+  if (!liveFolder && state_.operationMode == volume::kModeSearch && found_) {
+    (*found_)(ItemOf(set, name, path));
+  } else if (!liveFolder && state_.operationMode == volume::kModeSearch) {
     AddRow(state_, name, path, set.size, set.date, set.time, set.firstCluster,
                    static_cast<uint8_t>(set.attributes), set.fatChain ? 1 : 0);
   } else if (!liveFolder && state_.operationMode == volume::kModeRestore && target_) {
@@ -182,6 +184,19 @@ void ExfatWalk::ProcessExfatEntrySet(const ExfatEntrySet& set, const std::string
   sub.fatChain = set.fatChain;
   sub.insideDeleted = !liveFolder && (insideDeleted || (set.attributes & 0x80) != 0);
   subdirectories.push_back(std::move(sub));
+}
+
+FoundEntry ExfatWalk::ItemOf(const ExfatEntrySet& set, const std::string& name, const std::string& path) const {
+  FoundEntry e;
+  e.name = name;
+  e.folder = FolderBelowRoot(state_, path);
+  e.firstCluster = set.firstCluster;
+  e.size = set.size;
+  e.dosDate = set.date;
+  e.dosTime = set.time;
+  e.isFolder = (set.attributes & volume::kAttrDirectory) != 0;
+  e.fatChain = set.fatChain;
+  return e;
 }
 
 void ExfatWalk::WalkExfatDirectory(uint32_t firstCluster, uint64_t size, bool fatChain, const std::string& path,

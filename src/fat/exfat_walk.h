@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fat/fat_restore.h"
+#include "fat/found_entry.h"
 #include "volume/le.h"
 #include "volume/scan_state.h"
 
@@ -59,6 +60,10 @@ class ExfatWalk {
   explicit ExfatWalk(ScanState& state);
   // In restore mode, where restored sets go (the root's into target.root).
   void SetRestoreTarget(const RestoreTarget* target) { target_ = target; }
+  // In search mode, deleted sets go to `observer` instead of the list.
+  void SetFoundObserver(const FoundEntryObserver* observer) { found_ = observer; }
+  // The set as a found item, in the folder whose walk text is `path`.
+  FoundEntry ItemOf(const ExfatEntrySet& set, const std::string& name, const std::string& path) const;
 
   // The root: its whole cluster chain.
   void WalkRoot();
@@ -89,6 +94,7 @@ class ExfatWalk {
 
   ScanState& state_;
   const RestoreTarget* target_ = nullptr;
+  const FoundEntryObserver* found_ = nullptr;
   // The thorough search: live folders outside deleted ones are entered for
   // their deleted sets. Their own sets are never listed or restored.
   bool liveFolders_;

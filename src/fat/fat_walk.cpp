@@ -286,7 +286,9 @@ void FatWalk::ProcessFatEntry(ByteView entry, const std::string* parent, std::ve
     return;
   }
   if (!PassesFilter(name)) return;
-  if (state_.operationMode == volume::kModeSearch)
+  if (state_.operationMode == volume::kModeSearch && found_)
+    (*found_)(ItemOf(entry, name, parent));
+  else if (state_.operationMode == volume::kModeSearch)
     ListEntry(entry, name, parent);
   else if (state_.operationMode == volume::kModeRestore && target_)
     RestoreFatEntry(state_, *target_, entry, name, ParentOf(parent));
@@ -367,6 +369,18 @@ void FatWalk::ListEntry(ByteView entry, const std::string& name, const std::stri
   rows->SetCell(row, 3, typeName);
   rows->SetCell(row, 4, volume::FormatDosDateTime(EntryDate(entry), EntryTime(entry)));
   rows->SetCell(row, 5, std::to_string(f));
+}
+
+FoundEntry FatWalk::ItemOf(ByteView entry, const std::string& name, const std::string* parent) const {
+  FoundEntry e;
+  e.name = name;
+  e.folder = FolderBelowRoot(state_, parent ? *parent : state_.rootPath);
+  e.firstCluster = FatEntryFirstCluster(entry);
+  e.isFolder = IsDirectoryEntry(entry);
+  e.size = e.isFolder ? 0 : EntrySize(entry);
+  e.dosDate = EntryDate(entry);
+  e.dosTime = EntryTime(entry);
+  return e;
 }
 
 bool WalkFatExfat(ScanState& state, const RestoreTarget* target) {

@@ -11,6 +11,7 @@
 
 #include "fat/fat_entry.h"
 #include "fat/fat_restore.h"
+#include "fat/found_entry.h"
 #include "volume/scan_state.h"
 
 namespace vellum::fat {
@@ -58,6 +59,10 @@ class FatWalk {
   // In restore mode, where restored entries go; the root's entries land in
   // target.root and every folder's path is its destination folder.
   void SetRestoreTarget(const RestoreTarget* target) { target_ = target; }
+  // In search mode, deleted entries go to `observer` instead of the list.
+  void SetFoundObserver(const FoundEntryObserver* observer) { found_ = observer; }
+  // The entry as a found item, in `parent` (null: the root).
+  FoundEntry ItemOf(ByteView entry, const std::string& name, const std::string* parent) const;
 
  private:
   bool CancelRequested();
@@ -95,6 +100,7 @@ class FatWalk {
   bool expectDotEntry_ = false;
   bool deletedShortName_ = false;
   const RestoreTarget* target_ = nullptr;
+  const FoundEntryObserver* found_ = nullptr;
   // Set while ScannedClusterListsEntry runs: entries are counted, not listed.
   bool probe_ = false;
   size_t probeHits_ = 0;

@@ -257,6 +257,12 @@ bool RestoreNtfsFile(ScanState& state, const NtfsRecordSource& source, const std
   return RestoreFileInto(state, *record, utf8, *written, destinationFolder, messages, outcomes);
 }
 
+bool RecordCarriesName(ScanState& state, const FoundRecord& found) {
+  const auto record = LoadRecord(state, found.source);
+  const auto name = record ? FileNameOf(state, *record) : std::nullopt;
+  return name && NameToUtf8(name->name) == found.name;
+}
+
 std::optional<timespec> RecordTime(ScanState& state, const NtfsRecordSource& source) {
   const auto record = LoadRecord(state, source);
   const auto written = record ? LastWrittenTime(state, *record) : std::nullopt;

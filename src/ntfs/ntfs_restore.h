@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "ntfs/found_record.h"
 #include "restore/outcome.h"
 #include "volume/le.h"
 #include "volume/scan_state.h"
@@ -21,13 +22,9 @@ using volume::ScanState;
 
 inline constexpr std::string_view kWriteFailedMessage = "ファイルの書き込みに失敗しました。";
 
-// Where a record is: by number, or (number 0) at the cluster and slot where
-// the free-cluster scan found it.
-struct NtfsRecordSource {
-  uint32_t recordNumber = 0;
-  uint64_t cluster = 0;
-  uint32_t slot = 0;
-};
+// Whether the record a row lists is still there and still carries the
+// name it was listed under.
+bool RecordCarriesName(ScanState& state, const FoundRecord& found);
 
 enum class WriteOutcome {
   kWritten,

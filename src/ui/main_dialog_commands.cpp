@@ -166,7 +166,9 @@ void MainDialog::OnRestore() {
     driveBox_->setCurrentIndex(rowsDrive_);
   }
   app::RestoreSummary summary;
-  const int restored = app::OnRestore(context, {destination, source, rows, 0}, summary);
+  app::RestoreRequest request{destination, source, rows, 0};
+  request.askAboutForeignRows = true;  // rows of another volume: asked, No by default
+  const int restored = app::OnRestore(context, request, summary);
   ShowOpenDrive();
   if (restored == 1)
     messages_->Show(app::SummaryText(summary, 20), MessageButtons::Ok,

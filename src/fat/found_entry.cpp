@@ -1,0 +1,112 @@
+#include "fat/found_entry.h"
+
+#include <vector>
+
+#include "fat/exfat_walk.h"
+#include "fat/fat_walk.h"
+#include "volume/sector_io.h"
+
+namespace vellum::fat {
+
+namespace {
+
+// A search run for its entries alone: every listing option on, nothing
+// listed, no progress; what the search changes in the state is put back.
+class QuietSearch {
+ public:
+  QuietSearch(ScanState& s, bool thorough)
+      : s_(s),
+        options_(s.options),
+        mode_(s.operationMode),
+        rows_(s.rows),
+        progress_(s.progress),
+        foundCount_(s.foundCount),
+        rowCount_(s.rowCount),
+        truncated_(s.truncatedStructures),
+        fatWork_(s.fatWork) {
+    s.options = {};
+    s.options.inUse = true;
+    s.options.zeroSize = true;
+    s.options.analyse = false;
+    s.options.thorough = thorough;
+    s.operationMode = volume::kModeSearch;
+    s.rows = nullptr;
+    s.progress = nullptr;
+    s.cancelled = 0;
+  }
+  ~QuietSearch() {
+    s_.options = options_;
+    s_.operationMode = mode_;
+    s_.rows = rows_;
+    s_.progress = progress_;
+    s_.foundCount = foundCount_;
+    s_.rowCount = rowCount_;
+    s_.truncatedStructures = truncated_;
+    s_.fatWork = std::move(fatWork_);
+    s_.clusterScan = 0;
+    s_.allClusters = 0;
+    s_.cancelled = 0;
+  }
+  QuietSearch(const QuietSearch&) = delete;
+  QuietSearch& operator=(const QuietSearch&) = delete;
+
+ private:
+  ScanState& s_;
+  volume::SearchOptions options_;
+  uint8_t mode_;
+  RowSink* rows_;
+  Progress* progress_;
+  int32_t foundCount_, rowCount_;
+  uint64_t truncated_;
+  std::vector<uint8_t> fatWork_;
+};
+
+}  // namespace
+
+std::string FolderBelowRoot(const ScanState& state, std::string_view path) {
+  if (path.starts_with(state.rootPath)) path.remove_prefix(state.rootPath.size());
+  while (!path.empty() && path.back() == '/') path.remove_suffix(1);
+  return std::string(path);
+}
+
+void CollectWalkedEntries(ScanState& state, bool thorough, FoundEntrySet& set) {
+  QuietSearch quiet(state, thorough);
+  const FoundEntryObserver take = [&set](const FoundEntry& e) { set.Add(e); };
+  if (state.fsKind == volume::kExfat) {
+    ExfatWalk walk(state);
+    walk.SetFoundObserver(&take);
+    walk.WalkRoot();
+    return;
+  }
+  FatWalk walk(state);
+  walk.SetFoundObserver(&take);
+  if (state.rootCluster == 0)
+    walk.WalkFatRoot();
+  else
+    walk.WalkFatDirectory(state.rootCluster, nullptr, false);
+}
+
+void CollectScannedEntries(ScanState& state, bool allClusters, FoundEntrySet& set) {
+  QuietSearch quiet(state, false);
+  state.clusterScan = 1;
+  state.allClusters = allClusters ? 1 : 0;
+  const FoundEntryObserver take = [&set](const FoundEntry& e) { set.Add(e); };
+  const std::string folder = state.rootPath + std::string(kOrphanFolder);
+  const bool exfat = state.fsKind == volume::kExfat;
+  FatWalk fatWalk(state);
+  ExfatWalk exfatWalk(state);
+  fatWalk.SetFoundObserver(&take);
+  exfatWalk.SetFoundObserver(&take);
+  volume::ReadAheadScope readAhead(state);
+  std::vector<uint8_t> buffer(state.clusterBytes);
+  for (uint64_t j = 2; j <= state.lastCluster && j >= 2; ++j) {
+    const bool free = exfat ? !volume::IsExfatClusterUsed(state, j) : volume::ReadFatEntry(state, state.fat, j) == 0;
+    if (!allClusters && !free) continue;
+    const ByteView cluster = volume::ViewCluster(state, j, buffer, volume::kScanView);
+    if (exfat) exfatWalk.TakeScannedCluster(cluster, folder);
+    else fatWalk.ProcessScannedCluster(cluster, folder);
+    if (j == UINT64_MAX) break;
+  }
+}
+
+}  // namespace vellum::fat

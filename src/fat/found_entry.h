@@ -1,0 +1,66 @@
+// A deleted FAT or exFAT entry as the walks find it and a result row keeps
+// it: everything a restore needs, decoded once from the entry's bytes (or
+// read once from a row), never rendered to text and parsed back.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <tuple>
+
+#include "volume/scan_state.h"
+
+namespace vellum::fat {
+
+using volume::ScanState;
+
+// The folder text of every entry a cluster scan finds below the root.
+inline constexpr std::string_view kOrphanFolder = "<不明>";
+
+struct FoundEntry {
+  std::string name;
+  // The folder it was found in, below the volume root ("" for the root,
+  // "docs/old", or kOrphanFolder for an entry read from a scanned cluster).
+  std::string folder;
+  uint64_t firstCluster = 0;
+  uint64_t size = 0;  // of a FAT folder: 0, as its row keeps none
+  uint16_t dosDate = 0;
+  uint16_t dosTime = 0;
+  bool isFolder = false;
+  bool fatChain = false;  // exFAT: the data follows the FAT, not a contiguous run
+
+  bool operator==(const FoundEntry&) const = default;
+};
+
+// Told about every deleted entry a walk finds, before the listing filters.
+using FoundEntryObserver = std::function<void(const FoundEntry&)>;
+
+// `path` (a walk's folder text: the root text, then the folders) below the
+// root: "card.img:/docs/" becomes "docs".
+std::string FolderBelowRoot(const ScanState& state, std::string_view path);
+
+// The deleted entries still on a volume, to tell whether a listed entry is
+// one of them: same folder, name, first cluster, size and kind.
+class FoundEntrySet {
+ public:
+  void Add(const FoundEntry& e) { keys_.insert(KeyOf(e)); }
+  bool Contains(const FoundEntry& e) const { return keys_.count(KeyOf(e)) != 0; }
+  size_t Size() const { return keys_.size(); }
+
+ private:
+  using Key = std::tuple<std::string, std::string, uint64_t, uint64_t, bool>;
+  static Key KeyOf(const FoundEntry& e) { return {e.folder, e.name, e.firstCluster, e.size, e.isFolder}; }
+  std::set<Key> keys_;
+};
+
+// Walks the opened volume as a search with every listing option on (and the
+// thorough search or not), handing each deleted entry to `set`. Lists,
+// restores and claims nothing that outlives the call.
+void CollectWalkedEntries(ScanState& state, bool thorough, FoundEntrySet& set);
+// The same for the entries a cluster scan reads from free clusters (or from
+// every cluster), which are listed in kOrphanFolder.
+void CollectScannedEntries(ScanState& state, bool allClusters, FoundEntrySet& set);
+
+}  // namespace vellum::fat
