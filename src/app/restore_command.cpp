@@ -8,7 +8,8 @@
 #include "app/results_file.h"
 #include "app/row_item.h"
 #include "content/analyse_cluster.h"
-#include "content/cluster_follow.h"
+#include "content/content_row.h"
+#include "fat/fat_restore.h"
 #include "fat/cluster_runs.h"
 #include "fat/exfat_walk.h"
 #include "fat/fat_walk.h"
@@ -52,116 +53,9 @@ bool Reopen(CommandContext& c, platform::OpenAccess access) {
   return OpenVolume(c.state, request, scratch, c.messages) == 1;
 }
 
-// The destination folder of an item found in `folder` (below the volume
-// root), as the walks name destination folders: root + "/" + folder, not yet made.
-std::string ItemParent(const fat::RestoreTarget& target, const std::string& folder) {
-  return folder.empty() ? target.root : target.root + "/" + folder;
-}
-
 // Where a row's item would go, to name it in the outcome record.
-std::string RowItemPath(const fat::RestoreTarget& target, const ResultList& rows, size_t row) {
-  return ItemParent(target, RowFolderBelowRoot(rows, row)) + "/" + std::string(rows.Cell(row, 0));
-}
-
-void RestoreEntryItem(CommandContext& c, const fat::RestoreTarget& target, const fat::FoundEntry& e) {
-  ScanState& s = c.state;
-  const std::string parent = ItemParent(target, e.folder);
-  const std::string path = parent + "/" + e.name;
-  if (s.fsKind == volume::kExfat) {
-    if (!fat::RestoreExfatEntrySet(s, target, e.name, parent, e.isFolder, static_cast<uint32_t>(e.firstCluster),
-                                   e.size, e.fatChain, e.dosDate, e.dosTime) ||
-        !e.isFolder)
-      return;
-    fat::ExfatWalk walk(s);
-    walk.SetRestoreTarget(&target);
-    walk.WalkExfatDirectory(static_cast<uint32_t>(e.firstCluster), e.size, e.fatChain, path, false, true);
-    return;
-  }
-  // A FAT row: rebuild the entry the walk would have handed over.
-  std::vector<uint8_t> entry(32, 0);
-  entry[0] = 0xE5;
-  entry[11] = e.isFolder ? 0x10 : 0x20;
-  PutLe16(entry, 20, static_cast<uint16_t>(e.firstCluster >> 16));
-  PutLe16(entry, 22, e.dosTime);
-  PutLe16(entry, 24, e.dosDate);
-  PutLe16(entry, 26, static_cast<uint16_t>(e.firstCluster));
-  PutLe32(entry, 28, static_cast<uint32_t>(e.size));
-  if (!fat::RestoreFatEntry(s, target, entry, e.name, parent) || !e.isFolder) return;
-  if (!fat::ClaimDeletedDirectory(s, e.firstCluster)) return;
-  fat::FatWalk walk(s);
-  walk.SetRestoreTarget(&target);
-  walk.WalkFatDirectory(e.firstCluster, &path, true);
-}
-
-// The item's folder made at the destination (NTFS and content items are
-// written into it directly); empty when it could not be, recorded for the item.
-std::string MadeItemFolder(const fat::RestoreTarget& target, const std::string& folder, const std::string& name) {
-  const std::string parent = ItemParent(target, folder);
-  return fat::ResolveFolder(target, parent, parent + "/" + name);
-}
-
-bool RestoreRecordItem(CommandContext& c, const fat::RestoreTarget& target, const ntfs::FoundRecord& r,
-                       RestoreSummary& summary) {
-  ScanState& s = c.state;
-  restore::Outcomes& outcomes = summary.outcomes;
-  if (r.isFolder && (r.source.recordNumber == 0 || !restore::IsSafeComponent(r.name))) return false;
-  const std::string key = "ntfs:" + std::to_string(r.source.recordNumber);
-  if (r.isFolder && outcomes.AlreadyDone(key)) return true;
-  const std::string parent = MadeItemFolder(target, r.folder, r.name);
-  if (parent.empty()) return true;
-  if (!r.isFolder) {
-    ntfs::RestoreNtfsFile(s, r.source, parent, c.messages, outcomes);
-    return true;
-  }
-  // A deleted folder: made under its own name, then everything below it;
-  // its time is set once its contents are in.
-  outcomes.MarkDone(key);
-  const std::string folder = restore::JoinRecorded(parent, r.name, c.messages, outcomes, parent + "/" + r.name, true);
-  if (folder.empty()) return true;
-  outcomes.Restored(folder, true);
-  if (const auto written = ntfs::RecordTime(s, r.source)) outcomes.SetFolderTimeLater(folder, *written);
-  ntfs::RestoreNtfsFolder(s, r.source.recordNumber, folder, c.messages, outcomes);
-  return true;
-}
-
-// A file recognised by content analysis: its data is taken from its first
-// cluster on along the same rule the analysis measured it with (free
-// clusters only when the first is free, else consecutive ones).
-bool RestoreContentItem(CommandContext& c, const fat::RestoreTarget& target, const content::FoundContent& item,
-                        RestoreSummary& summary) {
-  ScanState& s = c.state;
-  restore::Outcomes& outcomes = summary.outcomes;
-  const uint64_t first = item.firstCluster;
-  const uint64_t size = item.size;
-  if (!restore::IsSafeComponent(item.name)) return false;
-  const std::string key = "content:" + std::to_string(first) + ":" + std::to_string(size);
-  if (outcomes.AlreadyDone(key)) return true;
-  outcomes.MarkDone(key);
-  if (size > s.dataAreaBytes) {
-    outcomes.Skipped(ItemParent(target, item.folder) + "/" + item.name, restore::kReasonLargerThanVolume);
-    return true;
-  }
-  const std::string folder = MadeItemFolder(target, item.folder, item.name);
-  if (folder.empty()) return true;
-  if (s.fsKind == volume::kNtfs) ntfs::LoadNtfsClusterBitmap(s);
-  const bool followFree = content::IsClusterFree(s, first);
-  std::vector<uint8_t> bytes(s.clusterBytes);
-  // Recognised contents have no time of their own: the file keeps the time it is written.
-  fat::WriteRestoredFile(s, target, folder, item.name, timespec{0, UTIME_OMIT}, [&](restore::RestoredFile& file) {
-    uint64_t cluster = first, left = size;
-    while (left > 0 && cluster != 0 && cluster <= s.lastCluster) {
-      if (s.progress && s.progress->PumpAndCheckCancel()) s.cancelled = 1;
-      if (s.cancelled) return false;
-      const bool read = volume::ReadCluster(s, cluster, bytes);
-      const std::span<const uint8_t> chunk(bytes.data(), std::min<uint64_t>(left, bytes.size()));
-      if (!(read ? file.Write(chunk) : file.WriteUnreadable(chunk))) return false;
-      left -= chunk.size();
-      if (!volume::NextCandidateCluster(s, cluster, followFree)) break;
-    }
-    return true;
-  });
-  s.clusterBitmap.clear();
-  return true;
+std::string RowItemPath(const restore::RestoreTarget& target, const ResultList& rows, size_t row) {
+  return restore::ParentOf(target, RowFolderBelowRoot(rows, row)) + "/" + std::string(rows.Cell(row, 0));
 }
 
 // Folder rows first, shallowest first: a folder restored with its
@@ -258,17 +152,26 @@ bool RestoreForeignRows(CommandContext& c, const RestoreRequest& request, const 
                          MessageAnswer::No) == MessageAnswer::Yes;
 }
 
-void RestoreItem(CommandContext& c, const fat::RestoreTarget& target, const RowItem& item, const ResultList& rows,
-                 size_t row, RestoreSummary& summary) {
-  bool restored = true;
-  if (const auto* e = std::get_if<fat::FoundEntry>(&item)) RestoreEntryItem(c, target, *e);
-  else if (const auto* r = std::get_if<ntfs::FoundRecord>(&item)) restored = RestoreRecordItem(c, target, *r, summary);
-  else if (const auto* f = std::get_if<content::FoundContent>(&item)) restored = RestoreContentItem(c, target, *f, summary);
-  else restored = false;
-  if (!restored) summary.outcomes.Skipped(RowItemPath(target, rows, row), restore::kReasonNotRestorable);
+// Each file system restores its own items; false for a row that holds none.
+bool RestoreItem(ScanState& s, const restore::RestoreTarget& target, const RowItem& item) {
+  if (const auto* e = std::get_if<fat::FoundEntry>(&item)) {
+    fat::RestoreListedEntry(s, target, *e);
+    return true;
+  }
+  if (const auto* r = std::get_if<ntfs::FoundRecord>(&item)) return ntfs::RestoreFoundRecord(s, target, *r);
+  if (const auto* f = std::get_if<content::FoundContent>(&item)) return content::RestoreFoundContent(s, target, *f);
+  return false;
 }
 
-void RestoreRows(CommandContext& c, const RestoreRequest& request, const fat::RestoreTarget& target,
+// Rows of recognised contents on NTFS follow the cluster bitmap: it is
+// loaded once for all of them, not once per row.
+bool NeedsClusterBitmap(const ScanState& s, const std::vector<RowItem>& items) {
+  return s.fsKind == volume::kNtfs && std::any_of(items.begin(), items.end(), [](const RowItem& item) {
+           return std::holds_alternative<content::FoundContent>(item);
+         });
+}
+
+void RestoreRows(CommandContext& c, const RestoreRequest& request, const restore::RestoreTarget& target,
                  RestoreSummary& summary) {
   const ResultList& rows = *request.rows;
   const ListKind kind = KindOfList(rows);
@@ -278,6 +181,7 @@ void RestoreRows(CommandContext& c, const RestoreRequest& request, const fat::Re
   const std::vector<bool> on = ItemsOnVolume(c.state, items);
   const bool restoreForeign = RestoreForeignRows(c, request, on);
   if (c.state.progress) c.state.progress->OpenProgress();
+  if (NeedsClusterBitmap(c.state, items)) ntfs::LoadNtfsClusterBitmap(c.state);
   StartByteCount(c.state, rows, order);
   for (size_t k = 0; k < order.size(); ++k) {
     const size_t row = order[k];
@@ -293,8 +197,10 @@ void RestoreRows(CommandContext& c, const RestoreRequest& request, const fat::Re
       summary.outcomes.Skipped(RowItemPath(target, rows, row), restore::kReasonNotOnVolume);
       continue;
     }
-    RestoreItem(c, target, items[k], rows, row, summary);
+    if (!RestoreItem(c.state, target, items[k]))
+      summary.outcomes.Skipped(RowItemPath(target, rows, row), restore::kReasonNotRestorable);
   }
+  c.state.clusterBitmap.clear();
   summary.outcomes.SetCurrentRow(0, {});
   if (c.state.progress && !c.state.cancelled) c.state.progress->Update(c.state.restoredBytes);
   c.state.countRestoredBytes = false;
@@ -395,7 +301,7 @@ int OnRestore(CommandContext& c, const RestoreRequest& request, RestoreSummary& 
   s.progress = progress.get();
   s.operationMode = volume::kModeRestore;
   s.cancelled = 0;
-  fat::RestoreTarget target{request.destination, &c.messages, &summary.outcomes};
+  restore::RestoreTarget target{request.destination, &c.messages, &summary.outcomes};
   if (request.rows) {
     RestoreRows(c, request, target, summary);
   } else if (s.fsKind != volume::kNtfs) {

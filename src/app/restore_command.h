@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/search_command.h"
-#include "fat/fat_restore.h"
+#include "fat/found_entry.h"
 #include "ntfs/ntfs_restore.h"
 #include "restore/outcome.h"
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "fat/cluster_runs.h"
+#include "fat/fat_restore.h"
 #include "fat/wipe.h"
 #include "platform/codepage.h"
 #include "fat/exfat_listing.h"
@@ -59,17 +60,19 @@ bool ExfatWalk::CancelRequested() {
   return state_.cancelled != 0;
 }
 
+std::string ExfatWalk::RootPrefix() const {
+  return state_.operationMode == volume::kModeRestore && target_ ? target_->root + "/" : state_.rootPath;
+}
+
 void ExfatWalk::WalkRoot() {
   // The root's size is nowhere but in its FAT chain, which it always has; the
   // whole chain is read so that deleted entries past its first cluster count too.
-  const bool restoring = state_.operationMode == volume::kModeRestore && target_;
   // Complete deletion enters live folders too: deleted files of a live
   // folder keep their names otherwise, and the user was told they are gone.
   // Taking every set as if inside a deleted folder records every folder.
   const bool everyFolder = state_.operationMode == volume::kModeCompleteDeletion;
   state_.exfatWalkedDirectoryClusters.clear();
-  WalkExfatDirectory(state_.rootCluster, 0, true, restoring ? target_->root + "/" : state_.rootPath, true,
-                     everyFolder);
+  WalkExfatDirectory(state_.rootCluster, 0, true, RootPrefix(), true, everyFolder);
 }
 
 bool ExfatWalk::TakeEntry(ByteView e, ExfatEntrySet& set, std::vector<ExfatSubdirectory>& subdirectories,
@@ -170,10 +173,7 @@ void ExfatWalk::ProcessExfatEntrySet(const ExfatEntrySet& set, const std::string
     AddRow(state_, name, path, set.size, set.date, set.time, set.firstCluster,
                    static_cast<uint8_t>(set.attributes), set.fatChain ? 1 : 0);
   } else if (!liveFolder && state_.operationMode == volume::kModeRestore && target_) {
-    // The root's path ends in the separator; a folder's does not.
-    const std::string parent = !path.empty() && path.back() == '/' ? path.substr(0, path.size() - 1) : path;
-    const bool restored = RestoreExfatEntrySet(state_, *target_, name, parent, folder, set.firstCluster, set.size,
-                                               set.fatChain, set.date, set.time);
+    const bool restored = RestoreFoundEntry(state_, *target_, ItemOf(set, name, path));
     if (folder && !restored) return;  // a folder that was not made is not entered
   }
   if (!folder) return;
@@ -189,7 +189,7 @@ void ExfatWalk::ProcessExfatEntrySet(const ExfatEntrySet& set, const std::string
 FoundEntry ExfatWalk::ItemOf(const ExfatEntrySet& set, const std::string& name, const std::string& path) const {
   FoundEntry e;
   e.name = name;
-  e.folder = FolderBelowRoot(state_, path);
+  e.folder = FolderBelow(RootPrefix(), path);
   e.firstCluster = set.firstCluster;
   e.size = set.size;
   e.dosDate = set.date;

@@ -4,6 +4,7 @@
 
 #include "fat/cluster_runs.h"
 #include "fat/directory_cluster.h"
+#include "fat/fat_restore.h"
 #include "fat/exfat_walk.h"
 #include "fat/wipe.h"
 #include "platform/codepage.h"
@@ -241,7 +242,7 @@ bool FatWalk::RecordSubdirectory(ByteView entry, const std::string& name, const 
   const bool pathTooLong =
       parent != nullptr && platform::Cp932Length(*parent) + platform::Cp932Length(name) >= kMaxNameBytes;
   if (f >= 2 && f <= state_.lastCluster && pathTooLong && state_.operationMode == volume::kModeRestore) {
-    if (target_) SkipPathTooLong(*target_, *parent + "/" + name);
+    if (target_) restore::SkipPathTooLong(*target_, *parent + "/" + name);
     return false;
   }
   if (f >= 2 && f <= state_.lastCluster && !pathTooLong) {
@@ -291,7 +292,7 @@ void FatWalk::ProcessFatEntry(ByteView entry, const std::string* parent, std::ve
   else if (state_.operationMode == volume::kModeSearch)
     ListEntry(entry, name, parent);
   else if (state_.operationMode == volume::kModeRestore && target_)
-    RestoreFatEntry(state_, *target_, entry, name, ParentOf(parent));
+    RestoreFoundEntry(state_, *target_, ItemOf(entry, name, parent));
 }
 
 void FatWalk::ProcessScannedCluster(ByteView cluster, const std::string& folder) {
@@ -374,7 +375,7 @@ void FatWalk::ListEntry(ByteView entry, const std::string& name, const std::stri
 FoundEntry FatWalk::ItemOf(ByteView entry, const std::string& name, const std::string* parent) const {
   FoundEntry e;
   e.name = name;
-  e.folder = FolderBelowRoot(state_, parent ? *parent : state_.rootPath);
+  e.folder = parent ? FolderBelow(RootPrefix(), *parent) : std::string();
   e.firstCluster = FatEntryFirstCluster(entry);
   e.isFolder = IsDirectoryEntry(entry);
   e.size = e.isFolder ? 0 : EntrySize(entry);
@@ -383,7 +384,7 @@ FoundEntry FatWalk::ItemOf(ByteView entry, const std::string& name, const std::s
   return e;
 }
 
-bool WalkFatExfat(ScanState& state, const RestoreTarget* target) {
+bool WalkFatExfat(ScanState& state, const restore::RestoreTarget* target) {
   const bool fat = state.fsKind == volume::kFat12 || state.fsKind == volume::kFat16 ||
                    state.fsKind == volume::kFat32;
   if (!fat && state.fsKind != volume::kExfat) return false;

@@ -63,10 +63,16 @@ class QuietSearch {
 
 }  // namespace
 
-std::string FolderBelowRoot(const ScanState& state, std::string_view path) {
-  if (path.starts_with(state.rootPath)) path.remove_prefix(state.rootPath.size());
-  while (!path.empty() && path.back() == '/') path.remove_suffix(1);
+std::string FolderBelow(std::string_view root, std::string_view path) {
+  if (path.starts_with(root)) path.remove_prefix(root.size());
   return std::string(path);
+}
+
+// A row's folder loses any separator at its end; so does the walk's here.
+FoundEntrySet::Key FoundEntrySet::KeyOf(const FoundEntry& e) {
+  std::string_view folder = e.folder;
+  while (!folder.empty() && folder.back() == '/') folder.remove_suffix(1);
+  return {std::string(folder), e.name, e.firstCluster, e.size, e.isFolder};
 }
 
 void CollectWalkedEntries(ScanState& state, bool thorough, FoundEntrySet& set) {

@@ -37,9 +37,10 @@ struct FoundEntry {
 // Told about every deleted entry a walk finds, before the listing filters.
 using FoundEntryObserver = std::function<void(const FoundEntry&)>;
 
-// `path` (a walk's folder text: the root text, then the folders) below the
-// root: "card.img:/docs/" becomes "docs".
-std::string FolderBelowRoot(const ScanState& state, std::string_view path);
+// `path` (a walk's folder text: its root, then the folders) below `root`
+// (the root text, or the destination folder and a separator): with root
+// "card.img:/", "card.img:/docs" becomes "docs".
+std::string FolderBelow(std::string_view root, std::string_view path);
 
 // The deleted entries still on a volume, to tell whether a listed entry is
 // one of them: same folder, name, first cluster, size and kind.
@@ -51,7 +52,7 @@ class FoundEntrySet {
 
  private:
   using Key = std::tuple<std::string, std::string, uint64_t, uint64_t, bool>;
-  static Key KeyOf(const FoundEntry& e) { return {e.folder, e.name, e.firstCluster, e.size, e.isFolder}; }
+  static Key KeyOf(const FoundEntry& e);
   std::set<Key> keys_;
 };
 

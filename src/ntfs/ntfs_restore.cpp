@@ -257,6 +257,28 @@ bool RestoreNtfsFile(ScanState& state, const NtfsRecordSource& source, const std
   return RestoreFileInto(state, *record, utf8, *written, destinationFolder, messages, outcomes);
 }
 
+bool RestoreFoundRecord(ScanState& state, const restore::RestoreTarget& target, const FoundRecord& r) {
+  Messages& messages = restore::MessagesOf(target);
+  restore::Outcomes& outcomes = restore::OutcomesOf(target);
+  if (r.isFolder && (r.source.recordNumber == 0 || !restore::IsSafeComponent(r.name))) return false;
+  const std::string key = "ntfs:" + std::to_string(r.source.recordNumber);
+  if (r.isFolder && outcomes.AlreadyDone(key)) return true;
+  const std::string listed = restore::ParentOf(target, r.folder);
+  const std::string parent = restore::ResolveFolder(target, listed, listed + "/" + r.name);
+  if (parent.empty()) return true;
+  if (!r.isFolder) {
+    RestoreNtfsFile(state, r.source, parent, messages, outcomes);
+    return true;
+  }
+  outcomes.MarkDone(key);
+  const std::string folder = restore::JoinRecorded(parent, r.name, messages, outcomes, parent + "/" + r.name, true);
+  if (folder.empty()) return true;
+  outcomes.Restored(folder, true);
+  if (const auto written = RecordTime(state, r.source)) outcomes.SetFolderTimeLater(folder, *written);
+  RestoreNtfsFolder(state, r.source.recordNumber, folder, messages, outcomes);
+  return true;
+}
+
 bool RecordCarriesName(ScanState& state, const FoundRecord& found) {
   const auto record = LoadRecord(state, found.source);
   const auto name = record ? FileNameOf(state, *record) : std::nullopt;

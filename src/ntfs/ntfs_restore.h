@@ -12,6 +12,7 @@
 
 #include "ntfs/found_record.h"
 #include "restore/outcome.h"
+#include "restore/restore_target.h"
 #include "volume/le.h"
 #include "volume/scan_state.h"
 #include "volume/seams.h"
@@ -41,6 +42,13 @@ enum class WriteOutcome {
 // without $DATA gives an empty file.
 WriteOutcome WriteNtfsFileData(ScanState& state, const NtfsRecordSource& source, const std::string& path,
                                Messages& messages);
+
+// Restores a listed record into the destination folder of its folder: a
+// file under its record's own name; a deleted folder under the listed name,
+// with everything below it, its time set once its contents are in. False
+// for a folder that cannot be restored as one (no record number, or a name
+// that cannot be a folder's).
+bool RestoreFoundRecord(ScanState& state, const restore::RestoreTarget& target, const FoundRecord& found);
 
 // Restores one file row into destinationFolder (which must exist) under the
 // record's own name made unique, with its modification time. False when it
