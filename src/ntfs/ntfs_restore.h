@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,19 +30,19 @@ bool RecordCarriesName(ScanState& state, const FoundRecord& found);
 
 enum class WriteOutcome {
   kWritten,
-  kIncomplete,    // written whole, with zeros where clusters could not be read
-  kUnreadable,    // no file record at the source; nothing created
-  kCreateFailed,  // the file could not be created
-  kWriteFailed,   // a write failed (reported); the file holds what was written
-  kCancelled,     // Cancel: the file holds the steps completed
+  kIncomplete,   // written whole, with zeros where clusters could not be read
+  kWriteFailed,  // the sink refused bytes
+  kCancelled,    // Cancel: the sink has the steps completed
 };
 
-// Creates (or replaces) the file at `path` and writes the record's unnamed
-// $DATA into it: 16 clusters per step, or one compression unit decompressed.
-// Cancel is polled before every step (state.cancelled is then set). A record
-// without $DATA gives an empty file.
-WriteOutcome WriteNtfsFileData(ScanState& state, const NtfsRecordSource& source, const std::string& path,
-                               Messages& messages);
+// Takes the bytes of a record's data in order; `read` is false for bytes
+// that stand for clusters that could not be read. False stops the copy.
+using DataSink = std::function<bool(ByteView bytes, bool read)>;
+
+// Hands the record's unnamed $DATA to `sink`: 16 clusters per step, or one
+// compression unit decompressed. Cancel is polled before every step
+// (state.cancelled is then set). A record without $DATA gives nothing.
+WriteOutcome CopyRecordData(ScanState& state, ByteView record, const DataSink& sink);
 
 // Restores a listed record into the destination folder of its folder: a
 // file under its record's own name; a deleted folder under the listed name,
