@@ -78,6 +78,10 @@ std::string RowFolderBelowRoot(const ResultList& rows, size_t row) {
   return folder;
 }
 
+bool IsContentRow(const ResultList& rows, size_t row) {
+  return std::holds_alternative<content::FoundContent>(ReadRowItem(rows, row, KindOfList(rows)));
+}
+
 RowItem ReadRowItem(const ResultList& rows, size_t row, ListKind kind) {
   if (row >= rows.RowCount()) return UnusableRow{};
   return kind == ListKind::kNtfs ? NtfsItem(rows, row) : FatFamilyItem(rows, row);

@@ -30,6 +30,9 @@ using RowItem = std::variant<UnusableRow, fat::FoundEntry, ntfs::FoundRecord, co
 // from its first cluster.
 RowItem ReadRowItem(const ResultList& rows, size_t row, ListKind kind);
 
+// Whether the row is of a file recognised by its contents.
+bool IsContentRow(const ResultList& rows, size_t row);
+
 // The row's folder below the volume root: its folder cell without the list's
 // root text, whatever the list's volume was called (a copy, a renamed image,
 // the device itself).

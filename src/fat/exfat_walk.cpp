@@ -167,11 +167,10 @@ void ExfatWalk::ProcessExfatEntrySet(const ExfatEntrySet& set, const std::string
   // A live folder of the thorough search is only entered; its path is made
   // at the destination by the first thing restored inside it.
   const bool liveFolder = set.live && !insideDeleted;
-  if (!liveFolder && state_.operationMode == volume::kModeSearch && found_) {
-    (*found_)(ItemOf(set, name, path));
-  } else if (!liveFolder && state_.operationMode == volume::kModeSearch) {
-    AddRow(state_, name, path, set.size, set.date, set.time, set.firstCluster,
-                   static_cast<uint8_t>(set.attributes), set.fatChain ? 1 : 0);
+  if (!liveFolder && state_.operationMode == volume::kModeSearch) {
+    const FoundEntry item = ItemOf(set, name, path);
+    if (found_) (*found_)(item);
+    else AddRow(state_, item, path);
   } else if (!liveFolder && state_.operationMode == volume::kModeRestore && target_) {
     const bool restored = RestoreFoundEntry(state_, *target_, ItemOf(set, name, path));
     if (folder && !restored) return;  // a folder that was not made is not entered

@@ -356,20 +356,17 @@ bool FatWalk::ListableByNumbers(ByteView entry) const {
 
 void FatWalk::ListEntry(ByteView entry, const std::string& name, const std::string* parent) {
   if (!ListableByNumbers(entry)) return;
-  const uint64_t f = FatEntryFirstCluster(entry);
-  const uint32_t size = EntrySize(entry);
-  const bool folder = IsDirectoryEntry(entry);
-
+  const FoundEntry item = ItemOf(entry, name, parent);
   std::string typeName;
-  const size_t row = volume::ListFoundEntry(state_, name, folder, &typeName);
+  const size_t row = volume::ListFoundEntry(state_, item.name, item.isFolder, &typeName);
   RowSink* rows = state_.rows;
   if (rows == nullptr) return;
   rows->SetCell(row, 1, parent ? *parent : state_.rootPath);
-  rows->SetCell(row, 2, folder ? std::string() : std::to_string(size));
-  rows->SetDataWord(row, folder ? volume::kRowFolder : 0);
+  rows->SetCell(row, 2, item.isFolder ? std::string() : std::to_string(item.size));
+  rows->SetDataWord(row, item.isFolder ? volume::kRowFolder : 0);
   rows->SetCell(row, 3, typeName);
-  rows->SetCell(row, 4, volume::FormatDosDateTime(EntryDate(entry), EntryTime(entry)));
-  rows->SetCell(row, 5, std::to_string(f));
+  rows->SetCell(row, 4, volume::FormatDosDateTime(item.dosDate, item.dosTime));
+  rows->SetCell(row, 5, std::to_string(item.firstCluster));
 }
 
 FoundEntry FatWalk::ItemOf(ByteView entry, const std::string& name, const std::string* parent) const {

@@ -17,6 +17,7 @@
 #include "app/open_volume.h"
 #include "app/parse_number.h"
 #include "app/restore_command.h"
+#include "app/row_item.h"
 #include "app/search_command.h"
 #include "platform/device_identity.h"
 #include "ui/main_dialog.h"
@@ -146,7 +147,7 @@ void MainDialog::OnRestore() {
   if (destination.empty()) return;
   app::ResultList single;
   const app::ResultList* source = &list_;
-  if (rows.size() == 1 && list_.Cell(rows[0], 4) == "<不明>") {
+  if (rows.size() == 1 && app::IsContentRow(list_, rows[0])) {
     // A recognised content's size is worked out, not recorded: the user may
     // correct it before the copy.
     uint64_t size = app::ParseUnsigned64(list_.Cell(rows[0], 2));
