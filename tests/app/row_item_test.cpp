@@ -8,6 +8,8 @@
 #include "app/restore_command.h"
 #include "fat/exfat_walk.h"
 #include "fat/fat_walk.h"
+#include "ntfs/ntfs_search.h"
+#include "ntfs/record.h"
 #include "support/command_fixture.h"
 #include "volume/listing.h"
 
@@ -63,6 +65,40 @@ TEST(RowItem, AListedRowReadsBackAsTheWalkersItem) {
     }
     EXPECT_TRUE(folder);
   }
+}
+
+// The same for NTFS: a record listed by number, or found by the free-cluster
+// scan at a cluster and slot, reads back as the item the search builds from
+// that record.
+TEST(RowItem, AListedNtfsRowReadsBackAsTheSearchsItem) {
+  size_t records = 0, scanned = 0;
+  for (const char* image : {"ntfs-4k.img", "ntfs-parents.img", "ntfs-orphans.img"}) {
+    SCOPED_TRACE(image);
+    Command search(Image(image));
+    search.context.options.zeroSize = true;
+    search.messages.answers = {MessageAnswer::Yes};  // the free-cluster scan
+    struct WholeVolume : ClusterRangeAsker {
+      bool RunClusterRangeDialog(uint64_t&, uint64_t&) override { return true; }
+    } range;
+    search.context.rangeAsker = &range;
+    ASSERT_EQ(OnSearch(search.context), 1);
+    ASSERT_EQ(KindOfList(search.list), ListKind::kNtfs);
+    std::vector<uint8_t> bytes(search.state.mftRecordSize);
+    for (size_t row = 0; row < search.list.RowCount(); ++row) {
+      const RowItem item = ReadRowItem(search.list, row, ListKind::kNtfs);
+      const auto* listed = std::get_if<ntfs::FoundRecord>(&item);
+      if (!listed) continue;
+      const ntfs::NtfsRecordSource& at = listed->source;
+      ASSERT_TRUE(at.recordNumber != 0 ? ntfs::ReadMftRecord(search.state, at.recordNumber, bytes)
+                                       : ntfs::ReadRecordAt(search.state, at.cluster, at.slot, bytes));
+      const auto walked = ntfs::RecordItem(search.state, at.recordNumber, bytes, at.cluster, at.slot);
+      ASSERT_TRUE(walked.has_value()) << listed->name;
+      EXPECT_EQ(*walked, *listed) << listed->folder << "/" << listed->name;
+      ++(at.recordNumber != 0 ? records : scanned);
+    }
+  }
+  EXPECT_GT(records, 10u);
+  EXPECT_GT(scanned, 0u);
 }
 
 // What a row holds tells its kind; the display texts do not.
