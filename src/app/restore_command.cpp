@@ -1,7 +1,6 @@
 #include "app/restore_command.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "app/parse_number.h"
 #include "app/progress_model.h"
@@ -10,8 +9,6 @@
 #include "content/analyse_cluster.h"
 #include "content/content_row.h"
 #include "fat/fat_restore.h"
-#include "fat/cluster_runs.h"
-#include "fat/exfat_walk.h"
 #include "fat/fat_walk.h"
 #include "fat/found_entry.h"
 #include "fat/wipe.h"
@@ -95,44 +92,27 @@ void StartByteCount(ScanState& s, const ResultList& rows, const std::vector<size
   s.progress->ShowFileLabel();
 }
 
-// Drops from `waiting` the entries `set` holds.
-void DropFound(const fat::FoundEntrySet& set, const std::vector<RowItem>& items, std::vector<size_t>& waiting) {
-  std::erase_if(waiting, [&](size_t i) { return set.Contains(std::get<fat::FoundEntry>(items[i])); });
-}
-
-// The FAT and exFAT entries among `waiting` that the volume no longer
-// holds: each is looked for where a search would find it, the walks first,
-// and only for entries still missing the cluster scans.
-void DropEntriesOnVolume(ScanState& s, const std::vector<RowItem>& items, std::vector<size_t>& waiting) {
-  for (bool thorough : {false, true}) {
-    if (waiting.empty()) return;
-    fat::FoundEntrySet set;
-    fat::CollectWalkedEntries(s, thorough, set);
-    DropFound(set, items, waiting);
-  }
-  auto orphan = [&](size_t i) { return std::get<fat::FoundEntry>(items[i]).folder == fat::kOrphanFolder; };
-  for (bool allClusters : {false, true}) {
-    if (std::none_of(waiting.begin(), waiting.end(), orphan)) return;
-    fat::FoundEntrySet set;
-    fat::CollectScannedEntries(s, allClusters, set);
-    DropFound(set, items, waiting);
-  }
-}
-
 // For each item, whether the volume restored from still holds it: an entry
 // still found where it was listed, a record still carrying its name, a
 // first cluster still beginning with the signature of the recognised type.
 // A list of another volume of the same kind fails here, row by row.
 std::vector<bool> ItemsOnVolume(ScanState& s, const std::vector<RowItem>& items) {
   std::vector<bool> on(items.size(), true);
-  std::vector<size_t> entries;
+  std::vector<size_t> at;
+  std::vector<fat::FoundEntry> entries;
   for (size_t i = 0; i < items.size(); ++i) {
-    if (const auto* r = std::get_if<ntfs::FoundRecord>(&items[i])) on[i] = ntfs::RecordCarriesName(s, *r);
-    else if (const auto* f = std::get_if<content::FoundContent>(&items[i])) on[i] = content::StartsWithSignatureOf(s, *f);
-    else if (std::holds_alternative<fat::FoundEntry>(items[i])) entries.push_back(i);
+    if (const auto* r = std::get_if<ntfs::FoundRecord>(&items[i])) {
+      on[i] = ntfs::RecordCarriesName(s, *r);
+    } else if (const auto* f = std::get_if<content::FoundContent>(&items[i])) {
+      on[i] = content::StartsWithSignatureOf(s, *f);
+    } else if (const auto* e = std::get_if<fat::FoundEntry>(&items[i])) {
+      at.push_back(i);
+      entries.push_back(*e);
+    }
   }
-  DropEntriesOnVolume(s, items, entries);
-  for (size_t i : entries) on[i] = false;
+  if (entries.empty()) return on;
+  const std::vector<bool> held = fat::EntriesOnVolume(s, entries);
+  for (size_t k = 0; k < at.size(); ++k) on[at[k]] = held[k];
   return on;
 }
 

@@ -10,9 +10,6 @@ namespace vellum::app {
 
 namespace {
 
-// The heading the program gives column 5 of an NTFS list (ResultList::SetClusterColumn).
-constexpr std::string_view kRecordColumnHeading = "ファイル番号";
-
 // "YYYY/MM/DD hh:mm:ss" of a row, as a FAT date and time: the exact inverse
 // of how the walks print them.
 bool RowDosTime(std::string_view text, uint16_t& date, uint16_t& time) {
@@ -22,6 +19,12 @@ bool RowDosTime(std::string_view text, uint16_t& date, uint16_t& time) {
   date = static_cast<uint16_t>(((y - 1980) << 9) | (mo << 5) | d);
   time = static_cast<uint16_t>((h << 11) | (mi << 5) | (s / 2));
   return true;
+}
+
+// A time as the walks print them, whatever its year.
+bool IsTimeText(std::string_view text) {
+  unsigned y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0;
+  return std::sscanf(std::string(text).c_str(), "%u/%u/%u %u:%u:%u", &y, &mo, &d, &h, &mi, &sec) == 6;
 }
 
 // A recognised file's name is "不明" + its first cluster + "." + extension.
@@ -68,7 +71,13 @@ RowItem NtfsItem(const ResultList& rows, size_t row) {
 }  // namespace
 
 ListKind KindOfList(const ResultList& rows) {
-  return rows.ColumnAt(5).heading == kRecordColumnHeading ? ListKind::kNtfs : ListKind::kFatFamily;
+  for (size_t row = 0; row < rows.RowCount(); ++row) {
+    if (!rows.Cell(row, 6).empty() || !rows.Cell(row, 7).empty()) return ListKind::kNtfs;
+    // "YYYY/MM/DD hh:mm:ss" of an entry, ".mmm" after it of a record.
+    const std::string_view when = rows.Cell(row, 4);
+    if (IsTimeText(when)) return when.find('.') != std::string_view::npos ? ListKind::kNtfs : ListKind::kFatFamily;
+  }
+  return ListKind::kFatFamily;
 }
 
 std::string RowFolderBelowRoot(const ResultList& rows, size_t row) {

@@ -15,7 +15,10 @@
 namespace vellum::app {
 
 // Which walk made a list: its column 5 holds cluster numbers (FAT, exFAT)
-// or file record numbers (NTFS).
+// or file record numbers (NTFS). Told by what the rows hold: only NTFS rows
+// have cells past column 5 (a scanned cluster and slot, the cluster of a
+// recognised file) and times to the millisecond. A list without rows
+// counts as FAT's.
 enum class ListKind { kFatFamily, kNtfs };
 ListKind KindOfList(const ResultList& rows);
 

@@ -1,5 +1,6 @@
 #include "fat/found_entry.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "fat/exfat_walk.h"
@@ -61,20 +62,7 @@ class QuietSearch {
   std::vector<uint8_t> fatWork_;
 };
 
-}  // namespace
-
-std::string FolderBelow(std::string_view root, std::string_view path) {
-  if (path.starts_with(root)) path.remove_prefix(root.size());
-  return std::string(path);
-}
-
-// A row's folder loses any separator at its end; so does the walk's here.
-FoundEntrySet::Key FoundEntrySet::KeyOf(const FoundEntry& e) {
-  std::string_view folder = e.folder;
-  while (!folder.empty() && folder.back() == '/') folder.remove_suffix(1);
-  return {std::string(folder), e.name, e.firstCluster, e.size, e.isFolder};
-}
-
+// Every deleted entry a search walk finds, into `set`.
 void CollectWalkedEntries(ScanState& state, bool thorough, FoundEntrySet& set) {
   QuietSearch quiet(state, thorough);
   const FoundEntryObserver take = [&set](const FoundEntry& e) { set.Add(e); };
@@ -92,6 +80,8 @@ void CollectWalkedEntries(ScanState& state, bool thorough, FoundEntrySet& set) {
     walk.WalkFatDirectory(state.rootCluster, nullptr, false);
 }
 
+// Every entry a cluster scan reads from free clusters (or every cluster),
+// with or without the thorough search, into `set`.
 void CollectScannedEntries(ScanState& state, bool allClusters, FoundEntrySet& set) {
   QuietSearch quiet(state, false);
   state.clusterScan = 1;
@@ -109,10 +99,56 @@ void CollectScannedEntries(ScanState& state, bool allClusters, FoundEntrySet& se
     const bool free = exfat ? !volume::IsExfatClusterUsed(state, j) : volume::ReadFatEntry(state, state.fat, j) == 0;
     if (!allClusters && !free) continue;
     const ByteView cluster = volume::ViewCluster(state, j, buffer, volume::kScanView);
-    if (exfat) exfatWalk.TakeScannedCluster(cluster, folder);
-    else fatWalk.ProcessScannedCluster(cluster, folder);
+    if (exfat) {
+      exfatWalk.TakeScannedCluster(cluster, folder);
+      continue;
+    }
+    // The thorough search names some entries by long names the plain one
+    // does not take: the cluster is read both ways.
+    for (const bool thorough : {false, true}) {
+      state.options.thorough = thorough;
+      fatWalk.ProcessScannedCluster(cluster, folder);
+    }
     if (j == UINT64_MAX) break;
   }
+}
+
+}  // namespace
+
+std::string FolderBelow(std::string_view root, std::string_view path) {
+  if (path.starts_with(root)) path.remove_prefix(root.size());
+  return std::string(path);
+}
+
+// A row's folder loses any separator at its end; so does the walk's here.
+FoundEntrySet::Key FoundEntrySet::KeyOf(const FoundEntry& e) {
+  std::string_view folder = e.folder;
+  while (!folder.empty() && folder.back() == '/') folder.remove_suffix(1);
+  return {std::string(folder), e.name, e.firstCluster, e.size, e.isFolder};
+}
+
+std::vector<bool> EntriesOnVolume(ScanState& state, const std::vector<FoundEntry>& entries) {
+  std::vector<size_t> missing(entries.size());
+  for (size_t i = 0; i < entries.size(); ++i) missing[i] = i;
+  auto dropFound = [&](const FoundEntrySet& set) {
+    std::erase_if(missing, [&](size_t i) { return set.Contains(entries[i]); });
+  };
+  for (bool thorough : {false, true}) {
+    if (missing.empty()) break;
+    FoundEntrySet set;
+    CollectWalkedEntries(state, thorough, set);
+    dropFound(set);
+  }
+  auto orphan = [&](size_t i) { return entries[i].folder == kOrphanFolder; };
+  for (bool allClusters : {false, true}) {
+    if (std::none_of(missing.begin(), missing.end(), orphan)) break;
+    FoundEntrySet set;
+    CollectScannedEntries(state, allClusters, set);
+    dropFound(set);
+  }
+  std::vector<bool> on(entries.size(), true);
+  for (size_t i : missing) on[i] = false;
+  return on;
 }
 
 }  // namespace vellum::fat

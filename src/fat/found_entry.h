@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <vector>
 
 #include "volume/scan_state.h"
 
@@ -56,12 +57,12 @@ class FoundEntrySet {
   std::set<Key> keys_;
 };
 
-// Walks the opened volume as a search with every listing option on (and the
-// thorough search or not), handing each deleted entry to `set`. Lists,
-// restores and claims nothing that outlives the call.
-void CollectWalkedEntries(ScanState& state, bool thorough, FoundEntrySet& set);
-// The same for the entries a cluster scan reads from free clusters (or from
-// every cluster), which are listed in kOrphanFolder.
-void CollectScannedEntries(ScanState& state, bool allClusters, FoundEntrySet& set);
+// For each entry, whether the opened volume still holds it: looked for
+// where a search would find it, by the walks (plain, then thorough) and,
+// for entries listed in kOrphanFolder and still missing, by the cluster
+// scans (free clusters, then every cluster). Each search runs with every
+// listing option on, only while entries are missing, and lists, restores
+// and claims nothing that outlives the call.
+std::vector<bool> EntriesOnVolume(ScanState& state, const std::vector<FoundEntry>& entries);
 
 }  // namespace vellum::fat

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "app/open_volume.h"
 #include "app/restore_command.h"
 #include "fat/exfat_walk.h"
 #include "fat/fat_walk.h"
@@ -101,6 +102,53 @@ TEST(RowItem, AListedNtfsRowReadsBackAsTheSearchsItem) {
   EXPECT_GT(scanned, 0u);
 }
 
+// A volume holds every entry its own search listed, orphans of the
+// free-cluster scan too, and none whose folder, name, first cluster or size
+// differ.
+TEST(RowItem, AVolumeHoldsItsOwnEntriesAndNoAlteredOnes) {
+  struct WholeVolume : ClusterRangeAsker {
+    bool RunClusterRangeDialog(uint64_t&, uint64_t&) override { return true; }
+  } range;
+  for (const char* image : {"fat32-thorough.img", "exfat-live.img"}) {
+    SCOPED_TRACE(image);
+    std::vector<fat::FoundEntry> listed;
+    // The search with the free-cluster scan, and the full scan, whose
+    // entries lie in clusters in use as well.
+    for (const bool full : {false, true}) {
+      Command search(Image(image));
+      search.context.options.thorough = true;
+      search.context.options.analyse = false;
+      search.messages.answers = {MessageAnswer::Yes};
+      search.context.rangeAsker = &range;
+      ASSERT_EQ(full ? OnFullClusterScan(search.context) : OnSearch(search.context), 1);
+      for (size_t row = 0; row < search.list.RowCount(); ++row)
+        listed.push_back(std::get<fat::FoundEntry>(ReadRowItem(search.list, row, ListKind::kFatFamily)));
+    }
+    const auto orphan = std::find_if(listed.begin(), listed.end(),
+                                     [](const fat::FoundEntry& e) { return e.folder == fat::kOrphanFolder; });
+    ASSERT_NE(orphan, listed.end());
+    const auto walked = std::find_if(listed.begin(), listed.end(), [](const fat::FoundEntry& e) {
+      return !e.isFolder && e.size > 0 && e.folder != fat::kOrphanFolder;
+    });
+    ASSERT_NE(walked, listed.end());
+
+    Command restore(Image(image));
+    ASSERT_EQ(OpenVolume(restore.state, restore.context.volume, restore.list, restore.messages), 1);
+    const std::vector<bool> held = fat::EntriesOnVolume(restore.state, listed);
+    EXPECT_EQ(std::count(held.begin(), held.end(), true), static_cast<long>(listed.size()));
+
+    std::vector<fat::FoundEntry> altered(4, *walked);
+    altered[0].size += 1;
+    altered[1].firstCluster += 1;
+    altered[2].name += "x";
+    altered[3].folder = altered[3].folder.empty() ? "DCIM" : "";
+    altered.push_back(*orphan);
+    altered.back().firstCluster += 1;
+    const std::vector<bool> none = fat::EntriesOnVolume(restore.state, altered);
+    EXPECT_EQ(std::count(none.begin(), none.end(), true), 0);
+  }
+}
+
 // What a row holds tells its kind; the display texts do not.
 TEST(RowItem, TheKindComesFromWhatTheRowHolds) {
   ResultList fat;
@@ -149,6 +197,14 @@ TEST(RowItem, TheKindComesFromWhatTheRowHolds) {
   ntfs.SetCell(2, 4, "<不明>");
   ntfs.SetCell(2, 6, "     300");
   ASSERT_EQ(KindOfList(ntfs), ListKind::kNtfs);
+  // The column headings say nothing: a list with none of its own is told by its rows.
+  ResultList bare;
+  bare.InsertRow(0, "a.txt", 0);
+  bare.SetCell(0, 4, "1970/01/01 09:00:00.000");
+  EXPECT_EQ(KindOfList(bare), ListKind::kNtfs);
+  bare.SetCell(0, 4, "2024/05/06 07:08:10");
+  EXPECT_EQ(KindOfList(bare), ListKind::kFatFamily);
+
   const RowItem byNumber = ReadRowItem(ntfs, 0, ListKind::kNtfs);
   ASSERT_TRUE(std::holds_alternative<ntfs::FoundRecord>(byNumber));
   EXPECT_EQ(std::get<ntfs::FoundRecord>(byNumber).source, (ntfs::NtfsRecordSource{64, 0, 0}));
