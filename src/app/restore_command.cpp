@@ -1,17 +1,18 @@
 #include "app/restore_command.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "app/command_volume.h"
 #include "app/parse_number.h"
 #include "app/progress_model.h"
 #include "app/results_file.h"
+#include "app/row_item.h"
 #include "app/write_guard.h"
-#include "content/cluster_follow.h"
-#include "fat/cluster_runs.h"
-#include "fat/exfat_walk.h"
+#include "content/analyse_cluster.h"
+#include "content/content_row.h"
+#include "fat/fat_restore.h"
 #include "fat/fat_walk.h"
+#include "fat/found_entry.h"
 #include "ntfs/cluster_bitmap.h"
 #include "ntfs/ntfs_restore.h"
 #include "volume/sector_io.h"
@@ -25,167 +26,23 @@ using volume::ScanState;
 
 namespace {
 
-// "YYYY/MM/DD hh:mm:ss" of a row, as a FAT date and time.
-bool RowDosTime(std::string_view text, uint16_t& date, uint16_t& time) {
-  unsigned y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-  if (std::sscanf(std::string(text).c_str(), "%u/%u/%u %u:%u:%u", &y, &mo, &d, &h, &mi, &s) != 6 || y < 1980)
-    return false;
-  date = static_cast<uint16_t>(((y - 1980) << 9) | (mo << 5) | d);
-  time = static_cast<uint16_t>((h << 11) | (mi << 5) | (s / 2));
-  return true;
-}
 
-// The row's folder below the volume root: its folder column without the
-// list's root text ("<不明>" stays as it is, a folder of its own below the
-// destination).
-std::string RowRelativeFolder(const ScanState&, const ResultList& rows, size_t row) {
-  // Whatever the list's volume was called (a copy, a renamed image, the
-  // device itself), its rows lie below the root of the volume restored from.
-  std::string folder(rows.Cell(row, 1));
-  folder.erase(0, RootTextOfFolder(folder).size());
-  while (!folder.empty() && folder.back() == '/') folder.pop_back();
-  return folder;
-}
-
-// The row's folder as the walks name destination folders: root + "/" +
-// relative, not yet made.
-std::string RowParent(const ScanState& s, const fat::RestoreTarget& target, const ResultList& rows, size_t row) {
-  const std::string folder = RowRelativeFolder(s, rows, row);
-  return folder.empty() ? target.root : target.root + "/" + folder;
-}
-
-std::string RowItem(const ScanState& s, const fat::RestoreTarget& target, const ResultList& rows, size_t row) {
-  return RowParent(s, target, rows, row) + "/" + std::string(rows.Cell(row, 0));
-}
-
-bool RestoreFatFamilyRow(CommandContext& c, const fat::RestoreTarget& target, const ResultList& rows, size_t row) {
-  ScanState& s = c.state;
-  const std::string name(rows.Cell(row, 0));
-  const uint64_t cluster = ParseUnsigned64(rows.Cell(row, 5));
-  const uint64_t size = ParseUnsigned64(rows.Cell(row, 2));
-  const uint32_t word = rows.DataWord(row);
-  const bool folder = (word & volume::kRowFolder) != 0;
-  uint16_t date = 0, time = 0;
-  if (!RowDosTime(rows.Cell(row, 4), date, time)) return false;
-  const std::string parent = RowParent(s, target, rows, row);
-  const std::string path = parent + "/" + name;
-  if (s.fsKind == volume::kExfat) {
-    const bool chained = (word & volume::kRowFatChain) != 0;
-    if (!fat::RestoreExfatEntrySet(s, target, name, parent, folder, static_cast<uint32_t>(cluster), size, chained,
-                                   date, time) ||
-        !folder)
-      return true;
-    fat::ExfatWalk walk(s);
-    walk.SetRestoreTarget(&target);
-    walk.WalkExfatDirectory(static_cast<uint32_t>(cluster), size, chained, path, false, true);
-    return true;
-  }
-  // A FAT row: rebuild the entry the walk would have handed over.
-  std::vector<uint8_t> entry(32, 0);
-  entry[0] = 0xE5;
-  entry[11] = folder ? 0x10 : 0x20;
-  PutLe16(entry, 20, static_cast<uint16_t>(cluster >> 16));
-  PutLe16(entry, 22, time);
-  PutLe16(entry, 24, date);
-  PutLe16(entry, 26, static_cast<uint16_t>(cluster));
-  PutLe32(entry, 28, static_cast<uint32_t>(size));
-  if (!fat::RestoreFatEntry(s, target, entry, name, parent) || !folder) return true;
-  if (!fat::ClaimDeletedDirectory(s, cluster)) return true;
-  fat::FatWalk walk(s);
-  walk.SetRestoreTarget(&target);
-  walk.WalkFatDirectory(cluster, &path, true);
-  return true;
-}
-
-// The row's folder made at the destination (NTFS rows are written into it
-// directly); empty when it could not be, recorded for the row.
-std::string MadeRowFolder(CommandContext& c, const fat::RestoreTarget& target, const ResultList& rows, size_t row) {
-  const std::string parent = RowParent(c.state, target, rows, row);
-  return fat::ResolveFolder(target, parent, parent + "/" + std::string(rows.Cell(row, 0)));
-}
-
-bool RestoreNtfsRow(CommandContext& c, const fat::RestoreTarget& target, const ResultList& rows, size_t row,
-                    RestoreSummary& summary) {
-  ScanState& s = c.state;
-  restore::Outcomes& outcomes = summary.outcomes;
-  ntfs::NtfsRecordSource source;
-  source.recordNumber = static_cast<uint32_t>(ParseUnsigned64(rows.Cell(row, 5)));
-  source.cluster = ParseUnsigned64(rows.Cell(row, 6));
-  source.slot = static_cast<uint32_t>(ParseUnsigned64(rows.Cell(row, 7)));
-  const bool folderRow = (rows.DataWord(row) & volume::kRowFolder) != 0;
-  const std::string name(rows.Cell(row, 0));
-  if (folderRow && (source.recordNumber == 0 || !restore::IsSafeComponent(name))) return false;
-  const std::string key = "ntfs:" + std::to_string(source.recordNumber);
-  if (folderRow && outcomes.AlreadyDone(key)) return true;
-  const std::string parent = MadeRowFolder(c, target, rows, row);
-  if (parent.empty()) return true;
-  if (!folderRow) {
-    ntfs::RestoreNtfsFile(s, source, parent, c.messages, outcomes);
-    return true;
-  }
-  // A deleted folder: made under its own name, then everything below it;
-  // its time is set once its contents are in.
-  outcomes.MarkDone(key);
-  const std::string folder = restore::JoinRecorded(parent, name, c.messages, outcomes, parent + "/" + name, true);
-  if (folder.empty()) return true;
-  outcomes.Restored(folder, true);
-  if (const auto written = ntfs::RecordTime(s, source)) outcomes.SetFolderTimeLater(folder, *written);
-  ntfs::RestoreNtfsFolder(s, source.recordNumber, folder, c.messages, outcomes);
-  return true;
-}
-
-// A file recognised by content analysis: its data is taken from its first
-// cluster on along the same rule the analysis measured it with (free
-// clusters only when the first is free, else consecutive ones).
-bool RestoreContentRow(CommandContext& c, const fat::RestoreTarget& target, const ResultList& rows, size_t row,
-                       RestoreSummary& summary) {
-  ScanState& s = c.state;
-  restore::Outcomes& outcomes = summary.outcomes;
-  const std::string name(rows.Cell(row, 0));
-  const uint64_t first = ParseUnsigned64(rows.Cell(row, s.fsKind == volume::kNtfs ? 6 : 5));
-  const uint64_t size = ParseUnsigned64(rows.Cell(row, 2));
-  if (!restore::IsSafeComponent(name)) return false;
-  const std::string key = "content:" + std::to_string(first) + ":" + std::to_string(size);
-  if (outcomes.AlreadyDone(key)) return true;
-  outcomes.MarkDone(key);
-  if (size > s.dataAreaBytes) {
-    outcomes.Skipped(RowItem(s, target, rows, row), restore::kReasonLargerThanVolume);
-    return true;
-  }
-  const std::string folder = MadeRowFolder(c, target, rows, row);
-  if (folder.empty()) return true;
-  if (s.fsKind == volume::kNtfs) ntfs::LoadNtfsClusterBitmap(s);
-  const bool followFree = content::IsClusterFree(s, first);
-  std::vector<uint8_t> bytes(s.clusterBytes);
-  // Recognised contents have no time of their own: the file keeps the time it is written.
-  fat::WriteRestoredFile(s, target, folder, name, timespec{0, UTIME_OMIT}, [&](restore::RestoredFile& file) {
-    uint64_t cluster = first, left = size;
-    while (left > 0 && cluster != 0 && cluster <= s.lastCluster) {
-      if (s.progress && s.progress->PumpAndCheckCancel()) s.cancelled = 1;
-      if (s.cancelled) return false;
-      const bool read = volume::ReadCluster(s, cluster, bytes);
-      const std::span<const uint8_t> chunk(bytes.data(), std::min<uint64_t>(left, bytes.size()));
-      if (!(read ? file.Write(chunk) : file.WriteUnreadable(chunk))) return false;
-      left -= chunk.size();
-      if (!volume::NextCandidateCluster(s, cluster, followFree)) break;
-    }
-    return true;
-  });
-  s.clusterBitmap.clear();
-  return true;
+// Where a row's item would go, to name it in the outcome record.
+std::string RowItemPath(const restore::RestoreTarget& target, const ResultList& rows, size_t row) {
+  return restore::ParentOf(target, RowFolderBelowRoot(rows, row)) + "/" + std::string(rows.Cell(row, 0));
 }
 
 // Folder rows first, shallowest first: a folder restored with its
 // contents takes in the rows below it, which are then not written twice,
 // and gets its own time instead of being made on the way to a child.
-std::vector<size_t> RestoreOrder(const ScanState& s, const RestoreRequest& request) {
+std::vector<size_t> RestoreOrder(const RestoreRequest& request) {
   const ResultList& rows = *request.rows;
   std::vector<size_t> chosen = request.rowIndices;
   if (chosen.empty())
     for (size_t i = 0; i < rows.RowCount(); ++i) chosen.push_back(i);
   auto depth = [&](size_t row) {
     if (row >= rows.RowCount()) return SIZE_MAX;
-    const std::string folder = RowRelativeFolder(s, rows, row);
+    const std::string folder = RowFolderBelowRoot(rows, row);
     return folder.empty() ? 0 : static_cast<size_t>(std::count(folder.begin(), folder.end(), '/')) + 1;
   };
   auto isFolder = [&](size_t row) {
@@ -212,13 +69,79 @@ void StartByteCount(ScanState& s, const ResultList& rows, const std::vector<size
   s.progress->ShowFileLabel();
 }
 
-void RestoreRows(CommandContext& c, const RestoreRequest& request, const fat::RestoreTarget& target,
+// For each item, whether the volume restored from still holds it: an entry
+// still found where it was listed, a record still carrying its name, a
+// first cluster still beginning with the signature of the recognised type.
+// A list of another volume of the same kind fails here, row by row.
+std::vector<bool> ItemsOnVolume(ScanState& s, const std::vector<RowItem>& items) {
+  std::vector<bool> on(items.size(), true);
+  std::vector<size_t> at;
+  std::vector<fat::FoundEntry> entries;
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (const auto* r = std::get_if<ntfs::FoundRecord>(&items[i])) {
+      on[i] = ntfs::RecordCarriesName(s, *r);
+    } else if (const auto* f = std::get_if<content::FoundContent>(&items[i])) {
+      on[i] = content::StartsWithSignatureOf(s, *f);
+    } else if (const auto* e = std::get_if<fat::FoundEntry>(&items[i])) {
+      at.push_back(i);
+      entries.push_back(*e);
+    }
+  }
+  if (entries.empty()) return on;
+  const std::vector<bool> held = fat::EntriesOnVolume(s, entries);
+  for (size_t k = 0; k < at.size(); ++k) on[at[k]] = held[k];
+  return on;
+}
+
+std::string ForeignRowsQuestion(size_t count) {
+  return "選択した行のうち " + std::to_string(count) +
+         " 行は、このボリュームに見つかりません。別のボリュームの一覧かもしれません。\n"
+         "復元すると、関係のないデータが書き出されることがあります。\n\nそれでも復元しますか。";
+}
+
+// Whether the rows the volume does not hold are restored anyway: asked for
+// on the command line, or answered Yes in the window.
+bool RestoreForeignRows(CommandContext& c, const RestoreRequest& request, const std::vector<bool>& on) {
+  const size_t foreign = static_cast<size_t>(std::count(on.begin(), on.end(), false));
+  if (foreign == 0 || request.force) return true;
+  return request.askAboutForeignRows &&
+         c.messages.Show(ForeignRowsQuestion(foreign), MessageButtons::YesNo, MessageIcon::Warning,
+                         MessageAnswer::No) == MessageAnswer::Yes;
+}
+
+// Each file system restores its own items; false for a row that holds none.
+bool RestoreItem(ScanState& s, const restore::RestoreTarget& target, const RowItem& item) {
+  if (const auto* e = std::get_if<fat::FoundEntry>(&item)) {
+    fat::RestoreListedEntry(s, target, *e);
+    return true;
+  }
+  if (const auto* r = std::get_if<ntfs::FoundRecord>(&item)) return ntfs::RestoreFoundRecord(s, target, *r);
+  if (const auto* f = std::get_if<content::FoundContent>(&item)) return content::RestoreFoundContent(s, target, *f);
+  return false;
+}
+
+// Rows of recognised contents on NTFS follow the cluster bitmap: it is
+// loaded once for all of them, not once per row.
+bool NeedsClusterBitmap(const ScanState& s, const std::vector<RowItem>& items) {
+  return s.fsKind == volume::kNtfs && std::any_of(items.begin(), items.end(), [](const RowItem& item) {
+           return std::holds_alternative<content::FoundContent>(item);
+         });
+}
+
+void RestoreRows(CommandContext& c, const RestoreRequest& request, const restore::RestoreTarget& target,
                  RestoreSummary& summary) {
   const ResultList& rows = *request.rows;
-  const bool ntfsVolume = c.state.fsKind == volume::kNtfs;
-  const std::vector<size_t> order = RestoreOrder(c.state, request);
+  const ListKind kind = KindOfList(rows);
+  const std::vector<size_t> order = RestoreOrder(request);
+  std::vector<RowItem> items;
+  for (size_t row : order) items.push_back(ReadRowItem(rows, row, kind));
+  const std::vector<bool> on = ItemsOnVolume(c.state, items);
+  const bool restoreForeign = RestoreForeignRows(c, request, on);
+  if (c.state.progress) c.state.progress->OpenProgress();
+  if (NeedsClusterBitmap(c.state, items)) ntfs::LoadNtfsClusterBitmap(c.state);
   StartByteCount(c.state, rows, order);
-  for (size_t row : order) {
+  for (size_t k = 0; k < order.size(); ++k) {
+    const size_t row = order[k];
     if (c.state.cancelled) break;
     if (row >= rows.RowCount()) {
       summary.outcomes.Skipped("行 " + std::to_string(row + 1), "リストにない行");
@@ -227,17 +150,18 @@ void RestoreRows(CommandContext& c, const RestoreRequest& request, const fat::Re
     summary.outcomes.SetCurrentRow(row + 1, std::string(rows.Cell(row, 1)) +
                                                 (rows.Cell(row, 1).ends_with('/') ? "" : "/") +
                                                 std::string(rows.Cell(row, 0)));
-    // Rows of recognised contents carry "<不明>" as their time: no entry or
-    // record to restore from, only a cluster and a size.
-    const bool contentRow = rows.Cell(row, 4) == "<不明>";
-    const bool restored = contentRow   ? RestoreContentRow(c, target, rows, row, summary)
-                          : ntfsVolume ? RestoreNtfsRow(c, target, rows, row, summary)
-                                       : RestoreFatFamilyRow(c, target, rows, row);
-    if (!restored) summary.outcomes.Skipped(RowItem(c.state, target, rows, row), restore::kReasonNotRestorable);
+    if (!on[k] && !restoreForeign) {
+      summary.outcomes.Skipped(RowItemPath(target, rows, row), restore::kReasonNotOnVolume);
+      continue;
+    }
+    if (!RestoreItem(c.state, target, items[k]))
+      summary.outcomes.Skipped(RowItemPath(target, rows, row), restore::kReasonNotRestorable);
   }
+  c.state.clusterBitmap.clear();
   summary.outcomes.SetCurrentRow(0, {});
   if (c.state.progress && !c.state.cancelled) c.state.progress->Update(c.state.restoredBytes);
   c.state.countRestoredBytes = false;
+  if (c.state.progress) c.state.progress->CloseProgress();
 }
 
 }  // namespace
@@ -260,7 +184,8 @@ std::string SummaryText(const RestoreSummary& s, size_t detailLimit) {
         {restore::kReasonPathTooLong, "パスが長すぎる"},
         {restore::kReasonNoData, "データが見つからない"},
         {restore::kReasonLargerThanVolume, "サイズがボリュームより大きい"},
-        {restore::kReasonNotRestorable, "未対応の行"}};
+        {restore::kReasonNotRestorable, "未対応の行"},
+        {restore::kReasonNotOnVolume, "このボリュームに見つからない行"}};
     for (const auto& [reason, label] : reasons)
       if (const auto n = o.WithReason(reason)) text += "\n  " + std::string(label) + ": " + std::to_string(n) + " 件";
     if (failed) text += "\n  書き込みに失敗: " + std::to_string(failed) + " 件";
@@ -285,7 +210,7 @@ bool CheckRestoreDestination(CommandContext& c, const std::string& destination) 
 
 std::string ListMismatch(const ScanState& s, const ResultList& rows) {
   if (rows.RowCount() == 0 || rows.ColumnCount() < 6) return {};
-  const bool ntfsList = rows.ColumnAt(5).heading == "ファイル番号";
+  const bool ntfsList = KindOfList(rows) == ListKind::kNtfs;
   if (ntfsList != (s.fsKind == volume::kNtfs))
     return ntfsList ? "一覧は NTFS のボリュームのもの (ファイル番号の列) ですが、復元元は NTFS ではありません。"
                     : "一覧は FAT または exFAT のボリュームのもの (クラスタの列) ですが、復元元は NTFS です。";
@@ -320,11 +245,9 @@ int OnRestore(CommandContext& c, const RestoreRequest& request, RestoreSummary& 
   s.progress = progress.get();
   s.operationMode = volume::kModeRestore;
   s.cancelled = 0;
-  fat::RestoreTarget target{request.destination, &c.messages, &summary.outcomes};
+  restore::RestoreTarget target{request.destination, &c.messages, &summary.outcomes};
   if (request.rows) {
-    if (s.progress) s.progress->OpenProgress();
     RestoreRows(c, request, target, summary);
-    if (s.progress) s.progress->CloseProgress();
   } else if (s.fsKind != volume::kNtfs) {
     fat::WalkFatExfat(s, &target);
   } else {

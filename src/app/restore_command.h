@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/search_command.h"
-#include "fat/fat_restore.h"
+#include "fat/found_entry.h"
 #include "ntfs/ntfs_restore.h"
 #include "restore/outcome.h"
 
@@ -31,6 +31,10 @@ struct RestoreRequest {
   const ResultList* rows = nullptr;  // restore these rows; none: the walk in restore mode
   std::vector<size_t> rowIndices;    // of `rows`; empty: every row
   uint32_t ntfsFolder = 0;        // the deleted folder record whose contents a walk restores (NTFS)
+  // Rows the volume no longer holds (a list of another volume) are skipped
+  // unless `force`; with `askAboutForeignRows` the user is asked (No by default).
+  bool force = false;
+  bool askAboutForeignRows = false;
 };
 
 struct RestoreSummary {

@@ -125,6 +125,7 @@ bool ParseRestoreArgs(const std::vector<std::string>& args, RestoreArgs& a, std:
   a.request.destination = parsed.Value("--to").value_or("");
   if (a.request.destination.empty()) return error = "restore: --to DIR is required", false;
   a.resultsPath = parsed.Value("--results").value_or("");
+  a.request.force = parsed.Has("--force");
   a.reportPath = parsed.Value("--report").value_or("");
   if (const auto rows = parsed.Value("--rows"))
     if (a.resultsPath.empty() || !ParseRowList(*rows, a.request.rowIndices))

@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "content/cluster_follow.h"
 #include "content/compound_file.h"
@@ -11,6 +12,7 @@
 #include "content/pdf.h"
 #include "content/record_walks.h"
 #include "content/zip.h"
+#include "volume/sector_io.h"
 
 namespace vellum::content {
 
@@ -40,6 +42,38 @@ bool Starts(ByteView b, uint64_t off, std::initializer_list<uint8_t> bytes) {
 constexpr uint8_t kPngSignature[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 constexpr uint8_t kMngSignature[] = {0x8A, 'M', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
+// The signatures alone, shared by the tests below and by the check that a
+// listed cluster still holds what it was recognised as.
+bool ZipSignature(ByteView b) { return Starts(b, 0, {'P', 'K', 3, 4}); }
+bool LzhSignature(ByteView b) { return Le8(b, 2) == '-' && Le8(b, 3) == 'l' && Le8(b, 4) == 'h' && Le8(b, 6) == '-'; }
+bool CompoundSignature(ByteView b) {
+  return Starts(b, 0, {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1}) ||
+         Starts(b, 0, {0x0E, 0x11, 0xFC, 0x0D, 0xD0, 0xCF, 0x11, 0xE0});
+}
+bool BmpSignature(ByteView b) { return Starts(b, 0, {'B', 'M'}); }
+bool RiffSignature(ByteView b) { return BytesEqual(b, 0, "RIFF"); }
+bool JpegSignature(ByteView b) {
+  return (Starts(b, 0, {0xFF, 0xD8, 0xFF, 0xE0}) || Starts(b, 0, {0xFF, 0xD8, 0xFF, 0xE1})) && Le8(b, 10) == 0;
+}
+bool Jpeg2000Signature(ByteView b, bool codestream) {
+  return codestream ? Starts(b, 0, {0xFF, 0x4F, 0xFF, 0x51}) : BytesEqual(b, 4, "jP  ");
+}
+bool GifSignature(ByteView b) {
+  return BytesEqual(b, 0, "GIF8") && (BytesEqual(b, 4, "7a") || BytesEqual(b, 4, "9a"));
+}
+bool AsfSignature(ByteView b) {
+  return Starts(b, 0, {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11, 0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE,
+                       0x6C});
+}
+bool IsLeadingBoxType(ByteView b) {
+  for (std::string_view type : {"ftyp", "moov", "pnot", "mdat", "skip", "free"})
+    if (BytesEqual(b, 4, type)) return true;
+  return false;
+}
+bool MpegSignature(ByteView b, uint8_t startCode) { return Starts(b, 0, {0x00, 0x00, 0x01, startCode}); }
+bool PdfSignature(ByteView b) { return BytesEqual(b, 0, "%PDF-"); }
+bool TiffSignature(ByteView b) { return Starts(b, 0, {'I', 'I', 0x2A, 0x00}) || Starts(b, 0, {'M', 'M', 0x00, 0x2A}); }
+
 // The rows of a size analysis that may be cancelled are dropped once Cancel
 // was pressed: their size would be a fragment.
 Outcome AddUnlessCancelled(Cluster& c, const std::string& ext, uint64_t size) {
@@ -48,7 +82,7 @@ Outcome AddUnlessCancelled(Cluster& c, const std::string& ext, uint64_t size) {
 }
 
 Outcome Zip(Cluster& c) {
-  if (!Starts(c.b, 0, {'P', 'K', 3, 4})) return Outcome::kNoMatch;
+  if (!ZipSignature(c.b)) return Outcome::kNoMatch;
   std::string ext;
   if (!PickCandidateExtension(c.state, {"zip", "docx", "xlsx", "pptx"}, ext)) return Outcome::kDone;
   ext = ClassifyZip(c.state, c.number, c.b);
@@ -58,17 +92,14 @@ Outcome Zip(Cluster& c) {
 }
 
 Outcome Lzh(Cluster& c) {
-  if (Le8(c.b, 2) != '-' || Le8(c.b, 3) != 'l' || Le8(c.b, 4) != 'h' || Le8(c.b, 6) != '-')
-    return Outcome::kNoMatch;
+  if (!LzhSignature(c.b)) return Outcome::kNoMatch;
   if (!PassesNameFilter(c.state, "lzh")) return Outcome::kDone;
   AddContentRow(c.state, "lzh", c.number, MeasureLzh(c.state, c.number, c.b));
   return Outcome::kGoOn;
 }
 
 Outcome Compound(Cluster& c) {
-  if (!Starts(c.b, 0, {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1}) &&
-      !Starts(c.b, 0, {0x0E, 0x11, 0xFC, 0x0D, 0xD0, 0xCF, 0x11, 0xE0}))
-    return Outcome::kNoMatch;
+  if (!CompoundSignature(c.b)) return Outcome::kNoMatch;
   std::string admission;
   if (PickCandidateExtension(c.state, {"doc", "xls", "ppt", "jtd", "adp", "mdz", "msc", "pub", "msi", "obd",
                                        "alb", "suo", "opt", "ilg", "mix"},
@@ -78,7 +109,7 @@ Outcome Compound(Cluster& c) {
 }
 
 Outcome Bmp(Cluster& c) {
-  if (!Starts(c.b, 0, {'B', 'M'})) return Outcome::kNoMatch;
+  if (!BmpSignature(c.b)) return Outcome::kNoMatch;
   if (!PassesNameFilter(c.state, "bmp")) return Outcome::kDone;
   const uint64_t fileSize = Le32(c.b, 2);
   uint64_t volumeBytes = 0;
@@ -100,7 +131,7 @@ std::string RiffExtension(ByteView b) {
 }
 
 Outcome Riff(Cluster& c) {
-  if (!BytesEqual(c.b, 0, "RIFF")) return Outcome::kNoMatch;
+  if (!RiffSignature(c.b)) return Outcome::kNoMatch;
   const std::string ext = RiffExtension(c.b);
   if (!PassesNameFilter(c.state, ext)) return Outcome::kDone;
   const uint64_t riffSize = Le32(c.b, 4);
@@ -109,8 +140,7 @@ Outcome Riff(Cluster& c) {
 }
 
 Outcome Jpeg(Cluster& c) {
-  if (!(Starts(c.b, 0, {0xFF, 0xD8, 0xFF, 0xE0}) || Starts(c.b, 0, {0xFF, 0xD8, 0xFF, 0xE1})) || Le8(c.b, 10) != 0)
-    return Outcome::kNoMatch;
+  if (!JpegSignature(c.b)) return Outcome::kNoMatch;
   if (!PassesNameFilter(c.state, "jpg")) return Outcome::kDone;
   // An Exif file begins with its thumbnail, whose own end-of-image marker
   // would end the scan far too early.
@@ -124,16 +154,14 @@ bool PickJpeg2000Extension(const ScanState& state, std::string& ext) {
 }
 
 Outcome Jpeg2000(Cluster& c, bool codestream) {
-  if (codestream ? !Starts(c.b, 0, {0xFF, 0x4F, 0xFF, 0x51}) : !BytesEqual(c.b, 4, "jP  "))
-    return Outcome::kNoMatch;
+  if (!Jpeg2000Signature(c.b, codestream)) return Outcome::kNoMatch;
   std::string ext = codestream ? "j2k" : "jp2";
   if (!PickJpeg2000Extension(c.state, ext)) return Outcome::kDone;
   return AddUnlessCancelled(c, ext, MarkerScan(c.state, c.number, kJpegEnd));
 }
 
 Outcome Gif(Cluster& c) {
-  if (!BytesEqual(c.b, 0, "GIF8") || !(BytesEqual(c.b, 4, "7a") || BytesEqual(c.b, 4, "9a")))
-    return Outcome::kNoMatch;
+  if (!GifSignature(c.b)) return Outcome::kNoMatch;
   if (!PassesNameFilter(c.state, "gif")) return Outcome::kDone;
   return AddUnlessCancelled(c, "gif", MarkerScan(c.state, c.number, kGifTrailer));
 }
@@ -146,18 +174,10 @@ Outcome PngFamily(Cluster& c, ByteView signature, const char* ext, const MarkerP
 }
 
 Outcome Asf(Cluster& c) {
-  if (!Starts(c.b, 0, {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11, 0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE,
-                       0x6C}))
-    return Outcome::kNoMatch;
+  if (!AsfSignature(c.b)) return Outcome::kNoMatch;
   std::string ext = "wmv";
   if (!PickCandidateExtension(c.state, {"wmv", "wma", "asf"}, ext)) return Outcome::kDone;
   return AddUnlessCancelled(c, ext, MeasureAsf(c.state, c.number, c.b));
-}
-
-bool IsLeadingBoxType(ByteView b) {
-  for (std::string_view type : {"ftyp", "moov", "pnot", "mdat", "skip", "free"})
-    if (BytesEqual(b, 4, type)) return true;
-  return false;
 }
 
 // The extension by the brand after "ftyp" (or whatever stands there in a file
@@ -183,13 +203,13 @@ Outcome IsoMedia(Cluster& c) {
 }
 
 Outcome Mpeg(Cluster& c, uint8_t startCode, const MarkerPattern& end) {
-  if (!Starts(c.b, 0, {0x00, 0x00, 0x01, startCode})) return Outcome::kNoMatch;
+  if (!MpegSignature(c.b, startCode)) return Outcome::kNoMatch;
   if (!PassesNameFilter(c.state, "mpg")) return Outcome::kDone;
   return AddUnlessCancelled(c, "mpg", MarkerScan(c.state, c.number, end));
 }
 
 Outcome Pdf(Cluster& c) {
-  if (!BytesEqual(c.b, 0, "%PDF-")) return Outcome::kNoMatch;
+  if (!PdfSignature(c.b)) return Outcome::kNoMatch;
   if (!PassesNameFilter(c.state, "pdf")) return Outcome::kDone;
   // Kept after a Cancel too: the part measured is still the file's start.
   AddContentRow(c.state, "pdf", c.number, MeasurePdf(c.state, c.number, c.b));
@@ -197,8 +217,7 @@ Outcome Pdf(Cluster& c) {
 }
 
 Outcome Tiff(Cluster& c) {
-  if (!Starts(c.b, 0, {'I', 'I', 0x2A, 0x00}) && !Starts(c.b, 0, {'M', 'M', 0x00, 0x2A}))
-    return Outcome::kNoMatch;
+  if (!TiffSignature(c.b)) return Outcome::kNoMatch;
   if (PassesNameFilter(c.state, "tif")) AddContentRow(c.state, "tif", c.number, kDefaultSize);
   return Outcome::kDone;
 }
@@ -260,7 +279,52 @@ Outcome RunTests(Cluster& c) {
   return Outcome::kNoMatch;
 }
 
+// Every extension a test can give a row, with the signature that test
+// recognises. A RIFF of no known form is listed without an extension.
+struct SignatureOf {
+  bool (*matches)(ByteView);
+  std::string_view extensions;  // separated by spaces; "-" stands for none
+};
+
+constexpr SignatureOf kSignatures[] = {
+    {ZipSignature, "zip docx xlsx pptx"},
+    {LzhSignature, "lzh"},
+    {CompoundSignature, "doc xls ppt jtd adp mdz msc pub msi obd alb suo opt ilg mix ole"},
+    {BmpSignature, "bmp"},
+    {RiffSignature, "mpeg avi rmp cdr rmi wav ani -"},
+    {JpegSignature, "jpg"},
+    {[](ByteView b) { return Jpeg2000Signature(b, true) || Jpeg2000Signature(b, false); },
+     "jp2 j2c j2k jpc jpf jpm jpx j3d mj2 mjp2 pgx"},
+    {GifSignature, "gif"},
+    {[](ByteView b) { return Starts(b, 0, kPngSignature); }, "png"},
+    {[](ByteView b) { return Starts(b, 0, kMngSignature); }, "mng"},
+    {AsfSignature, "wmv wma asf"},
+    {IsLeadingBoxType, "m4v m4a m4r m4b m4p mp4 mov qt"},
+    {[](ByteView b) { return MpegSignature(b, 0xBA) || MpegSignature(b, 0xB3); }, "mpg"},
+    {PdfSignature, "pdf"},
+    {TiffSignature, "tif"},
+};
+
+bool ListsExtension(std::string_view list, std::string_view ext) {
+  if (ext.empty()) ext = "-";
+  for (size_t start = 0; start < list.size();) {
+    const size_t end = std::min(list.find(' ', start), list.size());
+    if (list.substr(start, end - start) == ext) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
 }  // namespace
+
+bool StartsWithSignatureOf(ScanState& state, const FoundContent& found) {
+  if (!UsableGeometry(state) || found.firstCluster < 2 || found.firstCluster > state.lastCluster) return false;
+  std::vector<uint8_t> cluster(state.clusterBytes);
+  if (!volume::ReadCluster(state, found.firstCluster, cluster)) return false;
+  for (const SignatureOf& s : kSignatures)
+    if (ListsExtension(s.extensions, found.Extension()) && s.matches(cluster)) return true;
+  return false;
+}
 
 void AnalyseClusterContents(ScanState& state, uint64_t cluster, ByteView data) {
   if (!UsableGeometry(state) || data.size() < state.clusterBytes) return;

@@ -1,5 +1,8 @@
 #include "content/cluster_follow.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "volume/sector_io.h"
 
 namespace vellum::content {
@@ -18,6 +21,22 @@ bool IsClusterFree(const volume::ScanState& state, uint64_t cluster) {
     case volume::kExfat: return volume::ReadFatEntry(state, state.fat, cluster) == 0;
     default: return false;
   }
+}
+
+bool CopyFollowedClusters(volume::ScanState& s, restore::RestoredFile& file, uint64_t first, uint64_t size) {
+  const bool followFree = IsClusterFree(s, first);
+  std::vector<uint8_t> bytes(s.clusterBytes);
+  uint64_t cluster = first, left = size;
+  while (left > 0 && cluster != 0 && cluster <= s.lastCluster) {
+    if (s.progress && s.progress->PumpAndCheckCancel()) s.cancelled = 1;
+    if (s.cancelled) return false;
+    const bool read = volume::ReadCluster(s, cluster, bytes);
+    const std::span<const uint8_t> chunk(bytes.data(), std::min<uint64_t>(left, bytes.size()));
+    if (!(read ? file.Write(chunk) : file.WriteUnreadable(chunk))) return false;
+    left -= chunk.size();
+    if (!volume::NextCandidateCluster(s, cluster, followFree)) break;
+  }
+  return true;
 }
 
 }  // namespace vellum::content

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "restore/restored_file.h"
 #include "volume/scan_state.h"
 
 namespace vellum::content {
@@ -20,5 +21,12 @@ bool UsableGeometry(const volume::ScanState& state);
 // followFree: whether the cluster is free on the disk. NTFS asks the cluster
 // bitmap; FAT and exFAT ask the FAT (exFAT too, not its allocation bitmap).
 bool IsClusterFree(const volume::ScanState& state, uint64_t cluster);
+
+// Writes the `size` bytes of a lost file beginning at `firstCluster` into
+// `file`, cluster by cluster along the rule above: free clusters only when
+// the first is free, else consecutive ones. On NTFS the cluster bitmap must
+// be loaded. False when a write failed or Cancel stopped it.
+bool CopyFollowedClusters(volume::ScanState& state, restore::RestoredFile& file, uint64_t firstCluster,
+                          uint64_t size);
 
 }  // namespace vellum::content

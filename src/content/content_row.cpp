@@ -3,7 +3,9 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "content/cluster_follow.h"
 #include "platform/codepage.h"
+#include "restore/restore_output.h"
 #include "volume/listing.h"
 
 namespace vellum::content {
@@ -48,6 +50,26 @@ void AddContentRow(ScanState& state, std::string_view ext, uint64_t cluster, uin
   rows->SetCell(row, 4, "<不明>");
   rows->SetCell(row, state.fsKind == volume::kNtfs ? 6 : 5, RightAligned(cluster));
   rows->SetDataWord(row, 0);
+}
+
+bool RestoreFoundContent(ScanState& s, const restore::RestoreTarget& target, const FoundContent& found) {
+  if (!restore::IsSafeComponent(found.name)) return false;
+  restore::Outcomes& outcomes = restore::OutcomesOf(target);
+  const std::string key = "content:" + std::to_string(found.firstCluster) + ":" + std::to_string(found.size);
+  if (outcomes.AlreadyDone(key)) return true;
+  outcomes.MarkDone(key);
+  const std::string parent = restore::ParentOf(target, found.folder);
+  const std::string item = parent + "/" + found.name;
+  if (found.size > s.dataAreaBytes) {
+    outcomes.Skipped(item, restore::kReasonLargerThanVolume);
+    return true;
+  }
+  const std::string folder = restore::ResolveFolder(target, parent, item);
+  if (folder.empty()) return true;
+  restore::WriteRestoredFile(s, target, folder, found.name, timespec{0, UTIME_OMIT}, [&](restore::RestoredFile& file) {
+    return CopyFollowedClusters(s, file, found.firstCluster, found.size);
+  });
+  return true;
 }
 
 }  // namespace vellum::content

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "content/found_content.h"
+#include "restore/restore_target.h"
 #include "volume/scan_state.h"
 
 namespace vellum::content {
@@ -28,5 +30,13 @@ bool PickCandidateExtension(const ScanState& state, std::initializer_list<std::s
 
 // Lists "不明<cluster>.<ext>" with its size, the cluster in column 5 (6 on NTFS).
 void AddContentRow(ScanState& state, std::string_view ext, uint64_t cluster, uint64_t size);
+
+// Restores a listed recognised file into the destination folder of its
+// folder: its bytes followed from its first cluster as the analysis
+// measured them, with no time of its own (it keeps the time it is written).
+// A file restored before in the same command is not written again. On NTFS
+// the caller loads the cluster bitmap, once for every such file. False
+// when its name cannot be a file name.
+bool RestoreFoundContent(ScanState& state, const restore::RestoreTarget& target, const FoundContent& found);
 
 }  // namespace vellum::content

@@ -10,7 +10,6 @@
 namespace vellum::fat {
 
 using volume::IsExfatClusterUsed;
-using volume::kAttrDirectory;
 using volume::kRowFatChain;
 using volume::kRowFolder;
 using volume::ListFoundEntry;
@@ -28,14 +27,15 @@ bool PassesSizeAndUseFilters(const ScanState& state, uint64_t size, uint32_t fir
 
 }  // namespace
 
-void AddRow(ScanState& state, std::string_view name, std::string_view folder, uint64_t size,
-            uint16_t dosDate, uint16_t dosTime, uint32_t firstCluster, uint8_t attributes,
-            uint32_t fatChainFlag) {
-  if (firstCluster > state.lastCluster) return;
+void AddRow(ScanState& state, const FoundEntry& entry, std::string_view folderText) {
+  const std::string_view name = entry.name;
+  const uint64_t size = entry.size;
+  const uint32_t firstCluster = static_cast<uint32_t>(entry.firstCluster);
+  if (entry.firstCluster > state.lastCluster) return;
   // An entry read from a scanned cluster claiming more than the volume holds
   // is garbage taken for an entry (restoring it would write gigabytes).
   if (state.clusterScan != 0 && size > state.dataAreaBytes) return;
-  const bool isFolder = (attributes & kAttrDirectory) != 0;
+  const bool isFolder = entry.isFolder;
   if (!isFolder && !PassesSizeAndUseFilters(state, size, firstCluster)) return;
   if (!NameMatchesFilter(name, state.options.filter)) return;
 
@@ -43,13 +43,13 @@ void AddRow(ScanState& state, std::string_view name, std::string_view folder, ui
   const size_t row = ListFoundEntry(state, name, isFolder, &typeName);
   RowSink* rows = state.rows;
   if (rows == nullptr) return;
-  rows->SetCell(row, 1, folder);
-  rows->SetDataWord(row, (isFolder ? kRowFolder : 0) | (fatChainFlag != 0 ? kRowFatChain : 0));
+  rows->SetCell(row, 1, folderText);
+  rows->SetDataWord(row, (isFolder ? kRowFolder : 0) | (entry.fatChain ? kRowFatChain : 0));
   char number[32];
   std::snprintf(number, sizeof number, "%" PRIu64, size);
   rows->SetCell(row, 2, number);
   rows->SetCell(row, 3, typeName);
-  rows->SetCell(row, 4, FormatDosDateTime(dosDate, dosTime));
+  rows->SetCell(row, 4, FormatDosDateTime(entry.dosDate, entry.dosTime));
   std::snprintf(number, sizeof number, "%8" PRIu32, firstCluster);
   rows->SetCell(row, 5, number);
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "fat/found_entry.h"
 #include "volume/scan_state.h"
 
 namespace vellum::fat {
@@ -14,9 +15,8 @@ using volume::ScanState;
 // Lists one exFAT entry if it passes the filters: a first cluster beyond the
 // volume never; a folder always; a file of size 0 only with options.zeroSize;
 // a file whose first cluster is in use (or 0 or 1) only with options.inUse;
-// then the name filter.
-void AddRow(ScanState& state, std::string_view name, std::string_view folder, uint64_t size,
-            uint16_t dosDate, uint16_t dosTime, uint32_t firstCluster, uint8_t attributes,
-            uint32_t fatChainFlag);
+// then the name filter. `folderText` is the folder cell: the root text and
+// the folders.
+void AddRow(ScanState& state, const FoundEntry& entry, std::string_view folderText);
 
 }  // namespace vellum::fat

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "fat/cluster_runs.h"
+#include "fat/fat_restore.h"
 #include "fat/wipe.h"
 #include "platform/codepage.h"
 #include "fat/exfat_listing.h"
@@ -59,17 +60,19 @@ bool ExfatWalk::CancelRequested() {
   return state_.cancelled != 0;
 }
 
+std::string ExfatWalk::RootPrefix() const {
+  return state_.operationMode == volume::kModeRestore && target_ ? target_->root + "/" : state_.rootPath;
+}
+
 void ExfatWalk::WalkRoot() {
   // The root's size is nowhere but in its FAT chain, which it always has; the
   // whole chain is read so that deleted entries past its first cluster count too.
-  const bool restoring = state_.operationMode == volume::kModeRestore && target_;
   // Complete deletion enters live folders too: deleted files of a live
   // folder keep their names otherwise, and the user was told they are gone.
   // Taking every set as if inside a deleted folder records every folder.
   const bool everyFolder = state_.operationMode == volume::kModeCompleteDeletion;
   state_.exfatWalkedDirectoryClusters.clear();
-  WalkExfatDirectory(state_.rootCluster, 0, true, restoring ? target_->root + "/" : state_.rootPath, true,
-                     everyFolder);
+  WalkExfatDirectory(state_.rootCluster, 0, true, RootPrefix(), true, everyFolder);
 }
 
 bool ExfatWalk::TakeEntry(ByteView e, ExfatEntrySet& set, std::vector<ExfatSubdirectory>& subdirectories,
@@ -165,13 +168,11 @@ void ExfatWalk::ProcessExfatEntrySet(const ExfatEntrySet& set, const std::string
   // at the destination by the first thing restored inside it.
   const bool liveFolder = set.live && !insideDeleted;
   if (!liveFolder && state_.operationMode == volume::kModeSearch) {
-    AddRow(state_, name, path, set.size, set.date, set.time, set.firstCluster,
-                   static_cast<uint8_t>(set.attributes), set.fatChain ? 1 : 0);
+    const FoundEntry item = ItemOf(set, name, path);
+    if (found_) (*found_)(item);
+    else AddRow(state_, item, path);
   } else if (!liveFolder && state_.operationMode == volume::kModeRestore && target_) {
-    // The root's path ends in the separator; a folder's does not.
-    const std::string parent = !path.empty() && path.back() == '/' ? path.substr(0, path.size() - 1) : path;
-    const bool restored = RestoreExfatEntrySet(state_, *target_, name, parent, folder, set.firstCluster, set.size,
-                                               set.fatChain, set.date, set.time);
+    const bool restored = RestoreFoundEntry(state_, *target_, ItemOf(set, name, path));
     if (folder && !restored) return;  // a folder that was not made is not entered
   }
   if (!folder) return;
@@ -182,6 +183,19 @@ void ExfatWalk::ProcessExfatEntrySet(const ExfatEntrySet& set, const std::string
   sub.fatChain = set.fatChain;
   sub.insideDeleted = !liveFolder && (insideDeleted || (set.attributes & 0x80) != 0);
   subdirectories.push_back(std::move(sub));
+}
+
+FoundEntry ExfatWalk::ItemOf(const ExfatEntrySet& set, const std::string& name, const std::string& path) const {
+  FoundEntry e;
+  e.name = name;
+  e.folder = FolderBelow(RootPrefix(), path);
+  e.firstCluster = set.firstCluster;
+  e.size = set.size;
+  e.dosDate = set.date;
+  e.dosTime = set.time;
+  e.isFolder = (set.attributes & volume::kAttrDirectory) != 0;
+  e.fatChain = set.fatChain;
+  return e;
 }
 
 void ExfatWalk::WalkExfatDirectory(uint32_t firstCluster, uint64_t size, bool fatChain, const std::string& path,

@@ -9,7 +9,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "fat/fat_restore.h"
+#include "restore/restore_target.h"
+#include "fat/found_entry.h"
 #include "volume/le.h"
 #include "volume/scan_state.h"
 
@@ -58,7 +59,12 @@ class ExfatWalk {
  public:
   explicit ExfatWalk(ScanState& state);
   // In restore mode, where restored sets go (the root's into target.root).
-  void SetRestoreTarget(const RestoreTarget* target) { target_ = target; }
+  void SetRestoreTarget(const restore::RestoreTarget* target) { target_ = target; }
+  // In search mode, deleted sets go to `observer` instead of the list.
+  void SetFoundObserver(const FoundEntryObserver* observer) { found_ = observer; }
+  // The set as a found item, in the folder whose walk text is `path`, below
+  // the walk's root: the volume's, or in restore mode the destination.
+  FoundEntry ItemOf(const ExfatEntrySet& set, const std::string& name, const std::string& path) const;
 
   // The root: its whole cluster chain.
   void WalkRoot();
@@ -79,6 +85,7 @@ class ExfatWalk {
 
  private:
   bool CancelRequested();
+  std::string RootPrefix() const;
   void ProcessExfatEntrySet(const ExfatEntrySet& set, const std::string& name,
                             std::vector<ExfatSubdirectory>& subdirectories, const std::string& path,
                             bool insideDeleted);
@@ -88,7 +95,8 @@ class ExfatWalk {
                           bool insideDeleted, std::vector<ExfatFrame>& work);
 
   ScanState& state_;
-  const RestoreTarget* target_ = nullptr;
+  const restore::RestoreTarget* target_ = nullptr;
+  const FoundEntryObserver* found_ = nullptr;
   // The thorough search: live folders outside deleted ones are entered for
   // their deleted sets. Their own sets are never listed or restored.
   bool liveFolders_;

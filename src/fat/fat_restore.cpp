@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "fat/cluster_runs.h"
+#include "fat/exfat_walk.h"
 #include "fat/fat_entry.h"
+#include "fat/fat_walk.h"
 #include "restore/restore_output.h"
 #include "volume/sector_io.h"
 
@@ -12,23 +14,9 @@ namespace vellum::fat {
 
 namespace {
 
-// Messages go to the target's sink; a target without one stays quiet.
-class SilentMessages : public Messages {
- public:
-  MessageAnswer Show(std::string_view, MessageButtons, MessageIcon, MessageAnswer answer) override { return answer; }
-};
-
-Messages& MessagesOf(const RestoreTarget& target) {
-  static SilentMessages silent;
-  return target.messages ? *target.messages : silent;
-}
-
-// A restore without a record of its own (a test calling one step) still
-// needs somewhere to put what happened.
-restore::Outcomes& OutcomesOf(const RestoreTarget& target) {
-  static thread_local restore::Outcomes scratch;
-  return target.outcomes ? *target.outcomes : scratch;
-}
+using restore::MessagesOf;
+using restore::OutcomesOf;
+using restore::RestoreTarget;
 
 bool CancelRequested(ScanState& state) {
   if (state.progress && state.progress->PumpAndCheckCancel()) state.cancelled = 1;
@@ -48,7 +36,7 @@ bool UsableName(const RestoreTarget& target, const std::string& parent, const st
     return false;
   }
   if (PathTooLong(parent, name)) {
-    SkipPathTooLong(target, parent + "/" + name);
+    restore::SkipPathTooLong(target, parent + "/" + name);
     return false;
   }
   return true;
@@ -85,7 +73,7 @@ bool RestoreFolder(const RestoreTarget& target, const std::string& parent, const
                    timespec written, bool keepExisting) {
   restore::Outcomes& outcomes = OutcomesOf(target);
   const std::string item = parent + "/" + name;
-  const std::string folder = ResolveFolder(target, parent, item);
+  const std::string folder = restore::ResolveFolder(target, parent, item);
   if (folder.empty()) return false;
   if (keepExisting && (Exists(folder + "/" + name) || Exists(folder + "/" + restore::FullWidthName(name))))
     return true;
@@ -97,42 +85,6 @@ bool RestoreFolder(const RestoreTarget& target, const std::string& parent, const
 }
 
 }  // namespace
-
-void SkipPathTooLong(const RestoreTarget& target, const std::string& path) {
-  if (target.messages)
-    target.messages->Show(restore::kPathTooLongMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
-  OutcomesOf(target).Skipped(path, restore::kReasonPathTooLong);
-}
-
-std::string ResolveFolder(const RestoreTarget& target, const std::string& parent, const std::string& item) {
-  if (parent == target.root) return parent;
-  restore::Outcomes& outcomes = OutcomesOf(target);
-  if (parent.size() <= target.root.size() || parent.compare(0, target.root.size() + 1, target.root + "/") != 0) {
-    outcomes.Skipped(item, restore::kReasonUnsafeName);
-    return {};
-  }
-  return restore::JoinRecorded(target.root, parent.substr(target.root.size() + 1), MessagesOf(target), outcomes,
-                               item);
-}
-
-bool WriteRestoredFile(ScanState& state, const RestoreTarget& target, const std::string& folder,
-                       const std::string& name, timespec written,
-                       const std::function<bool(restore::RestoredFile&)>& copy) {
-  restore::Outcomes& outcomes = OutcomesOf(target);
-  restore::RestoredFile file;
-  if (!file.Create(folder, name)) {
-    outcomes.Failed(file.Path(), restore::WriteFailureReason(file.Error()));
-    return false;
-  }
-  if (state.progress) state.progress->SetFileName(name);
-  file.SetWrittenObserver([&state](uint64_t bytes) { state.AddRestoredBytes(bytes); });
-  const bool copied = copy(file);
-  if (state.cancelled) {
-    file.Abandon();  // a file cut short by Cancel must not look restored
-    return false;
-  }
-  return file.Finish(outcomes, written) && copied;
-}
 
 timespec FatTimeToTimespec(uint16_t date, uint16_t time) {
   struct tm t {};
@@ -168,33 +120,6 @@ bool CopyFatFileData(ScanState& state, restore::RestoredFile& file, uint64_t fir
   return true;
 }
 
-bool RestoreFatEntry(ScanState& state, const RestoreTarget& target, ByteView entry, const std::string& name,
-                     const std::string& parent) {
-  if (!UsableName(target, parent, name)) return false;
-  restore::Outcomes& outcomes = OutcomesOf(target);
-  const std::string destination = parent + "/" + name;
-  const uint64_t first = FatEntryFirstCluster(entry);
-  const std::string key = Key("fat", destination, first);
-  if (outcomes.AlreadyDone(key)) return true;
-  outcomes.MarkDone(key);
-  const timespec written = FatTimeToTimespec(EntryDate(entry), EntryTime(entry));
-  if (IsDirectoryEntry(entry)) return RestoreFolder(target, parent, name, written, true);
-  const uint64_t size = EntrySize(entry);
-  if (size != 0 && (first < 2 || first > state.lastCluster)) {
-    outcomes.Skipped(destination, restore::kReasonNoData);
-    return false;
-  }
-  if (size > state.dataAreaBytes) {
-    outcomes.Skipped(destination, restore::kReasonLargerThanVolume);
-    return false;
-  }
-  const std::string folder = ResolveFolder(target, parent, destination);
-  if (folder.empty()) return false;
-  return WriteRestoredFile(state, target, folder, name, written, [&](restore::RestoredFile& file) {
-    return CopyFatFileData(state, file, first, size);
-  });
-}
-
 bool CopyExfatFileData(ScanState& state, restore::RestoredFile& file, uint32_t firstCluster, uint64_t size,
                        bool fatChain) {
   std::vector<uint8_t> cluster(state.clusterBytes);
@@ -209,28 +134,48 @@ bool CopyExfatFileData(ScanState& state, restore::RestoredFile& file, uint32_t f
   return PadUnreadable(state, file, size);
 }
 
-bool RestoreExfatEntrySet(ScanState& state, const RestoreTarget& target, const std::string& name,
-                          const std::string& parent, bool folder, uint32_t firstCluster, uint64_t size,
-                          bool fatChain, uint16_t date, uint16_t time) {
-  if (!UsableName(target, parent, name)) return false;
+bool RestoreFoundEntry(ScanState& state, const RestoreTarget& target, const FoundEntry& e) {
+  const bool exfat = state.fsKind == volume::kExfat;
+  const std::string parent = restore::ParentOf(target, e.folder);
+  if (!UsableName(target, parent, e.name)) return false;
   restore::Outcomes& outcomes = OutcomesOf(target);
-  const std::string destination = parent + "/" + name;
-  const std::string key = Key("exfat", destination, firstCluster);
+  const std::string destination = parent + "/" + e.name;
+  const std::string key = Key(exfat ? "exfat" : "fat", destination, e.firstCluster);
   if (outcomes.AlreadyDone(key)) return true;
   outcomes.MarkDone(key);
-  const timespec written = FatTimeToTimespec(date, time);
-  if (folder) return RestoreFolder(target, parent, name, written, false);
-  if (size > state.dataAreaBytes) {
+  const timespec written = FatTimeToTimespec(e.dosDate, e.dosTime);
+  if (e.isFolder) return RestoreFolder(target, parent, e.name, written, !exfat);
+  if (!exfat && e.size != 0 && (e.firstCluster < 2 || e.firstCluster > state.lastCluster)) {
+    outcomes.Skipped(destination, restore::kReasonNoData);
+    return false;
+  }
+  if (e.size > state.dataAreaBytes) {
     outcomes.Skipped(destination, restore::kReasonLargerThanVolume);
     return false;
   }
-  const std::string into = ResolveFolder(target, parent, destination);
-  if (into.empty()) return false;
+  const std::string folder = restore::ResolveFolder(target, parent, destination);
+  if (folder.empty()) return false;
   // Two deleted files of one name must both survive: the second one gets a
   // name of its own instead of replacing the first.
-  return WriteRestoredFile(state, target, into, name, written, [&](restore::RestoredFile& file) {
-    return CopyExfatFileData(state, file, firstCluster, size, fatChain);
+  return restore::WriteRestoredFile(state, target, folder, e.name, written, [&](restore::RestoredFile& file) {
+    return exfat ? CopyExfatFileData(state, file, static_cast<uint32_t>(e.firstCluster), e.size, e.fatChain)
+                 : CopyFatFileData(state, file, e.firstCluster, e.size);
   });
+}
+
+void RestoreListedEntry(ScanState& state, const RestoreTarget& target, const FoundEntry& e) {
+  if (!RestoreFoundEntry(state, target, e) || !e.isFolder) return;
+  const std::string path = restore::ParentOf(target, e.folder) + "/" + e.name;
+  if (state.fsKind == volume::kExfat) {
+    ExfatWalk walk(state);
+    walk.SetRestoreTarget(&target);
+    walk.WalkExfatDirectory(static_cast<uint32_t>(e.firstCluster), e.size, e.fatChain, path, false, true);
+    return;
+  }
+  if (!ClaimDeletedDirectory(state, e.firstCluster)) return;
+  FatWalk walk(state);
+  walk.SetRestoreTarget(&target);
+  walk.WalkFatDirectory(e.firstCluster, &path, true);
 }
 
 }  // namespace vellum::fat

@@ -4,6 +4,7 @@
 
 #include "fat/cluster_runs.h"
 #include "fat/directory_cluster.h"
+#include "fat/fat_restore.h"
 #include "fat/exfat_walk.h"
 #include "fat/wipe.h"
 #include "platform/codepage.h"
@@ -241,7 +242,7 @@ bool FatWalk::RecordSubdirectory(ByteView entry, const std::string& name, const 
   const bool pathTooLong =
       parent != nullptr && platform::Cp932Length(*parent) + platform::Cp932Length(name) >= kMaxNameBytes;
   if (f >= 2 && f <= state_.lastCluster && pathTooLong && state_.operationMode == volume::kModeRestore) {
-    if (target_) SkipPathTooLong(*target_, *parent + "/" + name);
+    if (target_) restore::SkipPathTooLong(*target_, *parent + "/" + name);
     return false;
   }
   if (f >= 2 && f <= state_.lastCluster && !pathTooLong) {
@@ -286,10 +287,12 @@ void FatWalk::ProcessFatEntry(ByteView entry, const std::string* parent, std::ve
     return;
   }
   if (!PassesFilter(name)) return;
-  if (state_.operationMode == volume::kModeSearch)
+  if (state_.operationMode == volume::kModeSearch && found_)
+    (*found_)(ItemOf(entry, name, parent));
+  else if (state_.operationMode == volume::kModeSearch)
     ListEntry(entry, name, parent);
   else if (state_.operationMode == volume::kModeRestore && target_)
-    RestoreFatEntry(state_, *target_, entry, name, ParentOf(parent));
+    RestoreFoundEntry(state_, *target_, ItemOf(entry, name, parent));
 }
 
 void FatWalk::ProcessScannedCluster(ByteView cluster, const std::string& folder) {
@@ -353,23 +356,32 @@ bool FatWalk::ListableByNumbers(ByteView entry) const {
 
 void FatWalk::ListEntry(ByteView entry, const std::string& name, const std::string* parent) {
   if (!ListableByNumbers(entry)) return;
-  const uint64_t f = FatEntryFirstCluster(entry);
-  const uint32_t size = EntrySize(entry);
-  const bool folder = IsDirectoryEntry(entry);
-
+  const FoundEntry item = ItemOf(entry, name, parent);
   std::string typeName;
-  const size_t row = volume::ListFoundEntry(state_, name, folder, &typeName);
+  const size_t row = volume::ListFoundEntry(state_, item.name, item.isFolder, &typeName);
   RowSink* rows = state_.rows;
   if (rows == nullptr) return;
   rows->SetCell(row, 1, parent ? *parent : state_.rootPath);
-  rows->SetCell(row, 2, folder ? std::string() : std::to_string(size));
-  rows->SetDataWord(row, folder ? volume::kRowFolder : 0);
+  rows->SetCell(row, 2, item.isFolder ? std::string() : std::to_string(item.size));
+  rows->SetDataWord(row, item.isFolder ? volume::kRowFolder : 0);
   rows->SetCell(row, 3, typeName);
-  rows->SetCell(row, 4, volume::FormatDosDateTime(EntryDate(entry), EntryTime(entry)));
-  rows->SetCell(row, 5, std::to_string(f));
+  rows->SetCell(row, 4, volume::FormatDosDateTime(item.dosDate, item.dosTime));
+  rows->SetCell(row, 5, std::to_string(item.firstCluster));
 }
 
-bool WalkFatExfat(ScanState& state, const RestoreTarget* target) {
+FoundEntry FatWalk::ItemOf(ByteView entry, const std::string& name, const std::string* parent) const {
+  FoundEntry e;
+  e.name = name;
+  e.folder = parent ? FolderBelow(RootPrefix(), *parent) : std::string();
+  e.firstCluster = FatEntryFirstCluster(entry);
+  e.isFolder = IsDirectoryEntry(entry);
+  e.size = e.isFolder ? 0 : EntrySize(entry);
+  e.dosDate = EntryDate(entry);
+  e.dosTime = EntryTime(entry);
+  return e;
+}
+
+bool WalkFatExfat(ScanState& state, const restore::RestoreTarget* target) {
   const bool fat = state.fsKind == volume::kFat12 || state.fsKind == volume::kFat16 ||
                    state.fsKind == volume::kFat32;
   if (!fat && state.fsKind != volume::kExfat) return false;

@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "fat/fat_entry.h"
-#include "fat/fat_restore.h"
+#include "restore/restore_target.h"
+#include "fat/found_entry.h"
 #include "volume/scan_state.h"
 
 namespace vellum::fat {
@@ -57,7 +58,12 @@ class FatWalk {
   bool ScannedClusterListsEntry(ByteView cluster);
   // In restore mode, where restored entries go; the root's entries land in
   // target.root and every folder's path is its destination folder.
-  void SetRestoreTarget(const RestoreTarget* target) { target_ = target; }
+  void SetRestoreTarget(const restore::RestoreTarget* target) { target_ = target; }
+  // In search mode, deleted entries go to `observer` instead of the list.
+  void SetFoundObserver(const FoundEntryObserver* observer) { found_ = observer; }
+  // The entry as a found item, in `parent` (null: the root) below the
+  // walk's root: the volume's, or in restore mode the destination.
+  FoundEntry ItemOf(ByteView entry, const std::string& name, const std::string* parent) const;
 
  private:
   bool CancelRequested();
@@ -94,7 +100,8 @@ class FatWalk {
   LongNameSlots longName_;
   bool expectDotEntry_ = false;
   bool deletedShortName_ = false;
-  const RestoreTarget* target_ = nullptr;
+  const restore::RestoreTarget* target_ = nullptr;
+  const FoundEntryObserver* found_ = nullptr;
   // Set while ScannedClusterListsEntry runs: entries are counted, not listed.
   bool probe_ = false;
   size_t probeHits_ = 0;
@@ -109,6 +116,6 @@ class FatWalk {
 // the root with the volume's own walk in the current operation mode, and
 // closes it. target: where a restore writes (restore mode only). Returns
 // false, walking nothing, for a volume it cannot walk.
-bool WalkFatExfat(ScanState& state, const RestoreTarget* target = nullptr);
+bool WalkFatExfat(ScanState& state, const restore::RestoreTarget* target = nullptr);
 
 }  // namespace vellum::fat

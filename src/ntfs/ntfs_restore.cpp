@@ -86,10 +86,6 @@ bool CancelRequested(ScanState& state) {
   return state.cancelled != 0;
 }
 
-// Takes the bytes of a record's data in order; `read` is false for bytes
-// that stand for clusters that could not be read. False stops the copy.
-using DataSink = std::function<bool(ByteView bytes, bool read)>;
-
 // The non-resident data, step by step from VCN 0 up to its data size.
 WriteOutcome WriteClusters(ScanState& state, ByteView record, const AttributeHeader& data, const DataSink& sink) {
   const uint64_t clusterBytes = state.clusterBytes;
@@ -113,18 +109,6 @@ WriteOutcome WriteClusters(ScanState& state, ByteView record, const AttributeHea
   return complete ? WriteOutcome::kWritten : WriteOutcome::kIncomplete;
 }
 
-// The unnamed $DATA of a record in hand, handed to `sink`.
-WriteOutcome CopyRecordData(ScanState& state, ByteView record, const DataSink& sink) {
-  std::vector<uint8_t> copy;
-  AttributeRef ref;
-  const std::optional<AttributeHeader> data = FindHeader(state, record, kAttrData, copy, ref);
-  if (data && !data->nonResident) {
-    const ByteView value = ResidentValue(AttributeBytes(copy, ref));
-    return sink(value, true) ? WriteOutcome::kWritten : WriteOutcome::kWriteFailed;
-  }
-  return data ? WriteClusters(state, record, *data, sink) : WriteOutcome::kWritten;
-}
-
 // The size the record's unnamed $DATA claims; 0 when it has none. Records
 // read from free clusters can claim anything.
 uint64_t DataSizeOf(ScanState& state, ByteView record) {
@@ -133,17 +117,6 @@ uint64_t DataSizeOf(ScanState& state, ByteView record) {
   const std::optional<AttributeHeader> data = FindHeader(state, record, kAttrData, copy, ref);
   if (!data) return 0;
   return data->nonResident ? data->dataSize : ResidentValue(AttributeBytes(copy, ref)).size();
-}
-
-// The record's data into a file created (or replaced) at path.
-WriteOutcome WriteRecordData(ScanState& state, ByteView record, const std::string& path) {
-  platform::OutputFile file;
-  platform::SystemError error;
-  if (!file.Open(path, platform::OutputFile::Mode::kCreateOrTruncate, error)) return WriteOutcome::kCreateFailed;
-  WriteOutcome outcome = CopyRecordData(
-      state, record, [&file, &error](ByteView bytes, bool) { return file.Write(bytes.data(), bytes.size(), error); });
-  if (!file.Close(error) && outcome != WriteOutcome::kCancelled) outcome = WriteOutcome::kWriteFailed;
-  return outcome;
 }
 
 std::optional<std::vector<uint8_t>> LoadRecord(ScanState& state, const NtfsRecordSource& source) {
@@ -224,16 +197,15 @@ timespec FileTimeToTimespec(uint64_t fileTime) {
   return t;
 }
 
-WriteOutcome WriteNtfsFileData(ScanState& state, const NtfsRecordSource& source, const std::string& path,
-                               Messages& messages) {
-  // The record is read before the file is made, so that a row pointing at
-  // nothing leaves no empty file behind.
-  const auto record = LoadRecord(state, source);
-  if (!record) return WriteOutcome::kUnreadable;
-  const WriteOutcome outcome = WriteRecordData(state, *record, path);
-  if (outcome == WriteOutcome::kWriteFailed)
-    messages.Show(kWriteFailedMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
-  return outcome;
+WriteOutcome CopyRecordData(ScanState& state, ByteView record, const DataSink& sink) {
+  std::vector<uint8_t> copy;
+  AttributeRef ref;
+  const std::optional<AttributeHeader> data = FindHeader(state, record, kAttrData, copy, ref);
+  if (data && !data->nonResident) {
+    const ByteView value = ResidentValue(AttributeBytes(copy, ref));
+    return sink(value, true) ? WriteOutcome::kWritten : WriteOutcome::kWriteFailed;
+  }
+  return data ? WriteClusters(state, record, *data, sink) : WriteOutcome::kWritten;
 }
 
 bool RestoreNtfsFile(ScanState& state, const NtfsRecordSource& source, const std::string& destinationFolder,
@@ -255,6 +227,34 @@ bool RestoreNtfsFile(ScanState& state, const NtfsRecordSource& source, const std
   }
   if (state.progress) state.progress->SetFileName(utf8);
   return RestoreFileInto(state, *record, utf8, *written, destinationFolder, messages, outcomes);
+}
+
+bool RestoreFoundRecord(ScanState& state, const restore::RestoreTarget& target, const FoundRecord& r) {
+  Messages& messages = restore::MessagesOf(target);
+  restore::Outcomes& outcomes = restore::OutcomesOf(target);
+  if (r.isFolder && (r.source.recordNumber == 0 || !restore::IsSafeComponent(r.name))) return false;
+  const std::string key = "ntfs:" + std::to_string(r.source.recordNumber);
+  if (r.isFolder && outcomes.AlreadyDone(key)) return true;
+  const std::string listed = restore::ParentOf(target, r.folder);
+  const std::string parent = restore::ResolveFolder(target, listed, listed + "/" + r.name);
+  if (parent.empty()) return true;
+  if (!r.isFolder) {
+    RestoreNtfsFile(state, r.source, parent, messages, outcomes);
+    return true;
+  }
+  outcomes.MarkDone(key);
+  const std::string folder = restore::JoinRecorded(parent, r.name, messages, outcomes, parent + "/" + r.name, true);
+  if (folder.empty()) return true;
+  outcomes.Restored(folder, true);
+  if (const auto written = RecordTime(state, r.source)) outcomes.SetFolderTimeLater(folder, *written);
+  RestoreNtfsFolder(state, r.source.recordNumber, folder, messages, outcomes);
+  return true;
+}
+
+bool RecordCarriesName(ScanState& state, const FoundRecord& found) {
+  const auto record = LoadRecord(state, found.source);
+  const auto name = record ? FileNameOf(state, *record) : std::nullopt;
+  return name && NameToUtf8(name->name) == found.name;
 }
 
 std::optional<timespec> RecordTime(ScanState& state, const NtfsRecordSource& source) {

@@ -6,11 +6,14 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "ntfs/found_record.h"
 #include "restore/outcome.h"
+#include "restore/restore_target.h"
 #include "volume/le.h"
 #include "volume/scan_state.h"
 #include "volume/seams.h"
@@ -21,29 +24,32 @@ using volume::ScanState;
 
 inline constexpr std::string_view kWriteFailedMessage = "ファイルの書き込みに失敗しました。";
 
-// Where a record is: by number, or (number 0) at the cluster and slot where
-// the free-cluster scan found it.
-struct NtfsRecordSource {
-  uint32_t recordNumber = 0;
-  uint64_t cluster = 0;
-  uint32_t slot = 0;
-};
+// Whether the record a row lists is still there and still carries the
+// name it was listed under.
+bool RecordCarriesName(ScanState& state, const FoundRecord& found);
 
 enum class WriteOutcome {
   kWritten,
-  kIncomplete,    // written whole, with zeros where clusters could not be read
-  kUnreadable,    // no file record at the source; nothing created
-  kCreateFailed,  // the file could not be created
-  kWriteFailed,   // a write failed (reported); the file holds what was written
-  kCancelled,     // Cancel: the file holds the steps completed
+  kIncomplete,   // written whole, with zeros where clusters could not be read
+  kWriteFailed,  // the sink refused bytes
+  kCancelled,    // Cancel: the sink has the steps completed
 };
 
-// Creates (or replaces) the file at `path` and writes the record's unnamed
-// $DATA into it: 16 clusters per step, or one compression unit decompressed.
-// Cancel is polled before every step (state.cancelled is then set). A record
-// without $DATA gives an empty file.
-WriteOutcome WriteNtfsFileData(ScanState& state, const NtfsRecordSource& source, const std::string& path,
-                               Messages& messages);
+// Takes the bytes of a record's data in order; `read` is false for bytes
+// that stand for clusters that could not be read. False stops the copy.
+using DataSink = std::function<bool(ByteView bytes, bool read)>;
+
+// Hands the record's unnamed $DATA to `sink`: 16 clusters per step, or one
+// compression unit decompressed. Cancel is polled before every step
+// (state.cancelled is then set). A record without $DATA gives nothing.
+WriteOutcome CopyRecordData(ScanState& state, ByteView record, const DataSink& sink);
+
+// Restores a listed record into the destination folder of its folder: a
+// file under its record's own name; a deleted folder under the listed name,
+// with everything below it, its time set once its contents are in. False
+// for a folder that cannot be restored as one (no record number, or a name
+// that cannot be a folder's).
+bool RestoreFoundRecord(ScanState& state, const restore::RestoreTarget& target, const FoundRecord& found);
 
 // Restores one file row into destinationFolder (which must exist) under the
 // record's own name made unique, with its modification time. False when it

@@ -148,6 +148,19 @@ std::string FolderPath(ScanState& state, uint64_t parentReference, NtfsRowCache*
   return path;
 }
 
+std::optional<FoundRecord> RecordItem(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster,
+                                      uint32_t slot, NtfsRowCache* cache) {
+  const auto name = FileNameOf(state, record);
+  if (!name || !LastWrittenTime(state, record)) return std::nullopt;
+  FoundRecord item;
+  item.source = {recordNumber, recordNumber != 0 ? 0 : cluster, recordNumber != 0 ? 0 : slot};
+  item.name = NameToUtf8(name->name);
+  item.folder = FolderPath(state, name->parentReference, cache);
+  if (item.folder.starts_with(state.rootPath)) item.folder.erase(0, state.rootPath.size());
+  item.isFolder = (RecordFlags(record) & kRecordDirectory) != 0;
+  return item;
+}
+
 void AddNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster, uint32_t slot,
                 NtfsRowCache* cache) {
   // Counted here, once per record a search lists from: the readers below

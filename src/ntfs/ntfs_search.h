@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "ntfs/found_record.h"
 #include "volume/le.h"
 #include "volume/scan_state.h"
 
@@ -46,6 +47,12 @@ struct NtfsRowCache {
   int64_t timeSeconds = INT64_MIN;
   std::string timeText;
 };
+
+// The record as a search lists it: its name, the folder its parent chain
+// gives (below the root text), whether it is a folder, and where it was
+// read. None for a record without a name or a time, which is never listed.
+std::optional<FoundRecord> RecordItem(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster,
+                                      uint32_t slot, NtfsRowCache* cache = nullptr);
 
 // Lists one record if it passes the filters. recordNumber 0: the record was
 // found by the free-cluster scan at (cluster, slot). cache, when given, is

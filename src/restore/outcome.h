@@ -53,6 +53,7 @@ inline constexpr std::string_view kReasonUnsafeName = "使えない名前";
 inline constexpr std::string_view kReasonPathTooLong = "パスが長すぎる";
 inline constexpr std::string_view kReasonNoData = "データが見つからない";
 inline constexpr std::string_view kReasonNotRestorable = "未対応の行";
+inline constexpr std::string_view kReasonNotOnVolume = "この一覧の行がこのボリュームに見つかりません";
 inline constexpr std::string_view kReasonLargerThanVolume = "サイズがボリュームのデータ領域より大きい";
 inline constexpr std::string_view kReasonWriteFailed = "書き込みに失敗";
 inline constexpr std::string_view kReasonReadFailed = "読み込みに失敗";

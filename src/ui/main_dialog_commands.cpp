@@ -17,6 +17,7 @@
 #include "app/open_volume.h"
 #include "app/parse_number.h"
 #include "app/restore_command.h"
+#include "app/row_item.h"
 #include "app/search_command.h"
 #include "app/wipe_command.h"
 #include "app/write_guard.h"
@@ -148,7 +149,7 @@ void MainDialog::OnRestore() {
   if (destination.empty()) return;
   app::ResultList single;
   const app::ResultList* source = &list_;
-  if (rows.size() == 1 && list_.Cell(rows[0], 4) == "<不明>") {
+  if (rows.size() == 1 && app::IsContentRow(list_, rows[0])) {
     // A recognised content's size is worked out, not recorded: the user may
     // correct it before the copy.
     uint64_t size = app::ParseUnsigned64(list_.Cell(rows[0], 2));
@@ -168,7 +169,9 @@ void MainDialog::OnRestore() {
     driveBox_->setCurrentIndex(rowsDrive_);
   }
   app::RestoreSummary summary;
-  const int restored = app::OnRestore(context, {destination, source, rows, 0}, summary);
+  app::RestoreRequest request{destination, source, rows, 0};
+  request.askAboutForeignRows = true;  // rows of another volume: asked, No by default
+  const int restored = app::OnRestore(context, request, summary);
   ShowOpenDrive();
   if (restored == 1)
     messages_->Show(app::SummaryText(summary, 20), MessageButtons::Ok,

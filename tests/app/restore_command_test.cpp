@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "app/progress_model.h"
+#include "app/row_item.h"
 #include "support/cancelling_progress.h"
 #include "support/command_fixture.h"
 #include "support/scripted_messages.h"
@@ -312,7 +313,11 @@ TEST(RestoreRows, ContentRowsFollowTheFreeClustersFromTheirFirst) {
   TempDir out;
   Command restore(Image("fat16.img"));
   RestoreSummary summary;
-  ASSERT_EQ(OnRestore(restore.context, {out.Path(), &rows, {}, 0}, summary), 1);
+  // No signature begins a text file: the row is made up, so it is restored
+  // as asked rather than as found.
+  RestoreRequest request{out.Path(), &rows, {}, 0};
+  request.force = true;
+  ASSERT_EQ(OnRestore(restore.context, request, summary), 1);
   const std::string restored = out.Path("<不明>/不明" + cluster + ".bin");
   const std::string listing = testing::RunCommand("fls -rd -p '" + Image("fat16.img") + "' | grep 'big-deleted'");
   const std::string inode = listing.substr(listing.find("* ") + 2, listing.find(':') - listing.find("* ") - 2);
@@ -431,6 +436,69 @@ TEST(RestoreWalk, ACancelledRestoreSaysSo) {
   ASSERT_EQ(OnRestore(restore.context, {out.Path(), nullptr, {}, 0}, summary), 1);
   EXPECT_TRUE(summary.cancelled);
   EXPECT_EQ(SummaryText(summary).rfind("復元を中止しました。", 0), 0u);
+}
+
+}  // namespace
+}  // namespace vellum::app
+
+namespace vellum::app {
+namespace {
+
+// Counts the reads that touch one byte range of the device.
+class CountingReads : public platform::BlockDevice {
+ public:
+  CountingReads(std::unique_ptr<platform::BlockDevice> base, uint64_t at, uint64_t length, size_t& count)
+      : base_(std::move(base)), at_(at), length_(length), count_(count) {}
+  bool Read(uint64_t offset, std::span<uint8_t> out) override {
+    if (offset < at_ + length_ && at_ < offset + out.size()) ++count_;
+    return base_->Read(offset, out);
+  }
+  bool Write(uint64_t offset, std::span<const uint8_t> bytes) override { return base_->Write(offset, bytes); }
+  uint64_t Size() const override { return base_->Size(); }
+  uint32_t SectorSize() const override { return base_->SectorSize(); }
+  bool Writable() const override { return base_->Writable(); }
+  std::string LastError() const override { return base_->LastError(); }
+
+ private:
+  std::unique_ptr<platform::BlockDevice> base_;
+  uint64_t at_, length_;
+  size_t& count_;
+};
+
+// Rows of recognised contents on NTFS follow the cluster bitmap; however
+// many are restored, the bitmap is read from the volume once.
+TEST(RestoreRows, TheNtfsClusterBitmapIsReadOncePerRestore) {
+  const std::string image = Image("media-ntfs.img");
+  Command scan(image);
+  scan.messages.answers = {MessageAnswer::Yes};  // the free-cluster scan
+  struct WholeVolume : ClusterRangeAsker {
+    bool RunClusterRangeDialog(uint64_t&, uint64_t&) override { return true; }
+  } range;
+  scan.context.rangeAsker = &range;
+  ASSERT_EQ(OnSearch(scan.context), 1);
+  std::vector<size_t> content;
+  for (size_t row = 0; row < scan.list.RowCount(); ++row)
+    if (std::holds_alternative<content::FoundContent>(ReadRowItem(scan.list, row, ListKind::kNtfs)))
+      content.push_back(row);
+  ASSERT_GT(content.size(), 10u);
+
+  // Where $Bitmap's data lies, as The Sleuth Kit reads record 6.
+  const std::string stat = testing::RunCommand("istat '" + image + "' 6");
+  const size_t data = stat.find("Type: $DATA");
+  ASSERT_NE(data, std::string::npos);
+  const uint64_t cluster = std::stoull(stat.substr(stat.find('\n', data) + 1));
+  const uint64_t at = cluster * scan.state.clusterBytes;
+
+  size_t reads = 0;
+  TempDir out;
+  Command restore(image);
+  restore.context.volume.wrapDevice = [&](std::unique_ptr<platform::BlockDevice> d) {
+    return std::unique_ptr<platform::BlockDevice>(new CountingReads(std::move(d), at, 1, reads));
+  };
+  RestoreSummary summary;
+  ASSERT_EQ(OnRestore(restore.context, {out.Path(), &scan.list, content, 0}, summary), 1);
+  EXPECT_EQ(summary.outcomes.Files(), content.size());
+  EXPECT_EQ(reads, 1u);
 }
 
 }  // namespace

@@ -119,7 +119,9 @@ TEST(RestoreOutcome, ARowLargerThanTheVolumeIsSkipped) {
   TempDir out;
   Command restore(Image("fat16.img"));
   RestoreSummary summary;
-  ASSERT_EQ(OnRestore(restore.context, {out.Path(), &rows, {}, 0}, summary), 1);
+  RestoreRequest request{out.Path(), &rows, {}, 0};
+  request.force = true;  // a made-up entry, which the volume does not hold
+  ASSERT_EQ(OnRestore(restore.context, request, summary), 1);
   EXPECT_EQ(summary.outcomes.WithReason(restore::kReasonLargerThanVolume), 1u);
   EXPECT_FALSE(fs::exists(out.Path("huge.bin")));
   EXPECT_FALSE(summary.outcomes.AllIntact());

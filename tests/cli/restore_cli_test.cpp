@@ -127,7 +127,7 @@ std::map<std::string, Restored> Tree(const std::string& root) {
 // the same files, bytes and times from a copy of it and from a renamed copy
 // (the list's root text names the original), and says that the names differ.
 TEST(RestoreCli, AListRestoresFromACopyOrARenamedCopyAsFromTheOriginal) {
-  for (const char* image : {"fat16.img", "exfat.img", "ntfs-4k.img"}) {
+  for (const char* image : {"fat16.img", "fat32-512.img", "exfat.img", "ntfs-4k.img"}) {
     SCOPED_TRACE(image);
     TempDir dir;
     const std::string list = dir.File("found.tsv");
@@ -157,6 +157,7 @@ TEST(RestoreCli, AListRestoresFromACopyOrARenamedCopyAsFromTheOriginal) {
           EXPECT_EQ(it->second.mtime, want.mtime) << path;
         }
       }
+      EXPECT_EQ(copy.out.find("このボリュームに見つからない行"), std::string::npos) << copy.out;
       const bool renamed = source.ends_with("renamed.bin");
       EXPECT_EQ(copy.err.find("と違います") != std::string::npos, renamed) << copy.err;
     }
@@ -182,6 +183,61 @@ TEST(RestoreCli, AListOfAnotherKindOfVolumeIsRefused) {
     EXPECT_NE(fatOnSmallFat.err.find("最後のクラスタ"), std::string::npos);
   }
   for (const char* out : {"a", "b"}) EXPECT_TRUE(!fs::exists(dir.File(out)) || fs::is_empty(dir.File(out)));
+}
+
+size_t CountOf(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+// A list saved from one card and restored from another card of the same
+// file system: every row is looked for on the volume first, and the rows it
+// no longer holds are skipped one by one with the reason, instead of
+// writing that card's unrelated clusters under the list's names. --force
+// restores them anyway.
+TEST(RestoreCli, AListOfAnotherVolumeOfTheSameKindIsRefusedRowByRow) {
+  const std::pair<const char*, const char*> pairs[] = {{"fat16.img", "fat16-cp932.img"},
+                                                       {"media-fat32.img", "fat32-512.img"},
+                                                       {"exfat.img", "media-exfat.img"},
+                                                       {"media-ntfs.img", "ntfs-512.img"},
+                                                       {"ntfs-4k.img", "ntfs-parents.img"}};
+  for (const auto& [listed, other] : pairs) {
+    SCOPED_TRACE(std::string(listed) + " on " + other);
+    TempDir dir;
+    const std::string list = dir.File("found.tsv");
+    // With the free-cluster scan: the media images' rows of recognised contents come too.
+    ASSERT_EQ(Call(RunSearch, {Image(listed), "--free-scan", "-o", list}).status, 0);
+    size_t rows = 0;
+    {
+      std::ifstream in(list);
+      for (std::string line; std::getline(in, line);) ++rows;
+      rows -= 2;
+    }
+    ASSERT_GT(rows, 3u);
+    const std::string report = dir.File("report.tsv");
+    const CliRun refused = Call(RunRestore, {Image(other), "--results", list, "--to", dir.File("refused"),
+                                             "--report", report});
+    EXPECT_EQ(refused.status, 3) << refused.out << refused.err;
+    EXPECT_NE(refused.out.find("このボリュームに見つからない行: " + std::to_string(rows) + " 件"), std::string::npos)
+        << refused.out;
+    std::ifstream in(report);
+    std::ostringstream lines;
+    lines << in.rdbuf();
+    EXPECT_EQ(CountOf(lines.str(), "\tskipped\tこの一覧の行がこのボリュームに見つかりません\n"), rows) << lines.str();
+    EXPECT_TRUE(Tree(dir.File("refused")).empty());  // nothing written, not even a folder
+
+    const CliRun forced =
+        Call(RunRestore, {Image(other), "--results", list, "--to", dir.File("forced"), "--force"});
+    EXPECT_NE(forced.status, 1) << forced.err;
+    EXPECT_EQ(forced.out.find("このボリュームに見つからない行"), std::string::npos) << forced.out;
+    EXPECT_FALSE(Tree(dir.File("forced")).empty());
+
+    // The list's own volume, copied under another name, holds every row.
+    fs::copy_file(Image(listed), dir.File("copy.bin"));
+    const CliRun own = Call(RunRestore, {dir.File("copy.bin"), "--results", list, "--to", dir.File("own")});
+    EXPECT_EQ(own.out.find("このボリュームに見つからない行"), std::string::npos) << own.out;
+  }
 }
 
 }  // namespace

@@ -157,7 +157,7 @@ TEST(DeepExfatTree, RestoreStopsWhereTheDestinationPathEnds) {
   ASSERT_FALSE(dir.path().empty());
   testing::ScriptedMessages messages;
   restore::Outcomes tally;
-  RestoreTarget target{dir.path(), &messages, &tally};
+  restore::RestoreTarget target{dir.path(), &messages, &tally};
   v.state.operationMode = volume::kModeRestore;
   ASSERT_TRUE(WalkFatExfat(v.state, &target));
   // Folders are made until the path limit refuses the next one, and nothing
@@ -214,7 +214,7 @@ TEST(DeepFatTree, EveryModeStopsAtThePathLimit) {
   ASSERT_FALSE(dir.path().empty());
   testing::ScriptedMessages messages;
   restore::Outcomes tally;
-  RestoreTarget target{dir.path(), &messages, &tally};
+  restore::RestoreTarget target{dir.path(), &messages, &tally};
   r.state.operationMode = volume::kModeRestore;
   ASSERT_TRUE(WalkFatExfat(r.state, &target));
   EXPECT_GT(tally.Folders(), 100u);

@@ -25,7 +25,16 @@ class AddRowTest : public ::testing::Test {
   }
   void Add(std::string_view name, uint64_t size, uint32_t firstCluster, uint8_t attributes = 0x20,
            uint32_t fatChain = 0) {
-    AddRow(state, name, "sdb1:/DOCS", size, 0x4267, 0x6000, firstCluster, attributes, fatChain);
+    FoundEntry entry;
+    entry.name = name;
+    entry.folder = "DOCS";
+    entry.size = size;
+    entry.dosDate = 0x4267;
+    entry.dosTime = 0x6000;
+    entry.firstCluster = firstCluster;
+    entry.isFolder = (attributes & volume::kAttrDirectory) != 0;
+    entry.fatChain = fatChain != 0;
+    AddRow(state, entry, "sdb1:/DOCS");
   }
 
   volume::ScanState state;

@@ -150,7 +150,7 @@ TEST(FatThorough, RestoreGivesTheWholeFolderByteForByte) {
   ASSERT_FALSE(dir.Path().empty());
   testing::ScriptedMessages messages;
   restore::Outcomes tally;
-  RestoreTarget target{dir.Path(), &messages, &tally};
+  restore::RestoreTarget target{dir.Path(), &messages, &tally};
   w.state.operationMode = volume::kModeRestore;
   ASSERT_TRUE(WalkFatExfat(w.state, &target));
   // Files are numbered in the order they were created; the nested folder's

@@ -206,7 +206,7 @@ TEST(FaultyRestoreAndWipe, FinishOverFailingReadsAndWrites) {
       ASSERT_NE(::mkdtemp(pattern), nullptr);
       testing::ScriptedMessages messages;
       restore::Outcomes tally;
-      RestoreTarget target{pattern, &messages, &tally};
+      restore::RestoreTarget target{pattern, &messages, &tally};
       r.state.operationMode = volume::kModeRestore;
       EXPECT_TRUE(WalkFatExfat(r.state, &target)) << image;
       std::filesystem::remove_all(pattern);

@@ -5,7 +5,10 @@
 // destination.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 #include <filesystem>
 #include <fstream>
@@ -14,6 +17,8 @@
 
 #include "support/open_image.h"
 #include "ntfs/ntfs_restore.h"
+#include "ntfs/record.h"
+#include "restore/restored_file.h"
 #include "restore/restore_output.h"
 #include "support/run_command.h"
 #include "support/scripted_messages.h"
@@ -175,10 +180,18 @@ TEST(NtfsRestore, AFileWhoseRunsNoLongerCoverItIsWrittenAndReportedIncomplete) {
   volume::ScanState state;
   ASSERT_NO_FATAL_FAILURE(Open(image, state));
   TempDir dest;
-  ScriptedMessages messages;
-  const std::string path = dest.path() + "/75.bin";
-  ASSERT_EQ(WriteNtfsFileData(state, {75}, path, messages), WriteOutcome::kIncomplete);
-  const std::string data = ReadWhole(path);
+  std::vector<uint8_t> record(state.mftRecordSize);
+  ASSERT_TRUE(ReadMftRecord(state, 75, record));
+  restore::RestoredFile file;
+  ASSERT_TRUE(file.Create(dest.path(), "75.bin"));
+  const WriteOutcome copied = CopyRecordData(state, record, [&file](ByteView bytes, bool read) {
+    return read ? file.Write(bytes) : file.WriteUnreadable(bytes);
+  });
+  ASSERT_EQ(copied, WriteOutcome::kIncomplete);
+  restore::Outcomes tally;
+  ASSERT_TRUE(file.Finish(tally, std::nullopt));
+  EXPECT_EQ(tally.Count(restore::ItemResult::kZeroFilled, false), 1u);
+  const std::string data = ReadWhole(dest.path() + "/75.bin");
   const std::string mapped = Icat(image, 75);
   ASSERT_EQ(data.size(), 409600u);
   ASSERT_LT(mapped.size(), data.size());
@@ -238,6 +251,27 @@ TEST(NtfsRestore, ADeletedFolderComesBackWithItsTreeAndCollisionsGetNumbers) {
   EXPECT_EQ(ReadWhole(fs::path(dest.path()) / "plan_1.txt"), ReadWhole(fs::path(dest.path()) / "plan.txt"));
 }
 
+// Files may grow to `bytes` only, as on a full destination; a write past that
+// fails with EFBIG instead of stopping the process.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &saved_);
+    previous_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, previous_);
+  }
+
+ private:
+  rlimit saved_{};
+  void (*previous_)(int) = nullptr;
+};
+
 class CancelAfter : public Progress {
  public:
   explicit CancelAfter(int polls) : left_(polls) {}
@@ -253,9 +287,10 @@ class CancelAfter : public Progress {
   int left_;
 };
 
-// With 512-byte clusters one step is 8192 bytes: Cancel before the third
-// step leaves exactly two of them in the file.
-TEST(NtfsRestore, CancelLeavesTheStepsWrittenSoFar) {
+// Cancel in the middle of a file (with 512-byte clusters one step is 8192
+// bytes; Cancel comes before the third) leaves no part of it behind: a
+// restored file that exists is whole.
+TEST(NtfsRestore, CancelRemovesTheFileCutShort) {
   const std::string image = ImagePath("ntfs-512.img");
   volume::ScanState state;
   ASSERT_NO_FATAL_FAILURE(Open(image, state));
@@ -265,10 +300,12 @@ TEST(NtfsRestore, CancelLeavesTheStepsWrittenSoFar) {
   state.progress = &progress;
   TempDir dest;
   ScriptedMessages messages;
-  const std::string path = dest.path() + "/big.bin";
-  EXPECT_EQ(WriteNtfsFileData(state, {record}, path, messages), WriteOutcome::kCancelled);
+  restore::Outcomes tally;
+  EXPECT_FALSE(RestoreNtfsFile(state, {record}, dest.path(), messages, tally));
   EXPECT_EQ(state.cancelled, 1);
-  EXPECT_EQ(ReadWhole(path), Icat(image, record).substr(0, 16384));
+  EXPECT_TRUE(fs::is_empty(dest.path()));
+  EXPECT_EQ(tally.Files(), 0u);
+  EXPECT_TRUE(tally.Items().empty());  // the summary says the restore was cancelled
 }
 
 // By cluster and slot, as rows of the free-cluster scan name a record; a slot
@@ -290,13 +327,23 @@ TEST(NtfsRestore, RecordsByClusterAndSlotAndTheFailures) {
   ASSERT_TRUE(RestoreNtfsFile(state, bySlot, dest.path(), messages, tally));
   EXPECT_TRUE(ReadWhole(dest.path() + "/deleted.txt") == Icat(image, record));
 
-  EXPECT_EQ(WriteNtfsFileData(state, {0, 0, 0}, dest.path() + "/none", messages), WriteOutcome::kUnreadable);
-  EXPECT_FALSE(fs::exists(dest.path() + "/none"));
   EXPECT_FALSE(RestoreNtfsFile(state, {0, 0, 0}, dest.path(), messages, tally));
   EXPECT_EQ(tally.WithReason(restore::kReasonNoData), 1u);
+  EXPECT_EQ(TreeBelow(dest.path()), std::set<std::string>{"deleted.txt"});  // nothing made for it
   EXPECT_TRUE(messages.shown.empty());
 
-  EXPECT_EQ(WriteNtfsFileData(state, {record}, "/dev/full", messages), WriteOutcome::kWriteFailed);
+  {
+    // A destination that takes no more bytes: the write fails, is reported,
+    // and the file cut short is removed and named as failed.
+    TempDir full;
+    restore::Outcomes failed;
+    {
+      FileSizeLimit limit(100);
+      EXPECT_FALSE(RestoreNtfsFile(state, {record}, full.path(), messages, failed));
+    }
+    EXPECT_TRUE(fs::is_empty(full.path()));
+    EXPECT_EQ(failed.Count(restore::ItemResult::kFailed, false), 1u);
+  }
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0], "ファイルの書き込みに失敗しました。");
 

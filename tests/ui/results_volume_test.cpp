@@ -151,6 +151,34 @@ TEST(ResultsVolume, RestoreReadsTheSearchedVolumeAfterTheDriveBoxMoved) {
   fs::remove_all(out);
 }
 
+// A list loaded for another card that goes by the same name: restoring its
+// rows asks first, and the answer No (the default) writes none of them.
+TEST(ResultsVolume, RowsAnotherCardDoesNotHoldAreAskedAboutNoByDefault) {
+  QTemporaryDir dir;
+  std::string list;
+  {
+    Window w({Image("fat16.img")});
+    w.Search(0);
+    ASSERT_GT(w.dialog.List().RowCount(), 3u);
+    list = SavedList(w, dir);
+  }
+  const fs::path other = fs::path(dir.path().toStdString()) / "other";
+  fs::create_directories(other);
+  fs::copy_file(Image("fat16-cp932.img"), other / "fat16.img");
+  Window w({(other / "fat16.img").string()});
+  w.Load(list);
+  ASSERT_GT(w.dialog.List().RowCount(), 3u);
+  w.dialog.List().SelectAll();
+  const fs::path out = fs::path(dir.path().toStdString()) / "restored";
+  w.paths.answers = {out.string()};
+  w.messages.shown.clear();
+  static_cast<QPushButton*>(w.dialog.Control(kRestoreButtonId))->click();
+  ASSERT_EQ(w.messages.shown.size(), 2u);
+  EXPECT_NE(w.messages.shown[0].find("このボリュームに見つかりません"), std::string::npos) << w.messages.shown[0];
+  EXPECT_NE(w.messages.shown[1].find("このボリュームに見つからない行"), std::string::npos) << w.messages.shown[1];
+  EXPECT_TRUE(fs::is_empty(out));
+}
+
 std::string Bytes(const std::string& file) {
   std::ifstream in(file, std::ios::binary);
   std::ostringstream all;

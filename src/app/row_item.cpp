@@ -1,0 +1,99 @@
+#include "app/row_item.h"
+
+#include <cstdio>
+
+#include "app/parse_number.h"
+#include "app/results_file.h"
+#include "volume/listing.h"
+
+namespace vellum::app {
+
+namespace {
+
+// "YYYY/MM/DD hh:mm:ss" of a row, as a FAT date and time: the exact inverse
+// of how the walks print them.
+bool RowDosTime(std::string_view text, uint16_t& date, uint16_t& time) {
+  unsigned y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+  if (std::sscanf(std::string(text).c_str(), "%u/%u/%u %u:%u:%u", &y, &mo, &d, &h, &mi, &s) != 6 || y < 1980)
+    return false;
+  date = static_cast<uint16_t>(((y - 1980) << 9) | (mo << 5) | d);
+  time = static_cast<uint16_t>((h << 11) | (mi << 5) | (s / 2));
+  return true;
+}
+
+// A time as the walks print them, whatever its year.
+bool IsTimeText(std::string_view text) {
+  unsigned y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0;
+  return std::sscanf(std::string(text).c_str(), "%u/%u/%u %u:%u:%u", &y, &mo, &d, &h, &mi, &sec) == 6;
+}
+
+// A recognised file's name is "不明" + its first cluster + "." + extension.
+bool IsContentName(std::string_view name, uint64_t cluster) {
+  const std::string stem = "不明" + std::to_string(cluster) + ".";
+  return name.starts_with(stem) && name.find('/') == std::string_view::npos;
+}
+
+RowItem ContentItem(const ResultList& rows, size_t row, size_t clusterColumn) {
+  content::FoundContent c;
+  c.name = rows.Cell(row, 0);
+  c.folder = RowFolderBelowRoot(rows, row);
+  c.firstCluster = ParseUnsigned64(rows.Cell(row, clusterColumn));
+  c.size = ParseUnsigned64(rows.Cell(row, 2));
+  if (rows.Cell(row, clusterColumn).empty() || !IsContentName(c.name, c.firstCluster)) return UnusableRow{};
+  return c;
+}
+
+RowItem FatFamilyItem(const ResultList& rows, size_t row) {
+  fat::FoundEntry e;
+  if (!RowDosTime(rows.Cell(row, 4), e.dosDate, e.dosTime)) return ContentItem(rows, row, 5);
+  const uint32_t word = rows.DataWord(row);
+  e.name = rows.Cell(row, 0);
+  e.folder = RowFolderBelowRoot(rows, row);
+  e.firstCluster = ParseUnsigned64(rows.Cell(row, 5));
+  e.size = ParseUnsigned64(rows.Cell(row, 2));
+  e.isFolder = (word & volume::kRowFolder) != 0;
+  e.fatChain = (word & volume::kRowFatChain) != 0;
+  return e;
+}
+
+RowItem NtfsItem(const ResultList& rows, size_t row) {
+  if (rows.Cell(row, 5).empty() && rows.Cell(row, 7).empty()) return ContentItem(rows, row, 6);
+  ntfs::FoundRecord r;
+  r.source.recordNumber = static_cast<uint32_t>(ParseUnsigned64(rows.Cell(row, 5)));
+  r.source.cluster = ParseUnsigned64(rows.Cell(row, 6));
+  r.source.slot = static_cast<uint32_t>(ParseUnsigned64(rows.Cell(row, 7)));
+  r.name = rows.Cell(row, 0);
+  r.folder = RowFolderBelowRoot(rows, row);
+  r.isFolder = (rows.DataWord(row) & volume::kRowFolder) != 0;
+  return r;
+}
+
+}  // namespace
+
+ListKind KindOfList(const ResultList& rows) {
+  for (size_t row = 0; row < rows.RowCount(); ++row) {
+    if (!rows.Cell(row, 6).empty() || !rows.Cell(row, 7).empty()) return ListKind::kNtfs;
+    // "YYYY/MM/DD hh:mm:ss" of an entry, ".mmm" after it of a record.
+    const std::string_view when = rows.Cell(row, 4);
+    if (IsTimeText(when)) return when.find('.') != std::string_view::npos ? ListKind::kNtfs : ListKind::kFatFamily;
+  }
+  return ListKind::kFatFamily;
+}
+
+std::string RowFolderBelowRoot(const ResultList& rows, size_t row) {
+  std::string folder(rows.Cell(row, 1));
+  folder.erase(0, RootTextOfFolder(folder).size());
+  while (!folder.empty() && folder.back() == '/') folder.pop_back();
+  return folder;
+}
+
+bool IsContentRow(const ResultList& rows, size_t row) {
+  return std::holds_alternative<content::FoundContent>(ReadRowItem(rows, row, KindOfList(rows)));
+}
+
+RowItem ReadRowItem(const ResultList& rows, size_t row, ListKind kind) {
+  if (row >= rows.RowCount()) return UnusableRow{};
+  return kind == ListKind::kNtfs ? NtfsItem(rows, row) : FatFamilyItem(rows, row);
+}
+
+}  // namespace vellum::app

@@ -1,0 +1,68 @@
+// A deleted FAT or exFAT entry as the walks find it and a result row keeps
+// it: everything a restore needs, decoded once from the entry's bytes (or
+// read once from a row), never rendered to text and parsed back.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <vector>
+
+#include "volume/scan_state.h"
+
+namespace vellum::fat {
+
+using volume::ScanState;
+
+// The folder text of every entry a cluster scan finds below the root.
+inline constexpr std::string_view kOrphanFolder = "<不明>";
+
+struct FoundEntry {
+  std::string name;
+  // The folder it was found in, below the volume root ("" for the root,
+  // "docs/old", or kOrphanFolder for an entry read from a scanned cluster).
+  std::string folder;
+  uint64_t firstCluster = 0;
+  uint64_t size = 0;  // of a FAT folder: 0, as its row keeps none
+  uint16_t dosDate = 0;
+  uint16_t dosTime = 0;
+  bool isFolder = false;
+  bool fatChain = false;  // exFAT: the data follows the FAT, not a contiguous run
+
+  bool operator==(const FoundEntry&) const = default;
+};
+
+// Told about every deleted entry a walk finds, before the listing filters.
+using FoundEntryObserver = std::function<void(const FoundEntry&)>;
+
+// `path` (a walk's folder text: its root, then the folders) below `root`
+// (the root text, or the destination folder and a separator): with root
+// "card.img:/", "card.img:/docs" becomes "docs".
+std::string FolderBelow(std::string_view root, std::string_view path);
+
+// The deleted entries still on a volume, to tell whether a listed entry is
+// one of them: same folder, name, first cluster, size and kind.
+class FoundEntrySet {
+ public:
+  void Add(const FoundEntry& e) { keys_.insert(KeyOf(e)); }
+  bool Contains(const FoundEntry& e) const { return keys_.count(KeyOf(e)) != 0; }
+  size_t Size() const { return keys_.size(); }
+
+ private:
+  using Key = std::tuple<std::string, std::string, uint64_t, uint64_t, bool>;
+  static Key KeyOf(const FoundEntry& e);
+  std::set<Key> keys_;
+};
+
+// For each entry, whether the opened volume still holds it: looked for
+// where a search would find it, by the walks (plain, then thorough) and,
+// for entries listed in kOrphanFolder and still missing, by the cluster
+// scans (free clusters, then every cluster). Each search runs with every
+// listing option on, only while entries are missing, and lists, restores
+// and claims nothing that outlives the call.
+std::vector<bool> EntriesOnVolume(ScanState& state, const std::vector<FoundEntry>& entries);
+
+}  // namespace vellum::fat
