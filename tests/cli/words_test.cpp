@@ -2,7 +2,11 @@
 // interrupted scan, the table's cut cells and the restore's headline.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "app/restore_command.h"
+#include "cli/args.h"
 #include "cli/listing_format.h"
 #include "cli/scan_resume.h"
 #include "volume/scan_state.h"
@@ -86,6 +90,24 @@ TEST(RestoreHeadline, RestoredHeadsOnlyASummaryInWhichSomethingWas) {
   EXPECT_TRUE(app::SummaryText(summary).starts_with("復元しました。"));
   summary.cancelled = true;
   EXPECT_TRUE(app::SummaryText(summary).starts_with("復元を中止しました。"));
+}
+
+// The manual page documents every option of every command, as groff writes them.
+TEST(ManualPage, NamesEveryOptionOfEveryCommand) {
+  std::ifstream in(std::string(VELLUM_TEST_DATA) + "/../../docs/man/vellum-cli.1");
+  ASSERT_TRUE(in);
+  std::stringstream page;
+  page << in.rdbuf();
+  for (const CommandLine& command : Commands()) {
+    EXPECT_NE(page.str().find(".B vellum-cli " + command.name), std::string::npos) << command.name;
+    for (const OptionInfo& option : command.options) {
+      std::string groff;
+      for (const char c : option.name) groff += c == '-' ? std::string("\\-") : std::string(1, c);
+      EXPECT_NE(page.str().find(groff), std::string::npos) << command.name << " " << option.name;
+    }
+  }
+  for (const char* status : {".B 0\n", ".B 1\n", ".B 2\n", ".B 3\n", ".B 130\n"})
+    EXPECT_NE(page.str().find(status), std::string::npos) << status;
 }
 
 }  // namespace
