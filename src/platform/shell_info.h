@@ -11,8 +11,8 @@ namespace vellum {
 
 struct ShellFileInfo {
   std::string typeName;  // in the user's language
-  std::string mimeType;  // the same in every language ("image/jpeg"); empty where the system has none
   int iconIndex = 0;
+  std::string mimeType;  // the type in every language ("image/jpeg"); empty where the system has none
 };
 
 class ShellInfo {
