@@ -224,7 +224,7 @@ int RunRestore(const std::vector<std::string>& args, std::ostream& out, std::ost
         return Usage(err, "restore: --rows の " + std::to_string(r + 1) + " 行目は " + resultsPath + " にありません (1-" +
                               std::to_string(rows.RowCount()) + " 行)。");
   }
-  if (request.ntfsFolder != 0) {
+  if (request.ntfsFolder != 0 && resultsPath.empty()) {
     const int status = PlaceFolderBelowDestination(source, request, err);
     if (status != 0) return status;
   }
