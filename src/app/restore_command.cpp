@@ -166,10 +166,23 @@ void RestoreRows(CommandContext& c, const RestoreRequest& request, const restore
 
 }  // namespace
 
+namespace {
+
+// The first line says how it went: "restored" heads only a summary in which
+// something was.
+std::string_view Headline(const RestoreSummary& s) {
+  if (s.cancelled) return "復元を中止しました。";
+  if (s.outcomes.Items().empty()) return kNothingToRestoreHeadline;
+  if (s.outcomes.Files() + s.outcomes.Folders() == 0) return kNothingRestoredHeadline;
+  return "復元しました。";
+}
+
+}  // namespace
+
 std::string SummaryText(const RestoreSummary& s, size_t detailLimit) {
   const restore::Outcomes& o = s.outcomes;
   using restore::ItemResult;
-  std::string text = s.cancelled ? "復元を中止しました。" : "復元しました。";
+  std::string text(Headline(s));
   text += "\n\nファイル: " + std::to_string(o.Files()) + " 件\nフォルダ: " + std::to_string(o.Folders()) + " 件";
   if (const uint32_t z = o.Count(ItemResult::kZeroFilled, false))
     text += "\n  読めない部分を 0 で埋めたファイル: " + std::to_string(z) + " 件";

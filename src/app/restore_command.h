@@ -42,7 +42,10 @@ struct RestoreSummary {
   bool cancelled = false;
 };
 
-// "復元しました。..." with the counts of what was restored and skipped, and
+inline constexpr std::string_view kNothingRestoredHeadline = "復元できませんでした。";
+inline constexpr std::string_view kNothingToRestoreHeadline = "復元する項目はありませんでした。";
+
+// "復元しました。..." (or one of the headlines above) with the counts of what was restored and skipped, and
 // then every item that was not restored intact with its reason (at most
 // `detailLimit` of them).
 std::string SummaryText(const RestoreSummary& summary, size_t detailLimit = SIZE_MAX);

@@ -57,9 +57,9 @@ bool ParseArgs(const CommandLine& command, const std::vector<std::string>& args,
     const size_t equals = a.find('=');
     const std::string name = a.substr(0, equals);
     const OptionInfo* option = FindOption(command, name);
-    if (!option) return error = command.name + ": unknown option '" + name + "'", false;
+    if (!option) return error = command.name + ": '" + name + "' というオプションはありません。", false;
     if (option->valueName.empty()) {
-      if (equals != std::string::npos) return error = command.name + ": " + name + " takes no value", false;
+      if (equals != std::string::npos) return error = command.name + ": " + name + " には値を付けられません。", false;
       out.flags.insert(name);
       continue;
     }
@@ -67,17 +67,17 @@ bool ParseArgs(const CommandLine& command, const std::vector<std::string>& args,
     if (equals != std::string::npos) {
       value = a.substr(equals + 1);
     } else {
-      if (i + 1 >= args.size()) return error = command.name + ": " + name + " needs " + option->valueName, false;
+      if (i + 1 >= args.size()) return error = command.name + ": " + name + " には " + option->valueName + " を指定してください。", false;
       value = args[++i];
     }
-    if (out.values.count(name)) return error = command.name + ": " + name + " given twice", false;
+    if (out.values.count(name)) return error = command.name + ": " + name + " が 2 回指定されています。", false;
     out.values[name] = value;
   }
   if (out.help) return true;
   if (out.operands.size() < command.minOperands)
-    return error = command.name + ": " + (command.minOperands == 1 ? "no SOURCE given" : "missing operands"), false;
+    return error = command.name + ": SOURCE を指定してください。", false;
   if (out.operands.size() > command.maxOperands)
-    return error = command.name + ": unexpected argument '" + out.operands[command.maxOperands] + "'", false;
+    return error = command.name + ": 余分な引数 '" + out.operands[command.maxOperands] + "' があります。", false;
   return true;
 }
 
@@ -102,7 +102,8 @@ const std::vector<CommandLine>& Commands() {
       {"drives", "drives [IMAGE...]",
        "Lists the drives that can be searched, then each IMAGE (one line per partition of a whole-disk\n"
        "image): index, root text, drive type (2 removable, 3 fixed), display name, source.",
-       {}, {"vellum-cli drives", "vellum-cli drives card.img"}, 0, SIZE_MAX},
+       {{"--all", "", "also what holds no volume to search, with the reason in a ninth column"}},
+       {"vellum-cli drives", "vellum-cli drives card.img", "vellum-cli drives --all"}, 0, SIZE_MAX},
       {"info", "info SOURCE [--partition N]",
        "Prints the file system and the geometry of SOURCE (an image file or a device), read-only.",
        {Partition()}, {"vellum-cli info card.img", "vellum-cli info disk.img#2"}, 1, 1},

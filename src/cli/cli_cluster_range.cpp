@@ -1,6 +1,7 @@
 #include "cli/cli_cluster_range.h"
 
 #include <limits>
+#include <string>
 
 #include "app/cluster_range.h"
 
@@ -27,7 +28,7 @@ bool ParseClusterRangeFlag(std::string_view text, ClusterRangeFlag& range, std::
   ClusterRangeFlag parsed;
   if (dash == std::string_view::npos || !ParseStrictDecimal(text.substr(0, dash), parsed.first) ||
       !ParseStrictDecimal(text.substr(dash + 1), parsed.last)) {
-    error = "--range needs FIRST-LAST, two decimal cluster numbers, not '" + std::string(text) + "'";
+    error = "--range には FIRST-LAST の形で 2 つのクラスタ番号 (10 進数) を指定してください: '" + std::string(text) + "'";
     return false;
   }
   range = parsed;
@@ -35,15 +36,22 @@ bool ParseClusterRangeFlag(std::string_view text, ClusterRangeFlag& range, std::
 }
 
 bool CliClusterRangeAsker::RunClusterRangeDialog(uint64_t& start, uint64_t& end) {
-  if (!flag_) return true;
+  if (!flag_) {
+    chosen_ = ClusterRangeFlag{start, end};
+    return true;
+  }
   const app::ClusterRangeCheck check = app::CheckClusterRange(flag_->first, flag_->last, start, end);
   if (!check.ok) {
-    messages_.Show(check.message, MessageButtons::Ok, MessageIcon::Warning, MessageAnswer::Ok);
+    // The dialog's own edits show the limits; a flag has only this line to say them.
+    messages_.Show(std::string(check.message) + "\n--range には " + std::to_string(start) + "-" + std::to_string(end) +
+                       " の範囲で指定してください。",
+                   MessageButtons::Ok, MessageIcon::Warning, MessageAnswer::Ok);
     failed_ = true;
     return false;
   }
   start = check.start;
   end = check.end;
+  chosen_ = ClusterRangeFlag{start, end};
   return true;
 }
 

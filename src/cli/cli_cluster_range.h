@@ -26,16 +26,19 @@ class CliClusterRangeAsker : public ClusterRangeAsker {
   CliClusterRangeAsker(std::optional<ClusterRangeFlag> flag, Messages& messages)
       : flag_(flag), messages_(messages) {}
 
-  // A range outside the proposed one shows the dialog's warning and returns
-  // false with start and end untouched, as Cancel would; Failed() then tells
-  // the command to exit with status 1.
+  // A range outside the proposed one shows the dialog's warning with the
+  // valid range and returns false with start and end untouched, as Cancel
+  // would; Failed() then tells the command to exit with the usage status.
   bool RunClusterRangeDialog(uint64_t& start, uint64_t& end) override;
   bool Failed() const { return failed_; }
+  // The range the last scan was given, once one was asked for.
+  std::optional<ClusterRangeFlag> Chosen() const { return chosen_; }
 
  private:
   std::optional<ClusterRangeFlag> flag_;
   Messages& messages_;
   bool failed_ = false;
+  std::optional<ClusterRangeFlag> chosen_;
 };
 
 }  // namespace vellum::cli

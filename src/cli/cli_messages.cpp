@@ -1,5 +1,6 @@
 #include "cli/cli_messages.h"
 
+#include "app/open_volume.h"
 #include "platform/terminal.h"
 
 namespace vellum::cli {
@@ -22,21 +23,33 @@ void CliMessages::Preset(std::string_view question, MessageAnswer answer) {
   presets_[std::string(question)] = answer;
 }
 
+uint32_t CliMessages::TimesLeftToSummary(std::string_view text) const {
+  const auto it = summarised_.find(std::string(text));
+  return it == summarised_.end() ? 0 : it->second;
+}
+
 MessageAnswer CliMessages::Show(std::string_view text, MessageButtons buttons, MessageIcon,
                                 MessageAnswer defaultAnswer) {
   MessageAnswer answer = UnpresetAnswer(buttons, defaultAnswer);
   const auto preset = presets_.find(std::string(text));
-  if (preset != presets_.end()) answer = preset->second;
+  if (preset != presets_.end()) return preset->second;
+  if (const auto it = summarised_.find(std::string(text)); it != summarised_.end()) {
+    ++it->second;
+    return answer;
+  }
+  if (buttons == MessageButtons::Ok && !written_.emplace(std::string(text), true).second) return answer;
   if (beforeWrite_) beforeWrite_();
-  err_ << "vellum-cli: " << text;
-  if (buttons == MessageButtons::YesNo && preset == presets_.end() && in_) {
+  err_ << "vellum-cli: ";
+  if (const auto named = sourceNamed_.find(std::string(text)); named != sourceNamed_.end()) err_ << named->second << ": ";
+  err_ << text;
+  if (buttons == MessageButtons::YesNo && in_) {
     err_ << (defaultAnswer == MessageAnswer::Yes ? " [Y/n] " : " [y/N] ") << std::flush;
     std::string line;
     if (std::getline(*in_, line) && !line.empty())
       answer = (line[0] == 'y' || line[0] == 'Y') ? MessageAnswer::Yes : MessageAnswer::No;
     return answer;
   }
-  if (buttons == MessageButtons::YesNo && preset == presets_.end()) unasked_[std::string(text)] = true;
+  if (buttons == MessageButtons::YesNo) unasked_[std::string(text)] = true;
   if (buttons != MessageButtons::Ok) err_ << " [" << AnswerName(answer) << "]";
   err_ << '\n' << std::flush;
   return answer;
@@ -45,6 +58,11 @@ MessageAnswer CliMessages::Show(std::string_view text, MessageButtons buttons, M
 void PresetScanAnswers(CliMessages& messages, std::optional<bool> freeScan, bool yes) {
   if (freeScan) messages.Preset(kFreeScanQuestion, *freeScan ? MessageAnswer::Yes : MessageAnswer::No);
   if (yes) messages.Preset(kFullScanQuestion, MessageAnswer::Yes);
+}
+
+void NameSourceInVolumeMessages(CliMessages& messages, const std::string& source) {
+  for (const std::string_view text : {app::kUnsupportedDriveMessage, app::kUnformattedMessage, app::kOtherDiskMessage})
+    messages.NameSourceIn(text, source);
 }
 
 bool InteractiveTerminal() {

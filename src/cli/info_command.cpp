@@ -2,9 +2,12 @@
 
 #include "app/volume_label.h"
 
+#include <cerrno>
+
 #include <iomanip>
 #include <ostream>
 
+#include "cli/source_drive.h"
 #include "volume/boot_sector.h"
 #include "volume/source.h"
 #include "app/volume_tables.h"
@@ -14,11 +17,13 @@ namespace vellum::cli {
 
 using volume::ScanState;
 
-bool OpenSourceVolume(const std::string& source, uint32_t partition, ScanState& state,
-                      std::string& error) {
+bool OpenSourceVolume(const std::string& source, uint32_t partition, ScanState& state, std::string& error,
+                      bool* usage) {
   auto opened = volume::OpenSource(source, partition);
   if (!opened.device) {
     error = opened.error;
+    if (opened.errorCode == EACCES || opened.errorCode == EPERM) error += PermissionHintFor(source);
+    if (usage) *usage = opened.partitionChoice;
     return false;
   }
   state.volumeHandle = std::move(opened.device);
@@ -26,15 +31,15 @@ bool OpenSourceVolume(const std::string& source, uint32_t partition, ScanState& 
   const uint32_t sectorSize = state.volumeHandle->SectorSize();
   state.bytesPerSector = sectorSize > 0 && sectorSize <= 32768 ? static_cast<uint16_t>(sectorSize) : 512;
   if (!volume::DetectFsKind(state)) {
-    const std::string why = state.volumeHandle->Size() == 0 ? "it is empty"
+    const std::string why = state.volumeHandle->Size() == 0 ? "空です。"
                             : state.volumeHandle->LastError().empty()
-                                ? "no FAT12, FAT16, FAT32, exFAT or NTFS boot sector at its start"
+                                ? "先頭に FAT12、FAT16、FAT32、exFAT、NTFS のブートセクタがありません。"
                                 : state.volumeHandle->LastError();
-    error = "cannot read " + source + ": " + why;
+    error = source + " を読み取れません: " + why;
     return false;
   }
   if (std::string why = app::LoadVolumeTables(state); !why.empty()) {
-    error = "cannot read " + source + " (" + volume::FsKindName(state.fsKind) + "): " + why;
+    error = source + " (" + volume::FsKindName(state.fsKind) + ") を読み取れません: " + why;
     return false;
   }
   return true;
@@ -88,9 +93,10 @@ void PrintGeometry(ScanState& s, std::ostream& out) {
 int RunInfo(const std::string& source, uint32_t partition, std::ostream& out, std::ostream& err) {
   ScanState state;
   std::string error;
-  if (!OpenSourceVolume(source, partition, state, error)) {
+  bool usage = false;
+  if (!OpenSourceVolume(source, partition, state, error, &usage)) {
     err << "vellum-cli: " << error << '\n';
-    return 1;
+    return usage ? 2 : 1;
   }
   if (const std::string note = volume::TruncationNote(state, source); !note.empty())
     err << "vellum-cli: " << note << '\n';

@@ -46,21 +46,40 @@ size_t DisplayWidth(std::string_view text) {
   return width;
 }
 
-// The longest start of `text` that fits `width` columns, with "~" marking a cut.
-std::string Fit(std::string_view text, size_t width) {
-  if (DisplayWidth(text) <= width) return std::string(text);
-  std::string out;
-  size_t used = 0;
+// The characters of UTF-8 text with their display widths.
+std::vector<std::pair<std::string_view, size_t>> Characters(std::string_view text) {
+  std::vector<std::pair<std::string_view, size_t>> out;
   for (size_t i = 0; i < text.size();) {
     const auto c = static_cast<unsigned char>(text[i]);
     const size_t length = std::min(text.size() - i, size_t(c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4));
-    const size_t w = DisplayWidth(text.substr(i, length));
-    if (used + w + 1 > width) break;
-    out.append(text.substr(i, length));
-    used += w;
+    out.emplace_back(text.substr(i, length), DisplayWidth(text.substr(i, length)));
     i += length;
   }
-  return out + "~";
+  return out;
+}
+
+// `text` in `width` columns: when it is longer, its start and its end with
+// "~" between them, so that a name keeps its extension and a folder its last
+// part.
+std::string Fit(std::string_view text, size_t width) {
+  if (DisplayWidth(text) <= width) return std::string(text);
+  if (width == 0) return {};
+  const auto chars = Characters(text);
+  const size_t room = width - 1;
+  size_t headRoom = (room + 1) / 2, tailRoom = room - headRoom;
+  std::string head, tail;
+  size_t used = 0, first = 0;
+  for (; first < chars.size() && used + chars[first].second <= headRoom; ++first) {
+    head.append(chars[first].first);
+    used += chars[first].second;
+  }
+  tailRoom += headRoom - used;  // a wide character that did not fit leaves its column to the end
+  used = 0;
+  for (size_t k = chars.size(); k > first && used + chars[k - 1].second <= tailRoom; --k) {
+    tail.insert(0, chars[k - 1].first);
+    used += chars[k - 1].second;
+  }
+  return head + "~" + tail;
 }
 
 std::string Pad(const std::string& text, size_t width, bool right) {
@@ -80,6 +99,17 @@ std::string CsvField(const std::string& text) {
 }
 
 std::string Optional(const std::optional<uint64_t>& v) { return v ? std::to_string(*v) : std::string(); }
+
+// The root text all rows' folders begin with; empty when they differ.
+std::string CommonRoot(const app::ResultList& list) {
+  std::string root;
+  for (size_t row = 0; row < list.RowCount(); ++row) {
+    const std::string here = app::RootTextOfFolder(CellOrEmpty(list, row, 1));
+    if (here.empty() || (row > 0 && here != root)) return {};
+    root = here;
+  }
+  return root;
+}
 
 }  // namespace
 
@@ -126,7 +156,7 @@ std::string IsoLocalTime(std::string_view text) {
   return iso + out;
 }
 
-ListedRow DescribeRow(const app::ResultList& list, size_t row) {
+ListedRow DescribeRow(const app::ResultList& list, size_t row, ShellInfo* shell) {
   ListedRow r;
   r.row = row + 1;
   r.name = std::string(list.Cell(row, 0));
@@ -147,14 +177,15 @@ ListedRow DescribeRow(const app::ResultList& list, size_t row) {
   if (time == "<不明>") r.kind = "content";
   else if (relative.starts_with("<不明>") || (ntfs && !r.record && r.scanCluster)) r.kind = "orphan";
   else r.kind = "walk";
+  if (shell) r.mime = volume::LookUpShellInfo(shell, r.name, r.isDir).mimeType;
   return r;
 }
 
-std::string FormatJsonLines(const app::ResultList& list) {
+std::string FormatJsonLines(const app::ResultList& list, ShellInfo* shell) {
   std::string out;
   auto optional = [](const std::optional<uint64_t>& v) { return v ? nlohmann::ordered_json(*v) : nullptr; };
   for (size_t row = 0; row < list.RowCount(); ++row) {
-    const ListedRow r = DescribeRow(list, row);
+    const ListedRow r = DescribeRow(list, row, shell);
     nlohmann::ordered_json j;
     j["row"] = r.row;
     j["name"] = r.name;
@@ -170,20 +201,21 @@ std::string FormatJsonLines(const app::ResultList& list) {
     j["is_dir"] = r.isDir;
     j["fat_chain"] = r.fatChain;
     j["kind"] = r.kind;
+    j["mime"] = r.mime.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(r.mime);
     // Names from a damaged disk need not be valid UTF-8: such bytes are replaced, not fatal.
     out += j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
   }
   return out;
 }
 
-std::string FormatCsv(const app::ResultList& list) {
+std::string FormatCsv(const app::ResultList& list, ShellInfo* shell) {
   std::string out =
-      "row,name,folder,path,size,type,mtime,cluster,record,scan_cluster,slot,is_dir,fat_chain,kind\r\n";
+      "row,name,folder,path,size,type,mtime,cluster,record,scan_cluster,slot,is_dir,fat_chain,kind,mime\r\n";
   for (size_t row = 0; row < list.RowCount(); ++row) {
-    const ListedRow r = DescribeRow(list, row);
+    const ListedRow r = DescribeRow(list, row, shell);
     const std::string fields[] = {std::to_string(r.row), r.name, r.folder, r.path, Optional(r.size), r.type,
                                   r.mtime, Optional(r.cluster), Optional(r.record), Optional(r.scanCluster),
-                                  Optional(r.slot), r.isDir ? "1" : "0", r.fatChain ? "1" : "0", r.kind};
+                                  Optional(r.slot), r.isDir ? "1" : "0", r.fatChain ? "1" : "0", r.kind, r.mime};
     for (size_t i = 0; i < std::size(fields); ++i) out += (i ? "," : "") + CsvField(fields[i]);
     out += "\r\n";
   }
@@ -209,8 +241,12 @@ std::string FormatTable(const app::ResultList& list, size_t width) {
   const bool right[] = {true, false, false, true, false, false, true, true};
   std::vector<std::vector<std::string>> cells;
   uint64_t total = 0;
+  // Every row of a search starts its folder with the volume's root text:
+  // named once above the table, the column keeps its width for the folders.
+  const std::string root = CommonRoot(list);
   for (size_t row = 0; row < list.RowCount(); ++row) {
-    const ListedRow r = DescribeRow(list, row);
+    ListedRow r = DescribeRow(list, row);
+    if (!root.empty()) r.folder = root.back() + r.folder.substr(root.size());
     total += r.size.value_or(0);
     const std::string size = r.size ? std::to_string(*r.size) + " (" + HumanSize(*r.size) + ")" : "";
     const std::optional<uint64_t> where = r.cluster ? r.cluster : r.record ? r.record : r.scanCluster;
@@ -241,7 +277,8 @@ std::string FormatTable(const app::ResultList& list, size_t width) {
     while (!text.empty() && text.back() == ' ') text.pop_back();
     return text + "\n";
   };
-  std::string out = line(headings);
+  std::string out = root.empty() ? std::string() : "ボリューム " + Fit(root, width > 11 ? width - 11 : 1) + "\n";
+  out += line(headings);
   for (const auto& l : cells) out += line(l);
   out += std::to_string(cells.size()) + " 件, 合計 " + std::to_string(total) + " バイト (" + HumanSize(total) + ")\n";
   return out;

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "app/result_list.h"
+#include "platform/shell_info.h"
 
 namespace vellum::cli {
 
@@ -27,16 +28,19 @@ struct ListedRow {
   std::optional<uint64_t> cluster, record, scanCluster, slot;
   bool isDir = false, fatChain = false;
   std::string kind;  // walk, orphan or content
+  std::string mime;  // the type for scripts, whatever the locale; empty when unknown
 };
 
-ListedRow DescribeRow(const app::ResultList& list, size_t row);
+// `shell` gives the locale-free type; without it `mime` stays empty.
+ListedRow DescribeRow(const app::ResultList& list, size_t row, ShellInfo* shell = nullptr);
 
 // "2024/05/06 07:08:10[.123]" (local time) as "2024-05-06T07:08:10[.123]+09:00";
 // empty for anything else.
 std::string IsoLocalTime(std::string_view text);
 
-std::string FormatJsonLines(const app::ResultList& list);
-std::string FormatCsv(const app::ResultList& list);
+// Both carry `type` as shown to a person and `mime`, the key scripts select by.
+std::string FormatJsonLines(const app::ResultList& list, ShellInfo* shell);
+std::string FormatCsv(const app::ResultList& list, ShellInfo* shell);
 // Aligned to `width` columns: the name and folder give way first.
 std::string FormatTable(const app::ResultList& list, size_t width);
 

@@ -70,7 +70,7 @@ int Drives(const std::vector<std::string>& args) {
   std::string error;
   if (!vellum::cli::ParseArgs(*vellum::cli::FindCommand("drives"), args, parsed, error)) return UsageError(error);
   if (parsed.help) return Help("drives");
-  return vellum::cli::RunDrives(parsed.operands, std::cout, std::cerr);
+  return vellum::cli::RunDrives(parsed.operands, parsed.Has("--all"), std::cout, std::cerr);
 }
 
 }  // namespace

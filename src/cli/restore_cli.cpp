@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "app/ntfs_folder_choice.h"
 #include "app/progress_model.h"
 #include "app/restore_command.h"
 #include "app/results_file.h"
@@ -9,12 +10,14 @@
 #include "app/write_guard.h"
 #include "cli/args.h"
 #include "cli/cli_messages.h"
+#include "cli/info_command.h"
 #include "cli/restore_report.h"
 #include "platform/file_system.h"
 #include "cli/source_args.h"
 #include "cli/source_drive.h"
 #include "cli/terminal_progress.h"
 #include "platform/shell_info.h"
+#include "restore/restore_output.h"
 
 namespace vellum::cli {
 
@@ -39,12 +42,12 @@ bool ParseNumber(const std::string& text, uint64_t& value) {
 bool LoadRows(const std::string& path, app::ResultList& list, std::string& error) {
   app::ResultsFileLines lines;
   if (lines.Read(path, error) != app::ResultsFileLines::ReadResult::kOk) {
-    error = "cannot read " + path + ": " + error;
+    error = path + " を読み込めません: " + error;
     return false;
   }
   std::string line;
   if (!lines.Next(line) || !lines.Next(line)) {
-    error = path + " is not a search-results file";
+    error = path + " は検索結果ファイルではありません。";
     return false;
   }
   list.ReplaceColumns(app::ParseColumnLine(line));
@@ -71,6 +74,7 @@ struct Session {
 
 app::CommandContext Context(Session& s, int32_t index, const volume::SearchOptions& options) {
   app::CommandContext c(s.state, s.list, s.messages);
+  NameSourceInVolumeMessages(s.messages, s.drives.entries[static_cast<size_t>(index)].sourcePath);
   c.options = options;
   s.state.shell = s.shell.get();
   c.volume.drives = &s.drives;
@@ -123,22 +127,23 @@ bool ParseRestoreArgs(const std::vector<std::string>& args, RestoreArgs& a, std:
   if ((a.help = parsed.help)) return true;
   if (!SourceOf(parsed, a.source, error)) return false;
   a.request.destination = parsed.Value("--to").value_or("");
-  if (a.request.destination.empty()) return error = "restore: --to DIR is required", false;
+  if (a.request.destination.empty()) return error = "restore: --to DIR で復元先のフォルダを指定してください。", false;
   a.resultsPath = parsed.Value("--results").value_or("");
   a.request.force = parsed.Has("--force");
   a.reportPath = parsed.Value("--report").value_or("");
   if (const auto rows = parsed.Value("--rows"))
     if (a.resultsPath.empty() || !ParseRowList(*rows, a.request.rowIndices))
-      return error = "restore: --rows needs --results and a list such as 1,4-9, not '" + *rows + "'", false;
+      return error = "restore: --rows は --results と一緒に、1,4-9 のような行番号で指定してください: '" + *rows + "'",
+             false;
   if (const auto folder = parsed.Value("--folder")) {
     uint64_t record = 0;
     if (!ParseNumber(*folder, record) || record > UINT32_MAX)
-      return error = "restore: --folder needs a record number, not '" + *folder + "'", false;
+      return error = "restore: --folder には削除フォルダのファイル番号を指定してください: '" + *folder + "'", false;
     a.request.ntfsFolder = static_cast<uint32_t>(record);
   }
   if (const auto format = parsed.Value("--format")) {
     if (*format != "tsv" && *format != "json")
-      return error = "restore: --format must be tsv or json, not '" + *format + "'", false;
+      return error = "restore: --format には tsv か json を指定してください: '" + *format + "'", false;
     a.reportFormat = *format == "json" ? ReportFormat::kJson : ReportFormat::kTsv;
   }
   a.options.filter = parsed.Value("--filter").value_or("");
@@ -149,10 +154,35 @@ bool ParseRestoreArgs(const std::vector<std::string>& args, RestoreArgs& a, std:
   return true;
 }
 
+// `--folder RECORD` names a deleted NTFS folder; its contents go below DIR
+// in the folder's own path, as the rows of a results file do. 0 to go on,
+// else the exit status after the reason was said.
+int PlaceFolderBelowDestination(const SourceArgs& source, app::RestoreRequest& request, std::ostream& err) {
+  volume::ScanState state;
+  std::string error;
+  if (!OpenSourceVolume(source.source, source.partition, state, error)) {
+    err << "vellum-cli: " << error << '\n';
+    return kExitError;
+  }
+  if (state.fsKind != volume::kNtfs) {
+    err << "vellum-cli: " << source.source << " は " << volume::FsKindName(state.fsKind)
+              << " のドライブです。--folder は NTFS のドライブでだけ使えます。"
+                 "--folder を付けずに全ての削除ファイルを復元するか、--results と --rows で選んでください。\n";
+    return kExitUsage;
+  }
+  const app::NtfsFolderChoice choice = app::CheckNtfsFolderChoice(state, request.ntfsFolder);
+  if (!choice.ok) {
+    err << "vellum-cli: " << source.source << ": " << choice.error << '\n';
+    return kExitUsage;
+  }
+  request.destination += (request.destination.ends_with('/') ? "" : "/") + choice.relativePath;
+  return 0;
+}
+
 bool WriteReport(const std::string& path, const std::string& text, const app::WriteGuard& guard, std::ostream& err) {
   std::string error;
   if (guard.WriteWholeFile(path, text, error)) return true;
-  err << "vellum-cli: cannot write the report " << path << ": " << error << '\n';
+  err << "vellum-cli: レポート " << path << " に書き込めません: " << error << '\n';
   return false;
 }
 
@@ -161,7 +191,7 @@ bool WriteReport(const std::string& path, const std::string& text, const app::Wr
 int RunRestore(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   RestoreArgs a;
   std::string error;
-  if (!ParseRestoreArgs(args, a, error)) return Usage(err, error + "\n(vellum-cli help restore)");
+  if (!ParseRestoreArgs(args, a, error)) return Usage(err, error + "\n（使い方: vellum-cli help restore）");
   if (a.help) {
     out << HelpText(*FindCommand("restore"));
     return 0;
@@ -174,7 +204,7 @@ int RunRestore(const std::vector<std::string>& args, std::ostream& out, std::ost
   const int32_t index = SourceDriveTable(source, s.drives, error);
   if (index < 0) {
     err << "vellum-cli: " << error << '\n';
-    return kExitError;
+    return SourceFailureStatus(index);
   }
   app::ResultList rows;
   if (!resultsPath.empty()) {
@@ -191,11 +221,19 @@ int RunRestore(const std::vector<std::string>& args, std::ostream& out, std::ost
           << " の行として復元します。\n";
     for (size_t r : request.rowIndices)
       if (r >= rows.RowCount())
-        return Usage(err, "restore: --rows " + std::to_string(r + 1) + " is not in " + resultsPath + ", which has " +
-                              std::to_string(rows.RowCount()) + " rows");
+        return Usage(err, "restore: --rows の " + std::to_string(r + 1) + " 行目は " + resultsPath + " にありません (1-" +
+                              std::to_string(rows.RowCount()) + " 行)。");
+  }
+  if (request.ntfsFolder != 0 && resultsPath.empty()) {
+    const int status = PlaceFolderBelowDestination(source, request, err);
+    if (status != 0) return status;
   }
   InterruptGuard interrupt;
   app::CommandContext context = Context(s, index, options);
+  // The summary names every item that failed or was too long: said per
+  // block as well, they would bury it.
+  s.messages.LeaveToSummary(ntfs::kWriteFailedMessage);
+  s.messages.LeaveToSummary(restore::kPathTooLongMessage);
   app::RestoreSummary summary;
   // The report is written beside the restored files, never onto the source
   // nor anywhere on its drive: not onto any piece or segment of it either.
@@ -204,8 +242,9 @@ int RunRestore(const std::vector<std::string>& args, std::ostream& out, std::ost
     return kExitError;
   if (app::OnRestore(context, request, summary) != 1) {
     if (s.state.fsKind == volume::kNtfs && !request.rows && request.ntfsFolder == 0)
-      err << "vellum-cli: give --folder RECORD (the record number a search lists for the deleted folder), "
-             "or --results FILE\n";
+      err << "vellum-cli: " << source.source
+          << " は NTFS のドライブです。--folder RECORD (検索結果で削除フォルダに表示されるファイル番号) か "
+             "--results FILE を指定してください。\n";
     return kExitError;
   }
   s.messages.SetBeforeWrite({});
@@ -221,7 +260,7 @@ int RunWipe(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   ParsedArgs parsed;
   SourceArgs source;
   std::string error;
-  if (!ParseArgs(*FindCommand("wipe"), args, parsed, error)) return Usage(err, error + "\n(vellum-cli help wipe)");
+  if (!ParseArgs(*FindCommand("wipe"), args, parsed, error)) return Usage(err, error + "\n（使い方: vellum-cli help wipe）");
   if (parsed.help) {
     out << HelpText(*FindCommand("wipe"));
     return 0;
@@ -231,7 +270,7 @@ int RunWipe(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   const int32_t index = SourceDriveTable(source, s.drives, error);
   if (index < 0) {
     err << "vellum-cli: " << error << '\n';
-    return kExitError;
+    return SourceFailureStatus(index);
   }
   const std::string question = app::WipeQuestion(&s.drives.entries[static_cast<size_t>(index)]);
   if (parsed.Has("--yes")) s.messages.Preset(question, MessageAnswer::Yes);
@@ -246,7 +285,7 @@ int RunWipe(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   if (app::OnCompleteDeletion(context, &summary) == 1) return 0;
   if (summary.cancelled) return kExitInterrupted;
   if (s.messages.Unasked(question)) {
-    err << "vellum-cli: nothing was written: give --yes to answer the question Yes\n";
+    err << "vellum-cli: 何も書き込みませんでした。質問に Yes と答えるには --yes を指定してください。\n";
     return kExitUsage;
   }
   return kExitError;

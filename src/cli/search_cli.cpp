@@ -11,6 +11,7 @@
 #include "cli/args.h"
 #include "cli/cli_messages.h"
 #include "cli/listing_format.h"
+#include "cli/scan_resume.h"
 #include "cli/source_args.h"
 #include "cli/source_drive.h"
 #include "cli/terminal_progress.h"
@@ -34,6 +35,7 @@ struct SearchArgs {
   std::optional<ClusterRangeFlag> range;
   std::string outputPath;
   std::optional<ListingFormat> format;
+  std::string formatText;
   bool help = false;
 };
 
@@ -48,7 +50,7 @@ bool ParseSearchArgs(const std::vector<std::string>& args, bool full, SearchArgs
   out.options.analyse = !parsed.Has("--no-analyse");
   out.options.thorough = parsed.Has("--thorough");
   if (parsed.Has("--free-scan") && parsed.Has("--no-free-scan"))
-    return error = "search: --free-scan and --no-free-scan both given", false;
+    return error = "search: --free-scan と --no-free-scan は同時に指定できません。", false;
   if (parsed.Has("--free-scan")) out.freeScan = true;
   if (parsed.Has("--no-free-scan")) out.freeScan = false;
   out.yes = parsed.Has("--yes");
@@ -57,14 +59,17 @@ bool ParseSearchArgs(const std::vector<std::string>& args, bool full, SearchArgs
   out.outputPath = parsed.Value("-o").value_or("");
   if (const auto range = parsed.Value("--range")) {
     // Only a cluster scan reads a range: one given to a search that does not scan is a mistake.
-    if (!full && out.freeScan != true) return error = "search: --range needs --free-scan", false;
+    if (!full && out.freeScan != true) return error = "search: --range は --free-scan と一緒に指定してください。", false;
     ClusterRangeFlag flag;
     if (!ParseClusterRangeFlag(*range, flag, error)) return false;
     out.range = flag;
   }
   if (const auto format = parsed.Value("--format")) {
     out.format = ParseListingFormat(*format);
-    if (!out.format) return error = command.name + ": --format must be results, table, json or csv, not '" + *format + "'", false;
+    out.formatText = *format;
+    if (!out.format)
+      return error = command.name + ": --format には results、table、json、csv のいずれかを指定してください: '" + *format + "'",
+             false;
   }
   return true;
 }
@@ -77,11 +82,11 @@ ListingFormat FormatFor(const SearchArgs& a) {
   return toTerminal ? ListingFormat::kTable : ListingFormat::kResults;
 }
 
-std::string ListingText(const app::ResultList& list, int32_t driveIndex, ListingFormat format) {
+std::string ListingText(const app::ResultList& list, int32_t driveIndex, ListingFormat format, ShellInfo* shell) {
   switch (format) {
     case ListingFormat::kTable: return FormatTable(list, TerminalColumns());
-    case ListingFormat::kJson: return FormatJsonLines(list);
-    case ListingFormat::kCsv: return FormatCsv(list);
+    case ListingFormat::kJson: return FormatJsonLines(list, shell);
+    case ListingFormat::kCsv: return FormatCsv(list, shell);
     case ListingFormat::kResults: break;
   }
   return app::FormatResultsText(list, driveIndex);
@@ -95,10 +100,41 @@ bool WriteResults(const std::string& text, const std::string& path, const app::W
   }
   std::string error;
   if (!guard.WriteWholeFile(path, text, error)) {
-    err << "vellum-cli: cannot write " << path << ": " << error << '\n';
+    err << "vellum-cli: " << path << " に書き込めません: " << error << '\n';
     return false;
   }
   return true;
+}
+
+// The command line that scans the rest after an interruption: the same
+// options, the question answered Yes by its flag.
+ScanCommandLine ScanLineOf(const SearchArgs& a, bool full) {
+  ScanCommandLine line;
+  line.command = full ? "full-scan" : "search";
+  line.source = a.source.source + (a.source.partition ? "#" + std::to_string(a.source.partition) : std::string());
+  if (!a.options.filter.empty()) line.options.insert(line.options.end(), {"--filter", a.options.filter});
+  if (a.options.inUse) line.options.push_back("--in-use");
+  if (a.options.zeroSize) line.options.push_back("--zero-size");
+  if (!a.options.analyse) line.options.push_back("--no-analyse");
+  if (a.options.thorough) line.options.push_back("--thorough");
+  line.options.push_back(full ? "--yes" : "--free-scan");
+  line.format = a.formatText;
+  line.outputPath = a.outputPath;
+  return line;
+}
+
+// After Ctrl+C: what was stopped, how far it got and how to go on.
+void SayInterrupted(const SearchArgs& a, bool full, const CliClusterRangeAsker& range,
+                    const std::optional<uint64_t>& lastDone, bool inClusterPhase, std::ostream& err) {
+  if (inClusterPhase && range.Chosen()) {
+    err << "vellum-cli: "
+        << InterruptedScanText(ScanLineOf(a, full), range.Chosen()->first, range.Chosen()->last, lastDone) << '\n';
+    return;
+  }
+  err << "vellum-cli: 検索を中断しました。"
+      << (a.outputPath.empty() || a.outputPath == "-" ? "見つかったものは出力しました。"
+                                                       : "見つかったものは " + a.outputPath + " に書き出しました。")
+      << '\n';
 }
 
 }  // namespace
@@ -111,7 +147,7 @@ int RunListingCommand(const std::vector<std::string>& args, bool full, std::ostr
   SearchArgs parsed;
   std::string error;
   if (!ParseSearchArgs(args, full, parsed, error)) {
-    err << "vellum-cli: " << error << "\n(vellum-cli help " << (full ? "full-scan" : "search") << ")\n";
+    err << "vellum-cli: " << error << "\n（使い方: vellum-cli help " << (full ? "full-scan" : "search") << "）\n";
     return kExitUsage;
   }
   if (parsed.help) {
@@ -122,19 +158,22 @@ int RunListingCommand(const std::vector<std::string>& args, bool full, std::ostr
   const int32_t index = SourceDriveTable(parsed.source, drives, error);
   if (index < 0) {
     err << "vellum-cli: " << error << '\n';
-    return kExitError;
+    return SourceFailureStatus(index);
   }
 
   InterruptGuard interrupt;
   TerminalSink sink = StderrSink();
   CliMessages messages(err);
   PresetScanAnswers(messages, parsed.freeScan, parsed.yes);
+  NameSourceInVolumeMessages(messages, parsed.source.source);
   if (InteractiveTerminal()) messages.AskOn(&std::cin);
   const std::unique_ptr<ShellInfo> shell = platform::MakeSystemShellInfo();
   volume::ScanState state;
   state.shell = shell.get();
   app::ResultList list;
   std::vector<std::unique_ptr<TerminalProgressView>> views;
+  std::optional<uint64_t> lastDone;
+  bool inClusterPhase = false;
 
   app::CommandContext context(state, list, messages);
   context.options = parsed.options;
@@ -148,7 +187,8 @@ int RunListingCommand(const std::vector<std::string>& args, bool full, std::ostr
     TerminalProgressView* view = views.back().get();
     view->SetUnitBytes(UnitBytesOf(state));
     messages.SetBeforeWrite([view] { view->ClearLine(); });
-    return std::make_unique<app::ProgressModel>(*view);
+    return std::make_unique<ScanPositionProgress>(std::make_unique<app::ProgressModel>(*view), lastDone,
+                                                  inClusterPhase);
   };
 
   // Writing the results onto the volume being searched could overwrite the
@@ -161,23 +201,25 @@ int RunListingCommand(const std::vector<std::string>& args, bool full, std::ostr
   const int searched = full ? app::OnFullClusterScan(context) : app::OnSearch(context);
   messages.SetBeforeWrite({});
   if (full && searched != 1 && messages.Unasked(kFullScanQuestion)) {
-    err << "vellum-cli: nothing was scanned: give --yes to answer the question Yes\n";
+    err << "vellum-cli: スキャンしませんでした。質問に Yes と答えるには --yes を指定してください。\n";
     return kExitUsage;
   }
   if (!full && messages.Unasked(kFreeScanQuestion))
-    err << "vellum-cli: (nobody was there to ask: --free-scan answers Yes, --no-free-scan No)\n";
-  if (searched != 1 || rangeAsker.Failed()) return kExitError;
+    err << "vellum-cli: （答える人がいないため No としました。--free-scan が Yes、--no-free-scan が No の答えです）\n";
+  if (rangeAsker.Failed()) return kExitUsage;
+  if (searched != 1) return kExitError;
   // The plain exFAT walk never enters a live folder, where a camera card keeps
   // everything: say how to reach those files.
   if (!full && !parsed.options.thorough && state.fsKind == volume::kExfat)
-    err << "vellum-cli: exFAT: only the root and deleted folders were searched; --thorough also searches live "
-           "folders\n";
+    err << "vellum-cli: exFAT では、ルートと削除されたフォルダだけを検索しました。--thorough を指定すると、"
+           "削除されていないフォルダの中も検索します。\n";
   if (const uint64_t cut = state.truncatedStructures; cut > 0)
-    err << "vellum-cli: " << cut << (cut == 1 ? " structure on the disk was" : " structures on the disk were")
-        << " cut short and ended early\n";
-  if (!WriteResults(ListingText(list, state.driveIndex, FormatFor(parsed)), parsed.outputPath, guard, out, err))
+    err << "vellum-cli: ディスク上の構造 " << cut << " 個が途中で切れていたため、そこで読むのをやめました。\n";
+  if (!WriteResults(ListingText(list, state.driveIndex, FormatFor(parsed), shell.get()), parsed.outputPath, guard, out, err))
     return kExitError;
-  return InterruptGuard::Interrupted() ? kExitInterrupted : 0;
+  if (!InterruptGuard::Interrupted()) return 0;
+  SayInterrupted(parsed, full, rangeAsker, lastDone, inClusterPhase, err);
+  return kExitInterrupted;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "cli/source_args.h"
 
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 
 #include "platform/file_system.h"
@@ -23,19 +24,32 @@ bool ParsePartitionNumber(const std::string& text, uint32_t& out) {
 
 }  // namespace
 
+// "card.img:/" and "card.img#2:/", the root texts `drives` prints, name
+// the image they end: the root's own separator is dropped when no file of
+// the whole name exists.
+std::string WithoutRootSuffix(const std::string& source) {
+  for (const std::string_view suffix : {":/", ":\\"}) {
+    if (source.size() <= suffix.size() || !source.ends_with(suffix)) continue;
+    std::error_code ec;
+    if (std::filesystem::exists(platform::PathFromUtf8(source), ec)) return source;
+    return source.substr(0, source.size() - suffix.size());
+  }
+  return source;
+}
+
 bool SourceOf(const ParsedArgs& parsed, SourceArgs& out, std::string& error) {
-  if (parsed.operands.empty()) return error = "no SOURCE given", false;
-  out.source = parsed.operands[0];
+  if (parsed.operands.empty()) return error = "SOURCE を指定してください。", false;
+  out.source = WithoutRootSuffix(parsed.operands[0]);
   if (const auto value = parsed.Value("--partition")) {
     if (!ParsePartitionNumber(*value, out.partition))
-      return error = "--partition needs a number from 1, not '" + *value + "'", false;
+      return error = "--partition には 1 以上の数を指定してください: '" + *value + "'", false;
   }
   const size_t hash = out.source.rfind('#');
   std::error_code ec;
   if (hash != std::string::npos && !std::filesystem::exists(platform::PathFromUtf8(out.source), ec)) {
     uint32_t n = 0;
     if (!ParsePartitionNumber(out.source.substr(hash + 1), n)) return true;
-    if (out.partition != 0) return error = "both " + out.source + " and --partition given", false;
+    if (out.partition != 0) return error = out.source + " と --partition の両方が指定されています。", false;
     out.partition = n;
     out.source.erase(hash);
   }
@@ -49,14 +63,14 @@ bool ParseSourceArgs(const std::vector<std::string>& args, SourceArgs& out, std:
     if (a == "--partition" || a.starts_with("--partition=")) {
       std::string value;
       if (a == "--partition") {
-        if (i + 1 >= args.size()) return error = "--partition needs a number", false;
+        if (i + 1 >= args.size()) return error = "--partition には番号を指定してください。", false;
         value = args[++i];
       } else {
         value = a.substr(std::string("--partition=").size());
       }
-      if (partitionSeen) return error = "--partition given twice", false;
+      if (partitionSeen) return error = "--partition が 2 回指定されています。", false;
       if (!ParsePartitionNumber(value, out.partition))
-        return error = "--partition needs a number from 1, not '" + value + "'", false;
+        return error = "--partition には 1 以上の数を指定してください: '" + value + "'", false;
       partitionSeen = true;
     } else if (out.source.empty() && !a.starts_with("-")) {
       out.source = a;
@@ -64,7 +78,7 @@ bool ParseSourceArgs(const std::vector<std::string>& args, SourceArgs& out, std:
       out.rest.push_back(a);
     }
   }
-  if (out.source.empty()) return error = "no SOURCE given", false;
+  if (out.source.empty()) return error = "SOURCE を指定してください。", false;
   return true;
 }
 

@@ -3,10 +3,16 @@
 #include <cerrno>
 
 #include "app/open_volume.h"
+#include "platform/file_system.h"
 #include "platform/images/open_image.h"
 #include "volume/source.h"
 
 namespace vellum::cli {
+
+std::string PermissionHintFor(const std::string& path) {
+  if (platform::IsDevicePath(path)) return std::string(app::kPermissionHint);
+  return "\n\n" + path + " を読み取る権限がありません。ファイルの所有者と読み取り権限を確かめてください。";
+}
 
 int32_t SourceDriveTable(const SourceArgs& args, volume::DriveTable& table, std::string& error) {
   // Opened once here for the table; the command opens it again for itself.
@@ -14,17 +20,19 @@ int32_t SourceDriveTable(const SourceArgs& args, volume::DriveTable& table, std:
   platform::SourceFile file = platform::OpenSourceFile(args.source);
   if (!file.device) {
     error = file.error;
-    if (file.errorCode == EACCES || file.errorCode == EPERM) error += app::kPermissionHint;
-    return -1;
+    if (file.errorCode == EACCES || file.errorCode == EPERM) error += PermissionHintFor(args.source);
+    return kNoSuchSource;
   }
   const volume::PartitionTable partitions = volume::ReadPartitionTable(*file.device);
   error = volume::PartitionChoiceError(args.source, partitions, args.partition);
-  if (!error.empty()) return -1;
-  if (!volume::AppendImage(table, args.source, *file.device, file.kind, partitions, error)) return -1;
+  if (!error.empty()) return kNoSuchPartition;
+  if (!volume::AppendImage(table, args.source, *file.device, file.kind, partitions, error)) return kNoSuchSource;
   for (size_t i = 0; i < table.entries.size(); ++i)
     if (table.entries[i].partitionNumber == args.partition) return static_cast<int32_t>(i);
-  error = args.source + ": no such partition";
-  return -1;
+  error = args.source + " にパーティション " + std::to_string(args.partition) + " はありません。";
+  return kNoSuchPartition;
 }
+
+int SourceFailureStatus(int32_t index) { return index == kNoSuchPartition ? 2 : 1; }
 
 }  // namespace vellum::cli

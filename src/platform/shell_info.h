@@ -10,8 +10,9 @@
 namespace vellum {
 
 struct ShellFileInfo {
-  std::string typeName;
+  std::string typeName;  // in the user's language
   int iconIndex = 0;
+  std::string mimeType;  // the type in every language ("image/jpeg"); empty where the system has none
 };
 
 class ShellInfo {

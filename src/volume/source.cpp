@@ -14,7 +14,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const char* TableName(TableKind kind) { return kind == TableKind::Gpt ? "GPT" : "MBR"; }
-std::string TableArticle(TableKind kind) { return kind == TableKind::Gpt ? "a GPT" : "an MBR"; }
 
 OpenedSource Failure(std::string error) {
   OpenedSource r;
@@ -63,7 +62,7 @@ std::string DescribePartitions(const std::string& name, const PartitionTable& ta
   for (const Partition& p : table.partitions) {
     text += "  " + std::to_string(p.number) + "  " + RootText(name, p.number) + "  " +
             FormatSize(p.lengthBytes) + "  " + PartitionFsText(p);
-    if (p.clipped) text += p.lengthBytes == 0 ? "  (past the end of the disk)" : "  (cut short by the disk's end)";
+    if (p.clipped) text += p.lengthBytes == 0 ? "  （ディスクの終わりより後ろ）" : "  （ディスクの終わりで切れている）";
     text += '\n';
   }
   if (!text.empty()) text.pop_back();
@@ -73,20 +72,21 @@ std::string DescribePartitions(const std::string& name, const PartitionTable& ta
 std::string PartitionChoiceError(const std::string& path, const PartitionTable& table, uint32_t partitionNumber) {
   if (partitionNumber != 0) {
     if (table.kind == TableKind::None)
-      return path + " has no partition table; --partition applies only to a whole disk";
+      return path + " にはパーティションテーブルがありません。--partition はディスク全体にだけ使えます。";
     if (partitionNumber > table.partitions.size())
-      return path + " has no partition " + std::to_string(partitionNumber) + "; its partitions are:\n" +
+      return path + " にパーティション " + std::to_string(partitionNumber) + " はありません。パーティションは次のとおりです:\n" +
              DescribePartitions(SourceName(path), table);
     if (table.partitions[partitionNumber - 1].lengthBytes == 0)
-      return "partition " + std::to_string(partitionNumber) + " of " + path + " lies past the end of the disk";
+      return path + " のパーティション " + std::to_string(partitionNumber) + " はディスクの終わりより後ろにあります。";
     return {};
   }
   if (table.kind == TableKind::None) return {};
   if (table.partitions.empty())
-    return path + " is a whole disk whose " + std::string(TableName(table.kind)) +
-           " partition table lists no partitions";
-  return path + " is a whole disk with " + TableArticle(table.kind) +
-         " partition table; choose a partition with --partition N:\n" + DescribePartitions(SourceName(path), table);
+    return path + " はディスク全体ですが、" + std::string(TableName(table.kind)) +
+           " パーティションテーブルにパーティションがありません。";
+  return path + " はディスク全体です (" + TableName(table.kind) +
+         " パーティションテーブル)。--partition N でパーティションを選んでください:\n" +
+         DescribePartitions(SourceName(path), table);
 }
 
 OpenedSource OpenSource(const std::string& path, uint32_t partitionNumber,
@@ -100,7 +100,11 @@ OpenedSource OpenSource(const std::string& path, uint32_t partitionNumber,
     return r;
   }
   const PartitionTable table = ReadPartitionTable(*opened.device);
-  if (std::string why = PartitionChoiceError(path, table, partitionNumber); !why.empty()) return Failure(why);
+  if (std::string why = PartitionChoiceError(path, table, partitionNumber); !why.empty()) {
+    OpenedSource r = Failure(why);
+    r.partitionChoice = true;
+    return r;
+  }
   OpenedSource r;
   if (partitionNumber != 0) {
     r = OpenPartition(std::move(opened.device), path, table, partitionNumber);

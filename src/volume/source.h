@@ -19,6 +19,7 @@ struct OpenedSource {
   int errorCode = 0;         // errno when the system refused to open the path
   std::string systemText;    // the system's own text for errorCode
   std::string containerKind; // "E01", "VHD", ... when the path is an image container; empty for raw bytes
+  bool partitionChoice = false;  // the error is the partition asked for (or the lack of one): bad usage
 };
 
 // Opens `path` (read-only unless asked) and, for partitionNumber 1..N, the

@@ -34,9 +34,9 @@ std::string TruncationNote(const ScanState& state, const std::string& source) {
   const uint64_t missing = MissingVolumeBytes(state);
   if (missing == 0) return {};
   const uint64_t bps = state.bytesPerSector ? state.bytesPerSector : 512;
-  return source + " ends " + std::to_string(missing) + " bytes (" + FormatSize(missing) + ", " +
-         std::to_string((missing + bps - 1) / bps) + " sectors) before the end of the volume its boot sector describes (" +
-         FormatSize(ClaimedVolumeBytes(state)) + "); what is there is searched, the missing part reads as zeros";
+  return source + " は、ブートセクタが示すボリュームの終わり (" + FormatSize(ClaimedVolumeBytes(state)) + ") より " +
+         std::to_string(missing) + " バイト (" + FormatSize(missing) + "、" + std::to_string((missing + bps - 1) / bps) +
+         " セクタ) 手前で終わっています。ある部分を検索し、足りない部分は 0 として読みます。";
 }
 
 }  // namespace vellum::volume

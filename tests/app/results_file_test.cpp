@@ -73,7 +73,7 @@ class FakeMessages : public Messages {
 class FolderIconShell : public ShellInfo {
  public:
   ShellFileInfo Lookup(std::string_view key, bool directory) override {
-    return {std::string(key), directory ? 3 : 7};
+    return {std::string(key), directory ? 3 : 7, {}};
   }
 };
 

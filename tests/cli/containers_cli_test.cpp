@@ -154,7 +154,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ContainerDrives, TheDisplayNameSaysWhatTheFileIs) {
   const CliRun r = Capture([](std::ostream& o, std::ostream& e) {
-    return RunDrives({Image("containers/disk-mbr.qcow2"), Image("containers/exfat.img.aa")}, o, e);
+    return RunDrives({Image("containers/disk-mbr.qcow2"), Image("containers/exfat.img.aa")}, false, o, e);
   });
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("\tdisk-mbr.qcow2#3:/\t3\tdisk-mbr.qcow2 partition 3 (qcow2 image)\t"), std::string::npos)
@@ -270,14 +270,14 @@ TEST(TruncatedVolume, InfoAndSearchSayHowMuchIsMissingAndGoOn) {
   const std::string cut = dir.File("fat16-cut.img");
   fs::copy_file(Image("fat16.img"), cut);
   fs::resize_file(cut, 20 << 20);
-  const std::string says = cut + " ends 12582912 bytes (12.0 MiB, 24576 sectors) before the end of the volume";
+  const std::string says = cut + " は、ブートセクタが示すボリュームの終わり (32.0 MiB) より 12582912 バイト (12.0 MiB、24576 セクタ) 手前";
   const CliRun info = Capture([&](std::ostream& o, std::ostream& e) { return RunInfo(cut, 0, o, e); });
   EXPECT_EQ(info.status, 0) << info.err;
   EXPECT_NE(info.err.find(says), std::string::npos) << info.err;
   EXPECT_NE(info.out.find("fsKind\tFAT16\n"), std::string::npos);
   const CliRun search = Capture([&](std::ostream& o, std::ostream& e) { return RunSearch({cut}, o, e); });
   EXPECT_EQ(search.status, 0) << search.err;
-  EXPECT_NE(search.err.find("fat16-cut.img:/ ends 12582912 bytes"), std::string::npos) << search.err;
+  EXPECT_NE(search.err.find("fat16-cut.img:/ は、ブートセクタが示す"), std::string::npos) << search.err;
   // The deleted entries before the cut are all there.
   EXPECT_NE(search.out.find("Deleted-15c.txt"), std::string::npos) << search.out;
   const CliRun whole = Capture([](std::ostream& o, std::ostream& e) { return RunInfo(Image("fat16.img"), 0, o, e); });

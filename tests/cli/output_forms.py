@@ -86,7 +86,8 @@ try:
             env = dict(os.environ, COLUMNS=str(columns))
             lines = run("search", path, "--zero-size", *extra, "--format", "table", env=env).stdout \
                 .decode("utf-8").splitlines()
-            check(len(lines) == len(rows) + 2, f"{image}: table at {columns} has a heading and a total")
+            check(len(lines) == len(rows) + 3, f"{image}: table at {columns} has the volume, a heading and a total")
+            check(lines[0] == "ボリューム " + image + ":/", f"{image}: the volume is named once, above the table")
             check(all(width(line) <= columns for line in lines), f"{image}: table fits {columns} columns")
             check("合計" in lines[-1], f"{image}: total line")
 

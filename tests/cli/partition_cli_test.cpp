@@ -26,7 +26,7 @@ bool Has(const std::string& text, const std::string& part) { return text.find(pa
 
 TEST(InfoPartition, WholeDiskNeedsAPartitionNumber) {
   const Outcome r = Info(Image("disk-mbr.img"), 0);
-  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.status, 2);  // bad usage: the partition to use is missing
   EXPECT_TRUE(r.out.empty());
   EXPECT_TRUE(Has(r.err, "vellum-cli: " + Image("disk-mbr.img"))) << r.err;
   EXPECT_TRUE(Has(r.err, "--partition N")) << r.err;
@@ -46,12 +46,14 @@ TEST(InfoPartition, OpensThePartitionItIsGiven) {
 }
 
 TEST(InfoPartition, RefusesNumbersThatNameNoPartition) {
+  // Bad usage, and the message lists the partitions there are.
   Outcome r = Info(Image("disk-gpt.img"), 4);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(Has(r.err, "has no partition 4")) << r.err;
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(Has(r.err, "パーティション 4 はありません")) << r.err;
+  EXPECT_TRUE(Has(r.err, "disk-gpt.img#2:/")) << r.err;
   r = Info(Image("fat16.img"), 1);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(Has(r.err, "no partition table")) << r.err;
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(Has(r.err, "パーティションテーブルがありません")) << r.err;
   EXPECT_EQ(Info(Image("fat16.img"), 0).status, 0);
 }
 
@@ -77,22 +79,25 @@ TEST(SourceArgs, PartitionOption) {
 
 TEST(DrivesCommand, OneTabSeparatedLinePerEntry) {
   std::ostringstream out, err;
-  EXPECT_EQ(RunDrives({Image("disk-gpt.img"), Image("exfat.img")}, out, err), 0) << err.str();
-  // The machine's own devices come first; the images' lines are the last four.
+  EXPECT_EQ(RunDrives({Image("disk-gpt.img"), Image("exfat.img")}, false, out, err), 0) << err.str();
+  // The machine's own devices come first (those holding something to
+  // search); the images' lines are the last four, numbered in the table.
   std::vector<std::string> lines;
   std::istringstream in(out.str());
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   ASSERT_GE(lines.size(), 4u);
   const size_t first = lines.size() - 4;
+  const std::string index = lines[first].substr(0, lines[first].find('\t'));
+  const auto at = [&](size_t k) { return std::to_string(std::stoul(index) + k); };
   // The five columns, then the file system, the size in bytes and the label.
-  EXPECT_EQ(lines[first + 1], std::to_string(first + 1) + "\tdisk-gpt.img#2:/\t3\tdisk-gpt.img partition 2\t" +
-                                  Image("disk-gpt.img") + "\tFAT12\t2097152\tGPTFAT12");
-  EXPECT_EQ(lines[first + 3], std::to_string(first + 3) + "\texfat.img:/\t3\texfat.img\t" + Image("exfat.img") +
+  EXPECT_EQ(lines[first + 1], at(1) + "\tdisk-gpt.img#2:/\t3\tdisk-gpt.img partition 2\t" + Image("disk-gpt.img") +
+                                  "\tFAT12\t2097152\tGPTFAT12");
+  EXPECT_EQ(lines[first + 3], at(3) + "\texfat.img:/\t3\texfat.img\t" + Image("exfat.img") +
                                   "\texFAT\t33554432\tVELLUMEXFAT");
 
   std::ostringstream out2, err2;
-  EXPECT_EQ(RunDrives({Image("no-such.img")}, out2, err2), 1);
-  EXPECT_TRUE(Has(err2.str(), "vellum-cli: cannot open " + Image("no-such.img")));
+  EXPECT_EQ(RunDrives({Image("no-such.img")}, false, out2, err2), 1);
+  EXPECT_TRUE(Has(err2.str(), "vellum-cli: " + Image("no-such.img") + " を開けません: "));
 }
 
 }  // namespace

@@ -72,7 +72,8 @@ TEST(RestoreCli, ExitStatusSaysWhetherEverythingWasRestored) {
   const CliRun outside = Call(RunRestore, {Image("fat16.img"), "--results", list, "--rows", "1," + past, "--to",
                                            dir.File("outside")});
   EXPECT_EQ(outside.status, 2);
-  EXPECT_NE(outside.err.find("--rows " + past), std::string::npos) << outside.err;
+  EXPECT_NE(outside.err.find("--rows の " + past + " 行目"), std::string::npos) << outside.err;
+  EXPECT_NE(outside.err.find("(1-" + std::to_string(rows) + " 行)"), std::string::npos) << outside.err;
   EXPECT_FALSE(fs::exists(dir.File("outside")));
 
   // A row no restore can take (its time is not a time) is named, and the status is 3.

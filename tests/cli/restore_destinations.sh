@@ -26,6 +26,8 @@ status=$?
 [[ $status == 3 ]] || fail "read-only destination: exit $status, wanted 3"
 grep -q "Read-only file system" "$work/ro.out" || fail "read-only destination: the reason is not named"
 grep -q "復元できなかった項目" "$work/ro.out" || fail "read-only destination: no list of failed items"
+# Nothing was restored: the summary must not begin as if it had been.
+[[ $(head -1 "$work/ro.out") == "復元できませんでした。" ]] || fail "read-only destination: headline $(head -1 "$work/ro.out")"
 
 "$cli" restore "$images/fat16.img" --to "$work/full" >"$work/full.out" 2>&1
 status=$?
@@ -36,6 +38,14 @@ while IFS= read -r -d '' f; do
   rel=${f#"$work/full/"}
   cmp -s "$f" "$work/plain/fat16/$rel" || fail "full destination left $rel incomplete"
 done < <(find "$work/full" -type f -print0)
+
+# NTFS writes block by block: a full destination is named once per file in
+# the summary, never once per block.
+"$cli" restore "$images/ntfs-512.img" --folder 87 --to "$work/full/ntfs" >"$work/nfull.out" 2>&1
+status=$?
+[[ $status == 3 ]] || fail "full destination, NTFS: exit $status, wanted 3: $(tail -3 "$work/nfull.out")"
+[[ $(grep -c "ファイルの書き込みに失敗しました。" "$work/nfull.out") == 0 ]] || fail "full destination, NTFS: a message per block"
+grep -q "No space left on device" "$work/nfull.out" || fail "full destination, NTFS: the reason is not named"
 
 # The recognised contents of media-fat32.img, listed under "<不明>".
 "$cli" search "$images/media-fat32.img" --free-scan -o "$work/media.tsv" 2>/dev/null || fail "media search"

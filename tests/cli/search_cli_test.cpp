@@ -59,8 +59,6 @@ TEST(SearchCli, WrongInputIsReportedWithStatusOne) {
       {{dir.File("text.img")}, "NTFS 以外のドライブは検索できません"},
       {{dir.File("cut.img")}, "壊れているため"},
       {{Image("fat12.img"), "--filter", "*.txt"}, "ワイルドカード '*' は使えません"},
-      {{Image("disk-mbr.img")}, "--partition N"},
-      {{Image("disk-mbr.img"), "--partition", "9"}, "no partition 9"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args[0]);
@@ -71,6 +69,24 @@ TEST(SearchCli, WrongInputIsReportedWithStatusOne) {
   }
   EXPECT_EQ(Search({Image("fat12.img"), "--bogus"}).status, 2);
   EXPECT_EQ(Search({Image("fat12.img"), "--range", "9-x"}).status, 2);
+}
+
+// A range the volume does not have is bad usage, and the message gives the
+// one it has; a partition the disk does not have lists those it has.
+TEST(SearchCli, UsageErrorsGiveTheValidValues) {
+  for (const char* range : {"0-10", "2-999999", "10-9"}) {
+    SCOPED_TRACE(range);
+    const CliRun r = Search({Image("fat16.img"), "--free-scan", "--range", range});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("--range には 2-"), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty());
+  }
+  for (const std::vector<std::string>& args : {std::vector<std::string>{Image("disk-mbr.img"), "--partition", "9"},
+                                               std::vector<std::string>{Image("disk-mbr.img")}}) {
+    const CliRun partition = Search(args);
+    EXPECT_EQ(partition.status, 2);
+    EXPECT_NE(partition.err.find("disk-mbr.img#2:/"), std::string::npos) << partition.err;
+  }
 }
 
 TEST(SearchCli, WritesAResultsFileThatLoadsBackUnchanged) {
@@ -119,7 +135,7 @@ TEST(SearchCli, NothingFoundStillWritesTheHeaderAndSucceeds) {
 // The plain exFAT walk leaves live folders alone and says how to reach them;
 // the thorough search needs no such word, and FAT gets none either.
 TEST(SearchCli, AnExfatSearchNamesTheThoroughSearch) {
-  const std::string hint = "--thorough also searches live folders";
+  const std::string hint = "--thorough を指定すると、削除されていないフォルダの中も検索します。";
   EXPECT_NE(Search({Image("exfat-sets.img"), "--no-free-scan"}).err.find(hint), std::string::npos);
   const CliRun thorough = Search({Image("exfat-sets.img"), "--no-free-scan", "--thorough"});
   EXPECT_EQ(thorough.status, 0) << thorough.err;
@@ -133,11 +149,12 @@ TEST(SearchCli, AnExfatSearchNamesTheThoroughSearch) {
 TEST(SearchCli, StructuresCutShortAreCountedInOneLine) {
   const CliRun plain = Search({Image("fat32-thorough.img"), "--no-free-scan"});
   ASSERT_EQ(plain.status, 0) << plain.err;
-  EXPECT_NE(plain.err.find("vellum-cli: 1 structure on the disk was cut short and ended early\n"), std::string::npos);
-  EXPECT_EQ(plain.out.find("cut short"), std::string::npos);
+  const std::string line = "vellum-cli: ディスク上の構造 1 個が途中で切れていたため、そこで読むのをやめました。\n";
+  EXPECT_NE(plain.err.find(line), std::string::npos) << plain.err;
+  EXPECT_EQ(plain.out.find("途中で切れて"), std::string::npos);
   const CliRun thorough = Search({Image("fat32-thorough.img"), "--no-free-scan", "--thorough"});
   ASSERT_EQ(thorough.status, 0) << thorough.err;
-  EXPECT_EQ(thorough.err.find("cut short"), std::string::npos);
+  EXPECT_EQ(thorough.err.find("途中で切れて"), std::string::npos);
 }
 
 }  // namespace

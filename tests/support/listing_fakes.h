@@ -40,7 +40,7 @@ class RecordingShell : public ShellInfo {
  public:
   ShellFileInfo Lookup(std::string_view key, bool directory) override {
     asked.emplace_back(std::string(key), directory);
-    return {directory ? "フォルダー" : "type of " + std::string(key), directory ? 3 : 7};
+    return {directory ? "フォルダー" : "type of " + std::string(key), directory ? 3 : 7, {}};
   }
   std::vector<std::pair<std::string, bool>> asked;
 };

@@ -42,7 +42,7 @@ SourceFile OpenSourceFile(const std::string& path, OpenAccess access) {
   if (!opened.device) {
     r.errorCode = opened.errorCode;
     r.systemText = opened.errorText;
-    r.error = "cannot open " + path + ": " + opened.errorText;
+    r.error = path + " を開けません: " + opened.errorText;
     return r;
   }
   // A block device is the volume's own bytes, whatever its first sector says.
@@ -63,7 +63,7 @@ SourceFile OpenSourceFile(const std::string& path, OpenAccess access) {
     r.device = std::move(opened.device);
     r.errorCode = opened.errorCode;
     r.systemText = opened.errorText;
-    if (!r.device) r.error = "cannot open " + path + ": " + opened.errorText;
+    if (!r.device) r.error = path + " を開けません: " + opened.errorText;
     return r;
   }
   r.kind = ContainerName(kind);

@@ -48,6 +48,7 @@ ShellFileInfo QtShellInfo::Resolve(std::string_view nameOrExtension, bool direct
   ShellFileInfo info;
   if (!type.isValid()) return info;  // no MIME database installed: no type text
   info.typeName = Utf8(type.comment());
+  info.mimeType = Utf8(type.name());
   info.iconIndex = IconIndex(Utf8(type.iconName()), Utf8(type.genericIconName()));
   return info;
 }
