@@ -24,16 +24,16 @@ bool IsBiosGeometry(uint32_t heads, uint32_t sectorsPerTrack) {
 }
 
 // The option texts after the file name, from the end: ":chs" and ":HxS".
-bool ParseSuffixes(std::string_view& text, BiosUnitSpec& spec, std::string& error) {
+bool ParseSuffixes(std::string_view& text, BiosUnitChoice& unit, std::string& error) {
   for (int round = 0; round < 2; ++round) {
     const size_t colon = text.rfind(':');
     if (colon == std::string_view::npos) return true;
     const std::string_view tail = text.substr(colon + 1);
-    if (tail == "chs" && spec.lba) {
-      spec.lba = false;
-    } else if (const size_t x = tail.find('x'); x != std::string_view::npos && spec.heads == 0) {
-      if (!ParseNumber(tail.substr(0, x), spec.heads) || !ParseNumber(tail.substr(x + 1), spec.sectorsPerTrack) ||
-          !IsBiosGeometry(spec.heads, spec.sectorsPerTrack)) {
+    if (tail == "chs" && unit.lba) {
+      unit.lba = false;
+    } else if (const size_t x = tail.find('x'); x != std::string_view::npos && unit.heads == 0) {
+      if (!ParseNumber(tail.substr(0, x), unit.heads) || !ParseNumber(tail.substr(x + 1), unit.sectorsPerTrack) ||
+          !IsBiosGeometry(unit.heads, unit.sectorsPerTrack)) {
         error = "ヘッド数とトラックあたりのセクタ数は 1～256 と 1～63 で指定してください: " + std::string(tail);
         return false;
       }
@@ -57,14 +57,14 @@ ChsEnd ChsEndOf(std::span<const uint8_t, 16> entry) {
 
 }  // namespace
 
-bool ParseBiosUnitSpec(std::string_view text, BiosUnitSpec& spec, std::string& error) {
-  spec = {};
-  if (!ParseSuffixes(text, spec, error)) return false;
+bool ParseBiosUnitName(std::string_view text, BiosUnitChoice& unit, std::string& error) {
+  unit = {};
+  if (!ParseSuffixes(text, unit, error)) return false;
   if (text.empty()) {
     error = "BIOS ディスクのファイル名がありません。";
     return false;
   }
-  spec.path = std::string(text);
+  unit.path = std::string(text);
   return true;
 }
 

@@ -60,13 +60,13 @@ class DiskBios {
 
 // How a person names a unit: "FILE", "FILE:HEADSxSECTORS", "FILE:chs" or
 // "FILE:HEADSxSECTORS:chs". Zero heads and sectors: taken from the disk.
-struct BiosUnitSpec {
+struct BiosUnitChoice {
   std::string path;
   uint32_t heads = 0;
   uint32_t sectorsPerTrack = 0;
   bool lba = true;
 };
-bool ParseBiosUnitSpec(std::string_view text, BiosUnitSpec& spec, std::string& error);
+bool ParseBiosUnitName(std::string_view text, BiosUnitChoice& unit, std::string& error);
 
 // The geometry a disk's own partition table gives, where the CHS end fields
 // of its entries agree with one (heads, sectors per track); else 255 and 63,

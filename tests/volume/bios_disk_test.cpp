@@ -192,21 +192,21 @@ TEST(EmulatedBios, KeepsTheLimitsOfARealOne) {
 }
 
 TEST(EmulatedBios, UnitNamesTakeAGeometryAndTheChsOption) {
-  platform::BiosUnitSpec spec;
+  platform::BiosUnitChoice unit;
   std::string error;
-  ASSERT_TRUE(platform::ParseBiosUnitSpec("card.img", spec, error));
-  EXPECT_EQ(spec.path, "card.img");
-  EXPECT_TRUE(spec.lba);
-  EXPECT_EQ(spec.heads, 0u);
-  ASSERT_TRUE(platform::ParseBiosUnitSpec("/dev/sdb:16x63:chs", spec, error));
-  EXPECT_EQ(spec.path, "/dev/sdb");
-  EXPECT_EQ(spec.heads, 16u);
-  EXPECT_EQ(spec.sectorsPerTrack, 63u);
-  EXPECT_FALSE(spec.lba);
-  ASSERT_TRUE(platform::ParseBiosUnitSpec("a:b.img:chs", spec, error));
-  EXPECT_EQ(spec.path, "a:b.img");
-  EXPECT_FALSE(platform::ParseBiosUnitSpec("card.img:16x64", spec, error));
-  EXPECT_FALSE(platform::ParseBiosUnitSpec(":chs", spec, error));
+  ASSERT_TRUE(platform::ParseBiosUnitName("card.img", unit, error));
+  EXPECT_EQ(unit.path, "card.img");
+  EXPECT_TRUE(unit.lba);
+  EXPECT_EQ(unit.heads, 0u);
+  ASSERT_TRUE(platform::ParseBiosUnitName("/dev/sdb:16x63:chs", unit, error));
+  EXPECT_EQ(unit.path, "/dev/sdb");
+  EXPECT_EQ(unit.heads, 16u);
+  EXPECT_EQ(unit.sectorsPerTrack, 63u);
+  EXPECT_FALSE(unit.lba);
+  ASSERT_TRUE(platform::ParseBiosUnitName("a:b.img:chs", unit, error));
+  EXPECT_EQ(unit.path, "a:b.img");
+  EXPECT_FALSE(platform::ParseBiosUnitName("card.img:16x64", unit, error));
+  EXPECT_FALSE(platform::ParseBiosUnitName(":chs", unit, error));
 }
 
 TEST(BiosDisks, TheMbrDisksFatPartitionsAreFoundWithTheirSerials) {
