@@ -25,6 +25,13 @@ OptionInfo Thorough() {
 
 OptionInfo Partition() { return {"--partition", "N", "partition N of a whole disk (also SOURCE#N)"}; }
 
+OptionInfo BiosDisk() {
+  return {"--bios-disk", "DISK",
+          "read and write through the disk BIOS, with DISK (a whole-disk image or device, FILE[:HxS][:chs]) as "
+          "its next unit; repeatable",
+          true};
+}
+
 std::vector<OptionInfo> Join(std::vector<OptionInfo> a, const std::vector<OptionInfo>& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
@@ -70,7 +77,8 @@ bool ParseArgs(const CommandLine& command, const std::vector<std::string>& args,
       if (i + 1 >= args.size()) return error = command.name + ": " + name + " には " + option->valueName + " を指定してください。", false;
       value = args[++i];
     }
-    if (out.values.count(name)) return error = command.name + ": " + name + " が 2 回指定されています。", false;
+    if (option->repeatable) out.lists[name].push_back(value);
+    if (out.values.count(name) && !option->repeatable) return error = command.name + ": " + name + " が 2 回指定されています。", false;
     out.values[name] = value;
   }
   if (out.help) return true;
@@ -110,7 +118,7 @@ const std::vector<CommandLine>& Commands() {
       {"search", "search SOURCE [--partition N] [OPTIONS] [--free-scan] [--range FIRST-LAST] [-o FILE]",
        "Lists the deleted files and folders of SOURCE. The list goes to FILE or standard output: as a\n"
        "search-results file for files and pipes, as a table on a terminal (see --format).",
-       Join({Partition(), Thorough()},
+       Join({Partition(), Thorough(), BiosDisk()},
             Join(kSearchOptions,
                  {{"--free-scan", "", "also scan the free clusters (the answer Yes to the question)"},
                   {"--no-free-scan", "", "do not scan the free clusters (the answer No)"},
@@ -123,7 +131,7 @@ const std::vector<CommandLine>& Commands() {
       {"full-scan", "full-scan SOURCE [--partition N] [OPTIONS] --yes [--range FIRST-LAST] [-o FILE]",
        "Scans every cluster of the range, used ones too, for file information, and lists what it finds\n"
        "like search.",
-       Join({Partition()}, Join(kSearchOptions, {{"--yes", "", "answer Yes to the question before the scan"},
+       Join({Partition(), BiosDisk()}, Join(kSearchOptions, {{"--yes", "", "answer Yes to the question before the scan"},
                                                 {"--range", "FIRST-LAST", "the clusters to scan"},
                                                 {"--format", "FORM", "results, table, json or csv"},
                                                 {"-o", "FILE", "write the list to FILE"}})),
@@ -140,7 +148,7 @@ const std::vector<CommandLine>& Commands() {
              {"--folder", "RECORD", "NTFS: the deleted folder record whose contents the walk restores"},
              {"--report", "FILE", "one line per item: row, source, destination, bytes, SHA-256, time, outcome"},
              {"--format", "FORM", "the report as tsv (the default) or json"},
-             Thorough()},
+             Thorough(), BiosDisk()},
             kSearchOptions),
        {"vellum-cli restore card.img --results found.tsv --rows 3,7-9 --to ~/rescued",
         "vellum-cli restore card.img --to ~/rescued --report report.tsv"},
@@ -149,7 +157,7 @@ const std::vector<CommandLine>& Commands() {
        "Complete deletion (FAT and exFAT): overwrites the directory entries of deleted files and folders,\n"
        "then with zeros the free clusters those files used, so they cannot be found again by name or by\n"
        "content. Clusters in use are never written. Writes to SOURCE.",
-       {Partition(), Thorough(), {"--yes", "", "answer Yes to the question before anything is written"},
+       {Partition(), Thorough(), BiosDisk(), {"--yes", "", "answer Yes to the question before anything is written"},
         {"--free-space", "", "also overwrite every other free cluster with zeros (files deleted earlier)"}},
        {"vellum-cli wipe card.img --yes", "vellum-cli wipe card.img --free-space --yes"}, 1, 1},
   };
