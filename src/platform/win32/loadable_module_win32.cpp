@@ -7,6 +7,9 @@ namespace vellum::platform {
 
 namespace {
 
+using win32::Utf8;
+using win32::Wide;
+
 class DllModule : public LoadableModule {
  public:
   explicit DllModule(HMODULE handle) : handle_(handle) {}
