@@ -146,6 +146,7 @@ bool RestoreFileInto(ScanState& state, ByteView record, const std::string& name,
     outcomes.Failed(file.Path(), restore::WriteFailureReason(file.Error()));
     return false;
   }
+  state.StartRestoringFile(name);
   file.SetWrittenObserver([&state](uint64_t bytes) { state.AddRestoredBytes(bytes); });
   const WriteOutcome outcome = CopyRecordData(state, record, [&file](ByteView bytes, bool read) {
     return read ? file.Write(bytes) : file.WriteUnreadable(bytes);
