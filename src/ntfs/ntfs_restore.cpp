@@ -153,6 +153,7 @@ bool RestoreFileInto(ScanState& state, ByteView record, const std::string& name,
   });
   if (outcome == WriteOutcome::kCancelled) {
     file.Abandon();
+    outcomes.Skipped(folder + "/" + name, restore::kReasonInterrupted);
     return false;
   }
   if (outcome == WriteOutcome::kWriteFailed)
@@ -286,6 +287,8 @@ void RestoreNtfsRecord(ScanState& state, uint32_t recordNumber, ByteView record,
     return;
   }
   if (state.progress) state.progress->SetFileName(utf8);
+  run.outcomes.SetWalkSource(state.rootPath + (cache.path.empty() ? utf8 : cache.path + "/" + utf8) + " (レコード " +
+                             std::to_string(recordNumber) + ")");
   const bool folder = (RecordFlags(record) & kRecordDirectory) != 0;
   const std::string relative = !folder ? cache.path : cache.path.empty() ? utf8 : cache.path + "/" + utf8;
   const std::string target = TargetFolder(destinationRoot, relative, item, run.messages, run.outcomes);

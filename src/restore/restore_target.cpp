@@ -56,6 +56,7 @@ bool WriteRestoredFile(volume::ScanState& state, const RestoreTarget& target, co
   const bool copied = copy(file);
   if (state.cancelled) {
     file.Abandon();  // a file cut short by Cancel must not look restored
+    outcomes.Skipped(folder + "/" + name, kReasonInterrupted);
     return false;
   }
   return file.Finish(outcomes, written) && copied;
