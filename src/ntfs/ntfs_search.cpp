@@ -104,33 +104,92 @@ MftLayout ReadMftLayout(ScanState& state) {
   return layout;
 }
 
-int BuildParentPath(ScanState& state, std::string& path, uint64_t parentReference, uint32_t stopRecord) {
+namespace {
+
+const NtfsRowCache::ParentLink& LinkOf(ScanState& state, uint32_t n, NtfsRowCache& cache) {
+  const auto found = cache.parentLinks.find(n);
+  if (found != cache.parentLinks.end()) return found->second;
+  NtfsRowCache::ParentLink link;
   std::vector<uint8_t> record(state.mftRecordSize);
+  link.folder = ReadMftRecord(state, n, record) && (RecordFlags(record) & kRecordDirectory) != 0;
+  if (link.folder) {
+    const auto name = FileNameOf(state, record);
+    link.named = name.has_value();
+    if (name) {
+      link.name = NameToUtf8(name->name);
+      link.nameLength = platform::Cp932Length(link.name);
+      link.parentReference = name->parentReference;
+    }
+  }
+  return cache.parentLinks.emplace(n, std::move(link)).first->second;
+}
+
+// The folder names met, nearest first, before the path they lead to; each
+// name is followed by a separator when what came after it was not empty.
+struct ClimbedNames {
+  std::vector<const std::string*> names;
+  std::vector<bool> separated;
+  bool tailEmpty;
+  size_t length;  // in code page 932
+
+  explicit ClimbedNames(const std::string& tail) : tailEmpty(tail.empty()), length(platform::Cp932Length(tail)) {}
+  void Add(const NtfsRowCache::ParentLink& link) {
+    names.push_back(&link.name);
+    separated.push_back(!tailEmpty);
+    length += link.nameLength + (tailEmpty ? 0 : 1);
+    tailEmpty = tailEmpty && link.name.empty();
+  }
+  std::string Joined(const std::string& tail) const {
+    std::string path;
+    for (size_t i = names.size(); i-- > 0;) {
+      path += *names[i];
+      if (separated[i]) path += '/';
+    }
+    return path + tail;
+  }
+};
+
+}  // namespace
+
+int BuildParentPath(ScanState& state, std::string& path, uint64_t parentReference, uint32_t stopRecord) {
+  NtfsRowCache cache;
+  return BuildParentPath(state, path, parentReference, stopRecord, cache);
+}
+
+int BuildParentPath(ScanState& state, std::string& path, uint64_t parentReference, uint32_t stopRecord,
+                    NtfsRowCache& cache) {
+  // The names are gathered going up and joined once at the end: prepending
+  // each to the path would copy it at every step.
+  ClimbedNames climbed(path);
   for (int step = 0; step < kMaxParentSteps; ++step) {
     const uint32_t n = static_cast<uint32_t>(parentReference);
     if (n == kRootRecord) {
-      path = state.rootPath + path;
+      path = state.rootPath + climbed.Joined(path);
       return 0;
     }
-    if (n == stopRecord) return 1;
-    const bool read = ReadMftRecord(state, n, record);
-    const bool folder = read && (RecordFlags(record) & kRecordDirectory) != 0;
-    if (!folder) {
+    if (n == stopRecord) {
+      path = climbed.Joined(path);
+      return 1;
+    }
+    const NtfsRowCache::ParentLink& link = LinkOf(state, n, cache);
+    if (!link.folder) {
       // The parent's record was reused for a file, or holds no record at all.
-      path = state.rootPath + kUnknownFolder + (path.empty() ? "" : "/" + path);
+      const std::string below = climbed.Joined(path);
+      path = state.rootPath + kUnknownFolder + (below.empty() ? "" : "/" + below);
       return 0;
     }
-    const auto name = FileNameOf(state, record);
-    if (!name) return 0;
-    const std::string folderName = NameToUtf8(name->name);
-    path = path.empty() ? folderName : folderName + "/" + path;
-    if (platform::Cp932Length(path) > kMaxPathLength) {
-      path = state.rootPath + kUnknownFolder + "/" + path;
+    if (!link.named) {
+      path = climbed.Joined(path);
       return 0;
     }
-    parentReference = name->parentReference;
+    climbed.Add(link);
+    if (climbed.length > kMaxPathLength) {
+      path = state.rootPath + kUnknownFolder + "/" + climbed.Joined(path);
+      return 0;
+    }
+    parentReference = link.parentReference;
   }
-  path = state.rootPath + kUnknownFolder + "/" + path;
+  path = state.rootPath + kUnknownFolder + "/" + climbed.Joined(path);
   return 0;
 }
 
@@ -142,7 +201,10 @@ std::string FolderPath(ScanState& state, uint64_t parentReference, NtfsRowCache*
     if (it != cache->parentPaths.end()) return it->second;
   }
   std::string path;
-  BuildParentPath(state, path, parentReference, kRootRecord);
+  if (cache)
+    BuildParentPath(state, path, parentReference, kRootRecord, *cache);
+  else
+    BuildParentPath(state, path, parentReference, kRootRecord);
   if (path.empty()) path = state.rootPath;
   if (cache) cache->parentPaths.emplace(parent, path);
   return path;

@@ -43,7 +43,17 @@ bool SearchNtfs(ScanState& state, uint32_t boundFolder, const std::string& desti
 // (by parent record number; the disk does not change during a walk) and the
 // last second converted to local time (files of a folder mostly share it).
 struct NtfsRowCache {
+  // A folder record as the path rebuilding steps over it: its name and its
+  // parent, never a whole path, so a deep chain costs one entry per folder.
+  struct ParentLink {
+    bool folder = false;  // read, and a folder
+    bool named = false;
+    std::string name;
+    size_t nameLength = 0;  // in code page 932
+    uint64_t parentReference = 0;
+  };
   std::unordered_map<uint32_t, std::string> parentPaths;
+  std::unordered_map<uint32_t, ParentLink> parentLinks;
   int64_t timeSeconds = INT64_MIN;
   std::string timeText;
 };
@@ -64,6 +74,9 @@ void AddNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64
 // the root text leads it) or up to stopRecord (then it returns 1, path
 // without a root). A parent that is no longer a folder becomes "<不明>".
 int BuildParentPath(ScanState& state, std::string& path, uint64_t parentReference, uint32_t stopRecord);
+// The same, remembering each folder record it reads in `cache`.
+int BuildParentPath(ScanState& state, std::string& path, uint64_t parentReference, uint32_t stopRecord,
+                    NtfsRowCache& cache);
 
 // The last-written time of the record's $STANDARD_INFORMATION, if it has one.
 std::optional<uint64_t> LastWrittenTime(ScanState& state, ByteView record);
