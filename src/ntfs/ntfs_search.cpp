@@ -106,24 +106,6 @@ MftLayout ReadMftLayout(ScanState& state) {
 
 namespace {
 
-const NtfsRowCache::ParentLink& LinkOf(ScanState& state, uint32_t n, NtfsRowCache& cache) {
-  const auto found = cache.parentLinks.find(n);
-  if (found != cache.parentLinks.end()) return found->second;
-  NtfsRowCache::ParentLink link;
-  std::vector<uint8_t> record(state.mftRecordSize);
-  link.folder = ReadMftRecord(state, n, record) && (RecordFlags(record) & kRecordDirectory) != 0;
-  if (link.folder) {
-    const auto name = FileNameOf(state, record);
-    link.named = name.has_value();
-    if (name) {
-      link.name = NameToUtf8(name->name);
-      link.nameLength = platform::Cp932Length(link.name);
-      link.parentReference = name->parentReference;
-    }
-  }
-  return cache.parentLinks.emplace(n, std::move(link)).first->second;
-}
-
 // The folder names met, nearest first, before the path they lead to; each
 // name is followed by a separator when what came after it was not empty.
 struct ClimbedNames {
@@ -133,7 +115,7 @@ struct ClimbedNames {
   size_t length;  // in code page 932
 
   explicit ClimbedNames(const std::string& tail) : tailEmpty(tail.empty()), length(platform::Cp932Length(tail)) {}
-  void Add(const NtfsRowCache::ParentLink& link) {
+  void Add(const ParentLink& link) {
     names.push_back(&link.name);
     separated.push_back(!tailEmpty);
     length += link.nameLength + (tailEmpty ? 0 : 1);
@@ -171,7 +153,7 @@ int BuildParentPath(ScanState& state, std::string& path, uint64_t parentReferenc
       path = climbed.Joined(path);
       return 1;
     }
-    const NtfsRowCache::ParentLink& link = LinkOf(state, n, cache);
+    const ParentLink& link = cache.parentLinks.Of(state, n);
     if (!link.folder) {
       // The parent's record was reused for a file, or holds no record at all.
       const std::string below = climbed.Joined(path);

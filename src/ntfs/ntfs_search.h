@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ntfs/found_record.h"
+#include "ntfs/parent_links.h"
 #include "volume/le.h"
 #include "volume/scan_state.h"
 
@@ -43,17 +44,8 @@ bool SearchNtfs(ScanState& state, uint32_t boundFolder, const std::string& desti
 // (by parent record number; the disk does not change during a walk) and the
 // last second converted to local time (files of a folder mostly share it).
 struct NtfsRowCache {
-  // A folder record as the path rebuilding steps over it: its name and its
-  // parent, never a whole path, so a deep chain costs one entry per folder.
-  struct ParentLink {
-    bool folder = false;  // read, and a folder
-    bool named = false;
-    std::string name;
-    size_t nameLength = 0;  // in code page 932
-    uint64_t parentReference = 0;
-  };
   std::unordered_map<uint32_t, std::string> parentPaths;
-  std::unordered_map<uint32_t, ParentLink> parentLinks;
+  ParentLinks parentLinks;
   int64_t timeSeconds = INT64_MIN;
   std::string timeText;
 };
@@ -74,7 +66,8 @@ void AddNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64
 // the root text leads it) or up to stopRecord (then it returns 1, path
 // without a root). A parent that is no longer a folder becomes "<不明>".
 int BuildParentPath(ScanState& state, std::string& path, uint64_t parentReference, uint32_t stopRecord);
-// The same, remembering each folder record it reads in `cache`.
+// The same, remembering each folder record it reads in `cache`, so that the
+// paths of a walk read each folder once.
 int BuildParentPath(ScanState& state, std::string& path, uint64_t parentReference, uint32_t stopRecord,
                     NtfsRowCache& cache);
 

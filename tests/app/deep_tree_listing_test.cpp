@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -17,9 +18,13 @@
 #include "app/result_list.h"
 #include "app/results_file.h"
 #include "fat/fat_walk.h"
+#include "ntfs/ntfs_restore.h"
 #include "ntfs/ntfs_search.h"
 #include "platform/block_device.h"
+#include "restore/outcome.h"
+#include "restore/restore_output.h"
 #include "support/ntfs_builder.h"
+#include "support/scripted_messages.h"
 #include "volume/le.h"
 #include "volume/listing.h"
 
@@ -89,6 +94,22 @@ size_t HeapInUse() {
 #endif
 }
 
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "vellum-deep-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data()) ? pattern : "";
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
 struct DeepVolume {
   ScanState state;
   ResultList list;
@@ -122,11 +143,12 @@ struct DeepVolume {
 
 // exFAT: cluster c holds the deleted set of folder "d" whose data is cluster
 // c + 1, then a deleted file; the deepest cluster holds the file alone.
-DeepVolume DeepExfat() {
+DeepVolume DeepExfat(std::u16string_view folderName = u"d") {
   constexpr uint32_t kCluster = 512;
   std::vector<uint8_t> bytes(uint64_t{kDepth + 1} * kCluster, 0);
-  auto putSet = [&](uint32_t cluster, size_t at, uint16_t attributes, uint32_t first, uint64_t size, char16_t name) {
-    const MutableBytes c = MutableBytes(bytes).subspan(uint64_t{cluster - 2} * kCluster + at, 96);
+  auto putSet = [&](uint32_t cluster, size_t at, uint16_t attributes, uint32_t first, uint64_t size,
+                    std::u16string_view name) {
+    const MutableBytes c = MutableBytes(bytes).subspan(uint64_t{cluster - 2} * kCluster + at, 64 + 32 * 5);
     c[0] = 0x05;
     PutLe16(c, 4, attributes);
     PutLe16(c, 14, 0x58A6);
@@ -134,12 +156,16 @@ DeepVolume DeepExfat() {
     c[33] = 3;  // contiguous
     PutLe32(c, 40, static_cast<uint32_t>(size));
     PutLe32(c, 52, first);
-    c[64] = 0x41;
-    PutLe16(c, 66, name);
+    for (size_t i = 0; i < name.size(); ++i) {
+      const size_t entry = 64 + 32 * (i / 15);  // 15 units to a name entry
+      c[entry] = 0x41;
+      PutLe16(c, entry + 2 + 2 * (i % 15), name[i]);
+    }
   };
+  const size_t fileAt = 64 + 32 * ((folderName.size() + 14) / 15);
   for (uint32_t level = 0; level <= kDepth; ++level) {
-    if (level < kDepth) putSet(2 + level, 0, 0x10, 3 + level, kCluster, u'd');
-    putSet(2 + level, level < kDepth ? 96 : 0, 0x20, 2 + level, 10, u'f');
+    if (level < kDepth) putSet(2 + level, 0, 0x10, 3 + level, kCluster, folderName);
+    putSet(2 + level, level < kDepth ? fileAt : 0, 0x20, 2 + level, 10, u"f");
   }
   DeepVolume v(volume::kExfat, std::move(bytes), kCluster, kDepth + 2);
   v.state.rootCluster = 2;
@@ -156,19 +182,19 @@ constexpr uint32_t kRecordBytes = 1024;
 constexpr uint32_t kNtfsCluster = 4096;
 constexpr uint32_t kFirstDeep = 64;
 
-std::vector<uint8_t> DeepRecord(uint32_t number, uint64_t parent, bool folder) {
+std::vector<uint8_t> DeepRecord(uint32_t number, uint64_t parent, bool folder, const std::u16string& folderName) {
   std::vector<uint8_t> times(72, 0);
   PutLe32(times, 8, 0x5E000000);  // some time in 2016
   PutLe32(times, 12, 0x01D1F000);
   return testing::RecordBuilder(kRecordBytes, 3, folder ? 2 : 0)
       .Number(number)
       .Resident(0x10, times)
-      .FileName(parent | (uint64_t{1} << 48), 1, folder ? u"d" : u"f.txt")
+      .FileName(parent | (uint64_t{1} << 48), 1, folder ? folderName : u"f.txt")
       .Resident(0x80, std::vector<uint8_t>(10, 'x'))
       .Build();
 }
 
-DeepVolume DeepNtfs() {
+DeepVolume DeepNtfs(const std::u16string& folderName = u"d") {
   const uint32_t records = kFirstDeep + kDepth + 1;
   const uint64_t mftClusters = (uint64_t{records} * kRecordBytes + kNtfsCluster - 1) / kNtfsCluster;
   const uint64_t bitmapLcn = 1 + mftClusters;
@@ -178,7 +204,7 @@ DeepVolume DeepNtfs() {
   for (uint32_t i = 0; i < kFirstDeep / 8; ++i) bytes[bitmapLcn * kNtfsCluster + i] = 0xFF;
   for (uint32_t i = 0; i <= kDepth; ++i) {
     const uint32_t n = kFirstDeep + i;
-    const std::vector<uint8_t> r = DeepRecord(n, i == 0 ? ntfs::kRootRecord : n - 1, i < kDepth);
+    const std::vector<uint8_t> r = DeepRecord(n, i == 0 ? ntfs::kRootRecord : n - 1, i < kDepth, folderName);
     std::copy(r.begin(), r.end(), bytes.begin() + static_cast<ptrdiff_t>(kNtfsCluster + uint64_t{n} * kRecordBytes));
   }
   const uint64_t mftBytes = mftClusters * kNtfsCluster;
@@ -221,6 +247,46 @@ TEST(DeepTreeListing, NtfsListsEveryLevelWithinTheBudget) {
     for (int i = 0; i < 260; ++i) tail += "/d";
     if (v.list.Cell(kDepth, 1) != v.state.rootPath + std::string(ntfs::kUnknownFolder) + "/" + tail)
       return std::string("folder of the last row");
+    return std::string();
+  });
+}
+
+// Long folder names fill the destination path within a few levels. The walk
+// restore makes one folder per level and the file in it until the path is
+// full; nothing below is entered.
+constexpr std::u16string_view kLongName = u"a-folder-name-of-sixty-units-that-fills-the-path-quickly----";
+
+TEST(DeepTreeListing, ExfatRestoresDownToThePathLimitWithinTheBudget) {
+  RunBounded([] {
+    DeepVolume v = DeepExfat(kLongName);
+    TempDir dir;
+    ::vellum::testing::ScriptedMessages messages;
+    restore::Outcomes tally;
+    restore::RestoreTarget target{dir.path(), &messages, &tally};
+    v.state.operationMode = volume::kModeRestore;
+    if (dir.path().empty() || !fat::WalkFatExfat(v.state, &target)) return std::string("restore failed");
+    const size_t levels = (restore::kMaxPathBytes - dir.path().size()) / 61;  // the name and its separator
+    if (tally.Folders() != levels) return "folders: " + std::to_string(tally.Folders());
+    if (tally.Files() != levels + 1) return "files: " + std::to_string(tally.Files());
+    return std::string();
+  });
+}
+
+// Restoring the top folder reaches the folders whose chain up to it is short
+// enough to be followed, each climbed once; those past the path limit are
+// refused for it.
+TEST(DeepTreeListing, NtfsRestoresTheFoldersItsChainsReachWithinTheBudget) {
+  RunBounded([] {
+    DeepVolume v = DeepNtfs(std::u16string(kLongName));
+    TempDir dir;
+    ::vellum::testing::ScriptedMessages messages;
+    restore::Outcomes tally;
+    if (dir.path().empty() || !ntfs::RestoreNtfsFolder(v.state, kFirstDeep, dir.path(), messages, tally))
+      return std::string("restore failed");
+    const size_t levels = (restore::kMaxPathBytes - dir.path().size()) / 61;
+    if (tally.Folders() != levels) return "folders: " + std::to_string(tally.Folders());
+    if (tally.WithReason(restore::kReasonPathTooLong) != 1024 - levels)
+      return "too long: " + std::to_string(tally.WithReason(restore::kReasonPathTooLong));
     return std::string();
   });
 }
