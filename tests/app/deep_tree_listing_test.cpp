@@ -17,6 +17,7 @@
 
 #include "app/result_list.h"
 #include "app/results_file.h"
+#include "fat/fat_entry.h"
 #include "fat/fat_walk.h"
 #include "ntfs/ntfs_restore.h"
 #include "ntfs/ntfs_search.h"
@@ -176,6 +177,33 @@ DeepVolume DeepExfat(std::u16string_view folderName = u"d") {
   return v;
 }
 
+// FAT32: the root holds the deleted folder "?D" (listed as "$D") at cluster
+// 3, and every folder below it its own "." and ".." and the next one.
+DeepVolume DeepFat32() {
+  constexpr uint32_t kCluster = 512;
+  std::vector<uint8_t> bytes(uint64_t{kDepth + 1} * kCluster, 0);
+  auto putEntry = [&](uint32_t cluster, size_t slot, std::string_view shortName, uint32_t first) {
+    const MutableBytes e = MutableBytes(bytes).subspan(uint64_t{cluster - 2} * kCluster + slot * 32, 32);
+    for (size_t i = 0; i < 11; ++i) e[i] = i < shortName.size() ? shortName[i] : ' ';
+    e[11] = 0x10;
+    PutLe16(e, 20, static_cast<uint16_t>(first >> 16));
+    PutLe16(e, 24, 0x58A6);
+    PutLe16(e, 26, static_cast<uint16_t>(first));
+  };
+  putEntry(2, 0, "\xE5" "D", 3);
+  for (uint32_t c = 3; c < 3 + kDepth; ++c) {
+    putEntry(c, 0, ".", c);
+    putEntry(c, 1, "..", c - 1);
+    putEntry(c, 2, "\xE5" "D", c + 1);
+  }
+  DeepVolume v(volume::kFat32, std::move(bytes), kCluster, kDepth + 2);
+  v.state.rootCluster = 2;
+  v.state.fat.assign((uint64_t{kDepth} + 3) * 4, 0);
+  PutLe32(v.state.fat, 2 * 4, 0x0FFFFFFF);
+  v.state.fatWork = v.state.fat;
+  return v;
+}
+
 // NTFS: record 64 + i is the deleted folder "d" whose parent is the record
 // before it (the root for the first), and a deleted file sits in the last.
 constexpr uint32_t kRecordBytes = 1024;
@@ -230,6 +258,18 @@ TEST(DeepTreeListing, ExfatListsEveryLevelWithinTheBudget) {
     const size_t heap = HeapInUse();
     if (heap > kMemoryCap) return "heap " + std::to_string(heap);
     return v.CheckFolders(2);
+  });
+}
+
+// The FAT walk enters a folder only while its path fits the name limit.
+TEST(DeepTreeListing, Fat32ListsDownToThePathLimitWithinTheBudget) {
+  RunBounded([] {
+    DeepVolume v = DeepFat32();
+    if (!fat::WalkFatExfat(v.state)) return std::string("walk failed");
+    const size_t rows = v.list.RowCount();
+    if (rows < 100 || rows > fat::kMaxNameBytes) return "rows: " + std::to_string(rows);
+    if (v.list.Cell(rows - 1, 0) != "$D") return std::string("last row");
+    return std::string();
   });
 }
 
