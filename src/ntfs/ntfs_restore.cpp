@@ -121,25 +121,47 @@ bool CancelRequested(ScanState& state) {
   return state.cancelled != 0;
 }
 
+// Uncompressed data is read and written this much at a time.
+constexpr uint64_t kTransferBytes = 1u << 20;
+
 // The non-resident data, step by step from VCN 0 up to its data size.
+// Uncompressed data goes in chunks of many steps: one request and one write
+// each. A chunk that cannot be read whole is read again step by step, so
+// that what is written as unreadable is exactly what a step at a time would
+// name.
 WriteOutcome WriteClusters(ScanState& state, ByteView record, const AttributeHeader& data, const DataSink& sink) {
   const uint64_t clusterBytes = state.clusterBytes;
   if (clusterBytes == 0) return WriteOutcome::kIncomplete;
   const TransferStep step = TransferStepOf(data, clusterBytes);
-  std::vector<uint8_t> buffer(step.clusters * clusterBytes);
+  const uint64_t stepsPerChunk =
+      step.decompress ? 1 : std::max<uint64_t>(1, kTransferBytes / (step.clusters * clusterBytes));
+  const uint64_t chunkClusters = stepsPerChunk * step.clusters;
+  std::vector<uint8_t> buffer(chunkClusters * clusterBytes);
   // A record can claim any size; more than the volume holds is not written
   // out as zeros for ever, and the file is then not complete.
   bool complete = data.dataSize <= state.dataAreaBytes;
   // The attribute and its extents are found once for the whole file.
   AttributeReader reader(state, record, kAttrData);
   for (uint64_t vcn = 0, remaining = std::min(data.dataSize, state.dataAreaBytes); remaining > 0;
-       vcn += step.clusters) {
+       vcn += chunkClusters) {
     if (CancelRequested(state)) return WriteOutcome::kCancelled;
-    const bool read = reader.Read(vcn, step.clusters, buffer, step.decompress);
-    complete &= read;
-    const uint64_t bytes = std::min<uint64_t>(buffer.size(), remaining);
-    if (!sink(ByteView(buffer.data(), bytes), read)) return WriteOutcome::kWriteFailed;
-    remaining -= bytes;
+    const uint64_t chunkBytes = std::min<uint64_t>(buffer.size(), remaining);
+    // The steps the data still reaches into, whole, as a step at a time asks for them.
+    const uint64_t stepBytes = step.clusters * clusterBytes;
+    const uint64_t clusters = (chunkBytes + stepBytes - 1) / stepBytes * step.clusters;
+    if (reader.Read(vcn, clusters, MutableBytes(buffer).first(clusters * clusterBytes), step.decompress)) {
+      if (!sink(ByteView(buffer.data(), chunkBytes), true)) return WriteOutcome::kWriteFailed;
+      remaining -= chunkBytes;
+      continue;
+    }
+    for (uint64_t at = 0; at < chunkBytes; at += stepBytes) {
+      const MutableBytes piece = MutableBytes(buffer).subspan(at, stepBytes);
+      const bool read = reader.Read(vcn + at / clusterBytes, step.clusters, piece, step.decompress);
+      complete &= read;
+      const uint64_t bytes = std::min<uint64_t>(piece.size(), remaining);
+      if (!sink(ByteView(piece.data(), bytes), read)) return WriteOutcome::kWriteFailed;
+      remaining -= bytes;
+    }
   }
   return complete ? WriteOutcome::kWritten : WriteOutcome::kIncomplete;
 }
