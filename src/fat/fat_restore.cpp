@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "fat/cluster_runs.h"
-#include "fat/cluster_transfer.h"
 #include "fat/exfat_walk.h"
 #include "fat/fat_entry.h"
 #include "fat/fat_walk.h"
+#include "restore/cluster_transfer.h"
 #include "restore/restore_output.h"
 #include "volume/sector_io.h"
 
@@ -95,7 +95,7 @@ timespec FatTimeToTimespec(uint16_t date, uint16_t time) {
 }
 
 bool CopyFatFileData(ScanState& state, restore::RestoredFile& file, uint64_t firstCluster, uint64_t size) {
-  ClusterTransfer transfer(state, file);
+  restore::ClusterTransfer transfer(state, file);
   DeletedFileRun run(state, firstCluster, size);
   uint64_t c = 0;
   if (size > 0 && !run.Next(c)) return PadUnreadable(state, file, size);
@@ -117,7 +117,7 @@ bool CopyFatFileData(ScanState& state, restore::RestoredFile& file, uint64_t fir
 
 bool CopyExfatFileData(ScanState& state, restore::RestoredFile& file, uint32_t firstCluster, uint64_t size,
                        bool fatChain) {
-  ClusterTransfer transfer(state, file);
+  restore::ClusterTransfer transfer(state, file);
   ExfatRun run(state, firstCluster, fatChain ? 1 : 0, ExfatRun::Kind::FileData);
   for (uint64_t c; size > 0 && run.Next(c);) {
     if (CancelRequested(state)) return false;

@@ -11,13 +11,13 @@
 #include "restore/restored_file.h"
 #include "volume/scan_state.h"
 
-namespace vellum::fat {
+namespace vellum::restore {
 
 inline constexpr uint64_t kTransferBytes = 1u << 20;
 
 class ClusterTransfer {
  public:
-  ClusterTransfer(volume::ScanState& state, restore::RestoredFile& file);
+  ClusterTransfer(volume::ScanState& state, RestoredFile& file);
 
   // The next `bytes` of the file (a whole cluster but for the last) come
   // from `cluster`. False when writing failed.
@@ -31,7 +31,7 @@ class ClusterTransfer {
   bool CopyEachCluster();
 
   volume::ScanState& state_;
-  restore::RestoredFile& file_;
+  RestoredFile& file_;
   uint64_t maxClusters_;
   uint64_t first_ = 0;
   uint64_t count_ = 0;
@@ -40,4 +40,4 @@ class ClusterTransfer {
   std::vector<uint8_t> buffer_;
 };
 
-}  // namespace vellum::fat
+}  // namespace vellum::restore

@@ -1,13 +1,13 @@
-#include "fat/cluster_transfer.h"
+#include "restore/cluster_transfer.h"
 
 #include <algorithm>
 #include <span>
 
 #include "volume/sector_io.h"
 
-namespace vellum::fat {
+namespace vellum::restore {
 
-ClusterTransfer::ClusterTransfer(volume::ScanState& state, restore::RestoredFile& file)
+ClusterTransfer::ClusterTransfer(volume::ScanState& state, RestoredFile& file)
     : state_(state),
       file_(file),
       maxClusters_(state.clusterBytes == 0 ? 1 : std::max<uint64_t>(1, kTransferBytes / state.clusterBytes)) {}
@@ -52,4 +52,4 @@ bool ClusterTransfer::CopyEachCluster() {
   return true;
 }
 
-}  // namespace vellum::fat
+}  // namespace vellum::restore
