@@ -62,7 +62,12 @@ row() {  # volume, what, tool, command line
       "cd '$out/photorec' && photorec /log /d '$out/photorec/r' /cmd '$image' partition_none,freespace,search"
     rm -rf "$out/restored" "$out/tsk"
     mkdir -p "$out/restored" "$out/tsk"
-    row "$name" restore vellum-cli "'$cli' restore '$image' --to '$out/restored'"
+    # NTFS restores what the search listed; FAT and exFAT run the walk restore.
+    if [[ $fs == NTFS ]]; then
+      row "$name" restore vellum-cli "'$cli' restore '$image' --results '$out/list.tsv' --to '$out/restored'"
+    else
+      row "$name" restore vellum-cli "'$cli' restore '$image' --to '$out/restored'"
+    fi
     row "$name" restore tsk_recover "tsk_recover '$image' '$out/tsk'"
   done
 } | column -t -s $'\t'
