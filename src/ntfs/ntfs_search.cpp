@@ -109,14 +109,14 @@ namespace {
 // The folder names met, nearest first, before the path they lead to; each
 // name is followed by a separator when what came after it was not empty.
 struct ClimbedNames {
-  std::vector<const std::string*> names;
+  std::vector<const ParentLink*> names;
   std::vector<bool> separated;
   bool tailEmpty;
   size_t length;  // in code page 932
 
   explicit ClimbedNames(const std::string& tail) : tailEmpty(tail.empty()), length(platform::Cp932Length(tail)) {}
   void Add(const ParentLink& link) {
-    names.push_back(&link.name);
+    names.push_back(&link);
     separated.push_back(!tailEmpty);
     length += link.nameLength + (tailEmpty ? 0 : 1);
     tailEmpty = tailEmpty && link.name.empty();
@@ -124,12 +124,54 @@ struct ClimbedNames {
   std::string Joined(const std::string& tail) const {
     std::string path;
     for (size_t i = names.size(); i-- > 0;) {
-      path += *names[i];
+      path += names[i]->name;
       if (separated[i]) path += '/';
     }
     return path + tail;
   }
 };
+
+// After a climb from `folder` to the root: the window holds its names when
+// they all have a name to give (each then adds to the length, so no chain in
+// the window runs past the steps a climb may take).
+void TakeWindow(NtfsRowCache& cache, uint32_t folder, const ClimbedNames& climbed, bool cut, const std::string& below) {
+  NtfsRowCache::PathWindow& w = cache.window;
+  w.valid = !climbed.names.empty() &&
+            std::none_of(climbed.names.begin(), climbed.names.end(), [](const ParentLink* l) { return l->name.empty(); });
+  if (!w.valid) return;
+  w.folder = folder;
+  w.cut = cut;
+  w.names.assign(climbed.names.begin(), climbed.names.end());
+  w.length = climbed.length;
+  w.text = below;
+}
+
+// The path of `folder` from the window, when the window holds its parent's:
+// the same text the climb would give.
+bool ExtendWindow(ScanState& state, uint32_t folder, NtfsRowCache& cache, std::string& path) {
+  NtfsRowCache::PathWindow& w = cache.window;
+  if (!w.valid || folder == kRootRecord) return false;
+  const ParentLink& link = cache.parentLinks.Of(state, folder);
+  if (!link.folder || !link.named || link.name.empty() || static_cast<uint32_t>(link.parentReference) != w.folder)
+    return false;
+  w.names.push_front(&link);
+  w.length += link.nameLength + 1;
+  (w.text += '/') += link.name;
+  w.cut = w.cut || w.length > kMaxPathLength;
+  if (w.cut) {
+    // The climb stops at the first name that makes the path too long.
+    size_t dropped = 0;
+    while (w.names.size() > 1 && w.length - (w.names.back()->nameLength + 1) > kMaxPathLength) {
+      w.length -= w.names.back()->nameLength + 1;
+      dropped += w.names.back()->name.size() + 1;
+      w.names.pop_back();
+    }
+    w.text.erase(0, dropped);
+  }
+  w.folder = folder;
+  path = state.rootPath + (w.cut ? std::string(kUnknownFolder) + "/" : std::string()) + w.text;
+  return true;
+}
 
 }  // namespace
 
@@ -143,10 +185,15 @@ int BuildParentPath(ScanState& state, std::string& path, uint64_t parentReferenc
   // The names are gathered going up and joined once at the end: prepending
   // each to the path would copy it at every step.
   ClimbedNames climbed(path);
+  const uint32_t start = static_cast<uint32_t>(parentReference);
+  const bool fromRoot = path.empty() && stopRecord == kRootRecord;
+  cache.window.valid = false;
   for (int step = 0; step < kMaxParentSteps; ++step) {
     const uint32_t n = static_cast<uint32_t>(parentReference);
     if (n == kRootRecord) {
-      path = state.rootPath + climbed.Joined(path);
+      const std::string below = climbed.Joined(path);
+      if (fromRoot) TakeWindow(cache, start, climbed, false, below);
+      path = state.rootPath + below;
       return 0;
     }
     if (n == stopRecord) {
@@ -166,7 +213,9 @@ int BuildParentPath(ScanState& state, std::string& path, uint64_t parentReferenc
     }
     climbed.Add(link);
     if (climbed.length > kMaxPathLength) {
-      path = state.rootPath + kUnknownFolder + "/" + climbed.Joined(path);
+      const std::string below = climbed.Joined(path);
+      if (fromRoot) TakeWindow(cache, start, climbed, true, below);
+      path = state.rootPath + kUnknownFolder + "/" + below;
       return 0;
     }
     parentReference = link.parentReference;
@@ -183,10 +232,10 @@ std::string FolderPath(ScanState& state, uint64_t parentReference, NtfsRowCache*
     if (it != cache->parentPaths.end()) return it->second;
   }
   std::string path;
-  if (cache)
-    BuildParentPath(state, path, parentReference, kRootRecord, *cache);
-  else
+  if (!cache)
     BuildParentPath(state, path, parentReference, kRootRecord);
+  else if (!ExtendWindow(state, parent, *cache, path))
+    BuildParentPath(state, path, parentReference, kRootRecord, *cache);
   if (path.empty()) path = state.rootPath;
   if (cache) cache->parentPaths.emplace(parent, path);
   return path;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -46,6 +47,18 @@ bool SearchNtfs(ScanState& state, uint32_t boundFolder, const std::string& desti
 struct NtfsRowCache {
   std::unordered_map<uint32_t, std::string> parentPaths;
   ParentLinks parentLinks;
+  // The names of the last path rebuilt from the root, nearest first: a
+  // folder whose parent that path belonged to takes it over with its own
+  // name in front, instead of climbing the whole chain again. A deep chain
+  // of folders then costs each of its folders one step.
+  struct PathWindow {
+    bool valid = false;
+    uint32_t folder = 0;    // whose path it is
+    bool cut = false;       // below a folder of unknown name: the path was too long
+    std::deque<const ParentLink*> names;
+    size_t length = 0;      // of the names and separators, in code page 932
+    std::string text;       // the names, farthest first, joined
+  } window;
   int64_t timeSeconds = INT64_MIN;
   std::string timeText;
 };

@@ -287,12 +287,15 @@ TEST(DeepTreeListing, NtfsListsEveryLevelWithinTheBudget) {
     if (v.list.Cell(kDepth, 0) != "f.txt") return std::string("last row");
     const size_t heap = HeapInUse();
     if (heap > kMemoryCap) return "heap " + std::to_string(heap);
-    // Deeper than the path limit, a folder is the nearest 261 levels below
-    // a folder of unknown name.
-    std::string tail = "d";
-    for (int i = 0; i < 260; ++i) tail += "/d";
-    if (v.list.Cell(kDepth, 1) != v.state.rootPath + std::string(ntfs::kUnknownFolder) + "/" + tail)
-      return std::string("folder of the last row");
+    // Row r lies r levels down. Deeper than the path limit, a folder is the
+    // nearest 261 levels below a folder of unknown name.
+    std::string below;
+    for (size_t row = 0; row <= kDepth; ++row) {
+      if (row > 0 && row <= 261) below += row == 1 ? "d" : "/d";
+      const std::string want = row <= 260 ? v.state.rootPath + below
+                                          : v.state.rootPath + std::string(ntfs::kUnknownFolder) + "/" + below;
+      if (v.list.Cell(row, 1) != want) return "folder of row " + std::to_string(row);
+    }
     return std::string();
   });
 }
