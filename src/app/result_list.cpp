@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "volume/listing.h"
 #include "volume/scan_state.h"
 
 namespace vellum::app {
@@ -108,16 +109,57 @@ const Column& ResultList::ColumnAt(size_t index) const {
 
 void ResultList::InsertColumn(size_t index, Column column) {
   index = std::min(index, columns_.size());
+  const bool movesFolders = index <= kFolderColumn;
+  if (movesFolders) PutFoldersInCells();
   columns_.insert(columns_.begin() + static_cast<ptrdiff_t>(index), std::move(column));
   for (Row& row : rows_) InsertEmptyCellIn(row.cells, index);
+  if (movesFolders) TakeFoldersFromCells();
   if (observer_) observer_->OnColumnsChanged();
 }
 
 void ResultList::DeleteColumn(size_t index) {
   if (index >= columns_.size()) return;
+  const bool movesFolders = index <= kFolderColumn;
+  if (movesFolders) PutFoldersInCells();
   columns_.erase(columns_.begin() + static_cast<ptrdiff_t>(index));
   for (Row& row : rows_) EraseCellIn(row.cells, index);
+  if (movesFolders) TakeFoldersFromCells();
   if (observer_) observer_->OnColumnsChanged();
+}
+
+uint32_t ResultList::FolderIndexOf(std::string_view text) {
+  if (text.empty()) return kNoFolder;
+  if (lastFolder_ != kNoFolder && folders_[lastFolder_] == text) return lastFolder_;
+  const auto found = folderIndex_.find(text);
+  if (found != folderIndex_.end()) return lastFolder_ = found->second;
+  lastFolder_ = static_cast<uint32_t>(folders_.size());
+  folderIndex_.emplace(folders_.emplace_back(text), lastFolder_);
+  return lastFolder_;
+}
+
+void ResultList::ClearFolders() {
+  std::unordered_map<std::string_view, uint32_t>().swap(folderIndex_);
+  std::deque<std::string>().swap(folders_);
+  lastFolder_ = kNoFolder;
+}
+
+void ResultList::PutFoldersInCells() {
+  for (Row& row : rows_) {
+    if (row.folder == kNoFolder) continue;
+    SetCellIn(row.cells, kFolderColumn, folders_[row.folder]);
+    row.folder = kNoFolder;
+  }
+  ClearFolders();
+}
+
+void ResultList::TakeFoldersFromCells() {
+  if (columns_.size() <= kFolderColumn) return;
+  for (Row& row : rows_) {
+    size_t begin = 0, end = 0;
+    if (!FindCell(row.cells, kFolderColumn, begin, end) || begin == end) continue;
+    row.folder = FolderIndexOf(volume::CutFolderText(std::string_view(row.cells).substr(begin, end - begin)));
+    row.cells.erase(begin, end - begin);
+  }
 }
 
 void ResultList::CreateStartupColumns() {
@@ -153,7 +195,10 @@ void ResultList::ReplaceColumns(std::vector<Column> columns) {
   // Only a load replaces the columns, on an empty list; rows that are there
   // anyway keep their cells by position and lose those beyond the new columns.
   columns_ = std::move(columns);
-  for (Row& row : rows_) KeepCellsBelow(row.cells, columns_.size());
+  for (Row& row : rows_) {
+    KeepCellsBelow(row.cells, columns_.size());
+    if (columns_.size() <= kFolderColumn) row.folder = kNoFolder;
+  }
   if (observer_) observer_->OnColumnsChanged();
 }
 
@@ -169,7 +214,10 @@ void ResultList::InsertRow(size_t index, std::string_view name, int iconIndex) {
 
 void ResultList::SetCell(size_t index, size_t column, std::string_view text) {
   if (index >= rows_.size() || column >= columns_.size()) return;
-  SetCellIn(rows_[index].cells, column, UpToNul(text));
+  if (column == kFolderColumn)
+    rows_[index].folder = FolderIndexOf(volume::CutFolderText(UpToNul(text)));
+  else
+    SetCellIn(rows_[index].cells, column, UpToNul(text));
   if (observer_) observer_->OnRowChanged(index);
 }
 
@@ -191,6 +239,10 @@ void ResultList::ShowFoundCount(uint32_t count) {
 
 std::string_view ResultList::Cell(size_t row, size_t column) const {
   if (row >= rows_.size() || column >= columns_.size()) return {};
+  if (column == kFolderColumn) {
+    const uint32_t folder = rows_[row].folder;
+    return folder == kNoFolder ? std::string_view() : std::string_view(folders_[folder]);
+  }
   const std::string_view cells = rows_[row].cells;
   size_t begin = 0, end = 0;
   if (!FindCell(cells, column, begin, end)) return {};
@@ -201,6 +253,7 @@ void ResultList::ClearRows() {
   if (observer_) observer_->OnClearing(kClearingNotice);
   std::vector<Row>().swap(rows_);
   std::vector<uint8_t>().swap(selected_);
+  ClearFolders();
   if (observer_) observer_->OnCleared();
 }
 

@@ -6,8 +6,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -114,14 +116,27 @@ class ResultList final : public RowSink {
   std::vector<size_t> SelectedRows() const;
 
  private:
+  static constexpr size_t kFolderColumn = 1;
+  static constexpr uint32_t kNoFolder = UINT32_MAX;
+
   // The cells of a row live in one string, separated by NUL (which no cell
   // text holds); a row keeps cells only up to the last one set, so a million
-  // rows cost one allocation each.
+  // rows cost one allocation each. The folder cell is the exception: the
+  // rows of one folder share its text in the folder table, and the row's
+  // own cell there stays empty.
   struct Row {
     std::string cells;
     uint32_t dataWord = 0;
     int32_t icon = 0;
+    uint32_t folder = kNoFolder;
   };
+
+  uint32_t FolderIndexOf(std::string_view text);
+  void ClearFolders();
+  // Around a column change that moves the folder cell: its text goes back
+  // into each row's cells, and whatever is in column 1 afterwards comes out.
+  void PutFoldersInCells();
+  void TakeFoldersFromCells();
 
   void SortRows(size_t column, bool ascending);
   void PrefetchCells(size_t row) const;
@@ -130,6 +145,11 @@ class ResultList final : public RowSink {
   std::vector<Column> columns_;
   std::vector<Row> rows_;
   std::vector<uint8_t> selected_;  // parallel to rows_
+  // Each folder text once; deque elements stay where they are as it grows,
+  // so the index can key on views of them.
+  std::deque<std::string> folders_;
+  std::unordered_map<std::string_view, uint32_t> folderIndex_;
+  uint32_t lastFolder_ = kNoFolder;  // rows come folder by folder
   std::string foundCountText_;
   size_t sortColumn_ = 0;
   bool ascending_ = true;

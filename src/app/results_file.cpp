@@ -102,6 +102,12 @@ std::string_view CutToCp932Length(std::string_view utf8, size_t limit) {
   size_t length = 0;
   size_t i = 0;
   while (i < utf8.size()) {
+    if (static_cast<uint8_t>(utf8[i]) < 0x80) {  // ASCII, one byte either way
+      if (length + 1 > limit) break;
+      ++length;
+      ++i;
+      continue;
+    }
     const size_t n = std::min(Utf8SequenceLength(static_cast<uint8_t>(utf8[i])), utf8.size() - i);
     const size_t characterLength = platform::Cp932Length(utf8.substr(i, n));
     if (length + characterLength > limit) break;

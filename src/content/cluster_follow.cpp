@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "restore/cluster_transfer.h"
 #include "volume/sector_io.h"
 
 namespace vellum::content {
@@ -25,18 +26,17 @@ bool IsClusterFree(const volume::ScanState& state, uint64_t cluster) {
 
 bool CopyFollowedClusters(volume::ScanState& s, restore::RestoredFile& file, uint64_t first, uint64_t size) {
   const bool followFree = IsClusterFree(s, first);
-  std::vector<uint8_t> bytes(s.clusterBytes);
+  restore::ClusterTransfer transfer(s, file);
   uint64_t cluster = first, left = size;
   while (left > 0 && cluster != 0 && cluster <= s.lastCluster) {
     if (s.progress && s.progress->PumpAndCheckCancel()) s.cancelled = 1;
     if (s.cancelled) return false;
-    const bool read = volume::ReadCluster(s, cluster, bytes);
-    const std::span<const uint8_t> chunk(bytes.data(), std::min<uint64_t>(left, bytes.size()));
-    if (!(read ? file.Write(chunk) : file.WriteUnreadable(chunk))) return false;
-    left -= chunk.size();
+    const uint64_t chunk = std::min<uint64_t>(left, s.clusterBytes);
+    if (!transfer.Add(cluster, chunk)) return false;
+    left -= chunk;
     if (!volume::NextCandidateCluster(s, cluster, followFree)) break;
   }
-  return true;
+  return transfer.Flush();
 }
 
 }  // namespace vellum::content

@@ -170,7 +170,7 @@ void ExfatWalk::ProcessExfatEntrySet(const ExfatEntrySet& set, const std::string
   if (!liveFolder && state_.operationMode == volume::kModeSearch) {
     const FoundEntry item = ItemOf(set, name, path);
     if (found_) (*found_)(item);
-    else AddRow(state_, item, path);
+    else AddRow(state_, item, volume::CutFolderText(path));
   } else if (!liveFolder && state_.operationMode == volume::kModeRestore && target_) {
     const bool restored = RestoreFoundEntry(state_, *target_, ItemOf(set, name, path));
     if (folder && !restored) return;  // a folder that was not made is not entered
@@ -188,7 +188,7 @@ void ExfatWalk::ProcessExfatEntrySet(const ExfatEntrySet& set, const std::string
 FoundEntry ExfatWalk::ItemOf(const ExfatEntrySet& set, const std::string& name, const std::string& path) const {
   FoundEntry e;
   e.name = name;
-  e.folder = FolderBelow(RootPrefix(), path);
+  e.folder = FolderBelow(RootPrefix(), volume::CutFolderText(path));
   e.firstCluster = set.firstCluster;
   e.size = set.size;
   e.dosDate = set.date;

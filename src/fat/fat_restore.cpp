@@ -7,6 +7,7 @@
 #include "fat/exfat_walk.h"
 #include "fat/fat_entry.h"
 #include "fat/fat_walk.h"
+#include "restore/cluster_transfer.h"
 #include "restore/restore_output.h"
 #include "volume/sector_io.h"
 
@@ -57,11 +58,6 @@ bool PadUnreadable(ScanState& state, restore::RestoredFile& file, uint64_t size)
   return true;
 }
 
-bool WriteCluster(restore::RestoredFile& file, bool read, const std::vector<uint8_t>& cluster, uint64_t n) {
-  const std::span<const uint8_t> bytes(cluster.data(), n);
-  return read ? file.Write(bytes) : file.WriteUnreadable(bytes);
-}
-
 std::string Key(std::string_view kind, const std::string& path, uint64_t cluster) {
   return std::string(kind) + ":" + path + ":" + std::to_string(cluster);
 }
@@ -99,39 +95,37 @@ timespec FatTimeToTimespec(uint16_t date, uint16_t time) {
 }
 
 bool CopyFatFileData(ScanState& state, restore::RestoredFile& file, uint64_t firstCluster, uint64_t size) {
-  std::vector<uint8_t> cluster(state.clusterBytes);
+  restore::ClusterTransfer transfer(state, file);
   DeletedFileRun run(state, firstCluster, size);
   uint64_t c = 0;
   if (size > 0 && !run.Next(c)) return PadUnreadable(state, file, size);
   while (size > 0) {
     if (CancelRequested(state)) return false;
-    const bool read = volume::ReadCluster(state, c, cluster);
     uint64_t n = size;
     uint64_t next = 0;
     if (size > state.clusterBytes) {
       n = state.clusterBytes;
       // A run that would wrap round a second time ends before this cluster.
-      if (!run.Next(next)) return PadUnreadable(state, file, size);
+      if (!run.Next(next)) return transfer.Flush() && PadUnreadable(state, file, size);
     }
-    if (!WriteCluster(file, read, cluster, n)) return false;
+    if (!transfer.Add(c, n)) return false;
     size -= n;
     c = next;
   }
-  return true;
+  return transfer.Flush();
 }
 
 bool CopyExfatFileData(ScanState& state, restore::RestoredFile& file, uint32_t firstCluster, uint64_t size,
                        bool fatChain) {
-  std::vector<uint8_t> cluster(state.clusterBytes);
+  restore::ClusterTransfer transfer(state, file);
   ExfatRun run(state, firstCluster, fatChain ? 1 : 0, ExfatRun::Kind::FileData);
   for (uint64_t c; size > 0 && run.Next(c);) {
     if (CancelRequested(state)) return false;
-    const bool read = volume::ReadCluster(state, c, cluster);
     const uint64_t n = std::min<uint64_t>(size, state.clusterBytes);
-    if (!WriteCluster(file, read, cluster, n)) return false;
+    if (!transfer.Add(c, n)) return false;
     size -= n;
   }
-  return PadUnreadable(state, file, size);
+  return transfer.Flush() && PadUnreadable(state, file, size);
 }
 
 bool RestoreFoundEntry(ScanState& state, const RestoreTarget& target, const FoundEntry& e) {

@@ -47,37 +47,72 @@ void ShowPathTooLong(Messages& messages) {
   messages.Show(restore::kPathTooLongMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
 }
 
+// What the chain from folder record `start` up to the bounding folder gives,
+// found by climbing to the first folder whose chain is known (or the
+// bounding folder, the root, a record that is no named folder, or a loop)
+// and noting every folder on the way.
+NtfsRestoreCache::ChainFact ChainOf(ScanState& state, uint32_t start, uint32_t boundFolder, NtfsRestoreCache& cache) {
+  using Fact = NtfsRestoreCache::ChainFact;
+  std::vector<uint32_t> climbed;
+  std::unordered_set<uint32_t> seen;
+  Fact above;  // of the record the climb stopped at
+  for (uint32_t n = start;;) {
+    // The root ends every chain that never met the bounding folder.
+    if (n == kRootRecord) break;
+    if (n == boundFolder) {
+      above.names = 0;
+      break;
+    }
+    const auto known = cache.chains.find(n);
+    if (known != cache.chains.end()) {
+      above = known->second;
+      break;
+    }
+    if (!seen.insert(n).second) break;
+    const ParentLink& link = cache.links.Of(state, n);
+    if (!link.folder || !link.named) {  // reused for a file, or no name to give
+      cache.chains.emplace(n, Fact{});
+      break;
+    }
+    climbed.push_back(n);
+    n = static_cast<uint32_t>(link.parentReference);
+  }
+  for (size_t i = climbed.size(); i-- > 0;) {
+    Fact fact;
+    if (above.names >= 0) {
+      fact.names = above.names + 1;
+      fact.unsafeName = above.unsafeName || !restore::IsSafeComponent(cache.links.Of(state, climbed[i]).name);
+    }
+    cache.chains.emplace(climbed[i], fact);
+    above = fact;
+  }
+  return above;
+}
+
 // The folder names from the bounding folder down to `parentReference`, each
 // checked on its own: a name holding '/' joined into the path would silently
 // become two folders, and ".." would climb. The walk goes on past an unsafe
-// name, since only a record inside the bounding folder is skipped for it.
+// name, since only a record inside the bounding folder is skipped for it. A
+// chain longer than kMaxChainSteps counts as never meeting the folder.
 void RebuildRelativePath(ScanState& state, uint64_t parentReference, uint32_t boundFolder, NtfsRestoreCache& cache) {
   cache.path.clear();
   cache.inside = false;
   cache.unsafeName = false;
-  std::vector<std::string> names;
-  std::unordered_set<uint32_t> seen;
-  std::vector<uint8_t> record(state.mftRecordSize);
-  bool reached = false;
-  for (int step = 0; step < kMaxChainSteps; ++step) {
-    const uint32_t n = static_cast<uint32_t>(parentReference);
-    // The root ends every chain that never met the bounding folder.
-    if (n == kRootRecord) return;
-    reached = n == boundFolder;
-    if (reached) break;
-    if (!seen.insert(n).second || record.empty() || !ReadMftRecord(state, n, record)) return;
-    if ((RecordFlags(record) & kRecordDirectory) == 0) return;  // reused for a file
-    const auto name = FileNameOf(state, record);
-    if (!name) return;
-    names.push_back(NameToUtf8(name->name));
-    cache.unsafeName |= !restore::IsSafeComponent(names.back());
-    parentReference = name->parentReference;
-  }
-  if (!reached) return;
+  if (state.mftRecordSize == 0) return;
+  const NtfsRestoreCache::ChainFact chain =
+      ChainOf(state, static_cast<uint32_t>(parentReference), boundFolder, cache);
+  if (chain.names < 0 || chain.names >= kMaxChainSteps) return;
   cache.inside = true;
+  cache.unsafeName = chain.unsafeName;
+  std::vector<const std::string*> names;
+  for (uint32_t n = static_cast<uint32_t>(parentReference); names.size() < static_cast<size_t>(chain.names);) {
+    const ParentLink& link = cache.links.Of(state, n);
+    names.push_back(&link.name);
+    n = static_cast<uint32_t>(link.parentReference);
+  }
   for (auto it = names.rbegin(); it != names.rend(); ++it) {
     if (!cache.path.empty()) cache.path += '/';
-    cache.path += *it;
+    cache.path += **it;
   }
 }
 
@@ -86,25 +121,47 @@ bool CancelRequested(ScanState& state) {
   return state.cancelled != 0;
 }
 
+// Uncompressed data is read and written this much at a time.
+constexpr uint64_t kTransferBytes = 1u << 20;
+
 // The non-resident data, step by step from VCN 0 up to its data size.
+// Uncompressed data goes in chunks of many steps: one request and one write
+// each. A chunk that cannot be read whole is read again step by step, so
+// that what is written as unreadable is exactly what a step at a time would
+// name.
 WriteOutcome WriteClusters(ScanState& state, ByteView record, const AttributeHeader& data, const DataSink& sink) {
   const uint64_t clusterBytes = state.clusterBytes;
   if (clusterBytes == 0) return WriteOutcome::kIncomplete;
   const TransferStep step = TransferStepOf(data, clusterBytes);
-  std::vector<uint8_t> buffer(step.clusters * clusterBytes);
+  const uint64_t stepsPerChunk =
+      step.decompress ? 1 : std::max<uint64_t>(1, kTransferBytes / (step.clusters * clusterBytes));
+  const uint64_t chunkClusters = stepsPerChunk * step.clusters;
+  std::vector<uint8_t> buffer(chunkClusters * clusterBytes);
   // A record can claim any size; more than the volume holds is not written
   // out as zeros for ever, and the file is then not complete.
   bool complete = data.dataSize <= state.dataAreaBytes;
   // The attribute and its extents are found once for the whole file.
   AttributeReader reader(state, record, kAttrData);
   for (uint64_t vcn = 0, remaining = std::min(data.dataSize, state.dataAreaBytes); remaining > 0;
-       vcn += step.clusters) {
+       vcn += chunkClusters) {
     if (CancelRequested(state)) return WriteOutcome::kCancelled;
-    const bool read = reader.Read(vcn, step.clusters, buffer, step.decompress);
-    complete &= read;
-    const uint64_t bytes = std::min<uint64_t>(buffer.size(), remaining);
-    if (!sink(ByteView(buffer.data(), bytes), read)) return WriteOutcome::kWriteFailed;
-    remaining -= bytes;
+    const uint64_t chunkBytes = std::min<uint64_t>(buffer.size(), remaining);
+    // The steps the data still reaches into, whole, as a step at a time asks for them.
+    const uint64_t stepBytes = step.clusters * clusterBytes;
+    const uint64_t clusters = (chunkBytes + stepBytes - 1) / stepBytes * step.clusters;
+    if (reader.Read(vcn, clusters, MutableBytes(buffer).first(clusters * clusterBytes), step.decompress)) {
+      if (!sink(ByteView(buffer.data(), chunkBytes), true)) return WriteOutcome::kWriteFailed;
+      remaining -= chunkBytes;
+      continue;
+    }
+    for (uint64_t at = 0; at < chunkBytes; at += stepBytes) {
+      const MutableBytes piece = MutableBytes(buffer).subspan(at, stepBytes);
+      const bool read = reader.Read(vcn + at / clusterBytes, step.clusters, piece, step.decompress);
+      complete &= read;
+      const uint64_t bytes = std::min<uint64_t>(piece.size(), remaining);
+      if (!sink(ByteView(piece.data(), bytes), read)) return WriteOutcome::kWriteFailed;
+      remaining -= bytes;
+    }
   }
   return complete ? WriteOutcome::kWritten : WriteOutcome::kIncomplete;
 }

@@ -9,9 +9,11 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "ntfs/found_record.h"
+#include "ntfs/parent_links.h"
 #include "restore/outcome.h"
 #include "restore/restore_target.h"
 #include "volume/le.h"
@@ -70,6 +72,14 @@ struct NtfsRestoreCache {
   std::string path;         // relative to the bounding folder; empty: the folder itself
   bool inside = false;      // the parent lies below the bounding folder
   bool unsafeName = false;  // a folder on the way has a name no path component may have
+  // What each folder's chain up to the bounding folder gives, found once per
+  // folder: a deep tree is then climbed once, not once per folder in it.
+  struct ChainFact {
+    int64_t names = -1;  // folders from this one up to the bounding folder; -1: the chain never meets it
+    bool unsafeName = false;
+  };
+  std::unordered_map<uint32_t, ChainFact> chains;
+  ParentLinks links;
 };
 
 // Folder times go to the outcome record, which sets them when the command

@@ -104,33 +104,123 @@ MftLayout ReadMftLayout(ScanState& state) {
   return layout;
 }
 
+namespace {
+
+// The folder names met, nearest first, before the path they lead to; each
+// name is followed by a separator when what came after it was not empty.
+struct ClimbedNames {
+  std::vector<const ParentLink*> names;
+  std::vector<bool> separated;
+  bool tailEmpty;
+  size_t length;  // in code page 932
+
+  explicit ClimbedNames(const std::string& tail) : tailEmpty(tail.empty()), length(platform::Cp932Length(tail)) {}
+  void Add(const ParentLink& link) {
+    names.push_back(&link);
+    separated.push_back(!tailEmpty);
+    length += link.nameLength + (tailEmpty ? 0 : 1);
+    tailEmpty = tailEmpty && link.name.empty();
+  }
+  std::string Joined(const std::string& tail) const {
+    std::string path;
+    for (size_t i = names.size(); i-- > 0;) {
+      path += names[i]->name;
+      if (separated[i]) path += '/';
+    }
+    return path + tail;
+  }
+};
+
+// After a climb from `folder` to the root: the window holds its names when
+// they all have a name to give (each then adds to the length, so no chain in
+// the window runs past the steps a climb may take).
+void TakeWindow(NtfsRowCache& cache, uint32_t folder, const ClimbedNames& climbed, bool cut, const std::string& below) {
+  NtfsRowCache::PathWindow& w = cache.window;
+  w.valid = !climbed.names.empty() &&
+            std::none_of(climbed.names.begin(), climbed.names.end(), [](const ParentLink* l) { return l->name.empty(); });
+  if (!w.valid) return;
+  w.folder = folder;
+  w.cut = cut;
+  w.names.assign(climbed.names.begin(), climbed.names.end());
+  w.length = climbed.length;
+  w.text = below;
+}
+
+// The path of `folder` from the window, when the window holds its parent's:
+// the same text the climb would give.
+bool ExtendWindow(ScanState& state, uint32_t folder, NtfsRowCache& cache, std::string& path) {
+  NtfsRowCache::PathWindow& w = cache.window;
+  if (!w.valid || folder == kRootRecord) return false;
+  const ParentLink& link = cache.parentLinks.Of(state, folder);
+  if (!link.folder || !link.named || link.name.empty() || static_cast<uint32_t>(link.parentReference) != w.folder)
+    return false;
+  w.names.push_front(&link);
+  w.length += link.nameLength + 1;
+  (w.text += '/') += link.name;
+  w.cut = w.cut || w.length > kMaxPathLength;
+  if (w.cut) {
+    // The climb stops at the first name that makes the path too long.
+    size_t dropped = 0;
+    while (w.names.size() > 1 && w.length - (w.names.back()->nameLength + 1) > kMaxPathLength) {
+      w.length -= w.names.back()->nameLength + 1;
+      dropped += w.names.back()->name.size() + 1;
+      w.names.pop_back();
+    }
+    w.text.erase(0, dropped);
+  }
+  w.folder = folder;
+  path = state.rootPath + (w.cut ? std::string(kUnknownFolder) + "/" : std::string()) + w.text;
+  return true;
+}
+
+}  // namespace
+
 int BuildParentPath(ScanState& state, std::string& path, uint64_t parentReference, uint32_t stopRecord) {
-  std::vector<uint8_t> record(state.mftRecordSize);
+  NtfsRowCache cache;
+  return BuildParentPath(state, path, parentReference, stopRecord, cache);
+}
+
+int BuildParentPath(ScanState& state, std::string& path, uint64_t parentReference, uint32_t stopRecord,
+                    NtfsRowCache& cache) {
+  // The names are gathered going up and joined once at the end: prepending
+  // each to the path would copy it at every step.
+  ClimbedNames climbed(path);
+  const uint32_t start = static_cast<uint32_t>(parentReference);
+  const bool fromRoot = path.empty() && stopRecord == kRootRecord;
+  cache.window.valid = false;
   for (int step = 0; step < kMaxParentSteps; ++step) {
     const uint32_t n = static_cast<uint32_t>(parentReference);
     if (n == kRootRecord) {
-      path = state.rootPath + path;
+      const std::string below = climbed.Joined(path);
+      if (fromRoot) TakeWindow(cache, start, climbed, false, below);
+      path = state.rootPath + below;
       return 0;
     }
-    if (n == stopRecord) return 1;
-    const bool read = ReadMftRecord(state, n, record);
-    const bool folder = read && (RecordFlags(record) & kRecordDirectory) != 0;
-    if (!folder) {
+    if (n == stopRecord) {
+      path = climbed.Joined(path);
+      return 1;
+    }
+    const ParentLink& link = cache.parentLinks.Of(state, n);
+    if (!link.folder) {
       // The parent's record was reused for a file, or holds no record at all.
-      path = state.rootPath + kUnknownFolder + (path.empty() ? "" : "/" + path);
+      const std::string below = climbed.Joined(path);
+      path = state.rootPath + kUnknownFolder + (below.empty() ? "" : "/" + below);
       return 0;
     }
-    const auto name = FileNameOf(state, record);
-    if (!name) return 0;
-    const std::string folderName = NameToUtf8(name->name);
-    path = path.empty() ? folderName : folderName + "/" + path;
-    if (platform::Cp932Length(path) > kMaxPathLength) {
-      path = state.rootPath + kUnknownFolder + "/" + path;
+    if (!link.named) {
+      path = climbed.Joined(path);
       return 0;
     }
-    parentReference = name->parentReference;
+    climbed.Add(link);
+    if (climbed.length > kMaxPathLength) {
+      const std::string below = climbed.Joined(path);
+      if (fromRoot) TakeWindow(cache, start, climbed, true, below);
+      path = state.rootPath + kUnknownFolder + "/" + below;
+      return 0;
+    }
+    parentReference = link.parentReference;
   }
-  path = state.rootPath + kUnknownFolder + "/" + path;
+  path = state.rootPath + kUnknownFolder + "/" + climbed.Joined(path);
   return 0;
 }
 
@@ -142,7 +232,10 @@ std::string FolderPath(ScanState& state, uint64_t parentReference, NtfsRowCache*
     if (it != cache->parentPaths.end()) return it->second;
   }
   std::string path;
-  BuildParentPath(state, path, parentReference, kRootRecord);
+  if (!cache)
+    BuildParentPath(state, path, parentReference, kRootRecord);
+  else if (!ExtendWindow(state, parent, *cache, path))
+    BuildParentPath(state, path, parentReference, kRootRecord, *cache);
   if (path.empty()) path = state.rootPath;
   if (cache) cache->parentPaths.emplace(parent, path);
   return path;

@@ -4,12 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "ntfs/found_record.h"
+#include "ntfs/parent_links.h"
 #include "volume/le.h"
 #include "volume/scan_state.h"
 
@@ -44,6 +46,19 @@ bool SearchNtfs(ScanState& state, uint32_t boundFolder, const std::string& desti
 // last second converted to local time (files of a folder mostly share it).
 struct NtfsRowCache {
   std::unordered_map<uint32_t, std::string> parentPaths;
+  ParentLinks parentLinks;
+  // The names of the last path rebuilt from the root, nearest first: a
+  // folder whose parent that path belonged to takes it over with its own
+  // name in front, instead of climbing the whole chain again. A deep chain
+  // of folders then costs each of its folders one step.
+  struct PathWindow {
+    bool valid = false;
+    uint32_t folder = 0;    // whose path it is
+    bool cut = false;       // below a folder of unknown name: the path was too long
+    std::deque<const ParentLink*> names;
+    size_t length = 0;      // of the names and separators, in code page 932
+    std::string text;       // the names, farthest first, joined
+  } window;
   int64_t timeSeconds = INT64_MIN;
   std::string timeText;
 };
@@ -64,6 +79,10 @@ void AddNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64
 // the root text leads it) or up to stopRecord (then it returns 1, path
 // without a root). A parent that is no longer a folder becomes "<不明>".
 int BuildParentPath(ScanState& state, std::string& path, uint64_t parentReference, uint32_t stopRecord);
+// The same, remembering each folder record it reads in `cache`, so that the
+// paths of a walk read each folder once.
+int BuildParentPath(ScanState& state, std::string& path, uint64_t parentReference, uint32_t stopRecord,
+                    NtfsRowCache& cache);
 
 // The last-written time of the record's $STANDARD_INFORMATION, if it has one.
 std::optional<uint64_t> LastWrittenTime(ScanState& state, ByteView record);

@@ -135,6 +135,13 @@ std::string JoinDestination(const std::string& root, const std::string& relative
     if (notes) notes->reason = kReasonPathTooLong;
     return {};
   }
+  // Mostly the folder is there already, made for an earlier item: one look
+  // at the whole path instead of one per folder on it, each of which the
+  // system looks up from the root again (a deep tree's restore would cost
+  // the cube of its depth).
+  std::string joined = root;
+  for (std::string_view part : parts) (joined += '/') += part;
+  if (IsFolder(joined)) return joined;
   std::string current = root;
   for (std::string_view part : parts) {
     std::string made;

@@ -15,6 +15,15 @@ ShellFileInfo LookUpShellInfo(ShellInfo* shell, std::string_view name, bool fold
   return shell->Lookup(dot == std::string_view::npos ? name : name.substr(dot), false);
 }
 
+std::string_view CutFolderText(std::string_view text) {
+  if (text.size() <= kMaxFolderTextBytes) return text;
+  size_t end = kMaxFolderTextBytes;
+  // Back to the lead byte of the character the cut falls in (at most three
+  // trail bytes; a text that is not UTF-8 is cut where the bytes say).
+  for (int back = 0; back < 3 && end > 0 && (static_cast<uint8_t>(text[end]) & 0xC0) == 0x80; ++back) --end;
+  return text.substr(0, end);
+}
+
 size_t ListFoundEntry(ScanState& state, std::string_view displayName, bool folder,
                       std::string* typeName) {
   state.foundCount += 1;

@@ -18,6 +18,17 @@ inline constexpr uint8_t kAttrDirectory = 0x10;
 inline constexpr uint32_t kRowFolder = 1;
 inline constexpr uint32_t kRowFatChain = 2;
 
+// A folder text longer than this is listed as its first kMaxFolderTextBytes
+// bytes. Nothing that long can be saved (the results file keeps 519) or
+// restored (destination paths end at 4095 bytes), and a hostile tree nested
+// deep enough would otherwise make every row's folder text as long as the
+// tree is deep: its square in memory and time.
+inline constexpr size_t kMaxFolderTextBytes = 8192;
+
+// `text` cut to at most kMaxFolderTextBytes bytes, at a UTF-8 character
+// boundary; the same view when it is short enough.
+std::string_view CutFolderText(std::string_view text);
+
 // The shell's type name and icon for a listed name: "*" as a folder, else the
 // name from its last '.' (the whole name when it has none). Without a shell
 // the type name is empty and the icon 0.

@@ -253,6 +253,54 @@ INSTANTIATE_TEST_SUITE_P(Images, UnreadableCluster, ::testing::Values("exfat.img
                            return n;
                          });
 
+// Counts the reads and the bytes they carry.
+class CountingReads : public platform::BlockDevice {
+ public:
+  explicit CountingReads(std::unique_ptr<platform::BlockDevice> base, uint64_t& reads, uint64_t& bytes)
+      : base_(std::move(base)), reads_(reads), bytes_(bytes) {}
+  bool Read(uint64_t offset, std::span<uint8_t> out) override {
+    ++reads_;
+    bytes_ += out.size();
+    return base_->Read(offset, out);
+  }
+  bool Write(uint64_t, std::span<const uint8_t>) override { return false; }
+  uint64_t Size() const override { return base_->Size(); }
+  uint32_t SectorSize() const override { return base_->SectorSize(); }
+  bool Writable() const override { return false; }
+
+ private:
+  std::unique_ptr<platform::BlockDevice> base_;
+  uint64_t& reads_;
+  uint64_t& bytes_;
+};
+
+// A file of 30 MB or more in one run of clusters is read a megabyte per request, not
+// a cluster (or 16) per request, and comes out whole.
+TEST(RestoreOutcome, ARunOfClustersIsReadAMegabyteAtATime) {
+  for (const char* image : {"fat16.img", "exfat.img", "ntfs-4k.img"}) {
+    SCOPED_TRACE(image);
+    Command search(Image(image));
+    ASSERT_EQ(OnSearch(search.context), 1);
+    const std::vector<size_t> rows = testing::RowsNamed(search.list, "zero-filler.bin");
+    ASSERT_EQ(rows.size(), 1u);
+    const uint64_t size = std::stoull(std::string(search.list.Cell(rows[0], 2)));
+    ASSERT_GT(size, 20u << 20);
+    TempDir out;
+    Command restore(Image(image));
+    uint64_t reads = 0, bytes = 0;
+    restore.context.volume.wrapDevice = [&](std::unique_ptr<platform::BlockDevice> d) {
+      return std::unique_ptr<platform::BlockDevice>(new CountingReads(std::move(d), reads, bytes));
+    };
+    RestoreSummary summary;
+    ASSERT_EQ(OnRestore(restore.context, {out.Path(), &search.list, rows, 0}, summary), 1);
+    EXPECT_TRUE(summary.outcomes.AllIntact());
+    EXPECT_EQ(fs::file_size(out.Path("zero-filler.bin")), size);
+    EXPECT_GE(bytes, size);
+    // The file's megabytes, and a few dozen reads of the volume's tables.
+    EXPECT_LE(reads, size / (1u << 20) + 64) << bytes;
+  }
+}
+
 TEST(RestoreOutcome, ADeletionWhoseWritesFailIsReportedAndNotDone) {
   for (const char* image : {"fat16.img", "exfat.img"}) {
     SCOPED_TRACE(image);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "volume/listing.h"
 #include "volume/scan_state.h"
 
 namespace vellum::app {
@@ -62,6 +63,39 @@ TEST(ResultListColumns, CellsMoveWithInsertedAndDeletedColumns) {
   list.DeleteColumn(0);
   EXPECT_EQ(list.Cell(0, 0), "");
   EXPECT_EQ(list.Cell(0, 1), "1");
+}
+
+// Folder cells live in a table of their own; every way a cell can move or
+// change must leave each row with its own folder.
+TEST(ResultListColumns, FolderCellsFollowTheirRowsThroughEveryChange) {
+  ResultList list = SearchList();
+  const std::string deep = "v:/" + std::string(volume::kMaxFolderTextBytes, 'd');
+  for (const auto& [name, folder] : std::vector<std::pair<std::string, std::string>>{
+           {"b", "v:/x"}, {"a", "v:/y"}, {"c", "v:/x"}, {"d", deep}}) {
+    const size_t row = list.RowCount();
+    list.InsertRow(row, name, 0);
+    list.SetCell(row, 1, folder);
+    list.SetCell(row, 2, "1");
+  }
+  EXPECT_EQ(list.Cell(3, 1), deep.substr(0, volume::kMaxFolderTextBytes));
+  list.SetCell(2, 1, "v:/z");
+  list.OnColumnClick(0);
+  EXPECT_EQ(Column0(list), (Names{"a", "b", "c", "d"}));
+  EXPECT_EQ(list.Cell(0, 1), "v:/y");
+  EXPECT_EQ(list.Cell(1, 1), "v:/x");
+  EXPECT_EQ(list.Cell(2, 1), "v:/z");
+  list.InsertColumn(0, {"x", ColumnAlign::kLeft, 10});
+  EXPECT_EQ(list.Cell(0, 1), "a");
+  EXPECT_EQ(list.Cell(0, 2), "v:/y");
+  list.DeleteColumn(0);
+  EXPECT_EQ(list.Cell(0, 0), "a");
+  EXPECT_EQ(list.Cell(0, 1), "v:/y");
+  EXPECT_EQ(list.Cell(0, 2), "1");
+  list.SetCell(0, 1, "");
+  EXPECT_EQ(list.Cell(0, 1), "");
+  list.ClearRows();
+  list.InsertRow(0, "e", 0);
+  EXPECT_EQ(list.Cell(0, 1), "");
 }
 
 TEST(ResultListRows, DropsWhatTheListControlWouldNotHold) {

@@ -17,6 +17,7 @@
 #include "support/faulty_device.h"
 #include "support/scripted_messages.h"
 #include "volume/le.h"
+#include "volume/listing.h"
 
 namespace vellum::fat {
 namespace {
@@ -144,8 +145,9 @@ TEST(DeepExfatTree, SearchListsEveryLevelAndTheFileAtTheBottom) {
   ASSERT_TRUE(WalkFatExfat(v.state));
   EXPECT_EQ(v.rows.count, kDepth + 1u);
   EXPECT_EQ(v.rows.lastName, "leaf.txt");
-  // "t:/" and "d" for each level, with a separator between levels.
-  EXPECT_EQ(v.rows.lastFolderLength, 3 + 2 * kDepth - 1);
+  // "t:/" and "d" for each level, with a separator between levels, listed
+  // as its first kMaxFolderTextBytes bytes.
+  EXPECT_EQ(v.rows.lastFolderLength, volume::kMaxFolderTextBytes);
   EXPECT_EQ(v.rows.lastFolderEnd, "/d/d/d/d");
 }
 
