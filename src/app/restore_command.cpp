@@ -186,6 +186,10 @@ std::string SummaryText(const RestoreSummary& s, size_t detailLimit) {
   text += "\n\nファイル: " + std::to_string(o.Files()) + " 件\nフォルダ: " + std::to_string(o.Folders()) + " 件";
   if (const uint32_t z = o.Count(ItemResult::kZeroFilled, false))
     text += "\n  読めない部分を 0 で埋めたファイル: " + std::to_string(z) + " 件";
+  if (const uint32_t w = o.Count(ItemResult::kPartlyOverwritten, false))
+    text += "\n  一部が上書きされていたファイル: " + std::to_string(w) + " 件";
+  if (const uint32_t p = o.Count(ItemResult::kPredicted, false))
+    text += "\n  クラスタの並びを予測して復元したファイル: " + std::to_string(p) + " 件";
   if (o.RenamedCount())
     text += "\n  復元先で使えない文字を全角にした名前: " + std::to_string(o.RenamedCount()) + " 件";
   const uint32_t skipped = o.Count(ItemResult::kSkipped, false) + o.Count(ItemResult::kSkipped, true);

@@ -123,13 +123,23 @@ bool CopyFatFileData(ScanState& state, restore::RestoredFile& file, uint64_t fir
 bool CopyExfatFileData(ScanState& state, restore::RestoredFile& file, uint32_t firstCluster, uint64_t size,
                        bool fatChain) {
   std::vector<uint8_t> cluster(state.clusterBytes);
-  ExfatRun run(state, firstCluster, fatChain ? 1 : 0, ExfatRun::Kind::FileData);
-  for (uint64_t c; size > 0 && run.Next(c);) {
+  DeletedExfatRun run(state, firstCluster, fatChain ? 1 : 0);
+  using Source = DeletedExfatRun::Source;
+  for (DeletedExfatRun::Step step; size > 0 && run.Next(step);) {
     if (CancelRequested(state)) return false;
-    const bool read = volume::ReadCluster(state, c, cluster);
     const uint64_t n = std::min<uint64_t>(size, state.clusterBytes);
-    if (!WriteCluster(file, read, cluster, n)) return false;
     size -= n;
+    // A cluster in use again holds another file's bytes: never written as this one's.
+    if (step.source == Source::kInUse) {
+      if (!file.WriteOverwritten(n)) return false;
+      continue;
+    }
+    const bool read = volume::ReadCluster(state, step.cluster, cluster);
+    const std::span<const uint8_t> bytes(cluster.data(), n);
+    const bool written = !read                                ? file.WriteUnreadable(bytes)
+                         : step.source == Source::kPredicted ? file.WritePredicted(bytes)
+                                                             : file.Write(bytes);
+    if (!written) return false;
   }
   return PadUnreadable(state, file, size);
 }
