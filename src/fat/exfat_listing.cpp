@@ -14,9 +14,17 @@ using volume::kRowFatChain;
 using volume::kRowFolder;
 using volume::ListFoundEntry;
 using volume::NameMatchesFilter;
-using volume::FormatDosDateTime;
 
 namespace {
+
+// The time to the second: the increment's whole second counts, so an odd
+// second is shown as recorded.
+std::string ListedTime(const FoundEntry& e) {
+  char text[48];
+  std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d", (e.dosDate >> 9) + 1980, (e.dosDate >> 5) & 15,
+                e.dosDate & 31, e.dosTime >> 11, (e.dosTime >> 5) & 63, (e.dosTime & 31) * 2 + e.tenMs / 100);
+  return text;
+}
 
 bool PassesSizeAndUseFilters(const ScanState& state, uint64_t size, uint32_t firstCluster) {
   if (size == 0) return state.options.zeroSize;
@@ -49,7 +57,7 @@ void AddRow(ScanState& state, const FoundEntry& entry, std::string_view folderTe
   std::snprintf(number, sizeof number, "%" PRIu64, size);
   rows->SetCell(row, 2, number);
   rows->SetCell(row, 3, typeName);
-  rows->SetCell(row, 4, FormatDosDateTime(entry.dosDate, entry.dosTime));
+  rows->SetCell(row, 4, ListedTime(entry));
   std::snprintf(number, sizeof number, "%8" PRIu32, firstCluster);
   rows->SetCell(row, 5, number);
 }

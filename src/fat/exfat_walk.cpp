@@ -4,6 +4,7 @@
 
 #include "fat/cluster_runs.h"
 #include "fat/directory_cluster.h"
+#include "fat/exfat_time.h"
 #include "fat/fat_restore.h"
 #include "fat/wipe.h"
 #include "platform/codepage.h"
@@ -116,6 +117,8 @@ bool ExfatWalk::TakeEntry(ByteView e, ExfatEntrySet& set, std::vector<ExfatSubdi
     const uint32_t attributes = r.U32(4);
     const uint16_t time = r.U16(12);
     const uint16_t date = r.U16(14);
+    const uint8_t tenMs = r.U8(21);
+    const uint8_t utcOffset = r.U8(23);
     // Live files of live folders are passed over at their File entry: the
     // thorough search gathers only the live sets it must enter.
     const bool liveFolder = liveFolders_ && (attributes & volume::kAttrDirectory) != 0;
@@ -125,6 +128,8 @@ bool ExfatWalk::TakeEntry(ByteView e, ExfatEntrySet& set, std::vector<ExfatSubdi
       set.attributes = attributes;
       set.time = time;
       set.date = date;
+      set.tenMs = tenMs;
+      set.utcOffset = utcOffset;
       set.inSet = true;
       set.firstCluster = 0;
       set.size = 0;
@@ -193,8 +198,10 @@ FoundEntry ExfatWalk::ItemOf(const ExfatEntrySet& set, const std::string& name, 
   e.folder = FolderBelow(RootPrefix(), path);
   e.firstCluster = set.firstCluster;
   e.size = set.size;
-  e.dosDate = set.date;
-  e.dosTime = set.time;
+  const LocalDosTime written = ExfatLocalTime(set.date, set.time, set.tenMs, set.utcOffset);
+  e.dosDate = written.date;
+  e.dosTime = written.time;
+  e.tenMs = written.tenMs;
   e.isFolder = (set.attributes & volume::kAttrDirectory) != 0;
   e.fatChain = set.fatChain;
   return e;

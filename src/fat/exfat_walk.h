@@ -25,6 +25,8 @@ struct ExfatEntrySet {
   uint32_t attributes = 0;
   uint16_t date = 0;
   uint16_t time = 0;
+  uint8_t tenMs = 0;      // the 10 ms increment of the modification time
+  uint8_t utcOffset = 0;  // its UTC offset (bit 7: valid)
   uint32_t firstCluster = 0;
   uint64_t size = 0;
   bool fatChain = false;

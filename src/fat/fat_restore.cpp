@@ -153,7 +153,9 @@ bool RestoreFoundEntry(ScanState& state, const RestoreTarget& target, const Foun
   const std::string key = Key(exfat ? "exfat" : "fat", destination, e.firstCluster);
   if (outcomes.AlreadyDone(key)) return true;
   outcomes.MarkDone(key);
-  const timespec written = FatTimeToTimespec(e.dosDate, e.dosTime);
+  timespec written = FatTimeToTimespec(e.dosDate, e.dosTime);
+  written.tv_sec += e.tenMs / 100;
+  written.tv_nsec = (e.tenMs % 100) * 10'000'000L;
   if (e.isFolder) return RestoreFolder(target, parent, e.name, written, !exfat);
   if (!exfat && e.size != 0 && (e.firstCluster < 2 || e.firstCluster > state.lastCluster)) {
     outcomes.Skipped(destination, restore::kReasonNoData);

@@ -2,9 +2,12 @@
 // point, restored as a user does from the command line and compared with
 // what The Sleuth Kit reads from the same entries.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -122,6 +125,56 @@ TEST_F(ExfatRunsCli, NoRestoredFileHoldsALiveFilesBytes) {
                            "\tpartly-overwritten\toverwritten at 0-11999\n",
                            "\tpartly-overwritten\toverwritten at 12288-20479\n"})
     EXPECT_NE(report.find(line), std::string::npos) << line << "\n" << report;
+}
+
+// Sets TZ for one scope and puts the one before back.
+class TimeZone {
+ public:
+  explicit TimeZone(const char* zone) {
+    if (const char* old = std::getenv("TZ")) old_ = old;
+    ::setenv("TZ", zone, 1);
+    ::tzset();
+  }
+  ~TimeZone() {
+    if (old_) ::setenv("TZ", old_->c_str(), 1);
+    else ::unsetenv("TZ");
+    ::tzset();
+  }
+
+ private:
+  std::optional<std::string> old_;
+};
+
+int64_t ModifiedAt(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? st.st_mtime : -1;
+}
+
+// Both files were stamped 2024-05-06 07:08:11 UTC: one by a driver in Tokyo
+// (16:08:10 +09:00 and a 10 ms increment of one second), one in UTC. Listed
+// in local time and restored, from a list and by the walk, they carry that
+// moment whatever the zone of the user.
+TEST_F(ExfatRunsCli, TimesAreTheRecordedMomentInEveryTimeZone) {
+  constexpr int64_t kStamped = 1714979291;
+  for (const auto& [zone, listed] : {std::pair{"UTC", "2024/05/06 07:08:11"}, {"Asia/Tokyo", "2024/05/06 16:08:11"}}) {
+    SCOPED_TRACE(zone);
+    TimeZone tz(zone);
+    const std::string list = File(std::string("found-") + (zone[0] == 'U' ? "utc" : "tokyo") + ".tsv");
+    ASSERT_EQ(Call(RunSearch, {kImage, "--thorough", "--no-analyse", "-o", list}).status, 0);
+    const std::string rows = ReadFile(list);
+    for (const char* name : {"tokyo-odd.txt\t", "utc-odd.txt\t"}) {
+      const size_t at = rows.find(name);
+      ASSERT_NE(at, std::string::npos) << name;
+      EXPECT_NE(rows.substr(at, rows.find('\n', at) - at).find(listed), std::string::npos) << rows;
+    }
+    const std::string fromList = File(std::string("list-") + (zone[0] == 'U' ? "utc" : "tokyo"));
+    const std::string byWalk = File(std::string("walk-") + (zone[0] == 'U' ? "utc" : "tokyo"));
+    Call(RunRestore, {kImage, "--results", list, "--rows", "1-2", "--to", fromList});
+    Call(RunRestore, {kImage, "--thorough", "--to", byWalk});
+    for (const std::string& root : {fromList, byWalk})
+      for (const char* name : {"/times/tokyo-odd.txt", "/times/utc-odd.txt"})
+        EXPECT_EQ(ModifiedAt(root + name), kStamped) << root << name;
+  }
 }
 
 }  // namespace
