@@ -5,6 +5,7 @@
 #include <string>
 
 #include "volume/listing.h"
+#include "volume/orphan_rule.h"
 #include "volume/sector_io.h"
 
 namespace vellum::fat {
@@ -26,6 +27,15 @@ std::string ListedTime(const FoundEntry& e) {
   return text;
 }
 
+bool IsListableOrphan(const ScanState& state, const FoundEntry& e) {
+  volume::OrphanFacts facts;
+  facts.name = e.name;
+  facts.time = volume::DosCalendarTime(e.dosDate, e.dosTime, e.tenMs);
+  facts.firstCluster = e.firstCluster;
+  facts.size = e.size;
+  return volume::CheckOrphan(state, facts) == volume::OrphanFault::kNone;
+}
+
 bool PassesSizeAndUseFilters(const ScanState& state, uint64_t size, uint32_t firstCluster) {
   if (size == 0) return state.options.zeroSize;
   if (state.options.inUse) return true;
@@ -40,9 +50,9 @@ void AddRow(ScanState& state, const FoundEntry& entry, std::string_view folderTe
   const uint64_t size = entry.size;
   const uint32_t firstCluster = static_cast<uint32_t>(entry.firstCluster);
   if (entry.firstCluster > state.lastCluster) return;
-  // An entry read from a scanned cluster claiming more than the volume holds
-  // is garbage taken for an entry (restoring it would write gigabytes).
-  if (state.clusterScan != 0 && size > state.dataAreaBytes) return;
+  // An entry read from a scanned cluster may be file bytes taken for one
+  // (claiming gigabytes, dated hour 25): the orphan rule of every scan.
+  if (state.clusterScan != 0 && !IsListableOrphan(state, entry)) return;
   const bool isFolder = entry.isFolder;
   if (!isFolder && !PassesSizeAndUseFilters(state, size, firstCluster)) return;
   if (!NameMatchesFilter(name, state.options.filter)) return;
