@@ -7,6 +7,7 @@
 #include "app/progress_model.h"
 #include "app/results_file.h"
 #include "app/row_item.h"
+#include "app/row_state.h"
 #include "app/write_guard.h"
 #include "content/analyse_cluster.h"
 #include "content/content_row.h"
@@ -138,7 +139,10 @@ void RestoreRows(CommandContext& c, const RestoreRequest& request, const restore
   const std::vector<bool> on = ItemsOnVolume(c.state, items);
   const bool restoreForeign = RestoreForeignRows(c, request, on);
   if (c.state.progress) c.state.progress->OpenProgress();
-  if (NeedsClusterBitmap(c.state, items)) ntfs::LoadNtfsClusterBitmap(c.state);
+  // The states of NTFS rows come from the cluster bitmap as well.
+  if (NeedsClusterBitmap(c.state, items) || c.state.fsKind == volume::kNtfs) ntfs::LoadNtfsClusterBitmap(c.state);
+  std::vector<volume::Recoverability> states;
+  for (const RowItem& item : items) states.push_back(ItemRecoverability(c.state, item));
   StartByteCount(c.state, rows, order);
   for (size_t k = 0; k < order.size(); ++k) {
     const size_t row = order[k];
@@ -147,9 +151,14 @@ void RestoreRows(CommandContext& c, const RestoreRequest& request, const restore
       summary.outcomes.Skipped("行 " + std::to_string(row + 1), "リストにない行");
       continue;
     }
-    summary.outcomes.SetCurrentRow(row + 1, std::string(rows.Cell(row, 1)) +
-                                                (rows.Cell(row, 1).ends_with('/') ? "" : "/") +
-                                                std::string(rows.Cell(row, 0)));
+    if (request.intactOnly && states[k].state != volume::RowState::kIntact) {
+      ++summary.leftNotIntact;
+      continue;
+    }
+    summary.outcomes.SetCurrentRow(row + 1,
+                                   std::string(rows.Cell(row, 1)) + (rows.Cell(row, 1).ends_with('/') ? "" : "/") +
+                                       std::string(rows.Cell(row, 0)),
+                                   std::string(volume::RowStateKey(states[k].state)));
     if (!on[k] && !restoreForeign) {
       summary.outcomes.Skipped(RowItemPath(target, rows, row), restore::kReasonNotOnVolume);
       continue;
@@ -207,6 +216,8 @@ std::string SummaryText(const RestoreSummary& s, size_t detailLimit) {
       if (const auto n = o.WithReason(reason)) text += "\n  " + std::string(label) + ": " + std::to_string(n) + " 件";
     if (failed) text += "\n  書き込みに失敗: " + std::to_string(failed) + " 件";
   }
+  if (s.leftNotIntact)
+    text += "\n\n上書きされている可能性があるため復元しなかった行: " + std::to_string(s.leftNotIntact) + " 件";
   const std::string details = restore::DetailLines(o, detailLimit);
   if (!details.empty()) text += "\n\n復元できなかった項目:" + details;
   return text;

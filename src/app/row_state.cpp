@@ -1,6 +1,7 @@
 #include "app/row_state.h"
 
 #include "content/cluster_follow.h"
+#include "fat/cluster_runs.h"
 #include "fat/recoverability.h"
 #include "ntfs/cluster_bitmap.h"
 #include "ntfs/record_state.h"
@@ -13,7 +14,9 @@ namespace {
 // free, else consecutive ones: taken from the first cluster on.
 volume::Recoverability ContentRecoverability(const volume::ScanState& s, const content::FoundContent& c) {
   const uint64_t clusters = s.clusterBytes ? (c.size + s.clusterBytes - 1) / s.clusterBytes : 0;
-  const bool firstInUse = !content::IsClusterFree(s, c.firstCluster);
+  // exFAT tells use by its bitmap alone: a contiguous live file has no FAT chain.
+  const bool firstInUse = s.fsKind == volume::kExfat ? fat::IsExfatEntryInUse(s, c.firstCluster)
+                                                      : !content::IsClusterFree(s, c.firstCluster);
   return volume::RecoverabilityOf(firstInUse, firstInUse ? clusters : 0, clusters, false);
 }
 

@@ -137,6 +137,7 @@ const std::vector<CommandLine>& Commands() {
              {"--results", "FILE", "restore the rows of this search-results file"},
              {"--rows", "LIST", "only these rows, as the listing numbers them: 1,4-9"},
              {"--force", "", "also restore rows this volume no longer holds (a list of another volume)"},
+             {"--intact-only", "", "only rows whose clusters are all free (state intact); the others are counted"},
              {"--folder", "RECORD", "NTFS: the deleted folder record whose contents the walk restores"},
              {"--report", "FILE", "one line per item: row, source, destination, bytes, SHA-256, time, outcome"},
              {"--format", "FORM", "the report as tsv (the default) or json"},

@@ -284,7 +284,9 @@ std::string FormatTable(const app::ResultList& list, size_t width, const RowStat
   size_t needed = shown.size() - 1;
   for (size_t c : shown) needed += widths[c];
   // First to a width that still reads, then as far as it takes.
-  const std::pair<size_t, size_t> cuts[] = {{4, 6}, {2, 8}, {1, 12}, {4, 3}, {2, 4}, {1, 6}};
+  // The state and at last the time's fraction and seconds give way too.
+  const std::pair<size_t, size_t> cuts[] = {{4, 6}, {2, 8}, {1, 12}, {7, 5}, {4, 3},
+                                            {2, 4}, {1, 6},  {7, 2},  {5, 16}, {5, 10}};
   for (const auto& [c, floor] : cuts) {
     if (needed <= width) break;
     const size_t cut = std::min(needed - width, widths[c] > floor ? widths[c] - floor : 0);

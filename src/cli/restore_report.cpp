@@ -50,7 +50,7 @@ const char* OutcomeName(restore::ItemResult result) {
 
 std::string FormatRestoreReport(const restore::Outcomes& outcomes, ReportFormat format) {
   std::string out;
-  if (format == ReportFormat::kTsv) out = "row\tsource\tdestination\tbytes\tsha256\tmtime\toutcome\treason\n";
+  if (format == ReportFormat::kTsv) out = "row\tsource\tdestination\tbytes\tsha256\tmtime\toutcome\treason\tstate\n";
   for (const restore::ItemOutcome& o : outcomes.Items()) {
     std::string reason = o.reason;
     AppendRanges(reason, "overwritten at ", o.overwritten);
@@ -68,12 +68,13 @@ std::string FormatRestoreReport(const restore::Outcomes& outcomes, ReportFormat 
       j["mtime"] = when.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(when);
       j["outcome"] = OutcomeName(o.result);
       j["reason"] = reason;
+      j["state"] = o.state.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(o.state);
       out += j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
       continue;
     }
     out += (o.row ? std::to_string(o.row) : std::string()) + "\t" + TsvField(o.source) + "\t" + TsvField(o.path) +
            "\t" + std::to_string(o.bytes) + "\t" + o.sha256 + "\t" + UtcTime(o.modified) + "\t" +
-           OutcomeName(o.result) + "\t" + TsvField(reason) + "\n";
+           OutcomeName(o.result) + "\t" + TsvField(reason) + "\t" + o.state + "\n";
   }
   return out;
 }

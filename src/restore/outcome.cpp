@@ -22,6 +22,7 @@ ItemOutcome Item(std::string path, bool folder, ItemResult result, std::string_v
 void Outcomes::Add(ItemOutcome o) {
   o.row = row_;
   o.source = source_;
+  o.state = state_;
   items_.push_back(std::move(o));
 }
 

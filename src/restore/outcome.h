@@ -43,6 +43,7 @@ struct ItemOutcome {
   std::optional<timespec> modified;
   size_t row = 0;      // the result row (from 1) the item was restored for; 0 for a walk
   std::string source;  // that row's path on the volume
+  std::string state;   // that row's recoverability before the restore ("intact", ...); empty for a walk
 };
 
 // What the restore of one file leaves for the report.
@@ -83,9 +84,10 @@ class Outcomes {
   void Skipped(std::string path, std::string_view reason, bool folder = false);
   void Failed(std::string path, std::string_view reason, bool folder = false);
   // The row being restored: stamped on every item recorded until the next.
-  void SetCurrentRow(size_t row, std::string source) {
+  void SetCurrentRow(size_t row, std::string source, std::string state = {}) {
     row_ = row;
     source_ = std::move(source);
+    state_ = std::move(state);
   }
   // A name the destination refused, written with full-width characters instead.
   void Renamed() { ++renamed_; }
@@ -123,6 +125,7 @@ class Outcomes {
   uint32_t renamed_ = 0;
   size_t row_ = 0;
   std::string source_;
+  std::string state_;
   std::set<std::string> done_;
   struct FolderTime {
     std::string path;

@@ -121,10 +121,26 @@ TEST_F(ExfatRunsCli, NoRestoredFileHoldsALiveFilesBytes) {
   EXPECT_TRUE(tsk.at("reuse/old.bin") != Pattern("old.bin", 12000));
 
   const std::string report = ReadFile(File("report.tsv"));
-  for (const char* line : {"90000\t", "\tpredicted\tpredicted at 4096-89999\n",
-                           "\tpartly-overwritten\toverwritten at 0-11999\n",
-                           "\tpartly-overwritten\toverwritten at 12288-20479\n"})
+  // Each line ends with the row's state before the restore.
+  for (const char* line : {"90000\t", "\tpredicted\tpredicted at 4096-89999\tunknown\n",
+                           "\tpartly-overwritten\toverwritten at 0-11999\toverwritten\n",
+                           "\tpartly-overwritten\toverwritten at 12288-20479\tpartly-overwritten\n"})
     EXPECT_NE(report.find(line), std::string::npos) << line << "\n" << report;
+}
+
+// --intact-only restores the rows whose clusters are all free and counts the
+// rest: everything asked for that was restored is intact, so the status is 0.
+TEST_F(ExfatRunsCli, IntactOnlyLeavesTheOthersAndSaysHowMany) {
+  const std::string list = File("found.tsv");
+  ASSERT_EQ(Call(RunSearch, {kImage, "--thorough", "--in-use", "--no-analyse", "-o", list}).status, 0);
+  const CliRun r = Call(RunRestore, {kImage, "--results", list, "--intact-only", "--to", File("out")});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("ファイル: 3 件"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("上書きされている可能性があるため復元しなかった行: 3 件"), std::string::npos) << r.out;
+  for (const char* path : {"/frag/fragmented.bin", "/reuse/old.bin", "/cross/crossed.bin"})
+    EXPECT_FALSE(fs::exists(File("out") + path)) << path;
+  EXPECT_TRUE(fs::exists(File("out") + "/other/p.bin"));
+  EXPECT_EQ(Call(RunRestore, {kImage, "--intact-only", "--to", File("walk")}).status, 2);
 }
 
 // Sets TZ for one scope and puts the one before back.
