@@ -1,6 +1,7 @@
 #include "ui/result_table_model.h"
 
 #include <QApplication>
+#include <QColor>
 #include <QStyle>
 #include <QTimer>
 
@@ -57,6 +58,12 @@ QVariant ResultTableModel::data(const QModelIndex& index, int role) const {
       if (column != 0) return {};
       return IconFor(list_.Icon(row), (list_.DataWord(row) & volume::kRowFolder) != 0);
     case Qt::TextAlignmentRole: return QVariant::fromValue(AlignmentOf(list_.ColumnAt(column).align));
+    case Qt::ForegroundRole: {
+      // A row whose clusters are not all free is greyed: its restore may not give the file back whole.
+      const volume::Recoverability* state = StateOf(row);
+      if (!state || state->state == volume::RowState::kIntact) return {};
+      return QColor(Qt::gray);
+    }
     default: return {};
   }
 }
@@ -95,6 +102,7 @@ void ResultTableModel::OnClearing(std::string_view notice) {
 
 void ResultTableModel::OnCleared() {
   resetting_ = false;
+  states_.clear();
   shownRows_ = static_cast<int>(list_.RowCount());
   pendingRows_ = 0;
   endResetModel();
@@ -146,7 +154,29 @@ QString ResultTableModel::ToolTip(size_t row, size_t column) const {
   if (column > 1 && !list_.Cell(row, column).empty()) lines << FromUtf8(list_.Cell(row, column));
   lines << FromUtf8(list_.Cell(row, 0));
   if (!list_.Cell(row, 1).empty()) lines << FromUtf8(list_.Cell(row, 1));
+  if (const volume::Recoverability* state = StateOf(row))
+    lines << QStringLiteral("状態: ") + FromUtf8(volume::RowStateText(*state));
   return PlainTip(lines);
+}
+
+// What a row holds that tells it from every other: its cells but the type.
+std::string ResultTableModel::RowKey(size_t row) const {
+  std::string key;
+  for (size_t column = 0; column < list_.ColumnCount(); ++column)
+    if (column != 3) (key += list_.Cell(row, column)) += '\t';
+  return key;
+}
+
+const volume::Recoverability* ResultTableModel::StateOf(size_t row) const {
+  if (states_.empty() || row >= list_.RowCount()) return nullptr;
+  const auto found = states_.find(RowKey(row));
+  return found == states_.end() ? nullptr : &found->second;
+}
+
+void ResultTableModel::SetRowStates(const std::vector<volume::Recoverability>& states) {
+  states_.clear();
+  for (size_t row = 0; row < states.size() && row < list_.RowCount(); ++row) states_.emplace(RowKey(row), states[row]);
+  if (shownRows_ > 0) emit dataChanged(index(0, 0), index(shownRows_ - 1, columnCount() - 1));
 }
 
 // The list has already changed; the view only reads it again once the reset
