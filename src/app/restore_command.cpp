@@ -1,6 +1,7 @@
 #include "app/restore_command.h"
 
 #include <algorithm>
+#include <set>
 
 #include "app/command_volume.h"
 #include "app/parse_number.h"
@@ -8,6 +9,7 @@
 #include "app/results_file.h"
 #include "app/row_item.h"
 #include "app/row_state.h"
+#include "app/same_content.h"
 #include "app/write_guard.h"
 #include "content/analyse_cluster.h"
 #include "content/content_row.h"
@@ -143,12 +145,19 @@ void RestoreRows(CommandContext& c, const RestoreRequest& request, const restore
   if (NeedsClusterBitmap(c.state, items) || c.state.fsKind == volume::kNtfs) ntfs::LoadNtfsClusterBitmap(c.state);
   std::vector<volume::Recoverability> states;
   for (const RowItem& item : items) states.push_back(ItemRecoverability(c.state, item));
+  // A recognised file that is the data of a file chosen by name is written once, by name.
+  const std::vector<std::optional<size_t>> same = SameContentRows(rows);
+  const std::set<size_t> chosen(order.begin(), order.end());
   StartByteCount(c.state, rows, order);
   for (size_t k = 0; k < order.size(); ++k) {
     const size_t row = order[k];
     if (c.state.cancelled) break;
     if (row >= rows.RowCount()) {
       summary.outcomes.Skipped("行 " + std::to_string(row + 1), "リストにない行");
+      continue;
+    }
+    if (row < same.size() && same[row] && chosen.count(*same[row])) {
+      ++summary.sameData;
       continue;
     }
     if (request.intactOnly && states[k].state != volume::RowState::kIntact) {
@@ -216,6 +225,8 @@ std::string SummaryText(const RestoreSummary& s, size_t detailLimit) {
       if (const auto n = o.WithReason(reason)) text += "\n  " + std::string(label) + ": " + std::to_string(n) + " 件";
     if (failed) text += "\n  書き込みに失敗: " + std::to_string(failed) + " 件";
   }
+  if (s.sameData)
+    text += "\n\n名前のあるファイルと同じデータのため書き出さなかった行: " + std::to_string(s.sameData) + " 件";
   if (s.leftNotIntact)
     text += "\n\n上書きされている可能性があるため復元しなかった行: " + std::to_string(s.leftNotIntact) + " 件";
   const std::string details = restore::DetailLines(o, detailLimit);

@@ -44,6 +44,7 @@ struct RestoreSummary {
   restore::Outcomes outcomes;
   bool cancelled = false;
   uint32_t leftNotIntact = 0;  // rows --intact-only passed over
+  uint32_t sameData = 0;       // content rows whose data a chosen row listed by name wrote already
 };
 
 inline constexpr std::string_view kNothingRestoredHeadline = "復元できませんでした。";

@@ -156,7 +156,7 @@ std::string IsoLocalTime(std::string_view text) {
   return iso + out;
 }
 
-ListedRow DescribeRow(const app::ResultList& list, size_t row, ShellInfo* shell, const RowStates* states) {
+ListedRow DescribeRow(const app::ResultList& list, size_t row, ShellInfo* shell, const RowNotes* notes) {
   ListedRow r;
   r.row = row + 1;
   r.name = std::string(list.Cell(row, 0));
@@ -178,15 +178,16 @@ ListedRow DescribeRow(const app::ResultList& list, size_t row, ShellInfo* shell,
   else if (relative.starts_with("<不明>") || (ntfs && !r.record && r.scanCluster)) r.kind = "orphan";
   else r.kind = "walk";
   if (shell) r.mime = volume::LookUpShellInfo(shell, r.name, r.isDir).mimeType;
-  if (states && row < states->size()) r.state = (*states)[row];
+  if (notes && row < notes->states.size()) r.state = notes->states[row];
+  if (notes && row < notes->sameAs.size() && notes->sameAs[row]) r.sameAs = *notes->sameAs[row] + 1;
   return r;
 }
 
-std::string FormatJsonLines(const app::ResultList& list, ShellInfo* shell, const RowStates* states) {
+std::string FormatJsonLines(const app::ResultList& list, ShellInfo* shell, const RowNotes* notes) {
   std::string out;
   auto optional = [](const std::optional<uint64_t>& v) { return v ? nlohmann::ordered_json(*v) : nullptr; };
   for (size_t row = 0; row < list.RowCount(); ++row) {
-    const ListedRow r = DescribeRow(list, row, shell, states);
+    const ListedRow r = DescribeRow(list, row, shell, notes);
     nlohmann::ordered_json j;
     j["row"] = r.row;
     j["name"] = r.name;
@@ -205,23 +206,25 @@ std::string FormatJsonLines(const app::ResultList& list, ShellInfo* shell, const
     j["mime"] = r.mime.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(r.mime);
     j["state"] = r.state ? nlohmann::ordered_json(volume::RowStateKey(r.state->state)) : nullptr;
     j["clusters_in_use"] = r.state ? nlohmann::ordered_json(r.state->clustersInUse) : nullptr;
+    j["same_as"] = r.sameAs ? nlohmann::ordered_json(*r.sameAs) : nullptr;
     // Names from a damaged disk need not be valid UTF-8: such bytes are replaced, not fatal.
     out += j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
   }
   return out;
 }
 
-std::string FormatCsv(const app::ResultList& list, ShellInfo* shell, const RowStates* states) {
+std::string FormatCsv(const app::ResultList& list, ShellInfo* shell, const RowNotes* notes) {
   std::string out =
       "row,name,folder,path,size,type,mtime,cluster,record,scan_cluster,slot,is_dir,fat_chain,kind,mime,state,"
-      "clusters_in_use\r\n";
+      "clusters_in_use,same_as\r\n";
   for (size_t row = 0; row < list.RowCount(); ++row) {
-    const ListedRow r = DescribeRow(list, row, shell, states);
+    const ListedRow r = DescribeRow(list, row, shell, notes);
     const std::string fields[] = {std::to_string(r.row), r.name, r.folder, r.path, Optional(r.size), r.type,
                                   r.mtime, Optional(r.cluster), Optional(r.record), Optional(r.scanCluster),
                                   Optional(r.slot), r.isDir ? "1" : "0", r.fatChain ? "1" : "0", r.kind, r.mime,
                                   r.state ? std::string(volume::RowStateKey(r.state->state)) : std::string(),
-                                  r.state ? std::to_string(r.state->clustersInUse) : std::string()};
+                                  r.state ? std::to_string(r.state->clustersInUse) : std::string(),
+                                  Optional(r.sameAs)};
     for (size_t i = 0; i < std::size(fields); ++i) out += (i ? "," : "") + CsvField(fields[i]);
     out += "\r\n";
   }
@@ -252,7 +255,7 @@ std::string StateCell(const std::optional<volume::Recoverability>& r) {
   return {};
 }
 
-std::string FormatTable(const app::ResultList& list, size_t width, const RowStates* states) {
+std::string FormatTable(const app::ResultList& list, size_t width, const RowNotes* notes) {
   const bool ntfs = IsNtfsList(list);
   const std::vector<std::string> headings = {"#", "名前", "フォルダ", "サイズ", "種類", "更新日時",
                                              ntfs ? "ファイル番号" : "クラスタ", "状態", "番号"};
@@ -263,13 +266,14 @@ std::string FormatTable(const app::ResultList& list, size_t width, const RowStat
   // named once above the table, the column keeps its width for the folders.
   const std::string root = CommonRoot(list);
   for (size_t row = 0; row < list.RowCount(); ++row) {
-    ListedRow r = DescribeRow(list, row, nullptr, states);
+    ListedRow r = DescribeRow(list, row, nullptr, notes);
     if (!root.empty()) r.folder = root.back() + r.folder.substr(root.size());
     total += r.size.value_or(0);
     const std::string size = r.size ? std::to_string(*r.size) + " (" + HumanSize(*r.size) + ")" : "";
     const std::optional<uint64_t> where = r.cluster ? r.cluster : r.record ? r.record : r.scanCluster;
     cells.push_back({std::to_string(r.row), r.name + (r.isDir ? "/" : ""), r.folder, size, r.type,
-                     std::string(CellOrEmpty(list, row, 4)), Optional(where), StateCell(r.state), Optional(r.slot)});
+                     std::string(CellOrEmpty(list, row, 4)), Optional(where),
+                     r.sameAs ? "#" + std::to_string(*r.sameAs) + " と同じ" : StateCell(r.state), Optional(r.slot)});
   }
   std::vector<size_t> widths(headings.size());
   for (size_t c = 0; c < headings.size(); ++c) {
@@ -278,7 +282,7 @@ std::string FormatTable(const app::ResultList& list, size_t width, const RowStat
   }
   const bool anySlot = std::any_of(cells.begin(), cells.end(), [](const auto& l) { return !l[8].empty(); });
   std::vector<size_t> shown = {0, 1, 2, 3, 4, 5, 6};
-  if (states) shown.push_back(7);
+  if (notes) shown.push_back(7);
   if (anySlot) shown.push_back(8);
   // The name and folder give way when the terminal is narrow, down to a few columns each.
   size_t needed = shown.size() - 1;

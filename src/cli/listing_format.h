@@ -32,26 +32,32 @@ struct ListedRow {
   std::string kind;  // walk, orphan or content
   std::string mime;  // the type for scripts, whatever the locale; empty when unknown
   std::optional<volume::Recoverability> state;  // when the volume was there to tell
+  std::optional<uint64_t> sameAs;               // the row (from 1) whose data a content row repeats
 };
 
-// The recoverability of every row, in row order; absent when the volume
-// was not asked.
-using RowStates = std::vector<volume::Recoverability>;
+// What the volume tells of the rows beyond their cells, one per row in row
+// order: how recoverable each is, and the row a content row's data repeats
+// (from 0). Absent when the volume was not asked.
+struct RowNotes {
+  std::vector<volume::Recoverability> states;
+  std::vector<std::optional<size_t>> sameAs;
+};
 
 // `shell` gives the locale-free type; without it `mime` stays empty.
 ListedRow DescribeRow(const app::ResultList& list, size_t row, ShellInfo* shell = nullptr,
-                      const RowStates* states = nullptr);
+                      const RowNotes* notes = nullptr);
 
 // "2024/05/06 07:08:10[.123]" (local time) as "2024-05-06T07:08:10[.123]+09:00";
 // empty for anything else.
 std::string IsoLocalTime(std::string_view text);
 
 // Both carry `type` as shown to a person and `mime`, the key scripts select by.
-// With `states`, each row also says how recoverable it is (state, clusters_in_use).
-std::string FormatJsonLines(const app::ResultList& list, ShellInfo* shell, const RowStates* states = nullptr);
-std::string FormatCsv(const app::ResultList& list, ShellInfo* shell, const RowStates* states = nullptr);
+// With `notes`, each row also says how recoverable it is (state, clusters_in_use) and
+// which row's data it repeats (same_as).
+std::string FormatJsonLines(const app::ResultList& list, ShellInfo* shell, const RowNotes* notes = nullptr);
+std::string FormatCsv(const app::ResultList& list, ShellInfo* shell, const RowNotes* notes = nullptr);
 // Aligned to `width` columns: the name and folder give way first.
-std::string FormatTable(const app::ResultList& list, size_t width, const RowStates* states = nullptr);
+std::string FormatTable(const app::ResultList& list, size_t width, const RowNotes* notes = nullptr);
 
 // The width of the terminal standard output goes to (COLUMNS, else 80).
 size_t TerminalColumns();

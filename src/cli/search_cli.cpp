@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "app/row_state.h"
+#include "app/same_content.h"
 #include "app/progress_model.h"
 #include "app/results_file.h"
 #include "app/search_command.h"
@@ -87,11 +88,11 @@ ListingFormat FormatFor(const SearchArgs& a) {
 // results file keeps the columns the window saves and loads.
 std::string ListingText(volume::ScanState& state, const app::ResultList& list, ListingFormat format, ShellInfo* shell) {
   if (format == ListingFormat::kResults) return app::FormatResultsText(list, state.driveIndex);
-  const RowStates states = app::RowStates(state, list);
+  const RowNotes notes{app::RowStates(state, list), app::SameContentRows(list)};
   switch (format) {
-    case ListingFormat::kTable: return FormatTable(list, TerminalColumns(), &states);
-    case ListingFormat::kJson: return FormatJsonLines(list, shell, &states);
-    case ListingFormat::kCsv: return FormatCsv(list, shell, &states);
+    case ListingFormat::kTable: return FormatTable(list, TerminalColumns(), &notes);
+    case ListingFormat::kJson: return FormatJsonLines(list, shell, &notes);
+    case ListingFormat::kCsv: return FormatCsv(list, shell, &notes);
     case ListingFormat::kResults: break;
   }
   return {};

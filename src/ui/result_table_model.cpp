@@ -61,7 +61,8 @@ QVariant ResultTableModel::data(const QModelIndex& index, int role) const {
     case Qt::ForegroundRole: {
       // A row whose clusters are not all free is greyed: its restore may not give the file back whole.
       const volume::Recoverability* state = StateOf(row);
-      if (!state || state->state == volume::RowState::kIntact) return {};
+      const bool repeated = !sameAs_.empty() && sameAs_.count(RowKey(row)) != 0;
+      if (!repeated && (!state || state->state == volume::RowState::kIntact)) return {};
       return QColor(Qt::gray);
     }
     default: return {};
@@ -103,6 +104,7 @@ void ResultTableModel::OnClearing(std::string_view notice) {
 void ResultTableModel::OnCleared() {
   resetting_ = false;
   states_.clear();
+  sameAs_.clear();
   shownRows_ = static_cast<int>(list_.RowCount());
   pendingRows_ = 0;
   endResetModel();
@@ -156,6 +158,9 @@ QString ResultTableModel::ToolTip(size_t row, size_t column) const {
   if (!list_.Cell(row, 1).empty()) lines << FromUtf8(list_.Cell(row, 1));
   if (const volume::Recoverability* state = StateOf(row))
     lines << QStringLiteral("状態: ") + FromUtf8(volume::RowStateText(*state));
+  if (!sameAs_.empty())
+    if (const auto found = sameAs_.find(RowKey(row)); found != sameAs_.end())
+      lines << QStringLiteral("同じデータ: ") + FromUtf8(found->second);
   return PlainTip(lines);
 }
 
@@ -171,6 +176,17 @@ const volume::Recoverability* ResultTableModel::StateOf(size_t row) const {
   if (states_.empty() || row >= list_.RowCount()) return nullptr;
   const auto found = states_.find(RowKey(row));
   return found == states_.end() ? nullptr : &found->second;
+}
+
+void ResultTableModel::SetSameContentRows(const std::vector<std::optional<size_t>>& same) {
+  sameAs_.clear();
+  for (size_t row = 0; row < same.size() && row < list_.RowCount(); ++row) {
+    if (!same[row] || *same[row] >= list_.RowCount()) continue;
+    const std::string_view folder = list_.Cell(*same[row], 1);
+    sameAs_.emplace(RowKey(row), std::string(folder) + (folder.ends_with('/') ? "" : "/") +
+                                     std::string(list_.Cell(*same[row], 0)));
+  }
+  if (shownRows_ > 0) emit dataChanged(index(0, 0), index(shownRows_ - 1, columnCount() - 1));
 }
 
 void ResultTableModel::SetRowStates(const std::vector<volume::Recoverability>& states) {

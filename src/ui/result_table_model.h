@@ -6,6 +6,7 @@
 #include <QAbstractTableModel>
 #include <QIcon>
 #include <QVector>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -42,6 +43,9 @@ class ResultTableModel : public QAbstractTableModel, public app::ResultListObser
   // state. Kept by what the row holds, so a sort keeps each row's own; a
   // list cleared or loaded forgets them.
   void SetRowStates(const std::vector<volume::Recoverability>& states);
+  // For each row, the row (from 0) whose data a content row repeats: shown
+  // grey, that row named in its tooltip.
+  void SetSameContentRows(const std::vector<std::optional<size_t>>& same);
 
  signals:
   void clearing(const QString& notice);
@@ -74,6 +78,7 @@ class ResultTableModel : public QAbstractTableModel, public app::ResultListObser
   bool resetting_ = false;
   mutable QVector<QIcon> icons_;
   std::unordered_map<std::string, volume::Recoverability> states_;
+  std::unordered_map<std::string, std::string> sameAs_;  // row key -> the repeated row's name and folder
 };
 
 }  // namespace vellum::ui

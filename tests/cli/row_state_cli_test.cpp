@@ -1,11 +1,13 @@
 // The recoverability state the command line gives every row, checked against
 // The Sleuth Kit's allocation status of the same clusters (blkstat, istat).
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "cli/restore_cli.h"
 #include "cli/search_cli.h"
 #include "support/open_image.h"
 #include "support/run_command.h"
@@ -113,6 +115,42 @@ TEST(RowState, PartlyOverwrittenCountsTheClustersInUse) {
     return;
   }
   FAIL() << "crossed.bin not listed";
+}
+
+// On a camera card the content scan finds the pictures already listed by
+// name: each such row says which, and restoring every row writes each
+// picture once, by its name, counting the repeats apart.
+TEST(SameContent, EachContentIsWrittenOnce) {
+  for (const char* card : {"camera-fat32.img", "camera-exfat.img"}) {
+    SCOPED_TRACE(card);
+    const std::string image = std::string(VELLUM_TEST_IMAGES) + "/" + card;
+    const fs::path dir = fs::temp_directory_path() / ("vellum-same-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    size_t repeats = 0, contents = 0;
+    for (const nlohmann::json& row : Rows(image)) {
+      if (row["kind"] != "content") continue;
+      ++contents;
+      if (!row["same_as"].is_number()) continue;
+      ++repeats;
+      EXPECT_LT(row["same_as"].get<size_t>(), row["row"].get<size_t>());
+    }
+    EXPECT_EQ(repeats, 5u);
+    EXPECT_EQ(contents, 6u);
+
+    std::ostringstream out, err;
+    ::testing::internal::CaptureStderr();
+    RunSearch({image, "--thorough", "--free-scan", "-o", (dir / "found.tsv").string()}, out, err);
+    const int status = RunRestore({image, "--results", (dir / "found.tsv").string(), "--to", (dir / "out").string()}, out, err);
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(status, 0) << out.str() << err.str();
+    EXPECT_NE(out.str().find("ファイル: 6 件"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("名前のあるファイルと同じデータのため書き出さなかった行: 5 件"), std::string::npos) << out.str();
+    size_t files = 0;
+    for (const auto& e : fs::recursive_directory_iterator(dir / "out")) files += e.is_regular_file();
+    EXPECT_EQ(files, 6u);
+    fs::remove_all(dir);
+  }
 }
 
 }  // namespace
