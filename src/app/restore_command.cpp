@@ -148,21 +148,18 @@ void RestoreRows(CommandContext& c, const RestoreRequest& request, const restore
   // A recognised file that is the data of a file chosen by name is written once, by name.
   const std::vector<std::optional<size_t>> same = SameContentRows(rows);
   const std::set<size_t> chosen(order.begin(), order.end());
+  std::vector<size_t> deferred;  // such rows, restored after the others unless their data was written
+  std::set<size_t> written;      // rows that wrote a file
   StartByteCount(c.state, rows, order);
-  for (size_t k = 0; k < order.size(); ++k) {
+  const auto restoreRow = [&](size_t k) {
     const size_t row = order[k];
-    if (c.state.cancelled) break;
     if (row >= rows.RowCount()) {
       summary.outcomes.Skipped("行 " + std::to_string(row + 1), "リストにない行");
-      continue;
-    }
-    if (row < same.size() && same[row] && chosen.count(*same[row])) {
-      ++summary.sameData;
-      continue;
+      return;
     }
     if (request.intactOnly && states[k].state != volume::RowState::kIntact) {
       ++summary.leftNotIntact;
-      continue;
+      return;
     }
     summary.outcomes.SetCurrentRow(row + 1,
                                    std::string(rows.Cell(row, 1)) + (rows.Cell(row, 1).ends_with('/') ? "" : "/") +
@@ -170,10 +167,23 @@ void RestoreRows(CommandContext& c, const RestoreRequest& request, const restore
                                    std::string(volume::RowStateKey(states[k].state)));
     if (!on[k] && !restoreForeign) {
       summary.outcomes.Skipped(RowItemPath(target, rows, row), restore::kReasonNotOnVolume);
-      continue;
+      return;
     }
+    const uint32_t filesBefore = summary.outcomes.Files();
     if (!RestoreItem(c.state, target, items[k]))
       summary.outcomes.Skipped(RowItemPath(target, rows, row), restore::kReasonNotRestorable);
+    if (summary.outcomes.Files() > filesBefore) written.insert(row);
+  };
+  for (size_t k = 0; k < order.size() && !c.state.cancelled; ++k) {
+    const size_t row = order[k];
+    if (row < same.size() && same[row] && chosen.count(*same[row])) deferred.push_back(k);
+    else restoreRow(k);
+  }
+  // The rows that repeat a chosen file's data come last: written only when that file was not.
+  for (size_t k : deferred) {
+    if (c.state.cancelled) break;
+    if (written.count(*same[order[k]])) ++summary.sameData;
+    else restoreRow(k);
   }
   c.state.clusterBitmap.clear();
   summary.outcomes.SetCurrentRow(0, {});
