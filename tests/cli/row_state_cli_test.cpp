@@ -60,13 +60,18 @@ std::optional<uint64_t> FirstDataCluster(const std::string& image, uint64_t reco
 
 // A row is overwritten exactly when The Sleuth Kit finds the first cluster
 // its restore would read allocated; a row that is not reads no allocated
-// cluster first. Every row of every volume image of the test data.
+// cluster first. Every row of the volume images of the test data but the
+// largest.
 TEST(RowState, OverwrittenRowsAreThoseWhoseFirstClusterIsAllocated) {
   size_t checked = 0, overwritten = 0;
-  for (const auto& file : fs::directory_iterator(VELLUM_TEST_IMAGES)) {
-    const std::string image = file.path().string();
-    if (file.path().extension() != ".img" || file.path().filename().string().starts_with("disk-")) continue;
-    SCOPED_TRACE(file.path().filename().string());
+  // Every kind of volume and row the test data holds; the larger images' scans
+  // would take most of the time under the sanitizers and add no kind.
+  for (const char* name : {"fat12.img", "fat16.img", "fat16-cp932.img", "fat32-512.img", "fat32-thorough.img",
+                           "camera-fat32.img", "garbage-fat16.img", "exfat.img", "exfat-live.img", "exfat-sets.img",
+                           "exfat-runs.img", "camera-exfat.img", "garbage-exfat.img", "ntfs-4k.img", "ntfs-512.img",
+                           "ntfs-orphans.img", "ntfs-parents.img", "ntfs-special-4k.img"}) {
+    const std::string image = std::string(VELLUM_TEST_IMAGES) + "/" + name;
+    SCOPED_TRACE(name);
     volume::ScanState s;
     ASSERT_EQ(testing::OpenImage(image, s), "");
     const bool ntfs = s.fsKind == volume::kNtfs;
@@ -76,8 +81,8 @@ TEST(RowState, OverwrittenRowsAreThoseWhoseFirstClusterIsAllocated) {
       ASSERT_TRUE(row["state"].is_string()) << row.dump();
       const std::string state = row["state"];
       std::optional<uint64_t> cluster;
-      // istat is asked about at most 8 records of an image, to keep the test quick.
-      if (ntfs && row["record"].is_number() && ++records <= 8) cluster = FirstDataCluster(image, row["record"]);
+      // istat is asked about at most 4 records of an image, to keep the test quick.
+      if (ntfs && row["record"].is_number() && ++records <= 4) cluster = FirstDataCluster(image, row["record"]);
       else if (ntfs && row["record"].is_number()) continue;
       else if (ntfs && row["kind"] == "content") cluster = row["scan_cluster"].get<uint64_t>();
       else if (!ntfs && row["cluster"].is_number() && row["cluster"].get<uint64_t>() >= 2) cluster = row["cluster"];
