@@ -38,5 +38,6 @@ target_link_libraries(vellum_cli_lib PUBLIC vellum_core vellum_nlohmann_json)
 
 add_executable(vellum-cli cli/main.cpp)
 target_link_libraries(vellum-cli PRIVATE vellum_cli_lib)
+add_dependencies(vellum-cli vellum_bios32)
 target_compile_definitions(vellum-cli PRIVATE VELLUM_VERSION="${PROJECT_VERSION}")
 install(TARGETS vellum-cli RUNTIME DESTINATION bin)
