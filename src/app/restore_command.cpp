@@ -1,12 +1,15 @@
 #include "app/restore_command.h"
 
 #include <algorithm>
+#include <set>
 
 #include "app/command_volume.h"
 #include "app/parse_number.h"
 #include "app/progress_model.h"
 #include "app/results_file.h"
 #include "app/row_item.h"
+#include "app/row_state.h"
+#include "app/same_content.h"
 #include "app/write_guard.h"
 #include "content/analyse_cluster.h"
 #include "content/content_row.h"
@@ -138,24 +141,49 @@ void RestoreRows(CommandContext& c, const RestoreRequest& request, const restore
   const std::vector<bool> on = ItemsOnVolume(c.state, items);
   const bool restoreForeign = RestoreForeignRows(c, request, on);
   if (c.state.progress) c.state.progress->OpenProgress();
-  if (NeedsClusterBitmap(c.state, items)) ntfs::LoadNtfsClusterBitmap(c.state);
+  // The states of NTFS rows come from the cluster bitmap as well.
+  if (NeedsClusterBitmap(c.state, items) || c.state.fsKind == volume::kNtfs) ntfs::LoadNtfsClusterBitmap(c.state);
+  std::vector<volume::Recoverability> states;
+  for (const RowItem& item : items) states.push_back(ItemRecoverability(c.state, item));
+  // A recognised file that is the data of a file chosen by name is written once, by name.
+  const std::vector<std::optional<size_t>> same = SameContentRows(rows);
+  const std::set<size_t> chosen(order.begin(), order.end());
+  std::vector<size_t> deferred;  // such rows, restored after the others unless their data was written
+  std::set<size_t> written;      // rows that wrote a file
   StartByteCount(c.state, rows, order);
-  for (size_t k = 0; k < order.size(); ++k) {
+  const auto restoreRow = [&](size_t k) {
     const size_t row = order[k];
-    if (c.state.cancelled) break;
     if (row >= rows.RowCount()) {
       summary.outcomes.Skipped("行 " + std::to_string(row + 1), "リストにない行");
-      continue;
+      return;
     }
-    summary.outcomes.SetCurrentRow(row + 1, std::string(rows.Cell(row, 1)) +
-                                                (rows.Cell(row, 1).ends_with('/') ? "" : "/") +
-                                                std::string(rows.Cell(row, 0)));
+    if (request.intactOnly && states[k].state != volume::RowState::kIntact) {
+      ++summary.leftNotIntact;
+      return;
+    }
+    summary.outcomes.SetCurrentRow(row + 1,
+                                   std::string(rows.Cell(row, 1)) + (rows.Cell(row, 1).ends_with('/') ? "" : "/") +
+                                       std::string(rows.Cell(row, 0)),
+                                   std::string(volume::RowStateKey(states[k].state)));
     if (!on[k] && !restoreForeign) {
       summary.outcomes.Skipped(RowItemPath(target, rows, row), restore::kReasonNotOnVolume);
-      continue;
+      return;
     }
+    const uint32_t filesBefore = summary.outcomes.Files();
     if (!RestoreItem(c.state, target, items[k]))
       summary.outcomes.Skipped(RowItemPath(target, rows, row), restore::kReasonNotRestorable);
+    if (summary.outcomes.Files() > filesBefore) written.insert(row);
+  };
+  for (size_t k = 0; k < order.size() && !c.state.cancelled; ++k) {
+    const size_t row = order[k];
+    if (row < same.size() && same[row] && chosen.count(*same[row])) deferred.push_back(k);
+    else restoreRow(k);
+  }
+  // The rows that repeat a chosen file's data come last: written only when that file was not.
+  for (size_t k : deferred) {
+    if (c.state.cancelled) break;
+    if (written.count(*same[order[k]])) ++summary.sameData;
+    else restoreRow(k);
   }
   c.state.clusterBitmap.clear();
   summary.outcomes.SetCurrentRow(0, {});
@@ -186,6 +214,10 @@ std::string SummaryText(const RestoreSummary& s, size_t detailLimit) {
   text += "\n\nファイル: " + std::to_string(o.Files()) + " 件\nフォルダ: " + std::to_string(o.Folders()) + " 件";
   if (const uint32_t z = o.Count(ItemResult::kZeroFilled, false))
     text += "\n  読めない部分を 0 で埋めたファイル: " + std::to_string(z) + " 件";
+  if (const uint32_t w = o.Count(ItemResult::kPartlyOverwritten, false))
+    text += "\n  一部が上書きされていたファイル: " + std::to_string(w) + " 件";
+  if (const uint32_t p = o.Count(ItemResult::kPredicted, false))
+    text += "\n  クラスタの並びを予測して復元したファイル: " + std::to_string(p) + " 件";
   if (o.RenamedCount())
     text += "\n  復元先で使えない文字を全角にした名前: " + std::to_string(o.RenamedCount()) + " 件";
   const uint32_t skipped = o.Count(ItemResult::kSkipped, false) + o.Count(ItemResult::kSkipped, true);
@@ -203,6 +235,10 @@ std::string SummaryText(const RestoreSummary& s, size_t detailLimit) {
       if (const auto n = o.WithReason(reason)) text += "\n  " + std::string(label) + ": " + std::to_string(n) + " 件";
     if (failed) text += "\n  書き込みに失敗: " + std::to_string(failed) + " 件";
   }
+  if (s.sameData)
+    text += "\n\n名前のあるファイルと同じデータのため書き出さなかった行: " + std::to_string(s.sameData) + " 件";
+  if (s.leftNotIntact)
+    text += "\n\n上書きされている可能性があるため復元しなかった行: " + std::to_string(s.leftNotIntact) + " 件";
   const std::string details = restore::DetailLines(o, detailLimit);
   if (!details.empty()) text += "\n\n復元できなかった項目:" + details;
   return text;

@@ -35,11 +35,16 @@ struct RestoreRequest {
   // unless `force`; with `askAboutForeignRows` the user is asked (No by default).
   bool force = false;
   bool askAboutForeignRows = false;
+  // Only rows whose clusters are all free (volume::RowState::kIntact); the
+  // others are counted in the summary, not restored.
+  bool intactOnly = false;
 };
 
 struct RestoreSummary {
   restore::Outcomes outcomes;
   bool cancelled = false;
+  uint32_t leftNotIntact = 0;  // rows --intact-only passed over
+  uint32_t sameData = 0;       // content rows whose data a chosen row listed by name wrote already
 };
 
 inline constexpr std::string_view kNothingRestoredHeadline = "復元できませんでした。";

@@ -12,12 +12,13 @@ namespace {
 
 // "YYYY/MM/DD hh:mm:ss" of a row, as a FAT date and time: the exact inverse
 // of how the walks print them.
-bool RowDosTime(std::string_view text, uint16_t& date, uint16_t& time) {
+bool RowDosTime(std::string_view text, uint16_t& date, uint16_t& time, uint8_t& tenMs) {
   unsigned y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
   if (std::sscanf(std::string(text).c_str(), "%u/%u/%u %u:%u:%u", &y, &mo, &d, &h, &mi, &s) != 6 || y < 1980)
     return false;
   date = static_cast<uint16_t>(((y - 1980) << 9) | (mo << 5) | d);
   time = static_cast<uint16_t>((h << 11) | (mi << 5) | (s / 2));
+  tenMs = static_cast<uint8_t>(s % 2 * 100);  // an odd second of an exFAT time
   return true;
 }
 
@@ -45,7 +46,7 @@ RowItem ContentItem(const ResultList& rows, size_t row, size_t clusterColumn) {
 
 RowItem FatFamilyItem(const ResultList& rows, size_t row) {
   fat::FoundEntry e;
-  if (!RowDosTime(rows.Cell(row, 4), e.dosDate, e.dosTime)) return ContentItem(rows, row, 5);
+  if (!RowDosTime(rows.Cell(row, 4), e.dosDate, e.dosTime, e.tenMs)) return ContentItem(rows, row, 5);
   const uint32_t word = rows.DataWord(row);
   e.name = rows.Cell(row, 0);
   e.folder = RowFolderBelowRoot(rows, row);

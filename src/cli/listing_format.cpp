@@ -156,7 +156,7 @@ std::string IsoLocalTime(std::string_view text) {
   return iso + out;
 }
 
-ListedRow DescribeRow(const app::ResultList& list, size_t row, ShellInfo* shell) {
+ListedRow DescribeRow(const app::ResultList& list, size_t row, ShellInfo* shell, const RowNotes* notes) {
   ListedRow r;
   r.row = row + 1;
   r.name = std::string(list.Cell(row, 0));
@@ -178,14 +178,16 @@ ListedRow DescribeRow(const app::ResultList& list, size_t row, ShellInfo* shell)
   else if (relative.starts_with("<不明>") || (ntfs && !r.record && r.scanCluster)) r.kind = "orphan";
   else r.kind = "walk";
   if (shell) r.mime = volume::LookUpShellInfo(shell, r.name, r.isDir).mimeType;
+  if (notes && row < notes->states.size()) r.state = notes->states[row];
+  if (notes && row < notes->sameAs.size() && notes->sameAs[row]) r.sameAs = *notes->sameAs[row] + 1;
   return r;
 }
 
-std::string FormatJsonLines(const app::ResultList& list, ShellInfo* shell) {
+std::string FormatJsonLines(const app::ResultList& list, ShellInfo* shell, const RowNotes* notes) {
   std::string out;
   auto optional = [](const std::optional<uint64_t>& v) { return v ? nlohmann::ordered_json(*v) : nullptr; };
   for (size_t row = 0; row < list.RowCount(); ++row) {
-    const ListedRow r = DescribeRow(list, row, shell);
+    const ListedRow r = DescribeRow(list, row, shell, notes);
     nlohmann::ordered_json j;
     j["row"] = r.row;
     j["name"] = r.name;
@@ -202,20 +204,27 @@ std::string FormatJsonLines(const app::ResultList& list, ShellInfo* shell) {
     j["fat_chain"] = r.fatChain;
     j["kind"] = r.kind;
     j["mime"] = r.mime.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(r.mime);
+    j["state"] = r.state ? nlohmann::ordered_json(volume::RowStateKey(r.state->state)) : nullptr;
+    j["clusters_in_use"] = r.state ? nlohmann::ordered_json(r.state->clustersInUse) : nullptr;
+    j["same_as"] = r.sameAs ? nlohmann::ordered_json(*r.sameAs) : nullptr;
     // Names from a damaged disk need not be valid UTF-8: such bytes are replaced, not fatal.
     out += j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
   }
   return out;
 }
 
-std::string FormatCsv(const app::ResultList& list, ShellInfo* shell) {
+std::string FormatCsv(const app::ResultList& list, ShellInfo* shell, const RowNotes* notes) {
   std::string out =
-      "row,name,folder,path,size,type,mtime,cluster,record,scan_cluster,slot,is_dir,fat_chain,kind,mime\r\n";
+      "row,name,folder,path,size,type,mtime,cluster,record,scan_cluster,slot,is_dir,fat_chain,kind,mime,state,"
+      "clusters_in_use,same_as\r\n";
   for (size_t row = 0; row < list.RowCount(); ++row) {
-    const ListedRow r = DescribeRow(list, row, shell);
+    const ListedRow r = DescribeRow(list, row, shell, notes);
     const std::string fields[] = {std::to_string(r.row), r.name, r.folder, r.path, Optional(r.size), r.type,
                                   r.mtime, Optional(r.cluster), Optional(r.record), Optional(r.scanCluster),
-                                  Optional(r.slot), r.isDir ? "1" : "0", r.fatChain ? "1" : "0", r.kind, r.mime};
+                                  Optional(r.slot), r.isDir ? "1" : "0", r.fatChain ? "1" : "0", r.kind, r.mime,
+                                  r.state ? std::string(volume::RowStateKey(r.state->state)) : std::string(),
+                                  r.state ? std::to_string(r.state->clustersInUse) : std::string(),
+                                  Optional(r.sameAs)};
     for (size_t i = 0; i < std::size(fields); ++i) out += (i ? "," : "") + CsvField(fields[i]);
     out += "\r\n";
   }
@@ -234,37 +243,54 @@ size_t TerminalColumns() {
 
 std::string HumanSize(uint64_t bytes) { return app::SizeText(bytes, 1024); }
 
-std::string FormatTable(const app::ResultList& list, size_t width) {
+// The state in a table cell: short, the count of clusters in use again beside it.
+std::string StateCell(const std::optional<volume::Recoverability>& r) {
+  if (!r) return {};
+  switch (r->state) {
+    case volume::RowState::kIntact: return "上書きなし";
+    case volume::RowState::kPartlyOverwritten: return "一部上書き " + std::to_string(r->clustersInUse);
+    case volume::RowState::kOverwritten: return "上書き済み";
+    case volume::RowState::kUnknown: return "不明";
+  }
+  return {};
+}
+
+std::string FormatTable(const app::ResultList& list, size_t width, const RowNotes* notes) {
   const bool ntfs = IsNtfsList(list);
   const std::vector<std::string> headings = {"#", "名前", "フォルダ", "サイズ", "種類", "更新日時",
-                                             ntfs ? "ファイル番号" : "クラスタ", "番号"};
-  const bool right[] = {true, false, false, true, false, false, true, true};
+                                             ntfs ? "ファイル番号" : "クラスタ", "状態", "番号"};
+  const bool right[] = {true, false, false, true, false, false, true, false, true};
   std::vector<std::vector<std::string>> cells;
   uint64_t total = 0;
   // Every row of a search starts its folder with the volume's root text:
   // named once above the table, the column keeps its width for the folders.
   const std::string root = CommonRoot(list);
   for (size_t row = 0; row < list.RowCount(); ++row) {
-    ListedRow r = DescribeRow(list, row);
+    ListedRow r = DescribeRow(list, row, nullptr, notes);
     if (!root.empty()) r.folder = root.back() + r.folder.substr(root.size());
     total += r.size.value_or(0);
     const std::string size = r.size ? std::to_string(*r.size) + " (" + HumanSize(*r.size) + ")" : "";
     const std::optional<uint64_t> where = r.cluster ? r.cluster : r.record ? r.record : r.scanCluster;
     cells.push_back({std::to_string(r.row), r.name + (r.isDir ? "/" : ""), r.folder, size, r.type,
-                     std::string(CellOrEmpty(list, row, 4)), Optional(where), Optional(r.slot)});
+                     std::string(CellOrEmpty(list, row, 4)), Optional(where),
+                     r.sameAs ? "#" + std::to_string(*r.sameAs) + " と同じ" : StateCell(r.state), Optional(r.slot)});
   }
   std::vector<size_t> widths(headings.size());
   for (size_t c = 0; c < headings.size(); ++c) {
     widths[c] = DisplayWidth(headings[c]);
     for (const auto& line : cells) widths[c] = std::max(widths[c], DisplayWidth(line[c]));
   }
-  const bool anySlot = std::any_of(cells.begin(), cells.end(), [](const auto& l) { return !l[7].empty(); });
-  const size_t shown = anySlot ? headings.size() : headings.size() - 1;
+  const bool anySlot = std::any_of(cells.begin(), cells.end(), [](const auto& l) { return !l[8].empty(); });
+  std::vector<size_t> shown = {0, 1, 2, 3, 4, 5, 6};
+  if (notes) shown.push_back(7);
+  if (anySlot) shown.push_back(8);
   // The name and folder give way when the terminal is narrow, down to a few columns each.
-  size_t needed = shown - 1;
-  for (size_t c = 0; c < shown; ++c) needed += widths[c];
+  size_t needed = shown.size() - 1;
+  for (size_t c : shown) needed += widths[c];
   // First to a width that still reads, then as far as it takes.
-  const std::pair<size_t, size_t> cuts[] = {{4, 6}, {2, 8}, {1, 12}, {4, 3}, {2, 4}, {1, 6}};
+  // The state and at last the time's fraction and seconds give way too.
+  const std::pair<size_t, size_t> cuts[] = {{4, 6}, {2, 8}, {1, 12}, {7, 5}, {4, 3},
+                                            {2, 4}, {1, 6},  {7, 2},  {5, 16}, {5, 10}};
   for (const auto& [c, floor] : cuts) {
     if (needed <= width) break;
     const size_t cut = std::min(needed - width, widths[c] > floor ? widths[c] - floor : 0);
@@ -273,7 +299,7 @@ std::string FormatTable(const app::ResultList& list, size_t width) {
   }
   auto line = [&](const std::vector<std::string>& l) {
     std::string text;
-    for (size_t c = 0; c < shown; ++c) text += (c ? " " : "") + Pad(Fit(l[c], widths[c]), widths[c], right[c]);
+    for (size_t c : shown) text += (c ? " " : "") + Pad(Fit(l[c], widths[c]), widths[c], right[c]);
     while (!text.empty() && text.back() == ' ') text.pop_back();
     return text + "\n";
   };

@@ -8,9 +8,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/result_list.h"
 #include "platform/shell_info.h"
+#include "volume/recoverability.h"
 
 namespace vellum::cli {
 
@@ -29,20 +31,33 @@ struct ListedRow {
   bool isDir = false, fatChain = false;
   std::string kind;  // walk, orphan or content
   std::string mime;  // the type for scripts, whatever the locale; empty when unknown
+  std::optional<volume::Recoverability> state;  // when the volume was there to tell
+  std::optional<uint64_t> sameAs;               // the row (from 1) whose data a content row repeats
+};
+
+// What the volume tells of the rows beyond their cells, one per row in row
+// order: how recoverable each is, and the row a content row's data repeats
+// (from 0). Absent when the volume was not asked.
+struct RowNotes {
+  std::vector<volume::Recoverability> states;
+  std::vector<std::optional<size_t>> sameAs;
 };
 
 // `shell` gives the locale-free type; without it `mime` stays empty.
-ListedRow DescribeRow(const app::ResultList& list, size_t row, ShellInfo* shell = nullptr);
+ListedRow DescribeRow(const app::ResultList& list, size_t row, ShellInfo* shell = nullptr,
+                      const RowNotes* notes = nullptr);
 
 // "2024/05/06 07:08:10[.123]" (local time) as "2024-05-06T07:08:10[.123]+09:00";
 // empty for anything else.
 std::string IsoLocalTime(std::string_view text);
 
 // Both carry `type` as shown to a person and `mime`, the key scripts select by.
-std::string FormatJsonLines(const app::ResultList& list, ShellInfo* shell);
-std::string FormatCsv(const app::ResultList& list, ShellInfo* shell);
+// With `notes`, each row also says how recoverable it is (state, clusters_in_use) and
+// which row's data it repeats (same_as).
+std::string FormatJsonLines(const app::ResultList& list, ShellInfo* shell, const RowNotes* notes = nullptr);
+std::string FormatCsv(const app::ResultList& list, ShellInfo* shell, const RowNotes* notes = nullptr);
 // Aligned to `width` columns: the name and folder give way first.
-std::string FormatTable(const app::ResultList& list, size_t width);
+std::string FormatTable(const app::ResultList& list, size_t width, const RowNotes* notes = nullptr);
 
 // The width of the terminal standard output goes to (COLUMNS, else 80).
 size_t TerminalColumns();

@@ -131,6 +131,9 @@ bool ParseRestoreArgs(const std::vector<std::string>& args, RestoreArgs& a, std:
   if (a.request.destination.empty()) return error = "restore: --to DIR で復元先のフォルダを指定してください。", false;
   a.resultsPath = parsed.Value("--results").value_or("");
   a.request.force = parsed.Has("--force");
+  a.request.intactOnly = parsed.Has("--intact-only");
+  if (a.request.intactOnly && a.resultsPath.empty())
+    return error = "restore: --intact-only は --results と一緒に指定してください。", false;
   a.reportPath = parsed.Value("--report").value_or("");
   if (const auto rows = parsed.Value("--rows"))
     if (a.resultsPath.empty() || !ParseRowList(*rows, a.request.rowIndices))

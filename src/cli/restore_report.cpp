@@ -25,12 +25,23 @@ std::string TsvField(std::string text) {
   return text;
 }
 
+// "zeros at 0-4095, 8192-9999" after what the reason says already.
+void AppendRanges(std::string& reason, std::string_view what, const std::vector<restore::ByteRange>& ranges) {
+  for (size_t i = 0; i < ranges.size(); ++i) {
+    if (i == 0) reason += (reason.empty() ? "" : "; ") + std::string(what);
+    else reason += ", ";
+    reason += std::to_string(ranges[i].offset) + "-" + std::to_string(ranges[i].offset + ranges[i].length - 1);
+  }
+}
+
 }  // namespace
 
 const char* OutcomeName(restore::ItemResult result) {
   switch (result) {
     case restore::ItemResult::kRestored: return "restored";
     case restore::ItemResult::kZeroFilled: return "zero-filled";
+    case restore::ItemResult::kPredicted: return "predicted";
+    case restore::ItemResult::kPartlyOverwritten: return "partly-overwritten";
     case restore::ItemResult::kSkipped: return "skipped";
     case restore::ItemResult::kFailed: return "failed";
   }
@@ -39,12 +50,12 @@ const char* OutcomeName(restore::ItemResult result) {
 
 std::string FormatRestoreReport(const restore::Outcomes& outcomes, ReportFormat format) {
   std::string out;
-  if (format == ReportFormat::kTsv) out = "row\tsource\tdestination\tbytes\tsha256\tmtime\toutcome\treason\n";
+  if (format == ReportFormat::kTsv) out = "row\tsource\tdestination\tbytes\tsha256\tmtime\toutcome\treason\tstate\n";
   for (const restore::ItemOutcome& o : outcomes.Items()) {
     std::string reason = o.reason;
-    for (const restore::ByteRange& r : o.zeroFilled)
-      reason += (reason.empty() ? "zeros at " : ", ") + std::to_string(r.offset) + "-" +
-                std::to_string(r.offset + r.length - 1);
+    AppendRanges(reason, "overwritten at ", o.overwritten);
+    AppendRanges(reason, "zeros at ", o.zeroFilled);
+    AppendRanges(reason, "predicted at ", o.predicted);
     if (format == ReportFormat::kJson) {
       nlohmann::ordered_json j;
       j["row"] = o.row ? nlohmann::ordered_json(o.row) : nullptr;
@@ -57,12 +68,13 @@ std::string FormatRestoreReport(const restore::Outcomes& outcomes, ReportFormat 
       j["mtime"] = when.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(when);
       j["outcome"] = OutcomeName(o.result);
       j["reason"] = reason;
+      j["state"] = o.state.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(o.state);
       out += j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
       continue;
     }
     out += (o.row ? std::to_string(o.row) : std::string()) + "\t" + TsvField(o.source) + "\t" + TsvField(o.path) +
            "\t" + std::to_string(o.bytes) + "\t" + o.sha256 + "\t" + UtcTime(o.modified) + "\t" +
-           OutcomeName(o.result) + "\t" + TsvField(reason) + "\n";
+           OutcomeName(o.result) + "\t" + TsvField(reason) + "\t" + o.state + "\n";
   }
   return out;
 }

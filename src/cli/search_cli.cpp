@@ -3,6 +3,8 @@
 #include <iostream>
 #include <optional>
 
+#include "app/row_state.h"
+#include "app/same_content.h"
 #include "app/progress_model.h"
 #include "app/results_file.h"
 #include "app/search_command.h"
@@ -82,14 +84,18 @@ ListingFormat FormatFor(const SearchArgs& a) {
   return toTerminal ? ListingFormat::kTable : ListingFormat::kResults;
 }
 
-std::string ListingText(const app::ResultList& list, int32_t driveIndex, ListingFormat format, ShellInfo* shell) {
+// The forms for people and scripts say how recoverable each row is; the
+// results file keeps the columns the window saves and loads.
+std::string ListingText(volume::ScanState& state, const app::ResultList& list, ListingFormat format, ShellInfo* shell) {
+  if (format == ListingFormat::kResults) return app::FormatResultsText(list, state.driveIndex);
+  const RowNotes notes{app::RowStates(state, list), app::SameContentRows(list)};
   switch (format) {
-    case ListingFormat::kTable: return FormatTable(list, TerminalColumns());
-    case ListingFormat::kJson: return FormatJsonLines(list, shell);
-    case ListingFormat::kCsv: return FormatCsv(list, shell);
+    case ListingFormat::kTable: return FormatTable(list, TerminalColumns(), &notes);
+    case ListingFormat::kJson: return FormatJsonLines(list, shell, &notes);
+    case ListingFormat::kCsv: return FormatCsv(list, shell, &notes);
     case ListingFormat::kResults: break;
   }
-  return app::FormatResultsText(list, driveIndex);
+  return {};
 }
 
 bool WriteResults(const std::string& text, const std::string& path, const app::WriteGuard& guard, std::ostream& out,
@@ -217,7 +223,7 @@ int RunListingCommand(const std::vector<std::string>& args, bool full, std::ostr
            "削除されていないフォルダの中も検索します。\n";
   if (const uint64_t cut = state.truncatedStructures; cut > 0)
     err << "vellum-cli: ディスク上の構造 " << cut << " 個が途中で切れていたため、そこで読むのをやめました。\n";
-  if (!WriteResults(ListingText(list, state.driveIndex, FormatFor(parsed), shell.get()), parsed.outputPath, guard, out, err))
+  if (!WriteResults(ListingText(state, list, FormatFor(parsed), shell.get()), parsed.outputPath, guard, out, err))
     return kExitError;
   if (!InterruptGuard::Interrupted()) return 0;
   SayInterrupted(parsed, full, rangeAsker, lastDone, inClusterPhase, err);

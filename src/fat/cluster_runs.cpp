@@ -120,4 +120,57 @@ bool ExfatRun::Next(uint64_t& cluster) {
   return true;
 }
 
+DeletedExfatRun::DeletedExfatRun(const ScanState& state, uint64_t firstCluster, uint8_t streamFlags)
+    : state_(state), next_(firstCluster), followFat_(streamFlags == 1) {
+  guard_.FirstVisit(firstCluster);
+}
+
+bool DeletedExfatRun::IsFree(uint64_t cluster) const {
+  return cluster >= 2 && cluster <= state_.lastCluster && !volume::IsExfatClusterUsed(state_, cluster);
+}
+
+// The first free cluster after `after`, going round from cluster 2 once per run.
+bool DeletedExfatRun::NextFree(uint64_t after, uint64_t& cluster) {
+  for (uint64_t c = after + 1;; ++c) {
+    if (c > state_.lastCluster) {
+      if (wrapped_) return false;
+      wrapped_ = true;
+      c = 2;
+    }
+    if (IsFree(c)) {
+      cluster = c;
+      return true;
+    }
+  }
+}
+
+bool DeletedExfatRun::Next(Step& step) {
+  // The next free cluster is looked for only when asked: the last cluster of
+  // a file has no successor to find.
+  if (seekFree_ && !NextFree(next_, next_)) next_ = volume::kNoCluster;
+  seekFree_ = false;
+  if (next_ < 2 || next_ > state_.lastCluster) return false;
+  const uint64_t c = next_;
+  const bool free = IsFree(c);
+  step.cluster = c;
+  step.source = !free ? Source::kInUse : predicting_ ? Source::kPredicted : Source::kRecorded;
+  if (!followFat_) {
+    next_ = c + 1;
+    return true;
+  }
+  if (!predicting_) {
+    const uint64_t link = AsCluster(ReadFatEntry(state_, state_.fat, c));
+    // A cluster in use holds another file's link, and a link into a cluster
+    // in use (or back into this chain) leads into another file: from there
+    // on the chain is predicted.
+    if (free && IsFree(link) && guard_.FirstVisit(link)) {
+      next_ = link;
+      return true;
+    }
+    predicting_ = true;
+  }
+  seekFree_ = true;
+  return true;
+}
+
 }  // namespace vellum::fat

@@ -96,4 +96,38 @@ class ExfatRun {
   LoopGuard guard_;
 };
 
+// The clusters of a deleted exFAT file or folder, never taking a cluster the
+// bitmap marks in use as its own. Deletion frees the clusters in the bitmap
+// and (exfat-fuse, among others) clears their FAT links, so a chain that is
+// gone is predicted as the FAT rule predicts a deleted FAT file: the next
+// clusters free in the bitmap. A contiguous run keeps its places, and a
+// cluster in use inside it is named, not read.
+class DeletedExfatRun {
+ public:
+  enum class Source {
+    kRecorded,   // where the entry or its FAT chain puts it, free on disk
+    kPredicted,  // free on disk, taken because the chain was gone
+    kInUse,      // in use again: its bytes are another file's
+  };
+  struct Step {
+    uint64_t cluster = 0;
+    Source source = Source::kRecorded;
+  };
+  DeletedExfatRun(const ScanState& state, uint64_t firstCluster, uint8_t streamFlags);
+  // False when the run ends: past the end of the volume, or no free cluster
+  // is left to predict. File data stops at its size at the caller.
+  bool Next(Step& step);
+
+ private:
+  bool IsFree(uint64_t cluster) const;
+  bool NextFree(uint64_t after, uint64_t& cluster);
+  const ScanState& state_;
+  uint64_t next_;
+  bool followFat_;
+  bool predicting_ = false;
+  bool wrapped_ = false;
+  bool seekFree_ = false;
+  LoopGuard guard_;
+};
+
 }  // namespace vellum::fat

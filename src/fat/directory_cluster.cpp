@@ -53,7 +53,31 @@ bool IsWellFormedEntry(ByteView e, uint64_t lastCluster) {
   return IsWellFormedShort(e, lastCluster);
 }
 
+// The entry types of an exFAT directory with the in-use bit cleared:
+// bitmap, up-case table, label, file, GUID, padding, ACL, stream, name and
+// the vendor entries.
+bool IsExfatEntryType(uint8_t type) {
+  switch (type & 0x7F) {
+    case 0x01: case 0x02: case 0x03: case 0x05: case 0x20: case 0x21: case 0x22:
+    case 0x40: case 0x41: case 0x60: case 0x61:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
+
+bool IsExfatDirectoryCluster(ByteView cluster) {
+  if (cluster.empty() || cluster.size() % kEntryBytes != 0) return false;
+  bool ended = false;
+  for (size_t at = 0; at < cluster.size(); at += kEntryBytes) {
+    const uint8_t type = Le8(cluster, at);
+    if (type == 0) ended = true;
+    else if (ended || !IsExfatEntryType(type)) return false;
+  }
+  return true;
+}
 
 bool IsDirectoryCluster(ByteView cluster, uint64_t lastCluster) {
   if (cluster.empty() || cluster.size() % kEntryBytes != 0) return false;

@@ -17,6 +17,11 @@ namespace vellum::fat {
 // size is not a whole number of slots does not.
 bool IsDirectoryCluster(ByteView cluster, uint64_t lastCluster);
 
+// The exFAT counterpart: every slot's type byte is one an exFAT directory
+// holds (in use or deleted) up to a 0x00 slot, after which every slot is
+// unused. Cluster data with text or pictures never passes.
+bool IsExfatDirectoryCluster(ByteView cluster);
+
 // True when the cluster holds the end of its directory (a slot whose first
 // byte is 0).
 bool HasEndOfDirectory(ByteView cluster);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "volume/listing.h"
+#include "volume/orphan_rule.h"
 #include "volume/sector_io.h"
 
 namespace vellum::fat {
@@ -14,9 +15,26 @@ using volume::kRowFatChain;
 using volume::kRowFolder;
 using volume::ListFoundEntry;
 using volume::NameMatchesFilter;
-using volume::FormatDosDateTime;
 
 namespace {
+
+// The time to the second: the increment's whole second counts, so an odd
+// second is shown as recorded.
+std::string ListedTime(const FoundEntry& e) {
+  char text[48];
+  std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d", (e.dosDate >> 9) + 1980, (e.dosDate >> 5) & 15,
+                e.dosDate & 31, e.dosTime >> 11, (e.dosTime >> 5) & 63, (e.dosTime & 31) * 2 + e.tenMs / 100);
+  return text;
+}
+
+bool IsListableOrphan(const ScanState& state, const FoundEntry& e) {
+  volume::OrphanFacts facts;
+  facts.name = e.name;
+  facts.time = volume::DosCalendarTime(e.dosDate, e.dosTime, e.tenMs);
+  facts.firstCluster = e.firstCluster;
+  facts.size = e.size;
+  return volume::CheckOrphan(state, facts) == volume::OrphanFault::kNone;
+}
 
 bool PassesSizeAndUseFilters(const ScanState& state, uint64_t size, uint32_t firstCluster) {
   if (size == 0) return state.options.zeroSize;
@@ -32,9 +50,9 @@ void AddRow(ScanState& state, const FoundEntry& entry, std::string_view folderTe
   const uint64_t size = entry.size;
   const uint32_t firstCluster = static_cast<uint32_t>(entry.firstCluster);
   if (entry.firstCluster > state.lastCluster) return;
-  // An entry read from a scanned cluster claiming more than the volume holds
-  // is garbage taken for an entry (restoring it would write gigabytes).
-  if (state.clusterScan != 0 && size > state.dataAreaBytes) return;
+  // An entry read from a scanned cluster may be file bytes taken for one
+  // (claiming gigabytes, dated hour 25): the orphan rule of every scan.
+  if (state.clusterScan != 0 && !IsListableOrphan(state, entry)) return;
   const bool isFolder = entry.isFolder;
   if (!isFolder && !PassesSizeAndUseFilters(state, size, firstCluster)) return;
   if (!NameMatchesFilter(name, state.options.filter)) return;
@@ -49,7 +67,7 @@ void AddRow(ScanState& state, const FoundEntry& entry, std::string_view folderTe
   std::snprintf(number, sizeof number, "%" PRIu64, size);
   rows->SetCell(row, 2, number);
   rows->SetCell(row, 3, typeName);
-  rows->SetCell(row, 4, FormatDosDateTime(entry.dosDate, entry.dosTime));
+  rows->SetCell(row, 4, ListedTime(entry));
   std::snprintf(number, sizeof number, "%8" PRIu32, firstCluster);
   rows->SetCell(row, 5, number);
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "fat/cluster_runs.h"
+#include "fat/directory_cluster.h"
+#include "fat/exfat_time.h"
 #include "fat/fat_restore.h"
 #include "fat/wipe.h"
 #include "platform/codepage.h"
@@ -115,6 +117,8 @@ bool ExfatWalk::TakeEntry(ByteView e, ExfatEntrySet& set, std::vector<ExfatSubdi
     const uint32_t attributes = r.U32(4);
     const uint16_t time = r.U16(12);
     const uint16_t date = r.U16(14);
+    const uint8_t tenMs = r.U8(21);
+    const uint8_t utcOffset = r.U8(23);
     // Live files of live folders are passed over at their File entry: the
     // thorough search gathers only the live sets it must enter.
     const bool liveFolder = liveFolders_ && (attributes & volume::kAttrDirectory) != 0;
@@ -124,6 +128,8 @@ bool ExfatWalk::TakeEntry(ByteView e, ExfatEntrySet& set, std::vector<ExfatSubdi
       set.attributes = attributes;
       set.time = time;
       set.date = date;
+      set.tenMs = tenMs;
+      set.utcOffset = utcOffset;
       set.inSet = true;
       set.firstCluster = 0;
       set.size = 0;
@@ -182,6 +188,7 @@ void ExfatWalk::ProcessExfatEntrySet(const ExfatEntrySet& set, const std::string
   sub.size = set.size;
   sub.fatChain = set.fatChain;
   sub.insideDeleted = !liveFolder && (insideDeleted || (set.attributes & 0x80) != 0);
+  sub.deleted = !set.live;
   subdirectories.push_back(std::move(sub));
 }
 
@@ -191,8 +198,10 @@ FoundEntry ExfatWalk::ItemOf(const ExfatEntrySet& set, const std::string& name, 
   e.folder = FolderBelow(RootPrefix(), volume::CutFolderText(path));
   e.firstCluster = set.firstCluster;
   e.size = set.size;
-  e.dosDate = set.date;
-  e.dosTime = set.time;
+  const LocalDosTime written = ExfatLocalTime(set.date, set.time, set.tenMs, set.utcOffset);
+  e.dosDate = written.date;
+  e.dosTime = written.time;
+  e.tenMs = written.tenMs;
   e.isFolder = (set.attributes & volume::kAttrDirectory) != 0;
   e.fatChain = set.fatChain;
   return e;
@@ -204,7 +213,13 @@ void ExfatWalk::WalkExfatDirectory(uint32_t firstCluster, uint64_t size, bool fa
   // it, so a deep tree costs no copy of every ancestor's path per level.
   std::string current = path;
   std::vector<ExfatFrame> work;
-  ReadExfatDirectory(firstCluster, size, fatChain, current, isRoot, insideDeleted, work);
+  ExfatSubdirectory first;
+  first.firstCluster = firstCluster;
+  first.size = size;
+  first.fatChain = fatChain;
+  first.insideDeleted = insideDeleted;
+  first.deleted = !isRoot;  // the root, or a listed deleted folder
+  ReadExfatDirectory(first, current, isRoot, work);
   while (!work.empty()) {
     ExfatFrame& top = work.back();
     // The root's progress advances once each of its subdirectories is done.
@@ -225,32 +240,69 @@ void ExfatWalk::WalkExfatDirectory(uint32_t firstCluster, uint64_t size, bool fa
     // A directory with nothing left to enter need not wait for its last
     // child, so a chain of single folders keeps the list short.
     if (!top.isRoot && top.next == top.subdirectories.size()) work.pop_back();
-    ReadExfatDirectory(sub.firstCluster, sub.size, sub.fatChain, current, false, sub.insideDeleted, work);
+    ReadExfatDirectory(sub, current, false, work);
   }
 }
 
-void ExfatWalk::ReadExfatDirectory(uint32_t firstCluster, uint64_t size, bool fatChain, const std::string& path,
-                                   bool isRoot, bool insideDeleted, std::vector<ExfatFrame>& work) {
+namespace {
+
+// The clusters of a directory: a live one's as its chain gives them; a
+// deleted one's as a deleted file's are predicted, never a cluster in use
+// again, and a predicted cluster only when it reads as directory entries.
+class DirectoryRun {
+ public:
+  DirectoryRun(const ScanState& state, const ExfatSubdirectory& d)
+      : deleted_(d.deleted),
+        live_(state, d.firstCluster, d.fatChain ? 1 : 0, ExfatRun::Kind::Directory),
+        gone_(state, d.firstCluster, d.fatChain ? 1 : 0) {}
+
+  bool Next(DeletedExfatRun::Step& step) {
+    if (deleted_) return gone_.Next(step);
+    step.source = DeletedExfatRun::Source::kRecorded;
+    return live_.Next(step.cluster);
+  }
+
+ private:
+  bool deleted_;
+  ExfatRun live_;
+  DeletedExfatRun gone_;
+};
+
+}  // namespace
+
+bool ExfatWalk::TakeDirectoryCluster(uint64_t c, ExfatEntrySet& set, std::vector<ExfatSubdirectory>& subdirectories,
+                                     const std::string& path, bool insideDeleted) {
+  bool ended = false;
+  for (size_t at = 0; at + kEntryBytes <= cluster_.size() && !ended; at += kEntryBytes)
+    ended = !TakeEntry(ByteView(cluster_).subspan(at, kEntryBytes), set, subdirectories, path, insideDeleted);
+  if (state_.operationMode == volume::kModeCompleteDeletion) {
+    WipeDeletedExfatEntries(state_, volume::ClusterToSector(state_, c), cluster_);
+    state_.exfatWalkedDirectoryClusters.push_back(static_cast<uint32_t>(c));
+  }
+  return !ended;
+}
+
+void ExfatWalk::ReadExfatDirectory(const ExfatSubdirectory& directory, const std::string& path, bool isRoot,
+                                   std::vector<ExfatFrame>& work) {
   if (CancelRequested() || clustersLeft_ == 0) return;
-  if (!entered_.insert(firstCluster).second) return;
-  std::vector<uint8_t>& cluster = cluster_;
-  cluster.resize(state_.clusterBytes);
+  if (!entered_.insert(directory.firstCluster).second) return;
+  const uint64_t size = directory.size;
+  const bool insideDeleted = directory.insideDeleted;
+  cluster_.resize(state_.clusterBytes);
   std::vector<ExfatSubdirectory> subdirectories;
   ExfatEntrySet set;
-  ExfatRun run(state_, firstCluster, fatChain ? 1 : 0, ExfatRun::Kind::Directory);
+  DirectoryRun run(state_, directory);
   uint64_t read = 0, clusters = 0;
-  for (uint64_t c; clustersLeft_ > 0 && run.Next(c);) {
+  for (DeletedExfatRun::Step step; clustersLeft_ > 0 && run.Next(step);) {
     --clustersLeft_;
-    volume::ReadCluster(state_, c, cluster);
-    bool ended = false;
-    for (size_t at = 0; at + kEntryBytes <= cluster.size() && !ended; at += kEntryBytes)
-      ended = !TakeEntry(ByteView(cluster).subspan(at, kEntryBytes), set, subdirectories, path, insideDeleted);
-    if (state_.operationMode == volume::kModeCompleteDeletion) {
-      WipeDeletedExfatEntries(state_, volume::ClusterToSector(state_, c), cluster);
-      state_.exfatWalkedDirectoryClusters.push_back(static_cast<uint32_t>(c));
+    // A cluster in use again holds another directory's entries or a file's
+    // bytes: its place in the directory is passed over unread.
+    if (step.source != DeletedExfatRun::Source::kInUse) {
+      volume::ReadCluster(state_, step.cluster, cluster_);
+      if (step.source == DeletedExfatRun::Source::kPredicted && !IsExfatDirectoryCluster(cluster_)) break;
+      if (!TakeDirectoryCluster(step.cluster, set, subdirectories, path, insideDeleted)) break;
     }
-    if (ended) break;
-    read += cluster.size();
+    read += cluster_.size();
     ++clusters;
     if (size != 0 ? read >= size : clusters > kMaxUnsizedClusters) break;
     if (read >= kMaxDirectoryBytes) break;

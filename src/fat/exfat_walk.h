@@ -25,6 +25,8 @@ struct ExfatEntrySet {
   uint32_t attributes = 0;
   uint16_t date = 0;
   uint16_t time = 0;
+  uint8_t tenMs = 0;      // the 10 ms increment of the modification time
+  uint8_t utcOffset = 0;  // its UTC offset (bit 7: valid)
   uint32_t firstCluster = 0;
   uint64_t size = 0;
   bool fatChain = false;
@@ -41,6 +43,7 @@ struct ExfatSubdirectory {
   uint64_t size = 0;
   bool fatChain = false;
   bool insideDeleted = false;
+  bool deleted = false;  // its own set was deleted: its clusters are free ones
 };
 
 // A directory read whose subdirectories are being entered, one work-list
@@ -91,8 +94,11 @@ class ExfatWalk {
                             bool insideDeleted);
   // Reads one directory, acts on its sets and puts its subdirectories on the
   // work list (nothing when there are none or it is not read).
-  void ReadExfatDirectory(uint32_t firstCluster, uint64_t size, bool fatChain, const std::string& path, bool isRoot,
-                          bool insideDeleted, std::vector<ExfatFrame>& work);
+  void ReadExfatDirectory(const ExfatSubdirectory& directory, const std::string& path, bool isRoot,
+                          std::vector<ExfatFrame>& work);
+  // Reads one directory cluster into its sets; false when it ends the directory.
+  bool TakeDirectoryCluster(uint64_t cluster, ExfatEntrySet& set, std::vector<ExfatSubdirectory>& subdirectories,
+                            const std::string& path, bool insideDeleted);
 
   ScanState& state_;
   const restore::RestoreTarget* target_ = nullptr;

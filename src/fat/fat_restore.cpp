@@ -118,12 +118,27 @@ bool CopyFatFileData(ScanState& state, restore::RestoredFile& file, uint64_t fir
 bool CopyExfatFileData(ScanState& state, restore::RestoredFile& file, uint32_t firstCluster, uint64_t size,
                        bool fatChain) {
   restore::ClusterTransfer transfer(state, file);
-  ExfatRun run(state, firstCluster, fatChain ? 1 : 0, ExfatRun::Kind::FileData);
-  for (uint64_t c; size > 0 && run.Next(c);) {
+  std::vector<uint8_t> cluster(state.clusterBytes);
+  DeletedExfatRun run(state, firstCluster, fatChain ? 1 : 0);
+  using Source = DeletedExfatRun::Source;
+  for (DeletedExfatRun::Step step; size > 0 && run.Next(step);) {
     if (CancelRequested(state)) return false;
     const uint64_t n = std::min<uint64_t>(size, state.clusterBytes);
-    if (!transfer.Add(c, n)) return false;
     size -= n;
+    // The clusters of the file's own run go in large transfers.
+    if (step.source != Source::kInUse && step.source != Source::kPredicted) {
+      if (!transfer.Add(step.cluster, n)) return false;
+      continue;
+    }
+    if (!transfer.Flush()) return false;
+    // A cluster in use again holds another file's bytes: never written as this one's.
+    if (step.source == Source::kInUse) {
+      if (!file.WriteOverwritten(n)) return false;
+      continue;
+    }
+    const bool read = volume::ReadCluster(state, step.cluster, cluster);
+    const std::span<const uint8_t> bytes(cluster.data(), n);
+    if (!(read ? file.WritePredicted(bytes) : file.WriteUnreadable(bytes))) return false;
   }
   return transfer.Flush() && PadUnreadable(state, file, size);
 }
@@ -139,7 +154,9 @@ bool RestoreFoundEntry(ScanState& state, const RestoreTarget& target, const Foun
   const std::string key = Key(exfat ? "exfat" : "fat", destination, e.firstCluster);
   if (outcomes.AlreadyDone(key)) return true;
   outcomes.MarkDone(key);
-  const timespec written = FatTimeToTimespec(e.dosDate, e.dosTime);
+  timespec written = FatTimeToTimespec(e.dosDate, e.dosTime);
+  written.tv_sec += e.tenMs / 100;
+  written.tv_nsec = (e.tenMs % 100) * 10'000'000L;
   if (e.isFolder) return RestoreFolder(target, parent, e.name, written, !exfat);
   if (!exfat && e.size != 0 && (e.firstCluster < 2 || e.firstCluster > state.lastCluster)) {
     outcomes.Skipped(destination, restore::kReasonNoData);

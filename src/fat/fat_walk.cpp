@@ -10,6 +10,7 @@
 #include "platform/codepage.h"
 #include "restore/restore_output.h"
 #include "volume/listing.h"
+#include "volume/orphan_rule.h"
 #include "volume/sector_io.h"
 
 namespace vellum::fat {
@@ -282,6 +283,7 @@ void FatWalk::ProcessFatEntry(ByteView entry, const std::string* parent, std::ve
   longName_.Reset();
   if (Le8(entry, 0) != kDeletedMark && !insideDeleted) return;
   if (!DisplayNameAcceptable(name)) return;
+  if (state_.clusterScan != 0 && !IsListableOrphan(state_, entry, name)) return;
   if (probe_) {
     probeHits_ += ListableByNumbers(entry) ? 1 : 0;
     return;
@@ -367,6 +369,15 @@ void FatWalk::ListEntry(ByteView entry, const std::string& name, const std::stri
   rows->SetCell(row, 3, typeName);
   rows->SetCell(row, 4, volume::FormatDosDateTime(item.dosDate, item.dosTime));
   rows->SetCell(row, 5, std::to_string(item.firstCluster));
+}
+
+bool IsListableOrphan(const ScanState& state, ByteView entry, std::string_view name) {
+  volume::OrphanFacts facts;
+  facts.name = name;
+  facts.time = volume::DosCalendarTime(EntryDate(entry), EntryTime(entry));
+  facts.firstCluster = FatEntryFirstCluster(entry);
+  facts.size = IsDirectoryEntry(entry) ? 0 : EntrySize(entry);
+  return volume::CheckOrphan(state, facts) == volume::OrphanFault::kNone;
 }
 
 FoundEntry FatWalk::ItemOf(ByteView entry, const std::string& name, const std::string* parent) const {

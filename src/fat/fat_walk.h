@@ -36,6 +36,11 @@ struct FatFrame {
   bool insideDeleted = false;
 };
 
+// An entry read from a scanned cluster may be listed (the orphan rule of
+// every cluster scan: a calendar time, no control character in its name,
+// a cluster and size inside the volume).
+bool IsListableOrphan(const ScanState& state, ByteView entry, std::string_view name);
+
 class FatWalk {
  public:
   explicit FatWalk(ScanState& state);

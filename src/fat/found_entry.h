@@ -29,6 +29,7 @@ struct FoundEntry {
   uint64_t size = 0;  // of a FAT folder: 0, as its row keeps none
   uint16_t dosDate = 0;
   uint16_t dosTime = 0;
+  uint8_t tenMs = 0;  // exFAT: what the two-second steps of dosTime leave out (0..199)
   bool isFolder = false;
   bool fatChain = false;  // exFAT: the data follows the FAT, not a contiguous run
 

@@ -60,13 +60,14 @@ class ZeroWriter {
 uint64_t ZeroRunOf(ScanState& s, const volume::ScanState::WipeRecord::Data& d, ZeroWriter& writer) {
   const uint64_t clusters = (d.size + s.clusterBytes - 1) / s.clusterBytes;
   if (d.firstCluster < 2 || d.firstCluster > s.lastCluster || clusters == 0 || clusters > s.lastCluster - 1) return 0;
-  uint64_t zeroed = 0, c = 0;
+  uint64_t zeroed = 0;
   if (d.exfat) {
-    ExfatRun run(s, d.firstCluster, d.streamFlags, ExfatRun::Kind::FileData);
-    for (uint64_t n = 0; n < clusters && run.Next(c); ++n) zeroed += writer.Add(c);
+    DeletedExfatRun run(s, d.firstCluster, d.streamFlags);
+    DeletedExfatRun::Step step;
+    for (uint64_t n = 0; n < clusters && run.Next(step); ++n) zeroed += writer.Add(step.cluster);
   } else {
     DeletedFileRun run(s, d.firstCluster, d.size);
-    while (run.Next(c)) zeroed += writer.Add(c);
+    for (uint64_t c = 0; run.Next(c);) zeroed += writer.Add(c);
   }
   return zeroed;
 }

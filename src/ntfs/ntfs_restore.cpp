@@ -176,6 +176,8 @@ uint64_t DataSizeOf(ScanState& state, ByteView record) {
   return data->nonResident ? data->dataSize : ResidentValue(AttributeBytes(copy, ref)).size();
 }
 
+}  // namespace
+
 std::optional<std::vector<uint8_t>> LoadRecord(ScanState& state, const NtfsRecordSource& source) {
   std::vector<uint8_t> record(state.mftRecordSize);
   if (record.empty()) return std::nullopt;
@@ -184,6 +186,8 @@ std::optional<std::vector<uint8_t>> LoadRecord(ScanState& state, const NtfsRecor
   if (!read || !HasFileSignature(record)) return std::nullopt;
   return record;
 }
+
+namespace {
 
 // Writes one file record's data to a unique name in `folder` and stamps it.
 // A file cut short by a failed write or by Cancel is removed.

@@ -30,6 +30,10 @@ inline constexpr std::string_view kWriteFailedMessage = "ファイルの書き�
 // name it was listed under.
 bool RecordCarriesName(ScanState& state, const FoundRecord& found);
 
+// The record a listed row names, by its number or by the cluster and slot a
+// scan found it at; empty when it cannot be read or is no file record.
+std::optional<std::vector<uint8_t>> LoadRecord(ScanState& state, const NtfsRecordSource& source);
+
 enum class WriteOutcome {
   kWritten,
   kIncomplete,   // written whole, with zeros where clusters could not be read

@@ -14,6 +14,7 @@
 #include "platform/codepage.h"
 #include "platform/local_time.h"
 #include "volume/listing.h"
+#include "volume/orphan_rule.h"
 
 namespace vellum::ntfs {
 
@@ -54,6 +55,17 @@ std::optional<uint64_t> LastWrittenTime(ScanState& state, ByteView record) {
   const uint64_t written = r.U64(8);
   if (!r.Ok()) return std::nullopt;
   return written;
+}
+
+bool IsListableOrphanRecord(const ScanState& state, std::string_view name, uint64_t fileTime, uint64_t size) {
+  constexpr int64_t kUnixEpochSeconds = 11644473600;  // 1601-01-01 to 1970-01-01
+  volume::OrphanFacts facts;
+  facts.name = name;
+  struct tm local {};
+  if (platform::LocalTime(static_cast<time_t>(static_cast<int64_t>(fileTime / 10000000) - kUnixEpochSeconds), local))
+    facts.time = {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
+  facts.size = size;
+  return volume::CheckOrphan(state, facts) == volume::OrphanFault::kNone;
 }
 
 std::string FormatFileTime(uint64_t fileTime, NtfsRowCache* cache) {
@@ -270,11 +282,11 @@ void AddNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64
     const auto data = FindHeader(state, record, kAttrData, scratch, ref);
     if (data) size = ValueSize(*data);
     if (size == 0 && !state.options.zeroSize) return;
-    // A record found in free clusters claiming more than the volume holds
-    // is garbage read as a record; restoring it would write gigabytes of nothing.
-    if (recordNumber == 0 && size > state.dataAreaBytes) return;
   }
   const std::string display = NameToUtf8(name->name);
+  // A record found in free clusters may be garbage read as a record (claiming
+  // gigabytes, dated past year 9999): the orphan rule of every scan.
+  if (recordNumber == 0 && !IsListableOrphanRecord(state, display, *written, size)) return;
   if (!volume::NameMatchesFilter(display, state.options.filter)) return;
 
   std::string typeName;

@@ -22,6 +22,7 @@ ItemOutcome Item(std::string path, bool folder, ItemResult result, std::string_v
 void Outcomes::Add(ItemOutcome o) {
   o.row = row_;
   o.source = source_;
+  o.state = state_;
   items_.push_back(std::move(o));
 }
 
@@ -36,6 +37,21 @@ void Outcomes::Restored(std::string path, bool folder, WrittenFile written) {
 void Outcomes::ZeroFilled(std::string path, std::vector<ByteRange> ranges, WrittenFile written) {
   ItemOutcome o = Item(std::move(path), false, ItemResult::kZeroFilled);
   o.zeroFilled = std::move(ranges);
+  o.bytes = written.bytes;
+  o.sha256 = std::move(written.sha256);
+  o.modified = written.modified;
+  Add(std::move(o));
+}
+
+void Outcomes::WrittenWithNotes(std::string path, PartNotes notes, WrittenFile written) {
+  const ItemResult result = !notes.overwritten.empty()  ? ItemResult::kPartlyOverwritten
+                            : !notes.unreadable.empty() ? ItemResult::kZeroFilled
+                            : !notes.predicted.empty()  ? ItemResult::kPredicted
+                                                        : ItemResult::kRestored;
+  ItemOutcome o = Item(std::move(path), false, result);
+  o.zeroFilled = std::move(notes.unreadable);
+  o.overwritten = std::move(notes.overwritten);
+  o.predicted = std::move(notes.predicted);
   o.bytes = written.bytes;
   o.sha256 = std::move(written.sha256);
   o.modified = written.modified;
@@ -77,8 +93,8 @@ void Outcomes::ApplyFolderTimes() {
 
 namespace {
 
-std::string RangesText(const std::vector<ByteRange>& ranges) {
-  std::string text = "読めない部分を 0 で埋めた (バイト ";
+std::string RangesText(std::string_view what, const std::vector<ByteRange>& ranges) {
+  std::string text = std::string(what) + " (バイト ";
   for (size_t i = 0; i < ranges.size(); ++i) {
     if (i == 3) {
       text += ", ...";
@@ -88,6 +104,16 @@ std::string RangesText(const std::vector<ByteRange>& ranges) {
     text += std::to_string(ranges[i].offset) + "-" + std::to_string(ranges[i].offset + ranges[i].length - 1);
   }
   return text + ")";
+}
+
+// Every kind of part the item has, worst first.
+std::string PartsText(const ItemOutcome& o) {
+  std::string text;
+  const std::pair<std::string_view, const std::vector<ByteRange>*> parts[] = {
+      {kOverwrittenWords, &o.overwritten}, {kUnreadableWords, &o.zeroFilled}, {kPredictedWords, &o.predicted}};
+  for (const auto& [what, ranges] : parts)
+    if (!ranges->empty()) text += (text.empty() ? "" : "、") + RangesText(what, *ranges);
+  return text;
 }
 
 }  // namespace
@@ -102,7 +128,7 @@ std::string DetailLines(const Outcomes& outcomes, size_t limit) {
       continue;
     }
     ++shown;
-    text += "\n  " + o.path + ": " + (o.result == ItemResult::kZeroFilled ? RangesText(o.zeroFilled) : o.reason);
+    text += "\n  " + o.path + ": " + (o.reason.empty() ? PartsText(o) : o.reason);
   }
   if (more) text += "\n  ほか " + std::to_string(more) + " 件";
   return text;

@@ -18,6 +18,8 @@ namespace vellum::restore {
 enum class ItemResult {
   kRestored,
   kZeroFilled,  // restored whole, with zeros where the volume could not be read
+  kPredicted,   // restored whole, part of it from clusters guessed where the chain was gone
+  kPartlyOverwritten,  // restored whole, with zeros where its clusters are in use again
   kSkipped,     // nothing written, for a reason of ours (see the reason)
   kFailed,      // the destination refused: the system's reason
 };
@@ -33,12 +35,15 @@ struct ItemOutcome {
   ItemResult result = ItemResult::kRestored;
   std::string reason;
   std::vector<ByteRange> zeroFilled;
+  std::vector<ByteRange> overwritten;  // zeros where the clusters hold another file now
+  std::vector<ByteRange> predicted;    // read from clusters the run was predicted to take
   // For the restore report: what was written, and what the item was asked for as.
   uint64_t bytes = 0;
   std::string sha256;  // hex, of the bytes written; empty for folders and items not written
   std::optional<timespec> modified;
   size_t row = 0;      // the result row (from 1) the item was restored for; 0 for a walk
   std::string source;  // that row's path on the volume
+  std::string state;   // that row's recoverability before the restore ("intact", ...); empty for a walk
 };
 
 // What the restore of one file leaves for the report.
@@ -46,6 +51,12 @@ struct WrittenFile {
   uint64_t bytes = 0;
   std::string sha256;
   std::optional<timespec> modified;
+};
+
+// The parts of a written file that are not simply its recorded clusters.
+struct PartNotes {
+  std::vector<ByteRange> unreadable, overwritten, predicted;
+  bool Empty() const { return unreadable.empty() && overwritten.empty() && predicted.empty(); }
 };
 
 // Reasons for a skip, in the words the summary uses.
@@ -59,16 +70,25 @@ inline constexpr std::string_view kReasonWriteFailed = "書き込みに失敗";
 inline constexpr std::string_view kReasonReadFailed = "読み込みに失敗";
 inline constexpr std::string_view kReasonInterrupted = "中断したため途中まで";
 
+// What the parts of a file written with notes were, in the summary's words.
+inline constexpr std::string_view kUnreadableWords = "読めない部分を 0 で埋めた";
+inline constexpr std::string_view kOverwrittenWords = "上書きされた部分を 0 で埋めた";
+inline constexpr std::string_view kPredictedWords = "クラスタの並びを予測して復元した";
+
 class Outcomes {
  public:
   void Restored(std::string path, bool folder, WrittenFile written = {});
   void ZeroFilled(std::string path, std::vector<ByteRange> ranges, WrittenFile written = {});
+  // A file written whole with the parts `notes` names; the worst of them
+  // gives its result: overwritten, then unreadable, then predicted.
+  void WrittenWithNotes(std::string path, PartNotes notes, WrittenFile written = {});
   void Skipped(std::string path, std::string_view reason, bool folder = false);
   void Failed(std::string path, std::string_view reason, bool folder = false);
   // The row being restored: stamped on every item recorded until the next.
-  void SetCurrentRow(size_t row, std::string source) {
+  void SetCurrentRow(size_t row, std::string source, std::string state = {}) {
     row_ = row;
     source_ = std::move(source);
+    state_ = std::move(state);
   }
   // In a walk restore (no row), the entry on the volume the next items come
   // from: its path and where it was found (a cluster, a record).
@@ -79,7 +99,10 @@ class Outcomes {
   void Renamed() { ++renamed_; }
 
   uint32_t Count(ItemResult result, bool folders) const;
-  uint32_t Files() const { return Count(ItemResult::kRestored, false) + Count(ItemResult::kZeroFilled, false); }
+  uint32_t Files() const {
+    return Count(ItemResult::kRestored, false) + Count(ItemResult::kZeroFilled, false) +
+           Count(ItemResult::kPredicted, false) + Count(ItemResult::kPartlyOverwritten, false);
+  }
   uint32_t Folders() const { return Count(ItemResult::kRestored, true); }
   uint32_t RenamedCount() const { return renamed_; }
   // Items skipped for `reason`.
@@ -108,6 +131,7 @@ class Outcomes {
   uint32_t renamed_ = 0;
   size_t row_ = 0;
   std::string source_;
+  std::string state_;
   std::set<std::string> done_;
   struct FolderTime {
     std::string path;

@@ -1,6 +1,7 @@
 #include "restore/restored_file.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 
 #include "platform/sha256.h"
@@ -67,14 +68,28 @@ bool RestoredFile::Write(std::span<const uint8_t> bytes) {
   return true;
 }
 
-bool RestoredFile::WriteUnreadable(std::span<const uint8_t> bytes) {
+bool RestoredFile::WriteNoted(std::span<const uint8_t> bytes, std::vector<ByteRange>& ranges) {
   const uint64_t at = written_;
   if (!Write(bytes)) return false;
   if (bytes.empty()) return true;
-  if (!unreadable_.empty() && unreadable_.back().offset + unreadable_.back().length == at)
-    unreadable_.back().length += bytes.size();
+  if (!ranges.empty() && ranges.back().offset + ranges.back().length == at)
+    ranges.back().length += bytes.size();
   else
-    unreadable_.push_back({at, bytes.size()});
+    ranges.push_back({at, bytes.size()});
+  return true;
+}
+
+bool RestoredFile::WriteUnreadable(std::span<const uint8_t> bytes) { return WriteNoted(bytes, notes_.unreadable); }
+
+bool RestoredFile::WritePredicted(std::span<const uint8_t> bytes) { return WriteNoted(bytes, notes_.predicted); }
+
+bool RestoredFile::WriteOverwritten(uint64_t length) {
+  static const std::vector<uint8_t> zeros(64 * 1024);
+  while (length > 0) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(length, zeros.size()));
+    if (!WriteNoted(std::span<const uint8_t>(zeros.data(), n), notes_.overwritten)) return false;
+    length -= n;
+  }
   return true;
 }
 
@@ -96,8 +111,8 @@ bool RestoredFile::Finish(Outcomes& outcomes, std::optional<timespec> modified) 
   if (renamed_) outcomes.Renamed();
   WrittenFile result{written_, digest_->Hex(), std::nullopt};
   if (modified && modified->tv_nsec != UTIME_OMIT) result.modified = modified;
-  if (unreadable_.empty()) outcomes.Restored(path_, false, std::move(result));
-  else outcomes.ZeroFilled(path_, unreadable_, std::move(result));
+  if (notes_.Empty()) outcomes.Restored(path_, false, std::move(result));
+  else outcomes.WrittenWithNotes(path_, notes_, std::move(result));
   return true;
 }
 

@@ -36,6 +36,10 @@ class RestoredFile {
   // Appends bytes that stand for a part of the volume that could not be
   // read: they are written (as the zeros they hold) and remembered.
   bool WriteUnreadable(std::span<const uint8_t> bytes);
+  // Zeros for a part whose clusters hold another file now, remembered.
+  bool WriteOverwritten(uint64_t length);
+  // Bytes read from a cluster the run was predicted to take, remembered.
+  bool WritePredicted(std::span<const uint8_t> bytes);
 
   // Closes the file; when everything was written, sets its modification
   // time and records it as restored (or zero-filled). Otherwise removes it
@@ -56,6 +60,7 @@ class RestoredFile {
 
  private:
   void Remove();
+  bool WriteNoted(std::span<const uint8_t> bytes, std::vector<ByteRange>& ranges);
 
   platform::OutputFile file_;
   std::string path_;
@@ -63,7 +68,7 @@ class RestoredFile {
   bool writeFailed_ = false;
   std::string error_;
   uint64_t written_ = 0;
-  std::vector<ByteRange> unreadable_;
+  PartNotes notes_;
   std::function<void(uint64_t)> observer_;
   // The digest of what is written, kept as it is written: no second read.
   struct Digest;

@@ -13,6 +13,8 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 
+#include "app/row_state.h"
+#include "app/same_content.h"
 #include "app/drive_summary.h"
 #include "app/open_volume.h"
 #include "app/parse_number.h"
@@ -88,6 +90,11 @@ void MainDialog::RunWithRangeDialog(int (*command)(app::CommandContext&), bool w
   command(context);
   rowsDrive_ = state_.driveIndex;
   model_->FlushRows();
+  // Told from the tables of the volume still open, before anything else reads it.
+  if (state_.fsKind != volume::kFsNone && list_.RowCount() > 0) {
+    model_->SetRowStates(app::RowStates(state_, list_));
+    model_->SetSameContentRows(app::SameContentRows(list_));
+  }
   ShowSearchOutcome();
 }
 

@@ -1,6 +1,7 @@
 #include "ui/result_table_model.h"
 
 #include <QApplication>
+#include <QColor>
 #include <QStyle>
 #include <QTimer>
 
@@ -57,6 +58,13 @@ QVariant ResultTableModel::data(const QModelIndex& index, int role) const {
       if (column != 0) return {};
       return IconFor(list_.Icon(row), (list_.DataWord(row) & volume::kRowFolder) != 0);
     case Qt::TextAlignmentRole: return QVariant::fromValue(AlignmentOf(list_.ColumnAt(column).align));
+    case Qt::ForegroundRole: {
+      // A row whose clusters are not all free is greyed: its restore may not give the file back whole.
+      const volume::Recoverability* state = StateOf(row);
+      const bool repeated = !sameAs_.empty() && sameAs_.count(RowKey(row)) != 0;
+      if (!repeated && (!state || state->state == volume::RowState::kIntact)) return {};
+      return QColor(Qt::gray);
+    }
     default: return {};
   }
 }
@@ -95,6 +103,8 @@ void ResultTableModel::OnClearing(std::string_view notice) {
 
 void ResultTableModel::OnCleared() {
   resetting_ = false;
+  states_.clear();
+  sameAs_.clear();
   shownRows_ = static_cast<int>(list_.RowCount());
   pendingRows_ = 0;
   endResetModel();
@@ -146,7 +156,43 @@ QString ResultTableModel::ToolTip(size_t row, size_t column) const {
   if (column > 1 && !list_.Cell(row, column).empty()) lines << FromUtf8(list_.Cell(row, column));
   lines << FromUtf8(list_.Cell(row, 0));
   if (!list_.Cell(row, 1).empty()) lines << FromUtf8(list_.Cell(row, 1));
+  if (const volume::Recoverability* state = StateOf(row))
+    lines << QStringLiteral("状態: ") + FromUtf8(volume::RowStateText(*state));
+  if (!sameAs_.empty())
+    if (const auto found = sameAs_.find(RowKey(row)); found != sameAs_.end())
+      lines << QStringLiteral("同じデータ: ") + FromUtf8(found->second);
   return PlainTip(lines);
+}
+
+// What a row holds that tells it from every other: its cells but the type.
+std::string ResultTableModel::RowKey(size_t row) const {
+  std::string key;
+  for (size_t column = 0; column < list_.ColumnCount(); ++column)
+    if (column != 3) (key += list_.Cell(row, column)) += '\t';
+  return key;
+}
+
+const volume::Recoverability* ResultTableModel::StateOf(size_t row) const {
+  if (states_.empty() || row >= list_.RowCount()) return nullptr;
+  const auto found = states_.find(RowKey(row));
+  return found == states_.end() ? nullptr : &found->second;
+}
+
+void ResultTableModel::SetSameContentRows(const std::vector<std::optional<size_t>>& same) {
+  sameAs_.clear();
+  for (size_t row = 0; row < same.size() && row < list_.RowCount(); ++row) {
+    if (!same[row] || *same[row] >= list_.RowCount()) continue;
+    const std::string_view folder = list_.Cell(*same[row], 1);
+    sameAs_.emplace(RowKey(row), std::string(folder) + (folder.ends_with('/') ? "" : "/") +
+                                     std::string(list_.Cell(*same[row], 0)));
+  }
+  if (shownRows_ > 0) emit dataChanged(index(0, 0), index(shownRows_ - 1, columnCount() - 1));
+}
+
+void ResultTableModel::SetRowStates(const std::vector<volume::Recoverability>& states) {
+  states_.clear();
+  for (size_t row = 0; row < states.size() && row < list_.RowCount(); ++row) states_.emplace(RowKey(row), states[row]);
+  if (shownRows_ > 0) emit dataChanged(index(0, 0), index(shownRows_ - 1, columnCount() - 1));
 }
 
 // The list has already changed; the view only reads it again once the reset

@@ -6,9 +6,14 @@
 #include <QAbstractTableModel>
 #include <QIcon>
 #include <QVector>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "app/result_list.h"
 #include "platform/qt/shell_info_qt.h"
+#include "volume/recoverability.h"
 
 namespace vellum::ui {
 
@@ -33,6 +38,15 @@ class ResultTableModel : public QAbstractTableModel, public app::ResultListObser
 
   app::ResultList& List() { return list_; }
 
+  // The recoverability of the rows as they stand now, one per row in row
+  // order: a row not intact is shown grey, and every row's tooltip names its
+  // state. Kept by what the row holds, so a sort keeps each row's own; a
+  // list cleared or loaded forgets them.
+  void SetRowStates(const std::vector<volume::Recoverability>& states);
+  // For each row, the row (from 0) whose data a content row repeats: shown
+  // grey, that row named in its tooltip.
+  void SetSameContentRows(const std::vector<std::optional<size_t>>& same);
+
  signals:
   void clearing(const QString& notice);
   void cleared();
@@ -52,6 +66,8 @@ class ResultTableModel : public QAbstractTableModel, public app::ResultListObser
 
   void ResetToList();
   QString ToolTip(size_t row, size_t column) const;
+  std::string RowKey(size_t row) const;
+  const volume::Recoverability* StateOf(size_t row) const;
   QIcon IconFor(int iconIndex, bool folder) const;
 
   app::ResultList& list_;
@@ -61,6 +77,8 @@ class ResultTableModel : public QAbstractTableModel, public app::ResultListObser
   bool flushScheduled_ = false;
   bool resetting_ = false;
   mutable QVector<QIcon> icons_;
+  std::unordered_map<std::string, volume::Recoverability> states_;
+  std::unordered_map<std::string, std::string> sameAs_;  // row key -> the repeated row's name and folder
 };
 
 }  // namespace vellum::ui

@@ -126,5 +126,66 @@ TEST(ExfatRuns, FlagByteChoosesFatOrContiguous) {
   EXPECT_EQ(Drain(loop), (std::vector<uint64_t>{4, 8, 6}));
 }
 
+ScanState Exfat(uint64_t lastCluster, std::initializer_list<uint64_t> used) {
+  ScanState s = Fat32(lastCluster);
+  s.fsKind = volume::kExfat;
+  s.exfatBitmap.assign((lastCluster + 8) / 8, 0);
+  for (uint64_t c : used) s.exfatBitmap[(c - 2) / 8] |= static_cast<uint8_t>(1u << ((c - 2) % 8));
+  return s;
+}
+
+using Source = DeletedExfatRun::Source;
+using Steps = std::vector<std::pair<uint64_t, Source>>;
+
+Steps DrainSteps(DeletedExfatRun& run, size_t limit) {
+  Steps out;
+  for (DeletedExfatRun::Step step; out.size() < limit && run.Next(step);) out.emplace_back(step.cluster, step.source);
+  return out;
+}
+
+// The deletion cleared the chain and a live file sits after the first
+// clusters: the run goes round it, as the driver did when it wrote the file,
+// and says from where on it is a guess. A chain still in the FAT is followed
+// while it stays on free clusters; a link into a cluster in use, or back
+// into the chain, is where the guess begins.
+TEST(DeletedExfatRuns, ALostChainIsPredictedFromTheFreeClusters) {
+  ScanState s = Exfat(12, {6, 7, 11});
+  Link(s, 4, 5);
+  DeletedExfatRun lost(s, 4, 1);
+  EXPECT_EQ(DrainSteps(lost, 6), (Steps{{4, Source::kRecorded},
+                                       {5, Source::kRecorded},
+                                       {8, Source::kPredicted},
+                                       {9, Source::kPredicted},
+                                       {10, Source::kPredicted},
+                                       {12, Source::kPredicted}}));
+  // One wrap to cluster 2, and no further.
+  DeletedExfatRun wraps(s, 10, 1);
+  EXPECT_EQ(DrainSteps(wraps, 20).size(), 10u);  // 10 12, then 2 3 4 5 8 9 10 12
+
+  Link(s, 5, 6);  // into the live file
+  DeletedExfatRun intoLive(s, 4, 1);
+  EXPECT_EQ(DrainSteps(intoLive, 3), (Steps{{4, Source::kRecorded}, {5, Source::kRecorded}, {8, Source::kPredicted}}));
+  Link(s, 5, 4);  // back into itself
+  DeletedExfatRun loop(s, 4, 1);
+  EXPECT_EQ(DrainSteps(loop, 3), (Steps{{4, Source::kRecorded}, {5, Source::kRecorded}, {8, Source::kPredicted}}));
+}
+
+// A contiguous run keeps its places: clusters in use inside it are named,
+// and it ends with the volume.
+TEST(DeletedExfatRuns, AContiguousRunNamesTheClustersInUse) {
+  ScanState s = Exfat(9, {6, 7});
+  DeletedExfatRun run(s, 5, 3);
+  EXPECT_EQ(DrainSteps(run, 10), (Steps{{5, Source::kRecorded},
+                                       {6, Source::kInUse},
+                                       {7, Source::kInUse},
+                                       {8, Source::kRecorded},
+                                       {9, Source::kRecorded}}));
+  // The first cluster in use: the whole chain is someone else's.
+  DeletedExfatRun reused(s, 6, 1);
+  EXPECT_EQ(DrainSteps(reused, 2), (Steps{{6, Source::kInUse}, {8, Source::kPredicted}}));
+  DeletedExfatRun outside(s, 10, 3);
+  EXPECT_TRUE(DrainSteps(outside, 2).empty());
+}
+
 }  // namespace
 }  // namespace vellum::fat

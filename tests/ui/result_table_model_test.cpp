@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
+#include <QColor>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QSignalSpy>
@@ -147,6 +148,29 @@ TEST(ResultTableModelTest, TooltipsShowTheWholeCellNameAndFolderAsPlainText) {
       << tip(1, 0).toStdString();
   EXPECT_FALSE(tip(1, 0).contains(QStringLiteral("<img")));
   EXPECT_FALSE(tip(1, 2).contains(QStringLiteral("\n\n")));  // an empty cell adds no line
+}
+
+// A recognised file that repeats a named one is grey and names it on hover;
+// the mark stays with the row through a sort.
+TEST(ResultTableModelTest, ARepeatedContentIsGreyAndNamesTheRowItRepeats) {
+  app::ResultList list;
+  platform::QtShellInfo shell;
+  ResultTableModel model(list, shell);
+  list.InsertRow(0, "IMG_0002.JPG", 0);
+  list.SetCell(0, 1, "card.img:/DCIM");
+  list.SetCell(0, 5, "13");
+  list.InsertRow(1, "不明13.jpg", 0);
+  list.SetCell(1, 1, "card.img:/<不明>");
+  list.SetCell(1, 5, "13");
+  QCoreApplication::processEvents();
+  model.SetSameContentRows({std::nullopt, size_t{0}});
+  model.SortByColumn(0);  // the rows are put in order again; each keeps its mark
+  const int repeated = model.data(model.index(0, 0), Qt::DisplayRole).toString() == QStringLiteral("不明13.jpg") ? 0 : 1;
+  EXPECT_EQ(model.data(model.index(repeated, 0), Qt::ForegroundRole).value<QColor>(), QColor(Qt::gray));
+  EXPECT_TRUE(model.data(model.index(repeated, 0), Qt::ToolTipRole)
+                  .toString()
+                  .contains(QStringLiteral("同じデータ: card.img:/DCIM/IMG_0002.JPG")));
+  EXPECT_FALSE(model.data(model.index(1 - repeated, 0), Qt::ForegroundRole).isValid());
 }
 
 }  // namespace

@@ -329,5 +329,29 @@ TEST(PersonAtTheWindow, ACancelledScanKeepsWhatItFoundAndSaysSo) {
   EXPECT_TRUE(whole.dialog.findChild<QLabel*>(QStringLiteral("statusText"))->text().isEmpty());
 }
 
+// After a search, a row whose clusters are not all free is grey, and every
+// row's tooltip names its state; a sort keeps each row's own.
+TEST(UserFlows, RowsThatMayNotComeBackWholeAreGreyWithTheirStateOnHover) {
+  Desk desk({Image("exfat-runs.img")});
+  desk.person.Choose(kThoroughCommand);
+  desk.person.Click(kInUseCheckId);
+  desk.Search();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return desk.person.Rows() == 6; }, 5000)) << desk.person.Rows();
+  desk.person.ClickHeading(0);
+  const auto data = [&](const QString& name, int role) {
+    const int row = desk.RowNamed(name);
+    EXPECT_GE(row, 0) << name.toStdString();
+    return desk.dialog.Model().data(desk.dialog.Model().index(row, 2), role);
+  };
+  EXPECT_FALSE(data(QStringLiteral("p.bin"), Qt::ForegroundRole).isValid());
+  EXPECT_TRUE(data(QStringLiteral("p.bin"), Qt::ToolTipRole).toString().contains(QStringLiteral("状態: 上書きなし")));
+  for (const char* name : {"crossed.bin", "old.bin", "fragmented.bin"})
+    EXPECT_EQ(data(QString::fromUtf8(name), Qt::ForegroundRole).value<QColor>(), QColor(Qt::gray)) << name;
+  EXPECT_TRUE(data(QStringLiteral("crossed.bin"), Qt::ToolTipRole)
+                  .toString()
+                  .contains(QStringLiteral("状態: 一部上書き (2/8 クラスタ)")));
+  EXPECT_TRUE(data(QStringLiteral("fragmented.bin"), Qt::ToolTipRole).toString().contains(QStringLiteral("状態: 不明")));
+}
+
 }  // namespace
 }  // namespace vellum::ui

@@ -1,0 +1,34 @@
+#include "ntfs/record_state.h"
+
+#include "ntfs/attribute.h"
+#include "ntfs/data_runs.h"
+#include "ntfs/find_attribute.h"
+#include "ntfs/ntfs_restore.h"
+#include "volume/sector_io.h"
+
+namespace vellum::ntfs {
+
+volume::Recoverability RecordRecoverability(volume::ScanState& state, const FoundRecord& found) {
+  const auto record = LoadRecord(state, found.source);
+  if (!record) return volume::RecoverabilityOf(false, 0, 0, true);
+  // A folder, and a file whose data lives in its record, are as whole as the record.
+  std::vector<uint8_t> copy;
+  AttributeRef ref;
+  const auto data = found.isFolder ? std::nullopt : FindHeader(state, *record, kAttrData, copy, ref);
+  const auto extent = data ? ExtentOf(AttributeBytes(copy, ref)) : std::nullopt;
+  if (!extent || extent->Empty()) return volume::RecoverabilityOf(false, 0, 0, false);
+  uint64_t clusters = 0, inUse = 0;
+  bool firstInUse = false;
+  RunListReader runs(extent->runList, extent->firstVcn);
+  for (Run run; runs.Next(run);) {
+    if (run.sparse) continue;
+    for (uint64_t i = 0; i < run.length && clusters < state.lastCluster + 1; ++i, ++clusters) {
+      const bool used = volume::IsNtfsClusterUsed(state, run.lcn + i);
+      if (clusters == 0) firstInUse = used;
+      inUse += used;
+    }
+  }
+  return volume::RecoverabilityOf(firstInUse, inUse, clusters, false);
+}
+
+}  // namespace vellum::ntfs

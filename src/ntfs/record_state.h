@@ -1,0 +1,15 @@
+// The recoverability of a listed NTFS record, from the volume's cluster
+// bitmap: the clusters its data runs name, free or in use again. The record
+// itself is read for its runs; none of the file's data is.
+#pragma once
+
+#include "ntfs/found_record.h"
+#include "volume/recoverability.h"
+#include "volume/scan_state.h"
+
+namespace vellum::ntfs {
+
+// The cluster bitmap must be loaded (LoadNtfsClusterBitmap).
+volume::Recoverability RecordRecoverability(volume::ScanState& state, const FoundRecord& found);
+
+}  // namespace vellum::ntfs

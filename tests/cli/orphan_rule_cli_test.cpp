@@ -1,0 +1,116 @@
+// The free-cluster scan as a user runs it: bytes that only look like
+// directory entries or file records are not listed, and every orphan The
+// Sleuth Kit finds by name still is.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+
+#include "cli/search_cli.h"
+#include "support/tsk.h"
+
+namespace vellum::cli {
+namespace {
+
+std::string Image(const std::string& name) { return std::string(VELLUM_TEST_IMAGES) + "/" + name; }
+
+struct Row {
+  std::string name, folder, mtime;
+  uint64_t size = 0;
+  bool isDir = false;
+};
+
+// With the in-use option: fls lists an orphan whatever became of its clusters.
+std::vector<Row> FreeScanRows(const std::string& image) {
+  std::ostringstream out, err;
+  ::testing::internal::CaptureStderr();
+  const int status = RunSearch({image, "--free-scan", "--in-use", "--no-analyse", "--format", "json"}, out, err);
+  ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(status, 0) << err.str();
+  std::vector<Row> rows;
+  std::istringstream lines(out.str());
+  for (std::string line; std::getline(lines, line);) {
+    const nlohmann::json j = nlohmann::json::parse(line);
+    rows.push_back({j.value("name", ""), j.value("folder", ""), j.value("mtime", ""), j["size"].is_number() ? j["size"].get<uint64_t>() : 0,
+                    j.value("is_dir", false)});
+  }
+  return rows;
+}
+
+std::set<std::string> OrphanNames(const std::vector<Row>& rows) {
+  std::set<std::string> names;
+  for (const Row& r : rows)
+    if (r.folder.ends_with("<不明>")) names.insert(r.name);
+  return names;
+}
+
+bool IsCalendarText(const std::string& iso) {
+  int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+  if (std::sscanf(iso.c_str(), "%d-%d-%dT%d:%d:%d", &y, &mo, &d, &h, &mi, &s) != 6) return false;
+  static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+  return mo >= 1 && mo <= 12 && d >= 1 && d <= (mo == 2 && !leap ? 28 : kDays[mo - 1]) && h < 24 && mi < 60 && s < 60;
+}
+
+bool HasControlCharacter(const std::string& name) {
+  for (unsigned char c : name)
+    if (c < 0x20 || c == 0x7F) return true;
+  return false;
+}
+
+// The sizes of the files fls lists under $OrphanFiles. fls names them by
+// their short names and we by their long ones, so a size stands for a file.
+std::multiset<uint64_t> TskOrphanFileSizes(const std::string& image) {
+  std::multiset<uint64_t> sizes;
+  std::istringstream lines(testing::RunCommand("fls -rd -p '" + image + "'"));
+  for (std::string line; std::getline(lines, line);) {
+    // "-/r * 51:<TAB>$OrphanFiles/_LBUMP~5.JPG": files only, not fls's numbered ones.
+    const size_t colon = line.find(':'), tab = line.find('\t');
+    if (colon == std::string::npos || tab == std::string::npos || line.substr(1, 2) != "/r" ||
+        line.find("$OrphanFiles/", tab) == std::string::npos || line.find("/OrphanFile-", tab) != std::string::npos)
+      continue;
+    const size_t space = line.rfind(' ', colon);
+    const std::string stat = testing::RunCommand("istat '" + image + "' " + line.substr(space + 1, colon - space - 1));
+    sizes.insert(std::stoull(testing::TskField(stat, "Size: ")));
+  }
+  return sizes;
+}
+
+// Entries dated hour 25 or 30 February, or named with a bell character,
+// read from a deleted file's cluster: only the plausible entry is listed.
+TEST(OrphanRule, GarbageReadAsEntriesIsNotListed) {
+  ::setenv("TZ", "UTC", 1);
+  ::tzset();
+  EXPECT_EQ(OrphanNames(FreeScanRows(Image("garbage-fat16.img"))), std::set<std::string>{"GOOD.TXT"});
+  EXPECT_EQ(OrphanNames(FreeScanRows(Image("garbage-exfat.img"))), std::set<std::string>{"good.txt"});
+}
+
+// On the images with orphans: every row's time is a calendar time and its
+// name holds no control character, and fls's orphans (FAT, exFAT) are all
+// listed. fls's NTFS orphans are records whose folder is gone, not records
+// in free clusters, and are listed by the search itself.
+TEST(OrphanRule, EveryRealOrphanIsStillListed) {
+  for (const char* image : {"exfat-live.img", "exfat-sets.img", "exfat.img", "fat32-thorough.img",
+                            "ntfs-orphans.img", "ntfs-parents.img"}) {
+    SCOPED_TRACE(image);
+    const std::vector<Row> rows = FreeScanRows(Image(image));
+    for (const Row& r : rows) {
+      EXPECT_TRUE(IsCalendarText(r.mtime)) << r.name << " " << r.mtime;
+      EXPECT_FALSE(HasControlCharacter(r.name)) << r.folder << "/" << r.name;
+    }
+    if (std::string(image).starts_with("ntfs")) continue;
+    std::multiset<uint64_t> ours;
+    for (const Row& r : rows)
+      if (r.folder.ends_with("<不明>") && !r.isDir) ours.insert(r.size);
+    const std::multiset<uint64_t> theirs = TskOrphanFileSizes(Image(image));
+    EXPECT_TRUE(std::includes(ours.begin(), ours.end(), theirs.begin(), theirs.end()))
+        << theirs.size() << " orphans of fls, " << ours.size() << " listed";
+  }
+}
+
+}  // namespace
+}  // namespace vellum::cli
