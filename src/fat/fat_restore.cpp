@@ -24,7 +24,7 @@ bool CancelRequested(ScanState& state) {
 }
 
 bool PathTooLong(const std::string& parent, const std::string& name) {
-  return parent.size() + 1 + name.size() > restore::kMaxPathBytes || name.size() > restore::kMaxComponentBytes;
+  return !restore::PathFits(parent + "/" + name);
 }
 
 // A name from the disk that may become parent/name: a single safe component

@@ -12,12 +12,15 @@
 #include "ntfs/ntfs_restore.h"
 #include "ntfs/record.h"
 #include "platform/codepage.h"
+#include "platform/file_system.h"
 #include "platform/local_time.h"
 #include "volume/listing.h"
 
 namespace vellum::ntfs {
 
 namespace {
+
+const std::string kSeparator(1, platform::kPathSeparator);
 
 constexpr std::string_view kFileNumberCaption = "ﾌｧｲﾙ番号：";
 // Steps up the parent chain at most; every folder name adds to the path, so
@@ -117,20 +120,20 @@ int BuildParentPath(ScanState& state, std::string& path, uint64_t parentReferenc
     const bool folder = read && (RecordFlags(record) & kRecordDirectory) != 0;
     if (!folder) {
       // The parent's record was reused for a file, or holds no record at all.
-      path = state.rootPath + kUnknownFolder + (path.empty() ? "" : "/" + path);
+      path = state.rootPath + kUnknownFolder + (path.empty() ? "" : kSeparator + path);
       return 0;
     }
     const auto name = FileNameOf(state, record);
     if (!name) return 0;
     const std::string folderName = NameToUtf8(name->name);
-    path = path.empty() ? folderName : folderName + "/" + path;
+    path = path.empty() ? folderName : folderName + kSeparator + path;
     if (platform::Cp932Length(path) > kMaxPathLength) {
-      path = state.rootPath + kUnknownFolder + "/" + path;
+      path = state.rootPath + kUnknownFolder + kSeparator + path;
       return 0;
     }
     parentReference = name->parentReference;
   }
-  path = state.rootPath + kUnknownFolder + "/" + path;
+  path = state.rootPath + kUnknownFolder + kSeparator + path;
   return 0;
 }
 
