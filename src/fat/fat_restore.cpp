@@ -1,5 +1,6 @@
 #include "fat/fat_restore.h"
 
+#include <algorithm>
 #include <ctime>
 #include <vector>
 
@@ -62,7 +63,10 @@ bool WriteCluster(restore::RestoredFile& file, bool read, const std::vector<uint
   return read ? file.Write(bytes) : file.WriteUnreadable(bytes);
 }
 
-std::string Key(std::string_view kind, const std::string& path, uint64_t cluster) {
+// The same destination reached through a row and through its folder's
+// walk: on Windows one path may hold '\\' where the other holds '/'.
+std::string Key(std::string_view kind, std::string path, uint64_t cluster) {
+  std::replace_if(path.begin(), path.end(), platform::IsPathSeparator, '/');
   return std::string(kind) + ":" + path + ":" + std::to_string(cluster);
 }
 
