@@ -111,6 +111,19 @@ same() {  # name, file a, file b
   if cmp -s "$2" "$3"; then pass; else fail "$1"; diff "$2" "$3" | head -8 >&2; fi
 }
 
+# The .exe as shipped: its icon, manifest (asInvoker, common controls 6,
+# per-monitor DPI, long paths) and version information, and no debug sections.
+shipped_form() {  # the .exe
+  local resources want
+  resources=$(x86_64-w64-mingw32-windres -i "$1" -O rc 2>/dev/null | grep -v '^  0x')
+  for want in 'RT_GROUP_ICON' 'RT_MANIFEST' 'level=""asInvoker""' 'Microsoft.Windows.Common-Controls' \
+              'PerMonitorV2' '<longPathAware' 'VERSIONINFO' "\"OriginalFilename\", \"$(basename "$1")\""; do
+    if grep -qF -- "$want" <<<"$resources"; then pass; else fail "$(basename "$1"): no $want in its resources"; fi
+  done
+  if x86_64-w64-mingw32-objdump -h "$1" | grep -q '\.debug_'; then fail "$(basename "$1") ships debug sections"; else pass; fi
+}
+if command -v x86_64-w64-mingw32-windres >/dev/null; then shipped_form "$exe"; fi
+
 # The sources: each image whole, and each partition of a whole-disk image.
 sources=()
 for img in "$images"/*.img; do
