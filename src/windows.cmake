@@ -5,7 +5,8 @@
 #   SHA-256         the CNG API (BCrypt*) instead of libcrypto
 #   image containers left out: raw images and split raw pieces are read, an
 #                   E01, VHD, VMDK or qcow file is refused with its name
-# The desktop program is not built here.
+# The desktop program is the Win32 dialog program of win32ui/, over the
+# same application layer.
 list(FILTER VELLUM_CORE_SOURCES EXCLUDE REGEX "/platform/posix/")
 list(FILTER VELLUM_CORE_SOURCES EXCLUDE REGEX
   "/platform/images/(ewf_image|vhdi_image|vmdk_image|qcow_image|qcow_zero_clusters|parent_path)\\.cpp$")
@@ -70,3 +71,16 @@ target_link_libraries(vellum-cli PRIVATE vellum_cli_lib)
 target_compile_definitions(vellum-cli PRIVATE VELLUM_VERSION="${PROJECT_VERSION}")
 vellum_program_resources(vellum-cli "Vellum コマンドライン")
 install(TARGETS vellum-cli RUNTIME DESTINATION bin)
+
+# vellum.exe: the window, from the dialog templates of win32ui/resources.
+file(GLOB VELLUM_WIN32UI_SOURCES CONFIGURE_DEPENDS win32ui/*.cpp)
+add_executable(vellum WIN32 ${VELLUM_WIN32UI_SOURCES} win32ui/resources/dialogs.rc)
+target_link_libraries(vellum PRIVATE vellum_core comctl32 ole32 shell32 comdlg32 uuid)
+target_link_options(vellum PRIVATE -municode)
+vellum_program_resources(vellum "Vellum")
+install(TARGETS vellum RUNTIME DESTINATION bin)
+
+# What the window's tests under Wine drive it with (tests/windows/); not shipped.
+add_executable(window_driver ${PROJECT_SOURCE_DIR}/tests/windows/window_driver.cpp)
+target_link_libraries(window_driver PRIVATE comctl32)
+target_link_options(window_driver PRIVATE -municode)
