@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
-#include <shlobj.h>
+#include <shobjidl.h>
 
 #include "app/main_control_ids.h"
 #include "app/restore_command.h"
@@ -177,22 +177,28 @@ void MainWindow::ShowOpenDrive() {
   SetWindowTextW(dialog_, Wide(title).c_str());
 }
 
-// The restore destination: the system's folder picker, with an edit box
-// for a typed path; empty when cancelled.
+// The restore destination: the system's folder picker, where a path may
+// also be typed; empty when cancelled.
 std::string MainWindow::AskFolder() {
-  const std::wstring prompt = Wide(app::kRestoreFolderPrompt);
-  BROWSEINFOW browse{};
-  browse.hwndOwner = dialog_;
-  browse.lpszTitle = prompt.c_str();
-  browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_EDITBOX;
-  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&browse);
-  if (!chosen) return {};
-  std::wstring path(32768, L'\0');
-  const bool ok = SHGetPathFromIDListEx(chosen, path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT);
-  CoTaskMemFree(chosen);
-  if (!ok) return {};
-  path.resize(wcslen(path.c_str()));
-  return Utf8(path);
+  IFileOpenDialog* picker = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&picker))))
+    return {};
+  std::string chosen;
+  FILEOPENDIALOGOPTIONS options = 0;
+  picker->GetOptions(&options);
+  picker->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_NOCHANGEDIR);
+  picker->SetTitle(Wide(app::kRestoreFolderPrompt).c_str());
+  IShellItem* item = nullptr;
+  if (SUCCEEDED(picker->Show(dialog_)) && SUCCEEDED(picker->GetResult(&item))) {
+    PWSTR path = nullptr;
+    if (SUCCEEDED(item->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
+      chosen = Utf8(path);
+      CoTaskMemFree(path);
+    }
+    item->Release();
+  }
+  picker->Release();
+  return chosen;
 }
 
 void MainWindow::OnRestore() {

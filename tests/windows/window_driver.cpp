@@ -7,7 +7,7 @@
 //
 //   window_driver wait                      the main window is up
 //   window_driver drive N                   selects drive box entry N
-//   window_driver click ID                  presses main window button or menu command ID (posted)
+//   window_driver click ID                  presses main window button or menu command ID
 //   window_driver idle                      waits until the window is free again, or a dialog asks
 //   window_driver dialog                    prints the open dialog's caption and texts
 //   window_driver type ID TEXT              types TEXT into control ID of the open dialog
@@ -219,7 +219,11 @@ int WaitIdle(int seconds) {
     const HWND dialog = OpenDialog();
     // The progress window (it has the file label 1015) goes by itself.
     if (dialog && !GetDlgItem(dialog, 1015)) return Print("dialog\n"), 0;
-    calm = (!dialog && IsWindowEnabled(gMain)) ? calm + 1 : 0;
+    // A window busy outside any message loop (opening a volume) does not
+    // answer at once.
+    DWORD_PTR result = 0;
+    const bool answers = SendMessageTimeoutW(gMain, WM_NULL, 0, 0, SMTO_NORMAL, 100, &result) != 0;
+    calm = (!dialog && answers && IsWindowEnabled(gMain)) ? calm + 1 : 0;
     if (calm >= 6) return Print("idle\n"), 0;
     Sleep(50);
   }
@@ -240,7 +244,12 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   if (command == "click" && args.size() == 1) {
-    PostMessageW(gMain, WM_COMMAND, MAKEWPARAM(std::atoi(args[0].c_str()), BN_CLICKED), 0);
+    // Sent, not posted: back when the command has ended, or after a moment
+    // when it waits in a dialog or a walk, so that `idle` never sees the
+    // window before the command has begun.
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(gMain, WM_COMMAND, MAKEWPARAM(std::atoi(args[0].c_str()), BN_CLICKED), 0, SMTO_NORMAL, 500,
+                        &result);
     return 0;
   }
   if (command == "idle") return WaitIdle(args.empty() ? 120 : std::atoi(args[0].c_str()));
