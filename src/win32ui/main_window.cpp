@@ -41,7 +41,7 @@ int SmallIconOf(const volume::DriveEntry& entry) {
 }  // namespace
 
 MainWindow::MainWindow(HINSTANCE instance, volume::DriveTable drives, int32_t select, std::vector<std::string> errors)
-    : instance_(instance), drives_(std::move(drives)), select_(select), errors_(std::move(errors)),
+    : DriveTableResultsHost(drives_, state_), instance_(instance), drives_(std::move(drives)), select_(select), errors_(std::move(errors)),
       shell_(platform::MakeSystemShellInfo()) {
   state_.shell = shell_.get();
 }
@@ -120,6 +120,10 @@ bool MainWindow::OnCommand(int id) {
     case kFullScanCommand:
     case kFullScanButtonId: RunCommand(app::OnFullClusterScan); return true;
     case kRestoreButtonId: OnRestore(); return true;
+    case kSaveResultsCommand:
+      if (!busy_) app::SaveResults(list_, state_.driveIndex, *this, messages_);
+      return true;
+    case kLoadResultsCommand: OnLoadResults(); return true;
     case kDeleteCommand:
     case kDeleteButtonId: RunCommand([](app::CommandContext& c) { return app::OnCompleteDeletion(c); }); return true;
     case kExitButtonId:

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/drive_table_host.h"
 #include "app/result_list.h"
 #include "app/search_command.h"
 #include "volume/drives.h"
@@ -18,7 +19,7 @@
 
 namespace vellum::win32ui {
 
-class MainWindow {
+class MainWindow : private app::DriveTableResultsHost {
  public:
   MainWindow(HINSTANCE instance, volume::DriveTable drives, int32_t select, std::vector<std::string> errors);
   ~MainWindow();
@@ -36,6 +37,13 @@ class MainWindow {
   void ShowOpenDrive();
   app::CommandContext Context();
   std::string AskFolder();
+  void OnLoadResults();
+
+  // Saving and loading the list (ResultsFileHost).
+  std::string AskSavePath(std::string_view initialName) override;
+  std::string AskOpenPath(std::string_view initialName) override;
+  bool SelectDrive(int32_t index) override;
+  int OpenVolume() override;
 
   HINSTANCE instance_;
   HWND dialog_ = nullptr;

@@ -13,6 +13,7 @@
 //   window_driver type ID TEXT              types TEXT into control ID of the open dialog
 //   window_driver type-edit TEXT            types TEXT into the open dialog's first edit box
 //   window_driver press ID                  presses button ID of the open dialog
+//   window_driver answer ID                 the same, or OK when the dialog has no button ID
 //   window_driver rows                      prints the list's heading line and rows, TAB-separated
 //   window_driver select 1,3-5              selects those rows (1-based) in the list
 //   window_driver text ID                   prints the text of main window control ID
@@ -280,8 +281,10 @@ int wmain(int argc, wchar_t** argv) {
     SendMessageW(gEdit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
     return 0;
   }
-  if (command == "press" && args.size() == 1) {
-    const int id = std::atoi(args[0].c_str());
+  if ((command == "press" || command == "answer") && args.size() == 1) {
+    int id = std::atoi(args[0].c_str());
+    // A message box without that button has OK.
+    if (command == "answer" && !GetDlgItem(dialog, id)) id = IDOK;
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
     return 0;
   }
