@@ -54,7 +54,9 @@ same() {  # name, file a, file b
   if cmp -s "$2" "$3"; then pass; else fail "$1"; diff "$2" "$3" | head -8 >&2; fi
 }
 drive() { wine "$driver" "$@"; }
-shot() { [[ -n $shots ]] && { sleep 1; import -window root "$shots/$1"; }; return 0; }
+# The main window and what it opens, cut from the screen (Xvfb shows no
+# window frames).
+shot() { [[ -n $shots ]] && { sleep 1; import -window root -crop 740x462+142+162 +repage "$shots/$1"; }; return 0; }
 
 # The window on an image; waits until it is up.
 open_window() {
