@@ -68,6 +68,7 @@ endfunction()
 
 add_executable(vellum-cli cli/main.cpp)
 target_link_libraries(vellum-cli PRIVATE vellum_cli_lib)
+add_dependencies(vellum-cli vellum_bios32)
 target_compile_definitions(vellum-cli PRIVATE VELLUM_VERSION="${PROJECT_VERSION}")
 vellum_program_resources(vellum-cli "Vellum コマンドライン")
 install(TARGETS vellum-cli RUNTIME DESTINATION bin)

@@ -41,6 +41,7 @@ enum MainCommandId : int {
   kLoadResultsCommand = 32776,
   kOpenImageCommand = 32777,  // ours: disk images join the drive box
   kThoroughCommand = 32778,   // ours: the thorough search, a check mark
+  kBiosDiskCommand = 32779,   // ours: a whole disk as the next unit of the disk BIOS (the legacy path)
 };
 
 }  // namespace main_control_ids

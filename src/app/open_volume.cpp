@@ -136,6 +136,13 @@ bool LoadTables(ScanState& state, ResultList& list, Messages& messages) {
 
 }  // namespace
 
+uint32_t DriveVolumeSerial(const volume::DriveEntry& entry) {
+  volume::OpenedSource opened = volume::OpenSource(entry.sourcePath, entry.partitionNumber, platform::OpenAccess::ReadOnly);
+  if (!opened.device) return 0;
+  const VolumeIdentity id = ReadVolumeIdentity(*opened.device);
+  return id.formatted ? id.serial : 0;
+}
+
 bool CheckRemovableVolume(ScanState& state, Messages& messages) {
   for (;;) {
     const VolumeIdentity id = ReadVolumeIdentity(*state.volumeHandle);

@@ -52,6 +52,11 @@ struct VolumeRequest {
 int OpenVolume(volume::ScanState& state, const VolumeRequest& request, ResultList& list,
                Messages& messages);
 
+// The volume serial number in the boot sector of the drive's volume, read
+// through the system (0 when it cannot be read): what the legacy path pairs
+// fixed drives with BIOS partitions by.
+uint32_t DriveVolumeSerial(const volume::DriveEntry& entry);
+
 // The removable-disk check: records the disk's serial number and label, or
 // in restore mode insists on the disk the search was made on.
 bool CheckRemovableVolume(volume::ScanState& state, Messages& messages);

@@ -13,14 +13,14 @@ std::string LoadVolumeTables(ScanState& state) {
   state.mftRecord0.clear();
   state.exfatBitmap.clear();
   state.clusterBitmap.clear();
-  if (!state.volumeHandle) return "no volume is open";
+  if (!state.volumeHandle) return "ボリュームが開かれていません";
   switch (state.fsKind) {
     case volume::kNtfs: return ntfs::LoadNtfsTables(state);
     case volume::kFat12:
     case volume::kFat16:
     case volume::kFat32:
     case volume::kExfat: return fat::LoadFatTables(state);
-    default: return "the file system is not FAT12, FAT16, FAT32, exFAT or NTFS";
+    default: return "ファイルシステムが FAT12、FAT16、FAT32、exFAT、NTFS のどれでもありません";
   }
 }
 

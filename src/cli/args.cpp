@@ -13,17 +13,24 @@ const OptionInfo* FindOption(const CommandLine& command, const std::string& name
 }
 
 const std::vector<OptionInfo> kSearchOptions = {
-    {"--filter", "TEXT", "only names containing TEXT (upper-cased, as the window's box does)"},
-    {"--in-use", "", "also files whose first cluster is in use again"},
-    {"--zero-size", "", "also files of size 0"},
-    {"--no-analyse", "", "do not analyse cluster contents during cluster scans"},
+    {"--filter", "TEXT", "名前に TEXT を含むものだけ (ウィンドウの入力欄と同じく大文字にして比べます)"},
+    {"--in-use", "", "先頭クラスタが再使用されているファイルも表示します"},
+    {"--zero-size", "", "サイズ 0 のファイルも表示します"},
+    {"--no-analyse", "", "クラスタスキャンでクラスタの内容を解析しません"},
 };
 
 OptionInfo Thorough() {
-  return {"--thorough", "", "also deleted entries in live exFAT folders and deleted FAT folders past their first cluster"};
+  return {"--thorough", "", "削除されていない exFAT フォルダの中と、削除された FAT フォルダの 2 クラスタ目以降も検索します"};
 }
 
-OptionInfo Partition() { return {"--partition", "N", "partition N of a whole disk (also SOURCE#N)"}; }
+OptionInfo Partition() { return {"--partition", "N", "ディスク全体のパーティション N (SOURCE#N とも書けます)"}; }
+
+OptionInfo BiosDisk() {
+  return {"--bios-disk", "DISK",
+          "ディスク BIOS を通して読み書きします。DISK (ディスク全体のイメージかデバイス、FILE[:HxS][:chs]) "
+          "を次のユニットにします。何回でも指定できます",
+          true};
+}
 
 std::vector<OptionInfo> Join(std::vector<OptionInfo> a, const std::vector<OptionInfo>& b) {
   a.insert(a.end(), b.begin(), b.end());
@@ -70,7 +77,8 @@ bool ParseArgs(const CommandLine& command, const std::vector<std::string>& args,
       if (i + 1 >= args.size()) return error = command.name + ": " + name + " には " + option->valueName + " を指定してください。", false;
       value = args[++i];
     }
-    if (out.values.count(name)) return error = command.name + ": " + name + " が 2 回指定されています。", false;
+    if (option->repeatable) out.lists[name].push_back(value);
+    if (out.values.count(name) && !option->repeatable) return error = command.name + ": " + name + " が 2 回指定されています。", false;
     out.values[name] = value;
   }
   if (out.help) return true;
@@ -82,8 +90,8 @@ bool ParseArgs(const CommandLine& command, const std::vector<std::string>& args,
 }
 
 std::string HelpText(const CommandLine& command) {
-  std::string text = "usage: vellum-cli " + command.synopsis + "\n" + command.summary + "\n";
-  if (!command.options.empty()) text += "\noptions:\n";
+  std::string text = "使い方: vellum-cli " + command.synopsis + "\n" + command.summary + "\n";
+  if (!command.options.empty()) text += "\nオプション:\n";
   size_t width = 0;
   for (const OptionInfo& o : command.options)
     width = std::max(width, o.name.size() + (o.valueName.empty() ? 0 : o.valueName.size() + 1));
@@ -92,7 +100,7 @@ std::string HelpText(const CommandLine& command) {
     left.resize(width, ' ');
     text += "  " + left + "  " + o.help + "\n";
   }
-  if (!command.examples.empty()) text += "\nexamples:\n";
+  if (!command.examples.empty()) text += "\n例:\n";
   for (const std::string& e : command.examples) text += "  " + e + "\n";
   return text;
 }
@@ -100,57 +108,57 @@ std::string HelpText(const CommandLine& command) {
 const std::vector<CommandLine>& Commands() {
   static const std::vector<CommandLine> commands = {
       {"drives", "drives [IMAGE...]",
-       "Lists the drives that can be searched, then each IMAGE (one line per partition of a whole-disk\n"
-       "image): index, root text, drive type (2 removable, 3 fixed), display name, source.",
-       {{"--all", "", "also what holds no volume to search, with the reason in a ninth column"}},
+       "検索できるドライブと、IMAGE ごとの行 (ディスク全体のイメージはパーティションごとに 1 行) を\n"
+       "表示します: 番号、ルート、ドライブの種類 (2 リムーバブル、3 固定)、表示名、ソース。",
+       {{"--all", "", "検索できるボリュームがないものも、理由を 9 列目に付けて表示します"}},
        {"vellum-cli drives", "vellum-cli drives card.img", "vellum-cli drives --all"}, 0, SIZE_MAX},
       {"info", "info SOURCE [--partition N]",
-       "Prints the file system and the geometry of SOURCE (an image file or a device), read-only.",
+       "SOURCE (イメージファイルかデバイス) のファイルシステムと形状を表示します。読み取るだけです。",
        {Partition()}, {"vellum-cli info card.img", "vellum-cli info disk.img#2"}, 1, 1},
       {"search", "search SOURCE [--partition N] [OPTIONS] [--free-scan] [--range FIRST-LAST] [-o FILE]",
-       "Lists the deleted files and folders of SOURCE. The list goes to FILE or standard output: as a\n"
-       "search-results file for files and pipes, as a table on a terminal (see --format).",
-       Join({Partition(), Thorough()},
+       "SOURCE の削除されたファイルとフォルダを一覧にします。一覧は FILE か標準出力に、ファイルと\n"
+       "パイプには検索結果ファイルの形で、端末には表の形で出します (--format を参照)。",
+       Join({Partition(), Thorough(), BiosDisk()},
             Join(kSearchOptions,
-                 {{"--free-scan", "", "also scan the free clusters (the answer Yes to the question)"},
-                  {"--no-free-scan", "", "do not scan the free clusters (the answer No)"},
-                  {"--range", "FIRST-LAST", "the clusters the free-cluster scan reads (with --free-scan)"},
-                  {"--format", "FORM", "results, table, json (one object per line) or csv"},
-                  {"-o", "FILE", "write the list to FILE instead of standard output"}})),
+                 {{"--free-scan", "", "空きクラスタもスキャンします (質問への Yes の答え)"},
+                  {"--no-free-scan", "", "空きクラスタをスキャンしません (No の答え)"},
+                  {"--range", "FIRST-LAST", "空きクラスタのスキャンで読むクラスタの範囲 (--free-scan と共に)"},
+                  {"--format", "FORM", "results、table、json (1 行に 1 オブジェクト)、csv のどれか"},
+                  {"-o", "FILE", "一覧を標準出力でなく FILE に書きます"}})),
        {"vellum-cli search card.img", "vellum-cli search card.img --free-scan -o found.tsv",
         "vellum-cli search /dev/sdb1 --format json | jq .name"},
        1, 1},
       {"full-scan", "full-scan SOURCE [--partition N] [OPTIONS] --yes [--range FIRST-LAST] [-o FILE]",
-       "Scans every cluster of the range, used ones too, for file information, and lists what it finds\n"
-       "like search.",
-       Join({Partition()}, Join(kSearchOptions, {{"--yes", "", "answer Yes to the question before the scan"},
-                                                {"--range", "FIRST-LAST", "the clusters to scan"},
-                                                {"--format", "FORM", "results, table, json or csv"},
-                                                {"-o", "FILE", "write the list to FILE"}})),
+       "範囲のすべてのクラスタを、使用中のものも含めてファイル情報を探して読み、見つけたものを\n"
+       "search と同じように一覧にします。",
+       Join({Partition(), BiosDisk()}, Join(kSearchOptions, {{"--yes", "", "スキャン前の質問に Yes と答えます"},
+                                                {"--range", "FIRST-LAST", "スキャンするクラスタの範囲"},
+                                                {"--format", "FORM", "results、table、json、csv のどれか"},
+                                                {"-o", "FILE", "一覧を FILE に書きます"}})),
        {"vellum-cli full-scan card.img --yes --range 2-5000 -o all.tsv"}, 1, 1},
       {"restore",
        "restore SOURCE [--partition N] --to DIR [--results FILE [--rows LIST]] [--folder RECORD] [--report FILE]",
-       "Copies deleted files and folders into DIR with their folders and times: the rows of a\n"
-       "search-results file (all, or --rows), or every deleted entry the walk reaches.",
+       "削除されたファイルとフォルダを、フォルダと時刻ごと DIR にコピーします: 検索結果ファイルの行\n"
+       "(すべてか --rows)、または検索でたどれる削除エントリのすべて。",
        Join({Partition(),
-             {"--to", "DIR", "the destination folder (made when missing; never on SOURCE)"},
-             {"--results", "FILE", "restore the rows of this search-results file"},
-             {"--rows", "LIST", "only these rows, as the listing numbers them: 1,4-9"},
-             {"--force", "", "also restore rows this volume no longer holds (a list of another volume)"},
-             {"--folder", "RECORD", "NTFS: the deleted folder record whose contents the walk restores"},
-             {"--report", "FILE", "one line per item: row, source, destination, bytes, SHA-256, time, outcome"},
-             {"--format", "FORM", "the report as tsv (the default) or json"},
-             Thorough()},
+             {"--to", "DIR", "復元先のフォルダ (なければ作ります。SOURCE の上には置けません)"},
+             {"--results", "FILE", "この検索結果ファイルの行を復元します"},
+             {"--rows", "LIST", "一覧の番号でこの行だけ: 1,4-9"},
+             {"--force", "", "このボリュームにもう見当たらない行 (別のボリュームの一覧) も復元します"},
+             {"--folder", "RECORD", "NTFS: 中身を復元する削除フォルダのレコード番号"},
+             {"--report", "FILE", "項目ごとに 1 行: 行、復元元、復元先、バイト数、SHA-256、時刻、結果"},
+             {"--format", "FORM", "報告の形式: tsv (既定) か json"},
+             Thorough(), BiosDisk()},
             kSearchOptions),
        {"vellum-cli restore card.img --results found.tsv --rows 3,7-9 --to ~/rescued",
         "vellum-cli restore card.img --to ~/rescued --report report.tsv"},
        1, 1},
       {"wipe", "wipe SOURCE [--partition N] [--thorough] [--free-space] --yes",
-       "Complete deletion (FAT and exFAT): overwrites the directory entries of deleted files and folders,\n"
-       "then with zeros the free clusters those files used, so they cannot be found again by name or by\n"
-       "content. Clusters in use are never written. Writes to SOURCE.",
-       {Partition(), Thorough(), {"--yes", "", "answer Yes to the question before anything is written"},
-        {"--free-space", "", "also overwrite every other free cluster with zeros (files deleted earlier)"}},
+       "完全削除 (FAT、exFAT): 削除されたファイルとフォルダのディレクトリエントリを上書きし、それらの\n"
+       "ファイルが使っていた空きクラスタを 0 で埋めて、名前でも内容でも見つからないようにします。\n"
+       "使用中のクラスタには書き込みません。SOURCE に書き込みます。",
+       {Partition(), Thorough(), BiosDisk(), {"--yes", "", "書き込む前の質問に Yes と答えます"},
+        {"--free-space", "", "ほかの空きクラスタもすべて 0 で埋めます (以前に削除されたファイルの分)"}},
        {"vellum-cli wipe card.img --yes", "vellum-cli wipe card.img --free-space --yes"}, 1, 1},
   };
   return commands;

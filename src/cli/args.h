@@ -15,6 +15,7 @@ struct OptionInfo {
   std::string name;       // "--filter", or a short form such as "-o"
   std::string valueName;  // empty for a flag
   std::string help;
+  bool repeatable = false;  // may be given more than once; every value is kept
 };
 
 struct CommandLine {
@@ -30,6 +31,7 @@ struct ParsedArgs {
   std::vector<std::string> operands;
   std::map<std::string, std::string> values;  // options that take a value, by name
   std::set<std::string> flags;
+  std::map<std::string, std::vector<std::string>> lists;  // every value of a repeatable option, in order
   bool help = false;
 
   bool Has(const std::string& name) const { return flags.count(name) || values.count(name); }

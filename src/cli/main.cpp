@@ -16,29 +16,29 @@ namespace {
 constexpr int kExitUsage = 2;
 
 int Usage(std::ostream& out, int status) {
-  out << "usage: vellum-cli drives [IMAGE...]\n"
-         "       vellum-cli info SOURCE [--partition N]\n"
-         "       vellum-cli search SOURCE [--partition N] [OPTIONS] [--free-scan] [--range FIRST-LAST] [-o FILE]\n"
-         "       vellum-cli full-scan SOURCE [--partition N] [OPTIONS] --yes [--range FIRST-LAST] [-o FILE]\n"
-         "       vellum-cli restore SOURCE [--partition N] --to DIR [--results FILE [--rows LIST]] [--folder RECORD]\n"
-         "       vellum-cli wipe SOURCE [--partition N] [--thorough] --yes\n"
-         "       vellum-cli help COMMAND | COMMAND --help | --version\n"
-         "  drives  list the drives that can be searched, then each IMAGE (one line per\n"
-         "          partition of a whole-disk image): index, root, type, name, source\n"
-         "  info    print the file system and geometry of SOURCE (an image file or a device);\n"
-         "          a whole disk with a partition table needs --partition N (1..N as `drives` shows)\n"
-         "  search  list the deleted files and folders of SOURCE as a search-results file\n"
-         "          (to FILE, or to standard output)\n"
-         "  full-scan scan every cluster of a range (used ones too) for file information\n"
-         "  restore copy deleted files and folders into DIR with their folders and times: the rows of\n"
-         "          a search-results file (all, or --rows 1,4-9), or every deleted entry the walk reaches\n"
-         "  wipe    overwrite the directory entries of deleted files (FAT and exFAT; writes to SOURCE)\n"
-         "OPTIONS: --filter TEXT  only names containing TEXT (upper-cased)\n"
-         "         --in-use       also files whose first cluster is in use again\n"
-         "         --zero-size    also files of size 0\n"
-         "         --no-analyse   do not analyse cluster contents during cluster scans\n"
-         "         --thorough     (search, restore, wipe) also deleted entries in live exFAT folders\n"
-         "                        and deleted FAT folders past their first cluster\n";
+  out << "使い方: vellum-cli drives [IMAGE...]\n"
+         "        vellum-cli info SOURCE [--partition N]\n"
+         "        vellum-cli search SOURCE [--partition N] [OPTIONS] [--free-scan] [--range FIRST-LAST] [-o FILE]\n"
+         "        vellum-cli full-scan SOURCE [--partition N] [OPTIONS] --yes [--range FIRST-LAST] [-o FILE]\n"
+         "        vellum-cli restore SOURCE [--partition N] --to DIR [--results FILE [--rows LIST]] [--folder RECORD]\n"
+         "        vellum-cli wipe SOURCE [--partition N] [--thorough] --yes\n"
+         "        vellum-cli help COMMAND | COMMAND --help | --version\n"
+         "  drives    検索できるドライブと、IMAGE ごとの行 (ディスク全体のイメージはパーティションごとに\n"
+         "            1 行) を表示します: 番号、ルート、種類、名前、ソース\n"
+         "  info      SOURCE (イメージファイルかデバイス) のファイルシステムと形状を表示します。\n"
+         "            パーティションテーブルのあるディスクには --partition N (`drives` の番号) が要ります\n"
+         "  search    SOURCE の削除されたファイルとフォルダを一覧にします (FILE か標準出力へ)\n"
+         "  full-scan 範囲のすべてのクラスタ (使用中のものも) をファイル情報を探して読みます\n"
+         "  restore   削除されたファイルとフォルダを、フォルダと時刻ごと DIR にコピーします: 検索結果\n"
+         "            ファイルの行 (すべてか --rows 1,4-9)、または検索でたどれる削除エントリのすべて\n"
+         "  wipe      削除されたファイルのディレクトリエントリを上書きします (FAT、exFAT。SOURCE に書き込みます)\n"
+         "OPTIONS: --filter TEXT  名前に TEXT を含むものだけ (大文字にして比べます)\n"
+         "         --in-use       先頭クラスタが再使用されているファイルも\n"
+         "         --zero-size    サイズ 0 のファイルも\n"
+         "         --no-analyse   クラスタスキャンでクラスタの内容を解析しません\n"
+         "         --thorough     (search、restore、wipe) 削除されていない exFAT フォルダの中と、削除された\n"
+         "                        FAT フォルダの 2 クラスタ目以降の削除エントリも\n"
+         "詳しくは vellum-cli help COMMAND か man vellum-cli を見てください。\n";
   return status;
 }
 
@@ -50,7 +50,7 @@ int UsageError(const std::string& message) {
 // help COMMAND, COMMAND --help: the command's options and an example.
 int Help(const std::string& name) {
   const vellum::cli::CommandLine* command = vellum::cli::FindCommand(name);
-  if (!command) return UsageError("help: unknown command '" + name + "'");
+  if (!command) return UsageError("help: '" + name + "' というコマンドはありません。");
   std::cout << vellum::cli::HelpText(*command);
   return 0;
 }

@@ -72,6 +72,7 @@ struct Session {
   TerminalSink sink = StderrSink();
   std::vector<std::unique_ptr<TerminalProgressView>> views;
   std::unique_ptr<ShellInfo> shell = platform::MakeSystemShellInfo();
+  app::LegacyPath legacy;  // with --bios-disk
 };
 
 app::CommandContext Context(Session& s, int32_t index, const volume::SearchOptions& options) {
@@ -208,6 +209,7 @@ int RunRestore(const std::vector<std::string>& args, std::ostream& out, std::ost
     err << "vellum-cli: " << error << '\n';
     return SourceFailureStatus(index);
   }
+  if (const int status = TakeLegacyPath(source, s.drives, s.state, s.legacy, false, err); status != 0) return status;
   app::ResultList rows;
   if (!resultsPath.empty()) {
     if (!LoadRows(resultsPath, rows, error)) {
@@ -274,6 +276,7 @@ int RunWipe(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     err << "vellum-cli: " << error << '\n';
     return SourceFailureStatus(index);
   }
+  if (const int status = TakeLegacyPath(source, s.drives, s.state, s.legacy, true, err); status != 0) return status;
   const std::string question = app::WipeQuestion(&s.drives.entries[static_cast<size_t>(index)]);
   if (parsed.Has("--yes")) s.messages.Preset(question, MessageAnswer::Yes);
   else if (InteractiveTerminal()) s.messages.AskOn(&std::cin);

@@ -178,6 +178,8 @@ int RunListingCommand(const std::vector<std::string>& args, bool full, std::ostr
   const std::unique_ptr<ShellInfo> shell = platform::MakeSystemShellInfo();
   volume::ScanState state;
   state.shell = shell.get();
+  app::LegacyPath legacy;
+  if (const int status = TakeLegacyPath(parsed.source, drives, state, legacy, false, err); status != 0) return status;
   app::ResultList list;
   std::vector<std::unique_ptr<TerminalProgressView>> views;
   std::optional<uint64_t> lastDone;

@@ -70,6 +70,7 @@ std::string DriveNamedByUser(const std::string& text) {
 bool SourceOf(const ParsedArgs& parsed, SourceArgs& out, std::string& error) {
   if (parsed.operands.empty()) return error = "SOURCE を指定してください。", false;
   out.source = WithoutRootSuffix(DriveNamedByUser(parsed.operands[0]));
+  if (const auto it = parsed.lists.find("--bios-disk"); it != parsed.lists.end()) out.biosDisks = it->second;
   if (const auto value = parsed.Value("--partition")) {
     if (!ParsePartitionNumber(*value, out.partition))
       return error = "--partition には 1 以上の数を指定してください: '" + *value + "'", false;

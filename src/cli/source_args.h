@@ -14,6 +14,7 @@ struct SourceArgs {
   std::string source;
   uint32_t partition = 0;          // 0 when not given
   std::vector<std::string> rest;   // everything else, in order, for the command to judge
+  std::vector<std::string> biosDisks;  // --bios-disk: the legacy path's units, in order
 };
 
 // Takes the first operand as SOURCE and `--partition N` (or `--partition=N`,

@@ -3,6 +3,8 @@
 #include <cerrno>
 
 #include "app/open_volume.h"
+#include "cli/cli_messages.h"
+#include "platform/loadable_module.h"
 #include "platform/file_system.h"
 #include "platform/images/open_image.h"
 #include "volume/source.h"
@@ -31,6 +33,20 @@ int32_t SourceDriveTable(const SourceArgs& args, volume::DriveTable& table, std:
     if (table.entries[i].partitionNumber == args.partition) return static_cast<int32_t>(i);
   error = args.source + " にパーティション " + std::to_string(args.partition) + " はありません。";
   return kNoSuchPartition;
+}
+
+int TakeLegacyPath(const SourceArgs& args, volume::DriveTable& table, volume::ScanState& state,
+                   app::LegacyPath& legacy, bool writable, std::ostream& err) {
+  if (args.biosDisks.empty()) return 0;
+  CliMessages messages(err);
+  if (!app::BindLegacyPath(legacy, platform::ProgramFolder(), messages)) return 1;
+  std::string error;
+  if (!app::AddBiosDisks(legacy, args.biosDisks, writable, error)) {
+    err << "vellum-cli: " << error << '\n';
+    return 1;
+  }
+  app::UseLegacyPath(legacy, table, state);
+  return 0;
 }
 
 int SourceFailureStatus(int32_t index) { return index == kNoSuchPartition ? 2 : 1; }

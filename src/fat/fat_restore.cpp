@@ -143,6 +143,8 @@ bool RestoreFoundEntry(ScanState& state, const RestoreTarget& target, const Foun
   const std::string parent = restore::ParentOf(target, e.folder);
   if (!UsableName(target, parent, e.name)) return false;
   restore::Outcomes& outcomes = OutcomesOf(target);
+  outcomes.SetWalkSource(state.rootPath + (e.folder.empty() ? "" : e.folder + "/") + e.name + " (クラスタ " +
+                         std::to_string(e.firstCluster) + ")");
   const std::string destination = parent + "/" + e.name;
   const std::string key = Key(exfat ? "exfat" : "fat", destination, e.firstCluster);
   if (outcomes.AlreadyDone(key)) return true;

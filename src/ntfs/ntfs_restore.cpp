@@ -140,12 +140,14 @@ bool RestoreFileInto(ScanState& state, ByteView record, const std::string& name,
     outcomes.Failed(file.Path(), restore::WriteFailureReason(file.Error()));
     return false;
   }
+  state.StartRestoringFile(name);
   file.SetWrittenObserver([&state](uint64_t bytes) { state.AddRestoredBytes(bytes); });
   const WriteOutcome outcome = CopyRecordData(state, record, [&file](ByteView bytes, bool read) {
     return read ? file.Write(bytes) : file.WriteUnreadable(bytes);
   });
   if (outcome == WriteOutcome::kCancelled) {
     file.Abandon();
+    outcomes.Skipped(folder + "/" + name, restore::kReasonInterrupted);
     return false;
   }
   if (outcome == WriteOutcome::kWriteFailed)
@@ -279,6 +281,8 @@ void RestoreNtfsRecord(ScanState& state, uint32_t recordNumber, ByteView record,
     return;
   }
   if (state.progress) state.progress->SetFileName(utf8);
+  run.outcomes.SetWalkSource(state.rootPath + (cache.path.empty() ? utf8 : cache.path + "/" + utf8) + " (レコード " +
+                             std::to_string(recordNumber) + ")");
   const bool folder = (RecordFlags(record) & kRecordDirectory) != 0;
   const std::string relative = !folder ? cache.path : cache.path.empty() ? utf8 : cache.path + "/" + utf8;
   const std::string target = TargetFolder(destinationRoot, relative, item, run.messages, run.outcomes);

@@ -57,6 +57,7 @@ inline constexpr std::string_view kReasonNotOnVolume = "この一覧の行がこ
 inline constexpr std::string_view kReasonLargerThanVolume = "サイズがボリュームのデータ領域より大きい";
 inline constexpr std::string_view kReasonWriteFailed = "書き込みに失敗";
 inline constexpr std::string_view kReasonReadFailed = "読み込みに失敗";
+inline constexpr std::string_view kReasonInterrupted = "中断したため途中まで";
 
 class Outcomes {
  public:
@@ -68,6 +69,11 @@ class Outcomes {
   void SetCurrentRow(size_t row, std::string source) {
     row_ = row;
     source_ = std::move(source);
+  }
+  // In a walk restore (no row), the entry on the volume the next items come
+  // from: its path and where it was found (a cluster, a record).
+  void SetWalkSource(std::string source) {
+    if (row_ == 0) source_ = std::move(source);
   }
   // A name the destination refused, written with full-width characters instead.
   void Renamed() { ++renamed_; }

@@ -51,11 +51,12 @@ bool WriteRestoredFile(volume::ScanState& state, const RestoreTarget& target, co
     outcomes.Failed(file.Path(), WriteFailureReason(file.Error()));
     return false;
   }
-  if (state.progress) state.progress->SetFileName(name);
+  state.StartRestoringFile(name);
   file.SetWrittenObserver([&state](uint64_t bytes) { state.AddRestoredBytes(bytes); });
   const bool copied = copy(file);
   if (state.cancelled) {
     file.Abandon();  // a file cut short by Cancel must not look restored
+    outcomes.Skipped(folder + "/" + name, kReasonInterrupted);
     return false;
   }
   return file.Finish(outcomes, written) && copied;

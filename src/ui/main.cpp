@@ -31,8 +31,16 @@ int main(int argc, char** argv) {
   QApplication::setWindowIcon(vellum::ui::ApplicationIcon());
   const auto qtTexts = vellum::ui::InstallQtTranslations();
 
+  // --bios-disk DISK (repeatable) takes the legacy path with DISK as the
+  // disk BIOS's next unit; every other argument is an image for the drive box.
   vellum::volume::DriveSources sources;
-  for (int i = 1; i < argc; ++i) sources.images.emplace_back(argv[i]);
+  std::vector<std::string> biosDisks;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--bios-disk" && i + 1 < argc) biosDisks.emplace_back(argv[++i]);
+    else if (arg.starts_with("--bios-disk=")) biosDisks.push_back(arg.substr(12));
+    else sources.images.push_back(arg);
+  }
   vellum::volume::DriveTable drives = vellum::volume::EnumerateDrives(sources);
   vellum::app::AddDriveSummaries(drives);  // "sdb1 — FAT32 29.7 GB ラベル"
   const std::vector<std::string> errors = drives.errors;
@@ -41,6 +49,8 @@ int main(int argc, char** argv) {
   vellum::ui::MainDialog dialog(std::move(drives), select);
   dialog.Privileges().SetArguments(QApplication::arguments().mid(1));
   QObject::connect(&dialog, &QDialog::finished, &app, &QApplication::quit);
+  // Ending the dialog here ends the program, after the layer's message.
+  if (!biosDisks.empty() && !dialog.StartLegacyPath(biosDisks)) return 1;
   dialog.show();
   vellum::ui::QtMessages messages(&dialog);
   for (const std::string& error : errors)

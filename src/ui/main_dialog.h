@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/legacy_path.h"
 #include "app/result_list.h"
 #include "app/open_volume.h"
 #include "app/search_command.h"
@@ -83,6 +84,12 @@ class MainDialog : public QDialog, private app::ResultsFileHost {
   // The status line's offer after an exFAT search: the same search again,
   // thorough.
   void OnThoroughAgain();
+  // The legacy path: a whole disk the user picks becomes the next BIOS unit,
+  // and from then on every drive is read through the disk BIOS.
+  void OnAddBiosDisk();
+  // Start-up on the legacy path: binds the disk BIOS layer (false after its
+  // message: the program ends) and takes `disks` as its units.
+  bool StartLegacyPath(const std::vector<std::string>& disks);
   // Appends an image's drive-box entries (one per partition); the index of
   // the first, or -1 after saying why the image cannot be listed.
   int AddImage(const std::string& path);
@@ -125,6 +132,9 @@ class MainDialog : public QDialog, private app::ResultsFileHost {
   void SetAnchors();
   void FillDriveBox(int32_t selectIndex);
   void AddDriveItem(const volume::DriveEntry& entry);
+  // Adds units to the disk BIOS, saying why a disk cannot be one, and pairs
+  // the drive box's drives with their partitions.
+  void AddBiosUnits(const std::vector<std::string>& disks);
 
   // Options and commands, in main_dialog_commands.cpp.
   void UpdateData();
@@ -158,6 +168,7 @@ class MainDialog : public QDialog, private app::ResultsFileHost {
   int thorough_ = 0;  // the check mark of the menu's thorough search
 
   volume::ScanState state_;
+  app::LegacyPath legacy_;  // bound only on the legacy path
   app::ResultList list_;
   platform::QtShellInfo shell_;
   volume::DriveTable drives_;

@@ -273,6 +273,25 @@ void MainDialog::OnOpenImage() {
   if (index >= 0) driveBox_->setCurrentIndex(index);
 }
 
+bool MainDialog::StartLegacyPath(const std::vector<std::string>& disks) {
+  if (!app::BindLegacyPath(legacy_, QCoreApplication::applicationDirPath().toStdString(), *messages_)) return false;
+  AddBiosUnits(disks);
+  return true;
+}
+
+void MainDialog::OnAddBiosDisk() {
+  if (busy_) return;
+  const std::string path = paths_->AskImagePath();
+  if (path.empty()) return;
+  if (!legacy_.bios && !app::BindLegacyPath(legacy_, QCoreApplication::applicationDirPath().toStdString(), *messages_))
+    return;
+  bool listed = false;
+  for (const volume::DriveEntry& entry : drives_.entries) listed = listed || entry.sourcePath == path;
+  const int index = listed ? -1 : AddImage(path);
+  AddBiosUnits({path});
+  if (index >= 0) driveBox_->setCurrentIndex(index);
+}
+
 int MainDialog::AddImage(const std::string& path) {
   const size_t before = drives_.entries.size();
   std::string error;

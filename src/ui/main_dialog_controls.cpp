@@ -150,6 +150,9 @@ void MainDialog::BuildMenu(QMenuBar* menuBar) {
   menu->setToolTipsVisible(true);
   AddMenuCommand(menu, kOpenImageCommand, QStringLiteral("イメージファイルを開く(&I)..."),
                  &MainDialog::OnOpenImage);
+  AddMenuCommand(menu, kBiosDiskCommand, QStringLiteral("BIOS ディスクとして開く(&B)..."), &MainDialog::OnAddBiosDisk);
+  commands_.value(kBiosDiskCommand)->setToolTip(
+      QStringLiteral("ディスク全体のイメージを BIOS のディスクとし、すべてのドライブを BIOS 経由で読みます。"));
   menu->addSeparator();
   AddMenuCommand(menu, kSaveResultsCommand, QStringLiteral("検索結果の保存(&S)"),
                  &MainDialog::OnSaveResults);
@@ -170,17 +173,34 @@ void MainDialog::BuildMenu(QMenuBar* menuBar) {
                  &MainDialog::OnMakerPage);
 }
 
-void MainDialog::AddDriveItem(const volume::DriveEntry& entry) {
+namespace {
+
+QIcon DriveIcon(const volume::DriveEntry& entry) {
   QStyle* style = QApplication::style();
-  QIcon icon;
   if (entry.driveType == volume::kDriveRemovable)
-    icon = QIcon::fromTheme(QStringLiteral("drive-removable-media"),
-                            style->standardIcon(QStyle::SP_DriveFDIcon));
-  else
-    icon = QIcon::fromTheme(QStringLiteral("drive-harddisk"),
-                            style->standardIcon(QStyle::SP_DriveHDIcon));
-  driveBox_->addItem(icon, FromUtf8(entry.displayName));
+    return QIcon::fromTheme(QStringLiteral("drive-removable-media"), style->standardIcon(QStyle::SP_DriveFDIcon));
+  return QIcon::fromTheme(QStringLiteral("drive-harddisk"), style->standardIcon(QStyle::SP_DriveHDIcon));
+}
+
+}  // namespace
+
+void MainDialog::AddDriveItem(const volume::DriveEntry& entry) {
+  driveBox_->addItem(DriveIcon(entry), FromUtf8(entry.displayName));
   driveBox_->setItemData(driveBox_->count() - 1, FromUtf8(entry.sourcePath), Qt::ToolTipRole);
+}
+
+void MainDialog::AddBiosUnits(const std::vector<std::string>& disks) {
+  for (const std::string& disk : disks) {
+    // Writable where the file lets us: complete deletion writes through the
+    // BIOS too, and only after its question.
+    std::string error;
+    if (!app::AddBiosDisks(legacy_, {disk}, true, error) && !app::AddBiosDisks(legacy_, {disk}, false, error))
+      messages_->Show(error, MessageButtons::Ok, MessageIcon::Warning, MessageAnswer::Ok);
+  }
+  app::UseLegacyPath(legacy_, drives_, state_);
+  for (size_t i = 0; i < drives_.entries.size() && static_cast<int>(i) < driveBox_->count(); ++i)
+    driveBox_->setItemIcon(static_cast<int>(i), DriveIcon(drives_.entries[i]));
+  OnDriveSelected();
 }
 
 void MainDialog::FillDriveBox(int32_t selectIndex) {

@@ -182,14 +182,14 @@ bool ReadMftRecord0(ScanState& state) {
 }
 
 std::string CheckGeometry(const ScanState& state) {
-  if (state.bytesPerSector == 0) return "the boot sector gives no usable sector size";
-  if (state.sectorsPerCluster == 0) return "the boot sector gives 0 sectors per cluster";
+  if (state.bytesPerSector == 0) return "ブートセクタのセクタサイズが使えない値です";
+  if (state.sectorsPerCluster == 0) return "ブートセクタのクラスタあたりのセクタ数が 0 です";
   const uint64_t clusterBytes = uint64_t{state.bytesPerSector} * state.sectorsPerCluster;
   const uint64_t deviceBytes = state.volumeHandle ? state.volumeHandle->Size() : UINT64_MAX;
   // A cluster larger than the whole device can hold nothing; refusing it keeps
   // a damaged size field from sizing every cluster buffer of the walks.
   if (clusterBytes > kMaxClusterBytes || clusterBytes > deviceBytes)
-    return "the boot sector gives a cluster size of " + std::to_string(clusterBytes) + " bytes";
+    return "ブートセクタのクラスタサイズが " + std::to_string(clusterBytes) + " バイトです";
   return {};
 }
 

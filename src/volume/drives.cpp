@@ -228,7 +228,7 @@ bool AppendImage(DriveTable& table, const std::string& path, platform::BlockDevi
     table.entries.push_back(e);
     ++listed;
   }
-  if (listed == 0) error = path + ": its partition table lists no partition inside the image";
+  if (listed == 0) error = path + ": パーティションテーブルに、イメージの中に収まるパーティションがありません。";
   return listed > 0;
 }
 

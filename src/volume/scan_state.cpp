@@ -13,11 +13,29 @@ const char* FsKindName(uint8_t fsKind) {
   }
 }
 
+namespace {
+
+std::string Mebibytes(uint64_t bytes) { return std::to_string(bytes >> 20) + " MB"; }
+
+}  // namespace
+
+void ScanState::StartRestoringFile(std::string_view name) {
+  restoringName = name;
+  restoringBytes = 0;
+  if (progress) progress->SetFileName(name);
+}
+
 void ScanState::AddRestoredBytes(uint64_t bytes) {
   const uint64_t before = restoredBytes;
   restoredBytes += bytes;
-  if (!countRestoredBytes || !progress || (before >> 20) == (restoredBytes >> 20)) return;
-  if (!progress->Update(restoredBytes)) cancelled = 1;
+  restoringBytes += bytes;
+  if (!progress || (before >> 20) == (restoredBytes >> 20)) return;
+  // Once a mebibyte: the bar when the whole is known, the Cancel button
+  // either way, and the bytes of the file and of the restore beside its name.
+  if (countRestoredBytes ? !progress->Update(restoredBytes) : progress->PumpAndCheckCancel() != 0) cancelled = 1;
+  std::string label = restoringName + "  " + Mebibytes(restoringBytes);
+  if (restoringBytes != restoredBytes) label += "（全体 " + Mebibytes(restoredBytes) + "）";
+  progress->SetFileName(label);
 }
 
 }  // namespace vellum::volume

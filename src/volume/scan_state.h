@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/block_device.h"
@@ -108,6 +109,10 @@ struct ScanState {
   // counts them (AddRestoredBytes).
   uint64_t restoredBytes = 0;
   bool countRestoredBytes = false;
+  // The file being restored and the bytes written to it so far: shown
+  // beside its name as they grow, so a long file is seen to move.
+  std::string restoringName;
+  uint64_t restoringBytes = 0;
   // Disk structures ended early because a field lay outside them.
   uint64_t truncatedStructures = 0;
 
@@ -145,6 +150,8 @@ struct ScanState {
   // Counts bytes written by a restore and, once per MiB, moves its progress
   // phase on (a Cancel there sets cancelled).
   void AddRestoredBytes(uint64_t bytes);
+  // A new file begins: its name goes to the progress window.
+  void StartRestoringFile(std::string_view name);
 };
 
 }  // namespace vellum::volume

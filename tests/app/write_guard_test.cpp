@@ -90,6 +90,7 @@ TEST(WriteGuard, NoWriterOpensAPathForWritingOutsideTheGuard) {
       {"restore/restored_file.cpp", "files below a restore destination the guard let through"},
       {"app/wipe_command.cpp", "complete deletion reopening the source itself, after its checks"},
       {"app/open_volume.cpp", "the legacy path's volume, writable only when complete deletion reopens it"},
+      {"bios_layer/disks16.cpp", "the disk BIOS layer's units, opened for writing only for complete deletion"},
   };
   const std::regex opensForWriting(
       R"(std::ofstream|std::fstream|OpenStdioFile\([^)]*"[wa+]|\bfopen\(|O_WRONLY|O_RDWR|O_CREAT|GENERIC_WRITE|)"

@@ -9,6 +9,7 @@ import io
 import json
 import os
 import pty
+import re
 import shlex
 import shutil
 import signal
@@ -37,9 +38,10 @@ def image(name):
     return os.path.join(images, name)
 
 
-def interrupt_on_terminal(args, cwd):
+def interrupt_on_terminal(args, cwd, interrupt_at=b"%"):
     """Runs the command on a pseudo-terminal, types Ctrl+C once the progress
-    line shows, and returns the exit status and everything it said."""
+    line shows `interrupt_at` (never when None), and returns the exit status
+    and everything it said."""
     pid, fd = pty.fork()
     if pid == 0:
         os.chdir(cwd)
@@ -55,10 +57,10 @@ def interrupt_on_terminal(args, cwd):
         if not chunk:
             break
         said += chunk
-        if not typed and b"%" in said:
+        if not typed and interrupt_at is not None and interrupt_at in said:
             os.write(fd, b"\x03")  # the terminal turns it into SIGINT, as for a person
             typed = True
-        if not typed and time.monotonic() - started > 60:
+        if not typed and interrupt_at is not None and time.monotonic() - started > 60:
             os.kill(pid, signal.SIGINT)
             typed = True
     _, status = os.waitpid(pid, 0)
@@ -178,6 +180,24 @@ try:
     os.truncate(cut, 20 << 20)
     r = run("restore", cut, "--to", os.path.join(work, "cut-out"))
     check(r.err.count("ブートセクタが示すボリュームの終わり") == 1, "the truncation note once: " + r.err)
+
+    # A long file's restore moves on the terminal: its bytes beside its name.
+    big32 = image("fat32-4k.img")  # a 256 MiB deleted file: long enough to be drawn
+    status, said = interrupt_on_terminal(["restore", big32, "--to", "walk"], work, interrupt_at=None)
+    check(status == 0, f"walk restore on a terminal: exit {status}")
+    check(re.search(r"zero-filler\.bin  [1-9][0-9]* MB（全体 [1-9][0-9]* MB）", said) is not None,
+          "a walk restore shows the file's bytes and the whole: " + said[-300:])
+    # Ctrl+C in the middle of a file: the report keeps every line so far, each
+    # naming the entry it came from, and lists the file cut short.
+    shutil.rmtree(os.path.join(work, "walk"), ignore_errors=True)
+    status, said = interrupt_on_terminal(["restore", big32, "--to", "cut", "--report", "cut.tsv"], work,
+                                         interrupt_at="MB（全体".encode())
+    check(status == 130, f"interrupted restore: exit {status}")
+    lines = open(os.path.join(work, "cut.tsv"), encoding="utf-8").read().splitlines()[1:]
+    check(len(lines) > 1 and all("fat32-4k.img:/" in l.split("\t")[1] and "(クラスタ " in l for l in lines),
+          "every report line names its source entry: " + repr(lines[:3]))
+    check(any("zero-filler.bin" in l and "中断" in l for l in lines), "the interrupted file is in the report")
+    check(not os.path.exists(os.path.join(work, "cut", "zero-filler.bin")), "no half file is left")
 finally:
     shutil.rmtree(work, ignore_errors=True)
 

@@ -173,8 +173,8 @@ TEST(ContainerWipe, IsRefusedBecauseItNeedsTheRawVolume) {
   const CliRun r = Capture([&](std::ostream& o, std::ostream& e) { return RunWipe({copy, "--yes"}, o, e); });
   std::cerr.rdbuf(saved);
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(said.str().find(copy + " is a VHD image"), std::string::npos) << said.str();
-  EXPECT_NE(said.str().find("complete deletion needs the raw volume"), std::string::npos) << said.str();
+  EXPECT_NE(said.str().find(copy + " は VHD のイメージで"), std::string::npos) << said.str();
+  EXPECT_NE(said.str().find("完全削除にはボリュームそのもの"), std::string::npos) << said.str();
   EXPECT_EQ(fs::last_write_time(copy), before);
 }
 
@@ -241,21 +241,21 @@ TEST(ContainerFaults, AreNamedWithTheFormatAndWhatIsWrong) {
   const struct {
     std::string source, says;
   } cases[] = {
-      {dir.File("ntfs-512.E01"), "an E01 evidence file whose segment " + dir.File("ntfs-512.E02") + " is missing"},
-      {dir.File("fat16.E01"), "an E01 evidence file whose segment set is truncated or corrupt"},
-      {dir.File("fat16-child.qcow2"), "a qcow2 image whose parent fat16-base.qcow2 is missing"},
-      {dir.File("fat16-child.vhd"), "a differencing VHD whose parent fat16-base.vhd is missing"},
-      {dir.File("other/fat16-child.vhd"), "a differencing VHD whose parent " + dir.File("other/fat16-base.vhd") +
-                                              " is not the disk it was made from"},
-      {dir.File("encrypted-aes.qcow2"), "a qcow2 image that cannot be read: it is encrypted (AES)"},
-      {dir.File("fat12.img.001"), "a split raw image whose piece " + dir.File("fat12.img.002") + " is missing"},
-      {dir.File("short/fat12.img.001"), "is 100000 bytes where the first is 512000; the set is truncated"},
+      {dir.File("ntfs-512.E01"), "E01 の証拠ファイルで、セグメント " + dir.File("ntfs-512.E02") + " がありません。"},
+      {dir.File("fat16.E01"), "E01 の証拠ファイルで、セグメントの組が途中で切れているか壊れています"},
+      {dir.File("fat16-child.qcow2"), "qcow2 イメージの親 fat16-base.qcow2 がありません"},
+      {dir.File("fat16-child.vhd"), "差分 VHD ディスクの親 fat16-base.vhd がありません"},
+      {dir.File("other/fat16-child.vhd"), "差分 VHD ディスクの親 " + dir.File("other/fat16-base.vhd") +
+                                              " は、この差分の元になったディスクではありません"},
+      {dir.File("encrypted-aes.qcow2"), "qcow2 イメージを読み取れません: 暗号化されています (AES)"},
+      {dir.File("fat12.img.001"), "分割 raw イメージの断片 " + dir.File("fat12.img.002") + " がありません"},
+      {dir.File("short/fat12.img.001"), "は 100000 バイトで、最初の断片は 512000 バイトです。断片の組が途中で切れている"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.source);
     const CliRun info = Capture([&](std::ostream& o, std::ostream& e) { return RunInfo(c.source, 0, o, e); });
     EXPECT_EQ(info.status, 1);
-    EXPECT_NE(info.err.find("cannot open " + c.source + ": "), std::string::npos) << info.err;
+    EXPECT_NE(info.err.find(c.source + " を開けません: "), std::string::npos) << info.err;
     EXPECT_NE(info.err.find(c.says), std::string::npos) << info.err;
     const CliRun search = Capture([&](std::ostream& o, std::ostream& e) { return RunSearch({c.source}, o, e); });
     EXPECT_EQ(search.status, 1);

@@ -134,7 +134,7 @@ try:
     check(run("--version").returncode == 0, "--version")
     for command in ("search", "full-scan", "restore", "wipe", "info", "drives"):
         h = run("help", command)
-        check(h.returncode == 0 and b"example" in h.stdout, "help " + command)
+        check(h.returncode == 0 and "例:".encode() in h.stdout, "help " + command)
         check(run(command, "--help").stdout == h.stdout, command + " --help")
     # Options anywhere, --opt=value, -- and SOURCE#N.
     a = run("search", "--zero-size", "--filter=txt", "--", fat).stdout

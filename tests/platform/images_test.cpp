@@ -174,7 +174,7 @@ TEST(ContainerWrite, IsRefusedForEveryKindAndAllowedForRawImages) {
   for (const char* name : {"fat16.E01", "exfat.vhd", "fat12.img.001"}) {
     SourceFile f = OpenSourceFile(Container(name), OpenAccess::ReadWrite);
     EXPECT_FALSE(f.device) << name;
-    EXPECT_NE(f.error.find("complete deletion needs the raw volume"), std::string::npos) << f.error;
+    EXPECT_NE(f.error.find("完全削除にはボリュームそのもの"), std::string::npos) << f.error;
   }
   const fs::path raw = fs::temp_directory_path() / ("vellum-raw-" + std::to_string(::getpid()) + ".img");
   std::ofstream(raw) << std::string(4096, '\0');

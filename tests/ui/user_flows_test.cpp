@@ -138,6 +138,36 @@ TEST(PersonAtTheWindow, TheClickedRowIsTheRowRestored) {
   ExpectSameAsWalkRestore(image, to.path(), {QStringLiteral("Deleted long name in root.txt")});
 }
 
+// The same disk opened as a BIOS disk from the menu: every drive of the box
+// is read through the disk BIOS from then on, and lists and restores what
+// the raw volume does.
+TEST(PersonAtTheWindow, ADiskOpenedAsABiosDiskListsAndRestoresWhatTheRawVolumeDoes) {
+  const std::string disk = Image("disk-mbr.img");
+  std::vector<QString> rows[2];
+  QTemporaryDir to[2];
+  for (int bios : {0, 1}) {
+    Desk desk({disk});
+    if (bios) {
+      desk.person.WillChoosePath(QString::fromStdString(disk));
+      desk.person.Choose(kBiosDiskCommand);
+      EXPECT_EQ(desk.dialog.State().isNt, 0);
+    }
+    desk.Search();
+    for (int r = 0; r < desk.person.Rows(); ++r) rows[bios].push_back(desk.person.Cell(r, 1) + '|' + desk.person.Cell(r, 0));
+    const int row = desk.RowNamed(QStringLiteral("$ELETED.TXT"));
+    ASSERT_GE(row, 0);
+    desk.person.ClickRow(row);
+    desk.RestoreTo(to[bios].path());
+    EXPECT_TRUE(desk.person.Done()) << desk.person.Waiting().toStdString();
+    EXPECT_EQ(desk.person.Unexpected(), 0);
+  }
+  EXPECT_FALSE(rows[0].empty());
+  EXPECT_EQ(rows[1], rows[0]);
+  const QString file = QStringLiteral("/$ELETED.TXT");
+  EXPECT_FALSE(Bytes(to[0].path() + file).isEmpty());
+  EXPECT_EQ(Bytes(to[1].path() + file), Bytes(to[0].path() + file));
+}
+
 TEST(PersonAtTheWindow, AClickAfterCtrlASelectsThatRowAlone) {
   const std::string image = Image("fat16.img");
   Desk desk({image});

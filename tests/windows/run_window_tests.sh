@@ -133,7 +133,7 @@ for img in "$images"/*.img; do
     file_rows "cli-$label.tsv" >"file-$label.txt"
     same "$label: the window's rows are the command line's" "file-$label.txt" "window-$label.txt"
   done <<<"$roots"
-  [[ $name == fat16.img ]] && shot main-window-after-search.png
+  [[ $name == fat16.img ]] && shot windows-main-window.png
   close_window
 done
 
@@ -195,7 +195,7 @@ drive click 32771
 drive press 6            # Yes to the full-scan question
 drive press 1            # the whole range
 if drive dialog | grep -q 'ｷｬﾝｾﾙ'; then pass; else fail "no progress window during the full scan"; fi
-shot progress-window.png
+shot windows-progress.png
 drive press 2            # ｷｬﾝｾﾙ
 settle 1                 # "nothing found" of the scan stopped early
 state=$(drive idle 10)
@@ -218,11 +218,11 @@ refusal() {  # start, end, the message expected
   drive press 1
 }
 refusal 1 "$last" "開始クラスタが小さ過ぎます。"
-[[ -n $shots ]] && { drive type 1023 2; drive type 1024 "$((last + 1))"; drive press 1; shot question.png; drive press 1; }
+[[ -n $shots ]] && { drive type 1023 2; drive type 1024 "$((last + 1))"; drive press 1; shot windows-question.png; drive press 1; }
 refusal 2 "$((last + 1))" "終了クラスタが大き過ぎます。"
 refusal 100 99 "終了クラスタは開始クラスタ以上の値を入力してください。"
 drive type 1023 2; drive type 1024 "$last"
-shot cluster-range-dialog.png
+shot windows-cluster-range.png
 drive press 2
 state=$(drive idle 30)
 [[ $state == idle* ]] && pass || fail "Cancel in the cluster-range dialog did not close it"

@@ -98,7 +98,7 @@ bool Exists(const std::string& path) {
 }
 
 std::string Problem(const std::string& path, const std::string& format, const std::string& what) {
-  return "cannot open " + path + ": an " + format + " evidence file " + what;
+  return path + " を開けません: " + format + " の証拠ファイルで、" + what;
 }
 
 }  // namespace
@@ -106,19 +106,19 @@ std::string Problem(const std::string& path, const std::string& format, const st
 ImageOpen OpenEwfImage(const std::string& path, const std::string& format) {
   std::vector<std::string> segments;
   std::string why;
-  if (!GlobSegments(path, segments, why)) return ImageFailure(Problem(path, format, "whose segment set cannot be found (" + why + ")"));
+  if (!GlobSegments(path, segments, why)) return ImageFailure(Problem(path, format, "セグメントの組が見つかりません (" + why + ")。"));
   std::vector<char*> names;
   for (std::string& s : segments) names.push_back(s.data());
 
   libewf_handle_t* handle = nullptr;
   libewf_error_t* error = nullptr;
-  if (libewf_handle_initialize(&handle, &error) != 1) return ImageFailure(Problem(path, format, TakeError(error)));
+  if (libewf_handle_initialize(&handle, &error) != 1) return ImageFailure(Problem(path, format, "読み取りを始められません: " + TakeError(error)));
   if (libewf_handle_open(handle, names.data(), static_cast<int>(names.size()), libewf_get_access_flags_read(),
                          &error) != 1) {
     why = TakeError(error);
     libewf_handle_free(&handle, nullptr);
-    return ImageFailure(Problem(path, format, "that cannot be read: " + why +
-                                          "; the segment set may be truncated, incomplete or damaged"));
+    return ImageFailure(Problem(path, format, "読み取れません: " + why +
+                                          "。セグメントの組が途中で切れているか、欠けているか、壊れているようです。"));
   }
   size64_t size = 0;
   uint32_t sectorSize = 512;
@@ -134,10 +134,10 @@ ImageOpen OpenEwfImage(const std::string& path, const std::string& format) {
     // beyond it says which one is missing.
     const std::string next = SegmentAfter(segments.back(), 1), after = SegmentAfter(segments.back(), 2);
     if (!after.empty() && Exists(after) && !Exists(next))
-      return ImageFailure(Problem(path, format, "whose segment " + next + " is missing"));
-    return ImageFailure(Problem(path, format, "whose segment set is truncated or corrupt (" +
-                                                  std::to_string(segments.size()) + " segment files, the last " +
-                                                  segments.back() + ")"));
+      return ImageFailure(Problem(path, format, "セグメント " + next + " がありません。"));
+    return ImageFailure(Problem(path, format, "セグメントの組が途中で切れているか壊れています (セグメントファイル " +
+                                                  std::to_string(segments.size()) + " 個、最後は " +
+                                                  segments.back() + ")。"));
   }
   if (sectorSize < 512 || sectorSize > 32768) sectorSize = 512;
   ImageOpen r;

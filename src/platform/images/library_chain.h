@@ -89,34 +89,34 @@ std::string LinkParent(LibraryChain<Traits>& chain, const std::string& top, cons
   typename Traits::Handle* child = chain.handles.back();
   const std::string stored = Traits::ParentName(child);
   const std::string found = FindParent(chain.paths.back(), stored);
-  const std::string intro = "cannot open " + top + ": " + what + " whose parent ";
-  if (stored.empty()) return intro + "is not named in it";
-  if (found.empty()) return intro + stored + " is missing (looked beside " + chain.paths.back() + ")";
+  const std::string intro = top + " を開けません: " + what + "の親 ";
+  if (stored.empty()) return top + " を開けません: " + what + "ですが、親の名前が書かれていません。";
+  if (found.empty()) return intro + stored + " がありません (" + chain.paths.back() + " と同じフォルダを探しました)。";
   if (std::find(chain.paths.begin(), chain.paths.end(), found) != chain.paths.end())
-    return intro + found + " is one of its own descendants";
+    return intro + found + " は、それ自身の子孫です。";
   if (chain.handles.size() > kMaxParentDepth)
-    return "cannot open " + top + ": " + what + " whose chain of parents is longer than " +
-           std::to_string(kMaxParentDepth);
+    return top + " を開けません: " + what + "の親のつながりが " + std::to_string(kMaxParentDepth) +
+           " 段より深くなっています。";
   std::string why;
   typename Traits::Handle* parent = Traits::Open(found, why);
-  if (!parent) return intro + found + " cannot be read: " + why;
+  if (!parent) return intro + found + " を読み取れません: " + why;
   chain.Add(parent, found);
   // A parent changed after the child was made, or another disk of the same
   // name, would hand out wrong sectors without a word.
   if (!Traits::ParentMatches(child, parent))
-    return intro + found + " is not the disk it was made from (their identifiers differ)";
-  if (!Traits::SetParent(child, parent, why)) return intro + found + " cannot be used: " + why;
+    return intro + found + " は、この差分の元になったディスクではありません (識別子が違います)。";
+  if (!Traits::SetParent(child, parent, why)) return intro + found + " を使えません: " + why;
   return {};
 }
 
 // The disk at `path` and all its parents as one device. `what` names the
-// format in messages ("a differencing VHD").
+// format in messages ("差分 VHD ディスク").
 template <typename Traits>
 ImageOpen OpenLibraryChain(const std::string& path, const std::string& format, const std::string& what) {
   LibraryChain<Traits> chain;
   std::string why;
   typename Traits::Handle* first = Traits::Open(path, why);
-  if (!first) return ImageFailure("cannot open " + path + ": a " + format + " image that cannot be read: " + why);
+  if (!first) return ImageFailure(path + " を開けません: " + format + " イメージを読み取れません: " + why);
   chain.Add(first, path);
   while (Traits::HasParent(chain.handles.back()))
     if (std::string error = LinkParent(chain, path, what); !error.empty()) return ImageFailure(error);

@@ -20,8 +20,8 @@ ImageOpen OpenContainer(const std::string& path, ContainerKind kind) {
     case ContainerKind::Qcow:
     case ContainerKind::Qcow2: return OpenQcowImage(path, name);
     case ContainerKind::EwfLogical:
-      return ImageFailure("cannot open " + path +
-                          ": an L01 logical evidence file holds copied files, not a disk or volume to search");
+      return ImageFailure(path + " を開けません: L01 の論理証拠ファイルは、コピーされたファイルを収めたもので、"
+                          "検索できるディスクやボリュームではありません。");
     case ContainerKind::SplitRaw:
     case ContainerKind::None: break;
   }
@@ -31,9 +31,9 @@ ImageOpen OpenContainer(const std::string& path, ContainerKind kind) {
 }  // namespace
 
 std::string ContainerWriteRefusal(const std::string& path, const std::string& kind) {
-  return path + " is a " + kind +
-         " image, which is only ever read: complete deletion needs the raw volume (the disk itself, or the "
-         "image written back to one or converted to a raw image)";
+  return path + " は " + kind +
+         " のイメージで、読み取るだけです。完全削除にはボリュームそのもの（ディスク自体か、"
+         "ディスクに書き戻したイメージ、raw イメージに変換したもの）が必要です。";
 }
 
 SourceFile OpenSourceFile(const std::string& path, OpenAccess access) {

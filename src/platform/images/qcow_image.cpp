@@ -35,8 +35,8 @@ struct QcowTraits {
     uint32_t method = LIBQCOW_ENCRYPTION_METHOD_NONE;
     libqcow_file_get_encryption_method(file, &method, nullptr);
     if (method != LIBQCOW_ENCRYPTION_METHOD_NONE) {
-      why = method == LIBQCOW_ENCRYPTION_METHOD_LUKS ? "it is encrypted (LUKS); encrypted images are not supported"
-                                                     : "it is encrypted (AES); encrypted images are not supported";
+      why = method == LIBQCOW_ENCRYPTION_METHOD_LUKS ? "暗号化されています (LUKS)。暗号化されたイメージは読めません"
+                                                     : "暗号化されています (AES)。暗号化されたイメージは読めません";
       Close(file);
       return nullptr;
     }
@@ -82,12 +82,12 @@ struct QcowTraits {
 }  // namespace
 
 ImageOpen OpenQcowImage(const std::string& path, const std::string& format) {
-  ImageOpen r = OpenLibraryChain<QcowTraits>(path, format, "a " + format + " image");
+  ImageOpen r = OpenLibraryChain<QcowTraits>(path, format, format + " イメージ");
   if (!r.device) return r;
   QcowZeroMap zeros;
   std::string why;
   if (!FindQcowZeroClusters(r.device->BackingFiles(), r.device->Size(), zeros, why))
-    return ImageFailure("cannot open " + path + ": a " + format + " image whose tables are damaged: " + why);
+    return ImageFailure(path + " を開けません: " + format + " イメージの管理表が壊れています: " + why);
   r.device = WithZeroClusters(std::move(r.device), std::move(zeros));
   return r;
 }

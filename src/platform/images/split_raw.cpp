@@ -68,7 +68,7 @@ class SplitRawDevice : public BlockDevice {
     if (piece->Read(s.offsetInPiece, out)) return true;
     // A piece that shrank since it was opened reads short, and says so.
     const std::string why = piece->LastError();
-    lastError_ = paths_[s.piece] + ": " + (why.empty() ? "shorter than when it was opened" : why);
+    lastError_ = paths_[s.piece] + ": " + (why.empty() ? "開いたときより短くなっています" : why);
     return false;
   }
 
@@ -88,12 +88,12 @@ std::string Piece(const std::string& dir, const std::string& name) {
 std::string CheckPieceSizes(const std::vector<std::string>& paths, const std::vector<uint64_t>& sizes) {
   for (size_t i = 1; i + 1 < sizes.size(); ++i)
     if (sizes[i] != sizes[0])
-      return "cannot open " + paths[0] + ": a split raw image whose piece " + paths[i] + " is " +
-             std::to_string(sizes[i]) + " bytes where the first is " + std::to_string(sizes[0]) +
-             "; the set is truncated or mixed";
+      return paths[0] + " を開けません: 分割 raw イメージの断片 " + paths[i] + " は " +
+             std::to_string(sizes[i]) + " バイトで、最初の断片は " + std::to_string(sizes[0]) +
+             " バイトです。断片の組が途中で切れているか、別の組が混じっています。";
   if (sizes.back() > sizes[0])
-    return "cannot open " + paths[0] + ": a split raw image whose last piece " + paths.back() +
-           " is longer than the first; the set is mixed";
+    return paths[0] + " を開けません: 分割 raw イメージの最後の断片 " + paths.back() +
+           " が最初の断片より長く、別の組が混じっています。";
   return {};
 }
 
@@ -112,8 +112,7 @@ ImageOpen OpenSplitRaw(const std::string& path) {
     if (!RegularFileSize(Piece(dir, *next), size)) {
       // A gap: the piece after the missing one is there.
       if (auto after = NextPieceName(*next); after && PathExists(Piece(dir, *after)))
-        return ImageFailure("cannot open " + path + ": a split raw image whose piece " + Piece(dir, *next) +
-                            " is missing");
+        return ImageFailure(path + " を開けません: 分割 raw イメージの断片 " + Piece(dir, *next) + " がありません。");
       break;
     }
     if (paths.size() == kMaxPieces) break;
@@ -123,7 +122,7 @@ ImageOpen OpenSplitRaw(const std::string& path) {
   if (paths.size() < 2) return {};
   if (std::string why = CheckPieceSizes(paths, sizes); !why.empty()) return ImageFailure(why);
   PieceMap map;
-  if (!map.Assign(sizes)) return ImageFailure("cannot open " + path + ": its pieces add up to more than a disk can hold");
+  if (!map.Assign(sizes)) return ImageFailure(path + " を開けません: 断片を合わせるとディスクが持てる大きさを超えます。");
   ImageOpen r;
   r.device = std::make_unique<SplitRawDevice>(std::move(paths), std::move(map));
   return r;

@@ -82,7 +82,7 @@ struct VhdiTraits {
 }  // namespace
 
 ImageOpen OpenVhdiImage(const std::string& path, const std::string& format) {
-  return OpenLibraryChain<VhdiTraits>(path, format, "a differencing " + format);
+  return OpenLibraryChain<VhdiTraits>(path, format, "差分 " + format + " ディスク");
 }
 
 }  // namespace vellum::platform

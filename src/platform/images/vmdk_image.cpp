@@ -37,7 +37,7 @@ struct VmdkTraits {
         libvmdk_handle_set_extent_data_files_path(handle, dir.c_str(), dir.size(), &error) != 1 ||
         libvmdk_handle_open_extent_data_files(handle, &error) != 1) {
       why = TakeError(error);
-      if (why.empty()) why = "its extent files cannot be opened";
+      if (why.empty()) why = "エクステントファイルを開けません";
       Close(handle);
       return nullptr;
     }
@@ -108,7 +108,7 @@ struct VmdkTraits {
 }  // namespace
 
 ImageOpen OpenVmdkImage(const std::string& path, const std::string& format) {
-  return OpenLibraryChain<VmdkTraits>(path, format, "a " + format + " disk");
+  return OpenLibraryChain<VmdkTraits>(path, format, format + " ディスク");
 }
 
 }  // namespace vellum::platform

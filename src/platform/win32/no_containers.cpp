@@ -8,9 +8,9 @@ namespace vellum::platform {
 namespace {
 
 ImageOpen NotInThisBuild(const std::string& path, const std::string& format) {
-  return ImageFailure("cannot open " + path + ": a " + format +
-                      " image, which this Windows build of the program cannot read (convert it to a raw image, "
-                      "or use the Linux build)");
+  return ImageFailure(path + " を開けません: " + format +
+                      " のイメージは、このプログラムの Windows 版では読めません (raw イメージに変換するか、"
+                      "Linux 版を使ってください)。");
 }
 
 }  // namespace
