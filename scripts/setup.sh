@@ -7,8 +7,8 @@
 #                               also the programs that remake tests/data/content
 #                               (tools/fixtures/make_content_samples.sh)
 #   scripts/setup.sh --bench    also what tools/bench/ runs beside us
-#   scripts/setup.sh --windows  also the MinGW-w64 cross compiler and Wine, for
-#                               the windows preset and tests/windows/
+#   scripts/setup.sh --windows  also the MinGW-w64 cross compiler, Wine and Xvfb,
+#                               for the windows preset and tests/windows/
 set -euo pipefail
 
 packages=(
@@ -46,7 +46,10 @@ fi
 if [[ "${1:-}" == "--windows" ]]; then
   # The posix threads variant of the cross compiler; wine64 runs the tests,
   # mtools makes their image of names Windows refuses.
-  packages+=(g++-mingw-w64-x86-64-posix wine wine64 mtools dosfstools python3)
+  # xvfb runs the window headless, the Japanese font stands in for the
+X
+  packages+=(g++-mingw-w64-x86-64-posix wine wine64 mtools dosfstools python3
+             xvfb xauth fonts-ipafont-gothic x11-apps imagemagick)
 fi
 
 missing=()

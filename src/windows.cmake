@@ -5,7 +5,8 @@
 #   SHA-256         the CNG API (BCrypt*) instead of libcrypto
 #   image containers left out: raw images and split raw pieces are read, an
 #                   E01, VHD, VMDK or qcow file is refused with its name
-# The desktop program is not built here.
+# The desktop program is the Win32 dialog program of win32ui/, over the
+# same application layer.
 list(FILTER VELLUM_CORE_SOURCES EXCLUDE REGEX "/platform/posix/")
 list(FILTER VELLUM_CORE_SOURCES EXCLUDE REGEX
   "/platform/images/(ewf_image|vhdi_image|vmdk_image|qcow_image|qcow_zero_clusters|parent_path)\\.cpp$")
@@ -36,8 +37,51 @@ list(REMOVE_ITEM VELLUM_CLI_SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/cli/main.cpp)
 add_library(vellum_cli_lib STATIC ${VELLUM_CLI_SOURCES})
 target_link_libraries(vellum_cli_lib PUBLIC vellum_core vellum_nlohmann_json)
 
+# Every .exe carries the icon, a manifest and its version information
+# (win32ui/resources/program.rc); the release build ships without symbols.
+enable_language(RC)
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(VELLUM_ICON ${CMAKE_CURRENT_BINARY_DIR}/resources/vellum.ico)
+add_custom_command(OUTPUT ${VELLUM_ICON}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/resources
+  COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/cmake/png_to_ico.py ${VELLUM_ICON}
+          ${CMAKE_CURRENT_SOURCE_DIR}/ui/resources/vellum.png
+  DEPENDS ${PROJECT_SOURCE_DIR}/cmake/png_to_ico.py ${CMAKE_CURRENT_SOURCE_DIR}/ui/resources/vellum.png
+  COMMENT "The program icon from vellum.png")
+add_custom_target(vellum_icon DEPENDS ${VELLUM_ICON})
+
+function(vellum_program_resources target description)
+  set(VELLUM_MANIFEST_NAME ${target})
+  set(VELLUM_DESCRIPTION "${description}")
+  set(VELLUM_FILE_NAME ${target}.exe)
+  string(REPLACE "." "," VELLUM_VERSION_WORDS "${PROJECT_VERSION},0")
+  set(VELLUM_MANIFEST_PATH ${CMAKE_CURRENT_BINARY_DIR}/resources/${target}.manifest)
+  configure_file(${CMAKE_CURRENT_SOURCE_DIR}/win32ui/resources/vellum.manifest.in ${VELLUM_MANIFEST_PATH} @ONLY)
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/resources/${target}.rc)
+  configure_file(${CMAKE_CURRENT_SOURCE_DIR}/win32ui/resources/program.rc.in ${rc} @ONLY)
+  set_property(SOURCE ${rc} APPEND PROPERTY OBJECT_DEPENDS ${VELLUM_ICON} ${VELLUM_MANIFEST_PATH})
+  target_sources(${target} PRIVATE ${rc})
+  add_dependencies(${target} vellum_icon)
+  target_link_options(${target} PRIVATE $<$<CONFIG:Release,MinSizeRel>:-s>)
+endfunction()
+
 add_executable(vellum-cli cli/main.cpp)
 target_link_libraries(vellum-cli PRIVATE vellum_cli_lib)
 add_dependencies(vellum-cli vellum_bios32)
 target_compile_definitions(vellum-cli PRIVATE VELLUM_VERSION="${PROJECT_VERSION}")
+vellum_program_resources(vellum-cli "Vellum コマンドライン")
 install(TARGETS vellum-cli RUNTIME DESTINATION bin)
+
+# vellum.exe: the window, from the dialog templates of win32ui/resources.
+file(GLOB VELLUM_WIN32UI_SOURCES CONFIGURE_DEPENDS win32ui/*.cpp)
+add_executable(vellum WIN32 ${VELLUM_WIN32UI_SOURCES} win32ui/resources/dialogs.rc)
+target_link_libraries(vellum PRIVATE vellum_core comctl32 ole32 shell32 comdlg32 uuid)
+target_link_options(vellum PRIVATE -municode)
+vellum_program_resources(vellum "Vellum")
+install(TARGETS vellum RUNTIME DESTINATION bin)
+
+# What the window's tests under Wine drive it with (tests/windows/); not shipped.
+add_executable(window_driver ${PROJECT_SOURCE_DIR}/tests/windows/window_driver.cpp)
+target_link_libraries(window_driver PRIVATE comctl32)
+target_link_options(window_driver PRIVATE -municode)

@@ -9,6 +9,7 @@
 #include "ntfs/ntfs_search.h"
 #include "ntfs/record.h"
 #include "platform/codepage.h"
+#include "platform/file_system.h"
 #include "restore/restore_output.h"
 
 namespace vellum::app {
@@ -26,7 +27,8 @@ NtfsFolderChoice Refused(std::string why) {
 bool SafeRelativePath(const std::string& path) {
   size_t start = 0;
   while (start <= path.size()) {
-    const size_t slash = std::min(path.find('/', start), path.size());
+    size_t slash = start;
+    while (slash < path.size() && !platform::IsPathSeparator(path[slash])) ++slash;
     if (!restore::IsSafeComponent(std::string_view(path).substr(start, slash - start))) return false;
     start = slash + 1;
   }

@@ -46,7 +46,8 @@ std::vector<size_t> RestoreOrder(const RestoreRequest& request) {
   auto depth = [&](size_t row) {
     if (row >= rows.RowCount()) return SIZE_MAX;
     const std::string folder = RowFolderBelowRoot(rows, row);
-    return folder.empty() ? 0 : static_cast<size_t>(std::count(folder.begin(), folder.end(), '/')) + 1;
+    return folder.empty() ? 0
+                          : static_cast<size_t>(std::count_if(folder.begin(), folder.end(), platform::IsPathSeparator)) + 1;
   };
   auto isFolder = [&](size_t row) {
     return row < rows.RowCount() && (rows.DataWord(row) & volume::kRowFolder) != 0;
@@ -161,8 +162,11 @@ void RestoreRows(CommandContext& c, const RestoreRequest& request, const restore
       ++summary.leftNotIntact;
       return;
     }
+    const std::string_view folderCell = rows.Cell(row, 1);
+    const bool endsInSeparator = !folderCell.empty() && platform::IsPathSeparator(folderCell.back());
     summary.outcomes.SetCurrentRow(row + 1,
-                                   std::string(rows.Cell(row, 1)) + (rows.Cell(row, 1).ends_with('/') ? "" : "/") +
+                                   std::string(folderCell) +
+                                       (endsInSeparator ? "" : std::string(1, platform::kPathSeparator)) +
                                        std::string(rows.Cell(row, 0)),
                                    std::string(volume::RowStateKey(states[k].state)));
     if (!on[k] && !restoreForeign) {

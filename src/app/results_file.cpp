@@ -131,6 +131,13 @@ std::string FormatResultsText(const ResultList& list, int32_t driveIndex) {
   return text;
 }
 
+std::string ResultsFileBytes(platform::PathStyle style, std::string text) {
+  if (style == platform::PathStyle::kPosix) return text;
+  std::string cp932;
+  if (platform::Utf8ToCp932(text, cp932)) return cp932;
+  return std::string(kUtf8Bom) + text;
+}
+
 bool ParseDriveLine(std::string_view line, int32_t& driveIndex) {
   if (line.empty() || line.size() > 2) return false;
   if (line[0] < '0' || line[0] > '9') return false;
@@ -224,6 +231,22 @@ std::string RootTextOfFolder(std::string_view folder) {
                                        : std::string(folder.substr(0, end + platform::kRootTextEnd.size()));
 }
 
+std::string FolderCellFor(platform::PathStyle style, std::string_view folder) {
+  using platform::PathStyle;
+  // A name on Linux may hold ":\\" but never '/'; on Windows neither: the
+  // first ":/" is a Linux root text's end, else the first ":\\" a Windows one.
+  const PathStyle posix = PathStyle::kPosix, windows = PathStyle::kWindows;
+  size_t end = folder.find(platform::RootTextEndOf(posix));
+  const PathStyle from = end != std::string_view::npos ? posix : windows;
+  if (end == std::string_view::npos) end = folder.find(platform::RootTextEndOf(windows));
+  if (end == std::string_view::npos || (from == posix && style == posix)) return std::string(folder);
+  // Past here one side is Windows, where both characters separate.
+  std::string cell(folder.substr(0, end));
+  cell += platform::RootTextEndOf(style);
+  for (char c : folder.substr(end + 2)) cell += platform::IsSeparatorIn(windows, c) ? platform::SeparatorOf(style) : c;
+  return cell;
+}
+
 std::string VolumeNotFoundMessage(std::string_view rootText) {
   return "この検索結果のボリューム「" + std::string(rootText) +
          "」が見つからないため、読み込めません。\n\n"
@@ -257,7 +280,7 @@ int64_t ApplyResultsFile(ResultsFileLines& lines, ResultList& list, ResultsFileH
   RowLine row;
   for (const std::string& text : rowLines)
     if (ParseRowLine(text, row) && row.cells.size() > 1) {
-      root = RootTextOfFolder(row.cells[1]);
+      root = RootTextOfFolder(FolderCellForSystem(row.cells[1]));
       break;
     }
   const int32_t drive = DriveOfList(driveIndex, root, host, listPath);
@@ -279,7 +302,7 @@ int64_t ApplyResultsFile(ResultsFileLines& lines, ResultList& list, ResultsFileH
     const int icon = volume::LookUpShellInfo(shell, row.cells[0], folder).iconIndex;
     list.InsertRow(rowCount, row.cells[0], icon);
     for (size_t column = 1; column < row.cells.size(); ++column)
-      list.SetCell(rowCount, column, row.cells[column]);
+      list.SetCell(rowCount, column, column == 1 ? FolderCellForSystem(row.cells[1]) : std::string(row.cells[column]));
     list.SetDataWord(rowCount, row.dataWord);
     ++rowCount;
   }
@@ -305,7 +328,8 @@ void SaveResults(const ResultList& list, int32_t driveIndex, ResultsFileHost& ho
     if (path.empty()) return;
   } while (!guard.MayWrite(path, WriteKind::kResultsFile, messages));
   std::string error;
-  if (!guard.WriteWholeFile(path, FormatResultsText(list, driveIndex), error))
+  const std::string bytes = ResultsFileBytes(platform::kSystemPathStyle, FormatResultsText(list, driveIndex));
+  if (!guard.WriteWholeFile(path, bytes, error))
     messages.Show(FileErrorText(path, error), MessageButtons::Ok, MessageIcon::Warning,
                   MessageAnswer::Ok);
 }

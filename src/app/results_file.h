@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/result_list.h"
+#include "platform/file_system.h"
 #include "platform/source_set.h"
 #include "volume/seams.h"
 
@@ -74,6 +75,13 @@ class ResultsFileHost {
 // The complete file text of the list as saved, with CR LF line ends.
 std::string FormatResultsText(const ResultList& list, int32_t driveIndex);
 
+// The bytes of a results file as the build for `style` saves it: UTF-8 on
+// Linux; on Windows code page 932, which its own tools (type, more, the
+// spreadsheet) take a file without a byte order mark to be in, unless a
+// cell holds a character code page 932 lacks: then UTF-8 with a byte order
+// mark, so that no name is lost. The loader reads all three.
+std::string ResultsFileBytes(platform::PathStyle style, std::string text);
+
 // The longest prefix of `utf8` that is at most `limit` bytes long in code
 // page 932, ending on a character boundary.
 std::string_view CutToCp932Length(std::string_view utf8, size_t limit);
@@ -119,6 +127,15 @@ void LoadResults(ResultList& list, ResultsFileHost& host, Messages& messages, Sh
 // The volume a list belongs to: the root text its rows' folder cells start
 // with ("card.img#2:/" of "card.img#2:/DOCS"); empty when there is none.
 std::string RootTextOfFolder(std::string_view folder);
+
+// A folder cell as `style` writes it. A list saved on the other system is
+// told by its root text's end (":/" or ":\\"); its root text and separators
+// are turned into those of `style`. Windows holds no name with '/', so there
+// every '/' is a separator. A cell without a root text is left as it is.
+std::string FolderCellFor(platform::PathStyle style, std::string_view folder);
+inline std::string FolderCellForSystem(std::string_view folder) {
+  return FolderCellFor(platform::kSystemPathStyle, folder);
+}
 
 // "この検索結果のボリューム ... が見つかりません": the list's volume is not in
 // the drive box and no image showing it was opened.

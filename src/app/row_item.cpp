@@ -1,9 +1,11 @@
 #include "app/row_item.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app/parse_number.h"
 #include "app/results_file.h"
+#include "platform/file_system.h"
 #include "volume/listing.h"
 
 namespace vellum::app {
@@ -31,7 +33,7 @@ bool IsTimeText(std::string_view text) {
 // A recognised file's name is "不明" + its first cluster + "." + extension.
 bool IsContentName(std::string_view name, uint64_t cluster) {
   const std::string stem = "不明" + std::to_string(cluster) + ".";
-  return name.starts_with(stem) && name.find('/') == std::string_view::npos;
+  return name.starts_with(stem) && std::none_of(name.begin(), name.end(), platform::IsPathSeparator);
 }
 
 RowItem ContentItem(const ResultList& rows, size_t row, size_t clusterColumn) {
@@ -84,7 +86,7 @@ ListKind KindOfList(const ResultList& rows) {
 std::string RowFolderBelowRoot(const ResultList& rows, size_t row) {
   std::string folder(rows.Cell(row, 1));
   folder.erase(0, RootTextOfFolder(folder).size());
-  while (!folder.empty() && folder.back() == '/') folder.pop_back();
+  while (!folder.empty() && platform::IsPathSeparator(folder.back())) folder.pop_back();
   return folder;
 }
 

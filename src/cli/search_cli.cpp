@@ -112,6 +112,14 @@ bool WriteResults(const std::string& text, const std::string& path, const app::W
   return true;
 }
 
+// A results file takes the system's encoding in a file or a pipe; a console
+// is written in characters, whatever its code page.
+std::string ListingBytes(std::string text, ListingFormat format, const std::string& path) {
+  const bool toConsole = (path.empty() || path == "-") && platform::IsTerminal(platform::StandardStream::kOutput);
+  if (format != ListingFormat::kResults || toConsole) return text;
+  return app::ResultsFileBytes(platform::kSystemPathStyle, std::move(text));
+}
+
 // The command line that scans the rest after an interruption: the same
 // options, the question answered Yes by its flag.
 ScanCommandLine ScanLineOf(const SearchArgs& a, bool full) {
@@ -223,7 +231,10 @@ int RunListingCommand(const std::vector<std::string>& args, bool full, std::ostr
            "削除されていないフォルダの中も検索します。\n";
   if (const uint64_t cut = state.truncatedStructures; cut > 0)
     err << "vellum-cli: ディスク上の構造 " << cut << " 個が途中で切れていたため、そこで読むのをやめました。\n";
-  if (!WriteResults(ListingText(state, list, FormatFor(parsed), shell.get()), parsed.outputPath, guard, out, err))
+  const ListingFormat format = FormatFor(parsed);
+  const std::string bytes =
+      ListingBytes(ListingText(state, list, format, shell.get()), format, parsed.outputPath);
+  if (!WriteResults(bytes, parsed.outputPath, guard, out, err))
     return kExitError;
   if (!InterruptGuard::Interrupted()) return 0;
   SayInterrupted(parsed, full, rangeAsker, lastDone, inClusterPhase, err);

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "platform/file_system.h"
+#include "volume/drives.h"
 
 namespace vellum::cli {
 
@@ -37,9 +38,38 @@ std::string WithoutRootSuffix(const std::string& source) {
   return source;
 }
 
+std::string LetterDriveVolume(std::string_view text) {
+  const bool letter = text.size() >= 2 && ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z')) &&
+                      text[1] == ':';
+  if (!letter || text.size() > 3 || (text.size() == 3 && text[2] != '\\' && text[2] != '/')) return {};
+  const char upper = static_cast<char>(text[0] & ~0x20);
+  return std::string("\\\\.\\") + upper + ':';
+}
+
+namespace {
+
+// On Windows a drive is named as its user knows it: "C:", "C:\\" (the root
+// text `drives` prints) and the index `drives` prints all stand for the raw
+// volume \\.\C:, which is what is read. A file of that very name comes first.
+std::string DriveNamedByUser(const std::string& text) {
+  if (platform::kSystemPathStyle != platform::PathStyle::kWindows) return text;
+  if (std::string volume = LetterDriveVolume(text); !volume.empty()) return volume;
+  std::error_code ec;
+  if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos ||
+      std::filesystem::exists(platform::PathFromUtf8(text), ec))
+    return text;
+  const volume::DriveTable table = volume::EnumerateDrives(volume::DriveSources{});
+  for (const volume::DriveEntry& e : table.entries)
+    if (std::to_string(e.index) == text)
+      return e.partitionNumber ? e.sourcePath + "#" + std::to_string(e.partitionNumber) : e.sourcePath;
+  return text;
+}
+
+}  // namespace
+
 bool SourceOf(const ParsedArgs& parsed, SourceArgs& out, std::string& error) {
   if (parsed.operands.empty()) return error = "SOURCE を指定してください。", false;
-  out.source = WithoutRootSuffix(parsed.operands[0]);
+  out.source = WithoutRootSuffix(DriveNamedByUser(parsed.operands[0]));
   if (const auto it = parsed.lists.find("--bios-disk"); it != parsed.lists.end()) out.biosDisks = it->second;
   if (const auto value = parsed.Value("--partition")) {
     if (!ParsePartitionNumber(*value, out.partition))

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/args.h"
@@ -19,6 +20,10 @@ struct SourceArgs {
 // Takes the first operand as SOURCE and `--partition N` (or `--partition=N`,
 // N from 1) wherever it stands. False with a message on bad usage.
 bool ParseSourceArgs(const std::vector<std::string>& args, SourceArgs& out, std::string& error);
+
+// The raw volume a drive letter names on Windows: "\\\\.\\C:" for "C:", "c:",
+// "C:\\" and "C:/"; empty for any other text.
+std::string LetterDriveVolume(std::string_view text);
 
 // SOURCE and its partition from a command line parsed by its command table:
 // `--partition N`, or SOURCE written as `card.img#N` the way `drives` shows

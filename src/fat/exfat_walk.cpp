@@ -8,6 +8,7 @@
 #include "fat/fat_restore.h"
 #include "fat/wipe.h"
 #include "platform/codepage.h"
+#include "platform/file_system.h"
 #include "fat/exfat_listing.h"
 #include "volume/listing.h"
 #include "volume/sector_io.h"
@@ -234,7 +235,7 @@ void ExfatWalk::WalkExfatDirectory(uint32_t firstCluster, uint64_t size, bool fa
     }
     const ExfatSubdirectory sub = std::move(top.subdirectories[top.next++]);
     current.resize(top.pathLength);
-    if (!top.isRoot) current += '/';
+    if (!top.isRoot) current += platform::kPathSeparator;
     current += sub.name;
     top.childEntered = true;
     // A directory with nothing left to enter need not wait for its last

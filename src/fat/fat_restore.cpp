@@ -1,5 +1,6 @@
 #include "fat/fat_restore.h"
 
+#include <algorithm>
 #include <ctime>
 #include <vector>
 
@@ -25,7 +26,7 @@ bool CancelRequested(ScanState& state) {
 }
 
 bool PathTooLong(const std::string& parent, const std::string& name) {
-  return parent.size() + 1 + name.size() > restore::kMaxPathBytes || name.size() > restore::kMaxComponentBytes;
+  return !restore::PathFits(parent + "/" + name);
 }
 
 // A name from the disk that may become parent/name: a single safe component
@@ -58,7 +59,10 @@ bool PadUnreadable(ScanState& state, restore::RestoredFile& file, uint64_t size)
   return true;
 }
 
-std::string Key(std::string_view kind, const std::string& path, uint64_t cluster) {
+// The same destination reached through a row and through its folder's
+// walk: on Windows one path may hold '\\' where the other holds '/'.
+std::string Key(std::string_view kind, std::string path, uint64_t cluster) {
+  std::replace_if(path.begin(), path.end(), platform::IsPathSeparator, '/');
   return std::string(kind) + ":" + path + ":" + std::to_string(cluster);
 }
 
@@ -148,7 +152,7 @@ bool RestoreFoundEntry(ScanState& state, const RestoreTarget& target, const Foun
   const std::string parent = restore::ParentOf(target, e.folder);
   if (!UsableName(target, parent, e.name)) return false;
   restore::Outcomes& outcomes = OutcomesOf(target);
-  outcomes.SetWalkSource(state.rootPath + (e.folder.empty() ? "" : e.folder + "/") + e.name + " (クラスタ " +
+  outcomes.SetWalkSource(state.rootPath + (e.folder.empty() ? "" : e.folder + platform::kPathSeparator) + e.name + " (クラスタ " +
                          std::to_string(e.firstCluster) + ")");
   const std::string destination = parent + "/" + e.name;
   const std::string key = Key(exfat ? "exfat" : "fat", destination, e.firstCluster);

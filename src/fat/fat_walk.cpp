@@ -8,6 +8,7 @@
 #include "fat/exfat_walk.h"
 #include "fat/wipe.h"
 #include "platform/codepage.h"
+#include "platform/file_system.h"
 #include "restore/restore_output.h"
 #include "volume/listing.h"
 #include "volume/orphan_rule.h"
@@ -201,7 +202,7 @@ void FatWalk::EnterSubdirectories(std::vector<FatFrame>& work) {
       child = RootPrefix() + sub.name;
     } else {
       if (platform::Cp932Length(top.path) + platform::Cp932Length(sub.name) + 2 >= kMaxNameBytes) continue;
-      child = top.path + "/" + sub.name;
+      child = top.path + platform::kPathSeparator + sub.name;
     }
     expectDotEntry_ = true;
     bool flag = top.insideDeleted;

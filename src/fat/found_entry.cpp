@@ -5,6 +5,7 @@
 
 #include "fat/exfat_walk.h"
 #include "fat/fat_walk.h"
+#include "platform/file_system.h"
 #include "volume/sector_io.h"
 
 namespace vellum::fat {
@@ -121,10 +122,13 @@ std::string FolderBelow(std::string_view root, std::string_view path) {
 }
 
 // A row's folder loses any separator at its end; so does the walk's here.
+// On Windows a folder may come with either separator (a list saved by
+// another build, a path typed by hand): the key holds '/' alone.
 FoundEntrySet::Key FoundEntrySet::KeyOf(const FoundEntry& e) {
-  std::string_view folder = e.folder;
-  while (!folder.empty() && folder.back() == '/') folder.remove_suffix(1);
-  return {std::string(folder), e.name, e.firstCluster, e.size, e.isFolder};
+  std::string folder = e.folder;
+  std::replace_if(folder.begin(), folder.end(), platform::IsPathSeparator, '/');
+  while (!folder.empty() && folder.back() == '/') folder.pop_back();
+  return {std::move(folder), e.name, e.firstCluster, e.size, e.isFolder};
 }
 
 std::vector<bool> EntriesOnVolume(ScanState& state, const std::vector<FoundEntry>& entries) {

@@ -33,15 +33,9 @@ std::string NameToUtf8(const std::u16string& name) {
   return utf8;
 }
 
-// A path Linux can open: restore_output's limits, checked before anything is
-// created so that the reason for a skip is known.
-bool PathFits(std::string_view path) {
-  if (path.size() > restore::kMaxPathBytes) return false;
-  size_t start = 0;
-  for (size_t slash; (slash = path.find('/', start)) != std::string_view::npos; start = slash + 1)
-    if (slash - start > restore::kMaxComponentBytes) return false;
-  return path.size() - start <= restore::kMaxComponentBytes;
-}
+// A path the system can open: restore_output's limits, checked before
+// anything is created so that the reason for a skip is known.
+bool PathFits(std::string_view path) { return restore::PathFits(path); }
 
 void ShowPathTooLong(Messages& messages) {
   messages.Show(restore::kPathTooLongMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);

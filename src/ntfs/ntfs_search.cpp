@@ -12,6 +12,7 @@
 #include "ntfs/ntfs_restore.h"
 #include "ntfs/record.h"
 #include "platform/codepage.h"
+#include "platform/file_system.h"
 #include "platform/local_time.h"
 #include "volume/listing.h"
 #include "volume/orphan_rule.h"
@@ -19,6 +20,8 @@
 namespace vellum::ntfs {
 
 namespace {
+
+const std::string kSeparator(1, platform::kPathSeparator);
 
 constexpr std::string_view kFileNumberCaption = "ﾌｧｲﾙ番号：";
 // Steps up the parent chain at most; every folder name adds to the path, so
@@ -137,7 +140,7 @@ struct ClimbedNames {
     std::string path;
     for (size_t i = names.size(); i-- > 0;) {
       path += names[i]->name;
-      if (separated[i]) path += '/';
+      if (separated[i]) path += platform::kPathSeparator;
     }
     return path + tail;
   }
@@ -168,7 +171,7 @@ bool ExtendWindow(ScanState& state, uint32_t folder, NtfsRowCache& cache, std::s
     return false;
   w.names.push_front(&link);
   w.length += link.nameLength + 1;
-  (w.text += '/') += link.name;
+  (w.text += platform::kPathSeparator) += link.name;
   w.cut = w.cut || w.length > kMaxPathLength;
   if (w.cut) {
     // The climb stops at the first name that makes the path too long.
@@ -181,7 +184,7 @@ bool ExtendWindow(ScanState& state, uint32_t folder, NtfsRowCache& cache, std::s
     w.text.erase(0, dropped);
   }
   w.folder = folder;
-  path = state.rootPath + (w.cut ? std::string(kUnknownFolder) + "/" : std::string()) + w.text;
+  path = state.rootPath + (w.cut ? std::string(kUnknownFolder) + kSeparator : std::string()) + w.text;
   return true;
 }
 
@@ -216,7 +219,7 @@ int BuildParentPath(ScanState& state, std::string& path, uint64_t parentReferenc
     if (!link.folder) {
       // The parent's record was reused for a file, or holds no record at all.
       const std::string below = climbed.Joined(path);
-      path = state.rootPath + kUnknownFolder + (below.empty() ? "" : "/" + below);
+      path = state.rootPath + kUnknownFolder + (below.empty() ? "" : kSeparator + below);
       return 0;
     }
     if (!link.named) {
@@ -227,12 +230,12 @@ int BuildParentPath(ScanState& state, std::string& path, uint64_t parentReferenc
     if (climbed.length > kMaxPathLength) {
       const std::string below = climbed.Joined(path);
       if (fromRoot) TakeWindow(cache, start, climbed, true, below);
-      path = state.rootPath + kUnknownFolder + "/" + below;
+      path = state.rootPath + kUnknownFolder + kSeparator + below;
       return 0;
     }
     parentReference = link.parentReference;
   }
-  path = state.rootPath + kUnknownFolder + "/" + climbed.Joined(path);
+  path = state.rootPath + kUnknownFolder + kSeparator + climbed.Joined(path);
   return 0;
 }
 

@@ -23,14 +23,33 @@
 
 namespace vellum::platform {
 
-// What ends a root text: "sdb1:/" and "card.img#2:/" here; on Windows, where
-// drives are known as C:\, "C:\" and "card.img#2:\". Below the root the
-// folder cells keep '/' on every system.
+// How a system writes paths: '/' between components and "sdb1:/" as a root
+// text on Linux; '\' and "C:\", "card.img#2:\" on Windows, which takes '/'
+// as a separator too.
+enum class PathStyle { kPosix, kWindows };
 #ifdef _WIN32
-inline constexpr std::string_view kRootTextEnd = ":\\";
+inline constexpr PathStyle kSystemPathStyle = PathStyle::kWindows;
 #else
-inline constexpr std::string_view kRootTextEnd = ":/";
+inline constexpr PathStyle kSystemPathStyle = PathStyle::kPosix;
 #endif
+
+constexpr char SeparatorOf(PathStyle style) { return style == PathStyle::kWindows ? '\\' : '/'; }
+constexpr std::string_view RootTextEndOf(PathStyle style) { return style == PathStyle::kWindows ? ":\\" : ":/"; }
+constexpr bool IsSeparatorIn(PathStyle style, char c) {
+  return c == '/' || (style == PathStyle::kWindows && c == '\\');
+}
+
+// The separator written between components, in folder cells and
+// destination paths alike; what ends a root text.
+inline constexpr char kPathSeparator = SeparatorOf(kSystemPathStyle);
+inline constexpr std::string_view kRootTextEnd = RootTextEndOf(kSystemPathStyle);
+constexpr bool IsPathSeparator(char c) { return IsSeparatorIn(kSystemPathStyle, c); }
+
+// The length of a name or path as the system's limits count it: bytes of
+// UTF-8 on Linux, UTF-16 units on Windows (a name there may hold 255 units,
+// 765 bytes of UTF-8).
+size_t LengthIn(PathStyle style, std::string_view utf8);
+inline size_t SystemPathLength(std::string_view utf8) { return LengthIn(kSystemPathStyle, utf8); }
 
 // The name a device is known by in root texts: the kernel's own name on
 // Linux ("/dev/mapper/vg-root" is "dm-0"), the drive letter of \\.\C: or the

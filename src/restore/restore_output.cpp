@@ -1,5 +1,6 @@
 #include "restore/restore_output.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
@@ -11,24 +12,16 @@ namespace vellum::restore {
 
 namespace {
 
-std::vector<std::string_view> Components(std::string_view relative) {
+std::vector<std::string_view> Components(std::string_view relative,
+                                         platform::PathStyle style = platform::kSystemPathStyle) {
   std::vector<std::string_view> parts;
   size_t start = 0;
-  while (start <= relative.size()) {
-    const size_t slash = relative.find('/', start);
-    const size_t end = slash == std::string_view::npos ? relative.size() : slash;
-    parts.push_back(relative.substr(start, end - start));
-    if (slash == std::string_view::npos) break;
-    start = slash + 1;
+  for (size_t i = 0; i <= relative.size(); ++i) {
+    if (i < relative.size() && !platform::IsSeparatorIn(style, relative[i])) continue;
+    parts.push_back(relative.substr(start, i - start));
+    start = i + 1;
   }
   return parts;
-}
-
-bool TooLong(std::string_view path) {
-  if (path.size() > kMaxPathBytes) return true;
-  for (std::string_view part : Components(path))
-    if (part.size() > kMaxComponentBytes) return true;
-  return false;
 }
 
 using platform::IsFolder;
@@ -87,8 +80,17 @@ std::string FullWidthLetter(char c) {
 
 }  // namespace
 
+bool PathFitsIn(platform::PathStyle style, std::string_view path) {
+  const bool windows = style == platform::PathStyle::kWindows;
+  if (platform::LengthIn(style, path) > (windows ? kMaxWindowsPathUnits : kMaxPathBytes)) return false;
+  for (std::string_view part : Components(path, style))
+    if (platform::LengthIn(style, part) > (windows ? kMaxWindowsNameUnits : kMaxComponentBytes)) return false;
+  return true;
+}
+
 bool IsSafeComponent(std::string_view name) {
-  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos &&
+  return !name.empty() && name != "." && name != ".." &&
+         std::none_of(name.begin(), name.end(), [](char c) { return platform::IsPathSeparator(c); }) &&
          name.find('\0') == std::string_view::npos;
 }
 
@@ -130,7 +132,7 @@ std::string JoinDestination(const std::string& root, const std::string& relative
       return {};
     }
   const std::string full = root + "/" + relative;
-  if (TooLong(full)) {
+  if (!PathFits(full)) {
     messages.Show(kPathTooLongMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
     if (notes) notes->reason = kReasonPathTooLong;
     return {};
@@ -163,7 +165,7 @@ std::string JoinRecorded(const std::string& root, const std::string& relative, M
 }
 
 bool EnsureFolder(const std::string& path, Messages& messages) {
-  if (TooLong(path)) {
+  if (!PathFits(path)) {
     messages.Show(kPathTooLongMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
     return false;
   }
@@ -172,7 +174,8 @@ bool EnsureFolder(const std::string& path, Messages& messages) {
 }
 
 std::string MakeUniqueName(const std::string& path) {
-  const size_t nameStart = path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1;
+  const size_t separator = path.find_last_of(platform::kSystemPathStyle == platform::PathStyle::kWindows ? "/\\" : "/");
+  const size_t nameStart = separator == std::string::npos ? 0 : separator + 1;
   const size_t dot = path.rfind('.');
   // A name without a '.', or with one only at its start (.profile), has no extension.
   const bool hasExtension = dot != std::string::npos && dot > nameStart;

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_system.h"
 #include "volume/seams.h"
 
 namespace vellum::restore {
@@ -20,9 +21,19 @@ inline constexpr std::string_view kPathTooLongMessage =
 // single name of at most 255.
 inline constexpr size_t kMaxPathBytes = 4095;
 inline constexpr size_t kMaxComponentBytes = 255;
+// Windows counts in UTF-16 units: 255 to a name, and through the long-path
+// prefix ("\\?\UNC\", 8 units) 32767 to the whole path.
+inline constexpr size_t kMaxWindowsPathUnits = 32767 - 8;
+inline constexpr size_t kMaxWindowsNameUnits = 255;
+
+// Whether the system can open `path` (components split at either of its
+// separators), its limits counted as the system counts them.
+bool PathFitsIn(platform::PathStyle style, std::string_view path);
+inline bool PathFits(std::string_view path) { return PathFitsIn(platform::kSystemPathStyle, path); }
 
 // A name that may be used as one path component: not empty, not "." or
-// "..", no separator and no NUL.
+// "..", no separator of the system's (on Windows '\\' as well as '/') and
+// no NUL.
 bool IsSafeComponent(std::string_view name);
 
 // Characters that FAT, exFAT and Windows-formatted NTFS refuse in a name,

@@ -15,6 +15,7 @@
 #include "app/open_volume.h"
 #include "app/search_command.h"
 #include "app/results_file.h"
+#include "app/window_texts.h"
 #include "platform/qt/shell_info_qt.h"
 #include "ui/control_ids.h"
 #include "ui/control_layout.h"
@@ -41,18 +42,13 @@ class StatusLine;
 class ResultTable;
 class ResultTableModel;
 
-inline constexpr const char* kMainCaption = "Vellum Version 13.3.10";
-inline constexpr const char* kSelectRowsMessage = "復元するファイルまたはフォルダを選択してください。";
-inline constexpr const char* kOfferThoroughQuestion =
-    "exFAT では使用中のフォルダの中を検索していません。\n\n徹底検索で検索し直しますか。";
-// The line under the list after a command that stopped early or left
-// something out.
-inline constexpr const char* kScanCancelledStatus =
-    "検索を中止しました。一覧には中止するまでに見つかったファイルだけが表示されています。";
-inline constexpr const char* kLiveFoldersStatus =
-    "exFAT の使用中のフォルダの中は検索していません。徹底検索では、その中の削除ファイルも探します。";
-inline constexpr const char* kThoroughAgainAction = "徹底検索で検索し直す(&R)";
-inline constexpr const char* kExitQuestion = "弊社サイトの「Vellum」ページを表示しますか？";
+using app::kExitQuestion;
+using app::kLiveFoldersStatus;
+using app::kMainCaption;
+using app::kOfferThoroughQuestion;
+using app::kScanCancelledStatus;
+using app::kSelectRowsMessage;
+using app::kThoroughAgainAction;
 
 class MainDialog : public QDialog, private app::ResultsFileHost {
   Q_OBJECT

@@ -291,7 +291,8 @@ TEST_F(ResultsFileTest, CodePage932FileLoads) {
   ASSERT_EQ(list.RowCount(), 2u);
   EXPECT_EQ(list.ColumnAt(1).heading, "フォルダ名");
   EXPECT_EQ(list.Cell(0, 0), "表.TXT");  // 表 is 95 5C: its trail byte is '\'
-  EXPECT_EQ(list.Cell(0, 1), "C:\\ソフト");
+  // A list saved on Windows: its folders take this system's root text and separator.
+  EXPECT_EQ(list.Cell(0, 1), "C:/ソフト");
   EXPECT_EQ(list.Cell(1, 0), "ｶﾅ");
   // A byte pair without a mapping is replaced, not the rest of its line lost.
   Load(
@@ -359,6 +360,64 @@ TEST(CutToCp932Length, CutsAtCharacterBoundariesCountingAsCodePage932) {
   for (int i = 0; i < 600; ++i) kana += "ｱ";  // half-width: 1 byte each
   EXPECT_EQ(CutToCp932Length(kana, 519).size(), 519u * 3);
   EXPECT_TRUE(platform::IsValidUtf8(CutToCp932Length(text, 100)));
+}
+
+}  // namespace
+}  // namespace vellum::app
+
+namespace vellum::app {
+namespace {
+
+// A list saved by either build restores the same files on the other: the
+// root text's end and the separators become the loading system's. Windows
+// names hold neither '/' nor '\', Linux names may hold '\' (and ":\").
+TEST(FolderCellFor, TranslatesListsOfTheOtherSystem) {
+  using platform::PathStyle;
+  const PathStyle windows = PathStyle::kWindows, posix = PathStyle::kPosix;
+  EXPECT_EQ(FolderCellFor(windows, "fat16.img:/old-project/$HOTOS"), "fat16.img:\\old-project\\$HOTOS");
+  EXPECT_EQ(FolderCellFor(windows, "card.img#2:/"), "card.img#2:\\");
+  EXPECT_EQ(FolderCellFor(posix, "fat16.img:\\old-project\\$HOTOS"), "fat16.img:/old-project/$HOTOS");
+  EXPECT_EQ(FolderCellFor(posix, "C:\\"), "C:/");
+  // What the Windows build wrote before its folders used '\' throughout.
+  EXPECT_EQ(FolderCellFor(windows, "fat16.img:\\old-project/$HOTOS"), "fat16.img:\\old-project\\$HOTOS");
+  EXPECT_EQ(FolderCellFor(posix, "fat16.img:\\old-project/$HOTOS"), "fat16.img:/old-project/$HOTOS");
+  // A Linux list stays byte for byte on Linux, a '\' in a name included.
+  EXPECT_EQ(FolderCellFor(posix, "a:\\b.img:/odd\\name/x"), "a:\\b.img:/odd\\name/x");
+  EXPECT_EQ(FolderCellFor(windows, "a:\\b.img:/x"), "a:\\b.img:\\x");
+  // Cells without a root text (a hand-made list) are left alone.
+  EXPECT_EQ(FolderCellFor(windows, "docs/x"), "docs/x");
+  EXPECT_EQ(FolderCellFor(posix, ""), "");
+}
+
+TEST_F(ResultsFileTest, AWindowsListLoadsWithThisSystemsFolders) {
+  Load("0\r\nname\t16384\t110\tfolder\t16384\t110\r\n"
+       "A.TXT\tfat16.img:\\old-project\\$HOTOS\t       0\r\n"
+       "B.TXT\tfat16.img:\\\t       0\r\n");
+  ASSERT_EQ(list.RowCount(), 2u);
+  EXPECT_EQ(list.Cell(0, 1), "fat16.img:/old-project/$HOTOS");
+  EXPECT_EQ(list.Cell(1, 1), "fat16.img:/");
+}
+
+// On Windows a results file is written in code page 932, which Windows'
+// own tools read; a name code page 932 cannot hold keeps the file UTF-8,
+// marked so, rather than turning into '?'. Both load back the same.
+TEST(ResultsFileBytes, CodePage932OnWindowsWhereEveryCharacterHasAForm) {
+  const std::string text = "0\r\n名前\t16384\t110\r\n表.TXT\t       0\r\n";
+  EXPECT_EQ(ResultsFileBytes(platform::PathStyle::kPosix, text), text);
+  const std::string cp932 = ResultsFileBytes(platform::PathStyle::kWindows, text);
+  EXPECT_FALSE(platform::IsValidUtf8(cp932));
+  EXPECT_NE(cp932.find("\x95\x5C.TXT"), std::string::npos);  // 表
+  const std::string emoji = "0\r\nname\t16384\t110\r\n\xF0\x9F\x93\xB7.jpg\t       0\r\n";
+  EXPECT_EQ(ResultsFileBytes(platform::PathStyle::kWindows, emoji), "\xEF\xBB\xBF" + emoji);
+  for (const std::string& bytes : {cp932, ResultsFileBytes(platform::PathStyle::kWindows, emoji)}) {
+    ResultsFileLines lines;
+    lines.Assign(bytes);
+    std::string line;
+    ASSERT_TRUE(lines.Next(line));
+    EXPECT_EQ(line, "0");
+    ASSERT_TRUE(lines.Next(line) && lines.Next(line));
+    EXPECT_TRUE(line == "表.TXT\t       0" || line == "\xF0\x9F\x93\xB7.jpg\t       0") << line;
+  }
 }
 
 }  // namespace

@@ -77,6 +77,14 @@ TEST(SourceArgs, PartitionOption) {
   }
 }
 
+// A drive as a Windows user names it: the letter with or without the
+// root's separator, in either case; nothing else is taken for one.
+TEST(SourceArgs, DriveLettersNameTheirRawVolume) {
+  for (const char* text : {"C:", "c:", "C:\\", "C:/"}) EXPECT_EQ(LetterDriveVolume(text), "\\\\.\\C:") << text;
+  for (const char* text : {"", "C", "C:\\x", "CD:", "1:", "\\\\.\\C:", "card.img:\\"})
+    EXPECT_EQ(LetterDriveVolume(text), "") << text;
+}
+
 TEST(DrivesCommand, OneTabSeparatedLinePerEntry) {
   std::ostringstream out, err;
   EXPECT_EQ(RunDrives({Image("disk-gpt.img"), Image("exfat.img")}, false, out, err), 0) << err.str();

@@ -67,6 +67,32 @@ TEST_F(Destination, OverlongPathsAreReportedAndRefused) {
   EXPECT_EQ(messages_.shown.size(), 3u);
 }
 
+// Windows counts its limits in UTF-16 units and splits at '\\' as well as
+// '/': a long destination typed with backslashes is many short names, and a
+// Japanese name of 255 characters (765 bytes) is still one name it takes.
+TEST(PathLimits, EachSystemCountsAndSplitsItsOwnWay) {
+  using platform::PathStyle;
+  std::string typed = "C:";
+  for (int i = 1; i <= 9; ++i) typed += "\\folder-of-a-long-destination-path-" + std::to_string(i);
+  ASSERT_GT(typed.size(), 296u);
+  EXPECT_TRUE(PathFitsIn(PathStyle::kWindows, typed + "/old-project\\$HOTOS/notes.txt"));
+  EXPECT_FALSE(PathFitsIn(PathStyle::kPosix, typed));  // one 300-byte name to Linux
+
+  std::string kana;
+  for (int i = 0; i < 255; ++i) kana += "あ";
+  EXPECT_TRUE(PathFitsIn(PathStyle::kWindows, "C:\\out\\" + kana));
+  EXPECT_FALSE(PathFitsIn(PathStyle::kWindows, "C:\\out\\" + kana + "あ"));
+  EXPECT_FALSE(PathFitsIn(PathStyle::kPosix, "/out/" + kana));
+  // A character beyond the basic plane is two units; continuation bytes none.
+  EXPECT_EQ(platform::LengthIn(PathStyle::kWindows, "a\xF0\x9F\x93\xB7あ"), 4u);
+  EXPECT_EQ(platform::LengthIn(PathStyle::kPosix, "a\xF0\x9F\x93\xB7あ"), 8u);
+  std::string whole = "C:";
+  while (whole.size() + 200 <= kMaxWindowsPathUnits) whole += "\\" + std::string(199, 'p');
+  whole += "\\" + std::string(kMaxWindowsPathUnits - whole.size() - 1, 'q');
+  EXPECT_TRUE(PathFitsIn(PathStyle::kWindows, whole));
+  EXPECT_FALSE(PathFitsIn(PathStyle::kWindows, whole + "q"));
+}
+
 TEST_F(Destination, UniqueNamesCountUpBeforeTheExtension) {
   Touch("report.txt");
   EXPECT_EQ(MakeUniqueName(Root() + "/report.txt"), Root() + "/report_1.txt");

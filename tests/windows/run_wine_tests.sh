@@ -48,10 +48,31 @@ pass() { passed=$((passed + 1)); }
 fail() { failed=$((failed + 1)); echo "FAIL: $*" >&2; }
 
 win() { wine "$exe" "$@"; }
-# The results file with the root text's separator and the type names (4th
-# column of a file row) taken out.
+# A results file as UTF-8 text, whichever encoding its build saved it in
+# (code page 932 on Windows, UTF-8 with a byte order mark when a name needs it).
+utf8_of() {
+  python3 -c '
+import sys
+data = open(sys.argv[1], "rb").read()
+if data.startswith(b"\xef\xbb\xbf"): data = data[3:]
+try: text = data.decode("utf-8")
+except UnicodeDecodeError: text = data.decode("cp932")
+sys.stdout.write(text)
+' "$1"
+}
+# The results file in Linux's form: the folder column's root text and
+# separators as Linux writes them, and the type names (4th column of a file
+# row) taken out.
 masked() {
-  sed -e 's#:\\#:/#g' "$1" | awk -F'\t' 'BEGIN { OFS = "\t" } NF >= 5 { $4 = "-" } { print }'
+  utf8_of "$1" | awk -F'\t' 'BEGIN { OFS = "\t" }
+    NF >= 5 { $4 = "-"; if (sub(/:\\/, ":/", $2)) gsub(/\\/, "/", $2) } { print }'
+}
+# Windows writes its folders with '\' throughout: no row's folder (the
+# second cell) holds a '/'.
+no_forward_slashes() {  # name, results file of the Windows build
+  local mixed
+  mixed=$(utf8_of "$2" | awk -F'\t' 'NR > 2 && $2 ~ /\// { n++ } END { print n + 0 }')
+  if [[ $mixed == 0 ]]; then pass; else fail "$1: $mixed folders with '/' in the Windows list"; fi
 }
 # Every file and folder under a folder: path, size, modification time, SHA-256.
 # A folder the restore only made on the way has the time it was made, which
@@ -90,6 +111,19 @@ same() {  # name, file a, file b
   if cmp -s "$2" "$3"; then pass; else fail "$1"; diff "$2" "$3" | head -8 >&2; fi
 }
 
+# The .exe as shipped: its icon, manifest (asInvoker, common controls 6,
+# per-monitor DPI, long paths) and version information, and no debug sections.
+shipped_form() {  # the .exe
+  local resources want
+  resources=$(x86_64-w64-mingw32-windres -i "$1" -O rc 2>/dev/null | grep -v '^  0x')
+  for want in 'RT_GROUP_ICON' 'RT_MANIFEST' 'level=""asInvoker""' 'Microsoft.Windows.Common-Controls' \
+              'PerMonitorV2' '<longPathAware' 'VERSIONINFO' "\"OriginalFilename\", \"$(basename "$1")\""; do
+    if grep -qF -- "$want" <<<"$resources"; then pass; else fail "$(basename "$1"): no $want in its resources"; fi
+  done
+  if x86_64-w64-mingw32-objdump -h "$1" | grep -q '\.debug_'; then fail "$(basename "$1") ships debug sections"; else pass; fi
+}
+if command -v x86_64-w64-mingw32-windres >/dev/null; then shipped_form "$exe"; fi
+
 # The sources: each image whole, and each partition of a whole-disk image.
 sources=()
 for img in "$images"/*.img; do
@@ -119,6 +153,7 @@ for src in "${sources[@]}"; do
   masked "$out/search.l" >"$out/search.lm"
   masked "$out/search.w" >"$out/search.wm"
   same "$name: search" "$out/search.lm" "$out/search.wm"
+  no_forward_slashes "$name: search" "$out/search.w"
 
   "$linux_cli" full-scan "$rel" --yes -o "$out/scan.l" 2>/dev/null
   win full-scan "$rel" --yes -o "cmp/$name/scan.w" 2>/dev/null
@@ -136,6 +171,17 @@ for src in "${sources[@]}"; do
   tree_of "$out/restored.l" | windows_names >"$out/tree.l"
   tree_of "$out/restored.w" | LC_ALL=C sort >"$out/tree.w"
   same "$name: restored files, bytes and times" "$out/tree.l" "$out/tree.w"
+
+  # Each build restores the other's list as it restores its own: the root
+  # text and the separators are translated when the list is read.
+  win restore "$rel" --results "cmp/$name/search.l" --to "cmp/$name/from-linux.w" >/dev/null 2>&1
+  "$linux_cli" restore "$rel" --results "$out/search.w" --to "$out/from-windows.l" >/dev/null 2>&1
+  mkdir -p "$out/from-linux.w" "$out/from-windows.l"
+  tree_of "$out/from-linux.w" | LC_ALL=C sort >"$out/tree.lw"
+  same "$name: the Linux list restored on Windows" "$out/tree.l" "$out/tree.lw"
+  tree_of "$out/restored.l" | LC_ALL=C sort >"$out/tree.ll"
+  tree_of "$out/from-windows.l" | LC_ALL=C sort >"$out/tree.wl"
+  same "$name: the Windows list restored on Linux" "$out/tree.ll" "$out/tree.wl"
 done
 
 # A destination whose path is longer than 260 characters.
@@ -151,6 +197,18 @@ if (( ${#deep} > 260 )) && [[ -d $deep ]]; then pass; else fail "long destinatio
 tree_of "$work/long-linux" | windows_names >"$work/long-tree.l"
 tree_of "$deep" 2>/dev/null | LC_ALL=C sort >"$work/long-tree.w"
 same "restore below a ${#deep}-character destination" "$work/long-tree.l" "$work/long-tree.w"
+
+# The same destination as a Windows user types it: absolute, with '\' (Wine
+# shows the host's / as Z:), and once more with the separators mixed.
+backslashed="Z:${work//\//\\}\\typed"
+for i in $(seq 1 9); do backslashed+="\\folder-of-a-long-destination-path-$i"; done
+win restore "$src" --results long.w --to "$backslashed" >/dev/null 2>&1
+typed=$work/typed${deep#"$work"/long}
+tree_of "$typed" 2>/dev/null | LC_ALL=C sort >"$work/typed-tree.w"
+same "restore below a ${#backslashed}-character destination typed with '\\'" "$work/long-tree.l" "$work/typed-tree.w"
+win restore "$src" --results long.w --to 'mixed\one/two\three' >/dev/null 2>&1
+tree_of "$work/mixed/one/two/three" 2>/dev/null | LC_ALL=C sort >"$work/mixed-tree.w"
+same "restore below a destination with mixed separators" "$work/long-tree.l" "$work/mixed-tree.w"
 
 echo "wine tests: $passed passed, $failed failed (${#sources[@]} sources)"
 [[ $failed -eq 0 ]]

@@ -31,11 +31,17 @@ bool IsConsole(HANDLE h) {
   return h != INVALID_HANDLE_VALUE && h != nullptr && GetConsoleMode(h, &mode);
 }
 
-// Our texts in the console's code page: UTF-8 as it is when the console is
-// set to it (chcp 65001), otherwise converted to code page 932, the code page
-// of the systems this program serves; a character it lacks becomes '?'.
-std::string ForConsole(std::string_view utf8) {
-  if (GetConsoleOutputCP() == CP_UTF8) return std::string(utf8);
+void WriteHandle(HANDLE h, std::string_view bytes) {
+  while (!bytes.empty()) {
+    DWORD n = 0;
+    if (!WriteFile(h, bytes.data(), static_cast<DWORD>(std::min<size_t>(bytes.size(), 1u << 20)), &n, nullptr) ||
+        n == 0)
+      return;  // a broken stream is no reason to stop a walk
+    bytes.remove_prefix(n);
+  }
+}
+
+std::string InCodePage932(std::string_view utf8) {
   const std::wstring wide = win32::Wide(utf8);
   if (wide.empty()) return {};
   const int n = WideCharToMultiByte(932, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, "?", nullptr);
@@ -45,13 +51,20 @@ std::string ForConsole(std::string_view utf8) {
   return out;
 }
 
-void WriteHandle(HANDLE h, std::string_view bytes) {
-  while (!bytes.empty()) {
+// Our texts written to a console as characters (UTF-16), so that every
+// console shows them whatever its code page; a console that will not take
+// them (a redirected one under some hosts) gets the bytes in code page 932.
+void WriteConsoleText(HANDLE h, std::string_view utf8) {
+  const std::wstring wide = win32::Wide(utf8);
+  std::wstring_view rest(wide);
+  while (!rest.empty()) {
     DWORD n = 0;
-    if (!WriteFile(h, bytes.data(), static_cast<DWORD>(std::min<size_t>(bytes.size(), 1u << 20)), &n, nullptr) ||
-        n == 0)
-      return;  // a broken stream is no reason to stop a walk
-    bytes.remove_prefix(n);
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(rest.size(), 1u << 14));
+    if (!WriteConsoleW(h, rest.data(), chunk, &n, nullptr) || n == 0) {
+      WriteHandle(h, InCodePage932(win32::Utf8(rest)));
+      return;
+    }
+    rest.remove_prefix(n);
   }
 }
 
@@ -72,7 +85,7 @@ std::string TakeWholeCharacters(std::string& text) {
 }
 
 // std::cout and std::cerr on a console: the bytes are gathered and written
-// in the console's code page. Files and pipes get the UTF-8 bytes unchanged.
+// as characters. Files and pipes get the bytes unchanged.
 class ConsoleBuffer : public std::streambuf {
  public:
   explicit ConsoleBuffer(HANDLE h) : h_(h) {}
@@ -92,7 +105,7 @@ class ConsoleBuffer : public std::streambuf {
   }
   int sync() override {
     const std::string whole = TakeWholeCharacters(pending_);
-    if (!whole.empty()) WriteHandle(h_, ForConsole(whole));
+    if (!whole.empty()) WriteConsoleText(h_, whole);
     return 0;
   }
 
@@ -126,7 +139,8 @@ int TerminalColumns(StandardStream stream) {
 void WriteStandardError(std::string_view text) {
   std::cerr.flush();
   HANDLE h = GetStdHandle(STD_ERROR_HANDLE);
-  WriteHandle(h, IsConsole(h) ? ForConsole(text) : std::string(text));
+  if (IsConsole(h)) WriteConsoleText(h, text);
+  else WriteHandle(h, text);
 }
 
 bool CatchInterrupt(void (*onInterrupt)()) {

@@ -1,0 +1,62 @@
+// The main window of vellum.exe (template 102): the drive box, the name
+// filter and options, the result list and the commands, each handed to the
+// application layer the command line and the Qt window share.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/drive_table_host.h"
+#include "app/result_list.h"
+#include "app/search_command.h"
+#include "volume/drives.h"
+#include "volume/scan_state.h"
+#include "win32ui/result_list_view.h"
+#include "win32ui/window_messages.h"
+
+namespace vellum::win32ui {
+
+class MainWindow : private app::DriveTableResultsHost {
+ public:
+  MainWindow(HINSTANCE instance, volume::DriveTable drives, int32_t select, std::vector<std::string> errors);
+  ~MainWindow();
+  // Runs the window modally to its end.
+  INT_PTR Run();
+
+ private:
+  static INT_PTR CALLBACK Procedure(HWND dialog, UINT message, WPARAM w, LPARAM l);
+  INT_PTR Handle(UINT message, WPARAM w, LPARAM l);
+  void OnInitDialog();
+  void FillDriveBox();
+  bool OnCommand(int id);
+  void RunCommand(int (*command)(app::CommandContext&));
+  void OnRestore();
+  void ShowOpenDrive();
+  app::CommandContext Context();
+  std::string AskFolder();
+  void OnLoadResults();
+
+  // Saving and loading the list (ResultsFileHost).
+  std::string AskSavePath(std::string_view initialName) override;
+  std::string AskOpenPath(std::string_view initialName) override;
+  bool SelectDrive(int32_t index) override;
+  int OpenVolume() override;
+
+  HINSTANCE instance_;
+  HWND dialog_ = nullptr;
+  volume::DriveTable drives_;
+  int32_t select_;
+  std::vector<std::string> errors_;
+  volume::ScanState state_;
+  app::ResultList list_;
+  WindowMessages messages_;
+  std::unique_ptr<ShellInfo> shell_;
+  std::unique_ptr<ResultListView> view_;
+  int32_t rowsDrive_ = -1;  // the drive the rows were found on or loaded for
+  bool busy_ = false;
+};
+
+}  // namespace vellum::win32ui

@@ -1,0 +1,60 @@
+// The main window's list files: saving the list, loading one back with
+// its drive, through the system's file dialogs.
+#include <windows.h>
+#include <commdlg.h>
+
+#include "app/main_control_ids.h"
+#include "app/open_volume.h"
+#include "app/results_file.h"
+#include "platform/win32/wide.h"
+#include "win32ui/main_window.h"
+
+namespace vellum::win32ui {
+
+using namespace app::main_control_ids;
+using platform::win32::Utf8;
+using platform::win32::Wide;
+
+void MainWindow::OnLoadResults() {
+  if (busy_) return;
+  busy_ = true;
+  app::LoadResults(list_, *this, messages_, shell_.get());
+  if (list_.RowCount() > 0) rowsDrive_ = state_.driveIndex;
+  ShowOpenDrive();
+  busy_ = false;
+}
+
+namespace {
+
+// "名前を付けて保存" and "開く": every file, no default extension.
+std::string AskFilePath(HWND owner, std::string_view initialName, bool save) {
+  std::wstring path = Wide(initialName);
+  path.resize(32768, L'\0');
+  static const wchar_t kFilter[] = L"すべてのﾌｧｲﾙ(*.*)\0*.*\0";
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = kFilter;
+  dialog.lpstrFile = path.data();
+  dialog.nMaxFile = static_cast<DWORD>(path.size());
+  dialog.Flags = OFN_EXPLORER | OFN_NOCHANGEDIR | (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST);
+  if (!(save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog))) return {};
+  path.resize(wcslen(path.c_str()));
+  return Utf8(path);
+}
+
+}  // namespace
+
+std::string MainWindow::AskSavePath(std::string_view initialName) { return AskFilePath(dialog_, initialName, true); }
+
+std::string MainWindow::AskOpenPath(std::string_view initialName) { return AskFilePath(dialog_, initialName, false); }
+
+bool MainWindow::SelectDrive(int32_t index) {
+  if (index < 0 || static_cast<size_t>(index) >= drives_.entries.size()) return false;
+  SendDlgItemMessageW(dialog_, kDriveBoxControlId, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  return true;
+}
+
+int MainWindow::OpenVolume() { return app::OpenVolume(state_, Context().volume, list_, messages_); }
+
+}  // namespace vellum::win32ui

@@ -1,0 +1,141 @@
+#include "win32ui/result_list_view.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include "platform/win32/wide.h"
+#include "app/main_control_ids.h"
+
+namespace vellum::win32ui {
+
+using namespace app::main_control_ids;
+
+namespace {
+
+int FormatOf(app::ColumnAlign align) {
+  switch (align) {
+    case app::ColumnAlign::kRight: return LVCFMT_RIGHT;
+    case app::ColumnAlign::kCentre: return LVCFMT_CENTER;
+    case app::ColumnAlign::kLeft: break;
+  }
+  return LVCFMT_LEFT;
+}
+
+}  // namespace
+
+ResultListView::ResultListView(HWND dialog, app::ResultList& list)
+    : dialog_(dialog), control_(GetDlgItem(dialog, kListId)), list_(list) {
+  ListView_SetExtendedListViewStyle(control_, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+  // The system's small icons, shared with the drive box: the control must
+  // not destroy the list when it goes.
+  SetWindowLongPtrW(control_, GWL_STYLE, GetWindowLongPtrW(control_, GWL_STYLE) | LVS_SHAREIMAGELISTS);
+  SHFILEINFOW info{};
+  const auto icons = reinterpret_cast<HIMAGELIST>(
+      SHGetFileInfoW(L"C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+  if (icons) ListView_SetImageList(control_, icons, LVSIL_SMALL);
+  list_.SetObserver(this);
+  OnColumnsChanged();
+}
+
+void ResultListView::OnColumnsChanged() {
+  while (ListView_DeleteColumn(control_, 0)) {
+  }
+  for (size_t i = 0; i < list_.ColumnCount(); ++i) {
+    const app::Column& c = list_.ColumnAt(i);
+    std::wstring heading = platform::win32::Wide(c.heading);
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
+    column.fmt = FormatOf(c.align);
+    column.cx = c.width;
+    column.pszText = heading.data();
+    column.iSubItem = static_cast<int>(i);
+    ListView_InsertColumn(control_, static_cast<int>(i), &column);
+  }
+}
+
+void ResultListView::OnClearing(std::string_view) {
+  ShowWindow(GetDlgItem(dialog_, kClearingNoticeId), SW_SHOW);
+  UpdateWindow(dialog_);
+}
+
+void ResultListView::OnCleared() {
+  ListView_SetItemCountEx(control_, 0, 0);
+  ShowWindow(GetDlgItem(dialog_, kClearingNoticeId), SW_HIDE);
+}
+
+void ResultListView::OnRowInserted(size_t) {
+  ListView_SetItemCountEx(control_, static_cast<int>(list_.RowCount()), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+}
+
+void ResultListView::OnRowChanged(size_t index) {
+  ListView_RedrawItems(control_, static_cast<int>(index), static_cast<int>(index));
+}
+
+void ResultListView::OnRowsReordered() {
+  OnSelectionChanged();
+  InvalidateRect(control_, nullptr, TRUE);
+}
+
+// The list's selection (Ctrl+A, a sort) shown in the control.
+void ResultListView::OnSelectionChanged() {
+  applying_ = true;
+  ListView_SetItemState(control_, -1, 0, LVIS_SELECTED);
+  for (size_t row : list_.SelectedRows())
+    ListView_SetItemState(control_, static_cast<int>(row), LVIS_SELECTED, LVIS_SELECTED);
+  applying_ = false;
+}
+
+void ResultListView::OnFoundCountChanged(std::string_view text) {
+  SetDlgItemTextW(dialog_, kFoundCountId, platform::win32::Wide(text).c_str());
+}
+
+void ResultListView::FillItem(NMLVDISPINFOW& info) {
+  LVITEMW& item = info.item;
+  const size_t row = static_cast<size_t>(item.iItem);
+  if (item.mask & LVIF_TEXT) {
+    cell_ = platform::win32::Wide(list_.Cell(row, static_cast<size_t>(item.iSubItem)));
+    if (item.cchTextMax > 0) lstrcpynW(item.pszText, cell_.c_str(), item.cchTextMax);
+  }
+  if (item.mask & LVIF_IMAGE) item.iImage = list_.Icon(row);
+}
+
+std::vector<size_t> ResultListView::SelectedRows() const {
+  std::vector<size_t> rows;
+  for (int i = ListView_GetNextItem(control_, -1, LVNI_SELECTED); i >= 0;
+       i = ListView_GetNextItem(control_, i, LVNI_SELECTED))
+    rows.push_back(static_cast<size_t>(i));
+  return rows;
+}
+
+void ResultListView::TakeSelectionFromControl() {
+  if (applying_) return;
+  app::ResultListObserver* self = this;
+  list_.SetObserver(nullptr);  // the control already shows it
+  list_.ClearSelection();
+  for (size_t row : SelectedRows()) list_.SetSelected(row, true);
+  list_.SetObserver(self);
+}
+
+bool ResultListView::OnNotify(const NMHDR& header, LRESULT& result) {
+  result = 0;
+  switch (header.code) {
+    case LVN_GETDISPINFOW:
+      FillItem(*reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(&header)));
+      return true;
+    case LVN_ITEMCHANGED:
+    case LVN_ODSTATECHANGED:
+      TakeSelectionFromControl();
+      return true;
+    case LVN_COLUMNCLICK:
+      list_.OnColumnClick(static_cast<size_t>(reinterpret_cast<const NMLISTVIEW&>(header).iSubItem));
+      return true;
+    case LVN_KEYDOWN: {
+      const auto& key = reinterpret_cast<const NMLVKEYDOWN&>(header);
+      result = list_.OnListKeyDown(key.wVKey, GetKeyState(VK_CONTROL) < 0);
+      return true;
+    }
+    default: return false;
+  }
+}
+
+}  // namespace vellum::win32ui

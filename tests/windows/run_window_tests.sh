@@ -1,0 +1,232 @@
+#!/usr/bin/env bash
+# vellum.exe under Wine, headless in Xvfb, driven by control id through
+# window_driver.exe as a person drives it: every test image and partition
+# searched in the window gives the rows the command line lists; rows chosen
+# in the list are restored byte for byte as the Linux build restores them;
+# a list saved from the window is the command line's file and loads back;
+# the progress window's Cancel stops a cluster scan and leaves the window
+# usable; the cluster-range dialog refuses what it must. With --screenshots
+# DIR it also leaves pictures of the windows in DIR; VELLUM_WINDOW_QUICK=1
+# searches fat16.img alone instead of every image.
+#   tests/windows/run_window_tests.sh [--screenshots DIR] [BUILD_DIR] [LINUX_CLI]
+# Defaults: build/windows and build/default/src/vellum-cli.
+# Exit 0 when every check passed, 1 otherwise, 77 when Wine, Xvfb or a build is missing.
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+shots=""
+if [[ ${1:-} == --screenshots ]]; then shots=$(realpath "$2"); shift 2; fi
+build=${1:-$root/build/windows}
+linux_cli=${2:-$root/build/default/src/vellum-cli}
+for tool in wine xvfb-run mkfs.fat; do
+  command -v $tool >/dev/null || { echo "$tool is not installed (scripts/setup.sh --windows)" >&2; exit 77; }
+done
+for f in "$build/src/vellum.exe" "$build/src/vellum-cli.exe" "$build/src/window_driver.exe" "$linux_cli"; do
+  [[ -f $f ]] || { echo "missing $f (cmake --preset windows, cmake --preset default)" >&2; exit 77; }
+done
+# Inside Xvfb from here on: the script runs itself again under xvfb-run.
+if [[ -z ${VELLUM_IN_XVFB:-} ]]; then
+  export VELLUM_IN_XVFB=1
+  exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" ${shots:+--screenshots "$shots"} "$build" "$linux_cli"
+fi
+exe=$(realpath "$build/src/vellum.exe")
+cli=$(realpath "$build/src/vellum-cli.exe")
+driver=$(realpath "$build/src/window_driver.exe")
+linux_cli=$(realpath "$linux_cli")
+
+work=$(mktemp -d /tmp/vellum-window.XXXXXX)
+trap 'wineserver -k >/dev/null 2>&1; rm -rf "$work"' EXIT
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" TZ=UTC
+wineboot -i >/dev/null 2>&1
+# The dialogs' Japanese fonts, which Wine does not have: without these every
+# glyph is a box.
+for font in "ＭＳ Ｐゴシック" "ＭＳ ゴシック" "MS Shell Dlg" "MS Shell Dlg 2"; do
+  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /t REG_SZ /d IPAPGothic /f >/dev/null 2>&1
+done
+images=$work/images
+"$root/tests/data/unpack.sh" "$root/tests/data" "$images" >/dev/null
+cd "$work"
+
+passed=0 failed=0
+pass() { passed=$((passed + 1)); }
+fail() { failed=$((failed + 1)); echo "FAIL: $*" >&2; }
+same() {  # name, file a, file b
+  if cmp -s "$2" "$3"; then pass; else fail "$1"; diff "$2" "$3" | head -8 >&2; fi
+}
+drive() { wine "$driver" "$@"; }
+# The main window and what it opens, cut from the screen (Xvfb shows no
+# window frames).
+shot() { [[ -n $shots ]] && { sleep 1; import -window root -crop 740x462+142+162 +repage "$shots/$1"; }; return 0; }
+
+# The window on an image; waits until it is up.
+open_window() {
+  wine "$exe" "$@" >/dev/null 2>&1 &
+  drive wait || fail "the window did not open for $*"
+}
+close_window() { wineserver -k >/dev/null 2>&1; wait 2>/dev/null; }
+
+# Waits until the window is free; a question on the way gets `answer`
+# (a button id: 7 No; a message with OK alone gets OK). The questions'
+# texts go to `asked`.
+settle() {  # answer
+  local state
+  for _ in 1 2 3 4 5 6; do
+    state=$(drive idle 120) || { fail "the window did not come back"; return; }
+    [[ $state == idle* ]] && return
+    drive dialog >>"$work/asked"
+    drive answer "$1"
+  done
+}
+
+# The list as the window shows it: the headings, then the rows, each cell
+# cut as a results file saves it (519 bytes of code page 932).
+window_rows() {
+  drive rows | tr -d '\r' | python3 -c '
+import sys
+def cut(cell):
+    out, length = "", 0
+    for c in cell:
+        n = len(c.encode("cp932", "replace"))
+        if length + n > 519: break
+        out, length = out + c, length + n
+    return out
+for line in sys.stdin.read().split("\n"):
+    if line: print("\t".join(cut(c) for c in line.split("\t")))
+'
+}
+# The same from a results file: the headings (every third field of the
+# column line) and the cells, without the data word.
+file_rows() {
+  python3 -c '
+import sys
+data = open(sys.argv[1], "rb").read()
+if data.startswith(b"\xef\xbb\xbf"): data = data[3:]
+try: text = data.decode("utf-8")
+except UnicodeDecodeError: text = data.decode("cp932")
+lines = text.split("\r\n")
+print("\t".join(lines[1].split("\t")[0::3]))
+for line in lines[2:]:
+    if line: print("\t".join(line.split("\t")[:-1]))
+' "$1"
+}
+
+# The drive box index of a root text, as the command line numbers the table.
+index_of() {  # image, root text
+  wine "$cli" drives "$1" 2>/dev/null | tr -d '\r' | awk -F'\t' -v root="$2" '$2 == root { print $1 }'
+}
+
+# Every image, and every partition of a whole-disk image, searched in the window.
+for img in "$images"/*.img; do
+  name=$(basename "$img")
+  [[ -n ${VELLUM_WINDOW_QUICK:-} && $name != fat16.img ]] && continue
+  roots=$(wine "$cli" drives "images/$name" 2>/dev/null | tr -d '\r' | awk -F'\t' -v n="$name" 'index($2, n) == 1 { print $2 }')
+  [[ -n $roots ]] || continue
+  open_window "images/$name"
+  while read -r rootText; do
+    source=images/${rootText%:\\}
+    label=${source#images/}
+    wine "$cli" search "$source" --no-free-scan -o "cli-$label.tsv" >/dev/null 2>&1
+    drive drive "$(index_of "images/$name" "$rootText")"
+    drive click 1002
+    settle 7   # No to the free-cluster scan; OK to "nothing found"
+    window_rows >"window-$label.txt"
+    file_rows "cli-$label.tsv" >"file-$label.txt"
+    same "$label: the window's rows are the command line's" "file-$label.txt" "window-$label.txt"
+  done <<<"$roots"
+  [[ $name == fat16.img ]] && shot windows-main-window.png
+  close_window
+done
+
+# Rows chosen in the list, restored into a folder picked in the folder picker
+# (typed into its edit box), against the Linux build's restore of the same rows.
+rows=1-3,6,10
+open_window images/fat16.img
+drive click 1002
+settle 7
+drive select "$rows"
+drive click 1003
+drive dialog >"$work/picker" || fail "no folder picker"
+mkdir -p "$work/picked"
+drive type-edit "Z:${work//\//\\}\\picked"
+drive press 1
+state=$(drive idle 60)
+if [[ $state == dialog* ]]; then drive dialog >"$work/summary"; drive press 1; fi
+if grep -q '復元しました' "$work/summary" 2>/dev/null; then pass; else fail "no summary after the restore"; cat "$work/summary" >&2; fi
+close_window
+"$linux_cli" search images/fat16.img --no-free-scan -o linux.tsv 2>/dev/null
+"$linux_cli" restore images/fat16.img --results linux.tsv --rows "$rows" --to "$work/linux-restored" >/dev/null 2>&1
+tree() { (cd "$1" && find . -type f -printf '%P\t%s\t%TY-%Tm-%Td %TH:%TM:%TS\n' | LC_ALL=C sort &&
+          find . -type f -print0 | LC_ALL=C sort -z | xargs -0r sha256sum); }
+tree "$work/linux-restored" >linux-tree.txt
+tree "$work/picked" >window-tree.txt 2>/dev/null
+same "rows $rows restored from the window" linux-tree.txt window-tree.txt
+
+# The list saved from the window is the command line's results file (the
+# drive line aside: the window's table holds the system's drives too), and
+# loaded into a new window it shows the same rows again.
+open_window images/fat16.img
+drive click 1002
+settle 7
+window_rows >before-save.txt
+drive click 32775
+drive type-edit "Z:${work//\//\\}\\saved.tsv"
+drive press 1
+settle 1
+close_window
+wine "$cli" search images/fat16.img --no-free-scan -o cli-fat16.tsv >/dev/null 2>&1
+tail -n +2 cli-fat16.tsv >cli-fat16.body
+tail -n +2 saved.tsv >saved.body 2>/dev/null
+same "the list saved from the window" cli-fat16.body saved.body
+open_window images/fat16.img
+drive click 32776
+drive type-edit "Z:${work//\//\\}\\saved.tsv"
+drive press 1
+settle 1
+window_rows >after-load.txt
+same "the list loaded into the window" before-save.txt after-load.txt
+close_window
+
+# A full cluster scan of two million clusters (an empty FAT32 volume of
+# 1 GiB, sparse), cancelled in its progress window: the window takes
+# commands again and searches as before.
+mkfs.fat -F 32 -s 1 -C "$images/two-million-clusters.img" 1048576 >/dev/null
+open_window images/two-million-clusters.img
+drive click 32771
+drive press 6            # Yes to the full-scan question
+drive press 1            # the whole range
+if drive dialog | grep -q 'ｷｬﾝｾﾙ'; then pass; else fail "no progress window during the full scan"; fi
+shot windows-progress.png
+drive press 2            # ｷｬﾝｾﾙ
+settle 1                 # "nothing found" of the scan stopped early
+state=$(drive idle 10)
+[[ $state == idle* ]] && pass || fail "the cancelled scan did not give the window back ($state)"
+drive click 1002
+settle 7
+[[ $(drive text 1010 | tr -d '\r ') == 0 ]] && pass || fail "no search after the cancelled scan"
+close_window
+rm -f "$images/two-million-clusters.img"
+
+# The cluster-range dialog's refusals on FAT16 (clusters 2 to the last).
+last=$("$linux_cli" info images/fat16.img | awk -F'\t' '$1 == "lastCluster" { print $2 }')
+open_window images/fat16.img
+drive click 32771
+drive press 6
+refusal() {  # start, end, the message expected
+  drive type 1023 "$1"; drive type 1024 "$2"; drive press 1
+  sleep 0.5
+  if drive dialog | grep -qF "$3"; then pass; else fail "range $1-$2 did not say $3"; fi
+  drive press 1
+}
+refusal 1 "$last" "開始クラスタが小さ過ぎます。"
+[[ -n $shots ]] && { drive type 1023 2; drive type 1024 "$((last + 1))"; drive press 1; shot windows-question.png; drive press 1; }
+refusal 2 "$((last + 1))" "終了クラスタが大き過ぎます。"
+refusal 100 99 "終了クラスタは開始クラスタ以上の値を入力してください。"
+drive type 1023 2; drive type 1024 "$last"
+shot windows-cluster-range.png
+drive press 2
+state=$(drive idle 30)
+[[ $state == idle* ]] && pass || fail "Cancel in the cluster-range dialog did not close it"
+close_window
+
+echo "window tests: $passed passed, $failed failed"
+[[ $failed -eq 0 ]]

@@ -1,0 +1,293 @@
+// Drives vellum.exe from outside, as a person would, by control id: one
+// step per run. It finds the main window by its title, posts commands and
+// clicks, reads the list view's rows back through the list view's own
+// messages (in memory of the window's process), and deals with whatever
+// dialog the window opens (a question, the progress window, the
+// cluster-range dialog, the folder picker). Texts are written as UTF-8.
+//
+//   window_driver wait                      the main window is up
+//   window_driver drive N                   selects drive box entry N
+//   window_driver click ID                  presses main window button or menu command ID
+//   window_driver idle                      waits until the window is free again, or a dialog asks
+//   window_driver dialog                    prints the open dialog's caption and texts
+//   window_driver type ID TEXT              types TEXT into control ID of the open dialog
+//   window_driver type-edit TEXT            types TEXT into the open dialog's first edit box
+//   window_driver press ID                  presses button ID of the open dialog
+//   window_driver answer ID                 the same, or OK when the dialog has no button ID
+//   window_driver rows                      prints the list's heading line and rows, TAB-separated
+//   window_driver select 1,3-5              selects those rows (1-based) in the list
+//   window_driver text ID                   prints the text of main window control ID
+// Exit status 0 done, 1 failed (the reason on standard error), 2 timed out.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Utf8(const std::wstring& wide) {
+  if (wide.empty()) return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+std::wstring Wide(const std::string& utf8) {
+  if (utf8.empty()) return {};
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring out(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+  return out;
+}
+
+void Print(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+
+std::wstring WindowText(HWND window) {
+  wchar_t text[4096] = {};
+  SendMessageTimeoutW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, nullptr);
+  return text;
+}
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  return name;
+}
+
+HWND gMain = nullptr;
+
+BOOL CALLBACK FindMain(HWND window, LPARAM) {
+  if (ClassOf(window) == L"#32770" && WindowText(window).rfind(L"Vellum Version", 0) == 0) {
+    gMain = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND MainWindow(int seconds) {
+  for (int i = 0; i < seconds * 10; ++i) {
+    gMain = nullptr;
+    EnumWindows(&FindMain, 0);
+    if (gMain) return gMain;
+    Sleep(100);
+  }
+  return nullptr;
+}
+
+// A visible dialog of the program other than the main window: a message
+// box, the progress window, the cluster-range dialog or the folder picker.
+HWND gDialog = nullptr;
+DWORD gProcess = 0;
+
+BOOL CALLBACK FindDialog(HWND window, LPARAM) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process == gProcess && window != gMain && IsWindowVisible(window) && ClassOf(window) == L"#32770") {
+    gDialog = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND OpenDialog() {
+  gDialog = nullptr;
+  GetWindowThreadProcessId(gMain, &gProcess);
+  EnumWindows(&FindDialog, 0);
+  return gDialog;
+}
+
+BOOL CALLBACK PrintChild(HWND child, LPARAM) {
+  const std::wstring kind = ClassOf(child);
+  if (IsWindowVisible(child) && (kind == L"Static" || kind == L"Edit" || kind == L"Button")) {
+    const std::wstring text = WindowText(child);
+    if (!text.empty())
+      Print(std::to_string(GetDlgCtrlID(child)) + "\t" + Utf8(kind) + "\t" + Utf8(text) + "\n");
+  }
+  return TRUE;
+}
+
+HWND gEdit = nullptr;
+BOOL CALLBACK FindEdit(HWND child, LPARAM) {
+  if (ClassOf(child) == L"Edit" && IsWindowVisible(child)) {
+    gEdit = child;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// Memory in the window's process for the list view's messages.
+class Remote {
+ public:
+  explicit Remote(size_t size) {
+    DWORD id = 0;
+    GetWindowThreadProcessId(gMain, &id);
+    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, id);
+    if (process_) memory_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+  }
+  ~Remote() {
+    if (memory_) VirtualFreeEx(process_, memory_, 0, MEM_RELEASE);
+    if (process_) CloseHandle(process_);
+  }
+  bool Ok() const { return memory_ != nullptr; }
+  char* At(size_t offset) const { return static_cast<char*>(memory_) + offset; }
+  bool Write(size_t offset, const void* data, size_t size) {
+    return WriteProcessMemory(process_, At(offset), data, size, nullptr) != 0;
+  }
+  bool Read(size_t offset, void* data, size_t size) {
+    return ReadProcessMemory(process_, At(offset), data, size, nullptr) != 0;
+  }
+
+ private:
+  HANDLE process_ = nullptr;
+  void* memory_ = nullptr;
+};
+
+constexpr size_t kTextUnits = 2048;
+
+std::string CellText(HWND list, Remote& remote, int row, int column) {
+  LVITEMW item{};
+  item.iSubItem = column;
+  item.cchTextMax = kTextUnits;
+  item.pszText = reinterpret_cast<wchar_t*>(remote.At(sizeof item));
+  remote.Write(0, &item, sizeof item);
+  const LRESULT n = SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote.At(0)));
+  std::wstring text(static_cast<size_t>(n), L'\0');
+  if (n > 0) remote.Read(sizeof item, text.data(), static_cast<size_t>(n) * sizeof(wchar_t));
+  return Utf8(text);
+}
+
+std::string HeadingText(HWND list, Remote& remote, int column) {
+  LVCOLUMNW c{};
+  c.mask = LVCF_TEXT;
+  c.cchTextMax = kTextUnits;
+  c.pszText = reinterpret_cast<wchar_t*>(remote.At(sizeof c));
+  remote.Write(0, &c, sizeof c);
+  SendMessageW(list, LVM_GETCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(remote.At(0)));
+  std::wstring text(kTextUnits, L'\0');
+  remote.Read(sizeof c, text.data(), kTextUnits * sizeof(wchar_t));
+  text.resize(wcslen(text.c_str()));
+  return Utf8(text);
+}
+
+int PrintRows() {
+  const HWND list = GetDlgItem(gMain, 1000);
+  Remote remote(sizeof(LVITEMW) + kTextUnits * sizeof(wchar_t) + 64);
+  if (!remote.Ok()) return std::fprintf(stderr, "no memory in the window's process\n"), 1;
+  const HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+  const int columns = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+  const int rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int c = 0; c < columns; ++c) Print(HeadingText(list, remote, c) + (c + 1 < columns ? "\t" : "\n"));
+  for (int r = 0; r < rows; ++r)
+    for (int c = 0; c < columns; ++c) Print(CellText(list, remote, r, c) + (c + 1 < columns ? "\t" : "\n"));
+  return 0;
+}
+
+int SelectRows(const std::string& spec) {
+  const HWND list = GetDlgItem(gMain, 1000);
+  Remote remote(sizeof(LVITEMW));
+  if (!remote.Ok()) return 1;
+  auto setState = [&](int row, UINT state) {
+    LVITEMW item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = state;
+    remote.Write(0, &item, sizeof item);
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote.At(0)));
+  };
+  setState(-1, 0);
+  size_t at = 0;
+  while (at < spec.size()) {
+    size_t end = spec.find(',', at);
+    if (end == std::string::npos) end = spec.size();
+    const std::string part = spec.substr(at, end - at);
+    const size_t dash = part.find('-');
+    const int first = std::atoi(part.c_str());
+    const int last = dash == std::string::npos ? first : std::atoi(part.c_str() + dash + 1);
+    for (int row = first; row <= last; ++row) setState(row - 1, LVIS_SELECTED);
+    at = end + 1;
+  }
+  return 0;
+}
+
+// Free when the main window takes input again and no dialog of the program
+// is open; stops early when a dialog shows (a question to answer).
+int WaitIdle(int seconds) {
+  int calm = 0;
+  for (int i = 0; i < seconds * 20; ++i) {
+    const HWND dialog = OpenDialog();
+    // The progress window (it has the file label 1015) goes by itself.
+    if (dialog && !GetDlgItem(dialog, 1015)) return Print("dialog\n"), 0;
+    // A window busy outside any message loop (opening a volume) does not
+    // answer at once.
+    DWORD_PTR result = 0;
+    const bool answers = SendMessageTimeoutW(gMain, WM_NULL, 0, 0, SMTO_NORMAL, 100, &result) != 0;
+    calm = (!dialog && answers && IsWindowEnabled(gMain)) ? calm + 1 : 0;
+    if (calm >= 6) return Print("idle\n"), 0;
+    Sleep(50);
+  }
+  return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) return 1;
+  const std::string command = Utf8(argv[1]);
+  std::vector<std::string> args;
+  for (int i = 2; i < argc; ++i) args.push_back(Utf8(argv[i]));
+  if (!MainWindow(command == "wait" ? 60 : 10)) return std::fprintf(stderr, "no main window\n"), 1;
+  if (command == "wait") return 0;
+  if (command == "drive" && args.size() == 1) {
+    SendDlgItemMessageW(gMain, 1005, CB_SETCURSEL, static_cast<WPARAM>(std::atoi(args[0].c_str())), 0);
+    return 0;
+  }
+  if (command == "click" && args.size() == 1) {
+    // Sent, not posted: back when the command has ended, or after a moment
+    // when it waits in a dialog or a walk, so that `idle` never sees the
+    // window before the command has begun.
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(gMain, WM_COMMAND, MAKEWPARAM(std::atoi(args[0].c_str()), BN_CLICKED), 0, SMTO_NORMAL, 500,
+                        &result);
+    return 0;
+  }
+  if (command == "idle") return WaitIdle(args.empty() ? 120 : std::atoi(args[0].c_str()));
+  if (command == "rows") return PrintRows();
+  if (command == "select" && args.size() == 1) return SelectRows(args[0]);
+  if (command == "text" && args.size() == 1) {
+    Print(Utf8(WindowText(GetDlgItem(gMain, std::atoi(args[0].c_str())))) + "\n");
+    return 0;
+  }
+  HWND dialog = nullptr;
+  for (int i = 0; i < 200 && !dialog; ++i, Sleep(50)) dialog = OpenDialog();
+  if (!dialog) return std::fprintf(stderr, "no dialog open\n"), 2;
+  if (command == "dialog") {
+    Print("caption\t" + Utf8(WindowText(dialog)) + "\n");
+    EnumChildWindows(dialog, &PrintChild, 0);
+    return 0;
+  }
+  if (command == "type" && args.size() == 2) {
+    const std::wstring text = Wide(args[1]);
+    SendDlgItemMessageW(dialog, std::atoi(args[0].c_str()), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    return 0;
+  }
+  if (command == "type-edit" && args.size() == 1) {
+    gEdit = nullptr;
+    EnumChildWindows(dialog, &FindEdit, 0);
+    if (!gEdit) return std::fprintf(stderr, "the dialog has no edit box\n"), 1;
+    const std::wstring text = Wide(args[0]);
+    SendMessageW(gEdit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    return 0;
+  }
+  if ((command == "press" || command == "answer") && args.size() == 1) {
+    int id = std::atoi(args[0].c_str());
+    // A message box without that button has OK.
+    if (command == "answer" && !GetDlgItem(dialog, id)) id = IDOK;
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+    return 0;
+  }
+  std::fprintf(stderr, "unknown command\n");
+  return 1;
+}
