@@ -11,6 +11,7 @@
 #include "app/drive_summary.h"
 #include "app/parse_number.h"
 #include "app/results_file.h"
+#include "platform/file_system.h"
 #include "platform/terminal.h"
 #include "volume/listing.h"
 
@@ -161,7 +162,9 @@ ListedRow DescribeRow(const app::ResultList& list, size_t row, ShellInfo* shell,
   r.row = row + 1;
   r.name = std::string(list.Cell(row, 0));
   r.folder = std::string(CellOrEmpty(list, row, 1));
-  r.path = r.folder + (r.folder.empty() || r.folder.back() == '/' ? "" : "/") + r.name;
+  // The system's separator, as the folder cells hold it.
+  const bool separated = r.folder.empty() || platform::IsPathSeparator(r.folder.back());
+  r.path = r.folder + (separated ? "" : std::string(1, platform::kPathSeparator)) + r.name;
   r.size = Number(CellOrEmpty(list, row, 2));
   r.type = std::string(CellOrEmpty(list, row, 3));
   const std::string_view time = CellOrEmpty(list, row, 4);
