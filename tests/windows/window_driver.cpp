@@ -186,7 +186,7 @@ int PrintRows() {
   return 0;
 }
 
-int SelectRows(const std::string& spec) {
+int SelectRows(const std::string& rowList) {
   const HWND list = GetDlgItem(gMain, 1000);
   Remote remote(sizeof(LVITEMW));
   if (!remote.Ok()) return 1;
@@ -199,10 +199,10 @@ int SelectRows(const std::string& spec) {
   };
   setState(-1, 0);
   size_t at = 0;
-  while (at < spec.size()) {
-    size_t end = spec.find(',', at);
-    if (end == std::string::npos) end = spec.size();
-    const std::string part = spec.substr(at, end - at);
+  while (at < rowList.size()) {
+    size_t end = rowList.find(',', at);
+    if (end == std::string::npos) end = rowList.size();
+    const std::string part = rowList.substr(at, end - at);
     const size_t dash = part.find('-');
     const int first = std::atoi(part.c_str());
     const int last = dash == std::string::npos ? first : std::atoi(part.c_str() + dash + 1);
