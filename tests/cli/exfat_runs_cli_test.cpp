@@ -16,49 +16,23 @@
 #include "cli/restore_cli.h"
 #include "cli/search_cli.h"
 #include "support/tsk.h"
+#include "support/cli_call.h"
+#include "support/fixture_bytes.h"
 
 namespace vellum::cli {
 namespace {
+using testing::Call;
+using testing::CliRun;
+using testing::Pattern;
+using testing::ReadFile;
 
 namespace fs = std::filesystem;
 using testing::RunCommand;
 
 const std::string kImage = std::string(VELLUM_TEST_IMAGES) + "/exfat-runs.img";
 
-struct CliRun {
-  int status = -1;
-  std::string out, err;
-};
 
-template <typename Run>
-CliRun Call(Run run, std::vector<std::string> args) {
-  std::ostringstream out, err;
-  CliRun r;
-  ::testing::internal::CaptureStderr();
-  r.status = run(args, out, err);
-  r.out = out.str();
-  r.err = err.str() + ::testing::internal::GetCapturedStderr();
-  return r;
-}
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return std::move(bytes).str();
-}
-
-// The bytes the fixture script wrote: lines "TAG 00000042\n" cut to size.
-std::string Pattern(const std::string& tag, size_t size) {
-  std::string bytes;
-  char line[300];
-  for (int i = 0; bytes.size() < size; ++i) {
-    std::snprintf(line, sizeof line, "%s %08d\n", tag.c_str(), i);
-    bytes += line;
-  }
-  bytes.resize(size);
-  return bytes;
-}
 
 // What icat reads for each entry fls lists by its path, deleted or live.
 std::map<std::string, std::string> IcatByPath(const std::string& image) {

@@ -13,31 +13,17 @@
 #include <sstream>
 
 #include "cli/search_cli.h"
+#include "support/cli_call.h"
 
 namespace vellum::cli {
 namespace {
+using testing::Call;
+using testing::CliRun;
 
 namespace fs = std::filesystem;
 
 std::string Image(const char* name) { return std::string(VELLUM_TEST_IMAGES) + "/" + name; }
 
-struct CliRun {
-  int status = -1;
-  std::string out, err;
-};
-
-// Messages of the commands go to the process's standard error, beside what
-// the command writes to `err` itself: both are kept.
-template <typename Run>
-CliRun Call(Run run, std::vector<std::string> args) {
-  std::ostringstream out, err;
-  CliRun r;
-  ::testing::internal::CaptureStderr();
-  r.status = run(args, out, err);
-  r.out = out.str();
-  r.err = err.str() + ::testing::internal::GetCapturedStderr();
-  return r;
-}
 
 class TempDir {
  public:

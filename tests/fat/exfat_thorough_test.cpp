@@ -13,9 +13,12 @@
 #include "fat/wipe.h"
 #include "support/command_fixture.h"
 #include "support/tsk.h"
+#include "support/fixture_bytes.h"
 
 namespace vellum::fat {
 namespace {
+using testing::Pattern;
+using testing::ReadFile;
 
 namespace fs = std::filesystem;
 using testing::Command;
@@ -24,24 +27,7 @@ using testing::TempDir;
 
 const std::string kImage = std::string(VELLUM_TEST_IMAGES) + "/exfat-live.img";
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return std::move(bytes).str();
-}
 
-// The bytes the fixture script wrote: lines "TAG 00000042\n" cut to size.
-std::string Pattern(const std::string& tag, size_t size) {
-  std::string bytes;
-  char line[300];
-  for (int i = 0; bytes.size() < size; ++i) {
-    std::snprintf(line, sizeof line, "%s %08d\n", tag.c_str(), i);
-    bytes += line;
-  }
-  bytes.resize(size);
-  return bytes;
-}
 
 class WholeVolume : public ClusterRangeAsker {
  public:

@@ -23,9 +23,12 @@
 #include "support/scripted_messages.h"
 #include "support/tsk.h"
 #include "volume/sector_io.h"
+#include "support/fixture_bytes.h"
 
 namespace vellum::fat {
 namespace {
+using testing::Pattern;
+using testing::ReadFile;
 
 namespace fs = std::filesystem;
 using testing::RecordedRow;
@@ -71,17 +74,6 @@ void SearchAndScan(const std::string& image, Walked& w) {
   ASSERT_EQ(ScanFatClusters(w.state, range, {}), 1);
 }
 
-std::string Pattern(const std::string& tag, size_t size) {
-  std::string s;
-  char line[64];
-  for (int i = 0; s.size() < size; ++i) s += std::string(line, std::snprintf(line, sizeof line, "%s %08d\n", tag.c_str(), i));
-  return s.substr(0, size);
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 
 using testing::TempDir;
 
