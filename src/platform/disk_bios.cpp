@@ -45,14 +45,42 @@ bool ParseSuffixes(std::string_view& text, BiosUnitChoice& unit, std::string& er
   return true;
 }
 
-// A partition entry's CHS end: cylinder, head and 1-based sector.
-struct ChsEnd {
+// A partition entry's CHS address (start or end): cylinder, head and
+// 1-based sector, from the three bytes at `at`.
+struct Chs {
   uint32_t cylinder, head, sector;
 };
 
-ChsEnd ChsEndOf(std::span<const uint8_t, 16> entry) {
-  return {static_cast<uint32_t>(entry[7]) | (static_cast<uint32_t>(entry[6] & 0xC0) << 2),
-          entry[5], static_cast<uint32_t>(entry[6] & 0x3F)};
+Chs ChsAt(std::span<const uint8_t, 16> entry, size_t at) {
+  return {static_cast<uint32_t>(entry[at + 2]) | (static_cast<uint32_t>(entry[at + 1] & 0xC0) << 2), entry[at],
+          static_cast<uint32_t>(entry[at + 1] & 0x3F)};
+}
+
+uint32_t Le32At(std::span<const uint8_t, 16> entry, size_t at) {
+  return static_cast<uint32_t>(entry[at]) | (static_cast<uint32_t>(entry[at + 1]) << 8) |
+         (static_cast<uint32_t>(entry[at + 2]) << 16) | (static_cast<uint32_t>(entry[at + 3]) << 24);
+}
+
+// Whether a CHS address names `lba` under the geometry; the "too large for
+// CHS" marker (cylinder 1023) says nothing, so it never disagrees.
+bool ChsNames(const Chs& chs, uint64_t lba, uint32_t heads, uint32_t sectorsPerTrack) {
+  if (chs.cylinder >= 1023) return true;
+  if (chs.sector == 0 || chs.sector > sectorsPerTrack || chs.head >= heads) return false;
+  return lba == (static_cast<uint64_t>(chs.cylinder) * heads + chs.head) * sectorsPerTrack + chs.sector - 1;
+}
+
+// Whether every used entry's CHS start and end agree with its LBA fields.
+bool TableAgreesWith(const std::array<uint8_t, 512>& mbr, uint32_t heads, uint32_t sectorsPerTrack) {
+  for (size_t i = 0; i < 4; ++i) {
+    const std::span<const uint8_t, 16> entry(mbr.data() + 446 + 16 * i, 16);
+    if (entry[4] == 0) continue;
+    const uint64_t first = Le32At(entry, 8), count = Le32At(entry, 12);
+    if (count == 0) continue;
+    if (!ChsNames(ChsAt(entry, 1), first, heads, sectorsPerTrack) ||
+        !ChsNames(ChsAt(entry, 5), first + count - 1, heads, sectorsPerTrack))
+      return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -68,10 +96,11 @@ bool ParseBiosUnitName(std::string_view text, BiosUnitChoice& unit, std::string&
   return true;
 }
 
-// Partitioning tools end every partition on a cylinder boundary when they
-// write CHS fields at all, so each end names the last head and the last
-// sector of a track. Entries that disagree, or ends that are plainly the
-// "too large for CHS" marker (1023/254/63 or 1023/255/63), say nothing.
+// Old partitioning tools ended every partition on a cylinder boundary, so
+// each end names the last head and the last sector of a track; today's tools
+// align to 1 MiB and fill the CHS fields from 255 heads and 63 sectors. The
+// geometry an end suggests is taken only when every entry's CHS start and end
+// agree with its LBA fields under it; else 255 and 63.
 void GeometryFromPartitionTable(BlockDevice& disk, uint32_t& heads, uint32_t& sectorsPerTrack) {
   heads = kDefaultHeads;
   sectorsPerTrack = kDefaultSectorsPerTrack;
@@ -81,7 +110,7 @@ void GeometryFromPartitionTable(BlockDevice& disk, uint32_t& heads, uint32_t& se
   for (size_t i = 0; i < 4; ++i) {
     const std::span<const uint8_t, 16> entry(mbr.data() + 446 + 16 * i, 16);
     if (entry[4] == 0) continue;
-    const ChsEnd end = ChsEndOf(entry);
+    const Chs end = ChsAt(entry, 5);
     if (end.sector == 0 || end.cylinder >= 1023) continue;
     const uint32_t h = end.head + 1, s = end.sector;
     if (foundHeads == 0) {
@@ -91,7 +120,7 @@ void GeometryFromPartitionTable(BlockDevice& disk, uint32_t& heads, uint32_t& se
       return;
     }
   }
-  if (foundHeads != 0 && IsBiosGeometry(foundHeads, foundSectors)) {
+  if (foundHeads != 0 && IsBiosGeometry(foundHeads, foundSectors) && TableAgreesWith(mbr, foundHeads, foundSectors)) {
     heads = foundHeads;
     sectorsPerTrack = foundSectors;
   }

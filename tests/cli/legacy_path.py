@@ -181,6 +181,13 @@ try:
             compare(disk, p, f"{os.path.basename(disk)}#{p}")
         wipe_both(disk, (1, 2, 3), os.path.basename(disk))
         os.remove(disk)
+    # A single volume wrapped by sfdisk, as a user makes a disk: the table's
+    # CHS fields come from 255 x 63 and its one partition ends in mid-track.
+    disk = os.path.join(work, "sfdisk.img")
+    build_disk(disk, volumes[1:2], False)
+    layout = f"2048,{sectors(volumes[1])},{partition_type(volumes[1]):x}\n"
+    subprocess.run(["sfdisk", "-q", "--no-reread", disk], input=layout, text=True, check=True, capture_output=True)
+    compare(disk, 1, "sfdisk.img#1")
     layer_messages()
 finally:
     shutil.rmtree(work, ignore_errors=True)

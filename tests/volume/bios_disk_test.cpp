@@ -209,6 +209,34 @@ TEST(EmulatedBios, UnitNamesTakeAGeometryAndTheChsOption) {
   EXPECT_FALSE(platform::ParseBiosUnitName(":chs", unit, error));
 }
 
+// One partition entry with the CHS fields given, as a disk's only partition.
+uint32_t GeometryOfTable(std::array<uint8_t, 3> start, std::array<uint8_t, 3> end, uint32_t first, uint32_t count) {
+  std::vector<uint8_t> disk(512);
+  const uint8_t chs[8] = {0, start[0], start[1], start[2], 0x06, end[0], end[1], end[2]};
+  std::copy(std::begin(chs), std::end(chs), disk.begin() + 446);
+  for (int i = 0; i < 4; ++i) {
+    disk[454 + i] = static_cast<uint8_t>(first >> (8 * i));
+    disk[458 + i] = static_cast<uint8_t>(count >> (8 * i));
+  }
+  disk[510] = 0x55;
+  disk[511] = 0xAA;
+  MemoryBlockDevice device(disk);
+  uint32_t heads = 0, spt = 0;
+  platform::GeometryFromPartitionTable(device, heads, spt);
+  return heads * 100 + spt;
+}
+
+TEST(BiosDisks, APartitionTablesGeometryIsTakenOnlyWhereItsChsFieldsAgreeWithItsLba) {
+  // What sfdisk and fdisk write today: 1 MiB aligned, CHS from 255 x 63, the
+  // end in the middle of a track (0/32/33 .. 4/52/48), which alone would
+  // suggest 53 heads of 48 sectors.
+  EXPECT_EQ(GeometryOfTable({0x20, 0x21, 0x00}, {0x34, 0x30, 0x04}, 2048, 65536), 25563u);
+  // An old tool's table, on cylinder boundaries of 16 heads x 63 sectors.
+  EXPECT_EQ(GeometryOfTable({0x01, 0x01, 0x00}, {0x0F, 0x3F, 0x09}, 63, 10017), 1663u);
+  // The same ends with a start that names another sector: nothing agrees.
+  EXPECT_EQ(GeometryOfTable({0x02, 0x01, 0x00}, {0x0F, 0x3F, 0x09}, 63, 10017), 25563u);
+}
+
 TEST(BiosDisks, TheMbrDisksFatPartitionsAreFoundWithTheirSerials) {
   const std::vector<uint8_t> disk = FileBytes(std::string(VELLUM_TEST_IMAGES) + "/disk-mbr.img");
   ASSERT_EQ(disk.size(), 58720256u);
