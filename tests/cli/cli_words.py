@@ -8,15 +8,14 @@ import csv
 import io
 import json
 import os
-import pty
 import re
 import shlex
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
-import time
+
+from terminal_session import on_terminal
 
 cli, images = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
 failures = []
@@ -42,29 +41,8 @@ def interrupt_on_terminal(args, cwd, interrupt_at=b"%"):
     """Runs the command on a pseudo-terminal, types Ctrl+C once the progress
     line shows `interrupt_at` (never when None), and returns the exit status
     and everything it said."""
-    pid, fd = pty.fork()
-    if pid == 0:
-        os.chdir(cwd)
-        os.execv(cli, [cli, *args])
-    said = b""
-    typed = False
-    started = time.monotonic()
-    while True:
-        try:
-            chunk = os.read(fd, 4096)
-        except OSError:
-            break
-        if not chunk:
-            break
-        said += chunk
-        if not typed and interrupt_at is not None and interrupt_at in said:
-            os.write(fd, b"\x03")  # the terminal turns it into SIGINT, as for a person
-            typed = True
-        if not typed and interrupt_at is not None and time.monotonic() - started > 60:
-            os.kill(pid, signal.SIGINT)
-            typed = True
-    _, status = os.waitpid(pid, 0)
-    return os.waitstatus_to_exitcode(status), said.decode("utf-8", "replace")
+    status, said, _ = on_terminal([cli, *args], cwd, interrupt_at, b"\x03")
+    return status, said.decode("utf-8", "replace")
 
 
 work = tempfile.mkdtemp()

@@ -8,12 +8,13 @@ import hashlib
 import io
 import json
 import os
-import pty
 import shutil
 import subprocess
 import sys
 import tempfile
 import unicodedata
+
+from terminal_session import on_terminal
 
 cli, images = sys.argv[1], sys.argv[2]
 failures = []
@@ -144,28 +145,11 @@ try:
     check(run("info", disk + "#2").stdout == run("info", disk, "--partition", "2").stdout, "SOURCE#N")
 
     # On a terminal the question is asked; the answer counts.
-    def on_terminal(args, answer):
-        pid, fd = pty.fork()
-        if pid == 0:
-            os.execv(cli, [cli, *args])
-        said = b""
-        answered = False
-        while True:
-            try:
-                chunk = os.read(fd, 4096)
-            except OSError:
-                break
-            if not chunk:
-                break
-            said += chunk
-            if not answered and b"[y/N]" in said:
-                os.write(fd, answer + b"\n")
-                answered = True
-        _, status = os.waitpid(pid, 0)
-        return os.waitstatus_to_exitcode(status), said, answered
+    def answer_on_terminal(args, answer):
+        return on_terminal([cli, *args], None, b"[y/N]", answer + b"\n")
 
     scanned = os.path.join(work, "scanned.tsv")
-    status, said, answered = on_terminal(["search", os.path.join(images, "media-fat32.img"), "-o", scanned], b"y")
+    status, said, answered = answer_on_terminal(["search", os.path.join(images, "media-fat32.img"), "-o", scanned], b"y")
     check(answered and status == 0, f"the free-scan question is asked on a terminal (exit {status})")
     with open(scanned, "rb") as f:
         asked = f.read()
@@ -173,7 +157,7 @@ try:
     check(asked == flagged, "answering y scans the free clusters as --free-scan does")
     copy = os.path.join(work, "wipe.img")
     shutil.copy(fat, copy)
-    status, said, answered = on_terminal(["wipe", copy], b"n")
+    status, said, answered = answer_on_terminal(["wipe", copy], b"n")
     with open(copy, "rb") as f, open(fat, "rb") as g:
         check(answered and f.read() == g.read(), "answering n to the wipe question writes nothing")
     check(status != 0, "a declined wipe does not exit 0")
