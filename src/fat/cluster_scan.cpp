@@ -86,11 +86,24 @@ int ScanExfatClusters(ScanState& s, int all, ClusterRangeAsker& asker, const Con
   s.allClusters = all ? 1 : 0;
   const std::string folder = UnknownFolder(s);
   ExfatWalk walk(s);
+  std::sort(s.exfatWalkedDirectoryClusters.begin(), s.exfatWalkedDirectoryClusters.end());
   ForEachCluster(s, range, ExfatClusterWanted, [&](uint64_t j, ByteView cluster) {
-    walk.TakeScannedCluster(cluster, folder);
+    // A deleted folder the walk read is free, but its sets are listed already.
+    if (s.allClusters || !ExfatClusterWalked(s, j)) walk.TakeScannedCluster(cluster, folder);
     if (s.options.analyse && analyse) analyse(s, j, cluster);
   });
   return 1;
+}
+
+void ForEachFreeCluster(ScanState& s, const std::function<void(uint64_t, ByteView)>& visit) {
+  s.allClusters = 0;
+  const ScanRange range{2, s.lastCluster};
+  ForEachCluster(s, range, s.fsKind == volume::kExfat ? ExfatClusterWanted : FatClusterWanted, visit);
+}
+
+bool ExfatClusterWalked(const ScanState& s, uint64_t cluster) {
+  const std::vector<uint32_t>& walked = s.exfatWalkedDirectoryClusters;
+  return cluster <= UINT32_MAX && std::binary_search(walked.begin(), walked.end(), static_cast<uint32_t>(cluster));
 }
 
 }  // namespace vellum::fat

@@ -174,6 +174,10 @@ void ExfatWalk::ProcessExfatEntrySet(const ExfatEntrySet& set, const std::string
   // A live folder of the thorough search is only entered; its path is made
   // at the destination by the first thing restored inside it.
   const bool liveFolder = set.live && !insideDeleted;
+  // A restore of what a cluster scan read takes only what its listing would.
+  if (state_.clusterScan != 0 && state_.operationMode == volume::kModeRestore &&
+      !IsListableOrphan(state_, ItemOf(set, name, path)))
+    return;
   if (!liveFolder && state_.operationMode == volume::kModeSearch) {
     const FoundEntry item = ItemOf(set, name, path);
     if (found_) (*found_)(item);
@@ -276,10 +280,10 @@ bool ExfatWalk::TakeDirectoryCluster(uint64_t c, ExfatEntrySet& set, std::vector
   bool ended = false;
   for (size_t at = 0; at + kEntryBytes <= cluster_.size() && !ended; at += kEntryBytes)
     ended = !TakeEntry(ByteView(cluster_).subspan(at, kEntryBytes), set, subdirectories, path, insideDeleted);
-  if (state_.operationMode == volume::kModeCompleteDeletion) {
+  if (state_.operationMode == volume::kModeCompleteDeletion)
     WipeDeletedExfatEntries(state_, volume::ClusterToSector(state_, c), cluster_);
-    state_.exfatWalkedDirectoryClusters.push_back(static_cast<uint32_t>(c));
-  }
+  // The scans of free clusters that follow leave these sets to the walk.
+  state_.exfatWalkedDirectoryClusters.push_back(static_cast<uint32_t>(c));
   return !ended;
 }
 
