@@ -77,13 +77,15 @@ void AdoptByParent(ScanState& s, FatWalk& walk, const std::vector<uint64_t>& can
 }  // namespace
 
 void WalkOrphanedFatEntries(ScanState& s, FatWalk& walk) {
-  // The clusters that hold an entry a scan would list; the walk's own
-  // directory clusters are claimed already and are passed over.
+  // The clusters that hold an entry a scan would list and read as directory
+  // entries throughout; the walk's own directory clusters are claimed
+  // already and are passed over.
   std::vector<uint64_t> candidates;
   {
     ClusterScanScope scan(s, 1);
     ForEachFreeCluster(s, [&](uint64_t j, ByteView cluster) {
-      if (!IsClaimed(s, j) && walk.ScannedClusterListsEntry(cluster)) candidates.push_back(j);
+      if (!IsClaimed(s, j) && walk.ScannedClusterListsEntry(cluster) && IsDirectoryCluster(cluster, s.lastCluster))
+        candidates.push_back(j);
     });
   }
   AdoptByParent(s, walk, candidates);
@@ -106,7 +108,7 @@ void WalkOrphanedExfatSets(ScanState& s, ExfatWalk& walk) {
   const std::string folder = walk.OrphanFolder();
   std::vector<uint32_t> taken;
   ForEachFreeCluster(s, [&](uint64_t j, ByteView cluster) {
-    if (ExfatClusterWalked(s, j)) return;
+    if (ExfatClusterWalked(s, j) || !IsExfatDirectoryCluster(cluster)) return;
     walk.TakeScannedCluster(cluster, folder);
     taken.push_back(static_cast<uint32_t>(j));
   });

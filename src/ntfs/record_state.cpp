@@ -31,4 +31,20 @@ volume::Recoverability RecordRecoverability(volume::ScanState& state, const Foun
   return volume::RecoverabilityOf(firstInUse, inUse, clusters, false);
 }
 
+std::optional<uint64_t> RecordFirstCluster(volume::ScanState& state, const FoundRecord& found) {
+  if (found.isFolder) return std::nullopt;
+  const auto record = LoadRecord(state, found.source);
+  if (!record) return std::nullopt;
+  std::vector<uint8_t> copy;
+  AttributeRef ref;
+  const auto data = FindHeader(state, *record, kAttrData, copy, ref);
+  const auto extent = data ? ExtentOf(AttributeBytes(copy, ref)) : std::nullopt;
+  // Only a run that starts the file names its first cluster.
+  if (!extent || extent->Empty() || extent->firstVcn != 0) return std::nullopt;
+  RunListReader runs(extent->runList, extent->firstVcn);
+  Run run;
+  if (!runs.Next(run) || run.sparse || run.lcn < 1 || run.lcn > state.lastCluster) return std::nullopt;
+  return run.lcn;
+}
+
 }  // namespace vellum::ntfs

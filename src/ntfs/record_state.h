@@ -3,6 +3,9 @@
 // itself is read for its runs; none of the file's data is.
 #pragma once
 
+#include <cstdint>
+#include <optional>
+
 #include "ntfs/found_record.h"
 #include "volume/recoverability.h"
 #include "volume/scan_state.h"
@@ -11,5 +14,9 @@ namespace vellum::ntfs {
 
 // The cluster bitmap must be loaded (LoadNtfsClusterBitmap).
 volume::Recoverability RecordRecoverability(volume::ScanState& state, const FoundRecord& found);
+
+// The first cluster of a file record's data on the volume; none for a
+// folder, data kept in the record, or a record that cannot be read.
+std::optional<uint64_t> RecordFirstCluster(volume::ScanState& state, const FoundRecord& found);
 
 }  // namespace vellum::ntfs
