@@ -89,6 +89,11 @@ bool ExfatWalk::TakeEntry(ByteView e, ExfatEntrySet& set, std::vector<ExfatSubdi
   // entry: deleted, or (a live folder of the thorough search) in use.
   const bool disagrees = !insideDeleted && live != set.live;
   if (type == kStreamLive || type == kStreamDeleted) {
+    // A set has one Stream Extension. Another after all the entries its File
+    // entry counts is what is left of a set whose File entry was written
+    // over: it must not take this set's cluster, size and name.
+    if (set.inSet && set.secondaries != 0 && set.secondariesTaken >= set.secondaries)
+      CloseSet(set, subdirectories, path, insideDeleted);
     if (disagrees) {
       set.inSet = false;  // a live set, or one that is partly live, is dropped
     } else {

@@ -1,5 +1,7 @@
 #include "ntfs/record_state.h"
 
+#include <algorithm>
+
 #include "ntfs/attribute.h"
 #include "ntfs/data_runs.h"
 #include "ntfs/find_attribute.h"
@@ -45,6 +47,20 @@ std::optional<uint64_t> RecordFirstCluster(volume::ScanState& state, const Found
   Run run;
   if (!runs.Next(run) || run.sparse || run.lcn < 1 || run.lcn > state.lastCluster) return std::nullopt;
   return run.lcn;
+}
+
+std::optional<uint64_t> OrphanRuleCluster(const volume::ScanState& state, ByteView attribute) {
+  const auto extent = ExtentOf(attribute);
+  if (!extent || extent->Empty()) return std::nullopt;
+  std::optional<uint64_t> first;
+  RunListReader runs(extent->runList, extent->firstVcn);
+  for (Run run; runs.Next(run);) {
+    if (run.sparse) continue;
+    if (run.lcn > state.lastCluster || run.length > state.lastCluster + 1 - run.lcn)
+      return std::max(run.lcn, state.lastCluster + 1);
+    if (!first) first = run.lcn;
+  }
+  return first;
 }
 
 }  // namespace vellum::ntfs
