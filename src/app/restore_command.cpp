@@ -147,7 +147,7 @@ void RestoreRows(CommandContext& c, const RestoreRequest& request, const restore
   std::vector<volume::Recoverability> states;
   for (const RowItem& item : items) states.push_back(ItemRecoverability(c.state, item));
   // A recognised file that is the data of a file chosen by name is written once, by name.
-  const std::vector<std::optional<size_t>> same = SameContentRows(rows);
+  const std::vector<std::optional<size_t>> same = SameContentRows(c.state, rows);
   const std::set<size_t> chosen(order.begin(), order.end());
   std::vector<size_t> deferred;  // such rows, restored after the others unless their data was written
   std::set<size_t> written;      // rows that wrote a file

@@ -8,12 +8,14 @@
 #include <vector>
 
 #include "app/result_list.h"
+#include "volume/scan_state.h"
 
 namespace vellum::app {
 
 // One per row: for a content row, the row (from 0) listed by name whose
-// data it repeats; empty for every other row. FAT and exFAT lists, where a
-// named row's first cluster is in the row; an NTFS list has none.
-std::vector<std::optional<size_t>> SameContentRows(const ResultList& rows);
+// data it repeats; empty for every other row. A FAT or exFAT row holds its
+// first cluster; an NTFS row's is read from its record on the open volume
+// `state`, and only when the list holds a content row.
+std::vector<std::optional<size_t>> SameContentRows(volume::ScanState& state, const ResultList& rows);
 
 }  // namespace vellum::app

@@ -20,7 +20,7 @@ const std::vector<OptionInfo> kSearchOptions = {
 };
 
 OptionInfo Thorough() {
-  return {"--thorough", "", "削除されていない exFAT フォルダの中と、削除された FAT フォルダの 2 クラスタ目以降も検索します"};
+  return {"--thorough", "", "削除されていない exFAT フォルダの中と、削除された FAT フォルダの 2 クラスタ目以降、空きクラスタに残ったフォルダの中身も検索します"};
 }
 
 OptionInfo Partition() { return {"--partition", "N", "ディスク全体のパーティション N (SOURCE#N とも書けます)"}; }

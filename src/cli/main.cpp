@@ -37,7 +37,8 @@ int Usage(std::ostream& out, int status) {
          "         --zero-size    サイズ 0 のファイルも\n"
          "         --no-analyse   クラスタスキャンでクラスタの内容を解析しません\n"
          "         --thorough     (search、restore、wipe) 削除されていない exFAT フォルダの中と、削除された\n"
-         "                        FAT フォルダの 2 クラスタ目以降の削除エントリも\n"
+         "                        FAT フォルダの 2 クラスタ目以降の削除エントリ、空きクラスタに残った\n"
+         "                        フォルダの中身も\n"
          "詳しくは vellum-cli help COMMAND か man vellum-cli を見てください。\n";
   return status;
 }

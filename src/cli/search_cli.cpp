@@ -88,7 +88,7 @@ ListingFormat FormatFor(const SearchArgs& a) {
 // results file keeps the columns the window saves and loads.
 std::string ListingText(volume::ScanState& state, const app::ResultList& list, ListingFormat format, ShellInfo* shell) {
   if (format == ListingFormat::kResults) return app::FormatResultsText(list, state.driveIndex);
-  const RowNotes notes{app::RowStates(state, list), app::SameContentRows(list)};
+  const RowNotes notes{app::RowStates(state, list), app::SameContentRows(state, list)};
   switch (format) {
     case ListingFormat::kTable: return FormatTable(list, TerminalColumns(), &notes);
     case ListingFormat::kJson: return FormatJsonLines(list, shell, &notes);

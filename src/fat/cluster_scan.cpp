@@ -1,6 +1,7 @@
 #include "fat/cluster_scan.h"
 
 #include <algorithm>
+#include <tuple>
 #include <vector>
 
 #include "fat/exfat_walk.h"
@@ -32,8 +33,8 @@ bool AskRange(ScanState& s, ClusterRangeAsker& asker, ScanRange& range) {
 
 // Visits the clusters of the range that `wanted` admits, in ascending order,
 // with the progress and Cancel of a cluster scan.
-template <typename Visit>
-void ForEachCluster(ScanState& s, const ScanRange& range, bool (*wanted)(const ScanState&, uint64_t), Visit visit) {
+template <typename Wanted, typename Visit>
+void ForEachCluster(ScanState& s, const ScanRange& range, Wanted wanted, Visit visit) {
   s.cancelled = 0;
   Progress* progress = s.progress;
   if (progress) {
@@ -86,11 +87,51 @@ int ScanExfatClusters(ScanState& s, int all, ClusterRangeAsker& asker, const Con
   s.allClusters = all ? 1 : 0;
   const std::string folder = UnknownFolder(s);
   ExfatWalk walk(s);
+  std::sort(s.exfatWalkedDirectoryClusters.begin(), s.exfatWalkedDirectoryClusters.end());
   ForEachCluster(s, range, ExfatClusterWanted, [&](uint64_t j, ByteView cluster) {
-    walk.TakeScannedCluster(cluster, folder);
+    // A deleted folder the walk read is free, but its sets are listed already.
+    if (s.allClusters || !ExfatClusterWalked(s, j)) walk.TakeScannedCluster(cluster, folder);
     if (s.options.analyse && analyse) analyse(s, j, cluster);
   });
   return 1;
+}
+
+namespace {
+
+// Whether a cluster lies wholly in a hole of a sparse image file: it reads
+// as zeros, which hold no entry, so it need not be read at all. The device
+// is asked once per stretch of data, not once per cluster.
+class Holes {
+ public:
+  explicit Holes(const ScanState& s) : s_(s) {}
+  bool Hold(uint64_t cluster) {
+    if (!s_.volumeHandle) return false;
+    const uint64_t at = volume::ClusterToSector(s_, cluster) * s_.bytesPerSector;
+    if (at >= dataEnd_) {
+      std::tie(dataFirst_, dataEnd_) = s_.volumeHandle->DataExtentFrom(at);
+      if (dataEnd_ <= at) dataFirst_ = dataEnd_ = UINT64_MAX;  // no data to the end: all holes
+    }
+    return at + s_.clusterBytes <= dataFirst_;
+  }
+
+ private:
+  const ScanState& s_;
+  uint64_t dataFirst_ = 0, dataEnd_ = 0;
+};
+
+}  // namespace
+
+void ForEachFreeCluster(ScanState& s, const std::function<void(uint64_t, ByteView)>& visit) {
+  s.allClusters = 0;
+  const ScanRange range{2, s.lastCluster};
+  const auto free = s.fsKind == volume::kExfat ? ExfatClusterWanted : FatClusterWanted;
+  Holes holes(s);
+  ForEachCluster(s, range, [&](const ScanState& st, uint64_t j) { return free(st, j) && !holes.Hold(j); }, visit);
+}
+
+bool ExfatClusterWalked(const ScanState& s, uint64_t cluster) {
+  const std::vector<uint32_t>& walked = s.exfatWalkedDirectoryClusters;
+  return cluster <= UINT32_MAX && std::binary_search(walked.begin(), walked.end(), static_cast<uint32_t>(cluster));
 }
 
 }  // namespace vellum::fat

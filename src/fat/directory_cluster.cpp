@@ -19,11 +19,14 @@ bool IsWipedEntry(ByteView e) {
   return Le8(e, 0) == kDeletedMark && std::all_of(e.begin() + 1, e.end(), [](uint8_t b) { return b == 0; });
 }
 
-bool IsDotEntry(ByteView e) {
-  static constexpr std::string_view kDot = ".          ", kDotDot = "..         ";
-  const std::string_view name(reinterpret_cast<const char*>(e.data()), 11);
-  return (name == kDot || name == kDotDot) && IsDirectoryEntry(e);
+constexpr std::string_view kDot = ".          ", kDotDot = "..         ";
+
+bool IsNamed(ByteView e, std::string_view name) {
+  return e.size() >= name.size() && std::string_view(reinterpret_cast<const char*>(e.data()), name.size()) == name &&
+         IsDirectoryEntry(e);
 }
+
+bool IsDotEntry(ByteView e) { return IsNamed(e, kDot) || IsNamed(e, kDotDot); }
 
 bool IsWellFormedLongName(ByteView e) {
   if (Le8(e, 12) != 0) return false;  // the type byte of a name slot
@@ -94,6 +97,12 @@ bool HasEndOfDirectory(ByteView cluster) {
   for (size_t at = 0; at + kEntryBytes <= cluster.size(); at += kEntryBytes)
     if (Le8(cluster, at) == 0) return true;
   return false;
+}
+
+uint64_t ParentOfDirectory(ByteView cluster) {
+  if (cluster.size() < 2 * kEntryBytes) return 0;
+  const ByteView dot = cluster.subspan(0, kEntryBytes), dotDot = cluster.subspan(kEntryBytes, kEntryBytes);
+  return IsNamed(dot, kDot) && IsNamed(dotDot, kDotDot) ? FatEntryFirstCluster(dotDot) : 0;
 }
 
 }  // namespace vellum::fat

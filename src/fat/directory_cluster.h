@@ -26,4 +26,9 @@ bool IsExfatDirectoryCluster(ByteView cluster);
 // byte is 0).
 bool HasEndOfDirectory(ByteView cluster);
 
+// The parent a FAT directory's first cluster names in its ".." entry (the
+// second slot, after "."): 0 when the cluster does not begin so, or the
+// parent is the root.
+uint64_t ParentOfDirectory(ByteView firstCluster);
+
 }  // namespace vellum::fat

@@ -27,15 +27,6 @@ std::string ListedTime(const FoundEntry& e) {
   return text;
 }
 
-bool IsListableOrphan(const ScanState& state, const FoundEntry& e) {
-  volume::OrphanFacts facts;
-  facts.name = e.name;
-  facts.time = volume::DosCalendarTime(e.dosDate, e.dosTime, e.tenMs);
-  facts.firstCluster = e.firstCluster;
-  facts.size = e.size;
-  return volume::CheckOrphan(state, facts) == volume::OrphanFault::kNone;
-}
-
 bool PassesSizeAndUseFilters(const ScanState& state, uint64_t size, uint32_t firstCluster) {
   if (size == 0) return state.options.zeroSize;
   if (state.options.inUse) return true;
@@ -44,6 +35,15 @@ bool PassesSizeAndUseFilters(const ScanState& state, uint64_t size, uint32_t fir
 }
 
 }  // namespace
+
+bool IsListableOrphan(const ScanState& state, const FoundEntry& e) {
+  volume::OrphanFacts facts;
+  facts.name = e.name;
+  facts.time = volume::DosCalendarTime(e.dosDate, e.dosTime, e.tenMs);
+  facts.firstCluster = e.firstCluster;
+  facts.size = e.size;
+  return volume::CheckOrphan(state, facts) == volume::OrphanFault::kNone;
+}
 
 void AddRow(ScanState& state, const FoundEntry& entry, std::string_view folderText) {
   const std::string_view name = entry.name;

@@ -19,4 +19,8 @@ using volume::ScanState;
 // the folders.
 void AddRow(ScanState& state, const FoundEntry& entry, std::string_view folderText);
 
+// The orphan rule of every cluster scan for an exFAT set: a calendar time,
+// no control character in its name, a cluster and size inside the volume.
+bool IsListableOrphan(const ScanState& state, const FoundEntry& entry);
+
 }  // namespace vellum::fat

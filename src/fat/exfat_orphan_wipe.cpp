@@ -44,10 +44,6 @@ bool ReadsAsExfatDirectoryCluster(ByteView cluster) {
                      [](uint8_t b) { return b == 0; });
 }
 
-bool WalkedAlready(const std::vector<uint32_t>& walked, uint64_t cluster) {
-  return cluster <= UINT32_MAX && std::binary_search(walked.begin(), walked.end(), static_cast<uint32_t>(cluster));
-}
-
 }  // namespace
 
 void WipeOrphanedExfatDirectories(volume::ScanState& s) {
@@ -68,7 +64,7 @@ void WipeOrphanedExfatDirectories(volume::ScanState& s) {
   {
     volume::ReadAheadScope readAhead(s);
     for (uint64_t j = 2; j <= s.lastCluster; ++j) {
-      if (!volume::IsExfatClusterUsed(s, j) && !WalkedAlready(walked, j)) {
+      if (!volume::IsExfatClusterUsed(s, j) && !ExfatClusterWalked(s, j)) {
         const ByteView view = volume::ViewCluster(s, j, cluster, volume::kScanView);
         if (view.size() == copy.size() && ReadsAsExfatDirectoryCluster(view) &&
             walk.TakeScannedCluster(view, folder) > 0) {

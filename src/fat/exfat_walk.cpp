@@ -89,6 +89,11 @@ bool ExfatWalk::TakeEntry(ByteView e, ExfatEntrySet& set, std::vector<ExfatSubdi
   // entry: deleted, or (a live folder of the thorough search) in use.
   const bool disagrees = !insideDeleted && live != set.live;
   if (type == kStreamLive || type == kStreamDeleted) {
+    // A set has one Stream Extension. Another after all the entries its File
+    // entry counts is what is left of a set whose File entry was written
+    // over: it must not take this set's cluster, size and name.
+    if (set.inSet && set.secondaries != 0 && set.secondariesTaken >= set.secondaries)
+      CloseSet(set, subdirectories, path, insideDeleted);
     if (disagrees) {
       set.inSet = false;  // a live set, or one that is partly live, is dropped
     } else {
@@ -174,6 +179,10 @@ void ExfatWalk::ProcessExfatEntrySet(const ExfatEntrySet& set, const std::string
   // A live folder of the thorough search is only entered; its path is made
   // at the destination by the first thing restored inside it.
   const bool liveFolder = set.live && !insideDeleted;
+  // A restore of what a cluster scan read takes only what its listing would.
+  if (state_.clusterScan != 0 && state_.operationMode == volume::kModeRestore &&
+      !IsListableOrphan(state_, ItemOf(set, name, path)))
+    return;
   if (!liveFolder && state_.operationMode == volume::kModeSearch) {
     const FoundEntry item = ItemOf(set, name, path);
     if (found_) (*found_)(item);
@@ -276,10 +285,10 @@ bool ExfatWalk::TakeDirectoryCluster(uint64_t c, ExfatEntrySet& set, std::vector
   bool ended = false;
   for (size_t at = 0; at + kEntryBytes <= cluster_.size() && !ended; at += kEntryBytes)
     ended = !TakeEntry(ByteView(cluster_).subspan(at, kEntryBytes), set, subdirectories, path, insideDeleted);
-  if (state_.operationMode == volume::kModeCompleteDeletion) {
+  if (state_.operationMode == volume::kModeCompleteDeletion)
     WipeDeletedExfatEntries(state_, volume::ClusterToSector(state_, c), cluster_);
-    state_.exfatWalkedDirectoryClusters.push_back(static_cast<uint32_t>(c));
-  }
+  // The scans of free clusters that follow leave these sets to the walk.
+  state_.exfatWalkedDirectoryClusters.push_back(static_cast<uint32_t>(c));
   return !ended;
 }
 

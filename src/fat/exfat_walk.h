@@ -85,6 +85,8 @@ class ExfatWalk {
   // folder text `folder`; no set continues into the next cluster. Returns
   // how many of the sets handed on were begun by a deleted File entry.
   size_t TakeScannedCluster(ByteView cluster, const std::string& folder);
+  // The folder text of orphaned sets: "<不明>" below the walk's root.
+  std::string OrphanFolder() const { return RootPrefix() + std::string(kOrphanFolder); }
 
  private:
   bool CancelRequested();

@@ -6,6 +6,7 @@
 #include "fat/directory_cluster.h"
 #include "fat/fat_restore.h"
 #include "fat/exfat_walk.h"
+#include "fat/orphan_walk.h"
 #include "fat/wipe.h"
 #include "platform/codepage.h"
 #include "platform/file_system.h"
@@ -209,6 +210,8 @@ void FatWalk::EnterSubdirectories(std::vector<FatFrame>& work) {
     if (sub.deleted) {
       if (!ClaimDeletedDirectory(state_, sub.firstCluster)) continue;
       flag = true;
+      if (state_.options.thorough && deletedFolders_.emplace(sub.firstCluster, child).second)
+        enteredFolders_.push_back(sub.firstCluster);
     }
     const uint64_t cluster = sub.firstCluster;
     // A directory with nothing left to enter need not wait for its last child.
@@ -284,7 +287,7 @@ void FatWalk::ProcessFatEntry(ByteView entry, const std::string* parent, std::ve
   longName_.Reset();
   if (Le8(entry, 0) != kDeletedMark && !insideDeleted) return;
   if (!DisplayNameAcceptable(name)) return;
-  if (state_.clusterScan != 0 && !IsListableOrphan(state_, entry, name)) return;
+  if ((state_.clusterScan != 0 || orphanRule_) && !IsListableOrphan(state_, entry, name)) return;
   if (probe_) {
     probeHits_ += ListableByNumbers(entry) ? 1 : 0;
     return;
@@ -326,6 +329,24 @@ void FatWalk::ProcessScannedCluster(ByteView cluster, const std::string& folder)
     ProcessFatEntry(cluster.subspan(at, kEntryBytes), &folder, none, true);
   }
 }
+
+void FatWalk::WalkAdoptedCluster(ByteView cluster, const std::string& path) {
+  orphanRule_ = true;
+  ResetLongName();
+  std::vector<Subdirectory> table;
+  ProcessEntries(cluster, &path, table, true);
+  std::vector<FatFrame> work;
+  PushFrame(std::move(table), &path, true, work);
+  EnterSubdirectories(work);
+  orphanRule_ = false;
+}
+
+const std::string* FatWalk::DeletedFolderPath(uint64_t firstCluster) const {
+  const auto found = deletedFolders_.find(firstCluster);
+  return found == deletedFolders_.end() ? nullptr : &found->second;
+}
+
+std::string FatWalk::OrphanFolder() const { return RootPrefix() + std::string(kOrphanFolder); }
 
 bool FatWalk::ScannedClusterListsEntry(ByteView cluster) {
   probe_ = true;
@@ -399,10 +420,14 @@ bool WalkFatExfat(ScanState& state, const restore::RestoreTarget* target) {
   if (!fat && state.fsKind != volume::kExfat) return false;
   state.cancelled = 0;
   if (state.progress) state.progress->OpenProgress();
+  // The thorough search and restore go on into the free clusters; complete
+  // deletion has its own pass over them.
+  const bool orphans = state.options.thorough && state.operationMode != volume::kModeCompleteDeletion;
   if (state.fsKind == volume::kExfat) {
     ExfatWalk walk(state);
     walk.SetRestoreTarget(target);
     walk.WalkRoot();
+    if (orphans && !state.cancelled) WalkOrphanedExfatSets(state, walk);
   } else {
     FatWalk walk(state);
     walk.SetRestoreTarget(target);
@@ -410,6 +435,7 @@ bool WalkFatExfat(ScanState& state, const restore::RestoreTarget* target) {
       walk.WalkFatRoot();
     else
       walk.WalkFatDirectory(state.rootCluster, nullptr, false);
+    if (orphans && !state.cancelled) WalkOrphanedFatEntries(state, walk);
   }
   if (state.progress) state.progress->CloseProgress();
   return true;

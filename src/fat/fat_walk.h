@@ -6,7 +6,9 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "fat/fat_entry.h"
@@ -61,6 +63,17 @@ class FatWalk {
   // every option on (zero-size and in-use entries, no filter), in any
   // operation mode. Lists, restores and records nothing.
   bool ScannedClusterListsEntry(ByteView cluster);
+  // A free cluster of a deleted folder that the walk could not reach (a
+  // later directory cluster), read as that folder's entries below `path`:
+  // each must pass the orphan rule, and its subfolders are entered.
+  void WalkAdoptedCluster(ByteView cluster, const std::string& path);
+  // The path of a deleted folder this walk entered (thorough search only),
+  // by its first cluster; null for any other cluster.
+  const std::string* DeletedFolderPath(uint64_t firstCluster) const;
+  // The first clusters of the deleted folders entered since the last call.
+  std::vector<uint64_t> TakeEnteredFolders() { return std::exchange(enteredFolders_, {}); }
+  // The folder text of orphaned entries: "<不明>" below the walk's root.
+  std::string OrphanFolder() const;
   // In restore mode, where restored entries go; the root's entries land in
   // target.root and every folder's path is its destination folder.
   void SetRestoreTarget(const restore::RestoreTarget* target) { target_ = target; }
@@ -115,6 +128,12 @@ class FatWalk {
   // several entries, or a directory's own child, at one live directory; each
   // is walked once, so such a loop cannot multiply the work without end.
   std::unordered_set<uint64_t> entered_;
+  // The thorough search: the deleted folders entered, by first cluster, so
+  // that their orphaned later clusters can be put back below them.
+  std::unordered_map<uint64_t, std::string> deletedFolders_;
+  std::vector<uint64_t> enteredFolders_;
+  // Set while adopted clusters are read: their entries face the orphan rule.
+  bool orphanRule_ = false;
 };
 
 // The walk driver on FAT12/16/32 and exFAT: opens the progress, walks from

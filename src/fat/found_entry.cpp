@@ -5,6 +5,7 @@
 
 #include "fat/exfat_walk.h"
 #include "fat/fat_walk.h"
+#include "fat/orphan_walk.h"
 #include "platform/file_system.h"
 #include "volume/sector_io.h"
 
@@ -79,6 +80,9 @@ void CollectWalkedEntries(ScanState& state, bool thorough, FoundEntrySet& set) {
     walk.WalkFatRoot();
   else
     walk.WalkFatDirectory(state.rootCluster, nullptr, false);
+  // The thorough walk puts orphaned later clusters of deleted folders back
+  // below them: their entries are listed there, so they are looked for there.
+  if (thorough) WalkOrphanedFatEntries(state, walk);
 }
 
 // Every entry a cluster scan reads from free clusters (or every cluster),

@@ -11,6 +11,7 @@
 #include "ntfs/mft_reader.h"
 #include "ntfs/ntfs_restore.h"
 #include "ntfs/record.h"
+#include "ntfs/record_state.h"
 #include "platform/codepage.h"
 #include "platform/file_system.h"
 #include "platform/local_time.h"
@@ -60,7 +61,8 @@ std::optional<uint64_t> LastWrittenTime(ScanState& state, ByteView record) {
   return written;
 }
 
-bool IsListableOrphanRecord(const ScanState& state, std::string_view name, uint64_t fileTime, uint64_t size) {
+bool IsListableOrphanRecord(const ScanState& state, std::string_view name, uint64_t fileTime, uint64_t size,
+                            std::optional<uint64_t> firstCluster) {
   constexpr int64_t kUnixEpochSeconds = 11644473600;  // 1601-01-01 to 1970-01-01
   volume::OrphanFacts facts;
   facts.name = name;
@@ -68,6 +70,7 @@ bool IsListableOrphanRecord(const ScanState& state, std::string_view name, uint6
   if (platform::LocalTime(static_cast<time_t>(static_cast<int64_t>(fileTime / 10000000) - kUnixEpochSeconds), local))
     facts.time = {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
   facts.size = size;
+  facts.firstCluster = firstCluster;
   return volume::CheckOrphan(state, facts) == volume::OrphanFault::kNone;
 }
 
@@ -279,17 +282,20 @@ void AddNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64
   if (!name || !written) return;
   const bool folder = (RecordFlags(record) & kRecordDirectory) != 0;
   uint64_t size = 0;
+  std::optional<uint64_t> runCluster;
   if (!folder) {
     std::vector<uint8_t> scratch;
     AttributeRef ref;
     const auto data = FindHeader(state, record, kAttrData, scratch, ref);
     if (data) size = ValueSize(*data);
     if (size == 0 && !state.options.zeroSize) return;
+    if (data && recordNumber == 0) runCluster = OrphanRuleCluster(state, AttributeBytes(scratch, ref));
   }
   const std::string display = NameToUtf8(name->name);
   // A record found in free clusters may be garbage read as a record (claiming
-  // gigabytes, dated past year 9999): the orphan rule of every scan.
-  if (recordNumber == 0 && !IsListableOrphanRecord(state, display, *written, size)) return;
+  // gigabytes, dated past year 9999, its data past the volume's end): the
+  // orphan rule of every scan.
+  if (recordNumber == 0 && !IsListableOrphanRecord(state, display, *written, size, runCluster)) return;
   if (!volume::NameMatchesFilter(display, state.options.filter)) return;
 
   std::string typeName;

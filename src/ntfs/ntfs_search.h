@@ -89,8 +89,10 @@ std::optional<uint64_t> LastWrittenTime(ScanState& state, ByteView record);
 
 // "YYYY/MM/DD hh:mm:ss.mmm" of a Windows file time, in local time.
 // A record read from a scanned cluster may be listed: the orphan rule of
-// every cluster scan, for its name, last-written time and data size.
-bool IsListableOrphanRecord(const ScanState& state, std::string_view name, uint64_t fileTime, uint64_t size);
+// every cluster scan, for its name, last-written time, data size and the
+// cluster of its runs that is judged (OrphanRuleCluster).
+bool IsListableOrphanRecord(const ScanState& state, std::string_view name, uint64_t fileTime, uint64_t size,
+                            std::optional<uint64_t> firstCluster = std::nullopt);
 
 std::string FormatFileTime(uint64_t fileTime, NtfsRowCache* cache = nullptr);
 

@@ -1,5 +1,7 @@
 #include "ntfs/record_state.h"
 
+#include <algorithm>
+
 #include "ntfs/attribute.h"
 #include "ntfs/data_runs.h"
 #include "ntfs/find_attribute.h"
@@ -29,6 +31,36 @@ volume::Recoverability RecordRecoverability(volume::ScanState& state, const Foun
     }
   }
   return volume::RecoverabilityOf(firstInUse, inUse, clusters, false);
+}
+
+std::optional<uint64_t> RecordFirstCluster(volume::ScanState& state, const FoundRecord& found) {
+  if (found.isFolder) return std::nullopt;
+  const auto record = LoadRecord(state, found.source);
+  if (!record) return std::nullopt;
+  std::vector<uint8_t> copy;
+  AttributeRef ref;
+  const auto data = FindHeader(state, *record, kAttrData, copy, ref);
+  const auto extent = data ? ExtentOf(AttributeBytes(copy, ref)) : std::nullopt;
+  // Only a run that starts the file names its first cluster.
+  if (!extent || extent->Empty() || extent->firstVcn != 0) return std::nullopt;
+  RunListReader runs(extent->runList, extent->firstVcn);
+  Run run;
+  if (!runs.Next(run) || run.sparse || run.lcn < 1 || run.lcn > state.lastCluster) return std::nullopt;
+  return run.lcn;
+}
+
+std::optional<uint64_t> OrphanRuleCluster(const volume::ScanState& state, ByteView attribute) {
+  const auto extent = ExtentOf(attribute);
+  if (!extent || extent->Empty()) return std::nullopt;
+  std::optional<uint64_t> first;
+  RunListReader runs(extent->runList, extent->firstVcn);
+  for (Run run; runs.Next(run);) {
+    if (run.sparse) continue;
+    if (run.lcn > state.lastCluster || run.length > state.lastCluster + 1 - run.lcn)
+      return std::max(run.lcn, state.lastCluster + 1);
+    if (!first) first = run.lcn;
+  }
+  return first;
 }
 
 }  // namespace vellum::ntfs

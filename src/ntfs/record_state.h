@@ -3,7 +3,11 @@
 // itself is read for its runs; none of the file's data is.
 #pragma once
 
+#include <cstdint>
+#include <optional>
+
 #include "ntfs/found_record.h"
+#include "volume/le.h"
 #include "volume/recoverability.h"
 #include "volume/scan_state.h"
 
@@ -11,5 +15,15 @@ namespace vellum::ntfs {
 
 // The cluster bitmap must be loaded (LoadNtfsClusterBitmap).
 volume::Recoverability RecordRecoverability(volume::ScanState& state, const FoundRecord& found);
+
+// The first cluster of a file record's data on the volume; none for a
+// folder, data kept in the record, or a record that cannot be read.
+std::optional<uint64_t> RecordFirstCluster(volume::ScanState& state, const FoundRecord& found);
+
+// The cluster the orphan rule judges for a record read from a scanned
+// cluster: the first of its data runs, or the first run's cluster that
+// reaches past the end of the volume; none for data kept in the record.
+// `attribute`: the $DATA attribute's bytes.
+std::optional<uint64_t> OrphanRuleCluster(const volume::ScanState& state, ByteView attribute);
 
 }  // namespace vellum::ntfs

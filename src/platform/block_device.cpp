@@ -57,6 +57,13 @@ void OffsetWindow::WillRead(uint64_t offset, uint64_t length) {
   if (n > 0) base_->WillRead(start_ + offset, n);
 }
 
+std::pair<uint64_t, uint64_t> OffsetWindow::DataExtentFrom(uint64_t offset) {
+  if (offset >= length_) return {length_, length_};
+  const auto [first, end] = base_->DataExtentFrom(start_ + offset);
+  const auto inside = [&](uint64_t at) { return std::clamp(at, start_, start_ + length_) - start_; };
+  return {inside(first), inside(end)};
+}
+
 bool OffsetWindow::Write(uint64_t offset, std::span<const uint8_t> data) {
   if (AvailableAt(length_, offset, data.size()) != data.size()) return false;
   return base_->Write(start_ + offset, data);

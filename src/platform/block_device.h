@@ -4,10 +4,12 @@
 // a whole-disk image).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vellum::platform {
@@ -35,6 +37,11 @@ class BlockDevice {
   // in memory; empty otherwise (read them instead). Each `holder` (0 or 1) has
   // one view at a time, valid until that holder's next call.
   virtual std::span<const uint8_t> View(uint64_t /*offset*/, size_t /*size*/, int /*holder*/) { return {}; }
+  // The first stretch [first, second) at or after `offset` that may hold
+  // bytes other than zeros: the holes of a sparse image file read as zeros
+  // and need not be read. {Size(), Size()} when only a hole follows; a device
+  // that cannot tell has no holes. Changes nothing any read returns.
+  virtual std::pair<uint64_t, uint64_t> DataExtentFrom(uint64_t offset) { return {offset, std::max(offset, Size())}; }
   // Every file the device reads its bytes from, as it opened them: the
   // segments of an evidence set, the parents of a differencing disk, the
   // pieces of a split image. Empty for a device that is just the path it was
@@ -75,6 +82,7 @@ class OffsetWindow : public BlockDevice {
   bool Writable() const override { return base_->Writable(); }
   std::string LastError() const override { return base_->LastError(); }
   void WillRead(uint64_t offset, uint64_t length) override;
+  std::pair<uint64_t, uint64_t> DataExtentFrom(uint64_t offset) override;
   std::vector<std::string> BackingFiles() const override { return base_->BackingFiles(); }
 
  private:

@@ -36,6 +36,7 @@ class ReadAheadDevice : public BlockDevice {
   // A holder's block is not evicted until its next call. Holder 0 is the scan,
   // which moves forward: the blocks it has left behind are reused first.
   std::span<const uint8_t> View(uint64_t offset, size_t size, int holder) override;
+  std::pair<uint64_t, uint64_t> DataExtentFrom(uint64_t offset) override { return inner_->DataExtentFrom(offset); }
 
  private:
   struct FreeBytes {

@@ -146,6 +146,9 @@ class MainDialog : public QDialog, private app::ResultsFileHost {
   void ShowOpenDrive();
   // The title, and the status line after a search or scan.
   void ShowSearchOutcome();
+  // Each row's state and repeated content, told from the tables of the
+  // volume open now, which must be the one the rows belong to.
+  void ShowRowNotes();
   QUrl ManualUrl() const;
 
   // ResultsFileHost.
@@ -195,6 +198,8 @@ class MainDialog : public QDialog, private app::ResultsFileHost {
   bool busy_ = false;  // a command is running; the window is not to close under it
   // The drive the listed rows were found on or loaded for; -1 before any.
   int32_t rowsDrive_ = -1;
+  // A list being loaded opened the volume it names.
+  bool loadOpenedVolume_ = false;
 };
 
 }  // namespace vellum::ui

@@ -91,11 +91,14 @@ void MainDialog::RunWithRangeDialog(int (*command)(app::CommandContext&), bool w
   rowsDrive_ = state_.driveIndex;
   model_->FlushRows();
   // Told from the tables of the volume still open, before anything else reads it.
-  if (state_.fsKind != volume::kFsNone && list_.RowCount() > 0) {
-    model_->SetRowStates(app::RowStates(state_, list_));
-    model_->SetSameContentRows(app::SameContentRows(list_));
-  }
+  if (state_.fsKind != volume::kFsNone) ShowRowNotes();
   ShowSearchOutcome();
+}
+
+void MainDialog::ShowRowNotes() {
+  if (list_.RowCount() == 0) return;
+  model_->SetRowStates(app::RowStates(state_, list_));
+  model_->SetSameContentRows(app::SameContentRows(state_, list_));
 }
 
 void MainDialog::ShowOpenDrive() {
@@ -227,9 +230,14 @@ void MainDialog::OnLoadResults() {
   if (busy_) return;
   BusyScope busy(busy_);
   UpdateData();
+  loadOpenedVolume_ = false;
   app::LoadResults(list_, *this, *messages_, &shell_);
   if (list_.RowCount() > 0) rowsDrive_ = state_.driveIndex;
   model_->FlushRows();
+  // The volume the list names was opened for it: the rows' states come from
+  // its tables, as after a search. A list that cannot be of it (another
+  // file system, clusters past its end) gets none.
+  if (loadOpenedVolume_ && app::ListMismatch(state_, list_).empty()) ShowRowNotes();
   ShowOpenDrive();
   status_->Clear();
   if (QGuiApplication::overrideCursor()) QGuiApplication::restoreOverrideCursor();
@@ -385,7 +393,9 @@ bool MainDialog::SelectDrive(int32_t index) {
 }
 
 int MainDialog::OpenVolume() {
-  return app::OpenVolume(state_, VolumeRequestFromWindow(), list_, privileges_);
+  const int opened = app::OpenVolume(state_, VolumeRequestFromWindow(), list_, privileges_);
+  loadOpenedVolume_ = opened == 1;
+  return opened;
 }
 
 }  // namespace vellum::ui

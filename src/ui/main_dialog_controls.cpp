@@ -164,7 +164,7 @@ void MainDialog::BuildMenu(QMenuBar* menuBar) {
   QAction* thorough = commands_.value(kThoroughCommand);
   thorough->setCheckable(true);
   thorough->setChecked(thorough_ != 0);
-  thorough->setToolTip(QStringLiteral("使用中のフォルダの中や、削除されたフォルダの２クラスタ目以降も検索します。"));
+  thorough->setToolTip(QStringLiteral("使用中のフォルダの中や、削除されたフォルダの２クラスタ目以降、空きクラスタに残ったフォルダの中身も検索します。"));
   connect(thorough, &QAction::toggled, this, [this](bool on) { thorough_ = on ? 1 : 0; });
   menu->addSeparator();
   AddMenuCommand(menu, kDeleteCommand, QStringLiteral("完全削除(&D)"), &MainDialog::OnCompleteDeletion);

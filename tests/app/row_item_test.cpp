@@ -9,6 +9,7 @@
 #include "app/restore_command.h"
 #include "fat/exfat_walk.h"
 #include "fat/fat_walk.h"
+#include "fat/orphan_walk.h"
 #include "ntfs/ntfs_search.h"
 #include "ntfs/record.h"
 #include "support/command_fixture.h"
@@ -22,7 +23,8 @@ using testing::Command;
 std::string Image(const char* name) { return std::string(VELLUM_TEST_IMAGES) + "/" + name; }
 
 // The items the walk itself builds from the entries it decodes, in the
-// search's state (options and all).
+// search's state (options and all): the thorough one's look at the free
+// clusters included.
 std::vector<fat::FoundEntry> WalkedItems(volume::ScanState& s) {
   std::vector<fat::FoundEntry> items;
   const fat::FoundEntryObserver take = [&items](const fat::FoundEntry& e) { items.push_back(e); };
@@ -31,11 +33,13 @@ std::vector<fat::FoundEntry> WalkedItems(volume::ScanState& s) {
     fat::ExfatWalk walk(s);
     walk.SetFoundObserver(&take);
     walk.WalkRoot();
+    if (s.options.thorough) fat::WalkOrphanedExfatSets(s, walk);
   } else {
     fat::FatWalk walk(s);
     walk.SetFoundObserver(&take);
     if (s.rootCluster == 0) walk.WalkFatRoot();
     else walk.WalkFatDirectory(s.rootCluster, nullptr, false);
+    if (s.options.thorough) fat::WalkOrphanedFatEntries(s, walk);
   }
   EXPECT_EQ(s.foundCount, found);  // handed over, not listed
   return items;

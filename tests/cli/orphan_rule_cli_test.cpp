@@ -6,11 +6,15 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
 
+#include "cli/restore_cli.h"
 #include "cli/search_cli.h"
+#include "support/cli_call.h"
+#include "support/command_fixture.h"
 #include "support/tsk.h"
 
 namespace vellum::cli {
@@ -19,24 +23,25 @@ namespace {
 std::string Image(const std::string& name) { return std::string(VELLUM_TEST_IMAGES) + "/" + name; }
 
 struct Row {
-  std::string name, folder, mtime;
+  std::string name, folder, mtime, kind;
   uint64_t size = 0;
   bool isDir = false;
 };
 
 // With the in-use option: fls lists an orphan whatever became of its clusters.
-std::vector<Row> FreeScanRows(const std::string& image) {
-  std::ostringstream out, err;
-  ::testing::internal::CaptureStderr();
-  const int status = RunSearch({image, "--free-scan", "--in-use", "--no-analyse", "--format", "json"}, out, err);
-  ::testing::internal::GetCapturedStderr();
-  EXPECT_EQ(status, 0) << err.str();
+// `scan`: the free-cluster scan, or the thorough walk, which reads the free
+// clusters for orphaned entries too.
+std::vector<Row> FreeScanRows(const std::string& image, std::vector<std::string> scan = {"--free-scan"}) {
+  scan.insert(scan.begin(), image);
+  for (const char* option : {"--in-use", "--no-analyse", "--format", "json"}) scan.push_back(option);
+  const testing::CliRun run = testing::Call(RunSearch, scan);
+  EXPECT_EQ(run.status, 0) << run.err;
   std::vector<Row> rows;
-  std::istringstream lines(out.str());
+  std::istringstream lines(run.out);
   for (std::string line; std::getline(lines, line);) {
     const nlohmann::json j = nlohmann::json::parse(line);
-    rows.push_back({j.value("name", ""), j.value("folder", ""), j.value("mtime", ""), j["size"].is_number() ? j["size"].get<uint64_t>() : 0,
-                    j.value("is_dir", false)});
+    rows.push_back({j.value("name", ""), j.value("folder", ""), j.value("mtime", ""), j.value("kind", ""),
+                    j["size"].is_number() ? j["size"].get<uint64_t>() : 0, j.value("is_dir", false)});
   }
   return rows;
 }
@@ -81,12 +86,31 @@ std::multiset<uint64_t> TskOrphanFileSizes(const std::string& image) {
 }
 
 // Entries dated hour 25 or 30 February, or named with a bell character,
-// read from a deleted file's cluster: only the plausible entry is listed.
+// read from a deleted file's cluster: only the plausible entry is listed, by
+// the free-cluster scan and by the thorough walk, and only it is restored.
 TEST(OrphanRule, GarbageReadAsEntriesIsNotListed) {
   ::setenv("TZ", "UTC", 1);
   ::tzset();
-  EXPECT_EQ(OrphanNames(FreeScanRows(Image("garbage-fat16.img"))), std::set<std::string>{"GOOD.TXT"});
-  EXPECT_EQ(OrphanNames(FreeScanRows(Image("garbage-exfat.img"))), std::set<std::string>{"good.txt"});
+  const std::vector<std::string> thorough{"--no-free-scan", "--thorough"};
+  for (const auto& [image, good] : {std::pair{"garbage-fat16.img", "GOOD.TXT"}, {"garbage-exfat.img", "good.txt"}}) {
+    SCOPED_TRACE(image);
+    EXPECT_EQ(OrphanNames(FreeScanRows(Image(image))), std::set<std::string>{good});
+    EXPECT_EQ(OrphanNames(FreeScanRows(Image(image), thorough)), std::set<std::string>{good});
+    // The thorough walk restore takes what its search lists, and no more.
+    testing::TempDir dir;
+    const testing::CliRun run = testing::Call(RunRestore, {Image(image), "--thorough", "--to", dir.Path()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::set<std::string> restored;
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path() + "/<不明>"))
+      restored.insert(e.path().filename().string());
+    EXPECT_EQ(restored, std::set<std::string>{good});
+  }
+  // NTFS: records dated past year 9999, named with a bell, or whose data run
+  // starts past the volume's end; only the record left whole is listed.
+  std::set<std::string> records;
+  for (const Row& r : FreeScanRows(Image("garbage-ntfs.img")))
+    if (r.kind == "orphan") records.insert(r.name);
+  EXPECT_EQ(records, std::set<std::string>{"good.txt"});
 }
 
 // On the images with orphans: every row's time is a calendar time and its

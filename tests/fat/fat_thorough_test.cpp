@@ -164,6 +164,68 @@ TEST(FatThorough, RestoreGivesTheWholeFolderByteForByte) {
   EXPECT_EQ(tally.Files(), kAlbumFiles + 3);
 }
 
+const std::string kOrphanImage = std::string(VELLUM_TEST_IMAGES) + "/fat16-orphan-walk.img";
+
+// The bytes the fixture gave the N-th file it made: lines "trip-N %08d".
+std::string TripBytes(size_t n) { return Pattern("trip-" + std::to_string(n), 200 + 61 * n); }
+
+// trips/ lost the way to its later directory clusters. The one holding the
+// entry of trips/inner/ (whose ".." names trips/) is read below trips/; the
+// others are listed under <不明>, as the free-cluster scan lists them. Every
+// file fls finds is listed once, and a free-cluster scan after the walk adds
+// nothing.
+TEST(FatThorough, OrphanedClustersOfADeletedFolderAreListedOnceBelowItOrUnderUnknown) {
+  Walked w;
+  Open(kOrphanImage, true, w);
+  ASSERT_TRUE(WalkFatExfat(w.state));
+  const std::vector<std::string> adopted = w.Names("img:/$RIPS");
+  for (const char* name : {"Trip note 0-0.txt", "Trip note 2-5.txt", "Trip note 3-0.txt", "$NNER"})
+    EXPECT_NE(std::find(adopted.begin(), adopted.end(), name), adopted.end()) << name;
+  EXPECT_EQ(w.Names("img:/$RIPS/$NNER"), std::vector<std::string>{"Inner note.txt"});
+  const std::vector<std::string> unknown = w.Names("img:/<不明>");
+  for (const char* name : {"Trip note 1-2.txt", "Trip note 3-7.txt"})
+    EXPECT_NE(std::find(unknown.begin(), unknown.end(), name), unknown.end()) << name;
+  std::set<std::string> clusters;
+  for (const RecordedRow& r : w.rows.rows)
+    EXPECT_TRUE(clusters.insert(r.Cell(5)).second) << "twice: " << r.Cell(1) << "/" << r.name;
+  for (const TskEntry& e : testing::ReadTskDeleted(kOrphanImage)) {
+    if (!e.hasSectors) continue;
+    const uint64_t cluster = (e.firstSector - volume::ClusterToSector(w.state, 2)) / w.state.sectorsPerCluster + 2;
+    EXPECT_EQ(clusters.count(std::to_string(cluster)), 1u) << e.folder << "/" << e.name;
+  }
+  const size_t walked = w.rows.rows.size();
+  w.state.clusterScan = 1;
+  WholeRange range;
+  ASSERT_EQ(ScanFatClusters(w.state, range, {}), 1);
+  EXPECT_EQ(w.rows.rows.size(), walked);
+
+  Walked plain;
+  Open(kOrphanImage, false, plain);
+  ASSERT_TRUE(WalkFatExfat(plain.state));
+  EXPECT_TRUE(plain.Names("img:/<不明>").empty());
+  EXPECT_TRUE(plain.Names("img:/$RIPS/$NNER").empty());
+}
+
+// The walk restore puts each file where the search lists it, with the bytes
+// The Sleuth Kit reads for it.
+TEST(FatThorough, RestoreWritesOrphanedEntriesWhereTheSearchListsThem) {
+  Walked w;
+  Open(kOrphanImage, true, w);
+  TempDir dir("vellum-orphan-walk-");
+  testing::ScriptedMessages messages;
+  restore::Outcomes tally;
+  restore::RestoreTarget target{dir.Path(), &messages, &tally};
+  w.state.operationMode = volume::kModeRestore;
+  ASSERT_TRUE(WalkFatExfat(w.state, &target));
+  const fs::path root(dir.Path());
+  EXPECT_EQ(ReadFile(root / "$RIPS/$NNER/Inner note.txt"), testing::RunCommand("icat '" + kOrphanImage + "' 679"));
+  EXPECT_EQ(ReadFile(root / "$RIPS/$NNER/Inner note.txt"), TripBytes(24));
+  EXPECT_EQ(ReadFile(root / "$RIPS/Trip note 2-5.txt"), TripBytes(21));
+  EXPECT_EQ(ReadFile(root / "<不明>/Trip note 1-2.txt"), TripBytes(10));
+  EXPECT_EQ(ReadFile(root / "<不明>/Trip note 3-7.txt"), TripBytes(32));
+  EXPECT_EQ(tally.Files(), 37u);  // the 33 files of trips/ and the four scratch files
+}
+
 class FatThoroughWipe : public ::testing::TestWithParam<bool> {};
 
 // After complete deletion, with the option or without it, a search with

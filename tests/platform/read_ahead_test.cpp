@@ -3,8 +3,13 @@
 #include "platform/read_ahead.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <random>
+
+#include "platform/posix/posix_block_device.h"
 
 namespace vellum::platform {
 namespace {
@@ -144,6 +149,44 @@ TEST(ReadAhead, TheScanReusesTheBlocksItLeftBehind) {
   }
   EXPECT_EQ(raw->reads, static_cast<int>(blocks));
   EXPECT_TRUE(std::equal(held.begin(), held.end(), bytes.begin() + 4 * kBlock + 4096));
+}
+
+}  // namespace
+}  // namespace vellum::platform
+
+namespace vellum::platform {
+namespace {
+
+// The holes of a sparse image file are named as such through the read-ahead
+// and a partition's window, in the window's own offsets; data is never
+// called a hole.
+TEST(SparseImage, HolesAreNamedThroughTheReadAheadAndAWindow) {
+  constexpr uint64_t kMiB = 1 << 20;
+  const std::string path = ::testing::TempDir() + "vellum-sparse-" + std::to_string(::getpid()) + ".img";
+  {
+    std::ofstream out(path, std::ios::binary);
+    out.seekp(static_cast<std::streamoff>(kMiB));
+    out << std::string(64 * 1024, 'x');
+    out.seekp(static_cast<std::streamoff>(4 * kMiB - 1));
+    out.put('\0');
+  }
+  OpenResult opened = OpenPosixDevice(path);
+  std::filesystem::remove(path);
+  ASSERT_TRUE(opened.device) << opened.errorText;
+  auto file = std::shared_ptr<BlockDevice>(std::move(opened.device));
+  const auto [first, end] = file->DataExtentFrom(0);
+  if (first == 0) GTEST_SKIP() << "the temporary folder's file system keeps no holes";
+  EXPECT_EQ(first, kMiB);
+  EXPECT_GE(end, kMiB + 64 * 1024);
+  EXPECT_LT(end, 3 * kMiB);
+  ReadAheadDevice window(std::make_unique<OffsetWindow>(file, kMiB / 2, 3 * kMiB));
+  EXPECT_EQ(window.DataExtentFrom(0).first, kMiB / 2);
+  EXPECT_EQ(window.DataExtentFrom(kMiB / 2 + 100).first, kMiB / 2 + 100);  // inside the data
+  // The file's last block lies past the window: nothing more inside it.
+  EXPECT_EQ(window.DataExtentFrom(2 * kMiB), (std::pair<uint64_t, uint64_t>{3 * kMiB, 3 * kMiB}));
+  std::vector<uint8_t> bytes(4096, 0xEE);
+  EXPECT_TRUE(window.Read(kMiB / 2, bytes));
+  EXPECT_EQ(bytes, std::vector<uint8_t>(4096, 'x'));
 }
 
 }  // namespace

@@ -329,15 +329,9 @@ TEST(PersonAtTheWindow, ACancelledScanKeepsWhatItFoundAndSaysSo) {
   EXPECT_TRUE(whole.dialog.findChild<QLabel*>(QStringLiteral("statusText"))->text().isEmpty());
 }
 
-// After a search, a row whose clusters are not all free is grey, and every
-// row's tooltip names its state; a sort keeps each row's own.
-TEST(UserFlows, RowsThatMayNotComeBackWholeAreGreyWithTheirStateOnHover) {
-  Desk desk({Image("exfat-runs.img")});
-  desk.person.Choose(kThoroughCommand);
-  desk.person.Click(kInUseCheckId);
-  desk.Search();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return desk.person.Rows() == 6; }, 5000)) << desk.person.Rows();
-  desk.person.ClickHeading(0);
+// A row whose clusters are not all free is grey, and every row's tooltip
+// names its state.
+void ExpectStatesShown(Desk& desk) {
   const auto data = [&](const QString& name, int role) {
     const int row = desk.RowNamed(name);
     EXPECT_GE(row, 0) << name.toStdString();
@@ -351,6 +345,30 @@ TEST(UserFlows, RowsThatMayNotComeBackWholeAreGreyWithTheirStateOnHover) {
                   .toString()
                   .contains(QStringLiteral("状態: 一部上書き (2/8 クラスタ)")));
   EXPECT_TRUE(data(QStringLiteral("fragmented.bin"), Qt::ToolTipRole).toString().contains(QStringLiteral("状態: 不明")));
+}
+
+// After a search, and after the saved list is loaded again in a program just
+// started (the volume it names is opened for it); a sort keeps each row's own.
+TEST(UserFlows, RowsThatMayNotComeBackWholeAreGreyWithTheirStateOnHover) {
+  QTemporaryDir work;
+  const QString list = work.filePath(QStringLiteral("found.tsv"));
+  {
+    Desk desk({Image("exfat-runs.img")});
+    desk.person.Choose(kThoroughCommand);
+    desk.person.Click(kInUseCheckId);
+    desk.Search();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return desk.person.Rows() == 6; }, 5000)) << desk.person.Rows();
+    desk.person.ClickHeading(0);
+    ExpectStatesShown(desk);
+    desk.person.WillChoosePath(list);
+    desk.person.Choose(kSaveResultsCommand);
+    EXPECT_TRUE(desk.person.Done()) << desk.person.Waiting().toStdString();
+  }
+  Desk desk({Image("fat12.img"), Image("exfat-runs.img")});
+  desk.person.WillChoosePath(list);
+  desk.person.Choose(kLoadResultsCommand);
+  ASSERT_EQ(desk.person.Rows(), 6);
+  ExpectStatesShown(desk);
 }
 
 }  // namespace

@@ -72,6 +72,16 @@ class PosixBlockDevice : public BlockDevice {
     if (::preadv2(fd_, &one, 1, static_cast<off_t>(offset), RWF_NOWAIT) == 1) return;
     ::posix_fadvise(fd_, static_cast<off_t>(offset), static_cast<off_t>(length), POSIX_FADV_WILLNEED);
   }
+  std::pair<uint64_t, uint64_t> DataExtentFrom(uint64_t offset) override {
+    if (offset >= size_) return {size_, size_};
+    const off_t first = ::lseek(fd_, static_cast<off_t>(offset), SEEK_DATA);
+    // ENXIO: nothing but a hole up to the end. A system or device that
+    // cannot tell holes has none.
+    if (first < 0) return errno == ENXIO ? std::pair{size_, size_} : std::pair{offset, size_};
+    const off_t end = ::lseek(fd_, first, SEEK_HOLE);
+    const uint64_t from = std::min<uint64_t>(static_cast<uint64_t>(first), size_);
+    return {from, end < first ? size_ : std::clamp<uint64_t>(static_cast<uint64_t>(end), from, size_)};
+  }
 
  private:
   int fd_;
