@@ -90,6 +90,10 @@ void WalkOrphanedFatEntries(ScanState& s, FatWalk& walk) {
   }
   AdoptByParent(s, walk, candidates);
   ClusterScanScope scan(s, 1);
+  // A search cancelled while the free clusters were read still lists what
+  // was found until then; a cancelled restore writes nothing more.
+  const int32_t cancelled = s.cancelled;
+  if (s.operationMode == volume::kModeSearch) s.cancelled = 0;
   const std::string folder = walk.OrphanFolder();
   std::vector<uint8_t> cluster(s.clusterBytes);
   for (uint64_t c : candidates) {
@@ -99,6 +103,7 @@ void WalkOrphanedFatEntries(ScanState& s, FatWalk& walk) {
     Claim(s, c);
     walk.ProcessScannedCluster(cluster, folder);
   }
+  s.cancelled |= cancelled;
 }
 
 void WalkOrphanedExfatSets(ScanState& s, ExfatWalk& walk) {

@@ -206,6 +206,34 @@ TEST(FatThorough, OrphanedClustersOfADeletedFolderAreListedOnceBelowItOrUnderUnk
   EXPECT_TRUE(plain.Names("img:/$RIPS/$NNER").empty());
 }
 
+// Cancel pressed as the free clusters' read reaches the volume's last cluster.
+class CancelAtLastCluster : public Progress {
+ public:
+  explicit CancelAtLastCluster(uint64_t last) : last_(last) {}
+  int OpenProgress() override { return 1; }
+  void StartPhase(std::string_view, uint64_t) override {}
+  void ShowFileLabel() override {}
+  int Update(uint64_t current) override { return current < last_; }
+  int PumpAndCheckCancel() override { return 0; }
+  void SetFileName(std::string_view) override {}
+  void CloseProgress() override {}
+
+ private:
+  uint64_t last_;
+};
+
+// Cancel keeps what was found: the orphans read before it are listed.
+TEST(FatThorough, ASearchCancelledInTheFreeClustersListsTheOrphansFoundSoFar) {
+  Walked w;
+  Open(kOrphanImage, true, w);
+  CancelAtLastCluster cancel(w.state.lastCluster);
+  w.state.progress = &cancel;
+  WalkFatExfat(w.state);
+  EXPECT_TRUE(w.state.cancelled);
+  const std::vector<std::string> unknown = w.Names("img:/<不明>");
+  EXPECT_NE(std::find(unknown.begin(), unknown.end(), "Trip note 1-2.txt"), unknown.end());
+}
+
 // The walk restore puts each file where the search lists it, with the bytes
 // The Sleuth Kit reads for it.
 TEST(FatThorough, RestoreWritesOrphanedEntriesWhereTheSearchListsThem) {
