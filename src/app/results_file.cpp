@@ -4,6 +4,7 @@
 #include "app/write_guard.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -88,9 +89,11 @@ void AppendRowLine(const ResultList& list, size_t row, std::string& text) {
     text += CutToCp932Length(list.Cell(row, column), kMaxSavedCellLength);
     text += '\t';
   }
+  // The data word right-aligned in eight characters, as "%8u" gives it.
   char word[16];
-  std::snprintf(word, sizeof word, "%8" PRIu32, list.DataWord(row));
-  text += word;
+  const size_t length = static_cast<size_t>(std::to_chars(word, word + sizeof word, list.DataWord(row)).ptr - word);
+  if (length < 8) text.append(8 - length, ' ');
+  text.append(word, length);
   text += "\r\n";
 }
 
