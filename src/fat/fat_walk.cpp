@@ -6,7 +6,6 @@
 #include "fat/directory_cluster.h"
 #include "fat/fat_restore.h"
 #include "fat/exfat_walk.h"
-#include "fat/scan_slots.h"
 #include "fat/wipe.h"
 #include "platform/codepage.h"
 #include "platform/file_system.h"
@@ -304,12 +303,6 @@ void FatWalk::ProcessScannedCluster(ByteView cluster, const std::string& folder)
   std::vector<Subdirectory> none;
   const bool search = state_.operationMode == volume::kModeSearch || probe_;
   for (size_t at = 0; !state_.cancelled; at += kEntryBytes) {
-    if (search) {
-      // The short entries the test below drops are passed over together.
-      const size_t next = NextFatScanSlot(cluster, at, state_.lastCluster);
-      if (next != at) longName_.Reset();
-      at = next;
-    }
     if (!InBounds(cluster.size(), at, kEntryBytes)) {
       CountCutLongName(state_, longName_, probe_);
       break;
