@@ -10,14 +10,15 @@
 # No privilege is needed for the eviction: `dd iflag=nocache count=0` asks
 # the kernel (posix_fadvise POSIX_FADV_DONTNEED) to drop the file's clean
 # pages, which fincore confirms; /proc/sys/vm/drop_caches is not touched.
-# The loop-device figures need root (losetup). One run per cell.
+# The loop-device figures need root (losetup). One run per cell. Restores
+# write under build/bench/cold, or VELLUM_BENCH_OUT (a tmpfs, say).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
 cli=${VELLUM_CLI:-$repo/build/default/src/vellum-cli}
 what=${1:?usage: bench_cold.sh restore|listing|scan IMAGE}
 image=$(realpath "${2:?image}")
-out=$repo/build/bench/cold
+out=${VELLUM_BENCH_OUT:-$repo/build/bench/cold}
 mkdir -p "$out"
 
 evict() {
