@@ -205,7 +205,11 @@ void ResultList::ReplaceColumns(std::vector<Column> columns) {
 void ResultList::InsertRow(size_t index, std::string_view name, int iconIndex) {
   index = std::min(index, rows_.size());
   Row row;
-  row.cells = UpToNul(name);
+  // The other cells of a walk's row follow at once (a size, a type, a time
+  // and a number, about 60 bytes): room for them now, not three regrowths.
+  const std::string_view shown = UpToNul(name);
+  row.cells.reserve(shown.size() + 64);
+  row.cells = shown;
   row.icon = iconIndex;
   rows_.insert(rows_.begin() + static_cast<ptrdiff_t>(index), std::move(row));
   selected_.insert(selected_.begin() + static_cast<ptrdiff_t>(index), 0);

@@ -4,6 +4,7 @@
 #include "app/write_guard.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -88,9 +89,11 @@ void AppendRowLine(const ResultList& list, size_t row, std::string& text) {
     text += CutToCp932Length(list.Cell(row, column), kMaxSavedCellLength);
     text += '\t';
   }
+  // The data word right-aligned in eight characters, as "%8u" gives it.
   char word[16];
-  std::snprintf(word, sizeof word, "%8" PRIu32, list.DataWord(row));
-  text += word;
+  const size_t length = static_cast<size_t>(std::to_chars(word, word + sizeof word, list.DataWord(row)).ptr - word);
+  if (length < 8) text.append(8 - length, ' ');
+  text.append(word, length);
   text += "\r\n";
 }
 
@@ -118,6 +121,13 @@ std::string_view CutToCp932Length(std::string_view utf8, size_t limit) {
 }
 
 std::string FormatResultsText(const ResultList& list, int32_t driveIndex) {
+  std::string text;
+  WriteResultsText(list, driveIndex, [&text](std::string_view piece) { text += piece; });
+  return text;
+}
+
+void WriteResultsText(const ResultList& list, int32_t driveIndex, const TextPieces& write) {
+  constexpr size_t kPieceBytes = 1 << 20;
   std::string text = std::to_string(driveIndex) + "\r\n";
   for (size_t column = 0; column < list.ColumnCount(); ++column) {
     const Column& c = list.ColumnAt(column);
@@ -127,8 +137,14 @@ std::string FormatResultsText(const ResultList& list, int32_t driveIndex) {
     text += '\t' + std::to_string(c.width);
   }
   text += "\r\n";
-  for (size_t row = 0; row < list.RowCount(); ++row) AppendRowLine(list, row, text);
-  return text;
+  for (size_t row = 0; row < list.RowCount(); ++row) {
+    AppendRowLine(list, row, text);
+    if (text.size() >= kPieceBytes) {
+      write(text);
+      text.clear();
+    }
+  }
+  write(text);
 }
 
 std::string ResultsFileBytes(platform::PathStyle style, std::string text) {
@@ -136,6 +152,24 @@ std::string ResultsFileBytes(platform::PathStyle style, std::string text) {
   std::string cp932;
   if (platform::Utf8ToCp932(text, cp932)) return cp932;
   return std::string(kUtf8Bom) + text;
+}
+
+void WriteResultsFileBytes(platform::PathStyle style, const ResultList& list, int32_t driveIndex,
+                           const TextPieces& write) {
+  if (style == platform::PathStyle::kPosix) return WriteResultsText(list, driveIndex, write);
+  // Every piece ends a line, and the conversion goes character by character:
+  // piece by piece it gives what it gives for the whole text.
+  std::string cp932;
+  bool fits = true;
+  WriteResultsText(list, driveIndex, [&](std::string_view piece) { fits = fits && platform::Utf8ToCp932(piece, cp932); });
+  if (!fits) {
+    write(kUtf8Bom);
+    return WriteResultsText(list, driveIndex, write);
+  }
+  WriteResultsText(list, driveIndex, [&](std::string_view piece) {
+    platform::Utf8ToCp932(piece, cp932);
+    write(cp932);
+  });
 }
 
 bool ParseDriveLine(std::string_view line, int32_t& driveIndex) {
@@ -328,8 +362,10 @@ void SaveResults(const ResultList& list, int32_t driveIndex, ResultsFileHost& ho
     if (path.empty()) return;
   } while (!guard.MayWrite(path, WriteKind::kResultsFile, messages));
   std::string error;
-  const std::string bytes = ResultsFileBytes(platform::kSystemPathStyle, FormatResultsText(list, driveIndex));
-  if (!guard.WriteWholeFile(path, bytes, error))
+  const auto bytes = [&](const TextPieces& write) {
+    WriteResultsFileBytes(platform::kSystemPathStyle, list, driveIndex, write);
+  };
+  if (!guard.WriteFileInPieces(path, bytes, error))
     messages.Show(FileErrorText(path, error), MessageButtons::Ok, MessageIcon::Warning,
                   MessageAnswer::Ok);
 }

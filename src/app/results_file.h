@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -74,6 +75,17 @@ class ResultsFileHost {
 
 // The complete file text of the list as saved, with CR LF line ends.
 std::string FormatResultsText(const ResultList& list, int32_t driveIndex);
+
+// Takes a file's bytes a piece at a time.
+using TextPieces = std::function<void(std::string_view)>;
+// The text of FormatResultsText handed to `write` in pieces of about a
+// megabyte, each ending with a line: a long list is never held whole as text.
+void WriteResultsText(const ResultList& list, int32_t driveIndex, const TextPieces& write);
+// ResultsFileBytes(style, FormatResultsText(list, driveIndex)) in pieces. On
+// Windows the lines are made twice: which encoding the file takes is known
+// only once every line has been tried in code page 932.
+void WriteResultsFileBytes(platform::PathStyle style, const ResultList& list, int32_t driveIndex,
+                           const TextPieces& write);
 
 // The bytes of a results file as the build for `style` saves it: UTF-8 on
 // Linux; on Windows code page 932, which its own tools (type, more, the

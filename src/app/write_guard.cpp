@@ -58,6 +58,11 @@ bool WriteGuard::MayWrite(const std::string& path, WriteKind kind, Messages& mes
 }
 
 bool WriteGuard::WriteWholeFile(const std::string& path, std::string_view bytes, std::string& error) const {
+  return WriteFileInPieces(path, [bytes](const PieceWriter& write) { write(bytes); }, error);
+}
+
+bool WriteGuard::WriteFileInPieces(const std::string& path, const std::function<void(const PieceWriter&)>& produce,
+                                   std::string& error) const {
   if (relation_(path) == platform::SourceRelation::kIsSource) {
     error = SaveOntoSourceMessage(path, sourceName_);
     return false;
@@ -67,11 +72,16 @@ bool WriteGuard::WriteWholeFile(const std::string& path, std::string_view bytes,
     error = std::strerror(errno);
     return false;
   }
-  const size_t written = std::fwrite(bytes.data(), 1, bytes.size(), file);
-  const int writeErrno = errno;
+  bool wrote = true;
+  int writeErrno = 0;
+  produce([&](std::string_view piece) {
+    if (!wrote) return;
+    wrote = std::fwrite(piece.data(), 1, piece.size(), file) == piece.size();
+    if (!wrote) writeErrno = errno;
+  });
   const bool closed = std::fclose(file) == 0;
-  if (written != bytes.size() || !closed) {
-    error = std::strerror(written != bytes.size() ? writeErrno : errno);
+  if (!wrote || !closed) {
+    error = std::strerror(!wrote ? writeErrno : errno);
     return false;
   }
   return true;

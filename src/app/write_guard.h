@@ -46,6 +46,11 @@ class WriteGuard {
   // two a file may have become a link to the source. False with the
   // system's text (or the refusal) in `error`.
   bool WriteWholeFile(const std::string& path, std::string_view bytes, std::string& error) const;
+  // The same, with the bytes handed over by `produce` a piece at a time to
+  // the writer it is given. After a piece fails, the rest are not written.
+  using PieceWriter = std::function<void(std::string_view)>;
+  bool WriteFileInPieces(const std::string& path, const std::function<void(const PieceWriter&)>& produce,
+                         std::string& error) const;
 
  private:
   RelationOf relation_;

@@ -98,26 +98,28 @@ std::string ListingText(volume::ScanState& state, const app::ResultList& list, L
   return {};
 }
 
-bool WriteResults(const std::string& text, const std::string& path, const app::WriteGuard& guard, std::ostream& out,
-                  std::ostream& err) {
-  if (path.empty() || path == "-") {
-    out << text;
+// The listing written out as it is made: a results file a piece at a time,
+// in the system's encoding in a file or a pipe (a console is written in
+// characters, whatever its code page); the other forms whole.
+bool WriteListing(volume::ScanState& state, const app::ResultList& list, ListingFormat format, ShellInfo* shell,
+                  const std::string& path, const app::WriteGuard& guard, std::ostream& out, std::ostream& err) {
+  const bool toStdout = path.empty() || path == "-";
+  const bool toConsole = toStdout && platform::IsTerminal(platform::StandardStream::kOutput);
+  const auto produce = [&](const app::TextPieces& write) {
+    if (format != ListingFormat::kResults) return write(ListingText(state, list, format, shell));
+    app::WriteResultsFileBytes(toConsole ? platform::PathStyle::kPosix : platform::kSystemPathStyle, list,
+                               state.driveIndex, write);
+  };
+  if (toStdout) {
+    produce([&out](std::string_view piece) { out << piece; });
     return static_cast<bool>(out.flush());
   }
   std::string error;
-  if (!guard.WriteWholeFile(path, text, error)) {
+  if (!guard.WriteFileInPieces(path, produce, error)) {
     err << "vellum-cli: " << path << " に書き込めません: " << error << '\n';
     return false;
   }
   return true;
-}
-
-// A results file takes the system's encoding in a file or a pipe; a console
-// is written in characters, whatever its code page.
-std::string ListingBytes(std::string text, ListingFormat format, const std::string& path) {
-  const bool toConsole = (path.empty() || path == "-") && platform::IsTerminal(platform::StandardStream::kOutput);
-  if (format != ListingFormat::kResults || toConsole) return text;
-  return app::ResultsFileBytes(platform::kSystemPathStyle, std::move(text));
 }
 
 // The command line that scans the rest after an interruption: the same
@@ -232,10 +234,7 @@ int RunListingCommand(const std::vector<std::string>& args, bool full, std::ostr
   if (const uint64_t cut = state.truncatedStructures; cut > 0)
     err << "vellum-cli: ディスク上の構造 " << cut << " 個が途中で切れていたため、そこで読むのをやめました。\n";
   const ListingFormat format = FormatFor(parsed);
-  const std::string bytes =
-      ListingBytes(ListingText(state, list, format, shell.get()), format, parsed.outputPath);
-  if (!WriteResults(bytes, parsed.outputPath, guard, out, err))
-    return kExitError;
+  if (!WriteListing(state, list, format, shell.get(), parsed.outputPath, guard, out, err)) return kExitError;
   if (!InterruptGuard::Interrupted()) return 0;
   SayInterrupted(parsed, full, rangeAsker, lastDone, inClusterPhase, err);
   return kExitInterrupted;

@@ -6,6 +6,7 @@
 #include "fat/directory_cluster.h"
 #include "fat/exfat_time.h"
 #include "fat/fat_restore.h"
+#include "fat/scan_slots.h"
 #include "fat/wipe.h"
 #include "platform/codepage.h"
 #include "platform/file_system.h"
@@ -165,8 +166,13 @@ size_t ExfatWalk::TakeScannedCluster(ByteView cluster, const std::string& folder
   const size_t before = deletedSetsTaken_;
   ExfatEntrySet set;
   std::vector<ExfatSubdirectory> none;
-  for (size_t at = 0; at + kEntryBytes <= cluster.size(); at += kEntryBytes)
+  for (size_t at = 0; at + kEntryBytes <= cluster.size(); at += kEntryBytes) {
+    // With no set open, entries before the next File entry change nothing
+    // that a set read later uses: they are passed over together.
+    if (!set.inSet && set.name.empty()) at = NextExfatSetSlot(cluster, at);
+    if (at + kEntryBytes > cluster.size()) break;
     if (!TakeEntry(cluster.subspan(at, kEntryBytes), set, none, folder, true)) break;
+  }
   CountCutSet(state_, set);
   CloseSet(set, none, folder, true);
   return deletedSetsTaken_ - before;

@@ -1,6 +1,7 @@
 #include "ntfs/ntfs_search.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <ctime>
 #include <optional>
@@ -43,10 +44,12 @@ bool BitSet(const std::vector<uint8_t>& bitmap, uint32_t n) {
   return n / 8 >= bitmap.size() || ((bitmap[n / 8] >> (n % 8)) & 1);
 }
 
+// Right-aligned in eight characters, as "%8llu" gives it.
 std::string PadRight8(uint64_t value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%8llu", static_cast<unsigned long long>(value));
-  return text;
+  char digits[24];
+  const size_t length = static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, value).ptr - digits);
+  std::string text(length < 8 ? 8 - length : 0, ' ');
+  return text.append(digits, length);
 }
 
 }  // namespace

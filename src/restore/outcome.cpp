@@ -23,6 +23,8 @@ void Outcomes::Add(ItemOutcome o) {
   o.row = row_;
   o.source = source_;
   o.state = state_;
+  const size_t result = static_cast<size_t>(o.result);
+  if (result < counts_.size()) ++counts_[result][o.folder ? 1 : 0];
   items_.push_back(std::move(o));
 }
 
@@ -67,9 +69,8 @@ void Outcomes::Failed(std::string path, std::string_view reason, bool folder) {
 }
 
 uint32_t Outcomes::Count(ItemResult result, bool folders) const {
-  return static_cast<uint32_t>(std::count_if(items_.begin(), items_.end(), [&](const ItemOutcome& o) {
-    return o.result == result && o.folder == folders;
-  }));
+  const size_t r = static_cast<size_t>(result);
+  return r < counts_.size() ? counts_[r][folders ? 1 : 0] : 0;
 }
 
 uint32_t Outcomes::WithReason(std::string_view reason) const {

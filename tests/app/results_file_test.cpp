@@ -362,6 +362,31 @@ TEST(CutToCp932Length, CutsAtCharacterBoundariesCountingAsCodePage932) {
   EXPECT_TRUE(platform::IsValidUtf8(CutToCp932Length(text, 100)));
 }
 
+// A long list is written in pieces, each ending a line, that make the same
+// bytes as the whole text; on Windows a name without a code page 932 form in
+// the last piece still makes the whole file UTF-8.
+TEST_F(ResultsFileTest, ALongListIsWrittenInPiecesThatMakeTheSameBytes) {
+  list.SetClusterColumn(volume::kFat32);
+  for (size_t r = 0; r < 12000; ++r) {
+    list.InsertRow(r, "写真 " + std::to_string(r) + ".jpg", 0);
+    list.SetCell(r, 1, "sdb1:/DCIM/" + std::string(60, 'f'));
+    list.SetDataWord(r, static_cast<uint32_t>(r));
+  }
+  for (const char* last : {"last.jpg", "\xF0\x9F\x93\xB7.jpg"}) {
+    list.SetCell(11999, 0, last);
+    for (platform::PathStyle style : {platform::PathStyle::kPosix, platform::PathStyle::kWindows}) {
+      std::vector<std::string> pieces;
+      WriteResultsFileBytes(style, list, 3, [&](std::string_view p) { pieces.emplace_back(p); });
+      ASSERT_GT(pieces.size(), 1u);
+      std::string whole;
+      for (const std::string& p : pieces) whole += p;
+      for (size_t i = 1; i < pieces.size(); ++i)
+        EXPECT_TRUE(pieces[i - 1].ends_with("\r\n") || pieces[i - 1] == "\xEF\xBB\xBF");
+      EXPECT_EQ(whole, ResultsFileBytes(style, FormatResultsText(list, 3)));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vellum::app
 

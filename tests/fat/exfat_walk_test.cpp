@@ -126,6 +126,44 @@ TEST(ExfatSets, ASetCutByTheEndOfTheBytesIsClosedThereAndCounted) {
   EXPECT_EQ(d.state.truncatedStructures, 1u);
 }
 
+// A scanned cluster of old data: stray Stream Extension and File Name
+// entries and noise before a set, a set in the last slots, and an end mark
+// that ends the cluster before a set behind it; sets at any slot, across the
+// edges of the eight-slot groups the scan passes over whole.
+TEST(ExfatSets, AScannedClusterListsTheSetsAmongOldDataWhereverTheyStand) {
+  auto noise = Entry(0x3C);
+  noise[1] = 0x85;  // a File entry's type byte, but not at the start of a slot
+  const auto set = [](uint32_t cluster, const char16_t* name) {
+    return std::vector<std::vector<uint8_t>>{FileEntry(0x05, 0x20), StreamEntry(0x40, cluster, 10, 3),
+                                             NameEntry(0x41, name)};
+  };
+  for (size_t at : {0u, 5u, 7u, 8u, 9u, 61u, 125u}) {
+    std::vector<std::vector<uint8_t>> slots(128, noise);
+    if (at >= 2) slots[at - 2] = StreamEntry(0x40, 40, 10, 3), slots[at - 1] = NameEntry(0x41, u"stray");
+    const auto found = set(50, u"found");
+    std::copy(found.begin(), found.end(), slots.begin() + static_cast<ptrdiff_t>(at));
+    if (at + 6 < 128) {
+      const auto behind = set(51, u"behind");
+      std::copy(behind.begin(), behind.end(), slots.begin() + static_cast<ptrdiff_t>(at) + 4);
+    }
+    std::vector<uint8_t> bytes;
+    for (const auto& e : slots) bytes.insert(bytes.end(), e.begin(), e.end());
+    Directory d;
+    ExfatWalk walk(d.state);
+    walk.TakeScannedCluster(bytes, "x:/");
+    const std::vector<std::string> expected =
+        at + 6 < 128 ? std::vector<std::string>{"found", "behind"} : std::vector<std::string>{"found"};
+    EXPECT_EQ(d.Names(), expected) << "set at slot " << at;
+    EXPECT_EQ(d.state.truncatedStructures, 0u);
+    // An end mark before a set ends the cluster there.
+    std::fill_n(bytes.begin() + static_cast<ptrdiff_t>(at) * 32, 32, uint8_t{0});
+    Directory ended;
+    ExfatWalk endedWalk(ended.state);
+    endedWalk.TakeScannedCluster(bytes, "x:/");
+    EXPECT_TRUE(ended.Names().empty()) << "end mark at slot " << at;
+  }
+}
+
 TEST(ExfatSets, TheThoroughWalkRecordsLiveFoldersToEnterButListsNoLiveSet) {
   Directory d;
   d.state.options.thorough = true;

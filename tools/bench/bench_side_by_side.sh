@@ -11,12 +11,15 @@
 # Without images, makes 1 GiB ones with make_nohit_bench_image.sh (a tree of
 # notes over free space of old pseudo-random data; exFAT and NTFS need root)
 # in build/bench/, once. Needs the tools of scripts/setup.sh --bench and a
-# built vellum-cli (build/default).
+# built vellum-cli (build/default; VELLUM_CLI names another). The restores
+# write under build/bench/side-by-side, or VELLUM_BENCH_OUT: a tmpfs there
+# keeps the destination file system's own state (ext4 looks long for a free
+# inode after many files were deleted) out of the comparison.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
 cli=${VELLUM_CLI:-$repo/build/default/src/vellum-cli}
-out=$repo/build/bench/side-by-side
+out=${VELLUM_BENCH_OUT:-$repo/build/bench/side-by-side}
 mkdir -p "$out"
 if (($# == 3)); then
   images=("$1" "$2" "$3")

@@ -1,0 +1,56 @@
+#include "fat/scan_slots.h"
+
+#include <algorithm>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define VELLUM_SCAN_SLOTS_SSE2 1
+#endif
+
+namespace vellum::fat {
+
+namespace {
+
+constexpr size_t kSlotBytes = 32;
+// Slots tested together: one test of the group rules all eight out, and only
+// a group with a slot to read is looked at slot by slot.
+constexpr size_t kGroupSlots = 8;
+constexpr size_t kGroupBytes = kGroupSlots * kSlotBytes;
+
+// The exact test, on one whole slot at `s`.
+bool SetSlot(const uint8_t* s) { return (s[0] == 0) | ((s[0] & 0x7F) == 0x05); }
+
+#ifdef VELLUM_SCAN_SLOTS_SSE2
+// The first bytes of all eight slots compared at once, the results gathered
+// across the slots; only the first lane counts.
+bool GroupMayHold(const uint8_t* g) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i low7 = _mm_set1_epi8(0x7F);
+  const __m128i file = _mm_set1_epi8(0x05);
+  __m128i any = zero;
+  for (size_t i = 0; i < kGroupSlots; ++i) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(g + i * kSlotBytes));
+    any = _mm_or_si128(any, _mm_or_si128(_mm_cmpeq_epi8(a, zero), _mm_cmpeq_epi8(_mm_and_si128(a, low7), file)));
+  }
+  return (_mm_movemask_epi8(any) & 1) != 0;
+}
+#else
+bool GroupMayHold(const uint8_t* g) {
+  bool any = false;
+  for (size_t i = 0; i < kGroupSlots; ++i) any |= SetSlot(g + i * kSlotBytes);
+  return any;
+}
+#endif
+
+}  // namespace
+
+size_t NextExfatSetSlot(ByteView cluster, size_t at) {
+  const size_t end = cluster.size() / kSlotBytes * kSlotBytes;
+  const uint8_t* bytes = cluster.data();
+  for (; at + kGroupBytes <= end; at += kGroupBytes)
+    if (GroupMayHold(bytes + at)) break;
+  while (at < end && !SetSlot(bytes + at)) at += kSlotBytes;
+  return std::min(at, end);
+}
+
+}  // namespace vellum::fat
