@@ -42,13 +42,14 @@ int SmallIconOf(const volume::DriveEntry& entry) {
 
 MainWindow::MainWindow(HINSTANCE instance, volume::DriveTable drives, int32_t select, std::vector<std::string> errors)
     : DriveTableResultsHost(drives_, state_), instance_(instance), drives_(std::move(drives)), select_(select), errors_(std::move(errors)),
-      shell_(platform::MakeSystemShellInfo()) {
+      shell_(platform::MakeSystemShellInfo()), look_(instance) {
   state_.shell = shell_.get();
 }
 
 MainWindow::~MainWindow() { list_.SetObserver(nullptr); }
 
 INT_PTR MainWindow::Run() {
+  if (!look_.Loaded()) return -1;
   return DialogBoxParamW(instance_, MAKEINTRESOURCEW(kMainDialogId), nullptr, &Procedure,
                          reinterpret_cast<LPARAM>(this));
 }
@@ -67,9 +68,11 @@ INT_PTR CALLBACK MainWindow::Procedure(HWND dialog, UINT message, WPARAM w, LPAR
 
 void MainWindow::OnInitDialog() {
   messages_.SetOwner(dialog_);
-  const HICON icon = LoadIconW(instance_, MAKEINTRESOURCEW(1));
-  SendMessageW(dialog_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-  SendMessageW(dialog_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+  icon_ = LoadIconW(instance_, MAKEINTRESOURCEW(1));
+  SendMessageW(dialog_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+  SendMessageW(dialog_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+  look_.Attach(dialog_);
+  layout_.Record(dialog_);
   view_ = std::make_unique<ResultListView>(dialog_, list_);
   list_.CreateStartupColumns();
   CheckDlgButton(dialog_, kAnalyseCheckId, BST_CHECKED);
@@ -99,6 +102,7 @@ void MainWindow::FillDriveBox() {
 }
 
 INT_PTR MainWindow::Handle(UINT message, WPARAM w, LPARAM l) {
+  if (INT_PTR result = 0; HandleLook(message, w, l, result)) return result;
   switch (message) {
     case WM_COMMAND: return OnCommand(LOWORD(w)) ? TRUE : FALSE;
     case WM_NOTIFY: {
@@ -127,6 +131,10 @@ bool MainWindow::OnCommand(int id) {
     case kDeleteCommand:
     case kDeleteButtonId: RunCommand([](app::CommandContext& c) { return app::OnCompleteDeletion(c); }); return true;
     case kExitButtonId:
+      if (!busy_) OnExit();
+      return true;
+    case kMakerPageCommand:
+    case kLogoId: OpenManual(); return true;
     case IDCANCEL:
       // Esc and the close box end the window at once; a walk in progress
       // is stopped through its own window first.

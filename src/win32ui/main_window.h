@@ -14,7 +14,9 @@
 #include "app/search_command.h"
 #include "volume/drives.h"
 #include "volume/scan_state.h"
+#include "win32ui/control_layout.h"
 #include "win32ui/result_list_view.h"
+#include "win32ui/window_look.h"
 #include "win32ui/window_messages.h"
 
 namespace vellum::win32ui {
@@ -32,6 +34,11 @@ class MainWindow : private app::DriveTableResultsHost {
   void OnInitDialog();
   void FillDriveBox();
   bool OnCommand(int id);
+  // The picture buttons, the colours, the layout and moving the window by
+  // its background; true when handled, with the procedure's result.
+  bool HandleLook(UINT message, WPARAM w, LPARAM l, INT_PTR& result);
+  void OnExit();
+  void OpenManual();
   void RunCommand(int (*command)(app::CommandContext&));
   void OnRestore();
   void ShowOpenDrive();
@@ -55,6 +62,9 @@ class MainWindow : private app::DriveTableResultsHost {
   WindowMessages messages_;
   std::unique_ptr<ShellInfo> shell_;
   std::unique_ptr<ResultListView> view_;
+  WindowLook look_;
+  ControlLayout layout_;
+  HICON icon_ = nullptr;
   int32_t rowsDrive_ = -1;  // the drive the rows were found on or loaded for
   bool busy_ = false;
 };
