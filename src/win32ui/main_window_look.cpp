@@ -3,6 +3,7 @@
 #include "win32ui/main_window.h"
 
 #include <shellapi.h>
+#include <windowsx.h>
 
 #include <filesystem>
 
@@ -30,8 +31,12 @@ bool MainWindow::HandleLook(UINT message, WPARAM w, LPARAM l, INT_PTR& result) {
       return false;
     case WM_LBUTTONDOWN:
       // A press on the background drags the window as its caption would.
-      PostMessageW(dialog_, WM_NCLBUTTONDOWN, HTCAPTION, l);
+    {
+      POINT at{GET_X_LPARAM(l), GET_Y_LPARAM(l)};
+      ClientToScreen(dialog_, &at);
+      PostMessageW(dialog_, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(at.x, at.y));
       return true;
+    }
     case WM_QUERYDRAGICON:
       result = reinterpret_cast<INT_PTR>(icon_);
       return true;

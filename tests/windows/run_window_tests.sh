@@ -137,6 +137,54 @@ for img in "$images"/*.img; do
   close_window
 done
 
+# The window's look and feel: the blue background behind labels but not in
+# the edit box; the raised edge while the mouse is over a picture button;
+# the layout when the window grows; dragging by the background; Enter
+# searches; the exit button asks before it closes, Esc and the close box
+# close at once.
+check() {  # name, condition (python)
+  if python3 -c "import sys; sys.exit(0 if ($2) else 1)"; then pass; else fail "$1"; fi
+}
+open_window images/fat16.img
+[[ "$(drive pixel 0 4 4) $(drive pixel 1013 1 1) $(drive pixel 1007 4 4)" == "CEECFC CEECFC FFFFFF" ]] &&
+  pass || fail "the background colours"
+resting=$(drive pixel 1002 1 1)
+drive hover 1002
+hovered=$(drive pixel 1002 1 1)
+drive hover 1000
+[[ $hovered == FFFFFF && $resting != FFFFFF && $(drive pixel 1002 1 1) == "$resting" ]] &&
+  pass || fail "the raised edge over the search button ($resting, $hovered)"
+read -r wl wt wr wb <<<"$(drive window)"
+read -r ll lt lr lb <<<"$(drive rect 1000)"
+read -r bl bt br bb <<<"$(drive rect 1002)"
+read -r nl nt nr nb <<<"$(drive rect 1011)"
+drive resize 200 100
+read -r wl2 wt2 wr2 wb2 <<<"$(drive window)"
+check "the list grows with the window" "'$(drive rect 1000)' == '$ll $lt $((lr + 200)) $((lb + 100))'"
+sy="($wb2 - $wt2) / ($wb - $wt)"
+check "the search button keeps its size and its distance from the right edge" \
+  "'$(drive rect 1002)' == '%d %d %d %d' % ($bl + 200, int($bt * $sy), $br + 200, int($bt * $sy) + $bb - $bt)"
+sx="($wr2 - $wl2) / ($wr - $wl)"
+check "the clearing notice scales" \
+  "'$(drive rect 1011)' == '%d %d %d %d' % (int($nl * $sx), int($nt * $sy), int($nr * $sx), int($nb * $sy))"
+drive drag $((lr + 200 + 6)) 300 -50 -40   # between the list and the right-hand column
+check "dragging the background moves the window" "'$(drive window)' == '$((wl2 - 50)) $((wt2 - 40)) $((wr2 - 50)) $((wb2 - 40))'"
+shot windows-resized.png
+drive key 13
+settle 7
+[[ $(drive text 1010 | tr -d '\r ') == 14 ]] && pass || fail "Enter did not search"
+drive click 1006
+if drive dialog | grep -qF '弊社サイトの「Vellum」ページを表示しますか？'; then pass; else fail "no question from the exit button"; fi
+drive press 7
+drive gone && pass || fail "the exit button's No did not close the window"
+close_window
+for way in "key 27" close; do
+  open_window images/fat16.img
+  drive $way
+  drive gone && pass || fail "$way did not close the window"
+  close_window
+done
+
 # Rows chosen in the list, restored into a folder picked in the folder picker
 # (typed into its edit box), against the Linux build's restore of the same rows.
 rows=1-3,6,10
