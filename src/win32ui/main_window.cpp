@@ -68,6 +68,7 @@ INT_PTR CALLBACK MainWindow::Procedure(HWND dialog, UINT message, WPARAM w, LPAR
 
 void MainWindow::OnInitDialog() {
   messages_.SetOwner(dialog_);
+  commandMessages_.SetOwner(dialog_);
   icon_ = LoadIconW(instance_, MAKEINTRESOURCEW(1));
   SendMessageW(dialog_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
   SendMessageW(dialog_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
@@ -113,6 +114,11 @@ INT_PTR MainWindow::Handle(UINT message, WPARAM w, LPARAM l) {
       SetWindowLongPtrW(dialog_, DWLP_MSGRESULT, result);
       return TRUE;
     }
+    case kRestartedMessage:
+      // The elevated program is up; this one ends once its command has.
+      if (busy_) PostMessageW(dialog_, kRestartedMessage, 0, 0);
+      else EndDialog(dialog_, 0);
+      return TRUE;
     default: return FALSE;
   }
 }
@@ -145,7 +151,7 @@ bool MainWindow::OnCommand(int id) {
 }
 
 app::CommandContext MainWindow::Context() {
-  app::CommandContext context(state_, list_, messages_);
+  app::CommandContext context(state_, list_, commandMessages_);
   context.volume.drives = &drives_;
   context.volume.selectedIndex =
       static_cast<int32_t>(SendDlgItemMessageW(dialog_, kDriveBoxControlId, CB_GETCURSEL, 0, 0));

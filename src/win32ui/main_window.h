@@ -15,6 +15,7 @@
 #include "volume/drives.h"
 #include "volume/scan_state.h"
 #include "win32ui/control_layout.h"
+#include "win32ui/elevation_offer.h"
 #include "win32ui/result_list_view.h"
 #include "win32ui/window_look.h"
 #include "win32ui/window_messages.h"
@@ -60,6 +61,9 @@ class MainWindow : private app::DriveTableResultsHost {
   volume::ScanState state_;
   app::ResultList list_;
   WindowMessages messages_;
+  // What commands show: a device refused for lack of rights becomes the
+  // offer to start again as administrator.
+  ElevationOffer commandMessages_{messages_};
   std::unique_ptr<ShellInfo> shell_;
   std::unique_ptr<ResultListView> view_;
   WindowLook look_;

@@ -55,6 +55,6 @@ bool MainWindow::SelectDrive(int32_t index) {
   return true;
 }
 
-int MainWindow::OpenVolume() { return app::OpenVolume(state_, Context().volume, list_, messages_); }
+int MainWindow::OpenVolume() { return app::OpenVolume(state_, Context().volume, list_, commandMessages_); }
 
 }  // namespace vellum::win32ui

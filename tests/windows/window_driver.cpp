@@ -26,6 +26,8 @@
 //   window_driver key VK                    presses key VK (decimal) where the main window has the focus
 //   window_driver close                     clicks the main window's close box
 //   window_driver gone                      waits until the main window has closed
+//   window_driver pid                       prints the main window's process id
+//   window_driver count                     prints how many main windows are open
 // Exit status 0 done, 1 failed (the reason on standard error), 2 timed out.
 #include <windows.h>
 #include <commctrl.h>
@@ -72,10 +74,11 @@ std::wstring ClassOf(HWND window) {
 
 HWND gMain = nullptr;
 
-BOOL CALLBACK FindMain(HWND window, LPARAM) {
+BOOL CALLBACK FindMain(HWND window, LPARAM count) {
   if (ClassOf(window) == L"#32770" && WindowText(window).rfind(L"Vellum Version", 0) == 0) {
     gMain = window;
-    return FALSE;
+    if (!count) return FALSE;
+    ++*reinterpret_cast<int*>(count);
   }
   return TRUE;
 }
@@ -369,6 +372,16 @@ int wmain(int argc, wchar_t** argv) {
   if (command == "key" && args.size() == 1) return PressKey(std::atoi(args[0].c_str()));
   if (command == "close") return PostMessageW(gMain, WM_SYSCOMMAND, SC_CLOSE, 0), 0;
   if (command == "gone") return WaitGone(10);
+  if (command == "count") {
+    int count = 0;
+    EnumWindows(&FindMain, reinterpret_cast<LPARAM>(&count));
+    return Print(std::to_string(count) + "\n"), 0;
+  }
+  if (command == "pid") {
+    DWORD process = 0;
+    GetWindowThreadProcessId(gMain, &process);
+    return Print(std::to_string(process) + "\n"), 0;
+  }
   HWND dialog = nullptr;
   for (int i = 0; i < 200 && !dialog; ++i, Sleep(50)) dialog = OpenDialog();
   if (!dialog) return std::fprintf(stderr, "no dialog open\n"), 2;
