@@ -21,6 +21,9 @@ constexpr ControlAnchors kMainAnchors[] = {
     {kAnalyseLabelId, kRightColumn, kAnchorKeepSize},   {kCountLabelId, kRightColumn, kAnchorKeepSize},
     {kFoundCountId, kRightColumn, kAnchorKeepSize},     {kRestoreButtonId, kRightColumn, kAnchorKeepSize},
     {kExitButtonId, kRightColumn, kAnchorKeepSize},     {kLogoId, kRightColumn, kAnchorKeepSize},
+    // The line under the list stays at the bottom and as wide as the list.
+    {kStatusTextId, kAnchorKeepNear | kAnchorFollowFar, kAnchorKeepSize | kAnchorFollowFar},
+    {kStatusActionId, kRightColumn, kAnchorKeepSize | kAnchorFollowFar},
 };
 
 }  // namespace

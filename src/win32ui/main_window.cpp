@@ -89,17 +89,19 @@ void MainWindow::FillDriveBox() {
   const auto icons = reinterpret_cast<HIMAGELIST>(
       SHGetFileInfoW(L"C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
   if (icons) SendMessageW(box, CBEM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(icons));
-  for (const volume::DriveEntry& entry : drives_.entries) {
-    std::wstring text = Wide(entry.displayName);
-    COMBOBOXEXITEMW item{};
-    item.mask = CBEIF_TEXT | CBEIF_IMAGE | CBEIF_SELECTEDIMAGE;
-    item.iItem = -1;
-    item.pszText = text.data();
-    item.iImage = item.iSelectedImage = SmallIconOf(entry);
-    SendMessageW(box, CBEM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-  }
+  for (const volume::DriveEntry& entry : drives_.entries) AddDriveItem(entry);
   const int32_t start = select_ >= 0 ? select_ : drives_.defaultIndex;
   SendMessageW(box, CB_SETCURSEL, static_cast<WPARAM>(start), 0);
+}
+
+void MainWindow::AddDriveItem(const volume::DriveEntry& entry) {
+  std::wstring text = Wide(entry.displayName);
+  COMBOBOXEXITEMW item{};
+  item.mask = CBEIF_TEXT | CBEIF_IMAGE | CBEIF_SELECTEDIMAGE;
+  item.iItem = -1;
+  item.pszText = text.data();
+  item.iImage = item.iSelectedImage = SmallIconOf(entry);
+  SendDlgItemMessageW(dialog_, kDriveBoxControlId, CBEM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
 }
 
 INT_PTR MainWindow::Handle(UINT message, WPARAM w, LPARAM l) {
@@ -126,9 +128,12 @@ INT_PTR MainWindow::Handle(UINT message, WPARAM w, LPARAM l) {
 bool MainWindow::OnCommand(int id) {
   switch (id) {
     case IDOK:
-    case kSearchButtonId: RunCommand(app::OnSearch); return true;
+    case kSearchButtonId: OnSearch(); return true;
     case kFullScanCommand:
-    case kFullScanButtonId: RunCommand(app::OnFullClusterScan); return true;
+    case kFullScanButtonId: OnFullScan(); return true;
+    case kThoroughCommand: SetThorough(!thorough_); return true;
+    case kStatusActionId: OnThoroughAgain(); return true;
+    case kOpenImageCommand: OnOpenImage(); return true;
     case kRestoreButtonId: OnRestore(); return true;
     case kSaveResultsCommand:
       if (!busy_) app::SaveResults(list_, state_.driveIndex, *this, messages_);
@@ -164,14 +169,15 @@ app::CommandContext MainWindow::Context() {
   context.options.inUse = IsChecked(dialog_, kInUseCheckId);
   context.options.zeroSize = IsChecked(dialog_, kZeroSizeCheckId);
   context.options.analyse = IsChecked(dialog_, kAnalyseCheckId);
+  context.options.thorough = thorough_;
   context.newProgress = [this]() -> std::unique_ptr<Progress> {
     return std::make_unique<WindowProgress>(instance_, dialog_);
   };
   return context;
 }
 
-void MainWindow::RunCommand(int (*command)(app::CommandContext&)) {
-  if (busy_) return;
+bool MainWindow::RunCommand(int (*command)(app::CommandContext&)) {
+  if (busy_) return false;
   busy_ = true;
   app::CommandContext context = Context();
   ClusterRangeDialog range(instance_, dialog_, messages_);
@@ -182,6 +188,7 @@ void MainWindow::RunCommand(int (*command)(app::CommandContext&)) {
   rowsDrive_ = state_.driveIndex;
   ShowOpenDrive();
   busy_ = false;
+  return true;
 }
 
 void MainWindow::ShowOpenDrive() {
@@ -221,13 +228,16 @@ std::string MainWindow::AskFolder() {
 
 void MainWindow::OnRestore() {
   if (busy_) return;
-  const std::vector<size_t> rows = view_->SelectedRows();
+  std::vector<size_t> rows = view_->SelectedRows();
   if (rows.empty()) {
     messages_.Show(app::kSelectRowsMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
     return;
   }
   const std::string destination = AskFolder();
   if (destination.empty()) return;
+  const app::ResultList* source = &list_;
+  app::ResultList single;
+  if (!RestoreSource(rows, source, single)) return;
   busy_ = true;
   app::CommandContext context = Context();
   // The rows are read from the volume they were found on, whatever the
@@ -237,7 +247,7 @@ void MainWindow::OnRestore() {
     SendDlgItemMessageW(dialog_, kDriveBoxControlId, CB_SETCURSEL, static_cast<WPARAM>(rowsDrive_), 0);
   }
   app::RestoreSummary summary;
-  app::RestoreRequest request{destination, &list_, rows, 0};
+  app::RestoreRequest request{destination, source, rows, 0};
   request.askAboutForeignRows = true;
   const int restored = app::OnRestore(context, request, summary);
   ShowOpenDrive();

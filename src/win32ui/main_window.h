@@ -40,8 +40,21 @@ class MainWindow : private app::DriveTableResultsHost {
   bool HandleLook(UINT message, WPARAM w, LPARAM l, INT_PTR& result);
   void OnExit();
   void OpenManual();
-  void RunCommand(int (*command)(app::CommandContext&));
+  void AddDriveItem(const volume::DriveEntry& entry);
+  // False when another command is running.
+  bool RunCommand(int (*command)(app::CommandContext&));
+  // The search, its offer of a thorough search, and the line under the list.
+  void OnSearch();
+  void OnFullScan();
+  void OnThoroughAgain();
+  void SetThorough(bool on);
+  void ShowSearchOutcome();
+  void ShowStatus(const char* text, bool offersThorough);
+  void OnOpenImage();
   void OnRestore();
+  // The rows a restore takes: one content row may have its size corrected
+  // first (into `single`); false when the user cancelled.
+  bool RestoreSource(std::vector<size_t>& rows, const app::ResultList*& source, app::ResultList& single);
   void ShowOpenDrive();
   app::CommandContext Context();
   std::string AskFolder();
@@ -50,6 +63,7 @@ class MainWindow : private app::DriveTableResultsHost {
   // Saving and loading the list (ResultsFileHost).
   std::string AskSavePath(std::string_view initialName) override;
   std::string AskOpenPath(std::string_view initialName) override;
+  std::string AskImagePath();
   bool SelectDrive(int32_t index) override;
   int OpenVolume() override;
 
@@ -71,6 +85,7 @@ class MainWindow : private app::DriveTableResultsHost {
   HICON icon_ = nullptr;
   int32_t rowsDrive_ = -1;  // the drive the rows were found on or loaded for
   bool busy_ = false;
+  bool thorough_ = false;  // the check mark of the menu's thorough search
 };
 
 }  // namespace vellum::win32ui

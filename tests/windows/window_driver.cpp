@@ -28,6 +28,8 @@
 //   window_driver gone                      waits until the main window has closed
 //   window_driver pid                       prints the main window's process id
 //   window_driver count                     prints how many main windows are open
+//   window_driver shown ID                  prints 1 when control ID is visible, else 0
+//   window_driver checked ID                prints 1 when menu command ID has its check mark, else 0
 // Exit status 0 done, 1 failed (the reason on standard error), 2 timed out.
 #include <windows.h>
 #include <commctrl.h>
@@ -376,6 +378,12 @@ int wmain(int argc, wchar_t** argv) {
     int count = 0;
     EnumWindows(&FindMain, reinterpret_cast<LPARAM>(&count));
     return Print(std::to_string(count) + "\n"), 0;
+  }
+  if (command == "shown" && args.size() == 1)
+    return Print(IsWindowVisible(ControlOrMain(args[0])) ? "1\n" : "0\n"), 0;
+  if (command == "checked" && args.size() == 1) {
+    const UINT state = GetMenuState(GetMenu(gMain), static_cast<UINT>(std::atoi(args[0].c_str())), MF_BYCOMMAND);
+    return Print(state != static_cast<UINT>(-1) && (state & MF_CHECKED) ? "1\n" : "0\n"), 0;
   }
   if (command == "pid") {
     DWORD process = 0;
