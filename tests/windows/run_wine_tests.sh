@@ -178,5 +178,14 @@ win restore "$src" --results long.w --to 'mixed\one/two\three' >/dev/null 2>&1
 tree_of "$work/mixed/one/two/three" 2>/dev/null | LC_ALL=C sort >"$work/mixed-tree.w"
 same "restore below a destination with mixed separators" "$work/long-tree.l" "$work/mixed-tree.w"
 
+# The summary names what it could not write as Windows writes paths, with
+# '\' alone: here a file stands where the restore needs a folder.
+mkdir -p "$work/blocked"
+echo x >"$work/blocked/old-project"
+win restore "$src" --results long.w --to "Z:${work//\//\\}\\blocked" 2>&1 | tr -d '\r' >"$work/blocked.txt"
+if grep -q '^  Z:.*old-project' "$work/blocked.txt" && ! grep -q '^  Z:.*/' "$work/blocked.txt"; then pass; else
+  fail "the summary's paths are not written with '\\' alone"; grep '^  Z:' "$work/blocked.txt" | head -3 >&2
+fi
+
 echo "wine tests: $passed passed, $failed failed (${#sources[@]} sources)"
 [[ $failed -eq 0 ]]
