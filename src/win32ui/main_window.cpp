@@ -107,7 +107,10 @@ void MainWindow::AddDriveItem(const volume::DriveEntry& entry) {
 INT_PTR MainWindow::Handle(UINT message, WPARAM w, LPARAM l) {
   if (INT_PTR result = 0; HandleLook(message, w, l, result)) return result;
   switch (message) {
-    case WM_COMMAND: return OnCommand(LOWORD(w)) ? TRUE : FALSE;
+    case WM_COMMAND:
+      // The logo reports its clicks, and nothing else of its own.
+      if (LOWORD(w) == kLogoId && HIWORD(w) != STN_CLICKED) return TRUE;
+      return OnCommand(LOWORD(w)) ? TRUE : FALSE;
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(l);
       LRESULT result = 0;

@@ -83,7 +83,9 @@ bool WindowLook::OnDrawItem(const DRAWITEMSTRUCT& item) const {
 
 bool WindowLook::OnSetCursor(HWND target) {
   if (target && FaceOf(GetDlgCtrlID(target)) && GetParent(target) == dialog_) {
-    hover_ = true;
+    // Straight from one button onto the next: the first loses its edge.
+    if (hover_ && hover_ != target) InvalidateRect(hover_, nullptr, TRUE);
+    hover_ = target;
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     const HDC dc = GetDC(target);
     RECT edge{0, 0, kBitmapWidth, kBitmapHeight};
@@ -92,7 +94,7 @@ bool WindowLook::OnSetCursor(HWND target) {
     return true;
   }
   if (!hover_) return false;
-  hover_ = false;
+  hover_ = nullptr;
   SetCursor(LoadCursorW(nullptr, IDC_ARROW));
   for (const Face& face : faces_) InvalidateRect(GetDlgItem(dialog_, face.id), nullptr, TRUE);
   return true;

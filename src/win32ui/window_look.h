@@ -38,7 +38,7 @@ class WindowLook {
   HWND dialog_ = nullptr;
   Face faces_[3];
   HBRUSH background_;
-  bool hover_ = false;
+  HWND hover_ = nullptr;  // the picture button the cursor is over
 };
 
 }  // namespace vellum::win32ui

@@ -95,21 +95,38 @@ settle_yes() {  # text
 }
 
 . "$here/trees.sh"   # tree_of, windows_names
-# Every row of the window's list restored into a folder picked in the
+# The rows a results file carries as the window holds them: a cell longer
+# than 519 bytes (a folder deep in a tree) is cut in the file, and a row
+# restored from a cut folder lands elsewhere. As "1-5,7".
+whole_rows() {
+  drive rows | python3 -c '
+import sys
+lines = sys.stdin.buffer.read().decode("utf-8").split("\n")[1:]
+keep = [i + 1 for i, line in enumerate(l for l in lines if l)
+        if all(len(c.encode("cp932", "replace")) <= 519 for c in line.split("\t"))]
+spans = []
+for r in keep:
+    if spans and spans[-1][1] == r - 1: spans[-1][1] = r
+    else: spans.append([r, r])
+print(",".join(str(a) if a == b else "%d-%d" % (a, b) for a, b in spans))
+'
+}
+# Those rows of the window's list restored into a folder picked in the
 # folder picker (typed into its edit box), against the Linux build's restore
 # of the same rows: names, sizes, times and bytes.
 restore_all() {  # label, source
-  local n=$(($(wc -l <"window-$1.txt") - 1)) dest=$work/window-restored-$1
-  (( n > 0 )) || return 0
+  local rows dest=$work/window-restored-$1
+  rows=$(whole_rows)
+  [[ -n $rows ]] || return 0
   mkdir -p "$dest"
-  drive select "1-$n"
+  drive select "$rows"
   drive click 1003
   drive dialog >/dev/null || { fail "$1: no folder picker"; return; }
   drive type-edit "Z:${dest//\//\\}"
   drive press 1
   settle 1   # the summary
   "$linux_cli" search "$2" --no-free-scan -o "linux-$1.tsv" 2>/dev/null
-  "$linux_cli" restore "$2" --results "linux-$1.tsv" --to "$work/linux-restored-$1" >/dev/null 2>&1
+  "$linux_cli" restore "$2" --results "linux-$1.tsv" --rows "$rows" --to "$work/linux-restored-$1" >/dev/null 2>&1
   mkdir -p "$work/linux-restored-$1"
   tree_of "$work/linux-restored-$1" | windows_names >"linux-tree-$1.txt"
   tree_of "$dest" | LC_ALL=C sort >"window-tree-$1.txt"
