@@ -187,9 +187,9 @@ for img in "$images"/*.img; do
     window_rows >"window-$label.txt"
     file_rows "cli-$label.tsv" >"file-$label.txt"
     same "$label: the window's rows are the command line's" "file-$label.txt" "window-$label.txt"
+    [[ $label == fat16.img ]] && shot windows-main-window.png
     restore_all "$label" "$source"
   done <<<"$roots"
-  [[ $name == fat16.img ]] && shot windows-main-window.png
   close_window
 done
 
