@@ -74,8 +74,26 @@ vellum_program_resources(vellum-cli "Vellum コマンドライン")
 install(TARGETS vellum-cli RUNTIME DESTINATION bin)
 
 # vellum.exe: the window, from the dialog templates of win32ui/resources.
+# The picture buttons' bitmaps and the logo are painted by a script.
+set(VELLUM_BITMAP_DIR ${CMAKE_CURRENT_BINARY_DIR}/resources/bitmaps)
+set(VELLUM_BITMAPS)
+foreach(name search1 search2 restore1 restore2 close1 close2 logo)
+  list(APPEND VELLUM_BITMAPS ${VELLUM_BITMAP_DIR}/${name}.bmp)
+endforeach()
+add_custom_command(OUTPUT ${VELLUM_BITMAPS}
+  COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/cmake/win32_bitmaps.py ${VELLUM_BITMAP_DIR}
+  DEPENDS ${PROJECT_SOURCE_DIR}/cmake/win32_bitmaps.py
+  COMMENT "The window's bitmaps")
+add_custom_target(vellum_bitmaps DEPENDS ${VELLUM_BITMAPS})
+set_property(SOURCE win32ui/resources/dialogs.rc APPEND PROPERTY OBJECT_DEPENDS ${VELLUM_BITMAPS})
 file(GLOB VELLUM_WIN32UI_SOURCES CONFIGURE_DEPENDS win32ui/*.cpp)
 add_executable(vellum WIN32 ${VELLUM_WIN32UI_SOURCES} win32ui/resources/dialogs.rc)
+add_dependencies(vellum vellum_bitmaps)
+target_include_directories(vellum PRIVATE ${VELLUM_BITMAP_DIR})
+# The guide the exit button and the logo open, beside the program.
+add_custom_command(TARGET vellum POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${PROJECT_SOURCE_DIR}/docs/manual.html $<TARGET_FILE_DIR:vellum>/manual.html)
+install(FILES ${PROJECT_SOURCE_DIR}/docs/manual.html DESTINATION bin)
 target_link_libraries(vellum PRIVATE vellum_core comctl32 ole32 shell32 comdlg32 uuid)
 target_link_options(vellum PRIVATE -municode)
 vellum_program_resources(vellum "Vellum")

@@ -55,4 +55,20 @@ void AddDriveSummaries(volume::DriveTable& table) {
   }
 }
 
+int AppendImageEntries(volume::DriveTable& table, const std::string& path, std::string& error) {
+  const size_t before = table.entries.size();
+  if (!volume::AppendImage(table, path, error)) {
+    // A partition table without partitions still appends nothing.
+    table.entries.resize(before);
+    return -1;
+  }
+  for (size_t i = before; i < table.entries.size(); ++i) {
+    volume::DriveEntry& e = table.entries[i];
+    e.index = static_cast<int32_t>(i);
+    const std::string summary = DriveSummary(DescribeDrive(e));
+    if (!summary.empty()) e.displayName += " — " + summary;
+  }
+  return static_cast<int>(before);
+}
+
 }  // namespace vellum::app

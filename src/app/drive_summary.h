@@ -29,4 +29,9 @@ std::string SizeText(uint64_t bytes, unsigned base = 1000);
 // The entries' display names with their summaries: "sdb1 — FAT32 29.7 GB ラベル".
 void AddDriveSummaries(volume::DriveTable& table);
 
+// An image the user opens joins the table, one entry per partition, each
+// with its summary: the index of the first, or -1 with `error` (the table
+// as it was).
+int AppendImageEntries(volume::DriveTable& table, const std::string& path, std::string& error);
+
 }  // namespace vellum::app

@@ -31,7 +31,14 @@ enum MainControlId : int {
   kLogoId = 1022,
   kAnalyseCheckId = 1023,
   kAnalyseLabelId = 1024,
+  // Ours: the line under the list after a search, and its offer.
+  kStatusTextId = 1031,
+  kStatusActionId = 1032,
 };
+
+// The file-size dialog of a content row's restore.
+inline constexpr int kFileSizeDialogId = 137;
+inline constexpr int kFileSizeEditId = 1025;
 
 enum MainCommandId : int {
   kFullScanCommand = 32771,

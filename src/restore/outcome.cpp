@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/file_system.h"
 #include "restore/restore_output.h"
 
 namespace vellum::restore {
@@ -15,6 +16,13 @@ ItemOutcome Item(std::string path, bool folder, ItemResult result, std::string_v
   o.result = result;
   o.reason = reason;
   return o;
+}
+
+// A path as the system writes it: the destination the user chose joined to
+// the restored parts, with the system's separator throughout.
+std::string ShownPath(std::string path) {
+  if constexpr (platform::kPathSeparator != '/') std::replace(path.begin(), path.end(), '/', platform::kPathSeparator);
+  return path;
 }
 
 }  // namespace
@@ -129,7 +137,7 @@ std::string DetailLines(const Outcomes& outcomes, size_t limit) {
       continue;
     }
     ++shown;
-    text += "\n  " + o.path + ": " + (o.reason.empty() ? PartsText(o) : o.reason);
+    text += "\n  " + ShownPath(o.path) + ": " + (o.reason.empty() ? PartsText(o) : o.reason);
   }
   if (more) text += "\n  ほか " + std::to_string(more) + " 件";
   return text;

@@ -1,37 +1,11 @@
 #include "ui/control_layout.h"
 
+#include "app/control_anchors.h"
+
 namespace vellum::ui {
 
-namespace {
-
-struct Span {
-  int nearEdge;
-  int farEdge;
-};
-
-// One axis. The far edge is exclusive, as a window rectangle's is, so a kept
-// size stays exactly the same number of pixels.
-Span LaidOutSpan(Span span0, int anchors, int size0, int size) {
-  const double ratio = size0 > 0 ? static_cast<double>(size) / size0 : 1.0;
-  const int delta = size - size0;
-  Span span{};
-  if (anchors & kKeepNear)
-    span.nearEdge = span0.nearEdge;
-  else if ((anchors & kKeepSize) && (anchors & kFollowFar))
-    span.nearEdge = span0.nearEdge + delta;
-  else
-    span.nearEdge = static_cast<int>(span0.nearEdge * ratio);
-
-  if (anchors & kFollowFar)
-    span.farEdge = span0.farEdge + delta;
-  else if (anchors & kKeepSize)
-    span.farEdge = span.nearEdge + (span0.farEdge - span0.nearEdge);
-  else
-    span.farEdge = static_cast<int>(span0.farEdge * ratio);
-  return span;
-}
-
-}  // namespace
+using app::LaidOutSpan;
+using app::Span;
 
 QRect LaidOutRect(const QRect& rect0, Anchors anchors, QSize window0, QSize window) {
   const Span h = LaidOutSpan({rect0.left(), rect0.left() + rect0.width()}, anchors.horizontal,

@@ -5,6 +5,7 @@
 #include <QMenuBar>
 #include <QVBoxLayout>
 
+#include "app/control_anchors.h"
 #include "ui/artwork.h"
 #include "ui/dialog_font.h"
 #include "ui/main_widgets.h"
@@ -76,14 +77,8 @@ void MainDialog::SetMessages(Messages* messages) {
 void MainDialog::SetPathAsker(PathAsker* paths) { paths_ = paths ? paths : &qtPaths_; }
 
 void MainDialog::SetAnchors() {
-  layout_.SetAnchors(kListId, kKeepNear | kFollowFar, kKeepNear | kFollowFar);
-  for (const int id : {kDriveLabelId, kDriveBoxControlId, kFilterLabelId, kFilterEditId,
-                       kSearchButtonId, kInUseCheckId, kInUseLine1Id, kInUseLine2Id,
-                       kZeroSizeCheckId, kZeroSizeLine1Id, kZeroSizeLine2Id, kAnalyseCheckId,
-                       kAnalyseLabelId, kCountLabelId, kFoundCountId, kRestoreButtonId,
-                       kExitButtonId, kLogoId})
-    layout_.SetAnchors(id, kKeepSize | kFollowFar, kKeepSize);
   // The rest (1004, 1011, 1012) keep the scaling they were recorded with.
+  for (const app::ControlAnchors& a : app::MainWindowAnchors()) layout_.SetAnchors(a.id, a.horizontal, a.vertical);
 }
 
 void MainDialog::resizeEvent(QResizeEvent* event) {

@@ -112,9 +112,6 @@ class MainDialog : public QDialog, private app::ResultsFileHost {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  // A result list holding one row of the window's list, for a restore that
-  // changes that row's size first.
-  app::ResultList CopyRow(size_t row) const;
   // A command's context from the window: drive box, filter, check boxes,
   // message boxes and progress windows.
   app::CommandContext WindowContext();

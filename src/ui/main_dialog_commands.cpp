@@ -21,6 +21,7 @@
 #include "app/restore_command.h"
 #include "app/row_item.h"
 #include "app/search_command.h"
+#include "app/search_outcome.h"
 #include "app/wipe_command.h"
 #include "app/write_guard.h"
 #include "platform/source_set.h"
@@ -116,12 +117,12 @@ void MainDialog::ShowOpenDrive() {
 // search left the live folders out.
 void MainDialog::ShowSearchOutcome() {
   ShowOpenDrive();
-  if (state_.cancelled != 0)
-    status_->Show(QString::fromUtf8(kScanCancelledStatus));
-  else if (state_.fsKind == volume::kExfat && thorough_ == 0)
-    status_->Show(QString::fromUtf8(kLiveFoldersStatus), QString::fromUtf8(kThoroughAgainAction));
-  else
+  const app::StatusLine line = app::StatusAfterSearch(state_, thorough_ != 0);
+  if (!line.text)
     status_->Clear();
+  else
+    status_->Show(QString::fromUtf8(line.text),
+                  line.offersThorough ? QString::fromUtf8(kThoroughAgainAction) : QString());
 }
 
 void MainDialog::OnThoroughAgain() {
@@ -136,7 +137,7 @@ void MainDialog::OnSearch() {
   RunWithRangeDialog(app::OnSearch, true);
   // An exFAT card keeps its files in live folders, which the plain walk never
   // enters: when it found nothing, offer the search that does.
-  if (state_.fsKind != volume::kExfat || state_.foundCount != 0 || thorough_ != 0 || state_.cancelled != 0) return;
+  if (!app::OffersThoroughSearch(state_, thorough_ != 0)) return;
   if (messages_->Show(kOfferThoroughQuestion, MessageButtons::YesNo, MessageIcon::None, MessageAnswer::No) !=
       MessageAnswer::Yes)
     return;
@@ -159,14 +160,11 @@ void MainDialog::OnRestore() {
   if (destination.empty()) return;
   app::ResultList single;
   const app::ResultList* source = &list_;
-  if (rows.size() == 1 && app::IsContentRow(list_, rows[0])) {
-    // A recognised content's size is worked out, not recorded: the user may
-    // correct it before the copy.
+  if (app::AsksContentSize(list_, rows)) {
     uint64_t size = app::ParseUnsigned64(list_.Cell(rows[0], 2));
     FileSizeDialog sizeDialog(this);
     if (!sizeDialog.RunFileSizeDialog(size)) return;
-    single = CopyRow(rows[0]);
-    single.SetCell(0, 2, std::to_string(size));
+    single = app::RowWithSize(list_, rows[0], size);
     source = &single;
     rows = {0};
   }
@@ -195,17 +193,6 @@ void MainDialog::OnCompleteDeletion() {
   app::CommandContext context = WindowContext();
   app::OnCompleteDeletion(context);
   ShowOpenDrive();
-}
-
-app::ResultList MainDialog::CopyRow(size_t row) const {
-  app::ResultList copy;
-  std::vector<app::Column> columns;
-  for (size_t c = 0; c < list_.ColumnCount(); ++c) columns.push_back(list_.ColumnAt(c));
-  copy.ReplaceColumns(columns);
-  copy.InsertRow(0, list_.Cell(row, 0), list_.Icon(row));
-  for (size_t c = 1; c < list_.ColumnCount(); ++c) copy.SetCell(0, c, list_.Cell(row, c));
-  copy.SetDataWord(0, list_.DataWord(row));
-  return copy;
 }
 
 app::CommandContext MainDialog::WindowContext() {
@@ -308,22 +295,15 @@ void MainDialog::OnAddBiosDisk() {
 }
 
 int MainDialog::AddImage(const std::string& path) {
-  const size_t before = drives_.entries.size();
   std::string error;
-  if (!volume::AppendImage(drives_, path, error)) {
-    // A partition table without partitions still appends nothing.
-    drives_.entries.resize(before);
+  const int first = app::AppendImageEntries(drives_, path, error);
+  if (first < 0) {
     messages_->Show(error, MessageButtons::Ok, MessageIcon::Warning, MessageAnswer::Ok);
     return -1;
   }
-  for (size_t i = before; i < drives_.entries.size(); ++i) {
-    drives_.entries[i].index = static_cast<int32_t>(i);
-    const std::string summary = app::DriveSummary(app::DescribeDrive(drives_.entries[i]));
-    if (!summary.empty()) drives_.entries[i].displayName += " — " + summary;
-    AddDriveItem(drives_.entries[i]);
-  }
+  for (size_t i = static_cast<size_t>(first); i < drives_.entries.size(); ++i) AddDriveItem(drives_.entries[i]);
   driveBox_->FitEntries();
-  return static_cast<int>(before);
+  return first;
 }
 
 void MainDialog::ShowClearingNotice(bool shown) {

@@ -42,13 +42,14 @@ int SmallIconOf(const volume::DriveEntry& entry) {
 
 MainWindow::MainWindow(HINSTANCE instance, volume::DriveTable drives, int32_t select, std::vector<std::string> errors)
     : DriveTableResultsHost(drives_, state_), instance_(instance), drives_(std::move(drives)), select_(select), errors_(std::move(errors)),
-      shell_(platform::MakeSystemShellInfo()) {
+      shell_(platform::MakeSystemShellInfo()), look_(instance) {
   state_.shell = shell_.get();
 }
 
 MainWindow::~MainWindow() { list_.SetObserver(nullptr); }
 
 INT_PTR MainWindow::Run() {
+  if (!look_.Loaded()) return -1;
   return DialogBoxParamW(instance_, MAKEINTRESOURCEW(kMainDialogId), nullptr, &Procedure,
                          reinterpret_cast<LPARAM>(this));
 }
@@ -67,9 +68,12 @@ INT_PTR CALLBACK MainWindow::Procedure(HWND dialog, UINT message, WPARAM w, LPAR
 
 void MainWindow::OnInitDialog() {
   messages_.SetOwner(dialog_);
-  const HICON icon = LoadIconW(instance_, MAKEINTRESOURCEW(1));
-  SendMessageW(dialog_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-  SendMessageW(dialog_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+  commandMessages_.SetOwner(dialog_);
+  icon_ = LoadIconW(instance_, MAKEINTRESOURCEW(1));
+  SendMessageW(dialog_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+  SendMessageW(dialog_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+  look_.Attach(dialog_);
+  layout_.Record(dialog_);
   view_ = std::make_unique<ResultListView>(dialog_, list_);
   list_.CreateStartupColumns();
   CheckDlgButton(dialog_, kAnalyseCheckId, BST_CHECKED);
@@ -85,22 +89,28 @@ void MainWindow::FillDriveBox() {
   const auto icons = reinterpret_cast<HIMAGELIST>(
       SHGetFileInfoW(L"C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
   if (icons) SendMessageW(box, CBEM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(icons));
-  for (const volume::DriveEntry& entry : drives_.entries) {
-    std::wstring text = Wide(entry.displayName);
-    COMBOBOXEXITEMW item{};
-    item.mask = CBEIF_TEXT | CBEIF_IMAGE | CBEIF_SELECTEDIMAGE;
-    item.iItem = -1;
-    item.pszText = text.data();
-    item.iImage = item.iSelectedImage = SmallIconOf(entry);
-    SendMessageW(box, CBEM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-  }
+  for (const volume::DriveEntry& entry : drives_.entries) AddDriveItem(entry);
   const int32_t start = select_ >= 0 ? select_ : drives_.defaultIndex;
   SendMessageW(box, CB_SETCURSEL, static_cast<WPARAM>(start), 0);
 }
 
+void MainWindow::AddDriveItem(const volume::DriveEntry& entry) {
+  std::wstring text = Wide(entry.displayName);
+  COMBOBOXEXITEMW item{};
+  item.mask = CBEIF_TEXT | CBEIF_IMAGE | CBEIF_SELECTEDIMAGE;
+  item.iItem = -1;
+  item.pszText = text.data();
+  item.iImage = item.iSelectedImage = SmallIconOf(entry);
+  SendDlgItemMessageW(dialog_, kDriveBoxControlId, CBEM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+}
+
 INT_PTR MainWindow::Handle(UINT message, WPARAM w, LPARAM l) {
+  if (INT_PTR result = 0; HandleLook(message, w, l, result)) return result;
   switch (message) {
-    case WM_COMMAND: return OnCommand(LOWORD(w)) ? TRUE : FALSE;
+    case WM_COMMAND:
+      // The logo reports its clicks, and nothing else of its own.
+      if (LOWORD(w) == kLogoId && HIWORD(w) != STN_CLICKED) return TRUE;
+      return OnCommand(LOWORD(w)) ? TRUE : FALSE;
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(l);
       LRESULT result = 0;
@@ -109,6 +119,11 @@ INT_PTR MainWindow::Handle(UINT message, WPARAM w, LPARAM l) {
       SetWindowLongPtrW(dialog_, DWLP_MSGRESULT, result);
       return TRUE;
     }
+    case kRestartedMessage:
+      // The elevated program is up; this one ends once its command has.
+      if (busy_) PostMessageW(dialog_, kRestartedMessage, 0, 0);
+      else EndDialog(dialog_, 0);
+      return TRUE;
     default: return FALSE;
   }
 }
@@ -116,9 +131,12 @@ INT_PTR MainWindow::Handle(UINT message, WPARAM w, LPARAM l) {
 bool MainWindow::OnCommand(int id) {
   switch (id) {
     case IDOK:
-    case kSearchButtonId: RunCommand(app::OnSearch); return true;
+    case kSearchButtonId: OnSearch(); return true;
     case kFullScanCommand:
-    case kFullScanButtonId: RunCommand(app::OnFullClusterScan); return true;
+    case kFullScanButtonId: OnFullScan(); return true;
+    case kThoroughCommand: SetThorough(!thorough_); return true;
+    case kStatusActionId: OnThoroughAgain(); return true;
+    case kOpenImageCommand: OnOpenImage(); return true;
     case kRestoreButtonId: OnRestore(); return true;
     case kSaveResultsCommand:
       if (!busy_) app::SaveResults(list_, state_.driveIndex, *this, messages_);
@@ -127,6 +145,10 @@ bool MainWindow::OnCommand(int id) {
     case kDeleteCommand:
     case kDeleteButtonId: RunCommand([](app::CommandContext& c) { return app::OnCompleteDeletion(c); }); return true;
     case kExitButtonId:
+      if (!busy_) OnExit();
+      return true;
+    case kMakerPageCommand:
+    case kLogoId: OpenManual(); return true;
     case IDCANCEL:
       // Esc and the close box end the window at once; a walk in progress
       // is stopped through its own window first.
@@ -137,7 +159,7 @@ bool MainWindow::OnCommand(int id) {
 }
 
 app::CommandContext MainWindow::Context() {
-  app::CommandContext context(state_, list_, messages_);
+  app::CommandContext context(state_, list_, commandMessages_);
   context.volume.drives = &drives_;
   context.volume.selectedIndex =
       static_cast<int32_t>(SendDlgItemMessageW(dialog_, kDriveBoxControlId, CB_GETCURSEL, 0, 0));
@@ -150,14 +172,15 @@ app::CommandContext MainWindow::Context() {
   context.options.inUse = IsChecked(dialog_, kInUseCheckId);
   context.options.zeroSize = IsChecked(dialog_, kZeroSizeCheckId);
   context.options.analyse = IsChecked(dialog_, kAnalyseCheckId);
+  context.options.thorough = thorough_;
   context.newProgress = [this]() -> std::unique_ptr<Progress> {
     return std::make_unique<WindowProgress>(instance_, dialog_);
   };
   return context;
 }
 
-void MainWindow::RunCommand(int (*command)(app::CommandContext&)) {
-  if (busy_) return;
+bool MainWindow::RunCommand(int (*command)(app::CommandContext&)) {
+  if (busy_) return false;
   busy_ = true;
   app::CommandContext context = Context();
   ClusterRangeDialog range(instance_, dialog_, messages_);
@@ -168,6 +191,7 @@ void MainWindow::RunCommand(int (*command)(app::CommandContext&)) {
   rowsDrive_ = state_.driveIndex;
   ShowOpenDrive();
   busy_ = false;
+  return true;
 }
 
 void MainWindow::ShowOpenDrive() {
@@ -207,13 +231,16 @@ std::string MainWindow::AskFolder() {
 
 void MainWindow::OnRestore() {
   if (busy_) return;
-  const std::vector<size_t> rows = view_->SelectedRows();
+  std::vector<size_t> rows = view_->SelectedRows();
   if (rows.empty()) {
     messages_.Show(app::kSelectRowsMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
     return;
   }
   const std::string destination = AskFolder();
   if (destination.empty()) return;
+  const app::ResultList* source = &list_;
+  app::ResultList single;
+  if (!RestoreSource(rows, source, single)) return;
   busy_ = true;
   app::CommandContext context = Context();
   // The rows are read from the volume they were found on, whatever the
@@ -223,7 +250,7 @@ void MainWindow::OnRestore() {
     SendDlgItemMessageW(dialog_, kDriveBoxControlId, CB_SETCURSEL, static_cast<WPARAM>(rowsDrive_), 0);
   }
   app::RestoreSummary summary;
-  app::RestoreRequest request{destination, &list_, rows, 0};
+  app::RestoreRequest request{destination, source, rows, 0};
   request.askAboutForeignRows = true;
   const int restored = app::OnRestore(context, request, summary);
   ShowOpenDrive();

@@ -14,7 +14,10 @@
 #include "app/search_command.h"
 #include "volume/drives.h"
 #include "volume/scan_state.h"
+#include "win32ui/control_layout.h"
+#include "win32ui/elevation_offer.h"
 #include "win32ui/result_list_view.h"
+#include "win32ui/window_look.h"
 #include "win32ui/window_messages.h"
 
 namespace vellum::win32ui {
@@ -32,8 +35,26 @@ class MainWindow : private app::DriveTableResultsHost {
   void OnInitDialog();
   void FillDriveBox();
   bool OnCommand(int id);
-  void RunCommand(int (*command)(app::CommandContext&));
+  // The picture buttons, the colours, the layout and moving the window by
+  // its background; true when handled, with the procedure's result.
+  bool HandleLook(UINT message, WPARAM w, LPARAM l, INT_PTR& result);
+  void OnExit();
+  void OpenManual();
+  void AddDriveItem(const volume::DriveEntry& entry);
+  // False when another command is running.
+  bool RunCommand(int (*command)(app::CommandContext&));
+  // The search, its offer of a thorough search, and the line under the list.
+  void OnSearch();
+  void OnFullScan();
+  void OnThoroughAgain();
+  void SetThorough(bool on);
+  void ShowSearchOutcome();
+  void ShowStatus(const char* text, bool offersThorough);
+  void OnOpenImage();
   void OnRestore();
+  // The rows a restore takes: one content row may have its size corrected
+  // first (into `single`); false when the user cancelled.
+  bool RestoreSource(std::vector<size_t>& rows, const app::ResultList*& source, app::ResultList& single);
   void ShowOpenDrive();
   app::CommandContext Context();
   std::string AskFolder();
@@ -42,6 +63,7 @@ class MainWindow : private app::DriveTableResultsHost {
   // Saving and loading the list (ResultsFileHost).
   std::string AskSavePath(std::string_view initialName) override;
   std::string AskOpenPath(std::string_view initialName) override;
+  std::string AskImagePath();
   bool SelectDrive(int32_t index) override;
   int OpenVolume() override;
 
@@ -53,10 +75,17 @@ class MainWindow : private app::DriveTableResultsHost {
   volume::ScanState state_;
   app::ResultList list_;
   WindowMessages messages_;
+  // What commands show: a device refused for lack of rights becomes the
+  // offer to start again as administrator.
+  ElevationOffer commandMessages_{messages_};
   std::unique_ptr<ShellInfo> shell_;
   std::unique_ptr<ResultListView> view_;
+  WindowLook look_;
+  ControlLayout layout_;
+  HICON icon_ = nullptr;
   int32_t rowsDrive_ = -1;  // the drive the rows were found on or loaded for
   bool busy_ = false;
+  bool thorough_ = false;  // the check mark of the menu's thorough search
 };
 
 }  // namespace vellum::win32ui

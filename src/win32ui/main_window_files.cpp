@@ -21,20 +21,26 @@ void MainWindow::OnLoadResults() {
   app::LoadResults(list_, *this, messages_, shell_.get());
   if (list_.RowCount() > 0) rowsDrive_ = state_.driveIndex;
   ShowOpenDrive();
+  ShowStatus(nullptr, false);
   busy_ = false;
 }
 
 namespace {
 
+constexpr wchar_t kAllFiles[] = L"すべてのﾌｧｲﾙ(*.*)\0*.*\0";
+constexpr wchar_t kImageFiles[] = L"ディスクイメージ (*.img;*.dd;*.raw;*.bin;*.000;*.001)\0*.img;*.dd;*.raw;*.bin;*.000;*.001\0"
+                                  L"すべてのﾌｧｲﾙ(*.*)\0*.*\0";
+
 // "名前を付けて保存" and "開く": every file, no default extension.
-std::string AskFilePath(HWND owner, std::string_view initialName, bool save) {
+std::string AskFilePath(HWND owner, std::string_view initialName, bool save, const wchar_t* filter = kAllFiles,
+                        const wchar_t* title = nullptr) {
   std::wstring path = Wide(initialName);
   path.resize(32768, L'\0');
-  static const wchar_t kFilter[] = L"すべてのﾌｧｲﾙ(*.*)\0*.*\0";
   OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof dialog;
   dialog.hwndOwner = owner;
-  dialog.lpstrFilter = kFilter;
+  dialog.lpstrFilter = filter;
+  dialog.lpstrTitle = title;
   dialog.lpstrFile = path.data();
   dialog.nMaxFile = static_cast<DWORD>(path.size());
   dialog.Flags = OFN_EXPLORER | OFN_NOCHANGEDIR | (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST);
@@ -49,12 +55,16 @@ std::string MainWindow::AskSavePath(std::string_view initialName) { return AskFi
 
 std::string MainWindow::AskOpenPath(std::string_view initialName) { return AskFilePath(dialog_, initialName, false); }
 
+std::string MainWindow::AskImagePath() {
+  return AskFilePath(dialog_, {}, false, kImageFiles, L"イメージファイルを開く");
+}
+
 bool MainWindow::SelectDrive(int32_t index) {
   if (index < 0 || static_cast<size_t>(index) >= drives_.entries.size()) return false;
   SendDlgItemMessageW(dialog_, kDriveBoxControlId, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
   return true;
 }
 
-int MainWindow::OpenVolume() { return app::OpenVolume(state_, Context().volume, list_, messages_); }
+int MainWindow::OpenVolume() { return app::OpenVolume(state_, Context().volume, list_, commandMessages_); }
 
 }  // namespace vellum::win32ui

@@ -56,7 +56,13 @@ same() {  # name, file a, file b
 drive() { wine "$driver" "$@"; }
 # The main window and what it opens, cut from the screen (Xvfb shows no
 # window frames).
-shot() { [[ -n $shots ]] && { sleep 1; import -window root -crop 740x462+142+162 +repage "$shots/$1"; }; return 0; }
+shot() {
+  [[ -n $shots ]] || return 0
+  sleep 1
+  local l t r b
+  read -r l t r b <<<"$(drive window)"
+  import -window root -crop $((r - l - 3))x$((b - t - 23))+$((l + 2))+$((t + 21)) +repage "$shots/$1"
+}
 
 # The window on an image; waits until it is up.
 open_window() {
@@ -76,6 +82,55 @@ settle() {  # answer
     drive dialog >>"$work/asked"
     drive answer "$1"
   done
+}
+
+# The same, with Yes to the question that holds `text`.
+settle_yes() {  # text
+  local state
+  for _ in 1 2 3 4 5 6; do
+    state=$(drive idle 120) || { fail "the window did not come back"; return; }
+    [[ $state == idle* ]] && return
+    if drive dialog | grep -qF "$1"; then drive answer 6; else drive answer 7; fi
+  done
+}
+
+. "$here/trees.sh"   # tree_of, windows_names
+# The rows a results file carries as the window holds them: a cell longer
+# than 519 bytes (a folder deep in a tree) is cut in the file, and a row
+# restored from a cut folder lands elsewhere. As "1-5,7".
+whole_rows() {
+  drive rows | python3 -c '
+import sys
+lines = sys.stdin.buffer.read().decode("utf-8").split("\n")[1:]
+keep = [i + 1 for i, line in enumerate(l for l in lines if l)
+        if all(len(c.encode("cp932", "replace")) <= 519 for c in line.split("\t"))]
+spans = []
+for r in keep:
+    if spans and spans[-1][1] == r - 1: spans[-1][1] = r
+    else: spans.append([r, r])
+print(",".join(str(a) if a == b else "%d-%d" % (a, b) for a, b in spans))
+'
+}
+# Those rows of the window's list restored into a folder picked in the
+# folder picker (typed into its edit box), against the Linux build's restore
+# of the same rows: names, sizes, times and bytes.
+restore_all() {  # label, source
+  local rows dest=$work/window-restored-$1
+  rows=$(whole_rows)
+  [[ -n $rows ]] || return 0
+  mkdir -p "$dest"
+  drive select "$rows"
+  drive click 1003
+  drive dialog >/dev/null || { fail "$1: no folder picker"; return; }
+  drive type-edit "Z:${dest//\//\\}"
+  drive press 1
+  settle 1   # the summary
+  "$linux_cli" search "$2" --no-free-scan -o "linux-$1.tsv" 2>/dev/null
+  "$linux_cli" restore "$2" --results "linux-$1.tsv" --rows "$rows" --to "$work/linux-restored-$1" >/dev/null 2>&1
+  mkdir -p "$work/linux-restored-$1"
+  tree_of "$work/linux-restored-$1" | windows_names >"linux-tree-$1.txt"
+  tree_of "$dest" | LC_ALL=C sort >"window-tree-$1.txt"
+  same "$1: every row restored from the window" "linux-tree-$1.txt" "window-tree-$1.txt"
 }
 
 # The list as the window shows it: the headings, then the rows, each cell
@@ -132,10 +187,93 @@ for img in "$images"/*.img; do
     window_rows >"window-$label.txt"
     file_rows "cli-$label.tsv" >"file-$label.txt"
     same "$label: the window's rows are the command line's" "file-$label.txt" "window-$label.txt"
+    [[ $label == fat16.img ]] && shot windows-main-window.png
+    restore_all "$label" "$source"
   done <<<"$roots"
-  [[ $name == fat16.img ]] && shot windows-main-window.png
   close_window
 done
+
+# The window's look and feel: the blue background behind labels but not in
+# the edit box; the raised edge while the mouse is over a picture button;
+# the layout when the window grows; dragging by the background; Enter
+# searches; the exit button asks before it closes, Esc and the close box
+# close at once.
+check() {  # name, condition (python)
+  if python3 -c "import sys; sys.exit(0 if ($2) else 1)"; then pass; else fail "$1"; fi
+}
+open_window images/fat16.img
+[[ "$(drive pixel 0 4 4) $(drive pixel 1013 1 1) $(drive pixel 1007 4 4)" == "CEECFC CEECFC FFFFFF" ]] &&
+  pass || fail "the background colours"
+resting=$(drive pixel 1002 1 1)
+drive hover 1002
+hovered=$(drive pixel 1002 1 1)
+drive hover 1000
+[[ $hovered == FFFFFF && $resting != FFFFFF && $(drive pixel 1002 1 1) == "$resting" ]] &&
+  pass || fail "the raised edge over the search button ($resting, $hovered)"
+read -r wl wt wr wb <<<"$(drive window)"
+read -r ll lt lr lb <<<"$(drive rect 1000)"
+read -r bl bt br bb <<<"$(drive rect 1002)"
+read -r nl nt nr nb <<<"$(drive rect 1011)"
+drive resize 200 100
+read -r wl2 wt2 wr2 wb2 <<<"$(drive window)"
+check "the list grows with the window" "'$(drive rect 1000)' == '$ll $lt $((lr + 200)) $((lb + 100))'"
+sy="($wb2 - $wt2) / ($wb - $wt)"
+check "the search button keeps its size and its distance from the right edge" \
+  "'$(drive rect 1002)' == '%d %d %d %d' % ($bl + 200, int($bt * $sy), $br + 200, int($bt * $sy) + $bb - $bt)"
+sx="($wr2 - $wl2) / ($wr - $wl)"
+check "the clearing notice scales" \
+  "'$(drive rect 1011)' == '%d %d %d %d' % (int($nl * $sx), int($nt * $sy), int($nr * $sx), int($nb * $sy))"
+drive drag $((lr + 200 + 6)) 300 -120 -40   # between the list and the right-hand column
+check "dragging the background moves the window" "'$(drive window)' == '$((wl2 - 120)) $((wt2 - 40)) $((wr2 - 120)) $((wb2 - 40))'"
+drive key 13
+settle 7
+shot windows-resized.png
+[[ $(drive text 1010 | tr -d '\r ') == 14 ]] && pass || fail "Enter did not search"
+drive click 1006
+if drive dialog | grep -qF '弊社サイトの「Vellum」ページを表示しますか？'; then pass; else fail "no question from the exit button"; fi
+drive press 7
+drive gone && pass || fail "the exit button's No did not close the window"
+close_window
+for way in "key 27" close; do
+  open_window images/fat16.img
+  drive $way
+  drive gone && pass || fail "$way did not close the window"
+  close_window
+done
+
+# A drive the system refuses for lack of rights (Wine's Z:): the administrator
+# message names vellum.exe; where the program is not elevated (made to
+# believe so, as Wine runs everything elevated) it offers to start again as
+# administrator, and Yes starts a new window with the same image while
+# this one ends.
+z=$(wine "$cli" drives --all images/fat16.img 2>/dev/null | tr -d '\r' | awk -F'\t' '$2 == "Z:\\" { print $1 }')
+refused() {  # the answer to the message
+  drive drive "$z"
+  drive click 1002
+  drive idle 30 >/dev/null
+  drive dialog >"$work/refusal"
+  drive answer "$1"
+  [[ $1 == 6 ]] || drive idle 30 >/dev/null   # after Yes this window ends
+}
+open_window images/fat16.img
+refused 1
+grep -q '「vellum.exe」 を右クリック' "$work/refusal" && ! grep -q '起動し直しますか' "$work/refusal" &&
+  pass || fail "the administrator message when elevated"
+close_window
+export VELLUM_TEST_NOT_ELEVATED=1
+open_window images/fat16.img
+first=$(drive pid)
+refused 7
+grep -q '管理者として起動し直しますか？' "$work/refusal" && [[ $(drive pid) == "$first" ]] &&
+  pass || fail "the offer to start again as administrator, answered No"
+refused 6
+for _ in $(seq 50); do [[ $(drive pid 2>/dev/null) != "$first" && $(drive count) == 1 ]] && break; sleep 0.2; done
+drive click 1002
+settle 7
+[[ $(drive count) == 1 && $(drive pid) != "$first" && $(drive text 1010 | tr -d '\r ') == 14 ]] &&
+  pass || fail "Yes did not start the program again on the same image"
+close_window
+unset VELLUM_TEST_NOT_ELEVATED
 
 # Rows chosen in the list, restored into a folder picked in the folder picker
 # (typed into its edit box), against the Linux build's restore of the same rows.
@@ -200,11 +338,91 @@ drive press 2            # ｷｬﾝｾﾙ
 settle 1                 # "nothing found" of the scan stopped early
 state=$(drive idle 10)
 [[ $state == idle* ]] && pass || fail "the cancelled scan did not give the window back ($state)"
+[[ $(drive shown 1031) == 1 && $(drive text 1031) == 検索を中止しました。* ]] && pass ||
+  fail "no line under the list after the cancelled scan"
 drive click 1002
 settle 7
 [[ $(drive text 1010 | tr -d '\r ') == 0 ]] && pass || fail "no search after the cancelled scan"
 close_window
 rm -f "$images/two-million-clusters.img"
+
+# The thorough search. A plain exFAT search leaves the live folders out and
+# says so under the list, with the offer to search again thoroughly; the
+# menu's check mark makes every search thorough; an exFAT search that found
+# nothing asks at once. Each gives the command line's --thorough rows.
+live_line='exFAT の使用中のフォルダの中は検索していません。'
+for img in exfat exfat-live; do
+  wine "$cli" search images/$img.img --no-free-scan -o cli-$img.tsv >/dev/null 2>&1
+  wine "$cli" search images/$img.img --thorough --no-free-scan -o cli-thorough-$img.tsv >/dev/null 2>&1
+  file_rows cli-$img.tsv >file-$img.txt
+  file_rows cli-thorough-$img.tsv >file-thorough-$img.txt
+done
+open_window images/exfat.img
+drive click 1002
+settle 7
+[[ $(drive text 1031) == "$live_line"* && $(drive shown 1032) == 1 ]] && pass ||
+  fail "no line under the list after a plain exFAT search"
+shot windows-exfat-line.png
+drive click 1032
+settle 7
+window_rows >window-thorough-exfat.txt
+same "the line's offer searched thoroughly" file-thorough-exfat.txt window-thorough-exfat.txt
+[[ $(drive shown 1031)$(drive shown 1032) == 00 ]] && pass || fail "the line stayed after the thorough search"
+drive click 32778   # the check mark off again
+drive click 1002
+settle 7
+window_rows >window-exfat.txt
+same "a plain search after the check mark was taken off" file-exfat.txt window-exfat.txt
+drive click 32778
+drive click 1002
+settle 7
+window_rows >window-thorough-exfat.txt
+same "a search with the menu's check mark" file-thorough-exfat.txt window-thorough-exfat.txt
+close_window
+open_window images/exfat-live.img
+drive click 1002
+settle_yes '徹底検索で検索し直しますか。'
+window_rows >window-thorough-exfat-live.txt
+same "the offer after an exFAT search that found nothing" file-thorough-exfat-live.txt window-thorough-exfat-live.txt
+close_window
+
+# An image opened from the menu joins the drive box, selected, and is searched.
+open_window
+drive click 32777
+drive type-edit "Z:${images//\//\\}\\fat16.img"
+drive press 1
+drive idle 30 >/dev/null
+drive click 1002
+settle 7
+window_rows >window-opened.txt
+same "an image opened from the menu" file-fat16.img.txt window-opened.txt
+close_window
+
+# One recognised content restored alone: its worked-out size is offered for
+# correcting first, and the file written is as long as the size given.
+open_window images/media-fat32.img
+drive click 1002
+settle 6   # Yes to the free-cluster scan, OK to the whole range
+window_rows >window-media.txt
+row=$(awk -F'\t' 'NR > 1 && $1 ~ /^不明/ { print NR - 1; exit }' window-media.txt)
+size=$(awk -F'\t' -v r="$row" 'NR == r + 1 { print $3 + 0 }' window-media.txt)
+drive select "$row"
+drive click 1003
+mkdir -p "$work/sized"
+drive type-edit "Z:${work//\//\\}\\sized"
+drive press 1
+drive dialog >"$work/size-dialog" || fail "no file-size dialog"
+grep -qP "^1025\tEdit\t$size\$" "$work/size-dialog" && pass || fail "the file-size dialog did not offer $size"
+shot windows-file-size.png
+drive type 1025 1000
+drive press 1
+settle 1
+written=$(find "$work/sized" -type f)
+"$linux_cli" search images/media-fat32.img --free-scan -o linux-media.tsv 2>/dev/null
+"$linux_cli" restore images/media-fat32.img --results linux-media.tsv --rows "$row" --to "$work/sized-linux" >/dev/null 2>&1
+[[ $(stat -c %s "$written" 2>/dev/null) == 1000 ]] && cmp -s -n 1000 "$written" "$(find "$work/sized-linux" -type f)" &&
+  pass || fail "the content row was not restored at the size given"
+close_window
 
 # The cluster-range dialog's refusals on FAT16 (clusters 2 to the last).
 last=$("$linux_cli" info images/fat16.img | awk -F'\t' '$1 == "lastCluster" { print $2 }')

@@ -74,39 +74,7 @@ no_forward_slashes() {  # name, results file of the Windows build
   mixed=$(utf8_of "$2" | awk -F'\t' 'NR > 2 && $2 ~ /\// { n++ } END { print n + 0 }')
   if [[ $mixed == 0 ]]; then pass; else fail "$1: $mixed folders with '/' in the Windows list"; fi
 }
-# Every file and folder under a folder: path, size, modification time, SHA-256.
-# A folder the restore only made on the way has the time it was made, which
-# differs from run to run: only times from before the run are compared.
-started=$(date +%s)
-tree_of() {
-  (cd "$1" && find . -mindepth 1 -printf '%P\t%y\t%s\t%T@\t%TY-%Tm-%Td %TH:%TM:%TS\n' |
-     awk -F'\t' -v started="$started" 'BEGIN { OFS = "\t" } { if ($4 >= started) $5 = "(made now)"; $4 = ""; print }' |
-     LC_ALL=C sort &&
-     find . -type f -print0 | LC_ALL=C sort -z | xargs -0r sha256sum | sed 's#^\([0-9a-f]*\)  \./\(.*\)#\2\tsha256 \1#')
-}
-# The Linux tree as Windows must write it (ARCHITECTURE.md section 5): in
-# each name <>:"\|?* full-width, a trailing dot or space full-width, and the
-# first letter of a device name (CON, AUX, COM1 ...) full-width. Sorted again.
-windows_names() {
-  python3 -c '
-import re, sys
-refused = dict(zip("<>:\"\\|?*", "＜＞：＂＼｜？＊"))
-def part(n):
-    keep = len(n.rstrip(". ")) or len(n)
-    stem = n.split(".")[0].rstrip(" ").upper()
-    device = stem in ("CON", "PRN", "AUX", "NUL") or re.fullmatch("(COM|LPT)[1-9]", stem)
-    out = ""
-    for i, c in enumerate(n):
-        if c in refused: out += refused[c]
-        elif i >= keep: out += "．" if c == "." else "　"
-        elif i == 0 and device: out += chr(0xFF00 + ord(c) - 0x20)
-        else: out += c
-    return out
-for line in sys.stdin:
-    path, rest = line.rstrip("\n").split("\t", 1)
-    print("/".join(part(p) for p in path.split("/")) + "\t" + rest)
-' | LC_ALL=C sort
-}
+. "$here/trees.sh"   # tree_of, windows_names
 same() {  # name, file a, file b
   if cmp -s "$2" "$3"; then pass; else fail "$1"; diff "$2" "$3" | head -8 >&2; fi
 }
@@ -209,6 +177,15 @@ same "restore below a ${#backslashed}-character destination typed with '\\'" "$w
 win restore "$src" --results long.w --to 'mixed\one/two\three' >/dev/null 2>&1
 tree_of "$work/mixed/one/two/three" 2>/dev/null | LC_ALL=C sort >"$work/mixed-tree.w"
 same "restore below a destination with mixed separators" "$work/long-tree.l" "$work/mixed-tree.w"
+
+# The summary names what it could not write as Windows writes paths, with
+# '\' alone: here a file stands where the restore needs a folder.
+mkdir -p "$work/blocked"
+echo x >"$work/blocked/old-project"
+win restore "$src" --results long.w --to "Z:${work//\//\\}\\blocked" 2>&1 | tr -d '\r' >"$work/blocked.txt"
+if grep -q '^  Z:.*old-project' "$work/blocked.txt" && ! grep -q '^  Z:.*/' "$work/blocked.txt"; then pass; else
+  fail "the summary's paths are not written with '\\' alone"; grep '^  Z:' "$work/blocked.txt" | head -3 >&2
+fi
 
 echo "wine tests: $passed passed, $failed failed (${#sources[@]} sources)"
 [[ $failed -eq 0 ]]

@@ -17,9 +17,25 @@
 //   window_driver rows                      prints the list's heading line and rows, TAB-separated
 //   window_driver select 1,3-5              selects those rows (1-based) in the list
 //   window_driver text ID                   prints the text of main window control ID
+//   window_driver rect ID                   prints control ID's rectangle in the main window's client area
+//   window_driver window                    prints the main window's rectangle on the screen
+//   window_driver resize DW DH              makes the main window DW wider and DH taller
+//   window_driver pixel ID X Y              prints the colour (RRGGBB) seen at X, Y of control ID (0: the window)
+//   window_driver hover ID                  moves the mouse onto the middle of control ID
+//   window_driver drag X Y DX DY            drags with the left button from X, Y of the client area by DX, DY
+//   window_driver key VK                    presses key VK (decimal) where the main window has the focus
+//   window_driver close                     clicks the main window's close box
+//   window_driver gone                      waits until the main window has closed
+//   window_driver pid                       prints the main window's process id
+//   window_driver count                     prints how many main windows are open
+//   window_driver shown ID                  prints 1 when control ID is visible, else 0
+//   window_driver checked ID                prints 1 when menu command ID has its check mark, else 0
 // Exit status 0 done, 1 failed (the reason on standard error), 2 timed out.
 #include <windows.h>
 #include <commctrl.h>
+
+#include <fcntl.h>
+#include <io.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -60,10 +76,11 @@ std::wstring ClassOf(HWND window) {
 
 HWND gMain = nullptr;
 
-BOOL CALLBACK FindMain(HWND window, LPARAM) {
+BOOL CALLBACK FindMain(HWND window, LPARAM count) {
   if (ClassOf(window) == L"#32770" && WindowText(window).rfind(L"Vellum Version", 0) == 0) {
     gMain = window;
-    return FALSE;
+    if (!count) return FALSE;
+    ++*reinterpret_cast<int*>(count);
   }
   return TRUE;
 }
@@ -231,14 +248,80 @@ int WaitIdle(int seconds) {
   return 2;
 }
 
+HWND ControlOrMain(const std::string& id) {
+  const int n = std::atoi(id.c_str());
+  return n == 0 ? gMain : GetDlgItem(gMain, n);
+}
+
+int PrintRect(HWND control) {
+  RECT r{};
+  GetWindowRect(control, &r);
+  if (control != gMain) MapWindowPoints(nullptr, gMain, reinterpret_cast<POINT*>(&r), 2);
+  Print(std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right) + " " +
+        std::to_string(r.bottom) + "\n");
+  return 0;
+}
+
+int PrintPixel(HWND control, int x, int y) {
+  POINT at{x, y};
+  ClientToScreen(control, &at);
+  const HDC screen = GetDC(nullptr);
+  const COLORREF c = GetPixel(screen, at.x, at.y);
+  ReleaseDC(nullptr, screen);
+  char text[16];
+  std::snprintf(text, sizeof text, "%02X%02X%02X\n", GetRValue(c), GetGValue(c), GetBValue(c));
+  Print(text);
+  return 0;
+}
+
+void Mouse(DWORD flags, POINT at = {}) {
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dwFlags = flags;
+  input.mi.dx = at.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+  input.mi.dy = at.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+  SendInput(1, &input, sizeof input);
+  Sleep(200);
+}
+
+void MouseTo(POINT at) { Mouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, at); }
+
+int Drag(int x, int y, int dx, int dy) {
+  POINT at{x, y};
+  ClientToScreen(gMain, &at);
+  MouseTo(at);
+  Mouse(MOUSEEVENTF_LEFTDOWN);
+  for (int step = 1; step <= 4; ++step) MouseTo({at.x + dx * step / 4, at.y + dy * step / 4});
+  Mouse(MOUSEEVENTF_LEFTUP);
+  return 0;
+}
+
+int PressKey(int key) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(GetWindowThreadProcessId(gMain, nullptr), &info);
+  const HWND target = info.hwndFocus ? info.hwndFocus : gMain;
+  PostMessageW(target, WM_KEYDOWN, static_cast<WPARAM>(key), 1);
+  PostMessageW(target, WM_KEYUP, static_cast<WPARAM>(key), 1 | (3u << 30));
+  return 0;
+}
+
+int WaitGone(int seconds) {
+  for (int i = 0; i < seconds * 10; ++i, Sleep(100))
+    if (!IsWindow(gMain)) return 0;
+  return 2;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) return 1;
+  _setmode(_fileno(stdout), _O_BINARY);  // lines end in LF alone
   const std::string command = Utf8(argv[1]);
   std::vector<std::string> args;
   for (int i = 2; i < argc; ++i) args.push_back(Utf8(argv[i]));
-  if (!MainWindow(command == "wait" ? 60 : 10)) return std::fprintf(stderr, "no main window\n"), 1;
+  if (!MainWindow(command == "wait" ? 60 : command == "gone" ? 1 : 10))
+    return command == "gone" ? 0 : (std::fprintf(stderr, "no main window\n"), 1);
   if (command == "wait") return 0;
   if (command == "drive" && args.size() == 1) {
     SendDlgItemMessageW(gMain, 1005, CB_SETCURSEL, static_cast<WPARAM>(std::atoi(args[0].c_str())), 0);
@@ -259,6 +342,53 @@ int wmain(int argc, wchar_t** argv) {
   if (command == "text" && args.size() == 1) {
     Print(Utf8(WindowText(GetDlgItem(gMain, std::atoi(args[0].c_str())))) + "\n");
     return 0;
+  }
+  if (command == "rect" && args.size() == 1) return PrintRect(ControlOrMain(args[0]));
+  if (command == "window") {
+    RECT r{};
+    GetWindowRect(gMain, &r);
+    Print(std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right) + " " +
+          std::to_string(r.bottom) + "\n");
+    return 0;
+  }
+  if (command == "resize" && args.size() == 2) {
+    RECT r{};
+    GetWindowRect(gMain, &r);
+    SetWindowPos(gMain, nullptr, 0, 0, r.right - r.left + std::atoi(args[0].c_str()),
+                 r.bottom - r.top + std::atoi(args[1].c_str()), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Sleep(300);
+    return 0;
+  }
+  if (command == "pixel" && args.size() == 3)
+    return PrintPixel(ControlOrMain(args[0]), std::atoi(args[1].c_str()), std::atoi(args[2].c_str()));
+  if (command == "hover" && args.size() == 1) {
+    RECT r{};
+    GetWindowRect(ControlOrMain(args[0]), &r);
+    MouseTo({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+    MouseTo({(r.left + r.right) / 2 + 1, (r.top + r.bottom) / 2});
+    return 0;
+  }
+  if (command == "drag" && args.size() == 4)
+    return Drag(std::atoi(args[0].c_str()), std::atoi(args[1].c_str()), std::atoi(args[2].c_str()),
+                std::atoi(args[3].c_str()));
+  if (command == "key" && args.size() == 1) return PressKey(std::atoi(args[0].c_str()));
+  if (command == "close") return PostMessageW(gMain, WM_SYSCOMMAND, SC_CLOSE, 0), 0;
+  if (command == "gone") return WaitGone(10);
+  if (command == "count") {
+    int count = 0;
+    EnumWindows(&FindMain, reinterpret_cast<LPARAM>(&count));
+    return Print(std::to_string(count) + "\n"), 0;
+  }
+  if (command == "shown" && args.size() == 1)
+    return Print(IsWindowVisible(ControlOrMain(args[0])) ? "1\n" : "0\n"), 0;
+  if (command == "checked" && args.size() == 1) {
+    const UINT state = GetMenuState(GetMenu(gMain), static_cast<UINT>(std::atoi(args[0].c_str())), MF_BYCOMMAND);
+    return Print(state != static_cast<UINT>(-1) && (state & MF_CHECKED) ? "1\n" : "0\n"), 0;
+  }
+  if (command == "pid") {
+    DWORD process = 0;
+    GetWindowThreadProcessId(gMain, &process);
+    return Print(std::to_string(process) + "\n"), 0;
   }
   HWND dialog = nullptr;
   for (int i = 0; i < 200 && !dialog; ++i, Sleep(50)) dialog = OpenDialog();
