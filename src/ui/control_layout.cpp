@@ -1,7 +1,5 @@
 #include "ui/control_layout.h"
 
-#include "app/control_anchors.h"
-
 namespace vellum::ui {
 
 using app::LaidOutSpan;

@@ -9,18 +9,14 @@
 #include <QSize>
 #include <QWidget>
 
+#include "app/control_anchors.h"
+
 namespace vellum::ui {
 
-enum Anchor : int {
-  kScale = 0,
-  kKeepSize = 1,
-  kKeepNear = 2,   // the left or top edge stays where it was
-  kFollowFar = 4,  // the right or bottom edge keeps its distance from the window's
-};
-
+// Each an app::AnchorFlag set, the same rules as the Win32 window's.
 struct Anchors {
-  int horizontal = kScale;
-  int vertical = kScale;
+  int horizontal = app::kAnchorScale;
+  int vertical = app::kAnchorScale;
 };
 
 // Where a control recorded at `rect0` in a window of `window0` goes when the
