@@ -45,6 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   s.rootPath = "fuzz:/";
   s.options.zeroSize = true;
   s.options.inUse = size % 5 == 0;
+  s.options.thorough = size % 4 == 1;
   fat::WalkFatExfat(s);
   return 0;
 }

@@ -42,6 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   s.options.zeroSize = size % 2;
   s.options.inUse = size % 3 == 0;
   if (size % 5 == 0) s.options.filter = "A";
+  s.options.thorough = size % 4 < 2;  // the walk, then its look at the free clusters
   fat::WalkFatExfat(s);
 
   s.clusterScan = 1;
