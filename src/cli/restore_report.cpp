@@ -3,6 +3,8 @@
 #include <ctime>
 #include <nlohmann/json.hpp>
 
+#include "platform/file_system.h"
+
 namespace vellum::cli {
 
 namespace {
@@ -60,7 +62,7 @@ std::string FormatRestoreReport(const restore::Outcomes& outcomes, ReportFormat 
       nlohmann::ordered_json j;
       j["row"] = o.row ? nlohmann::ordered_json(o.row) : nullptr;
       j["source"] = o.source;
-      j["destination"] = o.path;
+      j["destination"] = platform::WithSystemSeparators(o.path);
       j["is_dir"] = o.folder;
       j["bytes"] = o.bytes;
       j["sha256"] = o.sha256.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(o.sha256);
@@ -72,7 +74,7 @@ std::string FormatRestoreReport(const restore::Outcomes& outcomes, ReportFormat 
       out += j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
       continue;
     }
-    out += (o.row ? std::to_string(o.row) : std::string()) + "\t" + TsvField(o.source) + "\t" + TsvField(o.path) +
+    out += (o.row ? std::to_string(o.row) : std::string()) + "\t" + TsvField(o.source) + "\t" + TsvField(platform::WithSystemSeparators(o.path)) +
            "\t" + std::to_string(o.bytes) + "\t" + o.sha256 + "\t" + UtcTime(o.modified) + "\t" +
            OutcomeName(o.result) + "\t" + TsvField(reason) + "\t" + o.state + "\n";
   }

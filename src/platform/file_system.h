@@ -44,6 +44,14 @@ constexpr bool IsSeparatorIn(PathStyle style, char c) {
 inline constexpr char kPathSeparator = SeparatorOf(kSystemPathStyle);
 inline constexpr std::string_view kRootTextEnd = RootTextEndOf(kSystemPathStyle);
 constexpr bool IsPathSeparator(char c) { return IsSeparatorIn(kSystemPathStyle, c); }
+// A path as the system writes it: '/' turned into the system's separator
+// (destinations are joined with '/' as they are built).
+inline std::string WithSystemSeparators(std::string path) {
+  if constexpr (kPathSeparator != '/')
+    for (char& c : path)
+      if (c == '/') c = kPathSeparator;
+  return path;
+}
 
 // The length of a name or path as the system's limits count it: bytes of
 // UTF-8 on Linux, UTF-16 units on Windows (a name there may hold 255 units,

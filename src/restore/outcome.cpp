@@ -18,13 +18,6 @@ ItemOutcome Item(std::string path, bool folder, ItemResult result, std::string_v
   return o;
 }
 
-// A path as the system writes it: the destination the user chose joined to
-// the restored parts, with the system's separator throughout.
-std::string ShownPath(std::string path) {
-  if constexpr (platform::kPathSeparator != '/') std::replace(path.begin(), path.end(), '/', platform::kPathSeparator);
-  return path;
-}
-
 }  // namespace
 
 void Outcomes::Add(ItemOutcome o) {
@@ -137,7 +130,7 @@ std::string DetailLines(const Outcomes& outcomes, size_t limit) {
       continue;
     }
     ++shown;
-    text += "\n  " + ShownPath(o.path) + ": " + (o.reason.empty() ? PartsText(o) : o.reason);
+    text += "\n  " + platform::WithSystemSeparators(o.path) + ": " + (o.reason.empty() ? PartsText(o) : o.reason);
   }
   if (more) text += "\n  ほか " + std::to_string(more) + " 件";
   return text;

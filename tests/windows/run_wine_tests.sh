@@ -182,9 +182,13 @@ same "restore below a destination with mixed separators" "$work/long-tree.l" "$w
 # '\' alone: here a file stands where the restore needs a folder.
 mkdir -p "$work/blocked"
 echo x >"$work/blocked/old-project"
-win restore "$src" --results long.w --to "Z:${work//\//\\}\\blocked" 2>&1 | tr -d '\r' >"$work/blocked.txt"
+win restore "$src" --results long.w --to "Z:${work//\//\\}\\blocked" --report blocked.tsv 2>&1 | tr -d '\r' >"$work/blocked.txt"
 if grep -q '^  Z:.*old-project' "$work/blocked.txt" && ! grep -q '^  Z:.*/' "$work/blocked.txt"; then pass; else
   fail "the summary's paths are not written with '\\' alone"; grep '^  Z:' "$work/blocked.txt" | head -3 >&2
+fi
+# So does the report, in its destination column.
+if [[ -s $work/blocked.tsv ]] && ! tail -n +2 "$work/blocked.tsv" | cut -f3 | grep -q /; then pass; else
+  fail "the report's destinations are not written with '\\' alone"; tail -n +2 "$work/blocked.tsv" | cut -f3 | head -3 >&2
 fi
 
 echo "wine tests: $passed passed, $failed failed (${#sources[@]} sources)"
