@@ -77,14 +77,15 @@ void AdoptByParent(ScanState& s, FatWalk& walk, const std::vector<uint64_t>& can
 }  // namespace
 
 void WalkOrphanedFatEntries(ScanState& s, FatWalk& walk) {
-  // The clusters that hold an entry a scan would list and read as directory
-  // entries throughout; the walk's own directory clusters are claimed
-  // already and are passed over.
+  // The clusters that read as directory entries throughout and hold an entry
+  // a scan would list (the cheaper test first: most free clusters fail it at
+  // their first slot); the walk's own directory clusters are claimed already
+  // and are passed over.
   std::vector<uint64_t> candidates;
   {
     ClusterScanScope scan(s, 1);
     ForEachFreeCluster(s, [&](uint64_t j, ByteView cluster) {
-      if (!IsClaimed(s, j) && walk.ScannedClusterListsEntry(cluster) && IsDirectoryCluster(cluster, s.lastCluster))
+      if (!IsClaimed(s, j) && IsDirectoryCluster(cluster, s.lastCluster) && walk.ScannedClusterListsEntry(cluster))
         candidates.push_back(j);
     });
   }

@@ -57,6 +57,11 @@ void OffsetWindow::WillRead(uint64_t offset, uint64_t length) {
   if (n > 0) base_->WillRead(start_ + offset, n);
 }
 
+std::span<const uint8_t> OffsetWindow::View(uint64_t offset, size_t size, int holder) {
+  if (size == 0 || AvailableAt(length_, offset, size) != size) return {};
+  return base_->View(start_ + offset, size, holder);
+}
+
 std::pair<uint64_t, uint64_t> OffsetWindow::DataExtentFrom(uint64_t offset) {
   if (offset >= length_) return {length_, length_};
   const auto [first, end] = base_->DataExtentFrom(start_ + offset);

@@ -82,6 +82,7 @@ class OffsetWindow : public BlockDevice {
   bool Writable() const override { return base_->Writable(); }
   std::string LastError() const override { return base_->LastError(); }
   void WillRead(uint64_t offset, uint64_t length) override;
+  std::span<const uint8_t> View(uint64_t offset, size_t size, int holder) override;
   std::pair<uint64_t, uint64_t> DataExtentFrom(uint64_t offset) override;
   std::vector<std::string> BackingFiles() const override { return base_->BackingFiles(); }
 

@@ -115,6 +115,8 @@ std::span<const uint8_t> ReadAheadDevice::View(uint64_t offset, size_t size, int
   // one reused for this view.
   pinned_[holder] = UINT64_MAX;
   if (holder == 0) scanBlock_ = offset / kBlockBytes;
+  // Bytes the device can show in place need no copy at all.
+  if (const auto direct = inner_->View(offset, size, holder); direct.size() == size) return direct;
   const Block* b = Load(offset / kBlockBytes);
   if (b == nullptr || within >= b->size || b->size - within < size) return {};
   pinned_[holder] = b->index;

@@ -4,12 +4,14 @@
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
+
+#include "platform/posix/mapped_views.h"
 
 namespace vellum::platform {
 
@@ -17,9 +19,16 @@ namespace {
 
 class PosixBlockDevice : public BlockDevice {
  public:
-  PosixBlockDevice(int fd, uint64_t size, uint32_t sectorSize, bool writable)
-      : fd_(fd), size_(size), sectorSize_(sectorSize), writable_(writable) {}
-  ~PosixBlockDevice() override { ::close(fd_); }
+  // Image files opened for reading are also viewed in place; devices and
+  // anything opened for writing are only ever read and written.
+  PosixBlockDevice(int fd, uint64_t size, uint32_t sectorSize, bool writable, bool imageFile)
+      : fd_(fd), size_(size), sectorSize_(sectorSize), writable_(writable) {
+    if (imageFile && !writable) views_ = std::make_unique<MappedViews>(fd, size);
+  }
+  ~PosixBlockDevice() override {
+    views_.reset();
+    ::close(fd_);
+  }
   PosixBlockDevice(const PosixBlockDevice&) = delete;
   PosixBlockDevice& operator=(const PosixBlockDevice&) = delete;
 
@@ -61,16 +70,9 @@ class PosixBlockDevice : public BlockDevice {
   uint32_t SectorSize() const override { return sectorSize_; }
   bool Writable() const override { return writable_; }
   std::string LastError() const override { return lastError_; }
-  void WillRead(uint64_t offset, uint64_t length) override {
-    if (length == 0 || offset > static_cast<uint64_t>(INT64_MAX) ||
-        length > static_cast<uint64_t>(INT64_MAX) - offset)
-      return;
-    // When the range already sits in the page cache (its first byte reads
-    // without waiting), asking again would only cost a walk over its pages.
-    uint8_t probe = 0;
-    iovec one{&probe, 1};
-    if (::preadv2(fd_, &one, 1, static_cast<off_t>(offset), RWF_NOWAIT) == 1) return;
-    ::posix_fadvise(fd_, static_cast<off_t>(offset), static_cast<off_t>(length), POSIX_FADV_WILLNEED);
+  void WillRead(uint64_t offset, uint64_t length) override { AdviseWillNeed(fd_, offset, length); }
+  std::span<const uint8_t> View(uint64_t offset, size_t size, int holder) override {
+    return views_ ? views_->View(offset, size, holder) : std::span<const uint8_t>{};
   }
   std::pair<uint64_t, uint64_t> DataExtentFrom(uint64_t offset) override {
     if (offset >= size_) return {size_, size_};
@@ -89,6 +91,7 @@ class PosixBlockDevice : public BlockDevice {
   uint32_t sectorSize_;
   bool writable_;
   std::string lastError_;
+  std::unique_ptr<MappedViews> views_;
 };
 
 OpenResult Failure(int code) {
@@ -124,7 +127,7 @@ OpenResult OpenPosixDevice(const std::string& path, OpenAccess access) {
     return Failure(S_ISDIR(st.st_mode) ? EISDIR : ENODEV);
   }
   OpenResult r;
-  r.device = std::make_unique<PosixBlockDevice>(fd, size, sectorSize, writable);
+  r.device = std::make_unique<PosixBlockDevice>(fd, size, sectorSize, writable, S_ISREG(st.st_mode));
   return r;
 }
 

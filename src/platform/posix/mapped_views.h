@@ -1,0 +1,63 @@
+// Views of a read-only image file in place, through a memory mapping of the
+// file: a scan reads the bytes where the system keeps them instead of having
+// each megabyte copied into a buffer first. Only ranges whose pages the system
+// could bring in without an error are handed out; anything else is left to
+// the ordinary reads, which report failures as they always do.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace vellum::platform {
+
+// Asks the system to start fetching [offset, offset + length) of `fd` unless
+// its first byte is in memory already. Changes nothing any read returns.
+void AdviseWillNeed(int fd, uint64_t offset, uint64_t length);
+
+class MappedViews {
+ public:
+  // The file is read as it was `size` bytes long when opened.
+  MappedViews(int fd, uint64_t size);
+  ~MappedViews();
+  MappedViews(const MappedViews&) = delete;
+  MappedViews& operator=(const MappedViews&) = delete;
+
+  // [offset, offset + size) in place, or empty (read it instead). Each holder
+  // (0 or 1) has one view at a time, valid until its next call. A page that
+  // cannot be read after its view was handed out reads as zeros, and no view
+  // is handed out after that.
+  std::span<const uint8_t> View(uint64_t offset, size_t size, int holder);
+
+  // Pages are brought in and checked a chunk at a time; mappings cover a window
+  // of chunks.
+  static constexpr uint64_t kChunkBytes = uint64_t{1} << 20;
+  static constexpr uint64_t kWindowBytes = uint64_t{32} << 20;
+
+ private:
+  struct Window {
+    uint8_t* base = nullptr;
+    uint64_t start = 0;
+    size_t length = 0;
+    // Chunks [readyFrom, readyTo) are mapped and their pages present.
+    uint64_t readyFrom = 0, readyTo = 0;
+    // The chunk that could not be brought in; not asked for again.
+    uint64_t refused = UINT64_MAX;
+  };
+  bool Cover(Window& w, uint64_t offset, size_t size);
+  bool Ready(Window& w, uint64_t chunk);
+  void Unmap(Window& w);
+  void Hint(uint64_t chunk);
+
+  int fd_;
+  uint64_t size_;
+  bool usable_ = true;
+  // Set from the bus-error handler when a page of a window could not be read.
+  std::atomic<bool> faulted_{false};
+  uint64_t hintedEnd_ = 0;  // chunks below this one were hinted to the system
+  std::array<Window, 2> windows_;
+};
+
+}  // namespace vellum::platform
