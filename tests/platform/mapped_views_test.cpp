@@ -2,7 +2,9 @@
 // any offset, and a page that goes away under a view must not end the program.
 #include "platform/posix/mapped_views.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -82,6 +84,34 @@ TEST_F(ImageFile, AFileOpenedForWritingIsNeverMapped) {
   OpenResult opened = OpenPosixDevice(path_, OpenAccess::ReadWrite);
   ASSERT_TRUE(opened.device);
   EXPECT_TRUE(opened.device->View(0, 4096, 0).empty());
+}
+
+// Bytes the system would first have to fetch from the disk are read as
+// before (a hole of a sparse image, too, which the system would otherwise
+// make up page by page); once in memory, they are shown in place.
+TEST_F(ImageFile, OnlyPagesAlreadyInMemoryAreShownInPlace) {
+  const std::vector<uint8_t> bytes = Pattern(4 * kChunk);
+  Write(bytes);
+  const int fd = ::open(path_.c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  ::fdatasync(fd);
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+  void* map = ::mmap(nullptr, 4 * kChunk, PROT_READ, MAP_SHARED, fd, 0);
+  ASSERT_NE(map, MAP_FAILED);
+  unsigned char page = 0;
+  ::mincore(static_cast<uint8_t*>(map) + 2 * kChunk, 4096, &page);
+  ::munmap(map, 4 * kChunk);
+  ::close(fd);
+  if (page & 1) GTEST_SKIP() << "the temporary folder's file system keeps every page in memory";
+  OpenResult opened = OpenPosixDevice(path_);
+  ASSERT_TRUE(opened.device);
+  BlockDevice& device = *opened.device;
+  EXPECT_TRUE(device.View(2 * kChunk, 4096, 0).empty());
+  std::vector<uint8_t> out(kChunk);
+  ASSERT_TRUE(device.Read(kChunk, out));
+  const auto view = device.View(kChunk + 64, 4096, 0);
+  ASSERT_EQ(view.size(), 4096u);
+  EXPECT_TRUE(std::equal(view.begin(), view.end(), bytes.begin() + kChunk + 64));
 }
 
 // Someone cuts the image short while a view of its end is being read: the

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace vellum::platform {
 
@@ -48,6 +49,7 @@ class MappedViews {
   };
   bool Cover(Window& w, uint64_t offset, size_t size);
   bool Ready(Window& w, uint64_t chunk);
+  bool Resident(const uint8_t* at, size_t length);
   void Unmap(Window& w);
   void Hint(uint64_t chunk);
 
@@ -58,6 +60,7 @@ class MappedViews {
   std::atomic<bool> faulted_{false};
   uint64_t hintedEnd_ = 0;  // chunks below this one were hinted to the system
   std::array<Window, 2> windows_;
+  std::vector<unsigned char> pages_;  // mincore's answer, one byte a page
 };
 
 }  // namespace vellum::platform
