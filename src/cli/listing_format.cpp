@@ -112,6 +112,15 @@ std::string CommonRoot(const app::ResultList& list) {
   return root;
 }
 
+// The lines made so far go to `write` once they pass a megabyte: a listing of
+// any length is never held whole as text.
+void HandOnIfFull(std::string& text, const app::TextPieces& write) {
+  constexpr size_t kPieceBytes = 1 << 20;
+  if (text.size() < kPieceBytes) return;
+  write(text);
+  text.clear();
+}
+
 }  // namespace
 
 std::optional<ListingFormat> ParseListingFormat(std::string_view text) {
@@ -186,7 +195,7 @@ ListedRow DescribeRow(const app::ResultList& list, size_t row, ShellInfo* shell,
   return r;
 }
 
-std::string FormatJsonLines(const app::ResultList& list, ShellInfo* shell, const RowNotes* notes) {
+void WriteJsonLines(const app::ResultList& list, ShellInfo* shell, const RowNotes* notes, const app::TextPieces& write) {
   std::string out;
   auto optional = [](const std::optional<uint64_t>& v) { return v ? nlohmann::ordered_json(*v) : nullptr; };
   for (size_t row = 0; row < list.RowCount(); ++row) {
@@ -212,11 +221,12 @@ std::string FormatJsonLines(const app::ResultList& list, ShellInfo* shell, const
     j["same_as"] = r.sameAs ? nlohmann::ordered_json(*r.sameAs) : nullptr;
     // Names from a damaged disk need not be valid UTF-8: such bytes are replaced, not fatal.
     out += j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+    HandOnIfFull(out, write);
   }
-  return out;
+  write(out);
 }
 
-std::string FormatCsv(const app::ResultList& list, ShellInfo* shell, const RowNotes* notes) {
+void WriteCsv(const app::ResultList& list, ShellInfo* shell, const RowNotes* notes, const app::TextPieces& write) {
   std::string out =
       "row,name,folder,path,size,type,mtime,cluster,record,scan_cluster,slot,is_dir,fat_chain,kind,mime,state,"
       "clusters_in_use,same_as\r\n";
@@ -230,8 +240,9 @@ std::string FormatCsv(const app::ResultList& list, ShellInfo* shell, const RowNo
                                   Optional(r.sameAs)};
     for (size_t i = 0; i < std::size(fields); ++i) out += (i ? "," : "") + CsvField(fields[i]);
     out += "\r\n";
+    HandOnIfFull(out, write);
   }
-  return out;
+  write(out);
 }
 
 size_t TerminalColumns() {

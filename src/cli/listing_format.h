@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/result_list.h"
+#include "app/results_file.h"
 #include "platform/shell_info.h"
 #include "volume/recoverability.h"
 
@@ -54,8 +55,10 @@ std::string IsoLocalTime(std::string_view text);
 // Both carry `type` as shown to a person and `mime`, the key scripts select by.
 // With `notes`, each row also says how recoverable it is (state, clusters_in_use) and
 // which row's data it repeats (same_as).
-std::string FormatJsonLines(const app::ResultList& list, ShellInfo* shell, const RowNotes* notes = nullptr);
-std::string FormatCsv(const app::ResultList& list, ShellInfo* shell, const RowNotes* notes = nullptr);
+// Both are handed to `write` in pieces of about a megabyte, each ending a line.
+void WriteJsonLines(const app::ResultList& list, ShellInfo* shell, const RowNotes* notes,
+                    const app::TextPieces& write);
+void WriteCsv(const app::ResultList& list, ShellInfo* shell, const RowNotes* notes, const app::TextPieces& write);
 // Aligned to `width` columns: the name and folder give way first.
 std::string FormatTable(const app::ResultList& list, size_t width, const RowNotes* notes = nullptr);
 

@@ -86,27 +86,28 @@ ListingFormat FormatFor(const SearchArgs& a) {
 
 // The forms for people and scripts say how recoverable each row is; the
 // results file keeps the columns the window saves and loads.
-std::string ListingText(volume::ScanState& state, const app::ResultList& list, ListingFormat format, ShellInfo* shell) {
-  if (format == ListingFormat::kResults) return app::FormatResultsText(list, state.driveIndex);
+// A listing other than a results file, handed to `write` as it is made; a
+// table only once every row is known, since its columns fit the widest cell.
+void WriteListingText(volume::ScanState& state, const app::ResultList& list, ListingFormat format, ShellInfo* shell,
+                      const app::TextPieces& write) {
   const RowNotes notes{app::RowStates(state, list), app::SameContentRows(state, list)};
   switch (format) {
-    case ListingFormat::kTable: return FormatTable(list, TerminalColumns(), &notes);
-    case ListingFormat::kJson: return FormatJsonLines(list, shell, &notes);
-    case ListingFormat::kCsv: return FormatCsv(list, shell, &notes);
+    case ListingFormat::kTable: return write(FormatTable(list, TerminalColumns(), &notes));
+    case ListingFormat::kJson: return WriteJsonLines(list, shell, &notes, write);
+    case ListingFormat::kCsv: return WriteCsv(list, shell, &notes, write);
     case ListingFormat::kResults: break;
   }
-  return {};
 }
 
-// The listing written out as it is made: a results file a piece at a time,
-// in the system's encoding in a file or a pipe (a console is written in
-// characters, whatever its code page); the other forms whole.
+// The listing written out as it is made, a piece at a time: a results file in
+// the system's encoding in a file or a pipe (a console is written in
+// characters, whatever its code page), JSON and CSV as UTF-8, a table whole.
 bool WriteListing(volume::ScanState& state, const app::ResultList& list, ListingFormat format, ShellInfo* shell,
                   const std::string& path, const app::WriteGuard& guard, std::ostream& out, std::ostream& err) {
   const bool toStdout = path.empty() || path == "-";
   const bool toConsole = toStdout && platform::IsTerminal(platform::StandardStream::kOutput);
   const auto produce = [&](const app::TextPieces& write) {
-    if (format != ListingFormat::kResults) return write(ListingText(state, list, format, shell));
+    if (format != ListingFormat::kResults) return WriteListingText(state, list, format, shell, write);
     app::WriteResultsFileBytes(toConsole ? platform::PathStyle::kPosix : platform::kSystemPathStyle, list,
                                state.driveIndex, write);
   };

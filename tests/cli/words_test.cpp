@@ -61,6 +61,36 @@ app::ResultList ListOf(const std::vector<std::pair<std::string, std::string>>& r
   return list;
 }
 
+// A long listing goes out in pieces of about a megabyte: every piece ends a
+// line, and together they hold every row once, in order.
+TEST(ListingPieces, JsonAndCsvGoOutInWholeLinesAndLoseNoRow) {
+  std::vector<std::pair<std::string, std::string>> rows;
+  for (int i = 0; i < 6000; ++i) rows.emplace_back("file " + std::to_string(i) + std::string(300, 'x') + ".jpg", "card.img:/DCIM");
+  const app::ResultList list = ListOf(rows);
+  for (const bool json : {true, false}) {
+    std::vector<std::string> pieces;
+    const auto keep = [&pieces](std::string_view piece) { pieces.emplace_back(piece); };
+    if (json) WriteJsonLines(list, nullptr, nullptr, keep);
+    else WriteCsv(list, nullptr, nullptr, keep);
+    ASSERT_GE(pieces.size(), 2u) << "json " << json;
+    std::string all;
+    for (const std::string& piece : pieces) {
+      EXPECT_TRUE(piece.empty() || piece.back() == '\n') << "json " << json;
+      all += piece;
+    }
+    std::istringstream lines(all);
+    std::string line;
+    if (!json) std::getline(lines, line);  // the heading
+    int row = 0;
+    while (std::getline(lines, line)) {
+      const std::string starts = json ? "{\"row\":" + std::to_string(row + 1) + "," : std::to_string(row + 1) + ",";
+      ASSERT_EQ(line.substr(0, starts.size()), starts) << "json " << json;
+      ++row;
+    }
+    EXPECT_EQ(row, 6000) << "json " << json;
+  }
+}
+
 // The volume once above the rows; a cut cell keeps its start and its end,
 // so a name keeps its extension; wide characters count two columns.
 TEST(ListingTable, TheVolumeIsNamedOnceAndCellsAreCutInTheMiddle) {
