@@ -29,22 +29,21 @@ std::array<std::atomic<std::atomic<bool>*>, kSlots> gFaulted{};
 struct sigaction gPrevious {};
 std::once_flag gInstalled;
 
-// A page is brought in before its view is handed out, but the system may
-// drop it again under memory pressure and fail to bring it back (a disk
-// error), or the file may be cut short by someone else meanwhile. Touching
-// such a page raises SIGBUS, which would end the program. Inside a window,
-// the page is replaced by one of zeros, which is what a failed read leaves
-// in its buffer, and the ordinary reads take over from the owner's next view
-// on.
-// Any other bus error goes where it went before.
+// Only pages in memory are mapped for a view, but the system may drop one
+// again under memory pressure and fail to read it back (a disk error), or
+// someone may cut the file short meanwhile. Touching such a page raises
+// SIGBUS, which would end the program. Inside a window, the page is replaced
+// by one of zeros, which is what a failed read leaves in its buffer, and the
+// ordinary reads take over from the owner's next view on. Any other bus error
+// goes where it went before.
 void OnBusError(int signal, siginfo_t* info, void* context) {
   const auto at = reinterpret_cast<uintptr_t>(info->si_addr);
   for (size_t i = 0; i < kSlots; ++i) {
     if (at >= gBegin[i].load() && at < gEnd[i].load()) {
       void* page = reinterpret_cast<void*>(at & ~uintptr_t{kPageBytes - 1});
-      ::mmap(page, kPageBytes, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
       if (std::atomic<bool>* faulted = gFaulted[i].load()) faulted->store(true);
-      return;
+      if (::mmap(page, kPageBytes, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED) return;
+      break;  // no page to put there: the access would only fault again
     }
   }
   if ((gPrevious.sa_flags & SA_SIGINFO) != 0 && gPrevious.sa_sigaction != nullptr) {
