@@ -27,17 +27,18 @@ std::optional<uint64_t> NamedFirstCluster(volume::ScanState& s, const RowItem& i
 std::vector<std::optional<size_t>> SameContentRows(volume::ScanState& s, const ResultList& rows) {
   std::vector<std::optional<size_t>> same(rows.RowCount());
   const ListKind kind = KindOfList(rows);
-  std::vector<RowItem> items;
-  items.reserve(rows.RowCount());
-  for (size_t row = 0; row < rows.RowCount(); ++row) items.push_back(ReadRowItem(rows, row, kind));
-  const auto isContent = [](const RowItem& item) { return std::holds_alternative<content::FoundContent>(item); };
-  if (std::none_of(items.begin(), items.end(), isContent)) return same;
+  // Each row's item is read and let go in turn: a deep tree's rows each carry
+  // a folder text of up to 8 KiB, and held all at once they would not fit.
+  std::vector<std::pair<size_t, uint64_t>> contents;  // content row, its first cluster
+  for (size_t row = 0; row < rows.RowCount(); ++row)
+    if (const RowItem item = ReadRowItem(rows, row, kind); const auto* c = std::get_if<content::FoundContent>(&item))
+      contents.emplace_back(row, c->firstCluster);
+  if (contents.empty()) return same;
   std::unordered_map<uint64_t, size_t> named;  // first cluster -> the first file listed by name there
-  for (size_t row = 0; row < items.size(); ++row)
-    if (const auto first = NamedFirstCluster(s, items[row])) named.emplace(*first, row);
-  for (size_t row = 0; row < items.size(); ++row)
-    if (const auto* c = std::get_if<content::FoundContent>(&items[row]))
-      if (const auto found = named.find(c->firstCluster); found != named.end()) same[row] = found->second;
+  for (size_t row = 0; row < rows.RowCount(); ++row)
+    if (const auto first = NamedFirstCluster(s, ReadRowItem(rows, row, kind))) named.emplace(*first, row);
+  for (const auto& [row, first] : contents)
+    if (const auto found = named.find(first); found != named.end()) same[row] = found->second;
   return same;
 }
 

@@ -1,6 +1,8 @@
 #include "fat/found_entry.h"
 
 #include <algorithm>
+#include <tuple>
+#include <unordered_map>
 #include <vector>
 
 #include "fat/exfat_walk.h"
@@ -12,6 +14,50 @@
 namespace vellum::fat {
 
 namespace {
+
+// Which of the listed entries a walk meets: same folder, name, first
+// cluster, size and kind. Only the listed entries are indexed, whatever the
+// walk finds: on a hostile volume it may meet hundreds of thousands of
+// entries, each with a folder text kilobytes long.
+class ListedEntries {
+ public:
+  explicit ListedEntries(const std::vector<FoundEntry>& listed) : listed_(listed), met_(listed.size(), false) {
+    byHash_.reserve(listed.size());
+    for (size_t i = 0; i < listed.size(); ++i) byHash_.emplace(HashOf(KeyOf(listed[i])), i);
+  }
+  // Marks every listed entry equal to `e` as met.
+  void Meet(const FoundEntry& e) {
+    const Key key = KeyOf(e);
+    const auto [from, to] = byHash_.equal_range(HashOf(key));
+    for (auto it = from; it != to; ++it)
+      if (!met_[it->second] && KeyOf(listed_[it->second]) == key) met_[it->second] = true;
+  }
+  const std::vector<bool>& Met() const { return met_; }
+  bool AllMet() const { return std::all_of(met_.begin(), met_.end(), [](bool m) { return m; }); }
+
+ private:
+  using Key = std::tuple<std::string, std::string, uint64_t, uint64_t, bool>;
+  // A row's folder loses any separator at its end; so does the walk's here.
+  // On Windows a folder may come with either separator (a list saved by
+  // another build, a path typed by hand): the key holds '/' alone.
+  static Key KeyOf(const FoundEntry& e) {
+    std::string folder = e.folder;
+    std::replace_if(folder.begin(), folder.end(), platform::IsPathSeparator, '/');
+    while (!folder.empty() && folder.back() == '/') folder.pop_back();
+    return {std::move(folder), e.name, e.firstCluster, e.size, e.isFolder};
+  }
+  static size_t HashOf(const Key& k) {
+    size_t h = std::hash<std::string>{}(std::get<0>(k));
+    for (const size_t part : {std::hash<std::string>{}(std::get<1>(k)), std::hash<uint64_t>{}(std::get<2>(k)),
+                              std::hash<uint64_t>{}(std::get<3>(k)), size_t{std::get<4>(k)}})
+      h = h * 1099511628211u ^ part;
+    return h;
+  }
+
+  const std::vector<FoundEntry>& listed_;
+  std::unordered_multimap<size_t, size_t> byHash_;
+  std::vector<bool> met_;
+};
 
 // A search run for its entries alone: every listing option on, nothing
 // listed, no progress; what the search changes in the state is put back.
@@ -64,10 +110,10 @@ class QuietSearch {
   std::vector<uint8_t> fatWork_;
 };
 
-// Every deleted entry a search walk finds, into `set`.
-void CollectWalkedEntries(ScanState& state, bool thorough, FoundEntrySet& set) {
+// Every deleted entry a search walk finds, met against the listed ones.
+void CollectWalkedEntries(ScanState& state, bool thorough, ListedEntries& listed) {
   QuietSearch quiet(state, thorough);
-  const FoundEntryObserver take = [&set](const FoundEntry& e) { set.Add(e); };
+  const FoundEntryObserver take = [&listed](const FoundEntry& e) { listed.Meet(e); };
   if (state.fsKind == volume::kExfat) {
     ExfatWalk walk(state);
     walk.SetFoundObserver(&take);
@@ -86,12 +132,12 @@ void CollectWalkedEntries(ScanState& state, bool thorough, FoundEntrySet& set) {
 }
 
 // Every entry a cluster scan reads from free clusters (or every cluster),
-// with or without the thorough search, into `set`.
-void CollectScannedEntries(ScanState& state, bool allClusters, FoundEntrySet& set) {
+// with or without the thorough search, met against the listed ones.
+void CollectScannedEntries(ScanState& state, bool allClusters, ListedEntries& listed) {
   QuietSearch quiet(state, false);
   state.clusterScan = 1;
   state.allClusters = allClusters ? 1 : 0;
-  const FoundEntryObserver take = [&set](const FoundEntry& e) { set.Add(e); };
+  const FoundEntryObserver take = [&listed](const FoundEntry& e) { listed.Meet(e); };
   const std::string folder = state.rootPath + std::string(kOrphanFolder);
   const bool exfat = state.fsKind == volume::kExfat;
   FatWalk fatWalk(state);
@@ -125,38 +171,22 @@ std::string FolderBelow(std::string_view root, std::string_view path) {
   return std::string(path);
 }
 
-// A row's folder loses any separator at its end; so does the walk's here.
-// On Windows a folder may come with either separator (a list saved by
-// another build, a path typed by hand): the key holds '/' alone.
-FoundEntrySet::Key FoundEntrySet::KeyOf(const FoundEntry& e) {
-  std::string folder = e.folder;
-  std::replace_if(folder.begin(), folder.end(), platform::IsPathSeparator, '/');
-  while (!folder.empty() && folder.back() == '/') folder.pop_back();
-  return {std::move(folder), e.name, e.firstCluster, e.size, e.isFolder};
-}
-
 std::vector<bool> EntriesOnVolume(ScanState& state, const std::vector<FoundEntry>& entries) {
-  std::vector<size_t> missing(entries.size());
-  for (size_t i = 0; i < entries.size(); ++i) missing[i] = i;
-  auto dropFound = [&](const FoundEntrySet& set) {
-    std::erase_if(missing, [&](size_t i) { return set.Contains(entries[i]); });
-  };
+  ListedEntries listed(entries);
   for (bool thorough : {false, true}) {
-    if (missing.empty()) break;
-    FoundEntrySet set;
-    CollectWalkedEntries(state, thorough, set);
-    dropFound(set);
+    if (listed.AllMet()) break;
+    CollectWalkedEntries(state, thorough, listed);
   }
-  auto orphan = [&](size_t i) { return entries[i].folder == kOrphanFolder; };
+  const auto orphanMissing = [&] {
+    for (size_t i = 0; i < entries.size(); ++i)
+      if (!listed.Met()[i] && entries[i].folder == kOrphanFolder) return true;
+    return false;
+  };
   for (bool allClusters : {false, true}) {
-    if (std::none_of(missing.begin(), missing.end(), orphan)) break;
-    FoundEntrySet set;
-    CollectScannedEntries(state, allClusters, set);
-    dropFound(set);
+    if (!orphanMissing()) break;
+    CollectScannedEntries(state, allClusters, listed);
   }
-  std::vector<bool> on(entries.size(), true);
-  for (size_t i : missing) on[i] = false;
-  return on;
+  return listed.Met();
 }
 
 }  // namespace vellum::fat

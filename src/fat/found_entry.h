@@ -5,10 +5,8 @@
 
 #include <cstdint>
 #include <functional>
-#include <set>
 #include <string>
 #include <string_view>
-#include <tuple>
 #include <vector>
 
 #include "volume/scan_state.h"
@@ -43,20 +41,6 @@ using FoundEntryObserver = std::function<void(const FoundEntry&)>;
 // (the root text, or the destination folder and a separator): with root
 // "card.img:/", "card.img:/docs" becomes "docs".
 std::string FolderBelow(std::string_view root, std::string_view path);
-
-// The deleted entries still on a volume, to tell whether a listed entry is
-// one of them: same folder, name, first cluster, size and kind.
-class FoundEntrySet {
- public:
-  void Add(const FoundEntry& e) { keys_.insert(KeyOf(e)); }
-  bool Contains(const FoundEntry& e) const { return keys_.count(KeyOf(e)) != 0; }
-  size_t Size() const { return keys_.size(); }
-
- private:
-  using Key = std::tuple<std::string, std::string, uint64_t, uint64_t, bool>;
-  static Key KeyOf(const FoundEntry& e);
-  std::set<Key> keys_;
-};
 
 // For each entry, whether the opened volume still holds it: looked for
 // where a search would find it, by the walks (plain, then thorough) and,

@@ -17,7 +17,10 @@
 
 #include "app/result_list.h"
 #include "app/results_file.h"
+#include "app/row_item.h"
+#include "app/same_content.h"
 #include "fat/fat_entry.h"
+#include "fat/found_entry.h"
 #include "fat/fat_walk.h"
 #include "ntfs/ntfs_restore.h"
 #include "ntfs/ntfs_search.h"
@@ -264,6 +267,24 @@ TEST(DeepTreeListing, ExfatListsEveryLevelWithinTheBudget) {
     const size_t heap = HeapInUse();
     if (heap > kMemoryCap) return "heap " + std::to_string(heap);
     return v.CheckFolders(2);
+  });
+}
+
+// What the command line does with such a list besides showing it: the notes
+// of a JSON or CSV listing (which rows repeat another's data), and the check
+// that the rows of a saved list are still on the volume. Neither may hold
+// every row's item, or every entry the walk meets, with its folder text.
+TEST(DeepTreeListing, ExfatRowNotesAndTheOnVolumeCheckStayWithinTheBudget) {
+  RunBounded([] {
+    DeepVolume v = DeepExfat();
+    if (!fat::WalkFatExfat(v.state)) return std::string("walk failed");
+    if (SameContentRows(v.state, v.list).size() != v.list.RowCount()) return std::string("same_as");
+    std::vector<fat::FoundEntry> listed;
+    for (size_t row = 0; row < 100; ++row)
+      listed.push_back(std::get<fat::FoundEntry>(ReadRowItem(v.list, row, KindOfList(v.list))));
+    const std::vector<bool> on = fat::EntriesOnVolume(v.state, listed);
+    const auto held = std::count(on.begin(), on.end(), true);
+    return held == 100 ? std::string() : "on the volume: " + std::to_string(held);
   });
 }
 
