@@ -84,10 +84,10 @@ ListingFormat FormatFor(const SearchArgs& a) {
   return toTerminal ? ListingFormat::kTable : ListingFormat::kResults;
 }
 
-// The forms for people and scripts say how recoverable each row is; the
-// results file keeps the columns the window saves and loads.
-// A listing other than a results file, handed to `write` as it is made; a
-// table only once every row is known, since its columns fit the widest cell.
+// A listing other than a results file, handed to `write` as it is made (a
+// table only once every row is known, since its columns fit the widest
+// cell). The forms for people and scripts say how recoverable each row is;
+// the results file keeps the columns the window saves and loads.
 void WriteListingText(volume::ScanState& state, const app::ResultList& list, ListingFormat format, ShellInfo* shell,
                       const app::TextPieces& write) {
   const RowNotes notes{app::RowStates(state, list), app::SameContentRows(state, list)};
