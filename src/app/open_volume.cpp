@@ -193,6 +193,7 @@ int OpenVolume(ScanState& state, const VolumeRequest& request, ResultList& list,
   state.foundCount = 0;
   state.rowCount = 0;
   state.truncatedStructures = 0;
+  state.failedReads = 0;
 
   if (state.isNt == 0 ? !OpenLegacyDrive(state, entry, request) : !OpenSelectedDrive(state, entry, request, messages))
     return 0;

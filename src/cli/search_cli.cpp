@@ -140,6 +140,17 @@ ScanCommandLine ScanLineOf(const SearchArgs& a, bool full) {
   return line;
 }
 
+// Reads the device failed (bad sectors, a damaged image) were taken as
+// zeros: a folder behind them ends there, and so may the list. Said once,
+// with the system's reason for the last of them.
+void SayFailedReads(const SourceArgs& source, volume::ScanState& state, std::ostream& err) {
+  if (state.failedReads == 0) return;
+  const std::string why = state.volumeHandle ? state.volumeHandle->LastError() : std::string();
+  err << "vellum-cli: " << source.source << (source.partition ? "#" + std::to_string(source.partition) : "")
+      << " の読み取りに " << state.failedReads << " 回失敗しました" << (why.empty() ? "" : "（" + why + "）")
+      << "。読めなかったところは 0 として読んだため、その先のファイルやフォルダは一覧にないことがあります。\n";
+}
+
 // After Ctrl+C: what was stopped, how far it got and how to go on.
 void SayInterrupted(const SearchArgs& a, bool full, const CliClusterRangeAsker& range,
                     const std::optional<uint64_t>& lastDone, bool inClusterPhase, std::ostream& err) {
@@ -234,6 +245,7 @@ int RunListingCommand(const std::vector<std::string>& args, bool full, std::ostr
            "削除されていないフォルダの中も検索します。\n";
   if (const uint64_t cut = state.truncatedStructures; cut > 0)
     err << "vellum-cli: ディスク上の構造 " << cut << " 個が途中で切れていたため、そこで読むのをやめました。\n";
+  SayFailedReads(parsed.source, state, err);
   const ListingFormat format = FormatFor(parsed);
   if (!WriteListing(state, list, format, shell.get(), parsed.outputPath, guard, out, err)) return kExitError;
   if (!InterruptGuard::Interrupted()) return 0;

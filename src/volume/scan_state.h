@@ -115,6 +115,9 @@ struct ScanState {
   uint64_t restoringBytes = 0;
   // Disk structures ended early because a field lay outside them.
   uint64_t truncatedStructures = 0;
+  // Reads the device failed inside its own size (a bad sector, a damaged
+  // image): what they should have given was taken as zeros.
+  uint64_t failedReads = 0;
 
   // What complete deletion wrote: the entries overwritten, the clusters
   // overwritten with zeros, and the writes the device refused (the first

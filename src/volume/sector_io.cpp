@@ -16,6 +16,14 @@ bool SectorRange(const ScanState& state, uint64_t sector, uint64_t count, size_t
          CheckedMul(count, state.bytesPerSector, bytes) && bytes <= bufferSize;
 }
 
+// A read past the device's end is no fault of the disk: a volume that
+// claims more than its image holds is told about once, when it is opened.
+bool CountFailure(ScanState& state, uint64_t offset, uint64_t bytes, bool ok) {
+  const uint64_t size = state.volumeHandle->Size();
+  if (!ok && offset <= size && bytes <= size - offset) ++state.failedReads;
+  return ok;
+}
+
 bool BitSet(ByteView bitmap, uint64_t bit) {
   return (bitmap[bit / 8] >> (bit % 8)) & 1;
 }
@@ -26,7 +34,7 @@ bool ReadSectors(ScanState& state, uint64_t sector, uint64_t count, MutableBytes
   uint64_t offset = 0, bytes = 0;
   if (!state.volumeHandle || !SectorRange(state, sector, count, buffer.size(), offset, bytes))
     return false;
-  return state.volumeHandle->Read(offset, buffer.first(bytes));
+  return CountFailure(state, offset, bytes, state.volumeHandle->Read(offset, buffer.first(bytes)));
 }
 
 bool WriteSectors(ScanState& state, uint64_t sector, uint64_t count, ByteView buffer) {
@@ -66,7 +74,7 @@ ByteView ViewSectors(ScanState& state, uint64_t sector, uint64_t count, std::vec
   const auto view = state.volumeHandle->View(offset, static_cast<size_t>(bytes), holder);
   if (view.size() == bytes && bytes != 0) return view;
   // The device zeroes whatever it cannot read.
-  state.volumeHandle->Read(offset, MutableBytes(fallback).first(bytes));
+  CountFailure(state, offset, bytes, state.volumeHandle->Read(offset, MutableBytes(fallback).first(bytes)));
   return ByteView(fallback).first(bytes);
 }
 

@@ -88,6 +88,7 @@ TEST_P(FaultySearch, AnUnreadableRecordCostsOnlyItself) {
     ASSERT_TRUE(SearchNtfs(faulty.state, 0, ""));
     EXPECT_EQ(Keys(faulty.rows.rows), expected) << "record " << number;
     EXPECT_GT(faulty.device->failedReads, 0u);
+    EXPECT_GT(faulty.state.failedReads, 0u);
   }
 }
 
