@@ -138,15 +138,18 @@ bool AttributeListWalk::Next(ListEntry& entry) {
   return true;
 }
 
+bool IsWantedAttribute(ByteView attribute, const AttributeHeader& h, uint32_t type, uint64_t firstVcn) {
+  if (h.type != type || !h.Unnamed()) return false;
+  if (h.nonResident && h.firstVcn != firstVcn) return false;
+  return type != kAttrFileName || UsableFileName(attribute, h);
+}
+
 std::optional<AttributeRef> FindInRecord(ByteView record, uint32_t type, uint64_t firstVcn) {
   AttributeWalk walk(record);
   for (AttributeRef ref; walk.Next(ref);) {
     const ByteView a = AttributeBytes(record, ref);
     const auto h = ParseAttribute(a);
-    if (!h || h->type != type || !h->Unnamed()) continue;
-    if (h->nonResident && h->firstVcn != firstVcn) continue;
-    if (type == kAttrFileName && !UsableFileName(a, *h)) continue;
-    return ref;
+    if (h && IsWantedAttribute(a, *h, type, firstVcn)) return ref;
   }
   return std::nullopt;
 }

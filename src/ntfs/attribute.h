@@ -124,5 +124,7 @@ class AttributeListWalk {
 // attributes holding only a DOS name, or whose name does not fit their
 // value, are passed over so that the long name is found.
 std::optional<AttributeRef> FindInRecord(ByteView record, uint32_t type, uint64_t firstVcn);
+// Whether FindInRecord takes this attribute (its bytes and parsed header).
+bool IsWantedAttribute(ByteView attribute, const AttributeHeader& h, uint32_t type, uint64_t firstVcn);
 
 }  // namespace vellum::ntfs

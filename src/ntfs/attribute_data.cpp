@@ -137,6 +137,27 @@ bool AttributeReader::Read(uint64_t vcn, uint64_t count, MutableBytes buffer, bo
   return delivered == n && unread == 0;
 }
 
+std::optional<AttributeReader::Placement> AttributeReader::PlacementOf(uint64_t vcn, uint64_t count) {
+  const uint64_t clusterBytes = state_.clusterBytes;
+  uint64_t pos = 0;
+  if (!found_ || !header_.nonResident || header_.Compressed() || clusterBytes == 0 ||
+      !CheckedMul(vcn, clusterBytes, pos))
+    return std::nullopt;
+  // Whole clusters only: Read() gives zeros from the initialized size on.
+  const uint64_t limit = std::min(header_.initializedSize, header_.allocatedSize);
+  count = limit > pos ? std::min(count, (limit - pos) / clusterBytes) : 0;
+  if (count == 0) return std::nullopt;
+  size_t index = 0;
+  for (int steps = 0; extents_[index].Empty() || extents_[index].lastVcn < vcn; ++index)
+    if (++steps > kMaxExtentSteps || !NextExtent(index)) return std::nullopt;
+  const VcnMapping m = MapVcn(extents_[index], vcn);
+  if (!m.found || m.lcn == 0 || m.left == 0) return std::nullopt;
+  const uint64_t n = std::min(m.left, count);
+  // As ReadRunClusters: a run past the volume's end is damage, not data.
+  if (m.lcn > state_.lastCluster || n - 1 > state_.lastCluster - m.lcn) return std::nullopt;
+  return Placement{m.lcn, n};
+}
+
 namespace detail {
 
 bool ReadAttributeClusters(volume::ScanState& state, ByteView record, uint32_t type, uint64_t vcn,

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "ntfs/attribute.h"
@@ -37,6 +38,16 @@ class AttributeReader {
  public:
   AttributeReader(volume::ScanState& state, ByteView record, uint32_t type, int depth = 0);
   bool Read(uint64_t vcn, uint64_t count, MutableBytes buffer, bool decompress);
+
+  // Where the clusters from vcn lie on the volume when the attribute holds
+  // them as they are (not sparse, not compressed, before its initialized
+  // size): the volume cluster of vcn and how many of at most `count` clusters
+  // follow it in the same run. None when the cluster at vcn does not lie so.
+  struct Placement {
+    uint64_t lcn = 0;
+    uint64_t clusters = 0;
+  };
+  std::optional<Placement> PlacementOf(uint64_t vcn, uint64_t count);
 
  private:
   // The extent after extents_[index], found now if not yet; null when the

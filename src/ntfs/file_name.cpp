@@ -7,13 +7,10 @@
 
 namespace vellum::ntfs {
 
-std::optional<FileName> FileNameOf(volume::ScanState& state, ByteView record) {
-  std::vector<uint8_t> copy(record.begin(), record.end());
-  const auto ref = FindAttribute(state, copy, kAttrFileName, 0, false);
-  if (!ref) return std::nullopt;
+std::optional<FileName> FileNameIn(ByteView attribute) {
   // FindAttribute only returns names that fit their value; the reader checks
   // that again rather than lean on it.
-  FieldReader r(ResidentValue(AttributeBytes(copy, *ref)));
+  FieldReader r(ResidentValue(attribute));
   FileName name;
   name.parentReference = r.U64(0);
   const uint8_t units = r.U8(64);
@@ -23,6 +20,13 @@ std::optional<FileName> FileNameOf(volume::ScanState& state, ByteView record) {
   name.name.reserve(units);
   for (uint64_t i = 0; i < units; ++i) name.name.push_back(static_cast<char16_t>(Le16(text, 2 * i)));
   return name;
+}
+
+std::optional<FileName> FileNameOf(volume::ScanState& state, ByteView record) {
+  std::vector<uint8_t> copy(record.begin(), record.end());
+  const auto ref = FindAttribute(state, copy, kAttrFileName, 0, false);
+  if (!ref) return std::nullopt;
+  return FileNameIn(AttributeBytes(copy, *ref));
 }
 
 }  // namespace vellum::ntfs

@@ -25,5 +25,8 @@ struct FileName {
 // followed through the attribute list when the record holds none. The
 // record passed in is not changed (the search runs on a copy).
 std::optional<FileName> FileNameOf(volume::ScanState& state, ByteView record);
+// The name held by one $FILE_NAME attribute (its bytes in the record); none
+// when its value does not hold it.
+std::optional<FileName> FileNameIn(ByteView attribute);
 
 }  // namespace vellum::ntfs

@@ -3,24 +3,38 @@
 #include <algorithm>
 
 #include "ntfs/attribute.h"
-#include "ntfs/attribute_data.h"
 #include "volume/fixups.h"
+#include "volume/sector_io.h"
 
 namespace vellum::ntfs {
 
 MftRecordReader::MftRecordReader(volume::ScanState& state, uint64_t chunkBytes)
-    : state_(state), chunkClusters_(state.clusterBytes ? std::max<uint64_t>(1, chunkBytes / state.clusterBytes) : 1) {}
+    : state_(state),
+      table_(state, state.mftRecord0, kAttrData),
+      chunkClusters_(state.clusterBytes ? std::max<uint64_t>(1, chunkBytes / state.clusterBytes) : 1) {}
+
+bool MftRecordReader::LoadInPlace(uint64_t vcn, uint64_t clusters, uint64_t wanted) {
+  const auto placed = table_.PlacementOf(vcn, wanted);
+  if (!placed || placed->clusters < clusters) return false;
+  const ByteView view = volume::SectorsInPlace(state_, volume::ClusterToSector(state_, placed->lcn),
+                                               placed->clusters * state_.sectorsPerCluster, volume::kScanView);
+  if (view.empty()) return false;
+  loaded_ = view;
+  loadedClusters_ = placed->clusters;
+  return true;
+}
 
 void MftRecordReader::Load(uint64_t vcn, uint64_t clusters) {
   const bool careful = vcn < carefulUntil_;
-  loadedClusters_ = careful ? clusters : std::max(clusters, chunkClusters_);
+  const uint64_t wanted = careful ? clusters : std::max(clusters, chunkClusters_);
   firstVcn_ = vcn;
+  if (!careful && LoadInPlace(vcn, clusters, wanted)) return;
+  loadedClusters_ = wanted;
   // Every byte of the chunk is written by the read (zeros where nothing
   // could be read), so it is not cleared first.
   chunk_.resize(loadedClusters_ * state_.clusterBytes);
-  if (ReadAttributeClusters(state_, state_.mftRecord0, kAttrData, firstVcn_, loadedClusters_, chunk_, false) ||
-      careful || loadedClusters_ == clusters)
-    return;
+  loaded_ = chunk_;
+  if (table_.Read(firstVcn_, loadedClusters_, chunk_, false) || careful || loadedClusters_ == clusters) return;
   // A failed transfer does not say which of its sectors failed, and one bad
   // sector must not cost the thousand records around it: the failed span is
   // read again record by record.
@@ -40,9 +54,9 @@ bool MftRecordReader::Read(uint32_t number, MutableBytes buffer) {
   if (vcn < firstVcn_ || vcn + clusters > firstVcn_ + loadedClusters_) Load(vcn, clusters);
   const uint64_t offset = (vcn - firstVcn_) * clusterBytes + within;
   // Load() holds the record's clusters; the copy checks that for itself.
-  if (!InBounds(chunk_.size(), offset, recordSize)) return false;
+  if (!InBounds(loaded_.size(), offset, recordSize)) return false;
   const MutableBytes record = buffer.first(recordSize);
-  std::copy_n(chunk_.begin() + static_cast<ptrdiff_t>(offset), recordSize, record.begin());
+  std::copy_n(loaded_.begin() + static_cast<ptrdiff_t>(offset), recordSize, record.begin());
   if (!HasFileSignature(record)) return false;
   volume::ApplyFixups(record);
   return true;

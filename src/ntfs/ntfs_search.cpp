@@ -54,14 +54,22 @@ std::string PadRight8(uint64_t value) {
 
 }  // namespace
 
+namespace {
+
+std::optional<uint64_t> WrittenTimeIn(ByteView standardInformation) {
+  FieldReader r(ResidentValue(standardInformation));
+  const uint64_t written = r.U64(8);
+  if (!r.Ok()) return std::nullopt;
+  return written;
+}
+
+}  // namespace
+
 std::optional<uint64_t> LastWrittenTime(ScanState& state, ByteView record) {
   std::vector<uint8_t> copy;
   AttributeRef ref;
   if (!FindHeader(state, record, kAttrStandardInformation, copy, ref)) return std::nullopt;
-  FieldReader r(ResidentValue(AttributeBytes(copy, ref)));
-  const uint64_t written = r.U64(8);
-  if (!r.Ok()) return std::nullopt;
-  return written;
+  return WrittenTimeIn(AttributeBytes(copy, ref));
 }
 
 bool IsListableOrphanRecord(const ScanState& state, std::string_view name, uint64_t fileTime, uint64_t size,
@@ -83,10 +91,10 @@ std::string FormatFileTime(uint64_t fileTime, NtfsRowCache* cache) {
   const unsigned milliseconds = static_cast<unsigned>((fileTime / 10000) % 1000);
   // The local-time conversion is the costly part of a row; a walk does it
   // once per second seen.
-  NtfsRowCache local_cache;
-  NtfsRowCache& c = cache ? *cache : local_cache;
-  int64_t& cachedSeconds = c.timeSeconds;
-  std::string& cachedText = c.timeText;
+  int64_t uncachedSeconds = INT64_MIN;
+  std::string uncachedText;
+  int64_t& cachedSeconds = cache ? cache->timeSeconds : uncachedSeconds;
+  std::string& cachedText = cache ? cache->timeText : uncachedText;
   if (seconds != cachedSeconds) {
     const time_t t = static_cast<time_t>(seconds);
     struct tm local {};
@@ -100,12 +108,11 @@ std::string FormatFileTime(uint64_t fileTime, NtfsRowCache* cache) {
     }
     cachedSeconds = seconds;
   }
-  std::string out = cachedText;
-  out += '.';
-  out += static_cast<char>('0' + milliseconds / 100);
-  out += static_cast<char>('0' + milliseconds / 10 % 10);
-  out += static_cast<char>('0' + milliseconds % 10);
-  return out;
+  const char fraction[4] = {'.', static_cast<char>('0' + milliseconds / 100),
+                            static_cast<char>('0' + milliseconds / 10 % 10), static_cast<char>('0' + milliseconds % 10)};
+  std::string out;
+  out.reserve(cachedText.size() + sizeof fraction);
+  return out.append(cachedText).append(fraction, sizeof fraction);
 }
 
 MftLayout ReadMftLayout(ScanState& state) {
@@ -277,22 +284,30 @@ std::optional<FoundRecord> RecordItem(ScanState& state, uint32_t recordNumber, B
 
 void AddNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster, uint32_t slot,
                 NtfsRowCache* cache) {
+  // What the record holds itself is read from it in place; only what it
+  // moved behind an attribute list is searched for there.
+  const RecordSummary summary = SummariseRecord(record);
   // Counted here, once per record a search lists from: the readers below
   // each end the same cut structure again.
-  if (RecordCutShort(record)) ++state.truncatedStructures;
-  const auto name = FileNameOf(state, record);
-  const auto written = LastWrittenTime(state, record);
+  if (summary.cutShort) ++state.truncatedStructures;
+  const auto name =
+      summary.fileName ? FileNameIn(AttributeBytes(record, *summary.fileName)) : FileNameOf(state, record);
+  const auto written = summary.standardInformation
+                           ? WrittenTimeIn(AttributeBytes(record, *summary.standardInformation))
+                           : LastWrittenTime(state, record);
   if (!name || !written) return;
   const bool folder = (RecordFlags(record) & kRecordDirectory) != 0;
   uint64_t size = 0;
   std::optional<uint64_t> runCluster;
   if (!folder) {
     std::vector<uint8_t> scratch;
-    AttributeRef ref;
-    const auto data = FindHeader(state, record, kAttrData, scratch, ref);
+    AttributeRef ref = summary.data.value_or(AttributeRef{});
+    const auto data = summary.data ? ParseAttribute(AttributeBytes(record, ref))
+                                   : FindHeader(state, record, kAttrData, scratch, ref);
     if (data) size = ValueSize(*data);
     if (size == 0 && !state.options.zeroSize) return;
-    if (data && recordNumber == 0) runCluster = OrphanRuleCluster(state, AttributeBytes(scratch, ref));
+    if (data && recordNumber == 0)
+      runCluster = OrphanRuleCluster(state, AttributeBytes(summary.data ? record : ByteView(scratch), ref));
   }
   const std::string display = NameToUtf8(name->name);
   // A record found in free clusters may be garbage read as a record (claiming

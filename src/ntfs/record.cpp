@@ -13,20 +13,17 @@ namespace vellum::ntfs {
 
 namespace {
 
-// Whether one attribute's own structures were cut short.
-bool AttributeCutShort(ByteView attribute) {
-  bool cutShort = false;
-  const auto h = ParseAttribute(attribute, &cutShort);
-  if (!h) return cutShort;
-  if (h->nonResident) {
-    RunListReader runs(RunListOf(attribute, *h), h->firstVcn);
+// Whether the structures inside an attribute whose header parsed were cut short.
+bool BodyCutShort(ByteView attribute, const AttributeHeader& h) {
+  if (h.nonResident) {
+    RunListReader runs(RunListOf(attribute, h), h.firstVcn);
     for (Run run; runs.Next(run);) {
     }
     return runs.CutShort();
   }
-  const ByteView value = ValueOf(attribute, *h);
-  if (h->type == kAttrFileName) return !FileNameFits(value);
-  if (h->type == kAttrAttributeList) {
+  const ByteView value = ValueOf(attribute, h);
+  if (h.type == kAttrFileName) return !FileNameFits(value);
+  if (h.type == kAttrAttributeList) {
     AttributeListWalk entries(value);
     for (ListEntry entry; entries.Next(entry);) {
     }
@@ -35,14 +32,34 @@ bool AttributeCutShort(ByteView attribute) {
   return false;
 }
 
+void TakeFirst(std::optional<AttributeRef>& slot, ByteView attribute, const AttributeHeader& h, uint32_t type,
+               AttributeRef ref) {
+  if (!slot && IsWantedAttribute(attribute, h, type, 0)) slot = ref;
+}
+
 }  // namespace
 
-bool RecordCutShort(ByteView record) {
-  if (!volume::FixupsFit(record)) return true;
+bool RecordCutShort(ByteView record) { return SummariseRecord(record).cutShort; }
+
+RecordSummary SummariseRecord(ByteView record) {
+  RecordSummary s;
+  bool cut = !volume::FixupsFit(record);
   AttributeWalk walk(record);
-  for (AttributeRef ref; walk.Next(ref);)
-    if (AttributeCutShort(AttributeBytes(record, ref))) return true;
-  return walk.CutShort();
+  for (AttributeRef ref; walk.Next(ref);) {
+    const ByteView a = AttributeBytes(record, ref);
+    bool headerCut = false;
+    const auto h = ParseAttribute(a, &headerCut);
+    if (!h) {
+      cut = cut || headerCut;
+      continue;
+    }
+    cut = cut || BodyCutShort(a, *h);
+    TakeFirst(s.standardInformation, a, *h, kAttrStandardInformation, ref);
+    TakeFirst(s.fileName, a, *h, kAttrFileName, ref);
+    TakeFirst(s.data, a, *h, kAttrData, ref);
+  }
+  s.cutShort = cut || walk.CutShort();
+  return s;
 }
 
 namespace detail {

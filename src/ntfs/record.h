@@ -3,6 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+
+#include "ntfs/attribute.h"
 
 #include "volume/le.h"
 #include "volume/scan_state.h"
@@ -28,5 +31,17 @@ bool ReadRecordAt(volume::ScanState& state, uint64_t cluster, uint32_t slot, Mut
 // entry of a resident attribute list past the list. A search counts each
 // record it lists from once (truncatedStructures), whatever reads it again.
 bool RecordCutShort(ByteView record);
+
+// What a search asks of every record it lists, from one walk over the
+// record's own attributes: RecordCutShort, and the standard information,
+// long name and unnamed data (its first extent) where FindInRecord finds
+// them. One missing here may still lie behind the record's attribute list.
+struct RecordSummary {
+  bool cutShort = false;
+  std::optional<AttributeRef> standardInformation;
+  std::optional<AttributeRef> fileName;
+  std::optional<AttributeRef> data;
+};
+RecordSummary SummariseRecord(ByteView record);
 
 }  // namespace vellum::ntfs

@@ -64,6 +64,13 @@ ReadAheadScope::~ReadAheadScope() {
   state_.volumeHandle = wrapper_->Release();
 }
 
+ByteView SectorsInPlace(ScanState& state, uint64_t sector, uint64_t count, int holder) {
+  uint64_t offset = 0, bytes = 0;
+  if (!state.volumeHandle || !SectorRange(state, sector, count, SIZE_MAX, offset, bytes) || bytes == 0) return {};
+  const auto view = state.volumeHandle->View(offset, static_cast<size_t>(bytes), holder);
+  return view.size() == bytes ? view : ByteView{};
+}
+
 ByteView ViewSectors(ScanState& state, uint64_t sector, uint64_t count, std::vector<uint8_t>& fallback,
                      int holder) {
   uint64_t offset = 0, bytes = 0;
@@ -71,8 +78,7 @@ ByteView ViewSectors(ScanState& state, uint64_t sector, uint64_t count, std::vec
     std::fill(fallback.begin(), fallback.end(), uint8_t{0});
     return fallback;
   }
-  const auto view = state.volumeHandle->View(offset, static_cast<size_t>(bytes), holder);
-  if (view.size() == bytes && bytes != 0) return view;
+  if (const ByteView view = SectorsInPlace(state, sector, count, holder); !view.empty()) return view;
   // The device zeroes whatever it cannot read.
   CountFailure(state, offset, bytes, state.volumeHandle->Read(offset, MutableBytes(fallback).first(bytes)));
   return ByteView(fallback).first(bytes);

@@ -59,6 +59,9 @@ inline constexpr int kAnalysisView = 1;
 // holder's next call.
 ByteView ViewSectors(ScanState& state, uint64_t sector, uint64_t count, std::vector<uint8_t>& fallback,
                      int holder);
+// The same sectors in place, or empty when the device does not hold them in
+// memory (read them instead).
+ByteView SectorsInPlace(ScanState& state, uint64_t sector, uint64_t count, int holder);
 ByteView ViewCluster(ScanState& state, uint64_t cluster, std::vector<uint8_t>& fallback, int holder);
 
 // Decoded entry of `table` (state.fat or state.fatWork): 0 free, -1 end of
