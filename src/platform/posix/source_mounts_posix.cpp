@@ -4,11 +4,15 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <climits>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -81,12 +85,38 @@ bool PathInSource(const SourceSet::Members& source, const std::string& path, boo
   return S_ISREG(st.st_mode) && source.files.count({st.st_dev, st.st_ino}) != 0;
 }
 
-bool IsFuseDevice(const fs::path& fd) {
-  std::error_code ec;
-  if (fs::read_symlink(fd, ec) == "/dev/fuse") return true;
+// What an open file descriptor of a process is, as far as the mount check
+// cares: /dev/fuse, or a device or regular file that may be part of the
+// source. Sockets, pipes and the like are neither and are not looked at
+// further; a descriptor we may not read about is neither too.
+struct HeldFile {
+  bool fuse = false;
+  bool inSource = false;
+  bool denied = false;  // so is every other descriptor of the process
+};
+
+HeldFile LookAtDescriptor(const SourceSet::Members& source, const fs::path& fd, bool volumeOnly) {
+  HeldFile held;
+  char link[PATH_MAX];
+  const ssize_t n = ::readlink(fd.c_str(), link, sizeof link - 1);
+  if (n < 0) {
+    held.denied = errno == EACCES;
+    return held;
+  }
+  const std::string_view target(link, static_cast<size_t>(n));
+  if (target == "/dev/fuse") {
+    held.fuse = true;
+    return held;
+  }
+  for (std::string_view kind : {"socket:", "pipe:", "anon_inode:"})
+    if (target.starts_with(kind)) return held;
   struct stat st {};
-  return ::stat(fd.c_str(), &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) == kMiscMajor &&
-         minor(st.st_rdev) == kFuseMinor;
+  if (::stat(fd.c_str(), &st) != 0) return held;
+  if (S_ISCHR(st.st_mode)) held.fuse = major(st.st_rdev) == kMiscMajor && minor(st.st_rdev) == kFuseMinor;
+  if (S_ISBLK(st.st_mode))
+    held.inSource = volumeOnly ? source.ReachesVolume(st.st_rdev) : source.devices.count(st.st_rdev) != 0;
+  if (S_ISREG(st.st_mode)) held.inSource = source.files.count({st.st_dev, st.st_ino}) != 0;
+  return held;
 }
 
 // A FUSE driver serving the source: a process holding both /dev/fuse and a
@@ -99,15 +129,10 @@ bool ServesSource(const SourceSet::Members& source, const fs::path& process, boo
   bool fuse = false, holdsSource = false;
   std::error_code ec;
   for (const auto& fd : fs::directory_iterator(process / "fd", ec)) {
-    if (IsFuseDevice(fd.path())) {
-      fuse = true;
-      continue;
-    }
-    struct stat st {};
-    if (::stat(fd.path().c_str(), &st) != 0) continue;
-    if (S_ISBLK(st.st_mode))
-      holdsSource |= volumeOnly ? source.ReachesVolume(st.st_rdev) : source.devices.count(st.st_rdev) != 0;
-    if (S_ISREG(st.st_mode)) holdsSource |= source.files.count({st.st_dev, st.st_ino}) != 0;
+    const HeldFile held = LookAtDescriptor(source, fd.path(), volumeOnly);
+    fuse |= held.fuse;
+    holdsSource |= held.inSource;
+    if (held.denied) break;
   }
   if (!fuse || !holdsSource) return false;
   std::ifstream cmdline(process / "cmdline", std::ios::binary);
