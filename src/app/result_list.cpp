@@ -253,6 +253,19 @@ std::string_view ResultList::Cell(size_t row, size_t column) const {
   return cells.substr(begin, end - begin);
 }
 
+void ResultList::RowCells(size_t row, std::vector<std::string_view>& cells) const {
+  cells.assign(columns_.size(), std::string_view());
+  if (row >= rows_.size()) return;
+  // One pass over the row's cells rather than a search from its start for each.
+  std::string_view rest = rows_[row].cells;
+  for (size_t column = 0; column < cells.size() && !rest.empty(); ++column) {
+    const size_t end = rest.find(kCellEnd);
+    cells[column] = rest.substr(0, end);
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+  }
+  if (kFolderColumn < cells.size()) cells[kFolderColumn] = Cell(row, kFolderColumn);
+}
+
 void ResultList::ClearRows() {
   if (observer_) observer_->OnClearing(kClearingNotice);
   std::vector<Row>().swap(rows_);

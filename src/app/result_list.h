@@ -87,6 +87,8 @@ class ResultList final : public RowSink {
   size_t RowCount() const { return rows_.size(); }
   // Empty for a cell never set or out of range.
   std::string_view Cell(size_t row, size_t column) const;
+  // Every cell of the row, as Cell gives them, into `cells` (one per column).
+  void RowCells(size_t row, std::vector<std::string_view>& cells) const;
   // 0 for a row that does not exist.
   uint32_t DataWord(size_t row) const { return row < rows_.size() ? rows_[row].dataWord : 0; }
   int Icon(size_t row) const { return row < rows_.size() ? rows_[row].icon : 0; }

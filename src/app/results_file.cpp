@@ -84,9 +84,10 @@ std::string FileErrorText(const std::string& path, const std::string& error) {
   return path + "\n" + error;
 }
 
-void AppendRowLine(const ResultList& list, size_t row, std::string& text) {
-  for (size_t column = 0; column < list.ColumnCount(); ++column) {
-    text += CutToCp932Length(list.Cell(row, column), kMaxSavedCellLength);
+void AppendRowLine(const ResultList& list, size_t row, std::vector<std::string_view>& cells, std::string& text) {
+  list.RowCells(row, cells);
+  for (const std::string_view cell : cells) {
+    text += CutToCp932Length(cell, kMaxSavedCellLength);
     text += '\t';
   }
   // The data word right-aligned in eight characters, as "%8u" gives it.
@@ -137,8 +138,9 @@ void WriteResultsText(const ResultList& list, int32_t driveIndex, const TextPiec
     text += '\t' + std::to_string(c.width);
   }
   text += "\r\n";
+  std::vector<std::string_view> cells;
   for (size_t row = 0; row < list.RowCount(); ++row) {
-    AppendRowLine(list, row, text);
+    AppendRowLine(list, row, cells, text);
     if (text.size() >= kPieceBytes) {
       write(text);
       text.clear();

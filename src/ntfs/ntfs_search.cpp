@@ -252,21 +252,22 @@ int BuildParentPath(ScanState& state, std::string& path, uint64_t parentReferenc
   return 0;
 }
 
-// The folder column: the rebuilt path of the parent, or the root text.
-std::string FolderPath(ScanState& state, uint64_t parentReference, NtfsRowCache* cache) {
+// The folder column: the rebuilt path of the parent, or the root text; the
+// text the walk's cache keeps.
+const std::string& FolderPath(ScanState& state, uint64_t parentReference, NtfsRowCache& cache) {
   const uint32_t parent = static_cast<uint32_t>(parentReference);
-  if (cache) {
-    auto it = cache->parentPaths.find(parent);
-    if (it != cache->parentPaths.end()) return it->second;
-  }
+  if (auto it = cache.parentPaths.find(parent); it != cache.parentPaths.end()) return it->second;
   std::string path;
-  if (!cache)
-    BuildParentPath(state, path, parentReference, kRootRecord);
-  else if (!ExtendWindow(state, parent, *cache, path))
-    BuildParentPath(state, path, parentReference, kRootRecord, *cache);
+  if (!ExtendWindow(state, parent, cache, path)) BuildParentPath(state, path, parentReference, kRootRecord, cache);
   if (path.empty()) path = state.rootPath;
-  if (cache) cache->parentPaths.emplace(parent, path);
-  return path;
+  return cache.parentPaths.emplace(parent, std::move(path)).first->second;
+}
+
+std::string FolderPath(ScanState& state, uint64_t parentReference, NtfsRowCache* cache) {
+  if (cache) return FolderPath(state, parentReference, *cache);
+  std::string path;
+  BuildParentPath(state, path, parentReference, kRootRecord);
+  return path.empty() ? state.rootPath : path;
 }
 
 std::optional<FoundRecord> RecordItem(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster,
@@ -320,7 +321,10 @@ void AddNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64
   const size_t row = volume::ListFoundEntry(state, display, folder, &typeName);
   RowSink* rows = state.rows;
   if (rows == nullptr) return;
-  rows->SetCell(row, 1, FolderPath(state, name->parentReference, cache));
+  if (cache)
+    rows->SetCell(row, 1, FolderPath(state, name->parentReference, *cache));
+  else
+    rows->SetCell(row, 1, FolderPath(state, name->parentReference, nullptr));
   rows->SetCell(row, 2, folder ? std::string() : std::to_string(size));
   rows->SetDataWord(row, folder ? volume::kRowFolder : 0);
   rows->SetCell(row, 3, typeName);
