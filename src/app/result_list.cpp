@@ -17,12 +17,15 @@ constexpr char kCellEnd = '\0';
 std::string_view UpToNul(std::string_view text) { return text.substr(0, text.find(kCellEnd)); }
 
 // Bounds [begin, end) of cell `column` in a row's cell string; false when the
-// row holds fewer cells.
-bool FindCell(std::string_view cells, size_t column, size_t& begin, size_t& end) {
+// row holds fewer cells, and `held`, when given, then says how many it holds.
+bool FindCell(std::string_view cells, size_t column, size_t& begin, size_t& end, size_t* held = nullptr) {
   begin = 0;
   for (size_t i = 0; i < column; ++i) {
     const size_t sep = cells.find(kCellEnd, begin);
-    if (sep == std::string_view::npos) return false;
+    if (sep == std::string_view::npos) {
+      if (held) *held = i + 1;
+      return false;
+    }
     begin = sep + 1;
   }
   end = cells.find(kCellEnd, begin);
@@ -31,13 +34,12 @@ bool FindCell(std::string_view cells, size_t column, size_t& begin, size_t& end)
 }
 
 void SetCellIn(std::string& cells, size_t column, std::string_view text) {
-  size_t begin = 0, end = 0;
-  if (FindCell(cells, column, begin, end)) {
+  size_t begin = 0, end = 0, held = 0;
+  if (FindCell(cells, column, begin, end, &held)) {
     cells.replace(begin, end - begin, text);
     return;
   }
   if (text.empty()) return;  // cells past the last one stored read as empty anyway
-  const size_t held = static_cast<size_t>(std::count(cells.begin(), cells.end(), kCellEnd)) + 1;
   cells.append(column - held + 1, kCellEnd);
   cells.append(text);
 }

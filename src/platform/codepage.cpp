@@ -44,6 +44,7 @@ size_t DecodeUtf8(std::string_view s, size_t i, uint32_t& cp) {
 
 bool Utf16ToUtf8(std::span<const uint16_t> units, std::string& out) {
   out.clear();
+  out.reserve(units.size());  // all a name in ASCII needs
   bool ok = true;
   for (size_t i = 0; i < units.size(); ++i) {
     uint32_t cp = units[i];
