@@ -18,6 +18,8 @@ target_include_directories(vellum_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_definitions(vellum_core PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
                                               _WIN32_WINNT=0x0601 _POSIX_THREAD_SAFE_FUNCTIONS=200112L)
 target_link_libraries(vellum_core PUBLIC shell32 bcrypt ole32)
+find_package(Threads REQUIRED)
+target_link_libraries(vellum_core PUBLIC Threads::Threads)
 
 # nlohmann-json is a header-only library: only its own folder is made visible,
 # never the host's /usr/include.

@@ -13,6 +13,7 @@
 #include "ntfs/ntfs_restore.h"
 #include "ntfs/record.h"
 #include "ntfs/record_state.h"
+#include "ntfs/table_walk.h"
 #include "platform/codepage.h"
 #include "platform/file_system.h"
 #include "platform/local_time.h"
@@ -38,11 +39,6 @@ std::string NameToUtf8(const std::u16string& name) {
 }
 
 uint64_t ValueSize(const AttributeHeader& h) { return h.nonResident ? h.dataSize : h.valueLength; }
-
-bool BitSet(const std::vector<uint8_t>& bitmap, uint32_t n) {
-  // Records past the bitmap count as allocated: nothing unknown is listed.
-  return n / 8 >= bitmap.size() || ((bitmap[n / 8] >> (n % 8)) & 1);
-}
 
 // Right-aligned in eight characters, as "%8llu" gives it.
 std::string PadRight8(uint64_t value) {
@@ -85,7 +81,7 @@ bool IsListableOrphanRecord(const ScanState& state, std::string_view name, uint6
   return volume::CheckOrphan(state, facts) == volume::OrphanFault::kNone;
 }
 
-std::string FormatFileTime(uint64_t fileTime, NtfsRowCache* cache) {
+FileTimeText FileTimeTextOf(uint64_t fileTime, NtfsRowCache* cache) {
   constexpr int64_t kUnixEpochSeconds = 11644473600;  // 1601-01-01 to 1970-01-01
   const int64_t seconds = static_cast<int64_t>(fileTime / 10000000) - kUnixEpochSeconds;
   const unsigned milliseconds = static_cast<unsigned>((fileTime / 10000) % 1000);
@@ -110,9 +106,17 @@ std::string FormatFileTime(uint64_t fileTime, NtfsRowCache* cache) {
   }
   const char fraction[4] = {'.', static_cast<char>('0' + milliseconds / 100),
                             static_cast<char>('0' + milliseconds / 10 % 10), static_cast<char>('0' + milliseconds % 10)};
-  std::string out;
-  out.reserve(cachedText.size() + sizeof fraction);
-  return out.append(cachedText).append(fraction, sizeof fraction);
+  FileTimeText out;
+  // The seconds' text came from a 64-byte buffer: it and the fraction fit.
+  const size_t length = std::min(cachedText.size(), out.bytes.size() - sizeof fraction);
+  std::copy_n(cachedText.begin(), length, out.bytes.begin());
+  std::copy_n(fraction, sizeof fraction, out.bytes.begin() + static_cast<ptrdiff_t>(length));
+  out.length = static_cast<uint8_t>(length + sizeof fraction);
+  return out;
+}
+
+std::string FormatFileTime(uint64_t fileTime, NtfsRowCache* cache) {
+  return std::string(FileTimeTextOf(fileTime, cache).View());
 }
 
 MftLayout ReadMftLayout(ScanState& state) {
@@ -283,8 +287,8 @@ std::optional<FoundRecord> RecordItem(ScanState& state, uint32_t recordNumber, B
   return item;
 }
 
-void AddNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster, uint32_t slot,
-                NtfsRowCache* cache) {
+std::optional<NtfsRow> PrepareNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster,
+                                      uint32_t slot, NtfsRowCache& cache) {
   // What the record holds itself is read from it in place; only what it
   // moved behind an attribute list is searched for there.
   const RecordSummary summary = SummariseRecord(record);
@@ -296,45 +300,59 @@ void AddNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64
   const auto written = summary.standardInformation
                            ? WrittenTimeIn(AttributeBytes(record, *summary.standardInformation))
                            : LastWrittenTime(state, record);
-  if (!name || !written) return;
-  const bool folder = (RecordFlags(record) & kRecordDirectory) != 0;
-  uint64_t size = 0;
+  if (!name || !written) return std::nullopt;
+  NtfsRow row;
+  row.folder = (RecordFlags(record) & kRecordDirectory) != 0;
   std::optional<uint64_t> runCluster;
-  if (!folder) {
+  if (!row.folder) {
     std::vector<uint8_t> scratch;
     AttributeRef ref = summary.data.value_or(AttributeRef{});
     const auto data = summary.data ? ParseAttribute(AttributeBytes(record, ref))
                                    : FindHeader(state, record, kAttrData, scratch, ref);
-    if (data) size = ValueSize(*data);
-    if (size == 0 && !state.options.zeroSize) return;
+    if (data) row.size = ValueSize(*data);
+    if (row.size == 0 && !state.options.zeroSize) return std::nullopt;
     if (data && recordNumber == 0)
       runCluster = OrphanRuleCluster(state, AttributeBytes(summary.data ? record : ByteView(scratch), ref));
   }
-  const std::string display = NameToUtf8(name->name);
+  row.name = NameToUtf8(name->name);
   // A record found in free clusters may be garbage read as a record (claiming
   // gigabytes, dated past year 9999, its data past the volume's end): the
   // orphan rule of every scan.
-  if (recordNumber == 0 && !IsListableOrphanRecord(state, display, *written, size, runCluster)) return;
-  if (!volume::NameMatchesFilter(display, state.options.filter)) return;
+  if (recordNumber == 0 && !IsListableOrphanRecord(state, row.name, *written, row.size, runCluster))
+    return std::nullopt;
+  if (!volume::NameMatchesFilter(row.name, state.options.filter)) return std::nullopt;
+  row.record = recordNumber;
+  row.cluster = cluster;
+  row.slot = slot;
+  if (state.rows == nullptr) return row;
+  row.folderText = &FolderPath(state, name->parentReference, cache);
+  row.time = FileTimeTextOf(*written, &cache);
+  return row;
+}
 
+void ListNtfsRow(ScanState& state, const NtfsRow& row) {
   std::string typeName;
-  const size_t row = volume::ListFoundEntry(state, display, folder, &typeName);
+  const size_t index = volume::ListFoundEntry(state, row.name, row.folder, &typeName);
   RowSink* rows = state.rows;
   if (rows == nullptr) return;
-  if (cache)
-    rows->SetCell(row, 1, FolderPath(state, name->parentReference, *cache));
-  else
-    rows->SetCell(row, 1, FolderPath(state, name->parentReference, nullptr));
-  rows->SetCell(row, 2, folder ? std::string() : std::to_string(size));
-  rows->SetDataWord(row, folder ? volume::kRowFolder : 0);
-  rows->SetCell(row, 3, typeName);
-  rows->SetCell(row, 4, FormatFileTime(*written, cache));
-  if (recordNumber != 0) {
-    rows->SetCell(row, 5, PadRight8(recordNumber));
+  rows->SetCell(index, 1, row.folderText ? std::string_view(*row.folderText) : std::string_view());
+  rows->SetCell(index, 2, row.folder ? std::string() : std::to_string(row.size));
+  rows->SetDataWord(index, row.folder ? volume::kRowFolder : 0);
+  rows->SetCell(index, 3, typeName);
+  rows->SetCell(index, 4, row.time.View());
+  if (row.record != 0) {
+    rows->SetCell(index, 5, PadRight8(row.record));
   } else {
-    rows->SetCell(row, 6, PadRight8(cluster));
-    rows->SetCell(row, 7, PadRight8(slot));
+    rows->SetCell(index, 6, PadRight8(row.cluster));
+    rows->SetCell(index, 7, PadRight8(row.slot));
   }
+}
+
+void AddNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster, uint32_t slot,
+                NtfsRowCache* cache) {
+  NtfsRowCache own;
+  if (const auto row = PrepareNtfsRow(state, recordNumber, record, cluster, slot, cache ? *cache : own))
+    ListNtfsRow(state, *row);
 }
 
 bool SearchNtfs(ScanState& state, uint32_t boundFolder, const std::string& destinationRoot,
@@ -346,17 +364,15 @@ bool SearchNtfs(ScanState& state, uint32_t boundFolder, const std::string& desti
     progress->OpenProgress();
     progress->StartPhase(kFileNumberCaption, std::max<uint64_t>(layout.recordCount - 1, 1));
   }
-  std::vector<uint8_t> record(state.mftRecordSize);
-  MftRecordReader reader(state);
-  NtfsRowCache cache;
   bool cancelled = false;
-  for (uint32_t n = 0; n < layout.recordCount && !cancelled; ++n) {
-    if (BitSet(layout.bitmap, n)) continue;
-    if (!reader.Read(n, record) || (RecordFlags(record) & kRecordInUse) != 0) continue;
-    if (state.operationMode == volume::kModeSearch) {
-      AddNtfsRow(state, n, record, 0, 0, &cache);
-      cancelled = progress && !progress->Update(n);
-    } else if (state.operationMode == volume::kModeRestore && restore) {
+  if (state.operationMode == volume::kModeSearch) {
+    cancelled = WalkTableForSearch(state, layout, progress);
+  } else if (state.operationMode == volume::kModeRestore && restore) {
+    std::vector<uint8_t> record(state.mftRecordSize);
+    MftRecordReader reader(state);
+    for (uint32_t n = 0; n < layout.recordCount && !cancelled; ++n) {
+      if (layout.Allocated(n)) continue;
+      if (!reader.Read(n, record) || (RecordFlags(record) & kRecordInUse) != 0) continue;
       RestoreNtfsRecord(state, n, record, boundFolder, destinationRoot, *restore);
       cancelled = state.cancelled != 0 || (state.progress && state.progress->PumpAndCheckCancel());
     }

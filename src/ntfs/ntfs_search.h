@@ -3,10 +3,12 @@
 // with its folder path rebuilt from the parent references of its names.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -31,6 +33,8 @@ inline constexpr const char* kUnknownFolder = "<不明>";
 struct MftLayout {
   std::vector<uint8_t> bitmap;  // bit n set: record n allocated
   uint32_t recordCount = 0;
+  // Records past the bitmap count as allocated: nothing unknown is listed.
+  bool Allocated(uint32_t n) const { return n / 8 >= bitmap.size() || ((bitmap[n / 8] >> (n % 8)) & 1); }
 };
 MftLayout ReadMftLayout(ScanState& state);
 
@@ -75,6 +79,31 @@ std::optional<FoundRecord> RecordItem(ScanState& state, uint32_t recordNumber, B
 void AddNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster, uint32_t slot,
                 NtfsRowCache* cache = nullptr);
 
+// AddNtfsRow in two halves. The first reads what the row needs from the
+// record and the device (the folder and time only when there is a result
+// list); none when the record is not listed. The second lists it, touching
+// only the result list, the progress and the type names. A row's folder text
+// is the cache's: the cache must outlive the row.
+// FormatFileTime's text (at most 67 bytes) held without an allocation.
+struct FileTimeText {
+  std::array<char, 72> bytes{};
+  uint8_t length = 0;
+  std::string_view View() const { return {bytes.data(), length}; }
+};
+struct NtfsRow {
+  uint32_t record = 0;
+  uint64_t cluster = 0;
+  uint32_t slot = 0;
+  bool folder = false;
+  uint64_t size = 0;
+  std::string name;
+  const std::string* folderText = nullptr;
+  FileTimeText time;
+};
+std::optional<NtfsRow> PrepareNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster,
+                                      uint32_t slot, NtfsRowCache& cache);
+void ListNtfsRow(ScanState& state, const NtfsRow& row);
+
 // Puts the names of the parent folders before `path`, up to the root (then
 // the root text leads it) or up to stopRecord (then it returns 1, path
 // without a root). A parent that is no longer a folder becomes "<不明>".
@@ -87,13 +116,15 @@ int BuildParentPath(ScanState& state, std::string& path, uint64_t parentReferenc
 // The last-written time of the record's $STANDARD_INFORMATION, if it has one.
 std::optional<uint64_t> LastWrittenTime(ScanState& state, ByteView record);
 
-// "YYYY/MM/DD hh:mm:ss.mmm" of a Windows file time, in local time.
 // A record read from a scanned cluster may be listed: the orphan rule of
 // every cluster scan, for its name, last-written time, data size and the
 // cluster of its runs that is judged (OrphanRuleCluster).
 bool IsListableOrphanRecord(const ScanState& state, std::string_view name, uint64_t fileTime, uint64_t size,
                             std::optional<uint64_t> firstCluster = std::nullopt);
 
+// "YYYY/MM/DD hh:mm:ss.mmm" of a Windows file time, in local time.
 std::string FormatFileTime(uint64_t fileTime, NtfsRowCache* cache = nullptr);
+// The same text held without an allocation.
+FileTimeText FileTimeTextOf(uint64_t fileTime, NtfsRowCache* cache);
 
 }  // namespace vellum::ntfs

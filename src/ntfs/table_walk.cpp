@@ -1,0 +1,170 @@
+#include "ntfs/table_walk.h"
+
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "ntfs/attribute.h"
+#include "ntfs/mft_reader.h"
+
+namespace vellum::ntfs {
+
+namespace {
+
+// Rows go over a batch at a time. A batch also goes after so many records
+// read, so that the progress moves on where nothing is listed, and the helper
+// waits while enough batches wait to keep the lister busy.
+constexpr size_t kBatchRows = 256;
+constexpr uint32_t kBatchRecords = 4096;
+constexpr size_t kMaxWaitingBatches = 8;
+
+struct Batch {
+  std::vector<NtfsRow> rows;
+  uint32_t lastRecord = 0;  // the records up to this one were read
+};
+
+class BatchQueue {
+ public:
+  // False when the lister wants no more.
+  bool Put(Batch batch) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return stopped_ || batches_.size() < kMaxWaitingBatches; });
+    if (stopped_) return false;
+    batches_.push_back(std::move(batch));
+    changed_.notify_all();
+    return true;
+  }
+  // The next batch; none once the helper has ended and every batch was taken.
+  std::optional<Batch> Take() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return finished_ || !batches_.empty(); });
+    if (batches_.empty()) return std::nullopt;
+    Batch batch = std::move(batches_.front());
+    batches_.pop_front();
+    changed_.notify_all();
+    return batch;
+  }
+  // The helper's last word, with what it failed with, if anything.
+  void Finish(std::exception_ptr failure) {
+    std::lock_guard lock(mutex_);
+    finished_ = true;
+    failure_ = std::move(failure);
+    changed_.notify_all();
+  }
+  // The lister's: the helper stops at its next record.
+  void Stop() {
+    std::lock_guard lock(mutex_);
+    stopped_ = true;
+    changed_.notify_all();
+  }
+  bool Stopped() {
+    std::lock_guard lock(mutex_);
+    return stopped_;
+  }
+  std::exception_ptr Failure() {
+    std::lock_guard lock(mutex_);
+    return failure_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Batch> batches_;
+  bool finished_ = false;
+  bool stopped_ = false;
+  std::exception_ptr failure_;
+};
+
+// The helper's half: every free record read, its row prepared.
+void PrepareRows(ScanState& state, const MftLayout& layout, NtfsRowCache& cache, BatchQueue& queue) {
+  try {
+    std::vector<uint8_t> record(state.mftRecordSize);
+    MftRecordReader reader(state);
+    Batch batch;
+    uint32_t read = 0;
+    for (uint32_t n = 0; n < layout.recordCount; ++n) {
+      if (layout.Allocated(n)) continue;
+      if (reader.Read(n, record) && (RecordFlags(record) & kRecordInUse) == 0)
+        if (auto row = PrepareNtfsRow(state, n, record, 0, 0, cache)) batch.rows.push_back(std::move(*row));
+      batch.lastRecord = n;
+      if (batch.rows.size() < kBatchRows && ++read < kBatchRecords) continue;
+      if (!queue.Put(std::exchange(batch, Batch{}))) return queue.Finish(nullptr);
+      read = 0;
+    }
+    if (read > 0 || !batch.rows.empty()) queue.Put(std::move(batch));
+    queue.Finish(nullptr);
+  } catch (...) {
+    queue.Finish(std::current_exception());
+  }
+}
+
+// The lister's half. True when the progress was cancelled.
+bool ListRows(ScanState& state, BatchQueue& queue, Progress* progress) {
+  while (auto batch = queue.Take()) {
+    for (const NtfsRow& row : batch->rows) {
+      ListNtfsRow(state, row);
+      if (progress && !progress->Update(row.record)) return true;
+    }
+    if (progress && !progress->Update(batch->lastRecord)) return true;
+  }
+  return false;
+}
+
+// The helper is told to stop and waited for however the listing ends, before
+// anything it reads goes away.
+class Helper {
+ public:
+  Helper(ScanState& state, const MftLayout& layout, NtfsRowCache& cache, BatchQueue& queue)
+      : queue_(queue), thread_(PrepareRows, std::ref(state), std::cref(layout), std::ref(cache), std::ref(queue)) {}
+  ~Helper() {
+    queue_.Stop();
+    thread_.join();
+  }
+  Helper(const Helper&) = delete;
+  Helper& operator=(const Helper&) = delete;
+
+ private:
+  BatchQueue& queue_;
+  std::thread thread_;
+};
+
+// Both halves on the calling thread, one record after the other: where no
+// thread can be started.
+bool WalkAlone(ScanState& state, const MftLayout& layout, NtfsRowCache& cache, Progress* progress) {
+  std::vector<uint8_t> record(state.mftRecordSize);
+  MftRecordReader reader(state);
+  for (uint32_t n = 0; n < layout.recordCount; ++n) {
+    if (layout.Allocated(n)) continue;
+    if (!reader.Read(n, record) || (RecordFlags(record) & kRecordInUse) != 0) continue;
+    if (const auto row = PrepareNtfsRow(state, n, record, 0, 0, cache)) ListNtfsRow(state, *row);
+    if (progress && !progress->Update(n)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool WalkTableForSearch(ScanState& state, const MftLayout& layout, Progress* progress) {
+  // Declared before the helper, so that they outlive it and every row naming
+  // the cache's folder texts.
+  NtfsRowCache cache;
+  BatchQueue queue;
+  std::optional<Helper> helper;
+  try {
+    helper.emplace(state, layout, cache, queue);
+  } catch (const std::system_error&) {
+    return WalkAlone(state, layout, cache, progress);  // no thread to be had
+  }
+  const bool cancelled = ListRows(state, queue, progress);
+  helper.reset();
+  if (const std::exception_ptr failure = queue.Failure()) std::rethrow_exception(failure);
+  return cancelled;
+}
+
+}  // namespace vellum::ntfs
