@@ -40,7 +40,7 @@ bool PickCandidateExtension(const ScanState& state, std::initializer_list<std::s
 
 void AddContentRow(ScanState& state, std::string_view ext, uint64_t cluster, uint64_t size) {
   const std::string name = "不明" + std::to_string(cluster) + "." + std::string(ext);
-  std::string typeName;
+  std::string_view typeName;
   const size_t row = volume::ListFoundEntry(state, name, false, &typeName);
   RowSink* rows = state.rows;
   if (rows == nullptr) return;

@@ -57,7 +57,7 @@ void AddRow(ScanState& state, const FoundEntry& entry, std::string_view folderTe
   if (!isFolder && !PassesSizeAndUseFilters(state, size, firstCluster)) return;
   if (!NameMatchesFilter(name, state.options.filter)) return;
 
-  std::string typeName;
+  std::string_view typeName;
   const size_t row = ListFoundEntry(state, name, isFolder, &typeName);
   RowSink* rows = state.rows;
   if (rows == nullptr) return;

@@ -381,7 +381,7 @@ bool FatWalk::ListableByNumbers(ByteView entry) const {
 void FatWalk::ListEntry(ByteView entry, const std::string& name, const std::string* parent) {
   if (!ListableByNumbers(entry)) return;
   const FoundEntry item = ItemOf(entry, name, parent);
-  std::string typeName;
+  std::string_view typeName;
   const size_t row = volume::ListFoundEntry(state_, item.name, item.isFolder, &typeName);
   RowSink* rows = state_.rows;
   if (rows == nullptr) return;

@@ -18,8 +18,9 @@ namespace vellum::ntfs {
 class MftRecordReader {
  public:
   explicit MftRecordReader(volume::ScanState& state, uint64_t chunkBytes = 1u << 20);
-  // Same result as ReadMftRecord: the record with fixups applied and true
-  // when it carries the "FILE" signature; false otherwise.
+  // As ReadMftRecord: the record with fixups applied and true when it
+  // carries the "FILE" signature; false otherwise, and the buffer then holds
+  // nothing of use.
   bool Read(uint32_t number, MutableBytes buffer);
 
  private:

@@ -331,7 +331,7 @@ std::optional<NtfsRow> PrepareNtfsRow(ScanState& state, uint32_t recordNumber, B
 }
 
 void ListNtfsRow(ScanState& state, const NtfsRow& row) {
-  std::string typeName;
+  std::string_view typeName;
   const size_t index = volume::ListFoundEntry(state, row.name, row.folder, &typeName);
   RowSink* rows = state.rows;
   if (rows == nullptr) return;

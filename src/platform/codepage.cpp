@@ -6,23 +6,26 @@ namespace vellum::platform {
 
 namespace {
 
-void AppendUtf8(std::string& out, uint32_t cp) {
+// Writes the UTF-8 bytes of cp at `at`; returns the end of them.
+char* PutUtf8(char* at, uint32_t cp) {
   if (cp < 0x80) {
-    out += static_cast<char>(cp);
+    *at++ = static_cast<char>(cp);
   } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
+    *at++ = static_cast<char>(0xC0 | (cp >> 6));
+    *at++ = static_cast<char>(0x80 | (cp & 0x3F));
   } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
+    *at++ = static_cast<char>(0xE0 | (cp >> 12));
+    *at++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *at++ = static_cast<char>(0x80 | (cp & 0x3F));
   } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
+    *at++ = static_cast<char>(0xF0 | (cp >> 18));
+    *at++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    *at++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *at++ = static_cast<char>(0x80 | (cp & 0x3F));
   }
+  return at;
 }
+
 
 // Decodes one UTF-8 character at `i`; returns its length, 0 when malformed.
 size_t DecodeUtf8(std::string_view s, size_t i, uint32_t& cp) {
@@ -43,8 +46,9 @@ size_t DecodeUtf8(std::string_view s, size_t i, uint32_t& cp) {
 }  // namespace
 
 bool Utf16ToUtf8(std::span<const uint16_t> units, std::string& out) {
-  out.clear();
-  out.reserve(units.size());  // all a name in ASCII needs
+  // A unit gives at most three bytes, a surrogate pair four.
+  out.resize(units.size() * 3);
+  char* at = out.data();
   bool ok = true;
   for (size_t i = 0; i < units.size(); ++i) {
     uint32_t cp = units[i];
@@ -55,8 +59,9 @@ bool Utf16ToUtf8(std::span<const uint16_t> units, std::string& out) {
       cp = 0xFFFD;
       ok = false;
     }
-    AppendUtf8(out, cp);
+    at = PutUtf8(at, cp);
   }
+  out.resize(static_cast<size_t>(at - out.data()));
   return ok;
 }
 

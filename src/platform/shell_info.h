@@ -19,8 +19,9 @@ class ShellInfo {
  public:
   virtual ~ShellInfo() = default;
   // For a folder pass "*" and directory = true; for a file the name's
-  // extension from its last '.', or the whole name when it has none.
-  virtual ShellFileInfo Lookup(std::string_view nameOrExtension, bool directory) = 0;
+  // extension from its last '.', or the whole name when it has none. The
+  // answer stays valid until the next Lookup.
+  virtual const ShellFileInfo& Lookup(std::string_view nameOrExtension, bool directory) = 0;
 };
 
 namespace platform {

@@ -8,8 +8,9 @@
 
 namespace vellum::volume {
 
-ShellFileInfo LookUpShellInfo(ShellInfo* shell, std::string_view name, bool folder) {
-  if (shell == nullptr) return {};
+const ShellFileInfo& LookUpShellInfo(ShellInfo* shell, std::string_view name, bool folder) {
+  static const ShellFileInfo kNone;
+  if (shell == nullptr) return kNone;
   if (folder) return shell->Lookup("*", true);
   const size_t dot = name.rfind('.');
   return shell->Lookup(dot == std::string_view::npos ? name : name.substr(dot), false);
@@ -25,15 +26,15 @@ std::string_view CutFolderText(std::string_view text) {
 }
 
 size_t ListFoundEntry(ScanState& state, std::string_view displayName, bool folder,
-                      std::string* typeName) {
+                      std::string_view* typeName) {
   state.foundCount += 1;
   if (state.rows != nullptr) state.rows->ShowFoundCount(static_cast<uint32_t>(state.foundCount));
   if (state.progress != nullptr) state.progress->SetFileName(displayName);
-  ShellFileInfo info = LookUpShellInfo(state.shell, displayName, folder);
+  const ShellFileInfo& info = LookUpShellInfo(state.shell, displayName, folder);
   const size_t index = static_cast<size_t>(state.rowCount);
   if (state.rows != nullptr) state.rows->InsertRow(index, displayName, info.iconIndex);
   state.rowCount += 1;
-  if (typeName != nullptr) *typeName = std::move(info.typeName);
+  if (typeName != nullptr) *typeName = info.typeName;
   return index;
 }
 

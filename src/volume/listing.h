@@ -32,14 +32,14 @@ std::string_view CutFolderText(std::string_view text);
 // The shell's type name and icon for a listed name: "*" as a folder, else the
 // name from its last '.' (the whole name when it has none). Without a shell
 // the type name is empty and the icon 0.
-ShellFileInfo LookUpShellInfo(ShellInfo* shell, std::string_view name, bool folder);
+const ShellFileInfo& LookUpShellInfo(ShellInfo* shell, std::string_view name, bool folder);
 
 // Counts the entry, shows it on the progress line and inserts its row at
 // rowCount with the display name and icon. Returns the new row's index; the
 // caller fills the other cells. typeName, when given, receives the type name
-// for column 3.
+// for column 3, valid until the next entry is listed.
 size_t ListFoundEntry(ScanState& state, std::string_view displayName, bool folder,
-                      std::string* typeName = nullptr);
+                      std::string_view* typeName = nullptr);
 
 // "YYYY/MM/DD hh:mm:ss" of a FAT/exFAT timestamp as stored, with ".mmm" when a
 // 10-millisecond refinement is given. No validation: a hostile date prints as

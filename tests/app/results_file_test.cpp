@@ -72,9 +72,10 @@ class FakeMessages : public Messages {
 
 class FolderIconShell : public ShellInfo {
  public:
-  ShellFileInfo Lookup(std::string_view key, bool directory) override {
-    return {std::string(key), directory ? 3 : 7, {}};
+  const ShellFileInfo& Lookup(std::string_view key, bool directory) override {
+    return answer = {std::string(key), directory ? 3 : 7, {}};
   }
+  ShellFileInfo answer;
 };
 
 class ResultsFileTest : public ::testing::Test {

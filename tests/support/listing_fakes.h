@@ -38,10 +38,11 @@ class RecordingSink : public RowSink {
 
 class RecordingShell : public ShellInfo {
  public:
-  ShellFileInfo Lookup(std::string_view key, bool directory) override {
+  const ShellFileInfo& Lookup(std::string_view key, bool directory) override {
     asked.emplace_back(std::string(key), directory);
-    return {directory ? "フォルダー" : "type of " + std::string(key), directory ? 3 : 7, {}};
+    return answer = {directory ? "フォルダー" : "type of " + std::string(key), directory ? 3 : 7, {}};
   }
+  ShellFileInfo answer;
   std::vector<std::pair<std::string, bool>> asked;
 };
 

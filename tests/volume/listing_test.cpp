@@ -25,7 +25,7 @@ TEST(ListFoundEntry, WithoutShellTheTypeIsEmptyAndTheIconZero) {
   RecordingSink sink;
   state.rows = &sink;
   state.rowCount = 0;
-  std::string type = "stale";
+  std::string_view type = "stale";
   EXPECT_EQ(ListFoundEntry(state, "a.txt", false, &type), 0u);
   EXPECT_EQ(ListFoundEntry(state, "b.txt", false, &type), 1u);
   EXPECT_EQ(type, "");

@@ -33,14 +33,13 @@ QMimeType TypeFor(std::string_view nameOrExtension, bool directory) {
 
 }  // namespace
 
-ShellFileInfo QtShellInfo::Lookup(std::string_view nameOrExtension, bool directory) {
+const ShellFileInfo& QtShellInfo::Lookup(std::string_view nameOrExtension, bool directory) {
   std::string key(directory ? "/" : "");
   key += nameOrExtension;
   if (const auto found = cache_.find(key); found != cache_.end()) return found->second;
   ShellFileInfo info = Resolve(nameOrExtension, directory);
   if (cache_.size() >= kCacheLimit) cache_.clear();
-  cache_.emplace(std::move(key), info);
-  return info;
+  return cache_.emplace(std::move(key), std::move(info)).first->second;
 }
 
 ShellFileInfo QtShellInfo::Resolve(std::string_view nameOrExtension, bool directory) {

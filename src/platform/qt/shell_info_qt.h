@@ -22,7 +22,7 @@ class QtShellInfo : public ShellInfo {
   // Folders ("*" with directory) get the inode/directory type; a file its
   // extension with or without the leading '.' (".txt", "TXT"). Unknown
   // extensions get the type of plain binary data. Never touches the disk.
-  ShellFileInfo Lookup(std::string_view nameOrExtension, bool directory) override;
+  const ShellFileInfo& Lookup(std::string_view nameOrExtension, bool directory) override;
 
   // Icon indices count up from 0 in the order their icon names are first
   // met, so they stay the same for the life of the program.

@@ -18,13 +18,12 @@ constexpr size_t kCacheLimit = 4096;
 
 class Win32ShellInfo : public ShellInfo {
  public:
-  ShellFileInfo Lookup(std::string_view nameOrExtension, bool directory) override {
+  const ShellFileInfo& Lookup(std::string_view nameOrExtension, bool directory) override {
     std::string key = (directory ? "d:" : "f:") + std::string(nameOrExtension);
     if (auto it = cache_.find(key); it != cache_.end()) return it->second;
     ShellFileInfo info = Resolve(nameOrExtension, directory);
     if (cache_.size() >= kCacheLimit) cache_.clear();
-    cache_.emplace(std::move(key), info);
-    return info;
+    return cache_.emplace(std::move(key), std::move(info)).first->second;
   }
 
  private:
