@@ -1,5 +1,7 @@
 #include "ntfs/table_walk.h"
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -23,9 +25,12 @@ namespace {
 // one: a wake-up costs about as much as listing a few dozen rows (batches
 // of 256 rows, each waking the lister, took 7 per cent longer).
 constexpr size_t kBatchRows = 1024;
-constexpr uint32_t kBatchRecords = 4096;
+constexpr uint32_t kBatchRecords = 1024;
 constexpr size_t kMaxWaitingBatches = 8;
 constexpr size_t kWakeBatches = 2;
+// On a slow disk the lister, which runs the window, does not wait longer
+// than this for a batch without letting the window answer its user.
+constexpr std::chrono::milliseconds kPumpInterval{30};
 
 struct Batch {
   Batch() { rows.reserve(kBatchRows); }
@@ -45,15 +50,17 @@ class BatchQueue {
     if (batches_.size() == kWakeBatches) hasBatches_.notify_one();
     return true;
   }
-  // The next batch; none once the helper has ended and every batch was taken.
-  std::optional<Batch> Take() {
+  enum class Taken { kBatch, kNotYet, kEnded };
+  // The next batch into `out`, waiting at most `patience` for one.
+  Taken Take(Batch& out, std::chrono::milliseconds patience) {
     std::unique_lock lock(mutex_);
-    if (batches_.empty()) hasBatches_.wait(lock, [&] { return finished_ || batches_.size() >= kWakeBatches; });
-    if (batches_.empty()) return std::nullopt;
-    Batch batch = std::move(batches_.front());
+    if (batches_.empty())
+      hasBatches_.wait_for(lock, patience, [&] { return finished_ || batches_.size() >= kWakeBatches; });
+    if (batches_.empty()) return finished_ ? Taken::kEnded : Taken::kNotYet;
+    out = std::move(batches_.front());
     batches_.pop_front();
     if (batches_.size() == kMaxWaitingBatches - kWakeBatches) hasRoom_.notify_one();
-    return batch;
+    return Taken::kBatch;
   }
   // The helper's last word, with what it failed with, if anything.
   void Finish(std::exception_ptr failure) {
@@ -62,12 +69,13 @@ class BatchQueue {
     failure_ = std::move(failure);
     hasBatches_.notify_all();
   }
-  // The lister's: the helper stops at its next batch.
+  // The lister's: the helper stops at its next record.
   void Stop() {
     std::lock_guard lock(mutex_);
     stopped_ = true;
     hasRoom_.notify_all();
   }
+  bool StopAsked() const { return stopped_; }
   std::exception_ptr Failure() {
     std::lock_guard lock(mutex_);
     return failure_;
@@ -79,7 +87,7 @@ class BatchQueue {
   std::condition_variable hasRoom_;
   std::deque<Batch> batches_;
   bool finished_ = false;
-  bool stopped_ = false;
+  std::atomic<bool> stopped_{false};  // read by the helper without the lock too
   std::exception_ptr failure_;
 };
 
@@ -90,7 +98,7 @@ void PrepareRows(ScanState& state, const MftLayout& layout, NtfsRowCache& cache,
     MftRecordReader reader(state);
     Batch batch;
     uint32_t read = 0;
-    for (uint32_t n = 0; n < layout.recordCount; ++n) {
+    for (uint32_t n = 0; n < layout.recordCount && !queue.StopAsked(); ++n) {
       if (layout.Allocated(n)) continue;
       if (reader.Read(n, record) && (RecordFlags(record) & kRecordInUse) == 0)
         if (auto row = PrepareNtfsRow(state, n, record, 0, 0, cache)) batch.rows.push_back(std::move(*row));
@@ -106,14 +114,22 @@ void PrepareRows(ScanState& state, const MftLayout& layout, NtfsRowCache& cache,
   }
 }
 
-// The lister's half, asking the progress after each batch (a few hundred
-// rows at most). True when it was cancelled.
+// The lister's half, asking the progress after each batch, and whether the
+// user cancelled while it waits for one. True when they did.
 bool ListRows(ScanState& state, BatchQueue& queue, Progress* progress) {
-  while (auto batch = queue.Take()) {
-    for (const NtfsRow& row : batch->rows) ListNtfsRow(state, row);
-    if (progress && !progress->Update(batch->lastRecord)) return true;
+  for (Batch batch;;) {
+    switch (queue.Take(batch, kPumpInterval)) {
+      case BatchQueue::Taken::kEnded:
+        return false;
+      case BatchQueue::Taken::kNotYet:
+        if (progress && progress->PumpAndCheckCancel()) return true;
+        continue;
+      case BatchQueue::Taken::kBatch:
+        for (const NtfsRow& row : batch.rows) ListNtfsRow(state, row);
+        if (progress && !progress->Update(batch.lastRecord)) return true;
+        continue;
+    }
   }
-  return false;
 }
 
 // The helper is told to stop and waited for however the listing ends, before

@@ -4,9 +4,11 @@
 // and failures on either side reaching the caller.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ntfs/attribute.h"
@@ -45,14 +47,17 @@ std::vector<uint8_t> Record(uint32_t n) {
       .Build();
 }
 
-// A device that fails its reads from one offset on, as an exception.
+// A device that fails its reads from one offset on, as an exception, and
+// may take its time over each read, as a slow card does.
 class ThrowingDevice : public platform::MemoryBlockDevice {
  public:
   ThrowingDevice(std::vector<uint8_t> bytes, uint64_t from) : MemoryBlockDevice(std::move(bytes)), from_(from) {}
   bool Read(uint64_t offset, std::span<uint8_t> out) override {
     if (offset + out.size() > from_) throw std::runtime_error("device gone");
+    std::this_thread::sleep_for(delay);
     return MemoryBlockDevice::Read(offset, out);
   }
+  std::chrono::milliseconds delay{0};
 
  private:
   uint64_t from_;
@@ -112,10 +117,15 @@ class UpdateLog : public Progress {
     updates.push_back(current);
     return cancelAt_ == 0 || updates.size() < cancelAt_;
   }
-  int PumpAndCheckCancel() override { return cancelAt_ != 0 && updates.size() >= cancelAt_; }
+  int PumpAndCheckCancel() override {
+    ++pumps;
+    return cancelOnPump || (cancelAt_ != 0 && updates.size() >= cancelAt_);
+  }
   void SetFileName(std::string_view) override {}
   void CloseProgress() override {}
   std::vector<uint64_t> updates;
+  int pumps = 0;
+  bool cancelOnPump = false;
 
  private:
   size_t cancelAt_;
@@ -160,6 +170,24 @@ TEST(TableWalk, ACancelKeepsTheRowsListedBeforeIt) {
   ASSERT_GT(v.rows.rows.size(), 0u);
   ASSERT_LT(v.rows.rows.size(), want.size());
   ExpectSameRows(v.rows.rows, want, v.rows.rows.size());
+}
+
+// On a slow disk the window is not left waiting for the reader: it answers
+// its user meanwhile, and a cancel then ends the walk without waiting for
+// the rest of the table.
+TEST(TableWalk, WhileTheReaderIsSlowTheUserCanCancel) {
+  Volume v;
+  static_cast<ThrowingDevice&>(*v.state.volumeHandle).delay = std::chrono::milliseconds(40);
+  UpdateLog progress;
+  progress.cancelOnPump = true;
+  v.state.progress = &progress;
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(SearchNtfs(v.state, 0, ""));
+  EXPECT_EQ(v.state.cancelled, 1);
+  EXPECT_GE(progress.pumps, 1);
+  EXPECT_LT(v.rows.rows.size(), (kFilesEnd - kFirstFree) / 2);
+  // Reading the whole table at this pace takes over half a second.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
 }
 
 // A sink that fails while a row is listed (memory runs out, say).
