@@ -48,10 +48,6 @@ std::string PadRight8(uint64_t value) {
   return text.append(digits, length);
 }
 
-}  // namespace
-
-namespace {
-
 std::optional<uint64_t> WrittenTimeIn(ByteView standardInformation) {
   FieldReader r(ResidentValue(standardInformation));
   const uint64_t written = r.U64(8);
@@ -350,9 +346,9 @@ void ListNtfsRow(ScanState& state, const NtfsRow& row) {
 
 void AddNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster, uint32_t slot,
                 NtfsRowCache* cache) {
-  NtfsRowCache own;
-  if (const auto row = PrepareNtfsRow(state, recordNumber, record, cluster, slot, cache ? *cache : own))
-    ListNtfsRow(state, *row);
+  std::optional<NtfsRowCache> own;
+  if (cache == nullptr) cache = &own.emplace();
+  if (const auto row = PrepareNtfsRow(state, recordNumber, record, cluster, slot, *cache)) ListNtfsRow(state, *row);
 }
 
 bool SearchNtfs(ScanState& state, uint32_t boundFolder, const std::string& destinationRoot,

@@ -6,7 +6,6 @@
 #include <optional>
 
 #include "ntfs/attribute.h"
-
 #include "volume/le.h"
 #include "volume/scan_state.h"
 

@@ -6,6 +6,7 @@
 // (its run list then decides where every record is read from).
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "ntfs/attribute.h"
@@ -13,6 +14,7 @@
 #include "ntfs/file_data.h"
 #include "ntfs/file_name.h"
 #include "ntfs/find_attribute.h"
+#include "ntfs/mft_reader.h"
 #include "ntfs/record.h"
 #include "platform/block_device.h"
 #include "volume/fixups.h"
@@ -75,6 +77,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   ntfs::FileNameOf(s, record);
+  // One walk over the attributes finds what a search for each type finds.
+  const ntfs::RecordSummary summary = ntfs::SummariseRecord(record);
+  const auto same = [](std::optional<ntfs::AttributeRef> a, std::optional<ntfs::AttributeRef> b) {
+    return a.has_value() == b.has_value() && (!a || (a->offset == b->offset && a->length == b->length));
+  };
+  if (!same(summary.standardInformation, ntfs::FindInRecord(record, ntfs::kAttrStandardInformation, 0)) ||
+      !same(summary.fileName, ntfs::FindInRecord(record, ntfs::kAttrFileName, 0)) ||
+      !same(summary.data, ntfs::FindInRecord(record, ntfs::kAttrData, 0)))
+    __builtin_trap();
+  // The table read a chunk at a time gives each record as it is read alone.
+  ntfs::MftRecordReader reader(s);
+  std::vector<uint8_t> alone(kRecord), chunked(kRecord);
+  for (uint32_t n = 0; n < 8; ++n) {
+    const bool a = ntfs::ReadMftRecord(s, n, alone);
+    if (reader.Read(n, chunked) != a || (a && alone != chunked)) __builtin_trap();
+  }
   std::vector<uint8_t> clustersRead(16 * kRecord);
   ntfs::ReadAttributeClusters(s, record, ntfs::kAttrData, 0, 16, clustersRead, true);
   ntfs::ReadAttributeClusters(s, record, ntfs::kAttrData, 16, 16, clustersRead, true);
