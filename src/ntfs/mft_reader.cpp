@@ -17,7 +17,7 @@ bool MftRecordReader::LoadInPlace(uint64_t vcn, uint64_t clusters, uint64_t want
   const auto placed = table_.PlacementOf(vcn, wanted);
   if (!placed || placed->clusters < clusters) return false;
   const ByteView view = volume::SectorsInPlace(state_, volume::ClusterToSector(state_, placed->lcn),
-                                               placed->clusters * state_.sectorsPerCluster, volume::kScanView);
+                                               placed->clusters * state_.sectorsPerCluster, volume::kTableView);
   if (view.empty()) return false;
   loaded_ = view;
   loadedClusters_ = placed->clusters;

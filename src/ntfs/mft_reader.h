@@ -13,8 +13,7 @@
 
 namespace vellum::ntfs {
 
-// Holds the scan's view (volume::kScanView) while it reads: no cluster scan
-// may run between two of its reads.
+// Holds the table's view (volume::kTableView) from one read to the next.
 class MftRecordReader {
  public:
   explicit MftRecordReader(volume::ScanState& state, uint64_t chunkBytes = 1u << 20);

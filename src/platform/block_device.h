@@ -34,7 +34,7 @@ class BlockDevice {
   // any read returns.
   virtual void WillRead(uint64_t /*offset*/, uint64_t /*length*/) {}
   // The bytes at [offset, offset + size) in place, when the device holds them
-  // in memory; empty otherwise (read them instead). Each `holder` (0 or 1) has
+  // in memory; empty otherwise (read them instead). Each `holder` (0 to 2) has
   // one view at a time, valid until that holder's next call.
   virtual std::span<const uint8_t> View(uint64_t /*offset*/, size_t /*size*/, int /*holder*/) { return {}; }
   // The first stretch [first, second) at or after `offset` that may hold

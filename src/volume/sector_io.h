@@ -48,10 +48,13 @@ class ReadAheadScope {
 // Reads one cluster (sectorsPerCluster sectors) into buffer.
 bool ReadCluster(ScanState& state, uint64_t cluster, MutableBytes buffer);
 
-// Who holds a view: the scan loop's cluster, or the cluster an analyser of
-// that cluster is reading ahead. Each holds one view at a time.
+// Who holds a view: the scan loop's cluster, the cluster an analyser of that
+// cluster is reading ahead, or the chunk of a file-system table a walk reads
+// in order. Each holds one view at a time. Only image files read in place
+// give the table's holder a view.
 inline constexpr int kScanView = 0;
 inline constexpr int kAnalysisView = 1;
+inline constexpr int kTableView = 2;
 
 // `count` sectors at `sector` in place when the device holds them in memory
 // (under a ReadAheadScope), else read into `fallback` (sized for them) as

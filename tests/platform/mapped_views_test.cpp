@@ -65,18 +65,19 @@ TEST_F(ImageFile, ViewsInPlaceShowTheFilesBytesAnywhere) {
     ASSERT_EQ(view.size(), c.size) << "at " << c.offset;
     EXPECT_TRUE(std::equal(view.begin(), view.end(), bytes.begin() + static_cast<ptrdiff_t>(c.offset)))
         << "at " << c.offset;
-    holder ^= 1;
+    holder = (holder + 1) % 3;
   }
-  // Each holder's view stays valid while the other moves to another window.
+  // Each holder's view stays valid while the others move to other windows.
   const auto first = device.View(100, 4096, 0);
   ASSERT_EQ(first.size(), 4096u);
   ASSERT_EQ(device.View(kWindow + kChunk, 4096, 1).size(), 4096u);
+  ASSERT_EQ(device.View(kWindow + 2 * kChunk, 4096, 2).size(), 4096u);
   EXPECT_TRUE(std::equal(first.begin(), first.end(), bytes.begin() + 100));
   // Past the end, nothing is shown: the read reports it.
   EXPECT_TRUE(device.View(size - 10, 11, 0).empty());
   EXPECT_TRUE(device.View(size, 1, 0).empty());
   EXPECT_TRUE(device.View(0, 0, 0).empty());
-  EXPECT_TRUE(device.View(0, 16, 2).empty());
+  EXPECT_TRUE(device.View(0, 16, 3).empty());
 }
 
 TEST_F(ImageFile, AFileOpenedForWritingIsNeverMapped) {

@@ -155,12 +155,12 @@ bool MappedViews::Resident(const uint8_t* at, size_t length) {
 // memory already is read in place: that saves the copy, while pages it would
 // first have to fetch (or, in a hole of a sparse file, make up page by page,
 // ten times slower than a read of the hole) are read as before.
-bool MappedViews::Ready(Window& w, uint64_t chunk) {
+bool MappedViews::Ready(Window& w, uint64_t chunk, bool hint) {
   if (chunk >= w.readyFrom && chunk < w.readyTo) return true;
   if (chunk == w.refused) return false;
   const uint64_t from = chunk * kChunkBytes;
   const uint64_t to = std::min(from + kChunkBytes, w.start + w.length);
-  Hint(chunk);
+  if (hint) Hint(chunk);
   uint8_t* at = w.base + (from - w.start);
   if (!Resident(at, static_cast<size_t>(to - from))) {
     w.refused = chunk;
@@ -189,12 +189,12 @@ void MappedViews::Hint(uint64_t chunk) {
 }
 
 std::span<const uint8_t> MappedViews::View(uint64_t offset, size_t size, int holder) {
-  if (!usable_ || faulted_.load() || holder < 0 || holder > 1 || size == 0 || offset > size_ || size > size_ - offset)
+  if (!usable_ || faulted_.load() || holder < 0 || holder > 2 || size == 0 || offset > size_ || size > size_ - offset)
     return {};
   Window& w = windows_[static_cast<size_t>(holder)];
   if (!Cover(w, offset, size)) return {};
   for (uint64_t chunk = offset / kChunkBytes; chunk <= (offset + size - 1) / kChunkBytes; ++chunk)
-    if (!Ready(w, chunk)) return {};
+    if (!Ready(w, chunk, holder != 2)) return {};
   const uint64_t end = offset + size - w.start;
   // A scan reads on from here; the processor's own prefetching stops at the
   // end of each page, so the next page's first lines are asked for while

@@ -27,9 +27,11 @@ class MappedViews {
   MappedViews& operator=(const MappedViews&) = delete;
 
   // [offset, offset + size) in place, or empty (read it instead). Each holder
-  // (0 or 1) has one view at a time, valid until its next call. A page that
+  // (0 to 2) has one view at a time, valid until its next call. A page that
   // cannot be read after its view was handed out reads as zeros, and no view
-  // is handed out after that.
+  // is handed out after that. Holders 0 and 1 (a scan and its analyser) keep
+  // the system fetching ahead of them; holder 2 (a table read in order) is
+  // left to the system's own read-ahead, which served it better.
   std::span<const uint8_t> View(uint64_t offset, size_t size, int holder);
 
   // Pages are brought in and checked a chunk at a time; mappings cover a window
@@ -48,7 +50,7 @@ class MappedViews {
     uint64_t refused = UINT64_MAX;
   };
   bool Cover(Window& w, uint64_t offset, size_t size);
-  bool Ready(Window& w, uint64_t chunk);
+  bool Ready(Window& w, uint64_t chunk, bool hint);
   bool Resident(const uint8_t* at, size_t length);
   void Unmap(Window& w);
   void Hint(uint64_t chunk);
@@ -59,7 +61,7 @@ class MappedViews {
   // Set from the bus-error handler when a page of a window could not be read.
   std::atomic<bool> faulted_{false};
   uint64_t hintedEnd_ = 0;  // chunks below this one were hinted to the system
-  std::array<Window, 2> windows_;
+  std::array<Window, 3> windows_;
   std::vector<unsigned char> pages_;  // mincore's answer, one byte a page
 };
 
