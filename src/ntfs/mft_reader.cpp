@@ -55,9 +55,10 @@ bool MftRecordReader::Read(uint32_t number, MutableBytes buffer) {
   const uint64_t offset = (vcn - firstVcn_) * clusterBytes + within;
   // Load() holds the record's clusters; the copy checks that for itself.
   if (!InBounds(loaded_.size(), offset, recordSize)) return false;
+  // A slot never used, or wiped, is not copied at all.
+  if (!HasFileSignature(loaded_.subspan(offset, recordSize))) return false;
   const MutableBytes record = buffer.first(recordSize);
   std::copy_n(loaded_.begin() + static_cast<ptrdiff_t>(offset), recordSize, record.begin());
-  if (!HasFileSignature(record)) return false;
   volume::ApplyFixups(record);
   return true;
 }

@@ -26,7 +26,6 @@ char* PutUtf8(char* at, uint32_t cp) {
   return at;
 }
 
-
 // Decodes one UTF-8 character at `i`; returns its length, 0 when malformed.
 size_t DecodeUtf8(std::string_view s, size_t i, uint32_t& cp) {
   const auto b = [&](size_t k) { return static_cast<uint8_t>(s[k]); };
