@@ -1,6 +1,7 @@
 #include "volume/sector_io.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "platform/read_ahead.h"
 
@@ -64,11 +65,21 @@ ReadAheadScope::~ReadAheadScope() {
   state_.volumeHandle = wrapper_->Release();
 }
 
-ByteView SectorsInPlace(ScanState& state, uint64_t sector, uint64_t count, int holder) {
-  uint64_t offset = 0, bytes = 0;
-  if (!state.volumeHandle || !SectorRange(state, sector, count, SIZE_MAX, offset, bytes) || bytes == 0) return {};
+namespace {
+
+// The device's view of a byte range SectorRange gave, or empty.
+ByteView InPlace(ScanState& state, uint64_t offset, uint64_t bytes, int holder) {
+  if (bytes == 0) return {};
   const auto view = state.volumeHandle->View(offset, static_cast<size_t>(bytes), holder);
   return view.size() == bytes ? view : ByteView{};
+}
+
+}  // namespace
+
+ByteView SectorsInPlace(ScanState& state, uint64_t sector, uint64_t count, int holder) {
+  uint64_t offset = 0, bytes = 0;
+  if (!state.volumeHandle || !SectorRange(state, sector, count, SIZE_MAX, offset, bytes)) return {};
+  return InPlace(state, offset, bytes, holder);
 }
 
 ByteView ViewSectors(ScanState& state, uint64_t sector, uint64_t count, std::vector<uint8_t>& fallback,
@@ -78,7 +89,7 @@ ByteView ViewSectors(ScanState& state, uint64_t sector, uint64_t count, std::vec
     std::fill(fallback.begin(), fallback.end(), uint8_t{0});
     return fallback;
   }
-  if (const ByteView view = SectorsInPlace(state, sector, count, holder); !view.empty()) return view;
+  if (const ByteView view = InPlace(state, offset, bytes, holder); !view.empty()) return view;
   // The device zeroes whatever it cannot read.
   CountFailure(state, offset, bytes, state.volumeHandle->Read(offset, MutableBytes(fallback).first(bytes)));
   return ByteView(fallback).first(bytes);
