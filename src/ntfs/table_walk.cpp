@@ -91,27 +91,45 @@ class BatchQueue {
   std::exception_ptr failure_;
 };
 
-// The helper's half: every free record read, its row prepared.
+// Every free record read and its row prepared, handed on a batch at a time
+// to `handOn`, which says whether more are wanted; `stopped` is asked before
+// each record.
+template <typename HandOn, typename Stopped>
+void PrepareBatches(ScanState& state, const MftLayout& layout, NtfsRowCache& cache, HandOn handOn,
+                    Stopped stopped) {
+  std::vector<uint8_t> record(state.mftRecordSize);
+  MftRecordReader reader(state);
+  Batch batch;
+  uint32_t read = 0;
+  for (uint32_t n = 0; n < layout.recordCount && !stopped(); ++n) {
+    if (layout.Allocated(n)) continue;
+    if (reader.Read(n, record) && (RecordFlags(record) & kRecordInUse) == 0)
+      if (auto row = PrepareNtfsRow(state, n, record, 0, 0, cache)) batch.rows.push_back(std::move(*row));
+    batch.lastRecord = n;
+    if (batch.rows.size() < kBatchRows && ++read < kBatchRecords) continue;
+    if (!handOn(std::exchange(batch, Batch{}))) return;
+    read = 0;
+  }
+  if (read > 0 || !batch.rows.empty()) handOn(std::move(batch));
+}
+
+// The helper's half: the batches go to the lister, until it wants no more.
 void PrepareRows(ScanState& state, const MftLayout& layout, NtfsRowCache& cache, BatchQueue& queue) {
   try {
-    std::vector<uint8_t> record(state.mftRecordSize);
-    MftRecordReader reader(state);
-    Batch batch;
-    uint32_t read = 0;
-    for (uint32_t n = 0; n < layout.recordCount && !queue.StopAsked(); ++n) {
-      if (layout.Allocated(n)) continue;
-      if (reader.Read(n, record) && (RecordFlags(record) & kRecordInUse) == 0)
-        if (auto row = PrepareNtfsRow(state, n, record, 0, 0, cache)) batch.rows.push_back(std::move(*row));
-      batch.lastRecord = n;
-      if (batch.rows.size() < kBatchRows && ++read < kBatchRecords) continue;
-      if (!queue.Put(std::exchange(batch, Batch{}))) return queue.Finish(nullptr);
-      read = 0;
-    }
-    if (read > 0 || !batch.rows.empty()) queue.Put(std::move(batch));
+    PrepareBatches(
+        state, layout, cache, [&](Batch batch) { return queue.Put(std::move(batch)); },
+        [&] { return queue.StopAsked(); });
     queue.Finish(nullptr);
   } catch (...) {
     queue.Finish(std::current_exception());
   }
+}
+
+// Lists a batch's rows and tells the progress how far the walk is; false
+// when the user cancelled.
+bool ListBatch(ScanState& state, const Batch& batch, Progress* progress) {
+  for (const NtfsRow& row : batch.rows) ListNtfsRow(state, row);
+  return !progress || progress->Update(batch.lastRecord);
 }
 
 // The lister's half, asking the progress after each batch, and whether the
@@ -125,8 +143,7 @@ bool ListRows(ScanState& state, BatchQueue& queue, Progress* progress) {
         if (progress && progress->PumpAndCheckCancel()) return true;
         continue;
       case BatchQueue::Taken::kBatch:
-        for (const NtfsRow& row : batch.rows) ListNtfsRow(state, row);
-        if (progress && !progress->Update(batch.lastRecord)) return true;
+        if (!ListBatch(state, batch, progress)) return true;
         continue;
     }
   }
@@ -150,18 +167,18 @@ class Helper {
   std::thread thread_;
 };
 
-// Both halves on the calling thread, one record after the other: where no
-// thread can be started.
+// Both halves on the calling thread, a batch after the other: where no
+// thread can be started. True when the user cancelled.
 bool WalkAlone(ScanState& state, const MftLayout& layout, NtfsRowCache& cache, Progress* progress) {
-  std::vector<uint8_t> record(state.mftRecordSize);
-  MftRecordReader reader(state);
-  for (uint32_t n = 0; n < layout.recordCount; ++n) {
-    if (layout.Allocated(n)) continue;
-    if (!reader.Read(n, record) || (RecordFlags(record) & kRecordInUse) != 0) continue;
-    if (const auto row = PrepareNtfsRow(state, n, record, 0, 0, cache)) ListNtfsRow(state, *row);
-    if (progress && !progress->Update(n)) return true;
-  }
-  return false;
+  bool cancelled = false;
+  PrepareBatches(
+      state, layout, cache,
+      [&](const Batch& batch) {
+        cancelled = !ListBatch(state, batch, progress);
+        return !cancelled;
+      },
+      [] { return false; });
+  return cancelled;
 }
 
 }  // namespace
