@@ -18,6 +18,7 @@
 #include <QTest>
 #include <map>
 #include <set>
+#include <vector>
 
 #include "app/restore_command.h"
 #include "app/wipe_command.h"
@@ -141,6 +142,60 @@ TEST(PersonAtTheWindow, TheClickedRowIsTheRowRestored) {
 // The same disk opened as a BIOS disk from the menu: every drive of the box
 // is read through the disk BIOS from then on, and lists and restores what
 // the raw volume does.
+// The rows of a results file the command line wrote, as cells.
+std::vector<QStringList> ResultsRows(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  std::vector<QStringList> rows;
+  const QStringList lines = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+  for (int i = 2; i < lines.size(); ++i) rows.push_back(lines[i].split(QLatin1Char('\t')));
+  return rows;
+}
+
+QByteArray IcatOf(const std::string& image, const QString& record) {
+  QProcess icat;
+  icat.start(QStringLiteral("icat"), {QString::fromStdString(image), record.trimmed()});
+  icat.waitForFinished(-1);
+  return icat.readAllStandardOutput();
+}
+
+// An NTFS search reads the table on a second thread while the window lists:
+// the window shows what the command line lists, and the rows a person picks
+// restore the bytes The Sleuth Kit reads from those records.
+TEST(PersonAtTheWindow, AnNtfsSearchListsWhatTheCommandLineListsAndRestoresWhatIcatReads) {
+  const std::string image = Image("ntfs-512.img");
+  QTemporaryDir work;
+  const QString listing = work.filePath(QStringLiteral("cli.vres"));
+  QProcess cli;
+  cli.start(QStringLiteral(VELLUM_CLI), {QStringLiteral("search"), QString::fromStdString(image),
+                                         QStringLiteral("--no-free-scan"), QStringLiteral("-o"), listing});
+  ASSERT_TRUE(cli.waitForFinished(60000));
+  const std::vector<QStringList> expected = ResultsRows(listing);
+  ASSERT_GE(expected.size(), 8u);
+
+  Desk desk({image});
+  desk.Search();
+  ASSERT_EQ(desk.person.Rows(), static_cast<int>(expected.size()));
+  for (int r = 0; r < desk.person.Rows(); ++r)
+    for (int c : {0, 1, 2, 5}) EXPECT_EQ(desk.person.Cell(r, c), expected[static_cast<size_t>(r)].value(c)) << r;
+
+  std::vector<int> files;
+  for (int r = 0; r < desk.person.Rows() && files.size() < 3; ++r)
+    if (!desk.person.Cell(r, 2).isEmpty()) files.push_back(r);
+  ASSERT_EQ(files.size(), 3u);
+  desk.person.ClickRow(files[0]);
+  desk.person.ClickRow(files[1], Qt::ControlModifier);
+  desk.person.ClickRow(files[2], Qt::ControlModifier);
+  QTemporaryDir to;
+  desk.RestoreTo(to.path());
+  EXPECT_TRUE(desk.person.Done()) << desk.person.Waiting().toStdString();
+  EXPECT_EQ(FilesBelow(to.path()), PathsOf(desk.person, files));
+  for (int r : files) {
+    const QString restored = to.path() + '/' + RelativePath(desk.person.Cell(r, 1), desk.person.Cell(r, 0));
+    EXPECT_EQ(Bytes(restored), IcatOf(image, desk.person.Cell(r, 5))) << restored.toStdString();
+  }
+}
+
 TEST(PersonAtTheWindow, ADiskOpenedAsABiosDiskListsAndRestoresWhatTheRawVolumeDoes) {
   const std::string disk = Image("disk-mbr.img");
   std::vector<QString> rows[2];
