@@ -47,7 +47,7 @@ if [[ "${1:-}" == "--windows" ]]; then
   # The posix threads variant of the cross compiler; wine64 runs the tests,
   # mtools makes their image of names Windows refuses.
   # xvfb runs the window headless, the Japanese font stands in for the
-X
+  # dialogs' font, x11-apps and imagemagick take the screenshots.
   packages+=(g++-mingw-w64-x86-64-posix wine wine64 mtools dosfstools python3
              xvfb xauth fonts-ipafont-gothic x11-apps imagemagick)
 fi
