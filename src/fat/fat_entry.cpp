@@ -115,20 +115,46 @@ uint8_t ShortNameChecksum(ByteView name11) {
   return s;
 }
 
-bool ShortNameHasForbiddenBytes(ByteView name11) {
-  // A byte the view lacks reads 0, which no name may hold.
-  FieldReader r(name11);
-  for (size_t i = 0; i < 11; ++i) {
+namespace {
+
+// Whether the name bytes from `from` on hold a byte no short name may hold,
+// reading code page 932 pairs so that a trail byte that looks like '\' or
+// '|' stays part of its character. A byte the view lacks reads 0.
+bool ForbiddenFrom(FieldReader& r, size_t from) {
+  for (size_t i = from; i < 11; ++i) {
     const uint8_t c = r.U8(i);
     if (c == 0) return true;
     if (platform::IsCp932LeadByte(c) && i + 1 < 11) {
       if (r.U8(i + 1) == 0) return true;
-      ++i;  // its trail byte may look like '\' or '|' and is part of the character
+      ++i;
       continue;
     }
     if (IsForbiddenChar(c) || c == '.' || c == ';' || c == ',') return true;
   }
   return false;
+}
+
+// The first byte read as the lead byte of a pair: the next one is its trail.
+bool ForbiddenAfterLeadAt0(FieldReader& r) { return r.U8(1) == 0 || ForbiddenFrom(r, 2); }
+
+}  // namespace
+
+bool ShortNameHasForbiddenBytes(ByteView name11) {
+  FieldReader r(name11);
+  switch (r.U8(0)) {
+    case 0:
+      return true;
+    // 0x05 stands for a first byte 0xE5, a lead byte.
+    case 0x05:
+      return ForbiddenAfterLeadAt0(r);
+    // A deleted entry lost its first byte: it was a character of its own or
+    // the lead byte of a pair, and the name is good when either reading is.
+    // "A表~1" deleted is E5 95 5C ..., "表計~1" deleted is E5 5C 8C ...
+    case kDeletedMark:
+      return ForbiddenFrom(r, 1) && ForbiddenAfterLeadAt0(r);
+    default:
+      return ForbiddenFrom(r, 0);
+  }
 }
 
 std::string ShortNameText(ByteView entry) {

@@ -51,6 +51,20 @@ TEST(ShortNames, ForbiddenBytesEndTheEntry) {
   EXPECT_TRUE(ShortNameHasForbiddenBytes(withNul));
 }
 
+// A Japanese Windows keeps 0x5C and 0x7C as trail bytes in short names. Once
+// deleted, the first byte is 0xE5, itself a lead byte: the name is good when
+// the lost byte read as a character of its own, or as a lead byte, gives one.
+TEST(ShortNames, TrailBytesOfDeletedNamesAreNotSeparators) {
+  EXPECT_FALSE(ShortNameHasForbiddenBytes(ShortEntry("\xE5\x95\x5C\x82\xCC~1 TXT")));  // A表の~1
+  EXPECT_FALSE(ShortNameHasForbiddenBytes(ShortEntry("\xE5\x83\x7C\x83\x43~1 TXT")));  // Aポイ~1
+  EXPECT_FALSE(ShortNameHasForbiddenBytes(ShortEntry("\xE5\x5C\x8C\x76\x8E\x5A~1TXT")));  // 表計算~1
+  EXPECT_FALSE(ShortNameHasForbiddenBytes(ShortEntry("\x05\x5C      TXT")));  // a live name whose first byte is 0xE5
+  // Neither reading saves a separator of its own, or a lead byte's missing trail.
+  EXPECT_TRUE(ShortNameHasForbiddenBytes(ShortEntry("\xE5" "A\\     TXT")));
+  EXPECT_TRUE(ShortNameHasForbiddenBytes(ShortEntry("\xE5\x5C\x5C     TXT")));
+  EXPECT_TRUE(ShortNameHasForbiddenBytes(ShortEntry("A\x95\x5C\x5C    TXT")));
+}
+
 TEST(LongNames, DeletedEntryChecksumTakesTheFirstLetterFromTheLongName) {
   // readme.txt's short entry README  TXT, deleted: 0xE5 EADME  TXT.
   const uint8_t sum = ShortNameChecksum(ShortEntry("README  TXT"));

@@ -112,6 +112,19 @@ TEST(FatJapaneseNames, DeletedEntriesKeepTheirLongNames) {
                     }));
 }
 
+// Short names as a Japanese Windows writes them, with trail bytes 0x5C and
+// 0x7C: every deleted file is listed by its long name (fls lists only the one
+// without such a byte).
+TEST(FatImages, DeletedNamesWithBackslashTrailBytesAreListed) {
+  Walked w;
+  Walk(std::string(VELLUM_TEST_IMAGES) + "/fat16-cp932-trail.img", false, false, w);
+  std::vector<std::string> listed;
+  for (const RecordedRow& r : w.rows.rows) listed.push_back(r.name);
+  EXPECT_EQ(listed, (std::vector<std::string>{"A表の長いファイル名.txt", "2ソフトの説明書きです.txt",
+                                              "Aポイントの長い説明.txt", "表計算の集計結果.txt",
+                                              "普通の日本語の名前.txt"}));
+}
+
 TEST_P(FatImage, FilterMatchesLongNamesAndTheDollarPrefix) {
   Walked w;
   w.state.options.filter = "BIG";
