@@ -38,12 +38,13 @@ boolean FillInput(j_decompress_ptr cinfo) {
   auto* s = reinterpret_cast<Source*>(cinfo->src);
   const std::span<const uint8_t> piece = s->ended ? std::span<const uint8_t>() : (*s->next)();
   if (piece.empty()) {
-    // The data end before the image does: a warning, then an end marker so
-    // that the decoder stops (as libjpeg's own file source does).
-    WARNMS(cinfo, JWRN_JPEG_EOF);
+    // The data end before the image does: damaged from the end of the data
+    // (whatever the decoder had read ahead), then an end marker so that the
+    // decoder stops (as libjpeg's own file source does).
     s->ended = true;
     s->pub.next_input_byte = kFakeEnd;
     s->pub.bytes_in_buffer = 2;
+    WARNMS(cinfo, JWRN_JPEG_EOF);
     return TRUE;
   }
   s->handed += piece.size();
