@@ -25,6 +25,7 @@ packages=(
   dosfstools exfatprogs exfat-fuse ntfs-3g fusefat
   python3                         # the command line's output forms are read back by Python's json and csv
   libewf-dev libvhdi-dev libvmdk-dev libqcow-dev   # image containers: E01, VHD/VHDX, VMDK, qcow
+  libjpeg62-turbo-dev zlib1g-dev    # carved photos checked by decoding; PNG chunk CRCs
   qt6-translations-l10n           # Qt's own buttons and dialogs in Japanese
   desktop-file-utils xdg-utils    # the installed desktop entry is checked and looked up
 )
@@ -33,7 +34,7 @@ if [[ "${1:-}" == "--fixtures" ]]; then
              ewf-tools qemu-utils)   # tools/fixtures/make_containers.sh
 fi
 if [[ "${1:-}" == "--content-fixtures" ]]; then
-  packages+=(imagemagick ffmpeg zip unzip jlha-utils ghostscript
+  packages+=(imagemagick ffmpeg zip unzip jlha-utils ghostscript libimage-exiftool-perl libheif-examples
              libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui)
 fi
 if [[ "${1:-}" == "--bench" ]]; then

@@ -194,6 +194,7 @@ int OpenVolume(ScanState& state, const VolumeRequest& request, ResultList& list,
   state.rowCount = 0;
   state.truncatedStructures = 0;
   state.failedReads = 0;
+  state.carvedSpans.clear();
 
   if (state.isNt == 0 ? !OpenLegacyDrive(state, entry, request) : !OpenSelectedDrive(state, entry, request, messages))
     return 0;

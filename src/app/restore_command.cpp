@@ -13,6 +13,7 @@
 #include "app/write_guard.h"
 #include "content/analyse_cluster.h"
 #include "content/content_row.h"
+#include "content/content_verdict.h"
 #include "fat/fat_restore.h"
 #include "fat/fat_walk.h"
 #include "fat/found_entry.h"
@@ -124,6 +125,13 @@ bool RestoreItem(ScanState& s, const restore::RestoreTarget& target, const RowIt
   return false;
 }
 
+// A recognised file's own check, read from the volume; none for other rows.
+std::optional<content::ContentCheck> ItemCheck(ScanState& s, const RowItem& item) {
+  const auto* found = std::get_if<content::FoundContent>(&item);
+  if (found == nullptr) return std::nullopt;
+  return content::CheckFoundContent(s, *found);
+}
+
 // Rows of recognised contents on NTFS follow the cluster bitmap: it is
 // loaded once for all of them, not once per row.
 bool NeedsClusterBitmap(const ScanState& s, const std::vector<RowItem>& items) {
@@ -162,6 +170,11 @@ void RestoreRows(CommandContext& c, const RestoreRequest& request, const restore
       ++summary.leftNotIntact;
       return;
     }
+    const std::optional<content::ContentCheck> check = ItemCheck(c.state, items[k]);
+    if (request.verifiedOnly && check && check->verdict != content::ContentCheck::Verdict::kVerified) {
+      ++summary.leftNotVerified;
+      return;
+    }
     const std::string_view folderCell = rows.Cell(row, 1);
     const bool endsInSeparator = !folderCell.empty() && platform::IsPathSeparator(folderCell.back());
     summary.outcomes.SetCurrentRow(row + 1,
@@ -169,6 +182,7 @@ void RestoreRows(CommandContext& c, const RestoreRequest& request, const restore
                                        (endsInSeparator ? "" : std::string(1, platform::kPathSeparator)) +
                                        std::string(rows.Cell(row, 0)),
                                    std::string(volume::RowStateKey(states[k].state)));
+    if (check) summary.outcomes.SetCurrentCheck(content::ContentCheckKey(*check));
     if (!on[k] && !restoreForeign) {
       summary.outcomes.Skipped(RowItemPath(target, rows, row), restore::kReasonNotOnVolume);
       return;
@@ -243,6 +257,8 @@ std::string SummaryText(const RestoreSummary& s, size_t detailLimit) {
     text += "\n\n名前のあるファイルと同じデータのため書き出さなかった行: " + std::to_string(s.sameData) + " 件";
   if (s.leftNotIntact)
     text += "\n\n上書きされている可能性があるため復元しなかった行: " + std::to_string(s.leftNotIntact) + " 件";
+  if (s.leftNotVerified)
+    text += "\n\n中身の検査で確かめられなかったため復元しなかった行: " + std::to_string(s.leftNotVerified) + " 件";
   const std::string details = restore::DetailLines(o, detailLimit);
   if (!details.empty()) text += "\n\n復元できなかった項目:" + details;
   return text;

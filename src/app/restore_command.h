@@ -38,12 +38,16 @@ struct RestoreRequest {
   // Only rows whose clusters are all free (volume::RowState::kIntact); the
   // others are counted in the summary, not restored.
   bool intactOnly = false;
+  // Of the recognised files, only those whose own check verified them
+  // (decoded to the end, every CRC right); rows listed by name as before.
+  bool verifiedOnly = false;
 };
 
 struct RestoreSummary {
   restore::Outcomes outcomes;
   bool cancelled = false;
   uint32_t leftNotIntact = 0;  // rows --intact-only passed over
+  uint32_t leftNotVerified = 0;  // content rows --verified-only passed over
   uint32_t sameData = 0;       // content rows whose data a chosen row listed by name wrote already
 };
 

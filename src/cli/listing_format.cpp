@@ -11,6 +11,7 @@
 #include "app/drive_summary.h"
 #include "app/parse_number.h"
 #include "app/results_file.h"
+#include "content/content_verdict.h"
 #include "platform/file_system.h"
 #include "platform/terminal.h"
 #include "volume/listing.h"
@@ -100,6 +101,12 @@ std::string CsvField(const std::string& text) {
 }
 
 std::string Optional(const std::optional<uint64_t>& v) { return v ? std::to_string(*v) : std::string(); }
+
+// The byte a damaged content row went wrong at.
+std::optional<uint64_t> DamagedFrom(const std::optional<content::ContentCheck>& check) {
+  if (!check || check->verdict != content::ContentCheck::Verdict::kDamaged) return std::nullopt;
+  return check->damagedFrom;
+}
 
 // The root text all rows' folders begin with; empty when they differ.
 std::string CommonRoot(const app::ResultList& list) {
@@ -192,6 +199,7 @@ ListedRow DescribeRow(const app::ResultList& list, size_t row, ShellInfo* shell,
   if (shell) r.mime = volume::LookUpShellInfo(shell, r.name, r.isDir).mimeType;
   if (notes && row < notes->states.size()) r.state = notes->states[row];
   if (notes && row < notes->sameAs.size() && notes->sameAs[row]) r.sameAs = *notes->sameAs[row] + 1;
+  if (notes && row < notes->checks.size()) r.check = notes->checks[row];
   return r;
 }
 
@@ -219,6 +227,8 @@ void WriteJsonLines(const app::ResultList& list, ShellInfo* shell, const RowNote
     j["state"] = r.state ? nlohmann::ordered_json(volume::RowStateKey(r.state->state)) : nullptr;
     j["clusters_in_use"] = r.state ? nlohmann::ordered_json(r.state->clustersInUse) : nullptr;
     j["same_as"] = r.sameAs ? nlohmann::ordered_json(*r.sameAs) : nullptr;
+    j["check"] = r.check ? nlohmann::ordered_json(content::ContentCheckKey(*r.check)) : nullptr;
+    j["damaged_from"] = DamagedFrom(r.check) ? nlohmann::ordered_json(*DamagedFrom(r.check)) : nullptr;
     // Names from a damaged disk need not be valid UTF-8: such bytes are replaced, not fatal.
     out += j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
     HandOnIfFull(out, write);
@@ -229,7 +239,7 @@ void WriteJsonLines(const app::ResultList& list, ShellInfo* shell, const RowNote
 void WriteCsv(const app::ResultList& list, ShellInfo* shell, const RowNotes* notes, const app::TextPieces& write) {
   std::string out =
       "row,name,folder,path,size,type,mtime,cluster,record,scan_cluster,slot,is_dir,fat_chain,kind,mime,state,"
-      "clusters_in_use,same_as\r\n";
+      "clusters_in_use,same_as,check,damaged_from\r\n";
   for (size_t row = 0; row < list.RowCount(); ++row) {
     const ListedRow r = DescribeRow(list, row, shell, notes);
     const std::string fields[] = {std::to_string(r.row), r.name, r.folder, r.path, Optional(r.size), r.type,
@@ -237,7 +247,9 @@ void WriteCsv(const app::ResultList& list, ShellInfo* shell, const RowNotes* not
                                   Optional(r.slot), r.isDir ? "1" : "0", r.fatChain ? "1" : "0", r.kind, r.mime,
                                   r.state ? std::string(volume::RowStateKey(r.state->state)) : std::string(),
                                   r.state ? std::to_string(r.state->clustersInUse) : std::string(),
-                                  Optional(r.sameAs)};
+                                  Optional(r.sameAs),
+                                  r.check ? content::ContentCheckKey(*r.check) : std::string(),
+                                  Optional(DamagedFrom(r.check))};
     for (size_t i = 0; i < std::size(fields); ++i) out += (i ? "," : "") + CsvField(fields[i]);
     out += "\r\n";
     HandOnIfFull(out, write);
@@ -272,8 +284,8 @@ std::string StateCell(const std::optional<volume::Recoverability>& r) {
 std::string FormatTable(const app::ResultList& list, size_t width, const RowNotes* notes) {
   const bool ntfs = IsNtfsList(list);
   const std::vector<std::string> headings = {"#", "名前", "フォルダ", "サイズ", "種類", "更新日時",
-                                             ntfs ? "ファイル番号" : "クラスタ", "状態", "番号"};
-  const bool right[] = {true, false, false, true, false, false, true, false, true};
+                                             ntfs ? "ファイル番号" : "クラスタ", "状態", "番号", "検査"};
+  const bool right[] = {true, false, false, true, false, false, true, false, true, false};
   std::vector<std::vector<std::string>> cells;
   uint64_t total = 0;
   // Every row of a search starts its folder with the volume's root text:
@@ -287,7 +299,8 @@ std::string FormatTable(const app::ResultList& list, size_t width, const RowNote
     const std::optional<uint64_t> where = r.cluster ? r.cluster : r.record ? r.record : r.scanCluster;
     cells.push_back({std::to_string(r.row), r.name + (r.isDir ? "/" : ""), r.folder, size, r.type,
                      std::string(CellOrEmpty(list, row, 4)), Optional(where),
-                     r.sameAs ? "#" + std::to_string(*r.sameAs) + " と同じ" : StateCell(r.state), Optional(r.slot)});
+                     r.sameAs ? "#" + std::to_string(*r.sameAs) + " と同じ" : StateCell(r.state), Optional(r.slot),
+                     r.check ? content::ContentCheckText(*r.check) : std::string()});
   }
   std::vector<size_t> widths(headings.size());
   for (size_t c = 0; c < headings.size(); ++c) {
@@ -298,6 +311,8 @@ std::string FormatTable(const app::ResultList& list, size_t width, const RowNote
   std::vector<size_t> shown = {0, 1, 2, 3, 4, 5, 6};
   if (notes) shown.push_back(7);
   if (anySlot) shown.push_back(8);
+  const bool anyCheck = std::any_of(cells.begin(), cells.end(), [](const auto& l) { return !l[9].empty(); });
+  if (anyCheck) shown.push_back(9);
   // The name and folder give way when the terminal is narrow, down to a few columns each.
   size_t needed = shown.size() - 1;
   for (size_t c : shown) needed += widths[c];

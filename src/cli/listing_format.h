@@ -12,6 +12,7 @@
 
 #include "app/result_list.h"
 #include "app/results_file.h"
+#include "content/content_check.h"
 #include "platform/shell_info.h"
 #include "volume/recoverability.h"
 
@@ -34,6 +35,7 @@ struct ListedRow {
   std::string mime;  // the type for scripts, whatever the locale; empty when unknown
   std::optional<volume::Recoverability> state;  // when the volume was there to tell
   std::optional<uint64_t> sameAs;               // the row (from 1) whose data a content row repeats
+  std::optional<content::ContentCheck> check;   // a content row's own check, when the volume was asked
 };
 
 // What the volume tells of the rows beyond their cells, one per row in row
@@ -42,6 +44,7 @@ struct ListedRow {
 struct RowNotes {
   std::vector<volume::Recoverability> states;
   std::vector<std::optional<size_t>> sameAs;
+  std::vector<std::optional<content::ContentCheck>> checks;  // content rows only
 };
 
 // `shell` gives the locale-free type; without it `mime` stays empty.

@@ -52,7 +52,7 @@ const char* OutcomeName(restore::ItemResult result) {
 
 std::string FormatRestoreReport(const restore::Outcomes& outcomes, ReportFormat format) {
   std::string out;
-  if (format == ReportFormat::kTsv) out = "row\tsource\tdestination\tbytes\tsha256\tmtime\toutcome\treason\tstate\n";
+  if (format == ReportFormat::kTsv) out = "row\tsource\tdestination\tbytes\tsha256\tmtime\toutcome\treason\tstate\tcheck\n";
   for (const restore::ItemOutcome& o : outcomes.Items()) {
     std::string reason = o.reason;
     AppendRanges(reason, "overwritten at ", o.overwritten);
@@ -71,12 +71,13 @@ std::string FormatRestoreReport(const restore::Outcomes& outcomes, ReportFormat 
       j["outcome"] = OutcomeName(o.result);
       j["reason"] = reason;
       j["state"] = o.state.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(o.state);
+      j["check"] = o.check.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(o.check);
       out += j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
       continue;
     }
     out += (o.row ? std::to_string(o.row) : std::string()) + "\t" + TsvField(o.source) + "\t" + TsvField(platform::WithSystemSeparators(o.path)) +
            "\t" + std::to_string(o.bytes) + "\t" + o.sha256 + "\t" + UtcTime(o.modified) + "\t" +
-           OutcomeName(o.result) + "\t" + TsvField(reason) + "\t" + o.state + "\n";
+           OutcomeName(o.result) + "\t" + TsvField(reason) + "\t" + o.state + "\t" + o.check + "\n";
   }
   return out;
 }

@@ -8,9 +8,13 @@
 #include "content/cluster_follow.h"
 #include "content/compound_file.h"
 #include "content/content_row.h"
+#include "content/jpeg.h"
+#include "content/lost_file.h"
 #include "content/marker_scan.h"
 #include "content/pdf.h"
+#include "content/png.h"
 #include "content/record_walks.h"
+#include "content/tiff.h"
 #include "content/zip.h"
 #include "volume/sector_io.h"
 
@@ -72,7 +76,38 @@ bool IsLeadingBoxType(ByteView b) {
 }
 bool MpegSignature(ByteView b, uint8_t startCode) { return Starts(b, 0, {0x00, 0x00, 0x01, startCode}); }
 bool PdfSignature(ByteView b) { return BytesEqual(b, 0, "%PDF-"); }
-bool TiffSignature(ByteView b) { return Starts(b, 0, {'I', 'I', 0x2A, 0x00}) || Starts(b, 0, {'M', 'M', 0x00, 0x2A}); }
+bool TiffSignature(ByteView b) { return TiffHeader(b); }
+
+// Whether `cluster` lies inside a file already listed by its structure: its
+// first cluster excepted, up to its last, and on the clusters it was
+// followed over (free ones only when it was followed over free ones). The
+// scan goes up the volume, so spans that end below it are let go.
+bool InsideCarvedFile(ScanState& state, uint64_t cluster) {
+  auto& spans = state.carvedSpans;
+  std::erase_if(spans, [cluster](const ScanState::CarvedSpan& s) { return s.last < cluster; });
+  for (const ScanState::CarvedSpan& s : spans)
+    if (s.first < cluster && cluster <= s.last && (!s.followFree || IsClusterFree(state, cluster))) return true;
+  return false;
+}
+
+// Remembers the clusters a file of `size` bytes from `first` takes.
+void ClaimCarvedFile(ScanState& state, uint64_t first, uint64_t size) {
+  if (size <= state.clusterBytes) return;
+  ScanState::CarvedSpan span{first, first, IsClusterFree(state, first)};
+  for (uint64_t more = (size - 1) / state.clusterBytes; more > 0; --more)
+    if (!volume::NextCandidateCluster(state, span.last, span.followFree)) {
+      span.last = state.lastCluster;
+      break;
+    }
+  state.carvedSpans.push_back(span);
+}
+
+// The walks below read beyond the first cluster only when the structure
+// leads there; Cancel is asked once before each, as a marker scan asks on
+// its first pass, so that a Cancel pressed meanwhile is seen.
+void AskAboutCancel(ScanState& state) {
+  if (state.progress && state.progress->PumpAndCheckCancel()) state.cancelled = 1;
+}
 
 // The rows of a size analysis that may be cancelled are dropped once Cancel
 // was pressed: their size would be a fragment.
@@ -142,10 +177,16 @@ Outcome Riff(Cluster& c) {
 Outcome Jpeg(Cluster& c) {
   if (!JpegSignature(c.b)) return Outcome::kNoMatch;
   if (!PassesNameFilter(c.state, "jpg")) return Outcome::kDone;
-  // An Exif file begins with its thumbnail, whose own end-of-image marker
-  // would end the scan far too early.
-  if (BytesEqual(c.b, 6, "Exif")) return AddUnlessCancelled(c, "jpg", kDefaultSize);
-  return AddUnlessCancelled(c, "jpg", MarkerScan(c.state, c.number, kJpegEnd));
+  // A thumbnail or preview that happens to begin on a cluster boundary of
+  // a photo or raw file already listed is part of that file.
+  if (InsideCarvedFile(c.state, c.number)) return Outcome::kDone;
+  // The segments are walked by their lengths, so the thumbnail inside an
+  // Exif segment, with its own end-of-image marker, is passed over whole.
+  AskAboutCancel(c.state);
+  LostFile file(c.state, c.number, c.b);
+  const JpegLength length = MeasureJpeg(file);
+  if (length.whole) ClaimCarvedFile(c.state, c.number, length.size);
+  return AddUnlessCancelled(c, "jpg", length.size);
 }
 
 bool PickJpeg2000Extension(const ScanState& state, std::string& ext) {
@@ -166,6 +207,14 @@ Outcome Gif(Cluster& c) {
   return AddUnlessCancelled(c, "gif", MarkerScan(c.state, c.number, kGifTrailer));
 }
 
+Outcome Png(Cluster& c) {
+  if (!Starts(c.b, 0, kPngSignature)) return Outcome::kNoMatch;
+  if (!PassesNameFilter(c.state, "png")) return Outcome::kDone;
+  AskAboutCancel(c.state);
+  LostFile file(c.state, c.number, c.b);
+  return AddUnlessCancelled(c, "png", MeasurePng(file).size);
+}
+
 Outcome PngFamily(Cluster& c, ByteView signature, const char* ext, const MarkerPattern& end) {
   if (!Starts(c.b, 0, signature)) return Outcome::kNoMatch;
   if (!PassesNameFilter(c.state, ext)) return Outcome::kDone;
@@ -180,6 +229,11 @@ Outcome Asf(Cluster& c) {
   return AddUnlessCancelled(c, ext, MeasureAsf(c.state, c.number, c.b));
 }
 
+constexpr std::pair<std::string_view, std::string_view> kIsoBrands[] = {
+    {"heic", "heic"}, {"heix", "heic"}, {"heim", "heic"}, {"heis", "heic"}, {"hevc", "heic"},
+    {"hevx", "heic"}, {"mif1", "heif"}, {"msf1", "heif"}, {"avif", "avif"}, {"avis", "avif"},
+    {"crx ", "cr3"},  {"3gp", "3gp"},   {"3g2", "3g2"},   {"qt  ", "mov"}};
+
 // The extension by the brand after "ftyp" (or whatever stands there in a file
 // that begins with another box); false when the filter rejects it.
 bool IsoMediaExtension(const ScanState& state, ByteView b, std::string& ext) {
@@ -190,6 +244,10 @@ bool IsoMediaExtension(const ScanState& state, ByteView b, std::string& ext) {
   }
   if (BytesEqual(b, 8, "M4B ")) return PassesNameFilter(state, ext = "m4b");
   if (BytesEqual(b, 8, "M4P ")) return PassesNameFilter(state, ext = "m4p");
+  // Brands of the formats built on the same boxes: phone photos, the
+  // newer image formats, Canon's CR3 raw files, mobile video.
+  for (const auto& [brand, brandExt] : kIsoBrands)
+    if (BytesEqual(b, 8, brand)) return PassesNameFilter(state, ext = brandExt);
   if (BytesEqual(b, 8, "mp4") || BytesEqual(b, 8, "iso")) return PassesNameFilter(state, ext = "mp4");
   ext = "mov";
   return PickCandidateExtension(state, {"mov", "qt"}, ext);
@@ -199,7 +257,10 @@ Outcome IsoMedia(Cluster& c) {
   if (!IsLeadingBoxType(c.b)) return Outcome::kNoMatch;
   std::string ext;
   if (!IsoMediaExtension(c.state, c.b, ext)) return Outcome::kDone;
-  return AddUnlessCancelled(c, ext, MeasureIsoMedia(c.state, c.number, c.b));
+  const uint64_t size = MeasureIsoMedia(c.state, c.number, c.b);
+  // A video's or CR3's embedded previews are its own.
+  if (size != kDefaultSize) ClaimCarvedFile(c.state, c.number, size);
+  return AddUnlessCancelled(c, ext, size);
 }
 
 Outcome Mpeg(Cluster& c, uint8_t startCode, const MarkerPattern& end) {
@@ -218,7 +279,17 @@ Outcome Pdf(Cluster& c) {
 
 Outcome Tiff(Cluster& c) {
   if (!TiffSignature(c.b)) return Outcome::kNoMatch;
-  if (PassesNameFilter(c.state, "tif")) AddContentRow(c.state, "tif", c.number, kDefaultSize);
+  std::string admission;
+  if (!PickCandidateExtension(c.state, {"tif", "cr2", "nef", "arw", "dng", "orf", "rw2", "pef", "erf", "3fr"},
+                              admission))
+    return Outcome::kDone;
+  // The raw formats of cameras are TIFF structures too; which one this is,
+  // and how far it reaches, its IFDs tell.
+  LostFile file(c.state, c.number, c.b);
+  const TiffLength length = MeasureTiff(file);
+  if (!PassesNameFilter(c.state, length.extension)) return Outcome::kDone;
+  if (length.size != 0) ClaimCarvedFile(c.state, c.number, length.size);
+  AddContentRow(c.state, length.extension, c.number, length.size != 0 ? length.size : kDefaultSize);
   return Outcome::kDone;
 }
 
@@ -242,7 +313,7 @@ constexpr SignatureTest kTests[] = {
     {Jpeg, 0, "\xFF"},
     {[](Cluster& x) { return Jpeg2000(x, true); }, 0, "\xFF"},
     {Gif, 0, "G"},
-    {[](Cluster& x) { return PngFamily(x, kPngSignature, "png", kPngEnd); }, 0, "\x89"},
+    {Png, 0, "\x89"},
     {[](Cluster& x) { return PngFamily(x, kMngSignature, "mng", kMngEnd); }, 0, "\x8A"},
     {Asf, 0, "\x30"},
     {[](Cluster& x) { return Jpeg2000(x, false); }, 4, "j"},
@@ -299,10 +370,10 @@ constexpr SignatureOf kSignatures[] = {
     {[](ByteView b) { return Starts(b, 0, kPngSignature); }, "png"},
     {[](ByteView b) { return Starts(b, 0, kMngSignature); }, "mng"},
     {AsfSignature, "wmv wma asf"},
-    {IsLeadingBoxType, "m4v m4a m4r m4b m4p mp4 mov qt"},
+    {IsLeadingBoxType, "m4v m4a m4r m4b m4p mp4 mov qt heic heif avif cr3 3gp 3g2"},
     {[](ByteView b) { return MpegSignature(b, 0xBA) || MpegSignature(b, 0xB3); }, "mpg"},
     {PdfSignature, "pdf"},
-    {TiffSignature, "tif"},
+    {TiffSignature, "tif cr2 nef arw dng orf rw2 pef erf 3fr"},
 };
 
 bool ListsExtension(std::string_view list, std::string_view ext) {

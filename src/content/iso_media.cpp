@@ -1,64 +1,62 @@
 #include <string_view>
 
 #include "content/content_row.h"
-#include "content/file_window.h"
+#include "content/lost_file.h"
 #include "content/record_walks.h"
 
 namespace vellum::content {
 
 namespace {
 
-constexpr size_t kBoxNeed = 12;
-constexpr int kMaxBoxes = 100;
+// Top-level boxes: a fragmented recording has a moof and an mdat per
+// second or so, which this allows for hours of it.
+constexpr uint64_t kMaxBoxes = 1'000'000;
 
-bool IsCountedBoxType(ByteView type) {
-  for (std::string_view counted : {"ftyp", "wide", "free", "skip", "mdat", "pnot", "moov"})
-    if (BytesEqual(type, 0, counted)) return true;
-  return false;
+// A box type is four printable characters: letters, digits, spaces (and the
+// few other characters registered types use). Anything else (zeros, the
+// next file's bytes) is not a box of this file.
+bool IsPlausibleBoxType(const uint8_t* t) {
+  for (int i = 0; i < 4; ++i) {
+    const uint8_t ch = t[i];
+    const bool ok = (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') ||
+                    ch == ' ' || ch == '-' || ch == '_';
+    if (!ok) return false;
+  }
+  return true;
 }
 
-// A box header: its 32-bit size (big-endian) and its type.
-struct BoxHeader {
-  uint32_t size = 0;
-  ByteView type;
-};
-
-// False when `box` is shorter than kBoxNeed.
-bool ReadBoxHeader(ByteView box, BoxHeader& out) {
-  FieldReader r(box);
-  const ByteView size = r.Bytes(0, 4);
-  out.type = r.Bytes(4, 4);
-  if (!r.Require(0, kBoxNeed)) return false;
-  out.size = (uint32_t{size[0]} << 24) | (uint32_t{size[1]} << 16) | (uint32_t{size[2]} << 8) | size[3];
-  return true;
+uint64_t BigEndian(const uint8_t* p, int bytes) {
+  uint64_t v = 0;
+  for (int i = 0; i < bytes; ++i) v = (v << 8) | p[i];
+  return v;
 }
 
 }  // namespace
 
 uint64_t MeasureIsoMedia(volume::ScanState& state, uint64_t cluster, ByteView data) {
-  if (data.size() < kBoxNeed) {
-    ++state.truncatedStructures;  // the first box's header does not fit
+  if (data.size() < 12) {
+    ++state.truncatedStructures;  // the first box's header and brand do not fit
     return kDefaultSize;
   }
-  RecordWalk walk(state, cluster, data);
-  uint64_t total = 0;
-  for (int i = 0; i < kMaxBoxes; ++i) {
-    // The walk holds kBoxNeed bytes after every move.
-    BoxHeader box;
-    if (!ReadBoxHeader(walk.Current(), box)) {
-      ++state.truncatedStructures;
-      break;
+  LostFile file(state, cluster, data);
+  uint64_t pos = 0;
+  for (uint64_t i = 0; i < kMaxBoxes; ++i) {
+    uint8_t head[16] = {};
+    if (!file.Read(pos, MutableBytes(head, 8)) || !IsPlausibleBoxType(head + 4)) break;
+    uint64_t size = BigEndian(head, 4);
+    uint64_t headerBytes = 8;
+    if (size == 1) {  // the 64-bit size follows the type
+      if (!file.Read(pos + 8, MutableBytes(head + 8, 8))) break;
+      size = BigEndian(head + 8, 8);
+      headerBytes = 16;
     }
-    if (!IsCountedBoxType(box.type)) break;
-    const uint32_t boxSize = box.size;
-    // Size 1 announces a 64-bit size after the type; such boxes are not
-    // counted, and since the box's end is unknown the walk ends before it
-    // rather than adding 1 and landing inside its header.
-    if (boxSize == 0 || boxSize == 1) break;
-    total += boxSize;
-    if (!walk.MoveToNextRecord(boxSize, kBoxNeed)) break;
+    // Size 0 runs to the end of the file, which nothing here can prove: the
+    // file is taken to end before that box.
+    uint64_t end = 0;
+    if (size < headerBytes || !CheckedAdd(pos, size, end) || end > file.Limit()) break;
+    pos = end;
   }
-  return total != 0 ? total : kDefaultSize;
+  return pos != 0 ? pos : kDefaultSize;
 }
 
 }  // namespace vellum::content

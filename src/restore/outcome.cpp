@@ -24,6 +24,7 @@ void Outcomes::Add(ItemOutcome o) {
   o.row = row_;
   o.source = source_;
   o.state = state_;
+  o.check = check_;
   const size_t result = static_cast<size_t>(o.result);
   if (result < counts_.size()) ++counts_[result][o.folder ? 1 : 0];
   items_.push_back(std::move(o));

@@ -45,6 +45,7 @@ struct ItemOutcome {
   size_t row = 0;      // the result row (from 1) the item was restored for; 0 for a walk
   std::string source;  // that row's path on the volume
   std::string state;   // that row's recoverability before the restore ("intact", ...); empty for a walk
+  std::string check;   // a recognised file's own check ("verified", ...); empty for other rows
 };
 
 // What the restore of one file leaves for the report.
@@ -90,7 +91,10 @@ class Outcomes {
     row_ = row;
     source_ = std::move(source);
     state_ = std::move(state);
+    check_.clear();
   }
+  // What the current row's own check said (recognised files only).
+  void SetCurrentCheck(std::string check) { check_ = std::move(check); }
   // In a walk restore (no row), the entry on the volume the next items come
   // from: its path and where it was found (a cluster, a record).
   void SetWalkSource(std::string source) {
@@ -136,6 +140,7 @@ class Outcomes {
   size_t row_ = 0;
   std::string source_;
   std::string state_;
+  std::string check_;
   std::set<std::string> done_;
   struct FolderTime {
     std::string path;

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 
+#include "app/content_checks.h"
 #include "app/row_state.h"
 #include "app/same_content.h"
 #include "app/drive_summary.h"
@@ -100,6 +101,7 @@ void MainDialog::ShowRowNotes() {
   if (list_.RowCount() == 0) return;
   model_->SetRowStates(app::RowStates(state_, list_));
   model_->SetSameContentRows(app::SameContentRows(state_, list_));
+  model_->SetContentChecks(app::ContentChecks(state_, list_));
 }
 
 void MainDialog::ShowOpenDrive() {

@@ -5,6 +5,7 @@
 #include <QStyle>
 #include <QTimer>
 
+#include "content/content_verdict.h"
 #include "ui/text.h"
 #include "volume/listing.h"
 
@@ -62,7 +63,9 @@ QVariant ResultTableModel::data(const QModelIndex& index, int role) const {
       // A row whose clusters are not all free is greyed: its restore may not give the file back whole.
       const volume::Recoverability* state = StateOf(row);
       const bool repeated = !sameAs_.empty() && sameAs_.count(RowKey(row)) != 0;
-      if (!repeated && (!state || state->state == volume::RowState::kIntact)) return {};
+      const auto check = checks_.empty() ? checks_.end() : checks_.find(RowKey(row));
+      const bool damaged = check != checks_.end() && check->second.verdict == content::ContentCheck::Verdict::kDamaged;
+      if (!repeated && !damaged && (!state || state->state == volume::RowState::kIntact)) return {};
       return QColor(Qt::gray);
     }
     default: return {};
@@ -105,6 +108,7 @@ void ResultTableModel::OnCleared() {
   resetting_ = false;
   states_.clear();
   sameAs_.clear();
+  checks_.clear();
   shownRows_ = static_cast<int>(list_.RowCount());
   pendingRows_ = 0;
   endResetModel();
@@ -161,6 +165,9 @@ QString ResultTableModel::ToolTip(size_t row, size_t column) const {
   if (!sameAs_.empty())
     if (const auto found = sameAs_.find(RowKey(row)); found != sameAs_.end())
       lines << QStringLiteral("同じデータ: ") + FromUtf8(found->second);
+  if (!checks_.empty())
+    if (const auto found = checks_.find(RowKey(row)); found != checks_.end())
+      lines << QStringLiteral("検査: ") + FromUtf8(content::ContentCheckText(found->second));
   return PlainTip(lines);
 }
 
@@ -186,6 +193,13 @@ void ResultTableModel::SetSameContentRows(const std::vector<std::optional<size_t
     sameAs_.emplace(RowKey(row), std::string(folder) + (folder.ends_with('/') ? "" : "/") +
                                      std::string(list_.Cell(*same[row], 0)));
   }
+  if (shownRows_ > 0) emit dataChanged(index(0, 0), index(shownRows_ - 1, columnCount() - 1));
+}
+
+void ResultTableModel::SetContentChecks(const std::vector<std::optional<content::ContentCheck>>& checks) {
+  checks_.clear();
+  for (size_t row = 0; row < checks.size() && row < list_.RowCount(); ++row)
+    if (checks[row]) checks_.emplace(RowKey(row), *checks[row]);
   if (shownRows_ > 0) emit dataChanged(index(0, 0), index(shownRows_ - 1, columnCount() - 1));
 }
 

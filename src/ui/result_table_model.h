@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/result_list.h"
+#include "content/content_check.h"
 #include "platform/qt/shell_info_qt.h"
 #include "volume/recoverability.h"
 
@@ -46,6 +47,9 @@ class ResultTableModel : public QAbstractTableModel, public app::ResultListObser
   // For each row, the row (from 0) whose data a content row repeats: shown
   // grey, that row named in its tooltip.
   void SetSameContentRows(const std::vector<std::optional<size_t>>& same);
+  // For each row, a recognised file's own check: a damaged one is shown
+  // grey, and the check is named in the tooltip.
+  void SetContentChecks(const std::vector<std::optional<content::ContentCheck>>& checks);
 
  signals:
   void clearing(const QString& notice);
@@ -79,6 +83,7 @@ class ResultTableModel : public QAbstractTableModel, public app::ResultListObser
   mutable QVector<QIcon> icons_;
   std::unordered_map<std::string, volume::Recoverability> states_;
   std::unordered_map<std::string, std::string> sameAs_;  // row key -> the repeated row's name and folder
+  std::unordered_map<std::string, content::ContentCheck> checks_;
 };
 
 }  // namespace vellum::ui

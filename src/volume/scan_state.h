@@ -118,6 +118,15 @@ struct ScanState {
   // Reads the device failed inside its own size (a bad sector, a damaged
   // image): what they should have given was taken as zeros.
   uint64_t failedReads = 0;
+  // The clusters of the files content analysis measured by their structure
+  // in this search, from first to last as they were followed: a photo that
+  // begins inside one of them (a thumbnail, a raw file's preview) is part
+  // of that file, not a file of its own.
+  struct CarvedSpan {
+    uint64_t first = 0, last = 0;
+    bool followFree = false;
+  };
+  std::vector<CarvedSpan> carvedSpans;
 
   // What complete deletion wrote: the entries overwritten, the clusters
   // overwritten with zeros, and the writes the device refused (the first

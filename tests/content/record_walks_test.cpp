@@ -28,18 +28,27 @@ TEST(MeasureIsoMedia, JumpsOverBoxesReadingOnlyTheirHeaders) {
   EXPECT_EQ(device.reads, 2u);
 }
 
-TEST(MeasureIsoMedia, CountsOnlyLeadingBoxesOfKnownTypes) {
+TEST(MeasureIsoMedia, CountsEveryTopLevelBoxUpToOneOfNoPlausibleType) {
   ContentVolume v(volume::kFat32, 512, 64);
   v.PutAt(0, Box(8, "wide"));
   v.PutAt(8, Box(100, "mdat"));
   v.PutAt(108, Box(50, "moov"));
   v.PutAt(158, Box(40, "uuid"));
   v.PutAt(198, Box(40, "free"));
+  v.PutAt(238, Box(40, "\xA9\x01\x00\x7F"));  // not a four-character code: another file's bytes
   v.Attach();
-  EXPECT_EQ(MeasureIsoMedia(v.state, 2, v.Cluster(2)), 158u);
+  EXPECT_EQ(MeasureIsoMedia(v.state, 2, v.Cluster(2)), 238u);
 
-  // A 64-bit size (size field 1) ends the count before that box.
+  // A 64-bit size (size field 1) after the type; the box is counted whole.
   v.PutAt(108, Box(1, "mdat"));
+  v.PutAt(116, std::vector<uint8_t>{0, 0, 0, 0, 0, 0, 0, 50});
+  v.Attach();
+  EXPECT_EQ(MeasureIsoMedia(v.state, 2, v.Cluster(2)), 238u);
+  // One whose 64-bit size is below its own header, or past the volume, ends the count before it.
+  v.PutAt(116, std::vector<uint8_t>{0, 0, 0, 0, 0, 0, 0, 12});
+  v.Attach();
+  EXPECT_EQ(MeasureIsoMedia(v.state, 2, v.Cluster(2)), 108u);
+  v.PutAt(116, std::vector<uint8_t>{0, 0, 0, 1, 0, 0, 0, 0});
   v.Attach();
   EXPECT_EQ(MeasureIsoMedia(v.state, 2, v.Cluster(2)), 108u);
 

@@ -13,7 +13,7 @@ _vellum_cli() {
     info) options="--partition --help" ;;
     search) options="--partition --filter --in-use --zero-size --no-analyse --thorough --free-scan --no-free-scan --range --format -o --help" ;;
     full-scan) options="--partition --filter --in-use --zero-size --no-analyse --yes --range --format -o --help" ;;
-    restore) options="--partition --to --results --rows --folder --report --format --filter --in-use --zero-size --no-analyse --thorough --help" ;;
+    restore) options="--partition --to --results --rows --folder --report --verified-only --format --filter --in-use --zero-size --no-analyse --thorough --help" ;;
     wipe) options="--partition --thorough --free-space --yes --help" ;;
     help) COMPREPLY=($(compgen -W "$commands" -- "$cur")); return ;;
   esac
