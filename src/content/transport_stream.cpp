@@ -47,6 +47,36 @@ bool PacketsHold(ByteView first, uint32_t packetBytes) {
   return tested >= 3;  // a 512-byte cluster holds three packet headers
 }
 
+// The continuity counters of the two tables a stream begins with. A file
+// written right after another on the card continues the run of sync bytes,
+// but its tables count again from 0: a table packet whose counter is not
+// the next one begins another stream. (The repetition of a packet the
+// standard allows is not met in the tables of recorded files.) The new
+// stream's first table may happen to carry the very counter expected; then
+// its second one tells, and the stream is taken to end before the first.
+class TableCounters {
+ public:
+  enum class Verdict { kFollows, kNewStreamHere, kNewStreamAtPrevious };
+
+  Verdict Next(ByteView h) {
+    const uint16_t pid = static_cast<uint16_t>(((h[1] & 0x1F) << 8) | h[2]);
+    const bool previousFresh = fresh_;
+    fresh_ = false;
+    if ((pid != 0x0000 && pid != 0x0011) || (h[3] & 0x10) == 0) return Verdict::kFollows;  // no table payload
+    const size_t t = pid == 0 ? 0 : 1;
+    const int cc = h[3] & 0x0F;
+    const bool follows = last_[t] < 0 || cc == ((last_[t] + 1) & 0x0F);
+    last_[t] = cc;
+    fresh_ = cc == 0 && (h[1] & 0x40) != 0;
+    if (follows) return Verdict::kFollows;
+    return previousFresh ? Verdict::kNewStreamAtPrevious : Verdict::kNewStreamHere;
+  }
+
+ private:
+  int last_[2] = {-1, -1};
+  bool fresh_ = false;  // the previous packet began a table with its counter at 0
+};
+
 }  // namespace
 
 uint32_t TransportPacketBytes(ByteView first) {
@@ -60,10 +90,15 @@ Measured MeasureTransportStream(volume::ScanState& state, uint64_t cluster, Byte
   if (packetBytes == 0) return {};
   const uint32_t syncAt = packetBytes - kPacketBytes;
   FileStream stream(state, cluster, data);
+  TableCounters tables;
   uint64_t packets = 0;
   for (uint64_t pos = 0;; pos += packetBytes, ++packets) {
     // A packet counts when it is whole: its header holds and its last byte is there.
-    if (!PacketHeaderHolds(stream.At(pos + syncAt, 4))) break;
+    const ByteView header = stream.At(pos + syncAt, 4);
+    if (!PacketHeaderHolds(header)) break;
+    const TableCounters::Verdict next = tables.Next(header);
+    if (next == TableCounters::Verdict::kNewStreamAtPrevious) --packets;
+    if (next != TableCounters::Verdict::kFollows) break;
     if (stream.At(pos + packetBytes - 1, 1).empty()) break;
   }
   if (packets < kFewestPackets) return {};

@@ -76,6 +76,33 @@ TEST(MeasureTransportStream, CountsWholePacketsOfEitherSize) {
   EXPECT_EQ(MeasureTransportStream(v.state, 2, v.Cluster(2)).size, 27u * 188);
 }
 
+// Two streams one after the other on the card: the second's tables count
+// from 0 again, so the first ends where the second begins, also when the
+// first table of the second happens to carry the counter expected next.
+Bytes TwoStreams(int tablesInFirst) {
+  Bytes two;
+  for (int file = 0; file < 2; ++file) {
+    Bytes one = Packets(40, 4);
+    one[192 + 4 + 1] = 0x40;  // packet 1: the second table (PID 0x11), counter 0
+    one[192 + 4 + 2] = 0x11;
+    one[192 + 4 + 3] = 0x10;
+    for (int i = 1; file == 0 && i < tablesInFirst; ++i) {  // packet 0's table repeated, its counter going on
+      const size_t at = static_cast<size_t>(i) * 2 * 192 + 4;
+      one[at + 1] = 0x40;
+      one[at + 2] = 0x00;
+      one[at + 3] = static_cast<uint8_t>(0x10 | (i & 0x0F));
+    }
+    Append(two, one);
+  }
+  return two;
+}
+
+TEST(MeasureTransportStream, EndsWhereTheNextStreamsTablesBegin) {
+  EXPECT_EQ(OnVolume(TwoStreams(4)).Run(MeasureTransportStream).size, 40u * 192);
+  // Sixteen tables: the first stream's last counter is 15, and the second's 0 follows it.
+  EXPECT_EQ(OnVolume(TwoStreams(16)).Run(MeasureTransportStream).size, 40u * 192);
+}
+
 TEST(MeasureTransportStream, WantsSyncBytesThroughTheFirstClusterAndFourPackets) {
   Bytes text(2'048, 'G');  // text full of G: the sync byte everywhere, but not the header bits
   EXPECT_EQ(TransportPacketBytes(text), 0u);

@@ -83,7 +83,7 @@ fi
 
 family() {  # the family of a file by its name
   case ${1,,} in
-    *.jpg) echo JPEG ;; *.png) echo PNG ;; *.mp4 | *.mov) echo "ISO media" ;; *.mts | *.m2ts) echo M2TS ;;
+    *.jpg) echo JPEG ;; *.png) echo PNG ;; *.mp4 | *.mov) echo "ISO media" ;; *.ts | *.mts | *.m2ts) echo M2TS ;;
     *.mp3) echo MP3 ;; *.fla | *.flac) echo FLAC ;; *.ogg | *.opu | *.opus) echo Ogg ;;
     *.7z) echo 7z ;; *.gz) echo GZIP ;; *.db | *.sqlite) echo SQLite ;; *) echo other ;;
   esac
