@@ -19,6 +19,7 @@ namespace {
 using testing::ContentVolume;
 using Bytes = std::vector<uint8_t>;
 using Verdict = ContentCheck::Verdict;
+using Measure = Measured (*)(volume::ScanState&, uint64_t, ByteView);
 
 void Append(Bytes& to, const Bytes& more) { to.insert(to.end(), more.begin(), more.end()); }
 void Append(Bytes& to, std::string_view text) { to.insert(to.end(), text.begin(), text.end()); }
@@ -604,6 +605,40 @@ TEST(MeasureSqlite, PageSizeTimesPagesWhileTheSizeIsValid) {
   Bytes fractions = SqliteHeader(4096, 5, 9, 9);
   fractions[21] = 65;
   EXPECT_FALSE(SqliteSignature(fractions));
+}
+
+// --- files made by the real tools ------------------------------------------
+
+TEST(WalkedFormats, RealFilesPassTheirOwnChecksAndADamagedCopySaysWhere) {
+  const std::pair<const char*, Measure> checked[] = {
+      {"tone.flac", MeasureFlac}, {"tone.ogg", MeasureOgg}, {"tone.opus", MeasureOgg},
+      {"numbers.txt.gz", MeasureGzip}};
+  for (const auto& [name, measure] : checked) {
+    const Bytes file = testing::ReadSample(name);
+    const Measured m = OnVolume(file).Run(measure);
+    EXPECT_EQ(m.size, file.size()) << name;
+    EXPECT_EQ(m.check.verdict, Verdict::kVerified) << name;
+  }
+  const Bytes archive = testing::ReadSample("archive.7z");
+  EXPECT_EQ(OnVolume(archive).Run(MeasureSevenZip).check.verdict, Verdict::kNotChecked);
+
+  // ffmpeg's Ogg pages are at most 4 KiB or so: a byte changed at 3,000 lies
+  // in a page that begins at or before it.
+  Bytes ogg = testing::ReadSample("tone.ogg");
+  ogg[3'000] ^= 0x01;
+  const Measured o = OnVolume(ogg).Run(MeasureOgg);
+  EXPECT_EQ(o.size, ogg.size());
+  ASSERT_EQ(o.check.verdict, Verdict::kDamaged);
+  EXPECT_LE(o.check.damagedFrom, 3'000u);
+  EXPECT_GT(o.check.damagedFrom + 4'096, 3'000u);
+
+  // The FLAC cut in its middle: damaged from the frame the cut lies in.
+  const Bytes flac = testing::ReadSample("tone.flac");
+  const Bytes cut(flac.begin(), flac.begin() + 10'000);
+  const Measured f = OnVolume(cut).Run(MeasureFlac);
+  ASSERT_EQ(f.check.verdict, Verdict::kDamaged);
+  EXPECT_LE(f.check.damagedFrom, 10'000u);
+  EXPECT_EQ(f.size, f.check.damagedFrom);
 }
 
 // --- through the signature tests ---------------------------------------------
