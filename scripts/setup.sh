@@ -20,6 +20,7 @@ packages=(
   qt6-base-dev shared-mime-info   # the desktop program; type names and icons of the result list
   fonts-ipafont-gothic            # IPAPGothic stands in for the dialogs' Japanese font
   nlohmann-json3-dev libssl-dev   # JSON lines of the CLI; SHA-256 of restored files
+  zlib1g-dev                      # carved gzip files unpacked to their end; CRC-32 of archive headers
   # The restore and source-protection tests make and mount FAT, exFAT and NTFS
   # volumes (fusefat where the kernel has no vfat).
   dosfstools exfatprogs exfat-fuse ntfs-3g fusefat
@@ -49,7 +50,7 @@ if [[ "${1:-}" == "--windows" ]]; then
   # mtools makes their image of names Windows refuses.
   # xvfb runs the window headless, the Japanese font stands in for the
   # dialogs' font, x11-apps and imagemagick take the screenshots.
-  packages+=(g++-mingw-w64-x86-64-posix wine wine64 mtools dosfstools python3
+  packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 mtools dosfstools python3
              xvfb xauth fonts-ipafont-gothic x11-apps imagemagick)
 fi
 

@@ -18,6 +18,10 @@ target_include_directories(vellum_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_definitions(vellum_core PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
                                               _WIN32_WINNT=0x0601 _POSIX_THREAD_SAFE_FUNCTIONS=200112L)
 target_link_libraries(vellum_core PUBLIC shell32 bcrypt ole32)
+# zlib (carved gzip streams, archive header CRCs) from Debian's MinGW build
+# (libz-mingw-w64-dev), linked statically so the .exe needs no zlib1.dll.
+find_library(VELLUM_MINGW_ZLIB NAMES libz.a z REQUIRED)
+target_link_libraries(vellum_core PUBLIC ${VELLUM_MINGW_ZLIB})
 find_package(Threads REQUIRED)
 target_link_libraries(vellum_core PUBLIC Threads::Threads)
 

@@ -8,6 +8,7 @@
 #include "content/cluster_follow.h"
 #include "content/compound_file.h"
 #include "content/content_row.h"
+#include "content/format_measures.h"
 #include "content/jpeg.h"
 #include "content/lost_file.h"
 #include "content/marker_scan.h"
@@ -293,6 +294,48 @@ Outcome Tiff(Cluster& c) {
   return Outcome::kDone;
 }
 
+// The formats walked by their own structure: a row when the walk found the
+// format's structure, dropped when Cancel stopped the walk.
+using Measure = Measured (*)(ScanState&, uint64_t, ByteView);
+
+Outcome AddMeasured(Cluster& c, const std::string& ext, Measure measure) {
+  const Measured m = measure(c.state, c.number, c.b);
+  if (m.size == 0) return Outcome::kDone;
+  return AddUnlessCancelled(c, ext, m.size);
+}
+
+Outcome TransportStream(Cluster& c, uint32_t packetBytes) {
+  if (TransportPacketBytes(c.b) != packetBytes) return Outcome::kNoMatch;
+  // Plain 188-byte packets are what .ts files hold; the time-coded 192-byte
+  // ones are what AVCHD cameras write as .mts and Blu-ray as .m2ts.
+  std::string ext = packetBytes == 192 ? "mts" : "ts";
+  if (!(packetBytes == 192 ? PickCandidateExtension(c.state, {"mts", "m2ts"}, ext)
+                           : PickCandidateExtension(c.state, {"ts", "mts"}, ext)))
+    return Outcome::kDone;
+  return AddMeasured(c, ext, MeasureTransportStream);
+}
+
+// A format of one extension, its signature and its walk.
+Outcome Walked(Cluster& c, bool (*signature)(ByteView), const char* ext, Measure measure) {
+  if (!signature(c.b)) return Outcome::kNoMatch;
+  if (!PassesNameFilter(c.state, ext)) return Outcome::kDone;
+  return AddMeasured(c, ext, measure);
+}
+
+Outcome Ogg(Cluster& c) {
+  if (!OggSignature(c.b)) return Outcome::kNoMatch;
+  const std::string ext = OggExtension(c.b);
+  if (!PassesNameFilter(c.state, ext)) return Outcome::kDone;
+  return AddMeasured(c, ext, MeasureOgg);
+}
+
+Outcome Sqlite(Cluster& c) {
+  if (!SqliteSignature(c.b)) return Outcome::kNoMatch;
+  std::string ext = "sqlite";
+  if (!PickCandidateExtension(c.state, {"sqlite", "db"}, ext)) return Outcome::kDone;
+  return AddMeasured(c, ext, MeasureSqlite);
+}
+
 // A test, and the byte its signature test compares first: where it stands
 // and the values it may take there. Most clusters a scan reads hold file
 // data or nothing, and the lead bytes turn them away in a few table lookups
@@ -323,6 +366,15 @@ constexpr SignatureTest kTests[] = {
     {[](Cluster& x) { return Mpeg(x, 0xB3, kMpegVideoEnd); }, 3, "\xB3"},
     {Pdf, 0, "%"},
     {Tiff, 0, "IM"},
+    {[](Cluster& x) { return TransportStream(x, 188); }, 0, "\x47"},
+    {[](Cluster& x) { return TransportStream(x, 192); }, 4, "\x47"},
+    {[](Cluster& x) { return Walked(x, Mp3Signature, "mp3", MeasureMp3); }, 0, "I\xFF"},
+    {[](Cluster& x) { return Walked(x, FlacSignature, "flac", MeasureFlac); }, 0, "f"},
+    {Ogg, 0, "O"},
+    {[](Cluster& x) { return Walked(x, SevenZipSignature, "7z", MeasureSevenZip); }, 0, "7"},
+    {[](Cluster& x) { return Walked(x, RarSignature, "rar", MeasureRar); }, 0, "R"},
+    {[](Cluster& x) { return Walked(x, GzipSignature, "gz", MeasureGzip); }, 0, "\x1F"},
+    {Sqlite, 0, "S"},
 };
 constexpr size_t kTestCount = std::size(kTests);
 constexpr size_t kLeadSpan = 5;  // the lead bytes stand in the first five
@@ -374,6 +426,14 @@ constexpr SignatureOf kSignatures[] = {
     {[](ByteView b) { return MpegSignature(b, 0xBA) || MpegSignature(b, 0xB3); }, "mpg"},
     {PdfSignature, "pdf"},
     {TiffSignature, "tif cr2 nef arw dng orf rw2 pef erf 3fr"},
+    {[](ByteView b) { return TransportPacketBytes(b) != 0; }, "ts mts m2ts"},
+    {Mp3Signature, "mp3"},
+    {FlacSignature, "flac"},
+    {OggSignature, "ogg opus oga"},
+    {SevenZipSignature, "7z"},
+    {RarSignature, "rar"},
+    {GzipSignature, "gz"},
+    {SqliteSignature, "sqlite db"},
 };
 
 bool ListsExtension(std::string_view list, std::string_view ext) {

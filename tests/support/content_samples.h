@@ -56,6 +56,15 @@ inline const Sample kSamples[] = {
     {"plain.pdf", "pdf", 2'334, "%%EOF ends with one line feed, the rule counts two bytes after EOF; true 2,333"},
     {"office.pdf", "pdf", 8'587, "%%EOF ends with one line feed; true 8,586"},
     {"linearized.pdf", "pdf", 0, "the declared /L wins over the first %%EOF at 536"},
+    {"clip.ts", "ts", 0},
+    {"clip.m2ts", "mts", 0},
+    {"tone.mp3", "mp3", 0},
+    {"tone.flac", "flac", 0},
+    {"tone.ogg", "ogg", 0},
+    {"tone.opus", "opus", 0},
+    {"archive.7z", "7z", 0},
+    {"numbers.txt.gz", "gz", 0},
+    {"notes.sqlite", "sqlite", 0},
 };
 
 }  // namespace vellum::testing
