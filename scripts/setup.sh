@@ -27,6 +27,7 @@ packages=(
   libewf-dev libvhdi-dev libvmdk-dev libqcow-dev   # image containers: E01, VHD/VHDX, VMDK, qcow
   qt6-translations-l10n           # Qt's own buttons and dialogs in Japanese
   desktop-file-utils xdg-utils    # the installed desktop entry is checked and looked up
+  dpkg-dev file lintian           # the Debian package: its dependencies from the libraries, its check
 )
 if [[ "${1:-}" == "--fixtures" ]]; then
   packages+=(dosfstools mtools exfatprogs exfat-fuse ntfs-3g fdisk python3
@@ -48,8 +49,9 @@ if [[ "${1:-}" == "--windows" ]]; then
   # mtools makes their image of names Windows refuses.
   # xvfb runs the window headless, the Japanese font stands in for the
   # dialogs' font, x11-apps and imagemagick take the screenshots.
+  # zip packs the Windows archive, icoutils' wrestool reads its programs' resources.
   packages+=(g++-mingw-w64-x86-64-posix wine wine64 mtools dosfstools python3
-             xvfb xauth fonts-ipafont-gothic x11-apps imagemagick)
+             xvfb xauth fonts-ipafont-gothic x11-apps imagemagick zip unzip icoutils)
 fi
 
 missing=()
