@@ -4,7 +4,8 @@
 # then vellum-cli as shipped (the plain optimised build) under the tests that
 # run it as a user does (ctest label `program`); then the Debian package made
 # from that build, checked by lintian, installed into this machine, run from
-# /usr/bin and removed again (as root; VELLUM_SKIP_PACKAGE=1 leaves it out).
+# /usr/bin and removed again (as root; VELLUM_SKIP_PACKAGE=1 leaves it out);
+# with VELLUM_PACKAGE_WINDOWS=1 also the Windows zip, checked.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,4 +23,9 @@ if [[ "${VELLUM_SKIP_PACKAGE:-0}" != 1 ]]; then
   echo "== the Debian package: lintian, install, run, remove" >&2
   deb=$(VELLUM_JOBS=$jobs scripts/package.sh deb)
   tests/packaging/check_deb.sh "$deb" tests/data/sample.img build/default/src/vellum-cli || [[ $? -eq 77 ]]
+fi
+# The Windows zip needs the cross build, longer than this run may take: only on request.
+if [[ "${VELLUM_PACKAGE_WINDOWS:-0}" == 1 ]]; then
+  echo "== the Windows zip: resources, --version under Wine" >&2
+  VELLUM_JOBS=$jobs scripts/package.sh windows
 fi
