@@ -36,7 +36,7 @@ deb() {
   package=$(ls "$out"/vellum_*.deb)
   # Errors fail the package; warnings and notes are printed for whoever reads the log.
   echo "== lintian $(basename "$package")"
-  lintian --display-info "$package"
+  lintian --fail-on error --display-info "$package"
   echo "$package" >&3
 }
 
