@@ -29,6 +29,7 @@ packages=(
   libjpeg62-turbo-dev zlib1g-dev    # carved photos checked by decoding; PNG chunk CRCs
   qt6-translations-l10n           # Qt's own buttons and dialogs in Japanese
   desktop-file-utils xdg-utils    # the installed desktop entry is checked and looked up
+  dpkg-dev file lintian           # the Debian package: its dependencies from the libraries, its check
 )
 if [[ "${1:-}" == "--fixtures" ]]; then
   packages+=(dosfstools mtools exfatprogs exfat-fuse ntfs-3g fdisk python3
@@ -50,8 +51,9 @@ if [[ "${1:-}" == "--windows" ]]; then
   # mtools makes their image of names Windows refuses.
   # xvfb runs the window headless, the Japanese font stands in for the
   # dialogs' font, x11-apps and imagemagick take the screenshots.
+  # zip packs the Windows archive, icoutils' wrestool reads its programs' resources.
   packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 mtools dosfstools python3
-             xvfb xauth fonts-ipafont-gothic x11-apps imagemagick)
+             xvfb xauth fonts-ipafont-gothic x11-apps imagemagick zip unzip icoutils)
 fi
 
 missing=()

@@ -49,12 +49,14 @@ enable_language(RC)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(VELLUM_ICON ${CMAKE_CURRENT_BINARY_DIR}/resources/vellum.ico)
+# 48, 32 and 16 pixels: the shell and the title bar each take their own size.
+set(VELLUM_ICON_PICTURES ${CMAKE_CURRENT_SOURCE_DIR}/ui/resources/vellum.png
+    ${CMAKE_CURRENT_SOURCE_DIR}/ui/resources/vellum-32.png ${CMAKE_CURRENT_SOURCE_DIR}/ui/resources/vellum-16.png)
 add_custom_command(OUTPUT ${VELLUM_ICON}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/resources
-  COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/cmake/png_to_ico.py ${VELLUM_ICON}
-          ${CMAKE_CURRENT_SOURCE_DIR}/ui/resources/vellum.png
-  DEPENDS ${PROJECT_SOURCE_DIR}/cmake/png_to_ico.py ${CMAKE_CURRENT_SOURCE_DIR}/ui/resources/vellum.png
-  COMMENT "The program icon from vellum.png")
+  COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/cmake/png_to_ico.py ${VELLUM_ICON} ${VELLUM_ICON_PICTURES}
+  DEPENDS ${PROJECT_SOURCE_DIR}/cmake/png_to_ico.py ${VELLUM_ICON_PICTURES}
+  COMMENT "The program icon from vellum.png, vellum-32.png and vellum-16.png")
 add_custom_target(vellum_icon DEPENDS ${VELLUM_ICON})
 
 function(vellum_program_resources target description)

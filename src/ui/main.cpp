@@ -26,7 +26,7 @@ int32_t FirstImageEntry(const vellum::volume::DriveTable& drives) {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("vellum"));
-  QApplication::setApplicationVersion(QStringLiteral("13.3.10"));
+  QApplication::setApplicationVersion(QStringLiteral(VELLUM_VERSION));
   QApplication::setDesktopFileName(QStringLiteral("vellum"));
   QApplication::setWindowIcon(vellum::ui::ApplicationIcon());
   const auto qtTexts = vellum::ui::InstallQtTranslations();

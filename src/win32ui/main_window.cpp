@@ -69,7 +69,7 @@ INT_PTR CALLBACK MainWindow::Procedure(HWND dialog, UINT message, WPARAM w, LPAR
 void MainWindow::OnInitDialog() {
   messages_.SetOwner(dialog_);
   commandMessages_.SetOwner(dialog_);
-  icon_ = LoadIconW(instance_, MAKEINTRESOURCEW(1));
+  icon_ = LoadIconW(instance_, MAKEINTRESOURCEW(128));
   SendMessageW(dialog_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
   SendMessageW(dialog_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
   look_.Attach(dialog_);

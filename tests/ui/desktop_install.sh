@@ -17,7 +17,9 @@ XDG_DATA_HOME="$data" cmake --install "$build" --prefix "$home/.local" >/dev/nul
 desktop-file-validate "$data/applications/vellum.desktop"
 [[ -s "$data/applications/mimeinfo.cache" ]] || { echo "install built no desktop database" >&2; exit 1; }
 [[ -s "$data/mime/globs2" ]] || { echo "install built no MIME database" >&2; exit 1; }
-grep -q 'org.freedesktop.policykit.exec.path">/.*/vellum<' "$data/polkit-1/actions/org.vellum.pkexec.policy"
+# The action names the program where this install put it, not the configured prefix.
+grep -qF "org.freedesktop.policykit.exec.path\">$home/.local/bin/vellum<" "$data/polkit-1/actions/org.vellum.pkexec.policy" ||
+  { echo "the polkit action does not name $home/.local/bin/vellum" >&2; exit 1; }
 
 # No desktop session: xdg-mime takes its generic way over the XDG folders.
 session() {
