@@ -28,6 +28,10 @@ inline constexpr std::string_view kListOfAnotherVolumeMessage =
 
 struct RestoreRequest {
   std::string destination;        // created when missing
+  // The folder the user named, when `destination` is a folder below it (an
+  // NTFS folder's own path): the folders between are made from it one name
+  // at a time, never through a link. Empty: `destination` itself.
+  std::string destinationRoot;
   const ResultList* rows = nullptr;  // restore these rows; none: the walk in restore mode
   std::vector<size_t> rowIndices;    // of `rows`; empty: every row
   uint32_t ntfsFolder = 0;        // the deleted folder record whose contents a walk restores (NTFS)
@@ -64,7 +68,9 @@ int OnRestore(CommandContext& context, const RestoreRequest& request, RestoreSum
 std::string ListMismatch(const volume::ScanState& state, const ResultList& rows);
 
 // Whether `destination` may receive restored files: not on the source and a
-// folder that exists or can be made. Reports why not.
-bool CheckRestoreDestination(CommandContext& context, const std::string& destination);
+// folder that exists or can be made. With `root` (the folder the user named,
+// `destination` below it) the folders between are made from the root one
+// name at a time, a link among them refused. Reports why not.
+bool CheckRestoreDestination(CommandContext& context, const std::string& destination, const std::string& root = {});
 
 }  // namespace vellum::app

@@ -181,6 +181,7 @@ int PlaceFolderBelowDestination(const SourceArgs& source, app::RestoreRequest& r
     err << "vellum-cli: " << source.source << ": " << choice.error << '\n';
     return kExitUsage;
   }
+  request.destinationRoot = request.destination;
   request.destination += (request.destination.ends_with('/') ? "" : "/") + choice.relativePath;
   return 0;
 }

@@ -197,7 +197,7 @@ bool RestoreFileInto(ScanState& state, ByteView record, const std::string& name,
     return false;
   }
   restore::RestoredFile file;
-  if (!file.Create(folder, name)) {
+  if (!file.Create(folder, name, outcomes.DestinationOf())) {
     outcomes.Failed(file.Path(), restore::WriteFailureReason(file.Error()));
     return false;
   }

@@ -47,7 +47,7 @@ bool WriteRestoredFile(volume::ScanState& state, const RestoreTarget& target, co
                        const std::string& name, timespec written, const std::function<bool(RestoredFile&)>& copy) {
   Outcomes& outcomes = OutcomesOf(target);
   RestoredFile file;
-  if (!file.Create(folder, name)) {
+  if (!file.Create(folder, name, outcomes.DestinationOf())) {
     outcomes.Failed(file.Path(), WriteFailureReason(file.Error()));
     return false;
   }
