@@ -261,6 +261,59 @@ bool ResultsFileLines::Next(std::string& line) {
   return true;
 }
 
+namespace {
+
+// UTF-16 holds a NUL in every other byte of ASCII text, and mostly starts
+// with a byte order mark.
+std::string_view Utf16Kind(std::string_view bytes) {
+  if (bytes.starts_with("\xFF\xFE")) return "UTF-16 (リトルエンディアン)";
+  if (bytes.starts_with("\xFE\xFF")) return "UTF-16 (ビッグエンディアン)";
+  if (bytes.size() >= 4 && bytes[0] != 0 && bytes[1] == 0 && bytes[2] != 0 && bytes[3] == 0) return "UTF-16 (リトルエンディアン)";
+  if (bytes.size() >= 4 && bytes[0] == 0 && bytes[1] != 0 && bytes[2] == 0 && bytes[3] != 0) return "UTF-16 (ビッグエンディアン)";
+  return {};
+}
+
+bool AllDigits(std::string_view text) {
+  if (text.starts_with('-')) text.remove_prefix(1);
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// Heading, format and width for each column: at least the name, folder and
+// size columns, the two numbers of each group numbers.
+bool IsColumnLine(std::string_view line) {
+  std::vector<std::string_view> fields;
+  for (size_t begin = 0;;) {
+    const size_t tab = line.find('\t', begin);
+    fields.push_back(line.substr(begin, tab == std::string_view::npos ? tab : tab - begin));
+    if (tab == std::string_view::npos) break;
+    begin = tab + 1;
+  }
+  if (fields.size() < 9 || fields.size() % 3 != 0) return false;
+  for (size_t i = 0; i < fields.size(); i += 3)
+    if (!AllDigits(fields[i + 1]) || !AllDigits(fields[i + 2])) return false;
+  return true;
+}
+
+}  // namespace
+
+std::string ResultsFileLines::Problem(const std::string& path) const {
+  const std::string_view bytes = std::string_view(bytes_).substr(std::min(position_, bytes_.size()));
+  if (const std::string_view kind = Utf16Kind(bytes); !kind.empty())
+    return path + " は " + std::string(kind) + " で保存されています。UTF-8 (または Shift_JIS) で保存し直してください。";
+  if (const size_t nul = bytes.find('\0'); nul != std::string_view::npos) {
+    const size_t line = 1 + static_cast<size_t>(std::count(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(nul), '\n'));
+    return path + " の " + std::to_string(line) + " 行目に NUL バイトがあります。検索結果ファイルではないか、壊れています。";
+  }
+  ResultsFileLines copy;
+  copy.bytes_ = std::string(bytes.substr(0, std::min<size_t>(bytes.size(), 1 << 20)));
+  copy.cp932_ = cp932_;
+  std::string drive, columns;
+  int32_t index = 0;
+  if (!copy.Next(drive) || !ParseDriveLine(drive, index) || !copy.Next(columns) || !IsColumnLine(columns))
+    return path + " は検索結果ファイルではありません (1 行目にドライブの番号、2 行目に列の見出しがありません)。";
+  return {};
+}
+
 std::string RootTextOfFolder(std::string_view folder) {
   const size_t end = folder.find(platform::kRootTextEnd);
   return end == std::string_view::npos ? std::string()

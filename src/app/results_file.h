@@ -123,6 +123,11 @@ class ResultsFileLines {
   bool IsCp932() const { return cp932_; }
   // The next line without its line end, cut at a NUL byte; false at the end.
   bool Next(std::string& line);
+  // Why the bytes read cannot be a results file, in a message naming
+  // `path`; empty when they can. A results file begins with its drive line
+  // and its column line; it holds no NUL byte (a file saved as UTF-16 is
+  // told by its byte order mark or its NULs and named so).
+  std::string Problem(const std::string& path) const;
 
  private:
   std::string bytes_;

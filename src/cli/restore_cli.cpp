@@ -45,11 +45,13 @@ bool LoadRows(const std::string& path, app::ResultList& list, std::string& error
     error = path + " を読み込めません: " + error;
     return false;
   }
+  // Refused before anything is made: a file that is not a list would give
+  // a row of "unsupported" for every line of it.
+  error = lines.Problem(path);
+  if (!error.empty()) return false;
   std::string line;
-  if (!lines.Next(line) || !lines.Next(line)) {
-    error = path + " は検索結果ファイルではありません。";
-    return false;
-  }
+  lines.Next(line);
+  lines.Next(line);
   list.ReplaceColumns(app::ParseColumnLine(line));
   while (lines.Next(line)) {
     app::RowLine row;
@@ -260,7 +262,7 @@ int RunRestore(const std::vector<std::string>& args, std::ostream& out, std::ost
   if (!a.reportPath.empty() &&
       !WriteReport(a.reportPath, FormatRestoreReport(summary.outcomes, a.reportFormat), guard, err))
     return kExitError;
-  if (summary.cancelled || InterruptGuard::Interrupted()) return kExitInterrupted;
+  if (summary.cancelled || InterruptGuard::Interrupted()) return InterruptGuard::ExitStatus();
   return summary.outcomes.AllIntact() ? 0 : kExitIncomplete;
 }
 
@@ -292,7 +294,7 @@ int RunWipe(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   app::CommandContext context = Context(s, index, options);
   app::WipeSummary summary;
   if (app::OnCompleteDeletion(context, &summary) == 1) return 0;
-  if (summary.cancelled) return kExitInterrupted;
+  if (summary.cancelled) return InterruptGuard::ExitStatus();
   if (s.messages.Unasked(question)) {
     err << "vellum-cli: 何も書き込みませんでした。質問に Yes と答えるには --yes を指定してください。\n";
     return kExitUsage;
