@@ -231,6 +231,7 @@ std::string SummaryText(const RestoreSummary& s, size_t detailLimit) {
     const std::pair<std::string_view, std::string_view> reasons[] = {
         {restore::kReasonUnsafeName, "使えない名前"},
         {restore::kReasonPathTooLong, "パスが長すぎる"},
+        {restore::kReasonNameTooLong, "名前が長すぎる"},
         {restore::kReasonNoData, "データが見つからない"},
         {restore::kReasonLargerThanVolume, "サイズがボリュームより大きい"},
         {restore::kReasonNotRestorable, "未対応の行"},

@@ -28,10 +28,6 @@ inline constexpr std::string_view kListOfAnotherVolumeMessage =
 
 struct RestoreRequest {
   std::string destination;        // created when missing
-  // The folder the user named, when `destination` is a folder below it (an
-  // NTFS folder's own path): the folders between are made from it one name
-  // at a time, never through a link. Empty: `destination` itself.
-  std::string destinationRoot;
   const ResultList* rows = nullptr;  // restore these rows; none: the walk in restore mode
   std::vector<size_t> rowIndices;    // of `rows`; empty: every row
   uint32_t ntfsFolder = 0;        // the deleted folder record whose contents a walk restores (NTFS)
@@ -42,6 +38,10 @@ struct RestoreRequest {
   // Only rows whose clusters are all free (volume::RowState::kIntact); the
   // others are counted in the summary, not restored.
   bool intactOnly = false;
+  // The folder the user named, when `destination` is a folder below it (an
+  // NTFS folder's own path): the folders between are made from it one name
+  // at a time, never through a link. Empty: `destination` itself.
+  std::string destinationRoot = {};
 };
 
 struct RestoreSummary {

@@ -63,6 +63,9 @@ struct PartNotes {
 // Reasons for a skip, in the words the summary uses.
 inline constexpr std::string_view kReasonUnsafeName = "使えない名前";
 inline constexpr std::string_view kReasonPathTooLong = "パスが長すぎる";
+// One name of the path is longer than the system holds (255 bytes on Linux,
+// 255 UTF-16 units on Windows): no shorter destination would help.
+inline constexpr std::string_view kReasonNameTooLong = "名前が長すぎる";
 inline constexpr std::string_view kReasonNoData = "データが見つからない";
 inline constexpr std::string_view kReasonNotRestorable = "未対応の行";
 inline constexpr std::string_view kReasonNotOnVolume = "この一覧の行がこのボリュームに見つかりません";

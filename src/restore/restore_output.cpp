@@ -46,7 +46,7 @@ std::string JoinIn(Destination& destination, const std::string& root, const std:
   const std::string full = root + "/" + relative;
   if (!PathFits(full)) {
     messages.Show(kPathTooLongMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
-    if (notes) notes->reason = kReasonPathTooLong;
+    if (notes) notes->reason = TooLongReason(full);
     return {};
   }
   std::string reached;
@@ -86,6 +86,19 @@ bool PathFitsIn(platform::PathStyle style, std::string_view path) {
   for (std::string_view part : Components(path, style))
     if (platform::LengthIn(style, part) > (windows ? kMaxWindowsNameUnits : kMaxComponentBytes)) return false;
   return true;
+}
+
+std::string_view TooLongReason(std::string_view path) {
+  const bool windows = platform::kSystemPathStyle == platform::PathStyle::kWindows;
+  for (std::string_view part : Components(path))
+    if (platform::LengthIn(platform::kSystemPathStyle, part) > (windows ? kMaxWindowsNameUnits : kMaxComponentBytes))
+      return kReasonNameTooLong;
+  return kReasonPathTooLong;
+}
+
+void SkipTooLong(Messages& messages, Outcomes& outcomes, const std::string& path) {
+  messages.Show(kPathTooLongMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
+  outcomes.Skipped(path, TooLongReason(path));
 }
 
 bool IsSafeComponent(std::string_view name) {

@@ -32,6 +32,14 @@ inline constexpr size_t kMaxWindowsNameUnits = 255;
 bool PathFitsIn(platform::PathStyle style, std::string_view path);
 inline bool PathFits(std::string_view path) { return PathFitsIn(platform::kSystemPathStyle, path); }
 
+class Outcomes;
+
+// Why a path that does not fit is refused: kReasonNameTooLong when one of
+// its names is longer than the system holds, else kReasonPathTooLong.
+std::string_view TooLongReason(std::string_view path);
+// Records `path` as skipped for that reason, after kPathTooLongMessage.
+void SkipTooLong(Messages& messages, Outcomes& outcomes, const std::string& path);
+
 // A name that may be used as one path component: not empty, not "." or
 // "..", no separator of the system's (on Windows '\\' as well as '/') and
 // no NUL.

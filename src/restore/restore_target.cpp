@@ -28,9 +28,7 @@ std::string ParentOf(const RestoreTarget& target, const std::string& folder) {
 }
 
 void SkipPathTooLong(const RestoreTarget& target, const std::string& path) {
-  if (target.messages)
-    target.messages->Show(kPathTooLongMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
-  OutcomesOf(target).Skipped(path, kReasonPathTooLong);
+  SkipTooLong(MessagesOf(target), OutcomesOf(target), path);
 }
 
 std::string ResolveFolder(const RestoreTarget& target, const std::string& parent, const std::string& item) {

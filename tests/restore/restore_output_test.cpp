@@ -67,6 +67,12 @@ TEST_F(Destination, OverlongPathsAreReportedAndRefused) {
   while (deep.size() + 200 <= kMaxPathBytes) deep += "/" + std::string(199, 'd');
   EXPECT_FALSE(EnsureFolder(deep + "/" + std::string(200, 'e'), messages_));
   EXPECT_EQ(messages_.shown.size(), 3u);
+  // A name longer than the system holds is named as that, not as a long path.
+  FolderNotes notes;
+  EXPECT_EQ(JoinDestination(Root(), "a/" + longName, messages_, &notes), "");
+  EXPECT_EQ(notes.reason, kReasonNameTooLong);
+  EXPECT_EQ(JoinDestination(deep, std::string(200, 'e'), messages_, &notes), "");
+  EXPECT_EQ(notes.reason, kReasonPathTooLong);
 }
 
 // Windows counts its limits in UTF-16 units and splits at '\\' as well as
