@@ -84,10 +84,21 @@ std::string FileErrorText(const std::string& path, const std::string& error) {
   return path + "\n" + error;
 }
 
+bool IsEscapedByte(unsigned char c) { return c < 0x20 || c == 0x7F; }
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
 void AppendRowLine(const ResultList& list, size_t row, std::vector<std::string_view>& cells, std::string& text) {
   list.RowCells(row, cells);
-  for (const std::string_view cell : cells) {
-    text += CutToCp932Length(cell, kMaxSavedCellLength);
+  for (size_t c = 0; c < cells.size(); ++c) {
+    const std::string_view cell = c == 1 ? cells[c] : CutToCp932Length(cells[c], kMaxSavedCellLength);
+    if (c <= 1) text += EscapeNameCell(cell);
+    else text += cell;
     text += '\t';
   }
   // The data word right-aligned in eight characters, as "%8u" gives it.
@@ -99,6 +110,42 @@ void AppendRowLine(const ResultList& list, size_t row, std::vector<std::string_v
 }
 
 }  // namespace
+
+std::string EscapeNameCell(std::string_view cell) {
+  std::string out;
+  out.reserve(cell.size());
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  for (const char ch : cell) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if (!IsEscapedByte(c)) {
+      out += ch;
+      continue;
+    }
+    out += "//";
+    out += kHex[c >> 4];
+    out += kHex[c & 15];
+  }
+  return out;
+}
+
+std::string UnescapeNameCell(std::string_view cell) {
+  if (cell.find("//") == std::string_view::npos) return std::string(cell);
+  std::string out;
+  out.reserve(cell.size());
+  for (size_t i = 0; i < cell.size(); ++i) {
+    if (cell.compare(i, 2, "//") == 0 && i + 3 < cell.size() && HexValue(cell[i + 2]) >= 0 &&
+        HexValue(cell[i + 3]) >= 0) {
+      const unsigned char c = static_cast<unsigned char>(HexValue(cell[i + 2]) * 16 + HexValue(cell[i + 3]));
+      if (IsEscapedByte(c)) {
+        out += static_cast<char>(c);
+        i += 3;
+        continue;
+      }
+    }
+    out += cell[i];
+  }
+  return out;
+}
 
 std::string_view CutToCp932Length(std::string_view utf8, size_t limit) {
   // No character is longer in code page 932 than in UTF-8.
@@ -369,7 +416,7 @@ int64_t ApplyResultsFile(ResultsFileLines& lines, ResultList& list, ResultsFileH
   RowLine row;
   for (const std::string& text : rowLines)
     if (ParseRowLine(text, row) && row.cells.size() > 1) {
-      root = RootTextOfFolder(FolderCellForSystem(row.cells[1]));
+      root = RootTextOfFolder(FolderCellForSystem(UnescapeNameCell(row.cells[1])));
       break;
     }
   const int32_t drive = DriveOfList(driveIndex, root, host, listPath);
@@ -388,10 +435,12 @@ int64_t ApplyResultsFile(ResultsFileLines& lines, ResultList& list, ResultsFileH
     // index that counted it anyway, leaves the rows after it in place.
     if (!ParseRowLine(text, row)) continue;
     const bool folder = (row.dataWord & volume::kRowFolder) != 0;
-    const int icon = volume::LookUpShellInfo(shell, row.cells[0], folder).iconIndex;
-    list.InsertRow(rowCount, row.cells[0], icon);
+    const std::string name = UnescapeNameCell(row.cells[0]);
+    const int icon = volume::LookUpShellInfo(shell, name, folder).iconIndex;
+    list.InsertRow(rowCount, name, icon);
     for (size_t column = 1; column < row.cells.size(); ++column)
-      list.SetCell(rowCount, column, column == 1 ? FolderCellForSystem(row.cells[1]) : std::string(row.cells[column]));
+      list.SetCell(rowCount, column,
+                   column == 1 ? FolderCellForSystem(UnescapeNameCell(row.cells[1])) : std::string(row.cells[column]));
     list.SetDataWord(rowCount, row.dataWord);
     ++rowCount;
   }

@@ -35,8 +35,21 @@ inline constexpr std::string_view kSaveOnSourceQuestion =
 inline constexpr std::string_view kResultsReadFailed = "ファイルがＯＰＥＮできません。";
 
 // Cells and headings are saved with at most this many bytes as code page 932
-// counts them.
+// counts them; the folder cell is saved whole, so that a list of a deep tree
+// names every folder as the walk finds it again.
 inline constexpr size_t kMaxSavedCellLength = 519;
+
+// A name or folder cell as a line of the file holds it. A name from a disk
+// may hold control characters: a TAB would split the row (a crafted name
+// could make a whole row of its own), CR and LF the line. Each of them (and
+// every other character below U+0020, and DEL) is written as "//" and its
+// two hexadecimal digits: TAB as //09, ESC as //1B. No cell written without
+// them holds "//": a name holds no '/', and a folder's names are never
+// empty. Cells without control characters are written as they are.
+std::string EscapeNameCell(std::string_view cell);
+// The cell as the list held it: every "//" with two hexadecimal digits of a
+// control character turned back into it; anything else stays as it is.
+std::string UnescapeNameCell(std::string_view cell);
 
 // What saving and loading need of the main window; the GUI and the command
 // line provide it.

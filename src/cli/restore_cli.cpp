@@ -57,10 +57,11 @@ bool LoadRows(const std::string& path, app::ResultList& list, std::string& error
     app::RowLine row;
     if (line.empty() || !app::ParseRowLine(line, row) || row.cells.empty()) continue;
     const size_t index = list.RowCount();
-    list.InsertRow(index, row.cells[0], 0);
+    list.InsertRow(index, app::UnescapeNameCell(row.cells[0]), 0);
     // A list saved on the other system takes this one's root text and separators.
     for (size_t c = 1; c < row.cells.size(); ++c)
-      list.SetCell(index, c, c == 1 ? app::FolderCellForSystem(row.cells[1]) : std::string(row.cells[c]));
+      list.SetCell(index, c,
+                   c == 1 ? app::FolderCellForSystem(app::UnescapeNameCell(row.cells[1])) : std::string(row.cells[c]));
     list.SetDataWord(index, row.dataWord);
   }
   return true;
