@@ -245,10 +245,12 @@ std::string SummaryText(const RestoreSummary& s, size_t detailLimit) {
     const std::pair<std::string_view, std::string_view> reasons[] = {
         {restore::kReasonUnsafeName, "使えない名前"},
         {restore::kReasonPathTooLong, "パスが長すぎる"},
+        {restore::kReasonNameTooLong, "名前が長すぎる"},
         {restore::kReasonNoData, "データが見つからない"},
         {restore::kReasonLargerThanVolume, "サイズがボリュームより大きい"},
         {restore::kReasonNotRestorable, "未対応の行"},
-        {restore::kReasonNotOnVolume, "このボリュームに見つからない行"}};
+        {restore::kReasonNotOnVolume, "このボリュームに見つからない行"},
+        {restore::kReasonLink, "復元先にあるリンク (たどらない)"}};
     for (const auto& [reason, label] : reasons)
       if (const auto n = o.WithReason(reason)) text += "\n  " + std::string(label) + ": " + std::to_string(n) + " 件";
     if (failed) text += "\n  書き込みに失敗: " + std::to_string(failed) + " 件";
@@ -264,17 +266,23 @@ std::string SummaryText(const RestoreSummary& s, size_t detailLimit) {
   return text;
 }
 
-bool CheckRestoreDestination(CommandContext& c, const std::string& destination) {
+bool CheckRestoreDestination(CommandContext& c, const std::string& destination, const std::string& root) {
   const volume::DriveEntry* drive = SelectedDrive(c);
   if (drive && !GuardFor(*drive, &c.state).MayWrite(destination, WriteKind::kRestoreDestination, c.messages))
     return false;
   platform::SystemError error;
-  if (!platform::MakeFolders(destination, error)) {
-    Tell(c.messages, std::string(kDestinationFailedMessage) + "\n\n" + destination +
+  const std::string& named = root.empty() ? destination : root;
+  if (!platform::MakeFolders(named, error)) {
+    Tell(c.messages, std::string(kDestinationFailedMessage) + "\n\n" + named +
                          (error.code ? ": " + error.text : std::string()));
     return false;
   }
-  return true;
+  if (named == destination) return true;
+  restore::Destination below(named);
+  restore::FolderNotes notes;
+  if (below.Folder(destination, true, nullptr, &notes)) return true;
+  Tell(c.messages, std::string(kDestinationFailedMessage) + "\n\n" + destination + ": " + notes.reason);
+  return false;
 }
 
 std::string ListMismatch(const ScanState& s, const ResultList& rows) {
@@ -297,7 +305,7 @@ std::string ListMismatch(const ScanState& s, const ResultList& rows) {
 int OnRestore(CommandContext& c, const RestoreRequest& request, RestoreSummary& summary) {
   // Opened first: only the opened device knows every file it reads from.
   if (!Reopen(c, platform::OpenAccess::ReadOnly)) return 0;
-  if (!CheckRestoreDestination(c, request.destination)) return 0;
+  if (!CheckRestoreDestination(c, request.destination, request.destinationRoot)) return 0;
   ScanState& s = c.state;
   if (request.rows) {
     const std::string mismatch = ListMismatch(s, *request.rows);
@@ -314,6 +322,9 @@ int OnRestore(CommandContext& c, const RestoreRequest& request, RestoreSummary& 
   s.progress = progress.get();
   s.operationMode = volume::kModeRestore;
   s.cancelled = 0;
+  // Everything written goes below the destination's own folder, reached from it name by name.
+  restore::Destination destination(request.destinationRoot.empty() ? request.destination : request.destinationRoot);
+  summary.outcomes.SetDestination(&destination);
   restore::RestoreTarget target{request.destination, &c.messages, &summary.outcomes};
   if (request.rows) {
     RestoreRows(c, request, target, summary);
@@ -325,6 +336,7 @@ int OnRestore(CommandContext& c, const RestoreRequest& request, RestoreSummary& 
     if (s.progress) s.progress->CloseProgress();
   }
   summary.outcomes.ApplyFolderTimes();
+  summary.outcomes.SetDestination(nullptr);
   summary.cancelled = s.cancelled != 0;
   s.operationMode = volume::kModeSearch;
   s.progress = nullptr;

@@ -41,6 +41,10 @@ struct RestoreRequest {
   // Of the recognised files, only those whose own check verified them
   // (decoded to the end, every CRC right); rows listed by name as before.
   bool verifiedOnly = false;
+  // The folder the user named, when `destination` is a folder below it (an
+  // NTFS folder's own path): the folders between are made from it one name
+  // at a time, never through a link. Empty: `destination` itself.
+  std::string destinationRoot = {};
 };
 
 struct RestoreSummary {
@@ -68,7 +72,9 @@ int OnRestore(CommandContext& context, const RestoreRequest& request, RestoreSum
 std::string ListMismatch(const volume::ScanState& state, const ResultList& rows);
 
 // Whether `destination` may receive restored files: not on the source and a
-// folder that exists or can be made. Reports why not.
-bool CheckRestoreDestination(CommandContext& context, const std::string& destination);
+// folder that exists or can be made. With `root` (the folder the user named,
+// `destination` below it) the folders between are made from the root one
+// name at a time, a link among them refused. Reports why not.
+bool CheckRestoreDestination(CommandContext& context, const std::string& destination, const std::string& root = {});
 
 }  // namespace vellum::app

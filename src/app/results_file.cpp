@@ -84,10 +84,21 @@ std::string FileErrorText(const std::string& path, const std::string& error) {
   return path + "\n" + error;
 }
 
+bool IsEscapedByte(unsigned char c) { return c < 0x20 || c == 0x7F; }
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
 void AppendRowLine(const ResultList& list, size_t row, std::vector<std::string_view>& cells, std::string& text) {
   list.RowCells(row, cells);
-  for (const std::string_view cell : cells) {
-    text += CutToCp932Length(cell, kMaxSavedCellLength);
+  for (size_t c = 0; c < cells.size(); ++c) {
+    const std::string_view cell = c == 1 ? cells[c] : CutToCp932Length(cells[c], kMaxSavedCellLength);
+    if (c <= 1) text += EscapeNameCell(cell);
+    else text += cell;
     text += '\t';
   }
   // The data word right-aligned in eight characters, as "%8u" gives it.
@@ -99,6 +110,42 @@ void AppendRowLine(const ResultList& list, size_t row, std::vector<std::string_v
 }
 
 }  // namespace
+
+std::string EscapeNameCell(std::string_view cell) {
+  std::string out;
+  out.reserve(cell.size());
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  for (const char ch : cell) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if (!IsEscapedByte(c)) {
+      out += ch;
+      continue;
+    }
+    out += "//";
+    out += kHex[c >> 4];
+    out += kHex[c & 15];
+  }
+  return out;
+}
+
+std::string UnescapeNameCell(std::string_view cell) {
+  if (cell.find("//") == std::string_view::npos) return std::string(cell);
+  std::string out;
+  out.reserve(cell.size());
+  for (size_t i = 0; i < cell.size(); ++i) {
+    if (cell.compare(i, 2, "//") == 0 && i + 3 < cell.size() && HexValue(cell[i + 2]) >= 0 &&
+        HexValue(cell[i + 3]) >= 0) {
+      const unsigned char c = static_cast<unsigned char>(HexValue(cell[i + 2]) * 16 + HexValue(cell[i + 3]));
+      if (IsEscapedByte(c)) {
+        out += static_cast<char>(c);
+        i += 3;
+        continue;
+      }
+    }
+    out += cell[i];
+  }
+  return out;
+}
 
 std::string_view CutToCp932Length(std::string_view utf8, size_t limit) {
   // No character is longer in code page 932 than in UTF-8.
@@ -261,6 +308,59 @@ bool ResultsFileLines::Next(std::string& line) {
   return true;
 }
 
+namespace {
+
+// UTF-16 holds a NUL in every other byte of ASCII text, and mostly starts
+// with a byte order mark.
+std::string_view Utf16Kind(std::string_view bytes) {
+  if (bytes.starts_with("\xFF\xFE")) return "UTF-16 (リトルエンディアン)";
+  if (bytes.starts_with("\xFE\xFF")) return "UTF-16 (ビッグエンディアン)";
+  if (bytes.size() >= 4 && bytes[0] != 0 && bytes[1] == 0 && bytes[2] != 0 && bytes[3] == 0) return "UTF-16 (リトルエンディアン)";
+  if (bytes.size() >= 4 && bytes[0] == 0 && bytes[1] != 0 && bytes[2] == 0 && bytes[3] != 0) return "UTF-16 (ビッグエンディアン)";
+  return {};
+}
+
+bool AllDigits(std::string_view text) {
+  if (text.starts_with('-')) text.remove_prefix(1);
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// Heading, format and width for each column: at least the name, folder and
+// size columns, the two numbers of each group numbers.
+bool IsColumnLine(std::string_view line) {
+  std::vector<std::string_view> fields;
+  for (size_t begin = 0;;) {
+    const size_t tab = line.find('\t', begin);
+    fields.push_back(line.substr(begin, tab == std::string_view::npos ? tab : tab - begin));
+    if (tab == std::string_view::npos) break;
+    begin = tab + 1;
+  }
+  if (fields.size() < 9 || fields.size() % 3 != 0) return false;
+  for (size_t i = 0; i < fields.size(); i += 3)
+    if (!AllDigits(fields[i + 1]) || !AllDigits(fields[i + 2])) return false;
+  return true;
+}
+
+}  // namespace
+
+std::string ResultsFileLines::Problem(const std::string& path) const {
+  const std::string_view bytes = std::string_view(bytes_).substr(std::min(position_, bytes_.size()));
+  if (const std::string_view kind = Utf16Kind(bytes); !kind.empty())
+    return path + " は " + std::string(kind) + " で保存されています。UTF-8 (または Shift_JIS) で保存し直してください。";
+  if (const size_t nul = bytes.find('\0'); nul != std::string_view::npos) {
+    const size_t line = 1 + static_cast<size_t>(std::count(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(nul), '\n'));
+    return path + " の " + std::to_string(line) + " 行目に NUL バイトがあります。検索結果ファイルではないか、壊れています。";
+  }
+  ResultsFileLines copy;
+  copy.bytes_ = std::string(bytes.substr(0, std::min<size_t>(bytes.size(), 1 << 20)));
+  copy.cp932_ = cp932_;
+  std::string drive, columns;
+  int32_t index = 0;
+  if (!copy.Next(drive) || !ParseDriveLine(drive, index) || !copy.Next(columns) || !IsColumnLine(columns))
+    return path + " は検索結果ファイルではありません (1 行目にドライブの番号、2 行目に列の見出しがありません)。";
+  return {};
+}
+
 std::string RootTextOfFolder(std::string_view folder) {
   const size_t end = folder.find(platform::kRootTextEnd);
   return end == std::string_view::npos ? std::string()
@@ -316,7 +416,7 @@ int64_t ApplyResultsFile(ResultsFileLines& lines, ResultList& list, ResultsFileH
   RowLine row;
   for (const std::string& text : rowLines)
     if (ParseRowLine(text, row) && row.cells.size() > 1) {
-      root = RootTextOfFolder(FolderCellForSystem(row.cells[1]));
+      root = RootTextOfFolder(FolderCellForSystem(UnescapeNameCell(row.cells[1])));
       break;
     }
   const int32_t drive = DriveOfList(driveIndex, root, host, listPath);
@@ -335,10 +435,12 @@ int64_t ApplyResultsFile(ResultsFileLines& lines, ResultList& list, ResultsFileH
     // index that counted it anyway, leaves the rows after it in place.
     if (!ParseRowLine(text, row)) continue;
     const bool folder = (row.dataWord & volume::kRowFolder) != 0;
-    const int icon = volume::LookUpShellInfo(shell, row.cells[0], folder).iconIndex;
-    list.InsertRow(rowCount, row.cells[0], icon);
+    const std::string name = UnescapeNameCell(row.cells[0]);
+    const int icon = volume::LookUpShellInfo(shell, name, folder).iconIndex;
+    list.InsertRow(rowCount, name, icon);
     for (size_t column = 1; column < row.cells.size(); ++column)
-      list.SetCell(rowCount, column, column == 1 ? FolderCellForSystem(row.cells[1]) : std::string(row.cells[column]));
+      list.SetCell(rowCount, column,
+                   column == 1 ? FolderCellForSystem(UnescapeNameCell(row.cells[1])) : std::string(row.cells[column]));
     list.SetDataWord(rowCount, row.dataWord);
     ++rowCount;
   }

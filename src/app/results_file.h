@@ -35,8 +35,21 @@ inline constexpr std::string_view kSaveOnSourceQuestion =
 inline constexpr std::string_view kResultsReadFailed = "ファイルがＯＰＥＮできません。";
 
 // Cells and headings are saved with at most this many bytes as code page 932
-// counts them.
+// counts them; the folder cell is saved whole, so that a list of a deep tree
+// names every folder as the walk finds it again.
 inline constexpr size_t kMaxSavedCellLength = 519;
+
+// A name or folder cell as a line of the file holds it. A name from a disk
+// may hold control characters: a TAB would split the row (a crafted name
+// could make a whole row of its own), CR and LF the line. Each of them (and
+// every other character below U+0020, and DEL) is written as "//" and its
+// two hexadecimal digits: TAB as //09, ESC as //1B. No cell written without
+// them holds "//": a name holds no '/', and a folder's names are never
+// empty. Cells without control characters are written as they are.
+std::string EscapeNameCell(std::string_view cell);
+// The cell as the list held it: every "//" with two hexadecimal digits of a
+// control character turned back into it; anything else stays as it is.
+std::string UnescapeNameCell(std::string_view cell);
 
 // What saving and loading need of the main window; the GUI and the command
 // line provide it.
@@ -123,6 +136,11 @@ class ResultsFileLines {
   bool IsCp932() const { return cp932_; }
   // The next line without its line end, cut at a NUL byte; false at the end.
   bool Next(std::string& line);
+  // Why the bytes read cannot be a results file, in a message naming
+  // `path`; empty when they can. A results file begins with its drive line
+  // and its column line; it holds no NUL byte (a file saved as UTF-16 is
+  // told by its byte order mark or its NULs and named so).
+  std::string Problem(const std::string& path) const;
 
  private:
   std::string bytes_;

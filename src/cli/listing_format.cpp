@@ -11,6 +11,7 @@
 #include "app/drive_summary.h"
 #include "app/parse_number.h"
 #include "app/results_file.h"
+#include "app/visible_text.h"
 #include "content/content_verdict.h"
 #include "platform/file_system.h"
 #include "platform/terminal.h"
@@ -297,7 +298,7 @@ std::string FormatTable(const app::ResultList& list, size_t width, const RowNote
     total += r.size.value_or(0);
     const std::string size = r.size ? std::to_string(*r.size) + " (" + HumanSize(*r.size) + ")" : "";
     const std::optional<uint64_t> where = r.cluster ? r.cluster : r.record ? r.record : r.scanCluster;
-    cells.push_back({std::to_string(r.row), r.name + (r.isDir ? "/" : ""), r.folder, size, r.type,
+    cells.push_back({std::to_string(r.row), app::VisibleText(r.name) + (r.isDir ? "/" : ""), app::VisibleText(r.folder), size, r.type,
                      std::string(CellOrEmpty(list, row, 4)), Optional(where),
                      r.sameAs ? "#" + std::to_string(*r.sameAs) + " と同じ" : StateCell(r.state), Optional(r.slot),
                      r.check ? content::ContentCheckText(*r.check) : std::string()});

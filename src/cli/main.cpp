@@ -1,5 +1,7 @@
 // vellum-cli: the program's commands from a terminal.
 #include <iostream>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -74,11 +76,7 @@ int Drives(const std::vector<std::string>& args) {
   return vellum::cli::RunDrives(parsed.operands, parsed.Has("--all"), std::cout, std::cerr);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  const std::vector<std::string> args = vellum::platform::StartProgram(argc, argv);
-  if (args.empty()) return Usage(std::cerr, kExitUsage);
+int RunCommand(const std::vector<std::string>& args) {
   if (args[0] == "-h" || args[0] == "--help") return Usage(std::cout, 0);
   if (args[0] == "--version") {
     std::cout << "vellum-cli " << VELLUM_VERSION << '\n';
@@ -94,4 +92,22 @@ int main(int argc, char** argv) {
   if (args[0] == "wipe") return vellum::cli::RunWipe(rest, std::cout, std::cerr);
   std::cerr << "vellum-cli: unknown command '" << args[0] << "'\n";
   return Usage(std::cerr, kExitUsage);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args = vellum::platform::StartProgram(argc, argv);
+  if (args.empty()) return Usage(std::cerr, kExitUsage);
+  // Memory that runs out (a hostile list, a volume that claims too much) ends
+  // the command with a message, never with an abort: what was being written
+  // is removed as the command unwinds.
+  try {
+    return RunCommand(args);
+  } catch (const std::bad_alloc&) {
+    std::cerr << "vellum-cli: メモリが足りないため、処理を中止しました。\n";
+  } catch (const std::length_error&) {
+    std::cerr << "vellum-cli: メモリが足りないため、処理を中止しました。\n";
+  }
+  return 1;  // stopped on an error it reported
 }

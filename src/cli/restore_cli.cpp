@@ -45,20 +45,23 @@ bool LoadRows(const std::string& path, app::ResultList& list, std::string& error
     error = path + " を読み込めません: " + error;
     return false;
   }
+  // Refused before anything is made: a file that is not a list would give
+  // a row of "unsupported" for every line of it.
+  error = lines.Problem(path);
+  if (!error.empty()) return false;
   std::string line;
-  if (!lines.Next(line) || !lines.Next(line)) {
-    error = path + " は検索結果ファイルではありません。";
-    return false;
-  }
+  lines.Next(line);
+  lines.Next(line);
   list.ReplaceColumns(app::ParseColumnLine(line));
   while (lines.Next(line)) {
     app::RowLine row;
     if (line.empty() || !app::ParseRowLine(line, row) || row.cells.empty()) continue;
     const size_t index = list.RowCount();
-    list.InsertRow(index, row.cells[0], 0);
+    list.InsertRow(index, app::UnescapeNameCell(row.cells[0]), 0);
     // A list saved on the other system takes this one's root text and separators.
     for (size_t c = 1; c < row.cells.size(); ++c)
-      list.SetCell(index, c, c == 1 ? app::FolderCellForSystem(row.cells[1]) : std::string(row.cells[c]));
+      list.SetCell(index, c,
+                   c == 1 ? app::FolderCellForSystem(app::UnescapeNameCell(row.cells[1])) : std::string(row.cells[c]));
     list.SetDataWord(index, row.dataWord);
   }
   return true;
@@ -184,6 +187,7 @@ int PlaceFolderBelowDestination(const SourceArgs& source, app::RestoreRequest& r
     err << "vellum-cli: " << source.source << ": " << choice.error << '\n';
     return kExitUsage;
   }
+  request.destinationRoot = request.destination;
   request.destination += (request.destination.ends_with('/') ? "" : "/") + choice.relativePath;
   return 0;
 }
@@ -262,7 +266,7 @@ int RunRestore(const std::vector<std::string>& args, std::ostream& out, std::ost
   if (!a.reportPath.empty() &&
       !WriteReport(a.reportPath, FormatRestoreReport(summary.outcomes, a.reportFormat), guard, err))
     return kExitError;
-  if (summary.cancelled || InterruptGuard::Interrupted()) return kExitInterrupted;
+  if (summary.cancelled || InterruptGuard::Interrupted()) return InterruptGuard::ExitStatus();
   return summary.outcomes.AllIntact() ? 0 : kExitIncomplete;
 }
 
@@ -294,7 +298,7 @@ int RunWipe(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   app::CommandContext context = Context(s, index, options);
   app::WipeSummary summary;
   if (app::OnCompleteDeletion(context, &summary) == 1) return 0;
-  if (summary.cancelled) return kExitInterrupted;
+  if (summary.cancelled) return InterruptGuard::ExitStatus();
   if (s.messages.Unasked(question)) {
     err << "vellum-cli: 何も書き込みませんでした。質問に Yes と答えるには --yes を指定してください。\n";
     return kExitUsage;

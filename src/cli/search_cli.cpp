@@ -251,7 +251,7 @@ int RunListingCommand(const std::vector<std::string>& args, bool full, std::ostr
   if (!WriteListing(state, list, format, shell.get(), parsed.outputPath, guard, out, err)) return kExitError;
   if (!InterruptGuard::Interrupted()) return 0;
   SayInterrupted(parsed, full, rangeAsker, lastDone, inClusterPhase, err);
-  return kExitInterrupted;
+  return InterruptGuard::ExitStatus();
 }
 
 }  // namespace

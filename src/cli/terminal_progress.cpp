@@ -13,10 +13,15 @@ namespace vellum::cli {
 namespace {
 
 // Set from a signal handler (or, on Windows, the console's control thread).
-std::atomic<bool> gInterrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
+// The exit status of what stopped the command (130 Ctrl+C, 143 SIGTERM,
+// 129 SIGHUP); 0 while nothing has.
+std::atomic<int> gInterrupted{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
-void OnInterrupt() { gInterrupted = true; }
+void OnInterrupt(int exitStatus) {
+  int none = 0;
+  gInterrupted.compare_exchange_strong(none, exitStatus);
+}
 
 int StderrColumns() {
   if (const int columns = platform::TerminalColumns(platform::StandardStream::kError); columns > 0) return columns;
@@ -242,7 +247,7 @@ std::string TerminalProgressView::Compose() const {
 
 InterruptGuard::InterruptGuard() {
   // Each command starts uninterrupted: a Ctrl+C belongs to the command it stopped.
-  gInterrupted = false;
+  gInterrupted = 0;
   installed_ = platform::CatchInterrupt(OnInterrupt);
 }
 
@@ -250,6 +255,11 @@ InterruptGuard::~InterruptGuard() {
   if (installed_) platform::ReleaseInterrupt();
 }
 
-bool InterruptGuard::Interrupted() { return gInterrupted; }
+bool InterruptGuard::Interrupted() { return gInterrupted != 0; }
+
+int InterruptGuard::ExitStatus() {
+  const int status = gInterrupted;
+  return status != 0 ? status : kExitInterrupted;
+}
 
 }  // namespace vellum::cli

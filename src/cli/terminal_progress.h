@@ -86,7 +86,7 @@ std::string RateText(uint64_t done, uint64_t total, uint64_t elapsedMs, uint64_t
 // cluster in the cluster scans, a byte in a restore, nothing in the walks.
 std::function<uint64_t(std::string_view)> UnitBytesOf(const volume::ScanState& state);
 
-// Ctrl+C for the length of a command: the first cancels the running walk and
+// Ctrl+C (and SIGTERM, SIGHUP) for the length of a command: the first cancels the running walk and
 // every later one of the command (each TerminalProgressView reports it from
 // PumpEvents), the second gets the default action back and ends the program.
 // The flag is process-wide because a signal handler can reach nothing else.
@@ -100,6 +100,9 @@ class InterruptGuard {
   // True once Ctrl+C has been pressed; the command then exits with status 130
   // after writing what it found.
   static bool Interrupted();
+  // The exit status of an interrupted command: 130 for Ctrl+C (or a Cancel
+  // of the command's own), 143 for SIGTERM, 129 for SIGHUP.
+  static int ExitStatus();
 
  private:
   bool installed_ = false;

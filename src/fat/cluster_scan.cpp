@@ -7,6 +7,7 @@
 #include "fat/exfat_walk.h"
 #include "fat/fat_walk.h"
 #include "volume/sector_io.h"
+#include "volume/volume_extent.h"
 
 namespace vellum::fat {
 
@@ -27,7 +28,7 @@ bool AskRange(ScanState& s, ClusterRangeAsker& asker, ScanRange& range) {
   // The question keeps the range inside the volume; whatever answers it, no
   // cluster outside the volume is read.
   range.first = std::max<uint64_t>(range.first, 2);
-  range.last = std::min(range.last, s.lastCluster);
+  range.last = std::min(range.last, volume::LastScannedCluster(s));
   return true;
 }
 

@@ -8,6 +8,7 @@
 #include "ntfs/ntfs_search.h"
 #include "volume/fixups.h"
 #include "volume/sector_io.h"
+#include "volume/volume_extent.h"
 
 namespace vellum::ntfs {
 
@@ -51,7 +52,7 @@ int ScanNtfsFreeClusters(volume::ScanState& s, int all, ClusterRangeAsker& asker
                          const volume::ContentAnalyser& analyse) {
   uint64_t first = 0, last = s.lastCluster;
   if (!asker.RunClusterRangeDialog(first, last)) return 0;
-  last = std::min(last, s.lastCluster);
+  last = std::min(last, volume::LastScannedCluster(s));
   if (s.mftRecordSize == 0 || s.clusterBytes == 0) return 1;
   const ReadUnit unit = UnitOf(s);
   LoadNtfsClusterBitmap(s);

@@ -37,9 +37,6 @@ std::string NameToUtf8(const std::u16string& name) {
 // anything is created so that the reason for a skip is known.
 bool PathFits(std::string_view path) { return restore::PathFits(path); }
 
-void ShowPathTooLong(Messages& messages) {
-  messages.Show(restore::kPathTooLongMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
-}
 
 // What the chain from folder record `start` up to the bounding folder gives,
 // found by climbing to the first folder whose chain is known (or the
@@ -188,8 +185,7 @@ namespace {
 bool RestoreFileInto(ScanState& state, ByteView record, const std::string& name, uint64_t written,
                      const std::string& folder, Messages& messages, restore::Outcomes& outcomes) {
   if (!PathFits(folder + "/" + name)) {
-    ShowPathTooLong(messages);
-    outcomes.Skipped(folder + "/" + name, restore::kReasonPathTooLong);
+    restore::SkipTooLong(messages, outcomes, folder + "/" + name);
     return false;
   }
   if (DataSizeOf(state, record) > state.dataAreaBytes) {
@@ -197,7 +193,7 @@ bool RestoreFileInto(ScanState& state, ByteView record, const std::string& name,
     return false;
   }
   restore::RestoredFile file;
-  if (!file.Create(folder, name)) {
+  if (!file.Create(folder, name, outcomes.DestinationOf())) {
     outcomes.Failed(file.Path(), restore::WriteFailureReason(file.Error()));
     return false;
   }
@@ -222,8 +218,7 @@ std::string TargetFolder(const std::string& root, const std::string& relative, c
                          Messages& messages, restore::Outcomes& outcomes) {
   if (relative.empty()) return root;
   if (!PathFits(root + "/" + relative)) {
-    ShowPathTooLong(messages);
-    outcomes.Skipped(item, restore::kReasonPathTooLong);
+    restore::SkipTooLong(messages, outcomes, item);
     return {};
   }
   return restore::JoinRecorded(root, relative, messages, outcomes, item);

@@ -96,6 +96,51 @@ bool RemoveFile(const std::string& path);
 // absent time, or one whose tv_nsec is UTIME_OMIT, is left as it is.
 bool SetPathTimes(const std::string& path, std::optional<timespec> access, std::optional<timespec> modified);
 
+// A folder held open, so that what is made in it is found from it one name
+// at a time instead of by a path the system looks up again from the top,
+// where a link planted on the way would lead somewhere else. A descriptor on
+// Linux; on Windows the folder's path, each name added to it checked for a
+// reparse point (a junction or a link) before it is used.
+class FolderHandle {
+ public:
+  FolderHandle() = default;
+  ~FolderHandle();
+  FolderHandle(const FolderHandle&) = delete;
+  FolderHandle& operator=(const FolderHandle&) = delete;
+  FolderHandle(FolderHandle&& other) noexcept;
+  FolderHandle& operator=(FolderHandle&& other) noexcept;
+
+  bool IsOpen() const { return handle_ != kNoHandle || !path_.empty(); }
+  // A second handle on the same folder, for an owner that outlives the first.
+  FolderHandle Duplicate() const;
+  const std::string& Path() const { return path_; }
+
+  // The adapters' own parts: a descriptor, and the path as it was reached.
+  static constexpr intptr_t kNoHandle = -1;
+  intptr_t handle_ = kNoHandle;
+  std::string path_;
+};
+
+// Opens the folder `path` itself (a destination root the user named: links
+// on the way to it are followed).
+bool OpenFolder(const std::string& path, FolderHandle& out, SystemError& error);
+// The folder `name` inside `parent`, made first when it is missing and
+// `create` is set (`made` then true). A link by that name is never followed:
+// ELOOP; anything else that is no folder: ENOTDIR; missing: ENOENT.
+bool MakeOrOpenFolderIn(const FolderHandle& parent, const std::string& name, bool create, FolderHandle& out,
+                        bool& made, SystemError& error);
+// Whether `name` in `folder` is a link (a reparse point on Windows).
+bool IsLinkIn(const FolderHandle& folder, const std::string& name);
+// Whether anything by that name is in `folder`, a dangling link too.
+bool ExistsIn(const FolderHandle& folder, const std::string& name);
+// Gives `from` in `folder` the name `to`, never replacing anything: EEXIST
+// when `to` exists.
+bool RenameNewIn(const FolderHandle& folder, const std::string& from, const std::string& to, SystemError& error);
+bool RemoveFileIn(const FolderHandle& folder, const std::string& name);
+// SetPathTimes for `name` in `folder`; a link is never followed.
+bool SetTimesIn(const FolderHandle& folder, const std::string& name, std::optional<timespec> access,
+                std::optional<timespec> modified);
+
 // fopen with a UTF-8 name.
 std::FILE* OpenStdioFile(const std::string& path, const char* mode);
 
@@ -114,6 +159,9 @@ class OutputFile {
   OutputFile& operator=(OutputFile&& other) noexcept;
 
   bool Open(const std::string& path, Mode mode, SystemError& error);
+  // Creates `name` in `folder`; fails (EEXIST) when anything by that name,
+  // a link included, is there.
+  bool CreateNewIn(const FolderHandle& folder, const std::string& name, SystemError& error);
   bool IsOpen() const { return handle_ != kNoHandle; }
   // Writes all of it; false with the reason (ENOSPC for a write that takes nothing).
   bool Write(const uint8_t* data, size_t size, SystemError& error);

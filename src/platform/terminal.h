@@ -18,9 +18,13 @@ int TerminalColumns(StandardStream stream);
 // line between two messages). A broken stderr is ignored.
 void WriteStandardError(std::string_view text);
 
-// Calls `onInterrupt` at the first Ctrl+C; a second one gets the system's
+// Calls `onInterrupt` at the first Ctrl+C, and on POSIX at the first
+// SIGTERM or SIGHUP too (a service stopped, a terminal closed: a restore
+// must not leave its last file half written), with the exit status that
+// tells what stopped the program: 130 for Ctrl+C, 143 for SIGTERM, 129 for
+// SIGHUP (128 and the signal's number). A second one gets the system's
 // default back and ends the program. False when it cannot be installed.
-bool CatchInterrupt(void (*onInterrupt)());
+bool CatchInterrupt(void (*onInterrupt)(int exitStatus));
 // Puts back what was there before CatchInterrupt.
 void ReleaseInterrupt();
 

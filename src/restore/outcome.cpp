@@ -77,7 +77,8 @@ uint32_t Outcomes::Count(ItemResult result, bool folders) const {
 
 uint32_t Outcomes::WithReason(std::string_view reason) const {
   return static_cast<uint32_t>(std::count_if(items_.begin(), items_.end(), [&](const ItemOutcome& o) {
-    return o.result == ItemResult::kSkipped && o.reason == reason;
+    return o.result == ItemResult::kSkipped && o.reason.starts_with(reason) &&
+           (o.reason.size() == reason.size() || o.reason.compare(reason.size(), 2, " (") == 0);
   }));
 }
 
@@ -91,7 +92,7 @@ void Outcomes::SetFolderTimeLater(std::string path, timespec written) {
 }
 
 void Outcomes::ApplyFolderTimes() {
-  for (const FolderTime& f : folderTimes_) SetFileTimes(f.path, std::nullopt, f.written);
+  for (const FolderTime& f : folderTimes_) SetFolderTime(destination_, f.path, f.written);
 }
 
 namespace {

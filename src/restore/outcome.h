@@ -64,6 +64,9 @@ struct PartNotes {
 // Reasons for a skip, in the words the summary uses.
 inline constexpr std::string_view kReasonUnsafeName = "使えない名前";
 inline constexpr std::string_view kReasonPathTooLong = "パスが長すぎる";
+// One name of the path is longer than the system holds (255 bytes on Linux,
+// 255 UTF-16 units on Windows): no shorter destination would help.
+inline constexpr std::string_view kReasonNameTooLong = "名前が長すぎる";
 inline constexpr std::string_view kReasonNoData = "データが見つからない";
 inline constexpr std::string_view kReasonNotRestorable = "未対応の行";
 inline constexpr std::string_view kReasonNotOnVolume = "この一覧の行がこのボリュームに見つかりません";
@@ -71,14 +74,24 @@ inline constexpr std::string_view kReasonLargerThanVolume = "サイズがボリ�
 inline constexpr std::string_view kReasonWriteFailed = "書き込みに失敗";
 inline constexpr std::string_view kReasonReadFailed = "読み込みに失敗";
 inline constexpr std::string_view kReasonInterrupted = "中断したため途中まで";
+// Followed by the link's path: a link found where the restore must make or
+// enter a folder, which it never follows.
+inline constexpr std::string_view kReasonLink = "復元先にあるリンク";
 
 // What the parts of a file written with notes were, in the summary's words.
 inline constexpr std::string_view kUnreadableWords = "読めない部分を 0 で埋めた";
 inline constexpr std::string_view kOverwrittenWords = "上書きされた部分を 0 で埋めた";
 inline constexpr std::string_view kPredictedWords = "クラスタの並びを予測して復元した";
 
+class Destination;
+
 class Outcomes {
  public:
+  // The destination every item of this command goes below; folders and
+  // files are reached from its root (see Destination). Not owned.
+  void SetDestination(Destination* destination) { destination_ = destination; }
+  Destination* DestinationOf() const { return destination_; }
+
   void Restored(std::string path, bool folder, WrittenFile written = {});
   void ZeroFilled(std::string path, std::vector<ByteRange> ranges, WrittenFile written = {});
   // A file written whole with the parts `notes` names; the worst of them
@@ -110,7 +123,7 @@ class Outcomes {
   }
   uint32_t Folders() const { return Count(ItemResult::kRestored, true); }
   uint32_t RenamedCount() const { return renamed_; }
-  // Items skipped for `reason`.
+  // Items skipped for `reason` (alone, or followed by what it concerns in brackets).
   uint32_t WithReason(std::string_view reason) const;
   // True when every item asked for was restored byte for byte.
   bool AllIntact() const;
@@ -147,6 +160,7 @@ class Outcomes {
     timespec written;
   };
   std::vector<FolderTime> folderTimes_;
+  Destination* destination_ = nullptr;
 };
 
 // The lines naming every item not restored intact, "  path: reason", at

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -26,32 +27,31 @@ std::vector<std::string_view> Components(std::string_view relative,
 
 using platform::IsFolder;
 
-bool MakeOrFindFolder(const std::string& path, platform::SystemError& error) {
-  if (IsFolder(path)) return true;
-  return platform::MakeFolder(path, error) || (error.code == EEXIST && IsFolder(path));
+// The destination `outcomes` holds when `path` lies in it, else one rooted
+// at `path` itself (a caller that names its own folder).
+Destination& DestinationFor(Outcomes* outcomes, const std::string& path, std::optional<Destination>& local) {
+  Destination* held = outcomes ? outcomes->DestinationOf() : nullptr;
+  if (held && held->Holds(path)) return *held;
+  return local.emplace(path);
 }
 
-// The folder `name` inside `parent`, made when missing; `made` is its path,
-// which holds the full-width name when the destination refused the name.
-bool MakeFolderIn(const std::string& parent, std::string_view name, std::string& made, FolderNotes* notes) {
-  made = parent + "/" + std::string(name);
-  platform::SystemError error;
-  if (MakeOrFindFolder(made, error)) return true;
-  if (IsRefusedNameError(error.code) && HasRefusedCharacters(name)) {
-    made = parent + "/" + FullWidthName(name);
-    const bool existed = IsFolder(made);
-    platform::SystemError second;
-    if (MakeOrFindFolder(made, second)) {
-      if (notes && !existed) ++notes->renamed;
-      return true;
+std::string JoinIn(Destination& destination, const std::string& root, const std::string& relative,
+                   Messages& messages, FolderNotes* notes) {
+  const std::vector<std::string_view> parts = Components(relative);
+  for (std::string_view part : parts)
+    if (!IsSafeComponent(part)) {
+      if (notes) notes->reason = kReasonUnsafeName;
+      return {};
     }
-    if (second.code != 0) error = second;
+  const std::string full = root + "/" + relative;
+  if (!PathFits(full)) {
+    messages.Show(kPathTooLongMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
+    if (notes) notes->reason = TooLongReason(full);
+    return {};
   }
-  if (notes) {
-    notes->reason = WriteFailureReason(error.text);
-    notes->systemFailure = true;
-  }
-  return false;
+  std::string reached;
+  if (!destination.Folder(full, true, &reached, notes)) return {};
+  return reached;
 }
 
 constexpr std::string_view kRefused = "<>:\"\\|?*";
@@ -88,6 +88,19 @@ bool PathFitsIn(platform::PathStyle style, std::string_view path) {
   return true;
 }
 
+std::string_view TooLongReason(std::string_view path) {
+  const bool windows = platform::kSystemPathStyle == platform::PathStyle::kWindows;
+  for (std::string_view part : Components(path))
+    if (platform::LengthIn(platform::kSystemPathStyle, part) > (windows ? kMaxWindowsNameUnits : kMaxComponentBytes))
+      return kReasonNameTooLong;
+  return kReasonPathTooLong;
+}
+
+void SkipTooLong(Messages& messages, Outcomes& outcomes, const std::string& path) {
+  messages.Show(kPathTooLongMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
+  outcomes.Skipped(path, TooLongReason(path));
+}
+
 bool IsSafeComponent(std::string_view name) {
   return !name.empty() && name != "." && name != ".." &&
          std::none_of(name.begin(), name.end(), [](char c) { return platform::IsPathSeparator(c); }) &&
@@ -101,6 +114,17 @@ bool IsRefusedNameError(int error) {
 bool HasRefusedCharacters(std::string_view name) {
   if (name == "." || name == "..") return false;  // never used as names
   return name.find_first_of(kRefused) != std::string_view::npos || EndsWithDotOrSpace(name) || IsDeviceName(name);
+}
+
+std::string DestinationName(std::string_view name) {
+  std::string out;
+  for (const char c : name) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u < 0x20) out += {'\xE2', '\x90', static_cast<char>(0x80 + u)};
+    else if (u == 0x7F) out += "\xE2\x90\xA1";
+    else out += c;
+  }
+  return out;
 }
 
 std::string FullWidthName(std::string_view name) {
@@ -125,38 +149,15 @@ std::string FullWidthName(std::string_view name) {
 
 std::string JoinDestination(const std::string& root, const std::string& relative, Messages& messages,
                             FolderNotes* notes) {
-  const std::vector<std::string_view> parts = Components(relative);
-  for (std::string_view part : parts)
-    if (!IsSafeComponent(part)) {
-      if (notes) notes->reason = kReasonUnsafeName;
-      return {};
-    }
-  const std::string full = root + "/" + relative;
-  if (!PathFits(full)) {
-    messages.Show(kPathTooLongMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
-    if (notes) notes->reason = kReasonPathTooLong;
-    return {};
-  }
-  // Mostly the folder is there already, made for an earlier item: one look
-  // at the whole path instead of one per folder on it, each of which the
-  // system looks up from the root again (a deep tree's restore would cost
-  // the cube of its depth).
-  std::string joined = root;
-  for (std::string_view part : parts) (joined += '/') += part;
-  if (IsFolder(joined)) return joined;
-  std::string current = root;
-  for (std::string_view part : parts) {
-    std::string made;
-    if (!MakeFolderIn(current, part, made, notes)) return {};
-    current = std::move(made);
-  }
-  return current;
+  std::optional<Destination> local;
+  return JoinIn(DestinationFor(nullptr, root, local), root, relative, messages, notes);
 }
 
 std::string JoinRecorded(const std::string& root, const std::string& relative, Messages& messages,
                          Outcomes& outcomes, const std::string& item, bool itemIsFolder) {
   FolderNotes notes;
-  std::string folder = JoinDestination(root, relative, messages, &notes);
+  std::optional<Destination> local;
+  std::string folder = JoinIn(DestinationFor(&outcomes, root, local), root, relative, messages, &notes);
   for (uint32_t i = 0; i < notes.renamed; ++i) outcomes.Renamed();
   if (!folder.empty()) return folder;
   if (notes.systemFailure) outcomes.Failed(item, notes.reason, itemIsFolder);
@@ -170,7 +171,23 @@ bool EnsureFolder(const std::string& path, Messages& messages) {
     return false;
   }
   platform::SystemError error;
-  return MakeOrFindFolder(path, error);
+  return IsFolder(path) || platform::MakeFolder(path, error) || (error.code == EEXIST && IsFolder(path));
+}
+
+const platform::FolderHandle* FolderOf(Outcomes* outcomes, const std::string& path, bool create,
+                                       std::optional<Destination>& local, std::string* reached,
+                                       FolderNotes* notes) {
+  return DestinationFor(outcomes, path, local).Folder(path, create, reached, notes);
+}
+
+bool SetFolderTime(Destination* destination, const std::string& path, timespec written) {
+  const size_t separator = path.find_last_of(platform::kSystemPathStyle == platform::PathStyle::kWindows ? "/\\" : "/");
+  if (separator == std::string::npos || separator + 1 == path.size()) return false;
+  const std::string parent = path.substr(0, separator);
+  std::optional<Destination> local;
+  Destination& where = destination && destination->Holds(parent) ? *destination : local.emplace(parent);
+  const platform::FolderHandle* folder = where.Folder(parent, false, nullptr, nullptr);
+  return folder && platform::SetTimesIn(*folder, path.substr(separator + 1), std::nullopt, written);
 }
 
 std::string MakeUniqueName(const std::string& path) {

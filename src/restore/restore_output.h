@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "platform/file_system.h"
+#include "restore/destination.h"
 #include "volume/seams.h"
 
 namespace vellum::restore {
@@ -31,6 +32,14 @@ inline constexpr size_t kMaxWindowsNameUnits = 255;
 bool PathFitsIn(platform::PathStyle style, std::string_view path);
 inline bool PathFits(std::string_view path) { return PathFitsIn(platform::kSystemPathStyle, path); }
 
+class Outcomes;
+
+// Why a path that does not fit is refused: kReasonNameTooLong when one of
+// its names is longer than the system holds, else kReasonPathTooLong.
+std::string_view TooLongReason(std::string_view path);
+// Records `path` as skipped for that reason, after kPathTooLongMessage.
+void SkipTooLong(Messages& messages, Outcomes& outcomes, const std::string& path);
+
 // A name that may be used as one path component: not empty, not "." or
 // "..", no separator of the system's (on Windows '\\' as well as '/') and
 // no NUL.
@@ -45,31 +54,47 @@ bool HasRefusedCharacters(std::string_view name);
 // ENOENT and fusefat EPERM. Only a name holding refused characters is tried
 // again, so a real permission problem is still reported as such.
 bool IsRefusedNameError(int error);
+// The name a file or folder is given at the destination: a name from the
+// disk may hold control characters (TAB, CR, LF, ESC...), which no shell or
+// listing of the destination shows harmlessly; each takes its visible form
+// from the Control Pictures block (U+2400 + the character: TAB is ␉, ESC ␛,
+// DEL ␡). Any other name is used as it is.
+std::string DestinationName(std::string_view name);
+
 // The name with those characters in their full-width forms: <不明> becomes ＜不明＞.
 std::string FullWidthName(std::string_view name);
 
-// What the folder operations can tell their caller beyond the path.
-struct FolderNotes {
-  uint32_t renamed = 0;        // folders made under their full-width names
-  std::string reason;          // why no folder came back, in the summary's words
-  bool systemFailure = false;  // the reason is the system's (else a name or path of ours)
-};
-
-// root + "/" + relative, with every folder of relative created below root.
-// A folder whose name the destination refuses is made (or found) under its
-// full-width name, and the path returned holds that name. Empty when a
-// folder cannot be created, a component is unsafe, or the path is too long
-// (then kPathTooLongMessage has been shown).
+// root + "/" + relative, with every folder of relative created below root,
+// one name at a time from root's own folder (Destination::Folder): a link
+// on the way is refused, never followed. A folder whose name the
+// destination refuses is made (or found) under its full-width name, and the
+// path returned holds that name. Empty when a folder cannot be created, a
+// component is unsafe or a link, or the path is too long (then
+// kPathTooLongMessage has been shown).
 std::string JoinDestination(const std::string& root, const std::string& relative, Messages& messages,
                             FolderNotes* notes = nullptr);
 
 class Outcomes;
 
-// JoinDestination with what it did recorded in `outcomes`: the folders made
+// JoinDestination reached from the destination `outcomes` holds (when root
+// lies in it), with what it did recorded in `outcomes`: the folders made
 // under full-width names counted, and, when no folder came back, `item`
 // recorded as skipped (a name or path of ours) or failed (the system's reason).
 std::string JoinRecorded(const std::string& root, const std::string& relative, Messages& messages,
                          Outcomes& outcomes, const std::string& item, bool itemIsFolder = false);
+
+// The folder `path` of the destination `outcomes` holds (or, when it holds
+// none or `path` lies outside it, of a destination rooted at `path`),
+// reached as Destination::Folder reaches it. `local` keeps that second kind
+// of destination for as long as the handle is used.
+const platform::FolderHandle* FolderOf(Outcomes* outcomes, const std::string& path, bool create,
+                                       std::optional<Destination>& local, std::string* reached = nullptr,
+                                       FolderNotes* notes = nullptr);
+
+// Sets the modification time of the folder `path`, reached from the root of
+// `destination` when it holds the path; the folder itself is changed, never
+// a link put in its place.
+bool SetFolderTime(Destination* destination, const std::string& path, timespec written);
 
 // Creates the one folder `path` when it does not exist; false when it cannot
 // (after kPathTooLongMessage for a path that is too long).

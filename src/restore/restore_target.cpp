@@ -28,9 +28,7 @@ std::string ParentOf(const RestoreTarget& target, const std::string& folder) {
 }
 
 void SkipPathTooLong(const RestoreTarget& target, const std::string& path) {
-  if (target.messages)
-    target.messages->Show(kPathTooLongMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
-  OutcomesOf(target).Skipped(path, kReasonPathTooLong);
+  SkipTooLong(MessagesOf(target), OutcomesOf(target), path);
 }
 
 std::string ResolveFolder(const RestoreTarget& target, const std::string& parent, const std::string& item) {
@@ -47,7 +45,7 @@ bool WriteRestoredFile(volume::ScanState& state, const RestoreTarget& target, co
                        const std::string& name, timespec written, const std::function<bool(RestoredFile&)>& copy) {
   Outcomes& outcomes = OutcomesOf(target);
   RestoredFile file;
-  if (!file.Create(folder, name)) {
+  if (!file.Create(folder, name, outcomes.DestinationOf())) {
     outcomes.Failed(file.Path(), WriteFailureReason(file.Error()));
     return false;
   }

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "platform/sha256.h"
 #include "restore/restore_output.h"
@@ -34,22 +35,49 @@ RestoredFile::RestoredFile() : digest_(std::make_unique<Digest>()) {}
 
 RestoredFile::~RestoredFile() { Abandon(); }
 
-bool RestoredFile::Create(const std::string& folder, const std::string& name) {
-  std::string current = name;
-  for (int i = 0;; ++i) {
-    path_ = folder + "/" + Candidate(current, i);
+bool RestoredFile::Create(const std::string& folder, const std::string& name, Destination* destination) {
+  path_ = folder + "/" + name;
+  std::optional<Destination> local;
+  Destination& where = destination && destination->Holds(folder) ? *destination : local.emplace(folder);
+  FolderNotes notes;
+  const platform::FolderHandle* handle = where.Folder(folder, false, nullptr, &notes);
+  if (!handle) {
+    error_ = notes.systemText.empty() ? notes.reason : notes.systemText;
+    return false;
+  }
+  folder_ = handle->Duplicate();
+  folderPath_ = folder;
+  name_ = DestinationName(name);
+  while (platform::ExistsIn(folder_, Candidate(name_, nameIndex_)) && nameIndex_ < 1'000'000) ++nameIndex_;
+  path_ = folder + "/" + Candidate(name_, nameIndex_);
+  for (int n = 1;; ++n) {
+    partial_ = std::string(kPartialFilePrefix) + std::to_string(n);
     platform::SystemError failure;
-    if (file_.Open(path_, platform::OutputFile::Mode::kCreateNew, failure)) return true;
-    const int error = failure.code;
-    if (error == EEXIST && i < 1'000'000) continue;
-    if (IsRefusedNameError(error) && !renamed_ && HasRefusedCharacters(current)) {
-      current = FullWidthName(current);
+    if (file_.CreateNewIn(folder_, partial_, failure)) return true;
+    if (failure.code == EEXIST && n < 1'000'000) continue;
+    partial_.clear();
+    error_ = failure.text;
+    return false;
+  }
+}
+
+bool RestoredFile::Publish() {
+  for (int i = nameIndex_;; ++i) {
+    const std::string candidate = Candidate(name_, i);
+    platform::SystemError failure;
+    if (platform::RenameNewIn(folder_, partial_, candidate, failure)) {
+      partial_.clear();
+      path_ = folderPath_ + "/" + candidate;
+      return true;
+    }
+    if (failure.code == EEXIST && i < 1'000'000) continue;
+    if (IsRefusedNameError(failure.code) && !renamed_ && HasRefusedCharacters(name_)) {
+      name_ = FullWidthName(name_);
       renamed_ = true;
       i = -1;
       continue;
     }
     error_ = failure.text;
-    path_ = folder + "/" + name;
     return false;
   }
 }
@@ -103,6 +131,7 @@ bool RestoredFile::Finish(Outcomes& outcomes, std::optional<timespec> modified) 
     error_ = failure.text;
     writeFailed_ = true;
   }
+  if (!writeFailed_ && !Publish()) writeFailed_ = true;
   if (writeFailed_) {
     Remove();
     outcomes.Failed(path_, WriteFailureReason(error_));
@@ -128,6 +157,10 @@ void RestoredFile::Abandon() {
   Remove();
 }
 
-void RestoredFile::Remove() { platform::RemoveFile(path_); }
+void RestoredFile::Remove() {
+  if (partial_.empty()) return;
+  platform::RemoveFileIn(folder_, partial_);
+  partial_.clear();
+}
 
 }  // namespace vellum::restore

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "restore/destination.h"
 #include "restore/outcome.h"
 
 namespace vellum::restore {
@@ -26,10 +27,14 @@ class RestoredFile {
   RestoredFile& operator=(const RestoredFile&) = delete;
   ~RestoredFile();  // removes a file that was neither finished nor failed
 
-  // Creates `name` in `folder`, or the first of base_1.ext, base_2.ext, ...
-  // that does not exist. A name the destination refuses is tried again in
-  // its full-width form. False with the system's reason in Error().
-  bool Create(const std::string& folder, const std::string& name);
+  // Creates the file for `name` in `folder`: under a name of its own
+  // (kPartialFilePrefix and a number) until it is finished, so that no half
+  // file is ever found under a real name; it then takes `name`, or the first
+  // of base_1.ext, base_2.ext, ... that is free, never replacing anything. A
+  // name the destination refuses is tried in its full-width form. The folder
+  // is reached from the root of `destination` when it holds it (else from
+  // `folder` itself), never through a link. False with the reason in Error().
+  bool Create(const std::string& folder, const std::string& name, Destination* destination = nullptr);
 
   // Appends bytes; false (and Error() set) when the system refuses.
   bool Write(std::span<const uint8_t> bytes);
@@ -60,9 +65,16 @@ class RestoredFile {
 
  private:
   void Remove();
+  // Gives the finished file its name; false (and Error() set) when none can be had.
+  bool Publish();
   bool WriteNoted(std::span<const uint8_t> bytes, std::vector<ByteRange>& ranges);
 
   platform::OutputFile file_;
+  platform::FolderHandle folder_;
+  std::string folderPath_;
+  std::string name_;      // the name asked for (full-width once the destination refused it)
+  int nameIndex_ = 0;     // the first numbered form of it that was free at the start
+  std::string partial_;   // the name written under until the file is finished
   std::string path_;
   bool renamed_ = false;
   bool writeFailed_ = false;

@@ -446,5 +446,53 @@ TEST(ResultsFileBytes, CodePage932OnWindowsWhereEveryCharacterHasAForm) {
   }
 }
 
+// A name from the disk with a TAB, CR, LF or ESC keeps its row: written as
+// //09, //0D, //0A, //1B and read back as it was. Cells written without
+// control characters (a folder with '/' in it) load as they always have.
+TEST_F(ResultsFileTest, ControlCharactersInNamesAreEscapedAndComeBack) {
+  list.ReplaceColumns({{"名前", ColumnAlign::kLeft, 110}, {"フォルダ名", ColumnAlign::kLeft, 210},
+                       {"サイズ", ColumnAlign::kRight, 70}});
+  const std::string fake = "evil\tcard.img:/\t1\t       0\r\nx\x1B[2J";
+  list.InsertRow(0, fake, 0);
+  list.SetCell(0, 1, "card.img:/a\nb/c");
+  list.SetCell(0, 2, "5");
+  const std::string text = FormatResultsText(list, 0);
+  EXPECT_NE(text.find("evil//09card.img:///091//09       0//0D//0Ax//1B[2J\tcard.img:/a//0Ab/c\t5\t"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3);
+  ResultList loaded;
+  ResultsFileLines lines;
+  lines.Assign(text);
+  ASSERT_EQ(ApplyResultsFile(lines, loaded, host, nullptr), 1);
+  EXPECT_EQ(loaded.Cell(0, 0), fake);
+  EXPECT_EQ(loaded.Cell(0, 1), "card.img:/a\nb/c");
+  EXPECT_EQ(UnescapeNameCell("card.img:/DOCS/50%//zz//41"), "card.img:/DOCS/50%//zz//41");
+  EXPECT_EQ(EscapeNameCell("写真.jpg"), "写真.jpg");
+}
+
+// What cannot be a list is refused by name before anything is made: a file
+// without the drive and column lines, one saved as UTF-16, one with a NUL.
+TEST(ResultsFileProblem, FilesThatAreNoListAreNamed) {
+  const auto problem = [](std::string bytes) {
+    ResultsFileLines lines;
+    lines.Assign(std::move(bytes));
+    return lines.Problem("list.txt");
+  };
+  const std::string columns = "名前\t16384\t110\tフォルダ名\t16384\t210\tサイズ\t16385\t70\r\n";
+  EXPECT_EQ(problem("2\r\n" + columns + "a\tb\t1\t       0\r\n"), "");
+  EXPECT_EQ(problem("0\n" + columns), "");
+  const std::string notList = "list.txt は検索結果ファイルではありません (1 行目にドライブの番号、2 行目に列の見出しがありません)。";
+  EXPECT_EQ(problem("# /etc/services\ntcpmux\t1/tcp\n"), notList);
+  EXPECT_EQ(problem("2\r\ntcpmux 1/tcp\r\n"), notList);
+  EXPECT_EQ(problem("2\r\na\tb\tc\td\te\tf\tg\th\ti\r\n"), notList);  // the numbers are no numbers
+  EXPECT_EQ(problem(""), notList);
+  EXPECT_NE(problem(std::string("\xFF\xFE" "2\0\r\0\n\0", 8)).find("UTF-16 (リトルエンディアン) で保存されています"),
+            std::string::npos);
+  EXPECT_NE(problem(std::string("\0" "2\0\r\0\n", 6)).find("UTF-16 (ビッグエンディアン)"), std::string::npos);
+  EXPECT_EQ(problem("2\r\n" + columns + "a\tb\t1\t0\r\nx" + std::string(1, '\0') + "y\t1\r\n"),
+            "list.txt の 4 行目に NUL バイトがあります。検索結果ファイルではないか、壊れています。");
+}
+
 }  // namespace
 }  // namespace vellum::app

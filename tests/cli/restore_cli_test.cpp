@@ -172,6 +172,21 @@ TEST(RestoreCli, AListOfAnotherKindOfVolumeIsRefused) {
   for (const char* out : {"a", "b"}) EXPECT_TRUE(!fs::exists(dir.File(out)) || fs::is_empty(dir.File(out)));
 }
 
+// A file that is no list (a system file, a list saved as UTF-16) is refused
+// by name before the destination is made.
+TEST(RestoreCli, AFileThatIsNoListIsRefusedBeforeAnythingIsMade) {
+  TempDir dir;
+  std::ofstream(dir.File("services")) << "# Network services\ntcpmux\t1/tcp\necho\t7/tcp\n";
+  std::ofstream(dir.File("utf16.txt"), std::ios::binary) << std::string("\xFF\xFE" "2\0\r\0\n\0", 8);
+  for (const char* list : {"services", "utf16.txt"}) {
+    const CliRun run = Call(RunRestore, {Image("fat16.img"), "--results", dir.File(list), "--to", dir.File("out")});
+    EXPECT_EQ(run.status, 1) << list;
+    EXPECT_NE(run.err.find(dir.File(list) + " は"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("未対応の行"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(dir.File("out"))) << list;
+  }
+}
+
 size_t CountOf(const std::string& text, const std::string& what) {
   size_t n = 0;
   for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;

@@ -42,6 +42,28 @@ expect_status "search x.img -o $loop" 1 "$cli" search "$work/x.img" -o "$loop"
 expect_status "search $loop -o x.img" 1 "$cli" search "$loop" -o "$work/x.img"
 expect_status "restore $loop --to x.img" 1 "$cli" restore "$loop" --to "$work/x.img"
 
+# A loop device whose backing file's name was removed (a hard link keeps the
+# file): the kernel still reads kept.img's bytes through it, and the path text
+# it shows names no file. Known by the backing file's identity, it is the source.
+cp "$images/fat16.img" "$work/gone.img"
+ln "$work/gone.img" "$work/kept.img"
+hash_kept=$(sha256sum <"$work/kept.img")
+gloop=$(losetup -f --show "$work/gone.img") || exit 77
+loops+=("$gloop")
+rm "$work/gone.img"
+kept_unchanged() { [[ $(sha256sum <"$work/kept.img") == "$hash_kept" ]] || fail "$1: kept.img changed"; }
+for command in "search" "full-scan --yes"; do
+  # shellcheck disable=SC2086
+  "$cli" $command "$work/kept.img" -o "$gloop" >"$work/out" 2>"$work/err"
+  status=$?
+  [[ $status == 1 ]] || fail "$command kept.img -o $gloop (name removed): exit $status, wanted 1"
+  kept_unchanged "$command -o $gloop"
+done
+"$cli" restore "$work/kept.img" --to "$work/kept-out" --report "$gloop" >"$work/out" 2>"$work/err"
+status=$?
+[[ $status == 1 ]] || fail "restore kept.img --report $gloop (name removed): exit $status, wanted 1"
+kept_unchanged "restore --report $gloop"
+
 # A mount of the image: kernel vfat where there is one, else a FUSE driver.
 # Read-only, so that the driver itself never touches the bytes compared; the
 # refusal comes before any write is tried, and says so with status 1 (a

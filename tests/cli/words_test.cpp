@@ -109,6 +109,19 @@ TEST(ListingTable, TheVolumeIsNamedOnceAndCellsAreCutInTheMiddle) {
   EXPECT_NE(mixed.find("disk.img#2:/"), std::string::npos) << mixed;
 }
 
+// A name or folder from the disk never reaches the terminal raw: ESC, TAB
+// and line breaks are shown, not sent.
+TEST(ListingTable, ControlCharactersInNamesAreShownNotSent) {
+  const std::string table =
+      FormatTable(ListOf({{"evil\x1B]0;owned\x07\x1B[2J.jpg", "card.img:/a\tb"}, {"two\nlines.txt", "card.img:/"}}), 200);
+  EXPECT_EQ(table.find('\x1B'), std::string::npos) << table;
+  EXPECT_EQ(table.find('\x07'), std::string::npos) << table;
+  EXPECT_EQ(table.find('\t'), std::string::npos) << table;
+  EXPECT_NE(table.find("evil^[]0;owned^G^[[2J.jpg"), std::string::npos) << table;
+  EXPECT_NE(table.find("/a\\tb"), std::string::npos) << table;
+  EXPECT_NE(table.find("two\\nlines.txt"), std::string::npos) << table;
+}
+
 TEST(RestoreHeadline, RestoredHeadsOnlyASummaryInWhichSomethingWas) {
   app::RestoreSummary summary;
   EXPECT_TRUE(app::SummaryText(summary).starts_with(app::kNothingToRestoreHeadline));

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "restore/outcome.h"
+#include "restore/restored_file.h"
 #include "support/scripted_messages.h"
 
 namespace vellum::restore {
@@ -65,6 +67,12 @@ TEST_F(Destination, OverlongPathsAreReportedAndRefused) {
   while (deep.size() + 200 <= kMaxPathBytes) deep += "/" + std::string(199, 'd');
   EXPECT_FALSE(EnsureFolder(deep + "/" + std::string(200, 'e'), messages_));
   EXPECT_EQ(messages_.shown.size(), 3u);
+  // A name longer than the system holds is named as that, not as a long path.
+  FolderNotes notes;
+  EXPECT_EQ(JoinDestination(Root(), "a/" + longName, messages_, &notes), "");
+  EXPECT_EQ(notes.reason, kReasonNameTooLong);
+  EXPECT_EQ(JoinDestination(deep, std::string(200, 'e'), messages_, &notes), "");
+  EXPECT_EQ(notes.reason, kReasonPathTooLong);
 }
 
 // Windows counts its limits in UTF-16 units and splits at '\\' as well as
@@ -118,6 +126,67 @@ TEST_F(Destination, TimesOfFilesAndFolders) {
   ASSERT_EQ(::stat((root_ / "d").c_str(), &st), 0);
   EXPECT_EQ(st.st_mtim.tv_sec, when.tv_sec);
   EXPECT_FALSE(SetFileTimes(Root() + "/missing", std::nullopt, when));
+}
+
+// A link anywhere below the root, to a folder that exists (holding the rest
+// of the path) or to none, is never followed: by the folders made, the file
+// written, or the folder time set. It is named in the reason.
+TEST_F(Destination, LinksBelowTheRootAreNeverFollowedAtAnyDepth) {
+  const fs::path away = root_.parent_path() / (root_.filename().string() + "-away");
+  for (const bool targetExists : {true, false})
+    for (const std::string link : {"a", "a/b", "a/b/c"}) {
+      SCOPED_TRACE(link + (targetExists ? " to a folder" : " to nothing"));
+      fs::remove_all(root_);
+      fs::remove_all(away);
+      fs::create_directories((root_ / link).parent_path());
+      if (targetExists) fs::create_directories(away / "b" / "c" / "d");
+      fs::create_symlink(away, root_ / link);
+      restore::Destination destination(Root());
+      Outcomes outcomes;
+      outcomes.SetDestination(&destination);
+      EXPECT_EQ(JoinRecorded(Root(), "a/b/c/d", messages_, outcomes, "item"), "");
+      ASSERT_EQ(outcomes.Items().size(), 1u);
+      EXPECT_EQ(outcomes.Items()[0].reason, "復元先にあるリンク (" + Root() + "/" + link + ")");
+      EXPECT_EQ(outcomes.WithReason(kReasonLink), 1u);
+      RestoredFile file;
+      EXPECT_FALSE(file.Create(Root() + "/a/b/c/d", "x.txt", &destination));
+      if (targetExists) fs::create_directories(root_ / "a" / "b" / "c" / "d");  // through the link
+      EXPECT_FALSE(SetFolderTime(&destination, Root() + "/a/b/c/d", timespec{86400, 0}));
+      if (targetExists) {
+        EXPECT_TRUE(fs::is_empty(away / "b" / "c" / "d"));
+        struct stat st {};
+        ASSERT_EQ(::stat((away / "b" / "c" / "d").c_str(), &st), 0);
+        EXPECT_NE(st.st_mtim.tv_sec, 86400);
+      } else {
+        EXPECT_FALSE(fs::exists(away));
+      }
+    }
+  fs::remove_all(away);
+}
+
+// The root itself may be reached through a link: the user named it.
+TEST_F(Destination, TheRootMayBeALinkAndFoldersBelowItAreReusedAndMade) {
+  const fs::path alias = root_.parent_path() / (root_.filename().string() + "-alias");
+  fs::remove(alias);
+  fs::create_symlink(root_, alias);
+  restore::Destination destination(alias.string());
+  std::string reached;
+  ASSERT_NE(destination.Folder(alias.string() + "/x/y", true, &reached, nullptr), nullptr);
+  EXPECT_EQ(reached, alias.string() + "/x/y");
+  EXPECT_TRUE(fs::is_directory(root_ / "x" / "y"));
+  ASSERT_NE(destination.Folder(alias.string() + "/x/y/z", true, &reached, nullptr), nullptr);  // from the last one
+  ASSERT_NE(destination.Folder(alias.string() + "/x", false, &reached, nullptr), nullptr);
+  EXPECT_EQ(destination.Folder(root_.string() + "/x", false, &reached, nullptr), nullptr);  // not below the root
+  fs::remove(alias);
+}
+
+// Control characters in a name from the disk take their visible forms at
+// the destination; other names stay as they are.
+TEST_F(Destination, ControlCharactersInNamesTakeVisibleForms) {
+  EXPECT_EQ(DestinationName("a\tb\x1B[2J\x7F.txt"), "a\u2409b\u241B[2J\u2421.txt");
+  EXPECT_EQ(DestinationName("写真 1.jpg"), "写真 1.jpg");
+  EXPECT_EQ(JoinDestination(Root(), "new\nline", messages_), Root() + "/new\u240Aline");
+  EXPECT_TRUE(fs::is_directory(root_ / "new\u240Aline"));
 }
 
 }  // namespace

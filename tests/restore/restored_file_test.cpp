@@ -91,6 +91,25 @@ TEST_F(RestoredFileTest, AbandonedFilesGoAndUnreadablePartsAreNamed) {
   EXPECT_NE(DetailLines(outcomes_, 10).find("gaps.bin: 読めない部分を 0 で埋めた (バイト 4-19)"), std::string::npos);
 }
 
+// Until it is finished a file is only found under a name of its own, so a
+// restore killed half way leaves no half file under a real name; finished,
+// it takes its name without replacing one that appeared in the meantime.
+TEST_F(RestoredFileTest, AFileTakesItsNameOnlyWhenCompleteAndNeverReplacesOne) {
+  RestoredFile file;
+  ASSERT_TRUE(file.Create(Root(), "photo.jpg"));
+  ASSERT_TRUE(file.Write(kBytes));
+  EXPECT_FALSE(fs::exists(root_ / "photo.jpg"));
+  EXPECT_TRUE(fs::exists(root_ / (std::string(kPartialFilePrefix) + "1")));
+  std::ofstream(root_ / "photo.jpg") << "arrived meanwhile";
+  ASSERT_TRUE(file.Finish(outcomes_, timespec{1'000'000'000, 0}));
+  EXPECT_EQ(file.Path(), Root() + "/photo_1.jpg");
+  EXPECT_EQ(Read("photo.jpg"), "arrived meanwhile");
+  EXPECT_EQ(Read("photo_1.jpg"), "data");
+  size_t entries = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(root_)) ++entries;
+  EXPECT_EQ(entries, 2u);  // no partial file left
+}
+
 // A folder that cannot be made is a failure with the system's reason.
 TEST_F(RestoredFileTest, AFileThatCannotBeCreatedNamesTheReason) {
   RestoredFile file;

@@ -78,6 +78,131 @@ bool SetPathTimes(const std::string& path, std::optional<timespec> access, std::
   return ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
+FolderHandle::~FolderHandle() {
+  if (handle_ != kNoHandle) ::close(static_cast<int>(handle_));
+}
+
+FolderHandle::FolderHandle(FolderHandle&& other) noexcept : handle_(other.handle_), path_(std::move(other.path_)) {
+  other.handle_ = kNoHandle;
+  other.path_.clear();
+}
+
+FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
+  if (this != &other) {
+    if (handle_ != kNoHandle) ::close(static_cast<int>(handle_));
+    handle_ = other.handle_;
+    path_ = std::move(other.path_);
+    other.handle_ = kNoHandle;
+    other.path_.clear();
+  }
+  return *this;
+}
+
+FolderHandle FolderHandle::Duplicate() const {
+  FolderHandle copy;
+  if (handle_ != kNoHandle) copy.handle_ = ::fcntl(static_cast<int>(handle_), F_DUPFD_CLOEXEC, 0);
+  if (copy.handle_ != kNoHandle) copy.path_ = path_;
+  return copy;
+}
+
+namespace {
+
+int Fd(const FolderHandle& folder) { return static_cast<int>(folder.handle_); }
+
+std::string Joined(const FolderHandle& parent, const std::string& name) {
+  return parent.path_.empty() || parent.path_.back() == '/' ? parent.path_ + name : parent.path_ + "/" + name;
+}
+
+// O_NOFOLLOW refuses a link as the last name and O_DIRECTORY anything but a
+// folder; the reason is told from what the name really is.
+int OpenFolderAt(const FolderHandle& parent, const std::string& name, SystemError& error) {
+  const int fd = ::openat(Fd(parent), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd >= 0) return fd;
+  int code = errno;
+  if (code == ELOOP || code == ENOTDIR) code = IsLinkIn(parent, name) ? ELOOP : ENOTDIR;
+  error = ErrorOf(code);
+  return -1;
+}
+
+}  // namespace
+
+bool OpenFolder(const std::string& path, FolderHandle& out, SystemError& error) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    error = ErrorOf(errno);
+    return false;
+  }
+  out = FolderHandle();
+  out.handle_ = fd;
+  out.path_ = path;
+  return true;
+}
+
+bool MakeOrOpenFolderIn(const FolderHandle& parent, const std::string& name, bool create, FolderHandle& out,
+                        bool& made, SystemError& error) {
+  made = false;
+  int fd = OpenFolderAt(parent, name, error);
+  if (fd < 0 && error.code == ENOENT && create) {
+    if (::mkdirat(Fd(parent), name.c_str(), 0777) == 0) made = true;
+    else if (errno != EEXIST) {
+      error = ErrorOf(errno);
+      return false;
+    }
+    fd = OpenFolderAt(parent, name, error);
+  }
+  if (fd < 0) return false;
+  out = FolderHandle();
+  out.handle_ = fd;
+  out.path_ = Joined(parent, name);
+  return true;
+}
+
+bool IsLinkIn(const FolderHandle& folder, const std::string& name) {
+  struct stat st {};
+  return ::fstatat(Fd(folder), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+}
+
+bool ExistsIn(const FolderHandle& folder, const std::string& name) {
+  struct stat st {};
+  return ::fstatat(Fd(folder), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+bool RenameNewIn(const FolderHandle& folder, const std::string& from, const std::string& to, SystemError& error) {
+  const int fd = Fd(folder);
+  if (::renameat2(fd, from.c_str(), fd, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+    error = ErrorOf(errno);
+    return false;
+  }
+  // A file system that cannot rename without replacing (some FUSE ones):
+  // a second name and the first one removed, which also never replaces.
+  if (::linkat(fd, from.c_str(), fd, to.c_str(), 0) == 0) {
+    ::unlinkat(fd, from.c_str(), 0);
+    return true;
+  }
+  if (errno == EEXIST || ExistsIn(folder, to)) {
+    error = ErrorOf(EEXIST);
+    return false;
+  }
+  // Nor links (vfat): the name was free a moment ago, and only this restore
+  // writes here. An EINVAL from here on is the name itself refused.
+  if (::renameat(fd, from.c_str(), fd, to.c_str()) == 0) return true;
+  error = ErrorOf(errno);
+  return false;
+}
+
+bool RemoveFileIn(const FolderHandle& folder, const std::string& name) {
+  return ::unlinkat(Fd(folder), name.c_str(), 0) == 0;
+}
+
+bool SetTimesIn(const FolderHandle& folder, const std::string& name, std::optional<timespec> access,
+                std::optional<timespec> modified) {
+  timespec times[2];
+  times[0] = access.value_or(timespec{0, UTIME_OMIT});
+  times[1] = modified.value_or(timespec{0, UTIME_OMIT});
+  return ::utimensat(Fd(folder), name.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
 std::FILE* OpenStdioFile(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
 
 OutputFile::~OutputFile() {
@@ -99,6 +224,16 @@ bool OutputFile::Open(const std::string& path, Mode mode, SystemError& error) {
   // Never through a link someone left at the destination.
   const int how = mode == Mode::kCreateNew ? O_CREAT | O_EXCL : O_CREAT | O_TRUNC;
   const int fd = ::open(path.c_str(), O_WRONLY | how | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    error = ErrorOf(errno);
+    return false;
+  }
+  handle_ = fd;
+  return true;
+}
+
+bool OutputFile::CreateNewIn(const FolderHandle& folder, const std::string& name, SystemError& error) {
+  const int fd = ::openat(Fd(folder), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) {
     error = ErrorOf(errno);
     return false;

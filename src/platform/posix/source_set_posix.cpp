@@ -1,7 +1,11 @@
 // Building the source set on Linux from the kernel's block-device folder,
 // and the question "is this path the source?".
+#include <fcntl.h>
+#include <linux/loop.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -58,6 +62,37 @@ std::map<dev_t, SysBlockEntry> ReadSysBlock(const std::string& sysBlock) {
 
 bool StatPath(const std::string& path, struct stat& st) { return ::stat(path.c_str(), &st) == 0; }
 
+// The file a loop device reads, by its identity: the kernel tells the
+// device and inode of the backing file it holds open, which stay right when
+// the file's name was removed or replaced since (the path text in sysfs
+// then names another file, or none). The device node is asked only once it
+// is known to be that loop device; without the right to open it (and then
+// without the right to write it either) the path text is what is left.
+bool LoopBackingFile(dev_t device, const SysBlockEntry& e, Inode& file) {
+  const std::string node = "/dev/" + e.name;
+  const int fd = ::open(node.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd >= 0) {
+    struct stat st {};
+    loop_info64 info {};
+    const bool asked = ::fstat(fd, &st) == 0 && S_ISBLK(st.st_mode) && st.st_rdev == device &&
+                       ::ioctl(fd, LOOP_GET_STATUS64, &info) == 0;
+    ::close(fd);
+    if (asked) {
+      // The kernel's own encoding of the number (major above bit 8, minor in the rest).
+      const uint64_t d = info.lo_device;
+      file = {makedev(static_cast<unsigned>((d & 0xfff00) >> 8), static_cast<unsigned>((d & 0xff) | ((d >> 12) & 0xfff00))),
+              static_cast<ino_t>(info.lo_inode)};
+      return true;
+    }
+  }
+  std::ifstream backing(e.dir / "loop" / "backing_file");
+  std::string path;
+  struct stat st {};
+  if (!std::getline(backing, path) || !StatPath(path, st) || !S_ISREG(st.st_mode)) return false;
+  file = {st.st_dev, st.st_ino};
+  return true;
+}
+
 class Builder {
  public:
   Builder(SourceSet::Members& set, const std::string& sysBlock) : set_(set), sys_(ReadSysBlock(sysBlock)) {}
@@ -100,11 +135,10 @@ class Builder {
 
   // A loop device over the first file holds its bytes from its offset on.
   void AddLoopDevicesOver(const Inode& f, bool primary) {
+    std::error_code ec;
     for (const auto& [device, e] : sys_) {
-      std::ifstream backing(e.dir / "loop" / "backing_file");
-      std::string file;
-      struct stat st {};
-      if (!std::getline(backing, file) || !StatPath(file, st) || Inode{st.st_dev, st.st_ino} != f) continue;
+      Inode backing;
+      if (!fs::exists(e.dir / "loop", ec) || !LoopBackingFile(device, e, backing) || backing != f) continue;
       const ByteRange range{ReadNumber(e.dir / "loop" / "offset"), ReadNumber(e.dir / "loop" / "sizelimit"), primary};
       AddDevice(device, range, true);
     }
@@ -134,10 +168,8 @@ class Builder {
         if (e.dir == self.dir.parent_path()) AddDevice(device, {}, false);
     AddNamed(self.dir / "slaves");
     AddNamed(self.dir / "holders");
-    std::ifstream backing(self.dir / "loop" / "backing_file");
-    std::string file;
-    struct stat st {};
-    if (std::getline(backing, file) && StatPath(file, st) && S_ISREG(st.st_mode)) AddFile({st.st_dev, st.st_ino}, false);
+    Inode backing;
+    if (fs::exists(self.dir / "loop", ec) && LoopBackingFile(d, self, backing)) AddFile(backing, false);
   }
 
   SourceSet::Members& set_;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <iterator>
 
 namespace vellum::platform {
 
@@ -19,12 +20,13 @@ int Descriptor(StandardStream stream) {
   return STDERR_FILENO;
 }
 
-void (*gOnInterrupt)() = nullptr;
-struct sigaction gPrevious {};
+void (*gOnInterrupt)(int) = nullptr;
+constexpr int kCaught[] = {SIGINT, SIGTERM, SIGHUP};
+struct sigaction gPrevious[std::size(kCaught)] {};
 bool gInstalled = false;
 
-extern "C" void OnSigint(int) {
-  if (gOnInterrupt) gOnInterrupt();
+extern "C" void OnSignal(int signal) {
+  if (gOnInterrupt) gOnInterrupt(128 + signal);
 }
 
 }  // namespace
@@ -46,20 +48,22 @@ void WriteStandardError(std::string_view text) {
   }
 }
 
-bool CatchInterrupt(void (*onInterrupt)()) {
+bool CatchInterrupt(void (*onInterrupt)(int)) {
   gOnInterrupt = onInterrupt;
   struct sigaction action {};
-  action.sa_handler = OnSigint;
+  action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
-  // After the first Ctrl+C the default action is back, so a second one ends
-  // a walk that does not stop on its own.
+  // After the first signal its default action is back, so a second one
+  // ends a walk that does not stop on its own.
   action.sa_flags = SA_RESETHAND;
-  gInstalled = sigaction(SIGINT, &action, &gPrevious) == 0;
+  gInstalled = true;
+  for (size_t i = 0; i < std::size(kCaught); ++i) gInstalled &= sigaction(kCaught[i], &action, &gPrevious[i]) == 0;
   return gInstalled;
 }
 
 void ReleaseInterrupt() {
-  if (gInstalled) sigaction(SIGINT, &gPrevious, nullptr);
+  if (gInstalled)
+    for (size_t i = 0; i < std::size(kCaught); ++i) sigaction(kCaught[i], &gPrevious[i], nullptr);
   gInstalled = false;
 }
 

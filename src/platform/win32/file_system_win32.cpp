@@ -152,6 +152,99 @@ bool SetPathTimes(const std::string& path, std::optional<timespec> access, std::
   return ok != 0;
 }
 
+FolderHandle::~FolderHandle() = default;
+
+FolderHandle::FolderHandle(FolderHandle&& other) noexcept : handle_(other.handle_), path_(std::move(other.path_)) {
+  other.handle_ = kNoHandle;
+  other.path_.clear();
+}
+
+FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
+  handle_ = other.handle_;
+  path_ = std::move(other.path_);
+  other.handle_ = kNoHandle;
+  other.path_.clear();
+  return *this;
+}
+
+FolderHandle FolderHandle::Duplicate() const {
+  FolderHandle copy;
+  copy.path_ = path_;
+  return copy;
+}
+
+namespace {
+
+std::string Joined(const FolderHandle& parent, const std::string& name) {
+  const char last = parent.path_.empty() ? '\\' : parent.path_.back();
+  return last == '\\' || last == '/' ? parent.path_ + name : parent.path_ + "\\" + name;
+}
+
+bool IsReparsePoint(DWORD a) { return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT); }
+
+// What the name in the folder is, as the restore needs to know it: a folder
+// (true), or the reason it cannot be used as one.
+bool CheckFolder(const std::string& path, SystemError& error) {
+  const DWORD a = Attributes(path);
+  if (a == INVALID_FILE_ATTRIBUTES) error = ErrorOf(GetLastError());
+  else if (IsReparsePoint(a)) error = {ELOOP, win32::ErrorText(ERROR_CANT_ACCESS_FILE)};
+  else if (!(a & FILE_ATTRIBUTE_DIRECTORY)) error = {ENOTDIR, win32::ErrorText(ERROR_DIRECTORY)};
+  else return true;
+  return false;
+}
+
+}  // namespace
+
+bool OpenFolder(const std::string& path, FolderHandle& out, SystemError& error) {
+  const DWORD a = Attributes(path);
+  if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_DIRECTORY)) {
+    error = a == INVALID_FILE_ATTRIBUTES ? ErrorOf(GetLastError()) : SystemError{ENOTDIR, win32::ErrorText(ERROR_DIRECTORY)};
+    return false;
+  }
+  out = FolderHandle();
+  out.path_ = path;
+  return true;
+}
+
+bool MakeOrOpenFolderIn(const FolderHandle& parent, const std::string& name, bool create, FolderHandle& out,
+                        bool& made, SystemError& error) {
+  made = false;
+  const std::string path = Joined(parent, name);
+  if (!CheckFolder(path, error)) {
+    if (error.code != ENOENT || !create) return false;
+    if (MakeFolder(path, error)) made = true;
+    else if (error.code != EEXIST) return false;
+    if (!CheckFolder(path, error)) return false;
+  }
+  out = FolderHandle();
+  out.path_ = path;
+  return true;
+}
+
+bool IsLinkIn(const FolderHandle& folder, const std::string& name) {
+  return IsReparsePoint(Attributes(Joined(folder, name)));
+}
+
+bool ExistsIn(const FolderHandle& folder, const std::string& name) { return PathExists(Joined(folder, name)); }
+
+bool RenameNewIn(const FolderHandle& folder, const std::string& from, const std::string& to, SystemError& error) {
+  if (RefusedName(to)) {
+    error = RefusedNameError();
+    return false;
+  }
+  // Without MOVEFILE_REPLACE_EXISTING an existing name is never replaced.
+  if (MoveFileExW(LongPath(Joined(folder, from)).c_str(), LongPath(Joined(folder, to)).c_str(), 0)) return true;
+  error = ErrorOf(GetLastError());
+  return false;
+}
+
+bool RemoveFileIn(const FolderHandle& folder, const std::string& name) { return RemoveFile(Joined(folder, name)); }
+
+bool SetTimesIn(const FolderHandle& folder, const std::string& name, std::optional<timespec> access,
+                std::optional<timespec> modified) {
+  return SetPathTimes(Joined(folder, name), access, modified);
+}
+
 std::FILE* OpenStdioFile(const std::string& path, const char* mode) {
   return _wfopen(LongPath(path).c_str(), win32::Wide(mode).c_str());
 }
@@ -194,6 +287,10 @@ bool OutputFile::Open(const std::string& path, Mode mode, SystemError& error) {
   }
   handle_ = reinterpret_cast<intptr_t>(h);
   return true;
+}
+
+bool OutputFile::CreateNewIn(const FolderHandle& folder, const std::string& name, SystemError& error) {
+  return Open(Joined(folder, name), Mode::kCreateNew, error);
 }
 
 bool OutputFile::Write(const uint8_t* data, size_t size, SystemError& error) {

@@ -114,14 +114,14 @@ class ConsoleBuffer : public std::streambuf {
   std::string pending_;
 };
 
-void (*gOnInterrupt)() = nullptr;
+void (*gOnInterrupt)(int) = nullptr;
 std::atomic<int> gPresses{0};
 
 BOOL WINAPI OnConsoleControl(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
   // The first press cancels; the second is left to the system, which ends the program.
   if (gPresses.fetch_add(1) > 0) return FALSE;
-  if (gOnInterrupt) gOnInterrupt();
+  if (gOnInterrupt) gOnInterrupt(130);
   return TRUE;
 }
 
@@ -143,7 +143,7 @@ void WriteStandardError(std::string_view text) {
   else WriteHandle(h, text);
 }
 
-bool CatchInterrupt(void (*onInterrupt)()) {
+bool CatchInterrupt(void (*onInterrupt)(int)) {
   gOnInterrupt = onInterrupt;
   gPresses = 0;
   return SetConsoleCtrlHandler(OnConsoleControl, TRUE) != 0;
