@@ -38,6 +38,10 @@ struct RestoreRequest {
   // Only rows whose clusters are all free (volume::RowState::kIntact); the
   // others are counted in the summary, not restored.
   bool intactOnly = false;
+  // Recycle Bin files and folders ($R) whose index ($I) is listed too go to
+  // the original path the index records, below the destination (the drive
+  // letter dropped).
+  bool originalNames = false;
 };
 
 struct RestoreSummary {

@@ -134,6 +134,9 @@ bool ParseRestoreArgs(const std::vector<std::string>& args, RestoreArgs& a, std:
   a.resultsPath = parsed.Value("--results").value_or("");
   a.request.force = parsed.Has("--force");
   a.request.intactOnly = parsed.Has("--intact-only");
+  a.request.originalNames = parsed.Has("--original-names");
+  if (a.request.originalNames && a.resultsPath.empty())
+    return error = "restore: --original-names は --results と一緒に指定してください。", false;
   if (a.request.intactOnly && a.resultsPath.empty())
     return error = "restore: --intact-only は --results と一緒に指定してください。", false;
   a.reportPath = parsed.Value("--report").value_or("");
