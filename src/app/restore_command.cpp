@@ -146,20 +146,28 @@ void UseOriginalName(ntfs::FoundRecord& record, const BinNote& note) {
   record.restoreName = name;
 }
 
-// The rows' items, with the bin's files under their original names when asked.
-std::vector<RowItem> ItemsOf(ScanState& s, const RestoreRequest& request, const std::vector<size_t>& order) {
+// The rows' items, with the bin's files under their original names when
+// asked for (or, from the window, answered Yes).
+std::vector<RowItem> ItemsOf(CommandContext& c, const RestoreRequest& request, const std::vector<size_t>& order) {
   const ResultList& rows = *request.rows;
   const ListKind kind = KindOfList(rows);
   std::vector<RowItem> items;
   for (size_t row : order) items.push_back(ReadRowItem(rows, row, kind));
-  if (!request.originalNames) return items;
-  const std::vector<std::optional<BinNote>> notes = RecycleBinNotes(s, rows);
+  if (!request.originalNames && !request.askAboutOriginalNames) return items;
+  const std::vector<std::optional<BinNote>> notes = RecycleBinNotes(c.state, rows);
+  std::vector<size_t> binFiles;
   for (size_t k = 0; k < order.size(); ++k) {
-    auto* record = std::get_if<ntfs::FoundRecord>(&items[k]);
+    const auto* record = std::get_if<ntfs::FoundRecord>(&items[k]);
     const size_t row = order[k];
     if (record && row < notes.size() && notes[row] && !notes[row]->index && record->stream.empty())
-      UseOriginalName(*record, *notes[row]);
+      binFiles.push_back(k);
   }
+  if (binFiles.empty()) return items;
+  if (!request.originalNames &&
+      c.messages.Show(OriginalNamesQuestion(binFiles.size()), MessageButtons::YesNo, MessageIcon::None,
+                      MessageAnswer::No) != MessageAnswer::Yes)
+    return items;
+  for (size_t k : binFiles) UseOriginalName(std::get<ntfs::FoundRecord>(items[k]), *notes[order[k]]);
   return items;
 }
 
@@ -167,7 +175,7 @@ void RestoreRows(CommandContext& c, const RestoreRequest& request, const restore
                  RestoreSummary& summary) {
   const ResultList& rows = *request.rows;
   const std::vector<size_t> order = RestoreOrder(request);
-  const std::vector<RowItem> items = ItemsOf(c.state, request, order);
+  const std::vector<RowItem> items = ItemsOf(c, request, order);
   const std::vector<bool> on = ItemsOnVolume(c.state, items);
   const bool restoreForeign = RestoreForeignRows(c, request, on);
   if (c.state.progress) c.state.progress->OpenProgress();
@@ -278,6 +286,13 @@ std::string SummaryText(const RestoreSummary& s, size_t detailLimit) {
   const std::string details = restore::DetailLines(o, detailLimit);
   if (!details.empty()) text += "\n\n復元できなかった項目:" + details;
   return text;
+}
+
+std::string OriginalNamesQuestion(size_t count) {
+  return "選択した行のうち " + std::to_string(count) +
+         " 件は、ごみ箱から削除されたファイルかフォルダです。\n"
+         "ごみ箱の情報ファイルにある元の名前とフォルダに (復元先のフォルダの下に) 復元しますか。\n\n"
+         "いいえ: ごみ箱の中の名前 ($R...) のまま復元します。";
 }
 
 bool CheckRestoreDestination(CommandContext& c, const std::string& destination) {

@@ -42,7 +42,13 @@ struct RestoreRequest {
   // the original path the index records, below the destination (the drive
   // letter dropped).
   bool originalNames = false;
+  // The window's way: when chosen rows are such files, the user is asked
+  // (kOriginalNamesQuestion, No by default) instead.
+  bool askAboutOriginalNames = false;
 };
+
+// Asked before a restore from the window when rows of the emptied Recycle Bin are chosen.
+std::string OriginalNamesQuestion(size_t count);
 
 struct RestoreSummary {
   restore::Outcomes outcomes;

@@ -66,6 +66,12 @@ std::vector<DataStream> NamedDataStreams(volume::ScanState& state, ByteView reco
   return streams;
 }
 
+std::optional<std::u16string> StreamNamed(volume::ScanState& state, ByteView record, const std::string& utf8) {
+  for (DataStream& stream : NamedDataStreams(state, record))
+    if (stream.utf8 == utf8) return std::move(stream.name);
+  return std::nullopt;
+}
+
 StreamRowName SplitStreamRowName(const std::string& rowName) {
   const size_t colon = rowName.rfind(':');
   if (colon == std::string::npos) return {rowName, {}};

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,10 @@ struct DataStream {
 // attribute list) holds them, each name once. Names that are not valid
 // UTF-16 are listed with replacement characters, as file names are.
 std::vector<DataStream> NamedDataStreams(volume::ScanState& state, ByteView record);
+
+// The attribute name of the record's stream whose UTF-8 name is `utf8`;
+// none when the record holds no such stream.
+std::optional<std::u16string> StreamNamed(volume::ScanState& state, ByteView record, const std::string& utf8);
 
 // The stream's own name taken from a row's "NAME:STREAM" (after the last
 // ':', which neither a Windows file name nor a stream name holds).

@@ -100,6 +100,7 @@ void MainDialog::ShowRowNotes() {
   if (list_.RowCount() == 0) return;
   model_->SetRowStates(app::RowStates(state_, list_));
   model_->SetSameContentRows(app::SameContentRows(state_, list_));
+  model_->SetBinNotes(app::RecycleBinNotes(state_, list_));
 }
 
 void MainDialog::ShowOpenDrive() {
@@ -179,6 +180,7 @@ void MainDialog::OnRestore() {
   app::RestoreSummary summary;
   app::RestoreRequest request{destination, source, rows, 0};
   request.askAboutForeignRows = true;  // rows of another volume: asked, No by default
+  request.askAboutOriginalNames = true;  // rows of the emptied Recycle Bin: asked, No by default
   const int restored = app::OnRestore(context, request, summary);
   ShowOpenDrive();
   if (restored == 1)

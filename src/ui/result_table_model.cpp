@@ -105,6 +105,7 @@ void ResultTableModel::OnCleared() {
   resetting_ = false;
   states_.clear();
   sameAs_.clear();
+  binNotes_.clear();
   shownRows_ = static_cast<int>(list_.RowCount());
   pendingRows_ = 0;
   endResetModel();
@@ -161,6 +162,8 @@ QString ResultTableModel::ToolTip(size_t row, size_t column) const {
   if (!sameAs_.empty())
     if (const auto found = sameAs_.find(RowKey(row)); found != sameAs_.end())
       lines << QStringLiteral("同じデータ: ") + FromUtf8(found->second);
+  if (!binNotes_.empty())
+    if (const auto found = binNotes_.find(RowKey(row)); found != binNotes_.end()) lines << FromUtf8(found->second);
   return PlainTip(lines);
 }
 
@@ -187,6 +190,12 @@ void ResultTableModel::SetSameContentRows(const std::vector<std::optional<size_t
                                      std::string(list_.Cell(*same[row], 0)));
   }
   if (shownRows_ > 0) emit dataChanged(index(0, 0), index(shownRows_ - 1, columnCount() - 1));
+}
+
+void ResultTableModel::SetBinNotes(const std::vector<std::optional<app::BinNote>>& notes) {
+  binNotes_.clear();
+  for (size_t row = 0; row < notes.size() && row < list_.RowCount(); ++row)
+    if (notes[row]) binNotes_.emplace(RowKey(row), app::BinNoteText(*notes[row]));
 }
 
 void ResultTableModel::SetRowStates(const std::vector<volume::Recoverability>& states) {

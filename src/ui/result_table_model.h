@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "app/recycle_bin_rows.h"
 #include "app/result_list.h"
 #include "platform/qt/shell_info_qt.h"
 #include "volume/recoverability.h"
@@ -46,6 +47,9 @@ class ResultTableModel : public QAbstractTableModel, public app::ResultListObser
   // For each row, the row (from 0) whose data a content row repeats: shown
   // grey, that row named in its tooltip.
   void SetSameContentRows(const std::vector<std::optional<size_t>>& same);
+  // What the Recycle Bin's index says of each row (its original path and
+  // deletion time), named in the row's tooltip.
+  void SetBinNotes(const std::vector<std::optional<app::BinNote>>& notes);
 
  signals:
   void clearing(const QString& notice);
@@ -78,7 +82,8 @@ class ResultTableModel : public QAbstractTableModel, public app::ResultListObser
   bool resetting_ = false;
   mutable QVector<QIcon> icons_;
   std::unordered_map<std::string, volume::Recoverability> states_;
-  std::unordered_map<std::string, std::string> sameAs_;  // row key -> the repeated row's name and folder
+  std::unordered_map<std::string, std::string> sameAs_;
+  std::unordered_map<std::string, std::string> binNotes_;  // row key -> the note's text  // row key -> the repeated row's name and folder
 };
 
 }  // namespace vellum::ui

@@ -13,7 +13,9 @@ namespace vellum::platform {
 bool FolderTakesStreamNames(const std::string& folder) {
   wchar_t volume[MAX_PATH + 1] = {};
   wchar_t fileSystem[MAX_PATH + 1] = {};
-  const std::wstring wide = Wide(folder);
+  std::wstring wide = win32::Wide(folder);
+  for (wchar_t& c : wide)
+    if (c == L'/') c = L'\\';
   if (!GetVolumePathNameW(wide.c_str(), volume, MAX_PATH)) return false;
   if (!GetVolumeInformationW(volume, nullptr, 0, nullptr, nullptr, nullptr, fileSystem, MAX_PATH)) return false;
   return std::wcscmp(fileSystem, L"NTFS") == 0;
