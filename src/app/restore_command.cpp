@@ -6,6 +6,7 @@
 #include "app/command_volume.h"
 #include "app/parse_number.h"
 #include "app/progress_model.h"
+#include "app/recycle_bin_rows.h"
 #include "app/results_file.h"
 #include "app/row_item.h"
 #include "app/row_state.h"
@@ -19,6 +20,7 @@
 #include "fat/found_entry.h"
 #include "ntfs/cluster_bitmap.h"
 #include "ntfs/ntfs_restore.h"
+#include "ntfs/recycle_bin.h"
 #include "volume/sector_io.h"
 #include "platform/file_system.h"
 #include "restore/restore_output.h"
@@ -140,13 +142,48 @@ bool NeedsClusterBitmap(const ScanState& s, const std::vector<RowItem>& items) {
          });
 }
 
+// A Recycle Bin file or folder sent to the path its index records: the
+// folder of that path below the destination, under its last name. The
+// folders are made as every restore makes them, each name checked.
+void UseOriginalName(ntfs::FoundRecord& record, const BinNote& note) {
+  const std::string below = ntfs::PathBelowDestination(note.originalPath);
+  const size_t slash = below.find_last_of('/');
+  const std::string name = slash == std::string::npos ? below : below.substr(slash + 1);
+  if (name.empty()) return;
+  record.folder = slash == std::string::npos ? std::string() : below.substr(0, slash);
+  record.restoreName = name;
+}
+
+// The rows' items, with the bin's files under their original names when
+// asked for (or, from the window, answered Yes).
+std::vector<RowItem> ItemsOf(CommandContext& c, const RestoreRequest& request, const std::vector<size_t>& order) {
+  const ResultList& rows = *request.rows;
+  const ListKind kind = KindOfList(rows);
+  std::vector<RowItem> items;
+  for (size_t row : order) items.push_back(ReadRowItem(rows, row, kind));
+  if (!request.originalNames && !request.askAboutOriginalNames) return items;
+  const std::vector<std::optional<BinNote>> notes = RecycleBinNotes(c.state, rows);
+  std::vector<size_t> binFiles;
+  for (size_t k = 0; k < order.size(); ++k) {
+    const auto* record = std::get_if<ntfs::FoundRecord>(&items[k]);
+    const size_t row = order[k];
+    if (record && row < notes.size() && notes[row] && !notes[row]->index && record->stream.empty())
+      binFiles.push_back(k);
+  }
+  if (binFiles.empty()) return items;
+  if (!request.originalNames &&
+      c.messages.Show(OriginalNamesQuestion(binFiles.size()), MessageButtons::YesNo, MessageIcon::None,
+                      MessageAnswer::No) != MessageAnswer::Yes)
+    return items;
+  for (size_t k : binFiles) UseOriginalName(std::get<ntfs::FoundRecord>(items[k]), *notes[order[k]]);
+  return items;
+}
+
 void RestoreRows(CommandContext& c, const RestoreRequest& request, const restore::RestoreTarget& target,
                  RestoreSummary& summary) {
   const ResultList& rows = *request.rows;
-  const ListKind kind = KindOfList(rows);
   const std::vector<size_t> order = RestoreOrder(request);
-  std::vector<RowItem> items;
-  for (size_t row : order) items.push_back(ReadRowItem(rows, row, kind));
+  const std::vector<RowItem> items = ItemsOf(c, request, order);
   const std::vector<bool> on = ItemsOnVolume(c.state, items);
   const bool restoreForeign = RestoreForeignRows(c, request, on);
   if (c.state.progress) c.state.progress->OpenProgress();
@@ -238,6 +275,9 @@ std::string SummaryText(const RestoreSummary& s, size_t detailLimit) {
     text += "\n  クラスタの並びを予測して復元したファイル: " + std::to_string(p) + " 件";
   if (o.RenamedCount())
     text += "\n  復元先で使えない文字を全角にした名前: " + std::to_string(o.RenamedCount()) + " 件";
+  if (o.StreamsBesideNameCount())
+    text += "\n  代替データ ストリームを「ファイル名_ストリーム名」で書き出したもの: " +
+            std::to_string(o.StreamsBesideNameCount()) + " 件";
   const uint32_t skipped = o.Count(ItemResult::kSkipped, false) + o.Count(ItemResult::kSkipped, true);
   const uint32_t failed = o.Count(ItemResult::kFailed, false) + o.Count(ItemResult::kFailed, true);
   if (skipped + failed > 0) {
@@ -264,6 +304,13 @@ std::string SummaryText(const RestoreSummary& s, size_t detailLimit) {
   const std::string details = restore::DetailLines(o, detailLimit);
   if (!details.empty()) text += "\n\n復元できなかった項目:" + details;
   return text;
+}
+
+std::string OriginalNamesQuestion(size_t count) {
+  return "選択した行のうち " + std::to_string(count) +
+         " 件は、ごみ箱から削除されたファイルかフォルダです。\n"
+         "ごみ箱の情報ファイルにある元の名前とフォルダに (復元先のフォルダの下に) 復元しますか。\n\n"
+         "いいえ: ごみ箱の中の名前 ($R...) のまま復元します。";
 }
 
 bool CheckRestoreDestination(CommandContext& c, const std::string& destination, const std::string& root) {

@@ -45,7 +45,17 @@ struct RestoreRequest {
   // NTFS folder's own path): the folders between are made from it one name
   // at a time, never through a link. Empty: `destination` itself.
   std::string destinationRoot = {};
+  // Recycle Bin files and folders ($R) whose index ($I) is listed too go to
+  // the original path the index records, below the destination (the drive
+  // letter dropped).
+  bool originalNames = false;
+  // The window's way: when chosen rows are such files, the user is asked
+  // (kOriginalNamesQuestion, No by default) instead.
+  bool askAboutOriginalNames = false;
 };
+
+// Asked before a restore from the window when rows of the emptied Recycle Bin are chosen.
+std::string OriginalNamesQuestion(size_t count);
 
 struct RestoreSummary {
   restore::Outcomes outcomes;

@@ -5,6 +5,7 @@
 
 #include "app/parse_number.h"
 #include "app/results_file.h"
+#include "ntfs/data_streams.h"
 #include "platform/file_system.h"
 #include "volume/listing.h"
 
@@ -68,6 +69,11 @@ RowItem NtfsItem(const ResultList& rows, size_t row) {
   r.name = rows.Cell(row, 0);
   r.folder = RowFolderBelowRoot(rows, row);
   r.isFolder = (rows.DataWord(row) & volume::kRowFolder) != 0;
+  if ((rows.DataWord(row) & volume::kRowStream) != 0 && !r.isFolder) {
+    const ntfs::StreamRowName split = ntfs::SplitStreamRowName(r.name);
+    r.name = split.file;
+    r.stream = split.stream;
+  }
   return r;
 }
 

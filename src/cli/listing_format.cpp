@@ -13,6 +13,8 @@
 #include "app/results_file.h"
 #include "app/visible_text.h"
 #include "content/content_verdict.h"
+#include "ntfs/data_streams.h"
+#include "ntfs/recycle_bin.h"
 #include "platform/file_system.h"
 #include "platform/terminal.h"
 #include "volume/listing.h"
@@ -198,9 +200,14 @@ ListedRow DescribeRow(const app::ResultList& list, size_t row, ShellInfo* shell,
   else if (relative.starts_with("<不明>") || (ntfs && !r.record && r.scanCluster)) r.kind = "orphan";
   else r.kind = "walk";
   if (shell) r.mime = volume::LookUpShellInfo(shell, r.name, r.isDir).mimeType;
+  // The bin's index and a stream are no files of their extension's type.
+  if (shell && !r.isDir && (r.type == ntfs::kBinIndexTypeName || r.type == ntfs::kStreamTypeName))
+    r.mime = "application/octet-stream";
   if (notes && row < notes->states.size()) r.state = notes->states[row];
   if (notes && row < notes->sameAs.size() && notes->sameAs[row]) r.sameAs = *notes->sameAs[row] + 1;
   if (notes && row < notes->checks.size()) r.check = notes->checks[row];
+  if (notes && row < notes->bin.size()) r.bin = notes->bin[row];
+  if ((word & volume::kRowStream) != 0 && !r.isDir) r.stream = ntfs::SplitStreamRowName(r.name).stream;
   return r;
 }
 
@@ -230,6 +237,9 @@ void WriteJsonLines(const app::ResultList& list, ShellInfo* shell, const RowNote
     j["same_as"] = r.sameAs ? nlohmann::ordered_json(*r.sameAs) : nullptr;
     j["check"] = r.check ? nlohmann::ordered_json(content::ContentCheckKey(*r.check)) : nullptr;
     j["damaged_from"] = DamagedFrom(r.check) ? nlohmann::ordered_json(*DamagedFrom(r.check)) : nullptr;
+    j["stream"] = r.stream.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(r.stream);
+    j["original_path"] = r.bin ? nlohmann::ordered_json(r.bin->originalPath) : nullptr;
+    j["deleted_time"] = r.bin ? nlohmann::ordered_json(IsoLocalTime(r.bin->deletedTime)) : nullptr;
     // Names from a damaged disk need not be valid UTF-8: such bytes are replaced, not fatal.
     out += j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
     HandOnIfFull(out, write);
@@ -240,7 +250,7 @@ void WriteJsonLines(const app::ResultList& list, ShellInfo* shell, const RowNote
 void WriteCsv(const app::ResultList& list, ShellInfo* shell, const RowNotes* notes, const app::TextPieces& write) {
   std::string out =
       "row,name,folder,path,size,type,mtime,cluster,record,scan_cluster,slot,is_dir,fat_chain,kind,mime,state,"
-      "clusters_in_use,same_as,check,damaged_from\r\n";
+      "clusters_in_use,same_as,check,damaged_from,stream,original_path,deleted_time\r\n";
   for (size_t row = 0; row < list.RowCount(); ++row) {
     const ListedRow r = DescribeRow(list, row, shell, notes);
     const std::string fields[] = {std::to_string(r.row), r.name, r.folder, r.path, Optional(r.size), r.type,
@@ -250,7 +260,9 @@ void WriteCsv(const app::ResultList& list, ShellInfo* shell, const RowNotes* not
                                   r.state ? std::to_string(r.state->clustersInUse) : std::string(),
                                   Optional(r.sameAs),
                                   r.check ? content::ContentCheckKey(*r.check) : std::string(),
-                                  Optional(DamagedFrom(r.check))};
+                                  Optional(DamagedFrom(r.check)), r.stream,
+                                  r.bin ? r.bin->originalPath : std::string(),
+                                  r.bin ? IsoLocalTime(r.bin->deletedTime) : std::string()};
     for (size_t i = 0; i < std::size(fields); ++i) out += (i ? "," : "") + CsvField(fields[i]);
     out += "\r\n";
     HandOnIfFull(out, write);
@@ -300,7 +312,10 @@ std::string FormatTable(const app::ResultList& list, size_t width, const RowNote
     const std::optional<uint64_t> where = r.cluster ? r.cluster : r.record ? r.record : r.scanCluster;
     cells.push_back({std::to_string(r.row), app::VisibleText(r.name) + (r.isDir ? "/" : ""), app::VisibleText(r.folder), size, r.type,
                      std::string(CellOrEmpty(list, row, 4)), Optional(where),
-                     r.sameAs ? "#" + std::to_string(*r.sameAs) + " と同じ" : StateCell(r.state), Optional(r.slot),
+                     r.sameAs  ? "#" + std::to_string(*r.sameAs) + " と同じ"
+                     : r.bin   ? app::BinNoteText(*r.bin)
+                               : StateCell(r.state),
+                     Optional(r.slot),
                      r.check ? content::ContentCheckText(*r.check) : std::string()});
   }
   std::vector<size_t> widths(headings.size());

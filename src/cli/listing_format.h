@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/recycle_bin_rows.h"
 #include "app/result_list.h"
 #include "app/results_file.h"
 #include "content/content_check.h"
@@ -36,6 +37,8 @@ struct ListedRow {
   std::optional<volume::Recoverability> state;  // when the volume was there to tell
   std::optional<uint64_t> sameAs;               // the row (from 1) whose data a content row repeats
   std::optional<content::ContentCheck> check;   // a content row's own check, when the volume was asked
+  std::string stream;                           // an alternate data stream's name; empty for a file's own row
+  std::optional<app::BinNote> bin;              // what the Recycle Bin's index says of the row
 };
 
 // What the volume tells of the rows beyond their cells, one per row in row
@@ -45,6 +48,7 @@ struct RowNotes {
   std::vector<volume::Recoverability> states;
   std::vector<std::optional<size_t>> sameAs;
   std::vector<std::optional<content::ContentCheck>> checks;  // content rows only
+  std::vector<std::optional<app::BinNote>> bin;
 };
 
 // `shell` gives the locale-free type; without it `mime` stays empty.

@@ -140,6 +140,9 @@ bool ParseRestoreArgs(const std::vector<std::string>& args, RestoreArgs& a, std:
   a.request.verifiedOnly = parsed.Has("--verified-only");
   if (a.request.verifiedOnly && a.resultsPath.empty())
     return error = "restore: --verified-only は --results と一緒に指定してください。", false;
+  a.request.originalNames = parsed.Has("--original-names");
+  if (a.request.originalNames && a.resultsPath.empty())
+    return error = "restore: --original-names は --results と一緒に指定してください。", false;
   if (a.request.intactOnly && a.resultsPath.empty())
     return error = "restore: --intact-only は --results と一緒に指定してください。", false;
   a.reportPath = parsed.Value("--report").value_or("");

@@ -91,7 +91,8 @@ ListingFormat FormatFor(const SearchArgs& a) {
 // the results file keeps the columns the window saves and loads.
 void WriteListingText(volume::ScanState& state, const app::ResultList& list, ListingFormat format, ShellInfo* shell,
                       const app::TextPieces& write) {
-  const RowNotes notes{app::RowStates(state, list), app::SameContentRows(state, list), app::ContentChecks(state, list)};
+  const RowNotes notes{app::RowStates(state, list), app::SameContentRows(state, list), app::ContentChecks(state, list),
+                       app::RecycleBinNotes(state, list)};
   switch (format) {
     case ListingFormat::kTable: return write(FormatTable(list, TerminalColumns(), &notes));
     case ListingFormat::kJson: return WriteJsonLines(list, shell, &notes, write);

@@ -84,6 +84,14 @@ ByteView ResidentValue(ByteView attribute) {
   return h ? ValueOf(attribute, *h) : ByteView{};
 }
 
+std::u16string AttributeNameOf(ByteView attribute, const AttributeHeader& h) {
+  std::u16string name;
+  if (h.nameLength == 0 || !InBounds(attribute.size(), h.nameOffset, 2ull * h.nameLength)) return name;
+  name.resize(h.nameLength);
+  for (size_t i = 0; i < name.size(); ++i) name[i] = static_cast<char16_t>(Le16(attribute, h.nameOffset + 2 * i));
+  return name;
+}
+
 bool FileNameFits(ByteView value) {
   FieldReader r(value);
   const uint8_t units = r.U8(64);
@@ -123,6 +131,7 @@ bool AttributeListWalk::Next(ListEntry& entry) {
   entry.type = r.U32(0);
   const uint16_t length = r.U16(4);
   entry.nameLength = r.U8(6);
+  const uint8_t nameOffset = r.U8(7);
   entry.firstVcn = r.U64(8);
   entry.reference = r.U64(16);
   const bool whole = r.Require(0, kListEntryMinBytes);
@@ -134,22 +143,31 @@ bool AttributeListWalk::Next(ListEntry& entry) {
     ended_ = cutShort_ = true;
     return false;
   }
+  entry.name.clear();
+  if (entry.nameLength != 0 && InBounds(length, nameOffset, 2ull * entry.nameLength)) {
+    const ByteView bytes = list_.subspan(at_);
+    for (uint8_t i = 0; i < entry.nameLength; ++i)
+      entry.name.push_back(static_cast<char16_t>(Le16(bytes, nameOffset + 2u * i)));
+  }
   at_ += length;
   return true;
 }
 
-bool IsWantedAttribute(ByteView attribute, const AttributeHeader& h, uint32_t type, uint64_t firstVcn) {
-  if (h.type != type || !h.Unnamed()) return false;
+bool IsWantedAttribute(ByteView attribute, const AttributeHeader& h, uint32_t type, uint64_t firstVcn,
+                       std::u16string_view name) {
+  if (h.type != type || h.nameLength != name.size()) return false;
+  if (!name.empty() && AttributeNameOf(attribute, h) != name) return false;
   if (h.nonResident && h.firstVcn != firstVcn) return false;
   return type != kAttrFileName || UsableFileName(attribute, h);
 }
 
-std::optional<AttributeRef> FindInRecord(ByteView record, uint32_t type, uint64_t firstVcn) {
+std::optional<AttributeRef> FindInRecord(ByteView record, uint32_t type, uint64_t firstVcn,
+                                         std::u16string_view name) {
   AttributeWalk walk(record);
   for (AttributeRef ref; walk.Next(ref);) {
     const ByteView a = AttributeBytes(record, ref);
     const auto h = ParseAttribute(a);
-    if (h && IsWantedAttribute(a, *h, type, firstVcn)) return ref;
+    if (h && IsWantedAttribute(a, *h, type, firstVcn, name)) return ref;
   }
   return std::nullopt;
 }

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <string_view>
 
 #include "volume/le.h"
 
@@ -63,6 +65,10 @@ struct AttributeHeader {
 // (a run-list offset inside the header is damage of another kind).
 std::optional<AttributeHeader> ParseAttribute(ByteView attribute, bool* cutShort = nullptr);
 
+// The attribute's name in UTF-16 units (a named $DATA is an alternate data
+// stream); empty for an unnamed one. The header must come from these bytes.
+std::u16string AttributeNameOf(ByteView attribute, const AttributeHeader& h);
+
 // The resident value of an attribute, or empty when it is non-resident or malformed.
 ByteView ResidentValue(ByteView attribute);
 // The same from a header already parsed from these bytes; empty as well when
@@ -103,6 +109,7 @@ bool FileNameFits(ByteView value);
 struct ListEntry {
   uint32_t type = 0;
   uint8_t nameLength = 0;
+  std::u16string name;  // empty as well when it does not fit the entry
   uint64_t firstVcn = 0;
   uint64_t reference = 0;
 };
@@ -119,12 +126,14 @@ class AttributeListWalk {
   bool cutShort_ = false;
 };
 
-// The first unnamed attribute of `type` in this record alone (no attribute
-// list), the extent starting at firstVcn when non-resident. $FILE_NAME
-// attributes holding only a DOS name, or whose name does not fit their
-// value, are passed over so that the long name is found.
-std::optional<AttributeRef> FindInRecord(ByteView record, uint32_t type, uint64_t firstVcn);
+// The first attribute of `type` named `name` (unnamed when empty) in this
+// record alone (no attribute list), the extent starting at firstVcn when
+// non-resident. $FILE_NAME attributes holding only a DOS name, or whose name
+// does not fit their value, are passed over so that the long name is found.
+std::optional<AttributeRef> FindInRecord(ByteView record, uint32_t type, uint64_t firstVcn,
+                                         std::u16string_view name = {});
 // Whether FindInRecord takes this attribute (its bytes and parsed header).
-bool IsWantedAttribute(ByteView attribute, const AttributeHeader& h, uint32_t type, uint64_t firstVcn);
+bool IsWantedAttribute(ByteView attribute, const AttributeHeader& h, uint32_t type, uint64_t firstVcn,
+                       std::u16string_view name = {});
 
 }  // namespace vellum::ntfs

@@ -22,9 +22,9 @@ struct Located {
 // The attribute's extent starting at firstVcn, searched in a private copy of
 // the record (the search may replace the copy by an extension record).
 std::optional<Located> Locate(volume::ScanState& state, ByteView record, uint32_t type,
-                              uint64_t firstVcn, int depth) {
+                              uint64_t firstVcn, int depth, std::u16string_view name) {
   std::vector<uint8_t> copy(record.begin(), record.end());
-  const auto ref = detail::FindAttribute(state, copy, type, firstVcn, false, depth);
+  const auto ref = detail::FindAttribute(state, copy, type, firstVcn, false, depth, name);
   if (!ref) return std::nullopt;
   const ByteView attribute = AttributeBytes(copy, *ref);
   const auto h = ParseAttribute(attribute);
@@ -54,9 +54,10 @@ void DecompressUnit(MutableBytes unit) {
 
 }  // namespace
 
-AttributeReader::AttributeReader(volume::ScanState& state, ByteView record, uint32_t type, int depth)
-    : state_(state), record_(record.begin(), record.end()), type_(type), depth_(depth) {
-  auto located = Locate(state_, record_, type_, 0, depth_);
+AttributeReader::AttributeReader(volume::ScanState& state, ByteView record, uint32_t type, int depth,
+                                 std::u16string_view name)
+    : state_(state), record_(record.begin(), record.end()), type_(type), depth_(depth), name_(name) {
+  auto located = Locate(state_, record_, type_, 0, depth_, name_);
   if (!located) return;
   found_ = true;
   header_ = located->header;
@@ -70,7 +71,7 @@ const Extent* AttributeReader::NextExtent(size_t index) {
   // one, so a list that points back cannot make the chain endless.
   const Extent& last = extents_[index];
   if (lastExtentKnown_ || last.lastVcn == UINT64_MAX || extents_.size() > kMaxExtentSteps) return nullptr;
-  auto next = Locate(state_, record_, type_, last.lastVcn + 1, depth_);
+  auto next = Locate(state_, record_, type_, last.lastVcn + 1, depth_, name_);
   if (!next || !next->header.nonResident || next->extent.Empty()) {
     lastExtentKnown_ = true;
     return nullptr;

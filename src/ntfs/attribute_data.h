@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "ntfs/attribute.h"
@@ -36,7 +38,9 @@ bool ReadAttributeClusters(volume::ScanState& state, ByteView record, uint32_t t
 // ReadAttributeClusters gives for the same arguments.
 class AttributeReader {
  public:
-  AttributeReader(volume::ScanState& state, ByteView record, uint32_t type, int depth = 0);
+  // `name`: the attribute of that name (a stream's $DATA); unnamed when empty.
+  AttributeReader(volume::ScanState& state, ByteView record, uint32_t type, int depth = 0,
+                  std::u16string_view name = {});
   bool Read(uint64_t vcn, uint64_t count, MutableBytes buffer, bool decompress);
 
   // Where the clusters from vcn lie on the volume when the attribute holds
@@ -59,6 +63,7 @@ class AttributeReader {
   std::vector<uint8_t> record_;  // a copy: later extents are searched from it
   uint32_t type_;
   int depth_;
+  std::u16string name_;
   bool found_ = false;
   AttributeHeader header_{};
   std::vector<uint8_t> residentValue_;

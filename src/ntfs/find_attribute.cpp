@@ -22,8 +22,8 @@ bool ReadAttributeList(volume::ScanState& state, ByteView record, std::vector<ui
 }
 
 // Follows the list entries for (type, firstVcn) into extension records.
-std::optional<AttributeRef> SearchThroughList(volume::ScanState& state, MutableBytes record,
-                                              uint32_t type, uint64_t firstVcn, int depth) {
+std::optional<AttributeRef> SearchThroughList(volume::ScanState& state, MutableBytes record, uint32_t type,
+                                              uint64_t firstVcn, int depth, std::u16string_view name) {
   std::vector<uint8_t> list;
   if (depth >= detail::kMaxNesting || record.size() != state.mftRecordSize ||
       !ReadAttributeList(state, record, list))
@@ -32,7 +32,8 @@ std::optional<AttributeRef> SearchThroughList(volume::ScanState& state, MutableB
   std::vector<uint8_t> extension(record.size());
   AttributeListWalk entries(list);
   for (ListEntry entry; entries.Next(entry);) {
-    const bool wanted = entry.type == type && entry.nameLength == 0 && entry.firstVcn == firstVcn;
+    const bool wanted = entry.type == type && entry.nameLength == name.size() && entry.name == name &&
+                        entry.firstVcn == firstVcn;
     const auto number = static_cast<uint32_t>(entry.reference);
     // Each record once: a list naming the same record again (or the record
     // itself) adds nothing but reads.
@@ -40,7 +41,7 @@ std::optional<AttributeRef> SearchThroughList(volume::ScanState& state, MutableB
     if (tried.size() == kMaxListRecordReads) break;
     tried.push_back(number);
     if (!detail::ReadMftRecord(state, number, extension, depth + 1)) continue;
-    if (const auto found = FindInRecord(extension, type, firstVcn)) {
+    if (const auto found = FindInRecord(extension, type, firstVcn, name)) {
       std::copy(extension.begin(), extension.end(), record.begin());
       return found;
     }
@@ -53,17 +54,17 @@ std::optional<AttributeRef> SearchThroughList(volume::ScanState& state, MutableB
 namespace detail {
 
 std::optional<AttributeRef> FindAttribute(volume::ScanState& state, MutableBytes record, uint32_t type,
-                                          uint64_t firstVcn, bool noList, int depth) {
-  if (const auto found = FindInRecord(record, type, firstVcn)) return found;
+                                          uint64_t firstVcn, bool noList, int depth, std::u16string_view name) {
+  if (const auto found = FindInRecord(record, type, firstVcn, name)) return found;
   if (noList || type == kAttrAttributeList) return std::nullopt;
-  return SearchThroughList(state, record, type, firstVcn, depth);
+  return SearchThroughList(state, record, type, firstVcn, depth, name);
 }
 
 }  // namespace detail
 
 std::optional<AttributeRef> FindAttribute(volume::ScanState& state, MutableBytes record,
-                                          uint32_t type, uint64_t firstVcn, bool noList) {
-  return detail::FindAttribute(state, record, type, firstVcn, noList, 0);
+                                          uint32_t type, uint64_t firstVcn, bool noList, std::u16string_view name) {
+  return detail::FindAttribute(state, record, type, firstVcn, noList, 0, name);
 }
 
 bool ReadAttributeValue(volume::ScanState& state, ByteView record, AttributeRef ref,
@@ -95,9 +96,9 @@ bool ReadAttributeValue(volume::ScanState& state, ByteView record, AttributeRef 
 }
 
 std::optional<AttributeHeader> FindHeader(volume::ScanState& state, ByteView record, uint32_t type,
-                                          std::vector<uint8_t>& copy, AttributeRef& ref) {
+                                          std::vector<uint8_t>& copy, AttributeRef& ref, std::u16string_view name) {
   copy.assign(record.begin(), record.end());
-  const auto found = FindAttribute(state, copy, type, 0, false);
+  const auto found = FindAttribute(state, copy, type, 0, false, name);
   if (!found) return std::nullopt;
   ref = *found;
   return ParseAttribute(AttributeBytes(copy, ref));

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "ntfs/attribute.h"
@@ -26,14 +27,18 @@ inline constexpr size_t kMaxListRecordReads = 8;
 // attribute, `record` is overwritten with that extension record and the
 // position refers to it. Callers that still need the record they passed keep
 // a copy. `record` must be mftRecordSize bytes for the list to be followed.
+// `name`, when not empty, asks for the attribute of that name instead (an
+// alternate data stream is a named $DATA).
 std::optional<AttributeRef> FindAttribute(volume::ScanState& state, MutableBytes record,
-                                          uint32_t type, uint64_t firstVcn, bool noList);
+                                          uint32_t type, uint64_t firstVcn, bool noList,
+                                          std::u16string_view name = {});
 
 // The unnamed attribute of `type` (its first extent) in a copy of `record`,
 // followed through the attribute list: its parsed header, with `copy` holding
 // the record it was found in and `ref` its position there.
 std::optional<AttributeHeader> FindHeader(volume::ScanState& state, ByteView record, uint32_t type,
-                                          std::vector<uint8_t>& copy, AttributeRef& ref);
+                                          std::vector<uint8_t>& copy, AttributeRef& ref,
+                                          std::u16string_view name = {});
 
 // A resident attribute's value, or the clusters of a non-resident extent from
 // VCN 0 to its last VCN, at most maxBytes. True when all of it was read.

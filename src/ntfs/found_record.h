@@ -22,6 +22,12 @@ struct FoundRecord {
   std::string name;
   std::string folder;  // below the volume root, as listed
   bool isFolder = false;
+  // An alternate data stream's row: the stream's name (`name` is then the
+  // file's own); the stream alone is restored, beside the file.
+  std::string stream;
+  // Written under this name instead of the record's own, when not empty
+  // (a Recycle Bin file under the name it had before it was deleted).
+  std::string restoreName;
 
   bool operator==(const FoundRecord&) const = default;
 };

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 #include "ntfs/attribute.h"
 #include "volume/le.h"
@@ -21,7 +22,7 @@ inline constexpr int kMaxNesting = 2;
 
 bool ReadMftRecord(volume::ScanState& state, uint32_t number, MutableBytes buffer, int depth);
 std::optional<AttributeRef> FindAttribute(volume::ScanState& state, MutableBytes record, uint32_t type,
-                                          uint64_t firstVcn, bool noList, int depth);
+                                          uint64_t firstVcn, bool noList, int depth, std::u16string_view name = {});
 bool ReadAttributeClusters(volume::ScanState& state, ByteView record, uint32_t type, uint64_t vcn,
                            uint64_t count, MutableBytes buffer, bool decompress, int depth);
 

@@ -8,6 +8,7 @@
 
 #include "ntfs/attribute.h"
 #include "ntfs/attribute_data.h"
+#include "ntfs/data_streams.h"
 #include "ntfs/file_data.h"
 #include "ntfs/file_name.h"
 #include "ntfs/find_attribute.h"
@@ -15,6 +16,7 @@
 #include "ntfs/record.h"
 #include "platform/codepage.h"
 #include "platform/file_system.h"
+#include "platform/stream_names.h"
 #include "restore/restore_output.h"
 #include "restore/restored_file.h"
 
@@ -120,7 +122,8 @@ constexpr uint64_t kTransferBytes = 1u << 20;
 // each. A chunk that cannot be read whole is read again step by step, so
 // that what is written as unreadable is exactly what a step at a time would
 // name.
-WriteOutcome WriteClusters(ScanState& state, ByteView record, const AttributeHeader& data, const DataSink& sink) {
+WriteOutcome WriteClusters(ScanState& state, ByteView record, const AttributeHeader& data, const DataSink& sink,
+                           std::u16string_view stream) {
   const uint64_t clusterBytes = state.clusterBytes;
   if (clusterBytes == 0) return WriteOutcome::kIncomplete;
   const TransferStep step = TransferStepOf(data, clusterBytes);
@@ -132,7 +135,7 @@ WriteOutcome WriteClusters(ScanState& state, ByteView record, const AttributeHea
   // out as zeros for ever, and the file is then not complete.
   bool complete = data.dataSize <= state.dataAreaBytes;
   // The attribute and its extents are found once for the whole file.
-  AttributeReader reader(state, record, kAttrData);
+  AttributeReader reader(state, record, kAttrData, 0, stream);
   for (uint64_t vcn = 0, remaining = std::min(data.dataSize, state.dataAreaBytes); remaining > 0;
        vcn += chunkClusters) {
     if (CancelRequested(state)) return WriteOutcome::kCancelled;
@@ -159,10 +162,10 @@ WriteOutcome WriteClusters(ScanState& state, ByteView record, const AttributeHea
 
 // The size the record's unnamed $DATA claims; 0 when it has none. Records
 // read from free clusters can claim anything.
-uint64_t DataSizeOf(ScanState& state, ByteView record) {
+uint64_t DataSizeOf(ScanState& state, ByteView record, std::u16string_view stream) {
   std::vector<uint8_t> copy;
   AttributeRef ref;
-  const std::optional<AttributeHeader> data = FindHeader(state, record, kAttrData, copy, ref);
+  const std::optional<AttributeHeader> data = FindHeader(state, record, kAttrData, copy, ref, stream);
   if (!data) return 0;
   return data->nonResident ? data->dataSize : ResidentValue(AttributeBytes(copy, ref)).size();
 }
@@ -180,15 +183,18 @@ std::optional<std::vector<uint8_t>> LoadRecord(ScanState& state, const NtfsRecor
 
 namespace {
 
-// Writes one file record's data to a unique name in `folder` and stamps it.
-// A file cut short by a failed write or by Cancel is removed.
-bool RestoreFileInto(ScanState& state, ByteView record, const std::string& name, uint64_t written,
-                     const std::string& folder, Messages& messages, restore::Outcomes& outcomes) {
+// Writes one of a record's data streams (its own data when `stream` is
+// empty) to a unique name in `folder` and stamps it. A file cut short by a
+// failed write or by Cancel is removed. `kept` receives the path of a file
+// that stays.
+bool WriteRecordData(ScanState& state, ByteView record, const std::string& name, std::u16string_view stream,
+                     uint64_t written, const std::string& folder, Messages& messages, restore::Outcomes& outcomes,
+                     std::string* kept = nullptr) {
   if (!PathFits(folder + "/" + name)) {
     restore::SkipTooLong(messages, outcomes, folder + "/" + name);
     return false;
   }
-  if (DataSizeOf(state, record) > state.dataAreaBytes) {
+  if (DataSizeOf(state, record, stream) > state.dataAreaBytes) {
     outcomes.Skipped(folder + "/" + name, restore::kReasonLargerThanVolume);
     return false;
   }
@@ -199,9 +205,9 @@ bool RestoreFileInto(ScanState& state, ByteView record, const std::string& name,
   }
   state.StartRestoringFile(name);
   file.SetWrittenObserver([&state](uint64_t bytes) { state.AddRestoredBytes(bytes); });
-  const WriteOutcome outcome = CopyRecordData(state, record, [&file](ByteView bytes, bool read) {
-    return read ? file.Write(bytes) : file.WriteUnreadable(bytes);
-  });
+  const WriteOutcome outcome = CopyRecordData(
+      state, record, [&file](ByteView bytes, bool read) { return read ? file.Write(bytes) : file.WriteUnreadable(bytes); },
+      stream);
   if (outcome == WriteOutcome::kCancelled) {
     file.Abandon();
     outcomes.Skipped(folder + "/" + name, restore::kReasonInterrupted);
@@ -209,7 +215,52 @@ bool RestoreFileInto(ScanState& state, ByteView record, const std::string& name,
   }
   if (outcome == WriteOutcome::kWriteFailed)
     messages.Show(kWriteFailedMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
-  return file.Finish(outcomes, FileTimeToTimespec(written));
+  const bool stays = file.Finish(outcomes, FileTimeToTimespec(written));
+  if (stays && kept) *kept = file.Path();
+  return stays;
+}
+
+// The name a stream of the file `fileName` is written under in `folder`:
+// "FILE:STREAM" where the destination takes it (on Windows' NTFS a real
+// stream), else "FILE_STREAM", counted.
+std::string StreamFileName(const std::string& folder, const std::string& fileName, const std::string& stream,
+                           restore::Outcomes& outcomes) {
+  if (platform::FolderTakesStreamNames(folder)) return fileName + ":" + stream;
+  outcomes.StreamBesideName();
+  return fileName + "_" + stream;
+}
+
+// The key a stream of the record at `key` is marked done under, so that a
+// stream row chosen with its file is written once.
+std::string StreamKey(const std::string& key, const std::string& stream) { return key + ":" + stream; }
+
+// Writes the one stream `stream` of the record beside the file `fileName` in `folder`.
+bool WriteStream(ScanState& state, ByteView record, const DataStream& stream, const std::string& fileName,
+                 uint64_t written, const std::string& folder, Messages& messages, restore::Outcomes& outcomes) {
+  const std::string name = StreamFileName(folder, fileName, stream.utf8, outcomes);
+  if (!restore::IsSafeComponent(name)) {
+    outcomes.Skipped(folder + "/" + name, restore::kReasonUnsafeName);
+    return false;
+  }
+  return WriteRecordData(state, record, name, stream.name, written, folder, messages, outcomes);
+}
+
+// The record's file, then each of its streams beside it under the name the
+// file was given (made unique, it may not be the record's own).
+bool RestoreFileInto(ScanState& state, ByteView record, const std::string& name, uint64_t written,
+                     const std::string& folder, Messages& messages, restore::Outcomes& outcomes,
+                     const std::string& key) {
+  std::string path;
+  const bool whole = WriteRecordData(state, record, name, {}, written, folder, messages, outcomes, &path);
+  if (path.empty()) return whole;
+  const std::string fileName = path.substr(path.find_last_of('/') + 1);
+  bool all = whole;
+  for (const DataStream& stream : NamedDataStreams(state, record)) {
+    if (state.cancelled || outcomes.AlreadyDone(StreamKey(key, stream.utf8))) continue;
+    outcomes.MarkDone(StreamKey(key, stream.utf8));
+    all &= WriteStream(state, record, stream, fileName, written, folder, messages, outcomes);
+  }
+  return all;
 }
 
 // The folder a record goes into, created when missing; empty when skipped
@@ -249,22 +300,23 @@ timespec FileTimeToTimespec(uint64_t fileTime) {
   return t;
 }
 
-WriteOutcome CopyRecordData(ScanState& state, ByteView record, const DataSink& sink) {
+WriteOutcome CopyRecordData(ScanState& state, ByteView record, const DataSink& sink, std::u16string_view stream) {
   std::vector<uint8_t> copy;
   AttributeRef ref;
-  const std::optional<AttributeHeader> data = FindHeader(state, record, kAttrData, copy, ref);
+  const std::optional<AttributeHeader> data = FindHeader(state, record, kAttrData, copy, ref, stream);
   if (data && !data->nonResident) {
     const ByteView value = ResidentValue(AttributeBytes(copy, ref));
     return sink(value, true) ? WriteOutcome::kWritten : WriteOutcome::kWriteFailed;
   }
-  return data ? WriteClusters(state, record, *data, sink) : WriteOutcome::kWritten;
+  return data ? WriteClusters(state, record, *data, sink, stream) : WriteOutcome::kWritten;
 }
 
 bool RestoreNtfsFile(ScanState& state, const NtfsRecordSource& source, const std::string& destinationFolder,
-                     Messages& messages, restore::Outcomes& outcomes) {
+                     Messages& messages, restore::Outcomes& outcomes, const NtfsFileChoice& choice) {
   const std::string key = SourceKey(source);
-  if (outcomes.AlreadyDone(key)) return true;
-  outcomes.MarkDone(key);
+  const std::string doneKey = choice.stream.empty() ? key : StreamKey(key, choice.stream);
+  if (outcomes.AlreadyDone(doneKey)) return true;
+  outcomes.MarkDone(doneKey);
   const auto record = LoadRecord(state, source);
   const auto name = record ? FileNameOf(state, *record) : std::nullopt;
   const auto written = record ? LastWrittenTime(state, *record) : std::nullopt;
@@ -272,30 +324,43 @@ bool RestoreNtfsFile(ScanState& state, const NtfsRecordSource& source, const std
     outcomes.Skipped(destinationFolder + "/" + key, restore::kReasonNoData);
     return false;
   }
-  const std::string utf8 = NameToUtf8(name->name);
+  const std::string utf8 = choice.name.empty() ? NameToUtf8(name->name) : choice.name;
   if (!restore::IsSafeComponent(utf8)) {
     outcomes.Skipped(destinationFolder + "/" + utf8, restore::kReasonUnsafeName);
     return false;
   }
   if (state.progress) state.progress->SetFileName(utf8);
-  return RestoreFileInto(state, *record, utf8, *written, destinationFolder, messages, outcomes);
+  if (choice.stream.empty())
+    return RestoreFileInto(state, *record, utf8, *written, destinationFolder, messages, outcomes, key);
+  for (const DataStream& stream : NamedDataStreams(state, *record))
+    if (stream.utf8 == choice.stream)
+      return WriteStream(state, *record, stream, utf8, *written, destinationFolder, messages, outcomes);
+  outcomes.Skipped(destinationFolder + "/" + utf8 + ":" + choice.stream, restore::kReasonNoData);
+  return false;
 }
 
 bool RestoreFoundRecord(ScanState& state, const restore::RestoreTarget& target, const FoundRecord& r) {
   Messages& messages = restore::MessagesOf(target);
   restore::Outcomes& outcomes = restore::OutcomesOf(target);
-  if (r.isFolder && (r.source.recordNumber == 0 || !restore::IsSafeComponent(r.name))) return false;
+  if (r.isFolder && (r.source.recordNumber == 0 || !restore::IsSafeComponent(r.name) ||
+                     (!r.restoreName.empty() && !restore::IsSafeComponent(r.restoreName))))
+    return false;
   const std::string key = "ntfs:" + std::to_string(r.source.recordNumber);
   if (r.isFolder && outcomes.AlreadyDone(key)) return true;
+  // A file written already (with the folder that held it) makes no folder on the way again.
+  const std::string fileKey = r.stream.empty() ? SourceKey(r.source) : StreamKey(SourceKey(r.source), r.stream);
+  if (!r.isFolder && outcomes.AlreadyDone(fileKey)) return true;
   const std::string listed = restore::ParentOf(target, r.folder);
   const std::string parent = restore::ResolveFolder(target, listed, listed + "/" + r.name);
   if (parent.empty()) return true;
   if (!r.isFolder) {
-    RestoreNtfsFile(state, r.source, parent, messages, outcomes);
+    RestoreNtfsFile(state, r.source, parent, messages, outcomes, {r.stream, r.restoreName});
     return true;
   }
   outcomes.MarkDone(key);
-  const std::string folder = restore::JoinRecorded(parent, r.name, messages, outcomes, parent + "/" + r.name, true);
+  const std::string& folderName = r.restoreName.empty() ? r.name : r.restoreName;
+  const std::string folder =
+      restore::JoinRecorded(parent, folderName, messages, outcomes, parent + "/" + folderName, true);
   if (folder.empty()) return true;
   outcomes.Restored(folder, true);
   if (const auto written = RecordTime(state, r.source)) outcomes.SetFolderTimeLater(folder, *written);
@@ -348,7 +413,7 @@ void RestoreNtfsRecord(ScanState& state, uint32_t recordNumber, ByteView record,
     run.outcomes.Restored(target, true);
     return;
   }
-  RestoreFileInto(state, record, utf8, *written, target, run.messages, run.outcomes);
+  RestoreFileInto(state, record, utf8, *written, target, run.messages, run.outcomes, key);
 }
 
 bool RestoreNtfsFolder(ScanState& state, uint32_t boundFolder, const std::string& destinationRoot,

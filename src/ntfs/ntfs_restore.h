@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -45,10 +46,12 @@ enum class WriteOutcome {
 // that stand for clusters that could not be read. False stops the copy.
 using DataSink = std::function<bool(ByteView bytes, bool read)>;
 
-// Hands the record's unnamed $DATA to `sink`: 16 clusters per step, or one
-// compression unit decompressed. Cancel is polled before every step
-// (state.cancelled is then set). A record without $DATA gives nothing.
-WriteOutcome CopyRecordData(ScanState& state, ByteView record, const DataSink& sink);
+// Hands the record's unnamed $DATA (or the alternate data stream `stream`)
+// to `sink`: 16 clusters per step, or one compression unit decompressed.
+// Cancel is polled before every step (state.cancelled is then set). A record
+// without that $DATA gives nothing.
+WriteOutcome CopyRecordData(ScanState& state, ByteView record, const DataSink& sink,
+                            std::u16string_view stream = {});
 
 // Restores a listed record into the destination folder of its folder: a
 // file under its record's own name; a deleted folder under the listed name,
@@ -57,13 +60,21 @@ WriteOutcome CopyRecordData(ScanState& state, ByteView record, const DataSink& s
 // that cannot be a folder's).
 bool RestoreFoundRecord(ScanState& state, const restore::RestoreTarget& target, const FoundRecord& found);
 
+// Which of a record's data a file restore writes, and under which name.
+struct NtfsFileChoice {
+  std::string stream;  // one alternate data stream alone (its UTF-8 name); empty: the file and every stream
+  std::string name;    // instead of the record's own name, when not empty
+};
+
 // Restores one file row into destinationFolder (which must exist) under the
-// record's own name made unique, with its modification time. False when it
-// was skipped or failed (the outcome says why) or cut short by Cancel (the
-// partial file is removed). A record restored before in the same command
-// is not written again.
+// record's own name made unique, with its modification time, and each of
+// its alternate data streams beside it ("NAME:STREAM", or "NAME_STREAM"
+// where the destination takes no ':'). False when something was skipped or
+// failed (the outcome says why) or cut short by Cancel (the partial file is
+// removed). A record or stream restored before in the same command is not
+// written again.
 bool RestoreNtfsFile(ScanState& state, const NtfsRecordSource& source, const std::string& destinationFolder,
-                     Messages& messages, restore::Outcomes& outcomes);
+                     Messages& messages, restore::Outcomes& outcomes, const NtfsFileChoice& choice = {});
 
 // The last-written time of the record at `source`, when it can be read.
 std::optional<timespec> RecordTime(ScanState& state, const NtfsRecordSource& source);

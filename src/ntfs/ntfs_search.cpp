@@ -7,12 +7,14 @@
 #include <optional>
 
 #include "ntfs/attribute.h"
+#include "ntfs/data_streams.h"
 #include "ntfs/file_name.h"
 #include "ntfs/find_attribute.h"
 #include "ntfs/mft_reader.h"
 #include "ntfs/ntfs_restore.h"
 #include "ntfs/record.h"
 #include "ntfs/record_state.h"
+#include "ntfs/recycle_bin.h"
 #include "ntfs/table_walk.h"
 #include "platform/codepage.h"
 #include "platform/file_system.h"
@@ -283,14 +285,23 @@ std::optional<FoundRecord> RecordItem(ScanState& state, uint32_t recordNumber, B
   return item;
 }
 
-std::optional<NtfsRow> PrepareNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster,
-                                      uint32_t slot, NtfsRowCache& cache) {
+namespace {
+
+// What a row must pass besides having a name and a time: the zero-size
+// option and the name filter. A stream's rows are judged on their own.
+struct RowChecks {
+  bool size = true;
+  bool filter = true;
+};
+
+std::optional<NtfsRow> PrepareRecordRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster,
+                                        uint32_t slot, NtfsRowCache& cache, RowChecks checks) {
   // What the record holds itself is read from it in place; only what it
   // moved behind an attribute list is searched for there.
   const RecordSummary summary = SummariseRecord(record);
   // Counted here, once per record a search lists from: the readers below
   // each end the same cut structure again.
-  if (summary.cutShort) ++state.truncatedStructures;
+  if (summary.cutShort && checks.size) ++state.truncatedStructures;
   const auto name =
       summary.fileName ? FileNameIn(AttributeBytes(record, *summary.fileName)) : FileNameOf(state, record);
   const auto written = summary.standardInformation
@@ -306,7 +317,7 @@ std::optional<NtfsRow> PrepareNtfsRow(ScanState& state, uint32_t recordNumber, B
     const auto data = summary.data ? ParseAttribute(AttributeBytes(record, ref))
                                    : FindHeader(state, record, kAttrData, scratch, ref);
     if (data) row.size = ValueSize(*data);
-    if (row.size == 0 && !state.options.zeroSize) return std::nullopt;
+    if (checks.size && row.size == 0 && !state.options.zeroSize) return std::nullopt;
     if (data && recordNumber == 0)
       runCluster = OrphanRuleCluster(state, AttributeBytes(summary.data ? record : ByteView(scratch), ref));
   }
@@ -316,7 +327,7 @@ std::optional<NtfsRow> PrepareNtfsRow(ScanState& state, uint32_t recordNumber, B
   // orphan rule of every scan.
   if (recordNumber == 0 && !IsListableOrphanRecord(state, row.name, *written, row.size, runCluster))
     return std::nullopt;
-  if (!volume::NameMatchesFilter(row.name, state.options.filter)) return std::nullopt;
+  if (checks.filter && !volume::NameMatchesFilter(row.name, state.options.filter)) return std::nullopt;
   row.record = recordNumber;
   row.cluster = cluster;
   row.slot = slot;
@@ -326,6 +337,34 @@ std::optional<NtfsRow> PrepareNtfsRow(ScanState& state, uint32_t recordNumber, B
   return row;
 }
 
+}  // namespace
+
+std::optional<NtfsRow> PrepareNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster,
+                                      uint32_t slot, NtfsRowCache& cache) {
+  return PrepareRecordRow(state, recordNumber, record, cluster, slot, cache, {});
+}
+
+void PrepareNtfsRows(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster, uint32_t slot,
+                     NtfsRowCache& cache, std::vector<NtfsRow>& rows) {
+  auto main = PrepareNtfsRow(state, recordNumber, record, cluster, slot, cache);
+  if (main) rows.push_back(*main);
+  if ((RecordFlags(record) & kRecordDirectory) != 0) return;
+  const std::vector<DataStream> streams = NamedDataStreams(state, record);
+  if (streams.empty()) return;
+  if (!main) main = PrepareRecordRow(state, recordNumber, record, cluster, slot, cache, {false, false});
+  if (!main) return;
+  for (const DataStream& stream : streams) {
+    NtfsRow row = *main;
+    row.name += ':';
+    row.name += stream.utf8;
+    row.stream = stream.utf8;
+    row.size = stream.size;
+    if (row.size == 0 && !state.options.zeroSize) continue;
+    if (!volume::NameMatchesFilter(row.name, state.options.filter)) continue;
+    rows.push_back(std::move(row));
+  }
+}
+
 void ListNtfsRow(ScanState& state, const NtfsRow& row) {
   std::string_view typeName;
   const size_t index = volume::ListFoundEntry(state, row.name, row.folder, &typeName);
@@ -333,7 +372,13 @@ void ListNtfsRow(ScanState& state, const NtfsRow& row) {
   if (rows == nullptr) return;
   rows->SetCell(index, 1, row.folderText ? std::string_view(*row.folderText) : std::string_view());
   rows->SetCell(index, 2, row.folder ? std::string() : std::to_string(row.size));
-  rows->SetDataWord(index, row.folder ? volume::kRowFolder : 0);
+  rows->SetDataWord(index, row.folder ? volume::kRowFolder : !row.stream.empty() ? volume::kRowStream : 0);
+  // A stream is no file of its extension's type, and neither is the bin's
+  // index of one.
+  if (!row.stream.empty()) typeName = kStreamTypeName;
+  else if (!row.folder && row.folderText && BinNameKindOf(row.name) == BinNameKind::kIndex &&
+           IsRecycleBinFolder(*row.folderText))
+    typeName = kBinIndexTypeName;
   rows->SetCell(index, 3, typeName);
   rows->SetCell(index, 4, row.time.View());
   if (row.record != 0) {
@@ -348,7 +393,9 @@ void AddNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64
                 NtfsRowCache* cache) {
   std::optional<NtfsRowCache> own;
   if (cache == nullptr) cache = &own.emplace();
-  if (const auto row = PrepareNtfsRow(state, recordNumber, record, cluster, slot, *cache)) ListNtfsRow(state, *row);
+  std::vector<NtfsRow> rows;
+  PrepareNtfsRows(state, recordNumber, record, cluster, slot, *cache, rows);
+  for (const NtfsRow& row : rows) ListNtfsRow(state, row);
 }
 
 bool SearchNtfs(ScanState& state, uint32_t boundFolder, const std::string& destinationRoot,

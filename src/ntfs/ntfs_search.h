@@ -97,11 +97,18 @@ struct NtfsRow {
   bool folder = false;
   uint64_t size = 0;
   std::string name;
+  std::string stream;  // an alternate data stream's row: its name ("NAME:STREAM" in `name`)
   const std::string* folderText = nullptr;
   FileTimeText time;
 };
 std::optional<NtfsRow> PrepareNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster,
                                       uint32_t slot, NtfsRowCache& cache);
+// The record's row as PrepareNtfsRow gives it, then one row per alternate
+// data stream of a file ("NAME:STREAM", the stream's size, the record's time),
+// each under the same filters. A stream is listed even when the file's own
+// row is not (an empty main stream, a filter that names the stream).
+void PrepareNtfsRows(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster, uint32_t slot,
+                     NtfsRowCache& cache, std::vector<NtfsRow>& rows);
 void ListNtfsRow(ScanState& state, const NtfsRow& row);
 
 // Puts the names of the parent folders before `path`, up to the root (then

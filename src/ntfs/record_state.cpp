@@ -4,19 +4,32 @@
 
 #include "ntfs/attribute.h"
 #include "ntfs/data_runs.h"
+#include "ntfs/data_streams.h"
 #include "ntfs/find_attribute.h"
 #include "ntfs/ntfs_restore.h"
 #include "volume/sector_io.h"
 
 namespace vellum::ntfs {
 
+namespace {
+
+// The $DATA a row stands for: the file's own, or the stream it names. None
+// for a stream the record no longer holds.
+std::optional<std::u16string> DataNameOf(volume::ScanState& state, ByteView record, const FoundRecord& found) {
+  if (found.stream.empty()) return std::u16string();
+  return StreamNamed(state, record, found.stream);
+}
+
+}  // namespace
+
 volume::Recoverability RecordRecoverability(volume::ScanState& state, const FoundRecord& found) {
   const auto record = LoadRecord(state, found.source);
-  if (!record) return volume::RecoverabilityOf(false, 0, 0, true);
+  const auto name = record ? DataNameOf(state, *record, found) : std::nullopt;
+  if (!name) return volume::RecoverabilityOf(false, 0, 0, true);
   // A folder, and a file whose data lives in its record, are as whole as the record.
   std::vector<uint8_t> copy;
   AttributeRef ref;
-  const auto data = found.isFolder ? std::nullopt : FindHeader(state, *record, kAttrData, copy, ref);
+  const auto data = found.isFolder ? std::nullopt : FindHeader(state, *record, kAttrData, copy, ref, *name);
   const auto extent = data ? ExtentOf(AttributeBytes(copy, ref)) : std::nullopt;
   if (!extent || extent->Empty()) return volume::RecoverabilityOf(false, 0, 0, false);
   uint64_t clusters = 0, inUse = 0;
@@ -36,10 +49,11 @@ volume::Recoverability RecordRecoverability(volume::ScanState& state, const Foun
 std::optional<uint64_t> RecordFirstCluster(volume::ScanState& state, const FoundRecord& found) {
   if (found.isFolder) return std::nullopt;
   const auto record = LoadRecord(state, found.source);
-  if (!record) return std::nullopt;
+  const auto name = record ? DataNameOf(state, *record, found) : std::nullopt;
+  if (!name) return std::nullopt;
   std::vector<uint8_t> copy;
   AttributeRef ref;
-  const auto data = FindHeader(state, *record, kAttrData, copy, ref);
+  const auto data = FindHeader(state, *record, kAttrData, copy, ref, *name);
   const auto extent = data ? ExtentOf(AttributeBytes(copy, ref)) : std::nullopt;
   // Only a run that starts the file names its first cluster.
   if (!extent || extent->Empty() || extent->firstVcn != 0) return std::nullopt;

@@ -115,6 +115,9 @@ class Outcomes {
   }
   // A name the destination refused, written with full-width characters instead.
   void Renamed() { ++renamed_; }
+  // An alternate data stream written as "FILE_STREAM": the destination
+  // takes no "FILE:STREAM".
+  void StreamBesideName() { ++streamsBeside_; }
 
   uint32_t Count(ItemResult result, bool folders) const;
   uint32_t Files() const {
@@ -123,6 +126,7 @@ class Outcomes {
   }
   uint32_t Folders() const { return Count(ItemResult::kRestored, true); }
   uint32_t RenamedCount() const { return renamed_; }
+  uint32_t StreamsBesideNameCount() const { return streamsBeside_; }
   // Items skipped for `reason` (alone, or followed by what it concerns in brackets).
   uint32_t WithReason(std::string_view reason) const;
   // True when every item asked for was restored byte for byte.
@@ -150,6 +154,7 @@ class Outcomes {
   // every row, and counting the items each time made it quadratic.
   std::array<std::array<uint32_t, 2>, 6> counts_{};
   uint32_t renamed_ = 0;
+  uint32_t streamsBeside_ = 0;
   size_t row_ = 0;
   std::string source_;
   std::string state_;

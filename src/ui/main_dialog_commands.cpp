@@ -102,6 +102,7 @@ void MainDialog::ShowRowNotes() {
   model_->SetRowStates(app::RowStates(state_, list_));
   model_->SetSameContentRows(app::SameContentRows(state_, list_));
   model_->SetContentChecks(app::ContentChecks(state_, list_));
+  model_->SetBinNotes(app::RecycleBinNotes(state_, list_));
 }
 
 void MainDialog::ShowOpenDrive() {
@@ -181,6 +182,7 @@ void MainDialog::OnRestore() {
   app::RestoreSummary summary;
   app::RestoreRequest request{destination, source, rows, 0};
   request.askAboutForeignRows = true;  // rows of another volume: asked, No by default
+  request.askAboutOriginalNames = true;  // rows of the emptied Recycle Bin: asked, No by default
   const int restored = app::OnRestore(context, request, summary);
   ShowOpenDrive();
   if (restored == 1)

@@ -109,6 +109,7 @@ void ResultTableModel::OnCleared() {
   states_.clear();
   sameAs_.clear();
   checks_.clear();
+  binNotes_.clear();
   shownRows_ = static_cast<int>(list_.RowCount());
   pendingRows_ = 0;
   endResetModel();
@@ -168,6 +169,8 @@ QString ResultTableModel::ToolTip(size_t row, size_t column) const {
   if (!checks_.empty())
     if (const auto found = checks_.find(RowKey(row)); found != checks_.end())
       lines << QStringLiteral("検査: ") + FromUtf8(content::ContentCheckText(found->second));
+  if (!binNotes_.empty())
+    if (const auto found = binNotes_.find(RowKey(row)); found != binNotes_.end()) lines << FromUtf8(found->second);
   return PlainTip(lines);
 }
 
@@ -201,6 +204,12 @@ void ResultTableModel::SetContentChecks(const std::vector<std::optional<content:
   for (size_t row = 0; row < checks.size() && row < list_.RowCount(); ++row)
     if (checks[row]) checks_.emplace(RowKey(row), *checks[row]);
   if (shownRows_ > 0) emit dataChanged(index(0, 0), index(shownRows_ - 1, columnCount() - 1));
+}
+
+void ResultTableModel::SetBinNotes(const std::vector<std::optional<app::BinNote>>& notes) {
+  binNotes_.clear();
+  for (size_t row = 0; row < notes.size() && row < list_.RowCount(); ++row)
+    if (notes[row]) binNotes_.emplace(RowKey(row), app::BinNoteText(*notes[row]));
 }
 
 void ResultTableModel::SetRowStates(const std::vector<volume::Recoverability>& states) {

@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "app/recycle_bin_rows.h"
 #include "app/result_list.h"
 #include "content/content_check.h"
 #include "platform/qt/shell_info_qt.h"
@@ -50,6 +51,9 @@ class ResultTableModel : public QAbstractTableModel, public app::ResultListObser
   // For each row, a recognised file's own check: a damaged one is shown
   // grey, and the check is named in the tooltip.
   void SetContentChecks(const std::vector<std::optional<content::ContentCheck>>& checks);
+  // What the Recycle Bin's index says of each row (its original path and
+  // deletion time), named in the row's tooltip.
+  void SetBinNotes(const std::vector<std::optional<app::BinNote>>& notes);
 
  signals:
   void clearing(const QString& notice);
@@ -84,6 +88,7 @@ class ResultTableModel : public QAbstractTableModel, public app::ResultListObser
   std::unordered_map<std::string, volume::Recoverability> states_;
   std::unordered_map<std::string, std::string> sameAs_;  // row key -> the repeated row's name and folder
   std::unordered_map<std::string, content::ContentCheck> checks_;
+  std::unordered_map<std::string, std::string> binNotes_;  // row key -> the note's text
 };
 
 }  // namespace vellum::ui

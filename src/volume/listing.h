@@ -17,6 +17,8 @@ inline constexpr uint8_t kAttrDirectory = 0x10;
 // Data word bits of a result row.
 inline constexpr uint32_t kRowFolder = 1;
 inline constexpr uint32_t kRowFatChain = 2;
+// An NTFS row of an alternate data stream: its name is "NAME:STREAM".
+inline constexpr uint32_t kRowStream = 4;
 
 // A folder text longer than this is listed as its first kMaxFolderTextBytes
 // bytes. Nothing that long can be saved (the results file keeps 519) or

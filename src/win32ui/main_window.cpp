@@ -252,6 +252,7 @@ void MainWindow::OnRestore() {
   app::RestoreSummary summary;
   app::RestoreRequest request{destination, source, rows, 0};
   request.askAboutForeignRows = true;
+  request.askAboutOriginalNames = true;  // rows of the emptied Recycle Bin: asked, No by default
   const int restored = app::OnRestore(context, request, summary);
   ShowOpenDrive();
   busy_ = false;

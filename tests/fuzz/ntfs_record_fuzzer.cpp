@@ -11,11 +11,13 @@
 
 #include "ntfs/attribute.h"
 #include "ntfs/attribute_data.h"
+#include "ntfs/data_streams.h"
 #include "ntfs/file_data.h"
 #include "ntfs/file_name.h"
 #include "ntfs/find_attribute.h"
 #include "ntfs/mft_reader.h"
 #include "ntfs/record.h"
+#include "ntfs/recycle_bin.h"
 #include "platform/block_device.h"
 #include "volume/fixups.h"
 
@@ -77,6 +79,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   ntfs::FileNameOf(s, record);
+  // Every named $DATA is read by its name, through the list as well.
+  for (const ntfs::DataStream& stream : ntfs::NamedDataStreams(s, record)) {
+    std::vector<uint8_t> unit(16 * kRecord);
+    ntfs::AttributeReader(s, record, ntfs::kAttrData, 0, stream.name).Read(0, 16, unit, true);
+  }
+  // The record's bytes read as a Recycle Bin index ($I): a path reaching
+  // past them is cut, never read beyond them.
+  if (const auto index = ntfs::ParseRecycleBinIndex(record))
+    if (index->originalPath.size() > 3 * record.size()) __builtin_trap();
   // One walk over the attributes finds what a search for each type finds.
   const ntfs::RecordSummary summary = ntfs::SummariseRecord(record);
   const auto same = [](std::optional<ntfs::AttributeRef> a, std::optional<ntfs::AttributeRef> b) {

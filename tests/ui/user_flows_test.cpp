@@ -196,6 +196,34 @@ TEST(PersonAtTheWindow, AnNtfsSearchListsWhatTheCommandLineListsAndRestoresWhatI
   }
 }
 
+// The emptied Recycle Bin: a $R row names its original path and deletion
+// time on hover; restoring it asks whether to put it back there, and Yes
+// does. A stream's row restores the stream beside its file.
+TEST(PersonAtTheWindow, ABinRowTellsWhereItWasAndGoesBackThereWhenAsked) {
+  const std::string image = Image("ntfs-streams.img");
+  Desk desk({image});
+  desk.Search();
+  const int bin = desk.RowNamed(QStringLiteral("$RABC123.docx"));
+  const int stream = desk.RowNamed(QStringLiteral("Report.docx:summary"));
+  ASSERT_GE(bin, 0);
+  ASSERT_GE(stream, 0);
+  const QString tip = desk.dialog.Model().data(desk.dialog.Model().index(bin, 0), Qt::ToolTipRole).toString();
+  EXPECT_TRUE(tip.contains(QStringLiteral("元の場所 C:\\Users\\owner\\Documents\\report.docx (削除 2024/05/0")))
+      << tip.toStdString();
+  desk.person.ClickRow(bin);
+  desk.person.ClickRow(stream, Qt::ControlModifier);
+  QTemporaryDir to;
+  desk.person.WillChoosePath(to.path());
+  desk.person.WillAnswer(QMessageBox::Yes);  // under the original names
+  desk.person.WillAnswer(QMessageBox::Ok);
+  desk.person.Click(kRestoreButtonId);
+  EXPECT_TRUE(desk.person.Done()) << desk.person.Waiting().toStdString();
+  EXPECT_EQ(FilesBelow(to.path()),
+            (std::set<QString>{QStringLiteral("Users/owner/Documents/report.docx"), QStringLiteral("Report.docx:summary")}));
+  EXPECT_EQ(Bytes(to.filePath(QStringLiteral("Users/owner/Documents/report.docx"))), IcatOf(image, QStringLiteral("73")));
+  EXPECT_EQ(Bytes(to.filePath(QStringLiteral("Report.docx:summary"))), IcatOf(image, QStringLiteral("64-128-4")));
+}
+
 TEST(PersonAtTheWindow, ADiskOpenedAsABiosDiskListsAndRestoresWhatTheRawVolumeDoes) {
   const std::string disk = Image("disk-mbr.img");
   std::vector<QString> rows[2];

@@ -1,0 +1,34 @@
+// What the Recycle Bin's index files say of the rows of an NTFS list: for a
+// $R file or folder whose $I index the list holds (deleted, as emptying the
+// bin leaves both), and for the $I row itself, the path the file had before
+// it was deleted and when it was deleted. Read from the open volume.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/result_list.h"
+#include "volume/scan_state.h"
+
+namespace vellum::app {
+
+struct BinNote {
+  std::string originalPath;  // "C:\Users\owner\Documents\report.docx"
+  std::string deletedTime;   // "YYYY/MM/DD hh:mm:ss.mmm", local time, as the rows write times
+  uint64_t size = 0;         // as the index recorded it
+  uint32_t version = 0;
+  bool damaged = false;      // the path is cut or not UTF-16: shown as far as it reads
+  bool index = false;        // the $I row itself, not the file it describes
+};
+
+// One per row, in row order; empty for rows the bin says nothing of (and
+// for every row of a list that is not NTFS's).
+std::vector<std::optional<BinNote>> RecycleBinNotes(volume::ScanState& state, const ResultList& rows);
+
+// The text a person reads of a note: "元の場所 PATH (削除 TIME)", with a
+// mark when the path is damaged.
+std::string BinNoteText(const BinNote& note);
+
+}  // namespace vellum::app

@@ -1,0 +1,117 @@
+// Streams and the Recycle Bin's original paths as the command line gives
+// them: the JSON and CSV fields, the table, a results file that keeps a
+// stream's row and restores it, and restore --original-names.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "cli/restore_cli.h"
+#include "cli/search_cli.h"
+#include "support/cli_call.h"
+#include "support/run_command.h"
+
+namespace vellum::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Call;
+
+std::string Image() { return std::string(VELLUM_TEST_IMAGES) + "/ntfs-streams.img"; }
+
+struct Scratch {
+  fs::path dir = fs::temp_directory_path() / ("vellum-streams-cli-" + std::to_string(::getpid()));
+  Scratch() { fs::create_directories(dir); }
+  ~Scratch() { fs::remove_all(dir); }
+  std::string operator()(const std::string& name) const { return (dir / name).string(); }
+};
+
+std::string ReadWhole(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+std::map<std::string, nlohmann::json> JsonRows() {
+  const auto run = Call(RunSearch, {Image(), "--no-free-scan", "--format", "json"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  std::map<std::string, nlohmann::json> rows;
+  std::istringstream lines(run.out);
+  for (std::string line; std::getline(lines, line);) {
+    auto j = nlohmann::json::parse(line);
+    rows[j["name"].get<std::string>()] = j;
+  }
+  return rows;
+}
+
+TEST(StreamsCli, JsonAndCsvNameTheStreamAndTheOriginalPath) {
+  const auto rows = JsonRows();
+  const auto& summary = rows.at("Report.docx:summary");
+  EXPECT_EQ(summary["stream"], "summary");
+  EXPECT_EQ(summary["size"], 27000);
+  EXPECT_EQ(summary["record"], 64);
+  EXPECT_EQ(summary["mime"], "application/octet-stream");
+  EXPECT_TRUE(rows.at("Report.docx")["stream"].is_null());
+  const auto& bin = rows.at("$RABC123.docx");
+  EXPECT_EQ(bin["original_path"], "C:\\Users\\owner\\Documents\\report.docx");
+  EXPECT_TRUE(bin["deleted_time"].get<std::string>().starts_with("2024-05-"));
+  EXPECT_EQ(rows.at("$IABC123.docx")["type"], "ごみ箱の情報ファイル");
+  EXPECT_EQ(rows.at("$IABC123.docx")["mime"], "application/octet-stream");
+  EXPECT_TRUE(rows.at("Report.docx")["original_path"].is_null());
+
+  const auto csv = Call(RunSearch, {Image(), "--no-free-scan", "--format", "csv"});
+  EXPECT_NE(csv.out.find(",same_as,stream,original_path,deleted_time\r\n"), std::string::npos);
+  EXPECT_NE(csv.out.find(",summary,,\r\n"), std::string::npos);
+  EXPECT_NE(csv.out.find(",C:\\Users\\owner\\Downloads\\manual.pdf,2024-02-02T"), std::string::npos);
+}
+
+TEST(StreamsCli, TheTableShowsTheOriginalPathInTheStateColumn) {
+  ::setenv("COLUMNS", "400", 1);
+  const auto run = Call(RunSearch, {Image(), "--no-free-scan", "--format", "table"});
+  ::unsetenv("COLUMNS");
+  std::istringstream lines(run.out);
+  bool seen = false;
+  for (std::string line; std::getline(lines, line);)
+    if (line.find("$RDEF456.txt") != std::string::npos)
+      seen = line.find("元の場所 D:\\Archive\\2014\\notes.txt (削除 ") != std::string::npos;
+  EXPECT_TRUE(seen) << run.out;
+}
+
+// The row of a stream, saved and loaded again, restores that stream alone.
+TEST(StreamsCli, AResultsFileKeepsAStreamRowAndRestoresIt) {
+  Scratch scratch;
+  const auto search = Call(RunSearch, {Image(), "--no-free-scan", "-o", scratch("found.tsv")});
+  ASSERT_EQ(search.status, 0) << search.err;
+  std::ifstream file(scratch("found.tsv"));
+  size_t row = 0, wanted = 0;
+  for (std::string line; std::getline(file, line); ++row)
+    if (line.starts_with("Report.docx:tag\t")) wanted = row - 1;  // the drive and column lines come first
+  ASSERT_GT(wanted, 0u);
+  const auto restore = Call(RunRestore, {Image(), "--results", scratch("found.tsv"), "--rows",
+                                         std::to_string(wanted), "--to", scratch("out")});
+  ASSERT_EQ(restore.status, 0) << restore.err;
+  EXPECT_EQ(ReadWhole(scratch("out/Report.docx:tag")), testing::RunCommand("icat '" + Image() + "' 64-128-5"));
+  EXPECT_FALSE(fs::exists(scratch("out/Report.docx")));
+}
+
+TEST(StreamsCli, OriginalNamesRestoresTheBinUnderItsOldFolders) {
+  Scratch scratch;
+  ASSERT_EQ(Call(RunSearch, {Image(), "--no-free-scan", "-o", scratch("found.tsv")}).status, 0);
+  const auto restore = Call(RunRestore, {Image(), "--results", scratch("found.tsv"), "--original-names", "--to",
+                                         scratch("out"), "--report", scratch("report.tsv")});
+  ASSERT_EQ(restore.status, 0) << restore.err;
+  EXPECT_EQ(ReadWhole(scratch("out/Users/owner/Documents/report.docx")),
+            testing::RunCommand("icat '" + Image() + "' 73-128-2"));
+  EXPECT_TRUE(fs::exists(scratch("out/Users/owner/Projects/old-project/figure.dat")));
+  // Without a list there is no index to read the names from.
+  const auto usage = Call(RunRestore, {Image(), "--original-names", "--folder", "65", "--to", scratch("walk")});
+  EXPECT_EQ(usage.status, 2);
+  EXPECT_NE(usage.err.find("--original-names"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vellum::cli
