@@ -20,13 +20,14 @@ packages=(
   qt6-base-dev shared-mime-info   # the desktop program; type names and icons of the result list
   fonts-ipafont-gothic            # IPAPGothic stands in for the dialogs' Japanese font
   nlohmann-json3-dev libssl-dev   # JSON lines of the CLI; SHA-256 of restored files
-  zlib1g-dev                      # carved gzip files unpacked to their end; CRC-32 of archive headers
+  zlib1g-dev                      # carved gzip unpacked to its end; CRC-32 of PNG chunks and archive headers
   # The restore and source-protection tests make and mount FAT, exFAT and NTFS
   # volumes (fusefat where the kernel has no vfat).
   dosfstools exfatprogs exfat-fuse ntfs-3g fusefat
   python3                         # the command line's output forms are read back by Python's json and csv
+  fdisk                           # sfdisk wraps a volume in a partition table for the legacy-path test
   libewf-dev libvhdi-dev libvmdk-dev libqcow-dev   # image containers: E01, VHD/VHDX, VMDK, qcow
-  libjpeg62-turbo-dev zlib1g-dev    # carved photos checked by decoding; PNG chunk CRCs
+  libjpeg62-turbo-dev             # carved photos checked by decoding
   qt6-translations-l10n           # Qt's own buttons and dialogs in Japanese
   desktop-file-utils xdg-utils    # the installed desktop entry is checked and looked up
   dpkg-dev file lintian           # the Debian package: its dependencies from the libraries, its check
