@@ -219,6 +219,12 @@ void WriteJsonLines(const app::ResultList& list, ShellInfo* shell, const RowNote
     j["state"] = r.state ? nlohmann::ordered_json(volume::RowStateKey(r.state->state)) : nullptr;
     j["clusters_in_use"] = r.state ? nlohmann::ordered_json(r.state->clustersInUse) : nullptr;
     j["same_as"] = r.sameAs ? nlohmann::ordered_json(*r.sameAs) : nullptr;
+    // Only a row on unreadable sectors has its file's lost bytes, [first, last] each.
+    if (r.state && !r.state->unreadable.empty()) {
+      nlohmann::ordered_json lost = nlohmann::ordered_json::array();
+      for (const volume::ByteRange& b : r.state->unreadable) lost.push_back({b.first, b.end - 1});
+      j["unreadable_bytes"] = std::move(lost);
+    }
     // Names from a damaged disk need not be valid UTF-8: such bytes are replaced, not fatal.
     out += j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
     HandOnIfFull(out, write);
@@ -265,6 +271,7 @@ std::string StateCell(const std::optional<volume::Recoverability>& r) {
     case volume::RowState::kPartlyOverwritten: return "一部上書き " + std::to_string(r->clustersInUse);
     case volume::RowState::kOverwritten: return "上書き済み";
     case volume::RowState::kUnknown: return "不明";
+    case volume::RowState::kUnreadable: return "読めない部分あり";
   }
   return {};
 }
