@@ -49,6 +49,7 @@ enum MainCommandId : int {
   kOpenImageCommand = 32777,  // ours: disk images join the drive box
   kThoroughCommand = 32778,   // ours: the thorough search, a check mark
   kBiosDiskCommand = 32779,   // ours: a whole disk as the next unit of the disk BIOS (the legacy path)
+  kLoadMapCommand = 32780,    // ours: a ddrescue mapfile for the selected image
 };
 
 }  // namespace main_control_ids

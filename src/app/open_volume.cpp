@@ -8,6 +8,7 @@
 #include "volume/bios_sectors.h"
 #include "volume/boot_sector.h"
 #include "volume/le.h"
+#include "volume/unreadable_areas_device.h"
 #include "volume/source.h"
 #include "app/volume_tables.h"
 #include "volume/volume_extent.h"
@@ -77,6 +78,12 @@ bool OpenSelectedDrive(ScanState& state, const volume::DriveEntry& entry, const 
   state.volumeHandle.reset();
   volume::OpenedSource opened = volume::OpenSource(entry.sourcePath, entry.partitionNumber, request.access);
   if (opened.device) {
+    if (!request.unreadableAreas.empty()) {
+      // The map speaks of the whole source; the volume is a window of it.
+      std::vector<volume::ByteRange> areas = volume::AreasInWindow(request.unreadableAreas, entry.offset, entry.length);
+      for (const volume::ByteRange& a : areas) volume::AddUnreadable(state.readDamage, a.first, a.end);
+      opened.device = std::make_unique<volume::UnreadableAreasDevice>(std::move(opened.device), std::move(areas));
+    }
     state.volumeHandle = request.wrapDevice ? request.wrapDevice(std::move(opened.device)) : std::move(opened.device);
     return true;
   }
@@ -195,6 +202,7 @@ int OpenVolume(ScanState& state, const VolumeRequest& request, ResultList& list,
   state.truncatedStructures = 0;
   state.failedReads = 0;
   state.carvedSpans.clear();
+  state.readDamage = {};
 
   if (state.isNt == 0 ? !OpenLegacyDrive(state, entry, request) : !OpenSelectedDrive(state, entry, request, messages))
     return 0;

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/result_list.h"
 #include "platform/device_open.h"
@@ -45,6 +46,9 @@ struct VolumeRequest {
   std::function<void(int controlId)> focus;  // may be empty
   // Puts a layer over the opened device (tests: a device that fails). May be empty.
   std::function<std::unique_ptr<platform::BlockDevice>(std::unique_ptr<platform::BlockDevice>)> wrapDevice;
+  // The areas of the source a ddrescue map marks as not rescued, in the
+  // source's byte offsets (sorted and apart): read as a failing disk's.
+  std::vector<volume::ByteRange> unreadableAreas;
 };
 
 // 1 when the volume is open and its tables loaded; 0 after the failure was

@@ -80,6 +80,23 @@ void StartByteCount(ScanState& s, const ResultList& rows, const std::vector<size
 // still found where it was listed, a record still carrying its name, a
 // first cluster still beginning with the signature of the recognised type.
 // A list of another volume of the same kind fails here, row by row.
+// Whether a row the check did not find lies where the device failed: its
+// folder was partly unreadable, or its first cluster was. Such a row is not
+// from another volume; it cannot be checked.
+bool UncheckedForDamage(const ScanState& s, const RowItem& item) {
+  if (const auto* e = std::get_if<fat::FoundEntry>(&item)) {
+    const std::string& folder = e->folder.empty() ? s.rootPath : e->folder;
+    return std::any_of(s.readDamage.folders.begin(), s.readDamage.folders.end(),
+                       [&](const volume::ReadDamage::Folder& f) { return f.path == folder; });
+  }
+  if (const auto* f = std::get_if<content::FoundContent>(&item)) {
+    uint64_t at = 0;
+    return CheckedMul(volume::ClusterToSector(s, f->firstCluster), s.bytesPerSector, at) &&
+           at <= UINT64_MAX - s.clusterBytes && !volume::UnreadableIn(s.readDamage, at, at + s.clusterBytes).empty();
+  }
+  return false;
+}
+
 std::vector<bool> ItemsOnVolume(ScanState& s, const std::vector<RowItem>& items) {
   std::vector<bool> on(items.size(), true);
   std::vector<size_t> at;
@@ -185,7 +202,14 @@ void RestoreRows(CommandContext& c, const RestoreRequest& request, const restore
   const std::vector<size_t> order = RestoreOrder(request);
   const std::vector<RowItem> items = ItemsOf(c, request, order);
   const std::vector<bool> on = ItemsOnVolume(c.state, items);
-  const bool restoreForeign = RestoreForeignRows(c, request, on);
+  // Rows that could not be checked for the device's errors are no sign of
+  // another volume: they are skipped for that reason (or restored with --force).
+  std::vector<bool> unchecked(items.size(), false);
+  for (size_t k = 0; k < items.size(); ++k)
+    if (!on[k] && UncheckedForDamage(c.state, items[k])) unchecked[k] = true;
+  std::vector<bool> foreignOrOn = on;
+  for (size_t k = 0; k < items.size(); ++k) foreignOrOn[k] = on[k] || unchecked[k];
+  const bool restoreForeign = RestoreForeignRows(c, request, foreignOrOn);
   if (c.state.progress) c.state.progress->OpenProgress();
   // The states of NTFS rows come from the cluster bitmap as well.
   if (NeedsClusterBitmap(c.state, items) || c.state.fsKind == volume::kNtfs) ntfs::LoadNtfsClusterBitmap(c.state);
@@ -220,7 +244,11 @@ void RestoreRows(CommandContext& c, const RestoreRequest& request, const restore
                                        std::string(rows.Cell(row, 0)),
                                    std::string(volume::RowStateKey(states[k].state)));
     if (check) summary.outcomes.SetCurrentCheck(content::ContentCheckKey(*check));
-    if (!on[k] && !restoreForeign) {
+    if (unchecked[k] && !request.force) {
+      summary.outcomes.Skipped(RowItemPath(target, rows, row), restore::kReasonUncheckedUnreadable);
+      return;
+    }
+    if (!on[k] && !unchecked[k] && !restoreForeign) {
       summary.outcomes.Skipped(RowItemPath(target, rows, row), restore::kReasonNotOnVolume);
       return;
     }
@@ -290,7 +318,9 @@ std::string SummaryText(const RestoreSummary& s, size_t detailLimit) {
         {restore::kReasonLargerThanVolume, "サイズがボリュームより大きい"},
         {restore::kReasonNotRestorable, "未対応の行"},
         {restore::kReasonNotOnVolume, "このボリュームに見つからない行"},
-        {restore::kReasonLink, "復元先にあるリンク (たどらない)"}};
+        {restore::kReasonLink, "復元先にあるリンク (たどらない)"},
+
+        {restore::kReasonUncheckedUnreadable, "読めないセクタのため確かめられない行"}};
     for (const auto& [reason, label] : reasons)
       if (const auto n = o.WithReason(reason)) text += "\n  " + std::string(label) + ": " + std::to_string(n) + " 件";
     if (failed) text += "\n  書き込みに失敗: " + std::to_string(failed) + " 件";

@@ -1,5 +1,7 @@
 #include "app/row_state.h"
 
+#include "app/row_damage.h"
+
 #include "content/cluster_follow.h"
 #include "fat/cluster_runs.h"
 #include "fat/recoverability.h"
@@ -22,11 +24,21 @@ volume::Recoverability ContentRecoverability(const volume::ScanState& s, const c
 
 }  // namespace
 
-volume::Recoverability ItemRecoverability(volume::ScanState& s, const RowItem& item) {
+namespace {
+
+volume::Recoverability FromTables(volume::ScanState& s, const RowItem& item) {
   if (const auto* e = std::get_if<fat::FoundEntry>(&item)) return fat::EntryRecoverability(s, *e);
   if (const auto* r = std::get_if<ntfs::FoundRecord>(&item)) return ntfs::RecordRecoverability(s, *r);
   if (const auto* c = std::get_if<content::FoundContent>(&item)) return ContentRecoverability(s, *c);
   return volume::RecoverabilityOf(false, 0, 0, true);
+}
+
+}  // namespace
+
+volume::Recoverability ItemRecoverability(volume::ScanState& s, const RowItem& item) {
+  volume::Recoverability r = FromTables(s, item);
+  AddReadDamage(s, item, r);
+  return r;
 }
 
 std::vector<volume::Recoverability> RowStates(volume::ScanState& s, const ResultList& rows) {

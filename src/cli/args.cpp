@@ -23,6 +23,11 @@ OptionInfo Thorough() {
   return {"--thorough", "", "削除されていない exFAT フォルダの中と、削除された FAT フォルダの 2 クラスタ目以降、空きクラスタに残ったフォルダの中身も検索します"};
 }
 
+OptionInfo Map() {
+  return {"--map", "MAPFILE",
+          "SOURCE を ddrescue で救出したイメージとし、その MAPFILE で救出済み (+) でない部分を読めないセクタとして扱います"};
+}
+
 OptionInfo Partition() { return {"--partition", "N", "ディスク全体のパーティション N (SOURCE#N とも書けます)"}; }
 
 OptionInfo BiosDisk() {
@@ -118,7 +123,7 @@ const std::vector<CommandLine>& Commands() {
       {"search", "search SOURCE [--partition N] [OPTIONS] [--free-scan] [--range FIRST-LAST] [-o FILE]",
        "SOURCE の削除されたファイルとフォルダを一覧にします。一覧は FILE か標準出力に、ファイルと\n"
        "パイプには検索結果ファイルの形で、端末には表の形で出します (--format を参照)。",
-       Join({Partition(), Thorough(), BiosDisk()},
+       Join({Partition(), Thorough(), BiosDisk(), Map()},
             Join(kSearchOptions,
                  {{"--free-scan", "", "空きクラスタもスキャンします (質問への Yes の答え)"},
                   {"--no-free-scan", "", "空きクラスタをスキャンしません (No の答え)"},
@@ -131,7 +136,7 @@ const std::vector<CommandLine>& Commands() {
       {"full-scan", "full-scan SOURCE [--partition N] [OPTIONS] --yes [--range FIRST-LAST] [-o FILE]",
        "範囲のすべてのクラスタを、使用中のものも含めてファイル情報を探して読み、見つけたものを\n"
        "search と同じように一覧にします。",
-       Join({Partition(), BiosDisk()}, Join(kSearchOptions, {{"--yes", "", "スキャン前の質問に Yes と答えます"},
+       Join({Partition(), BiosDisk(), Map()}, Join(kSearchOptions, {{"--yes", "", "スキャン前の質問に Yes と答えます"},
                                                 {"--range", "FIRST-LAST", "スキャンするクラスタの範囲"},
                                                 {"--format", "FORM", "results、table、json、csv のどれか"},
                                                 {"-o", "FILE", "一覧を FILE に書きます"}})),
@@ -154,10 +159,11 @@ const std::vector<CommandLine>& Commands() {
              {"--folder", "RECORD", "NTFS: 中身を復元する削除フォルダのレコード番号"},
              {"--report", "FILE", "項目ごとに 1 行: 行、復元元、復元先、バイト数、SHA-256、時刻、結果"},
              {"--format", "FORM", "報告の形式: tsv (既定) か json"},
-             Thorough(), BiosDisk()},
+             Thorough(), BiosDisk(), Map()},
             kSearchOptions),
        {"vellum-cli restore card.img --results found.tsv --rows 3,7-9 --to ~/rescued",
-        "vellum-cli restore card.img --to ~/rescued --report report.tsv"},
+        "vellum-cli restore card.img --to ~/rescued --report report.tsv",
+        "vellum-cli restore rescued.img --map rescued.map --to ~/rescued --report report.tsv"},
        1, 1},
       {"wipe", "wipe SOURCE [--partition N] [--thorough] [--free-space] --yes",
        "完全削除 (FAT、exFAT): 削除されたファイルとフォルダのディレクトリエントリを上書きし、それらの\n"

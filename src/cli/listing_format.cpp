@@ -240,6 +240,12 @@ void WriteJsonLines(const app::ResultList& list, ShellInfo* shell, const RowNote
     j["stream"] = r.stream.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(r.stream);
     j["original_path"] = r.bin ? nlohmann::ordered_json(r.bin->originalPath) : nullptr;
     j["deleted_time"] = r.bin ? nlohmann::ordered_json(IsoLocalTime(r.bin->deletedTime)) : nullptr;
+    // Only a row on unreadable sectors has its file's lost bytes, [first, last] each.
+    if (r.state && !r.state->unreadable.empty()) {
+      nlohmann::ordered_json lost = nlohmann::ordered_json::array();
+      for (const volume::ByteRange& b : r.state->unreadable) lost.push_back({b.first, b.end - 1});
+      j["unreadable_bytes"] = std::move(lost);
+    }
     // Names from a damaged disk need not be valid UTF-8: such bytes are replaced, not fatal.
     out += j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
     HandOnIfFull(out, write);
@@ -290,6 +296,7 @@ std::string StateCell(const std::optional<volume::Recoverability>& r) {
     case volume::RowState::kPartlyOverwritten: return "一部上書き " + std::to_string(r->clustersInUse);
     case volume::RowState::kOverwritten: return "上書き済み";
     case volume::RowState::kUnknown: return "不明";
+    case volume::RowState::kUnreadable: return "読めない部分あり";
   }
   return {};
 }

@@ -41,6 +41,8 @@ int Usage(std::ostream& out, int status) {
          "         --thorough     (search、restore、wipe) 削除されていない exFAT フォルダの中と、削除された\n"
          "                        FAT フォルダの 2 クラスタ目以降の削除エントリ、空きクラスタに残った\n"
          "                        フォルダの中身も\n"
+         "         --map MAPFILE  (search、full-scan、restore) ddrescue のマップファイルで救出済みでない部分を\n"
+         "                        読めないセクタとして扱います\n"
          "詳しくは vellum-cli help COMMAND か man vellum-cli を見てください。\n";
   return status;
 }

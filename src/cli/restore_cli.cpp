@@ -11,6 +11,7 @@
 #include "cli/args.h"
 #include "cli/cli_messages.h"
 #include "cli/info_command.h"
+#include "cli/map_arg.h"
 #include "cli/restore_report.h"
 #include "platform/file_system.h"
 #include "cli/source_args.h"
@@ -122,7 +123,7 @@ struct RestoreArgs {
   SourceArgs source;
   app::RestoreRequest request;
   volume::SearchOptions options;
-  std::string resultsPath, reportPath;
+  std::string resultsPath, reportPath, mapPath;
   ReportFormat reportFormat = ReportFormat::kTsv;
   bool help = false;
 };
@@ -146,6 +147,7 @@ bool ParseRestoreArgs(const std::vector<std::string>& args, RestoreArgs& a, std:
   if (a.request.intactOnly && a.resultsPath.empty())
     return error = "restore: --intact-only は --results と一緒に指定してください。", false;
   a.reportPath = parsed.Value("--report").value_or("");
+  a.mapPath = parsed.Value("--map").value_or("");
   if (const auto rows = parsed.Value("--rows"))
     if (a.resultsPath.empty() || !ParseRowList(*rows, a.request.rowIndices))
       return error = "restore: --rows は --results と一緒に、1,4-9 のような行番号で指定してください: '" + *rows + "'",
@@ -245,8 +247,15 @@ int RunRestore(const std::vector<std::string>& args, std::ostream& out, std::ost
     const int status = PlaceFolderBelowDestination(source, request, err);
     if (status != 0) return status;
   }
+  std::vector<volume::ByteRange> unrescued;
+  if (!a.mapPath.empty())
+    if (const int status =
+            LoadMapFile(a.mapPath, s.drives.entries[static_cast<size_t>(index)].sourcePath, unrescued, err);
+        status != 0)
+      return status;
   InterruptGuard interrupt;
   app::CommandContext context = Context(s, index, options);
+  context.volume.unreadableAreas = std::move(unrescued);
   // The summary names every item that failed or was too long: said per
   // block as well, they would bury it.
   s.messages.LeaveToSummary(ntfs::kWriteFailedMessage);

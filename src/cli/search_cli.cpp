@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "app/content_checks.h"
+#include "app/read_damage_notes.h"
 #include "app/row_state.h"
 #include "app/same_content.h"
 #include "app/progress_model.h"
@@ -17,6 +18,7 @@
 #include "cli/scan_resume.h"
 #include "cli/source_args.h"
 #include "cli/source_drive.h"
+#include "cli/map_arg.h"
 #include "cli/terminal_progress.h"
 #include "platform/codepage.h"
 #include "platform/file_system.h"
@@ -39,6 +41,7 @@ struct SearchArgs {
   std::string outputPath;
   std::optional<ListingFormat> format;
   std::string formatText;
+  std::string mapPath;
   bool help = false;
 };
 
@@ -60,6 +63,7 @@ bool ParseSearchArgs(const std::vector<std::string>& args, bool full, SearchArgs
   // The filter box upper-cases what is typed, and so do we.
   if (const auto filter = parsed.Value("--filter")) out.options.filter = platform::UpperAscii(*filter);
   out.outputPath = parsed.Value("-o").value_or("");
+  out.mapPath = parsed.Value("--map").value_or("");
   if (const auto range = parsed.Value("--range")) {
     // Only a cluster scan reads a range: one given to a search that does not scan is a mistake.
     if (!full && out.freeScan != true) return error = "search: --range は --free-scan と一緒に指定してください。", false;
@@ -146,11 +150,16 @@ ScanCommandLine ScanLineOf(const SearchArgs& a, bool full) {
 // zeros: a folder behind them ends there, and so may the list. Said once,
 // with the system's reason for the last of them.
 void SayFailedReads(const SourceArgs& source, volume::ScanState& state, std::ostream& err) {
-  if (state.failedReads == 0) return;
+  if (state.failedReads == 0) {
+    // A map's unrescued areas are known before any read meets them.
+    for (const std::string& note : app::ReadDamageNotes(state)) err << "vellum-cli: " << note << '\n';
+    return;
+  }
   const std::string why = state.volumeHandle ? state.volumeHandle->LastError() : std::string();
   err << "vellum-cli: " << source.source << (source.partition ? "#" + std::to_string(source.partition) : "")
       << " の読み取りに " << state.failedReads << " 回失敗しました" << (why.empty() ? "" : "（" + why + "）")
       << "。読めなかったところは 0 として読んだため、その先のファイルやフォルダは一覧にないことがあります。\n";
+  for (const std::string& note : app::ReadDamageNotes(state)) err << "vellum-cli: " << note << '\n';
 }
 
 // After Ctrl+C: what was stopped, how far it got and how to go on.
@@ -191,6 +200,13 @@ int RunListingCommand(const std::vector<std::string>& args, bool full, std::ostr
     return SourceFailureStatus(index);
   }
 
+  std::vector<volume::ByteRange> unrescued;
+  if (!parsed.mapPath.empty())
+    if (const int status = LoadMapFile(parsed.mapPath, drives.entries[static_cast<size_t>(index)].sourcePath,
+                                       unrescued, err);
+        status != 0)
+      return status;
+
   InterruptGuard interrupt;
   TerminalSink sink = StderrSink();
   CliMessages messages(err);
@@ -212,6 +228,7 @@ int RunListingCommand(const std::vector<std::string>& args, bool full, std::ostr
   context.volume.drives = &drives;
   context.volume.selectedIndex = index;
   context.volume.filterText = parsed.options.filter;
+  context.volume.unreadableAreas = std::move(unrescued);
   CliClusterRangeAsker rangeAsker(parsed.range, messages);
   context.rangeAsker = &rangeAsker;
   context.newProgress = [&]() -> std::unique_ptr<Progress> {

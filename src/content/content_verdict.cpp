@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "content/cluster_follow.h"
+#include "content/format_measures.h"
 #include "content/lost_file.h"
 #include "content/png.h"
 #include "platform/jpeg_decoder.h"
@@ -29,22 +30,40 @@ ContentCheck CheckJpeg(LostFile& file, uint64_t size) {
   return ContentCheck::DamagedFrom(std::min(result.damagedFrom, size));
 }
 
-ContentCheck CheckPng(LostFile& file, uint64_t size) {
-  const Measured walked = MeasurePng(file);
-  // Bytes the row leaves out of what the chunks reach are missing from it.
+// What a walk that checks its format's CRCs found, against the length the
+// row holds: bytes the row leaves out of what the walk reaches are missing.
+ContentCheck AgainstRowSize(const Measured& walked, uint64_t size) {
+  // The first cluster no longer starts the file it was listed as.
+  if (walked.size == 0) return ContentCheck::DamagedFrom(0);
   if (walked.size <= size) return walked.check;
   const bool damagedBefore = walked.check.verdict == ContentCheck::Verdict::kDamaged;
   return ContentCheck::DamagedFrom(damagedBefore ? std::min(size, walked.check.damagedFrom) : size);
+}
+
+ContentCheck CheckPng(LostFile& file, uint64_t size) { return AgainstRowSize(MeasurePng(file), size); }
+
+using Measure = Measured (*)(volume::ScanState&, uint64_t, ByteView);
+
+// The formats whose own walk checks CRCs (or unpacks the data) on the way.
+Measure CheckingWalk(std::string_view ext) {
+  if (ext == "gz") return MeasureGzip;
+  if (ext == "flac") return MeasureFlac;
+  if (ext == "ogg" || ext == "opus" || ext == "oga") return MeasureOgg;
+  if (ext == "7z") return MeasureSevenZip;
+  if (ext == "rar") return MeasureRar;
+  return nullptr;
 }
 
 }  // namespace
 
 ContentCheck CheckFoundContent(volume::ScanState& state, const FoundContent& found) {
   const std::string_view ext = found.Extension();
-  if (ext != "jpg" && ext != "png") return {};
+  const Measure walk = CheckingWalk(ext);
+  if (ext != "jpg" && ext != "png" && walk == nullptr) return {};
   if (!UsableGeometry(state) || found.firstCluster > state.lastCluster || found.size == 0) return {};
   std::vector<uint8_t> first(state.clusterBytes);
   if (!volume::ReadCluster(state, found.firstCluster, first)) return ContentCheck::DamagedFrom(0);
+  if (walk != nullptr) return AgainstRowSize(walk(state, found.firstCluster, first), found.size);
   LostFile file(state, found.firstCluster, first);
   return ext == "jpg" ? CheckJpeg(file, found.size) : CheckPng(file, found.size);
 }

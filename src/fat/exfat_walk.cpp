@@ -286,11 +286,30 @@ class DirectoryRun {
 
 }  // namespace
 
+void ExfatWalk::NoteHoles(uint64_t cluster, const std::string& path) {
+  const uint64_t at = volume::ClusterToSector(state_, cluster) * state_.bytesPerSector;
+  uint64_t lost = 0;
+  for (const volume::ByteRange& r : volume::UnreadableIn(state_.readDamage, at, at + cluster_.size())) {
+    clusterHoles_.push_back({r.first - at, r.end - at});
+    lost += r.end - r.first;
+  }
+  if (lost == 0) return;
+  const std::string folder = FolderBelow(state_.rootPath, path);
+  volume::NoteDamagedFolder(state_.readDamage, folder.empty() ? state_.rootPath : folder, lost);
+}
+
 bool ExfatWalk::TakeDirectoryCluster(uint64_t c, ExfatEntrySet& set, std::vector<ExfatSubdirectory>& subdirectories,
                                      const std::string& path, bool insideDeleted) {
   bool ended = false;
-  for (size_t at = 0; at + kEntryBytes <= cluster_.size() && !ended; at += kEntryBytes)
+  for (size_t at = 0; at + kEntryBytes <= cluster_.size() && !ended; at += kEntryBytes) {
+    if (!clusterHoles_.empty() && std::any_of(clusterHoles_.begin(), clusterHoles_.end(), [at](const volume::ByteRange& h) {
+          return at >= h.first && at < h.end;
+        })) {
+      set.inSet = false;  // a set cut by the hole cannot be trusted
+      continue;
+    }
     ended = !TakeEntry(ByteView(cluster_).subspan(at, kEntryBytes), set, subdirectories, path, insideDeleted);
+  }
   if (state_.operationMode == volume::kModeCompleteDeletion)
     WipeDeletedExfatEntries(state_, volume::ClusterToSector(state_, c), cluster_);
   // The scans of free clusters that follow leave these sets to the walk.
@@ -314,7 +333,8 @@ void ExfatWalk::ReadExfatDirectory(const ExfatSubdirectory& directory, const std
     // A cluster in use again holds another directory's entries or a file's
     // bytes: its place in the directory is passed over unread.
     if (step.source != DeletedExfatRun::Source::kInUse) {
-      volume::ReadCluster(state_, step.cluster, cluster_);
+      clusterHoles_.clear();
+      if (!volume::ReadCluster(state_, step.cluster, cluster_)) NoteHoles(step.cluster, path);
       if (step.source == DeletedExfatRun::Source::kPredicted && !IsExfatDirectoryCluster(cluster_)) break;
       if (!TakeDirectoryCluster(step.cluster, set, subdirectories, path, insideDeleted)) break;
     }

@@ -99,6 +99,9 @@ class ExfatWalk {
   void ReadExfatDirectory(const ExfatSubdirectory& directory, const std::string& path, bool isRoot,
                           std::vector<ExfatFrame>& work);
   // Reads one directory cluster into its sets; false when it ends the directory.
+  // Notes the unreadable bytes of the directory cluster just read as holes,
+  // and the folder as partly unreadable.
+  void NoteHoles(uint64_t cluster, const std::string& path);
   bool TakeDirectoryCluster(uint64_t cluster, ExfatEntrySet& set, std::vector<ExfatSubdirectory>& subdirectories,
                             const std::string& path, bool insideDeleted);
 
@@ -110,6 +113,8 @@ class ExfatWalk {
   bool liveFolders_;
   size_t deletedSetsTaken_ = 0;
   std::vector<uint8_t> cluster_;  // the directory cluster being read
+  // Its bytes the device could not give: zeros that are no entries and no end.
+  std::vector<volume::ByteRange> clusterHoles_;
   // Directories are not claimed on exFAT, so a damaged deleted folder that
   // points back at an ancestor would be walked without end; each directory
   // cluster is walked once.

@@ -70,22 +70,53 @@ void FatWalk::WipeDirectory(std::vector<uint8_t>& bytes, const std::vector<uint6
     WipeDeletedFatEntries(state_, sectors[i], MutableBytes(bytes).subspan(i * bytesEach, bytesEach));
 }
 
+void FatWalk::NoteHoles(uint64_t volumeOffset, size_t at, size_t length) {
+  if (state_.readDamage.ranges.empty()) return;
+  for (const volume::ByteRange& r : volume::UnreadableIn(state_.readDamage, volumeOffset, volumeOffset + length))
+    holes_.push_back({at + (r.first - volumeOffset), at + (r.end - volumeOffset)});
+}
+
+bool FatWalk::InHole(size_t at) const {
+  for (const volume::ByteRange& h : holes_)
+    if (at >= h.first && at < h.end) return true;
+  return false;
+}
+
+bool FatWalk::HasEnd(ByteView bytes, size_t at) const {
+  if (holes_.empty()) return HasEndOfDirectory(bytes.subspan(at));
+  for (; at + kEntryBytes <= bytes.size(); at += kEntryBytes)
+    if (Le8(bytes, at) == 0 && !InHole(at)) return true;
+  return false;
+}
+
+void FatWalk::NoteDamagedFolder(const std::string* parent) const {
+  uint64_t lost = 0;
+  for (const volume::ByteRange& h : holes_) lost += h.end - h.first;
+  if (lost == 0) return;
+  const std::string root = ParentOf(nullptr);
+  const std::string folder = parent ? FolderBelow(root, *parent) : std::string();
+  volume::NoteDamagedFolder(state_.readDamage, folder.empty() ? state_.rootPath : folder, lost);
+}
+
 bool FatWalk::ReadDirectory(uint64_t firstCluster, bool isSubdirectory, bool deleted, std::vector<uint8_t>& bytes,
                             std::vector<uint64_t>& sectors) {
   bytes.clear();
   sectors.clear();
+  holes_.clear();
   std::vector<uint8_t> cluster(state_.clusterBytes);
   LiveChain chain(state_, firstCluster);
   for (uint64_t c; bytes.size() < kMaxDirectoryBytes && chain.Next(c);) {
-    // A failed read leaves zeros, which end the directory like its last entry.
-    volume::ReadCluster(state_, c, cluster);
-    const bool startsWithDot = !cluster.empty() && cluster[0] == '.';
+    // What the device could not give is zeros: holes, not the directory's end.
+    const size_t at = bytes.size();
+    if (!volume::ReadCluster(state_, c, cluster))
+      NoteHoles(volume::ClusterToSector(state_, c) * state_.bytesPerSector, at, cluster.size());
+    const bool startsWithDot = !cluster.empty() && (cluster[0] == '.' || InHole(at));
     if (expectDotEntry_ && !startsWithDot) return false;
     expectDotEntry_ = false;
     if (isSubdirectory && c == firstCluster && !startsWithDot) return false;
     bytes.insert(bytes.end(), cluster.begin(), cluster.end());
     sectors.push_back(volume::ClusterToSector(state_, c));
-    if (HasEndOfDirectory(cluster)) return true;
+    if (HasEnd(bytes, at)) return true;
   }
   if (deleted && state_.options.thorough && !bytes.empty()) ReadDeletedDirectoryTail(firstCluster, bytes, sectors);
   return true;
@@ -114,8 +145,11 @@ void FatWalk::ReadDeletedDirectoryTail(uint64_t firstCluster, std::vector<uint8_
 void FatWalk::WalkFatRoot() {
   const uint64_t bytes = uint64_t{state_.rootDirSectors} * state_.bytesPerSector;
   std::vector<uint8_t> root(std::min<uint64_t>(bytes, kMaxDirectoryBytes));
-  volume::ReadSectors(state_, state_.rootDirSector, root.size() / std::max<uint16_t>(state_.bytesPerSector, 1),
-                      root);
+  holes_.clear();
+  if (!volume::ReadSectors(state_, state_.rootDirSector, root.size() / std::max<uint16_t>(state_.bytesPerSector, 1),
+                           root))
+    NoteHoles(uint64_t{state_.rootDirSector} * state_.bytesPerSector, 0, root.size());
+  NoteDamagedFolder(nullptr);
   std::vector<Subdirectory> table;
   table.reserve(CountSubdirectories(root));
   ResetLongName();
@@ -148,6 +182,7 @@ void FatWalk::ReadFatDirectory(uint64_t firstCluster, const std::string* parent,
   std::vector<uint8_t> bytes;
   std::vector<uint64_t> sectors;
   if (!ReadDirectory(firstCluster, parent != nullptr, insideDeleted, bytes, sectors)) return;
+  NoteDamagedFolder(parent);
   std::vector<Subdirectory> table;
   table.reserve(CountSubdirectories(bytes));
   ResetLongName();
@@ -177,6 +212,10 @@ void FatWalk::ProcessEntries(ByteView bytes, const std::string* parent, std::vec
   size_t at = 0;
   for (; at + kEntryBytes <= bytes.size(); at += kEntryBytes) {
     const ByteView e = bytes.subspan(at, kEntryBytes);
+    if (!holes_.empty() && InHole(at)) {
+      longName_.Reset();  // a name cut by the hole cannot be trusted
+      continue;
+    }
     if (EndsDirectory(e)) return;
     ProcessFatEntry(e, parent, table, insideDeleted);
     if (state_.cancelled) return;
@@ -332,6 +371,7 @@ void FatWalk::ProcessScannedCluster(ByteView cluster, const std::string& folder)
 
 void FatWalk::WalkAdoptedCluster(ByteView cluster, const std::string& path) {
   orphanRule_ = true;
+  holes_.clear();
   ResetLongName();
   std::vector<Subdirectory> table;
   ProcessEntries(cluster, &path, table, true);

@@ -14,6 +14,7 @@
 #include "fat/fat_entry.h"
 #include "restore/restore_target.h"
 #include "fat/found_entry.h"
+#include "volume/read_damage.h"
 #include "volume/scan_state.h"
 
 namespace vellum::fat {
@@ -93,6 +94,13 @@ class FatWalk {
                      std::vector<uint64_t>& sectors);
   void ReadDeletedDirectoryTail(uint64_t firstCluster, std::vector<uint8_t>& bytes, std::vector<uint64_t>& sectors);
   void WipeDirectory(std::vector<uint8_t>& bytes, const std::vector<uint64_t>& sectors, uint64_t bytesEach);
+  // The unreadable stretches of `length` directory bytes read from volume
+  // byte `volumeOffset`, noted as holes from byte `at` of the directory.
+  void NoteHoles(uint64_t volumeOffset, size_t at, size_t length);
+  bool InHole(size_t at) const;
+  // Whether the directory's bytes from `at` hold its end entry outside the holes.
+  bool HasEnd(ByteView bytes, size_t at) const;
+  void NoteDamagedFolder(const std::string* parent) const;
   std::string RootPrefix() const;
   std::string ParentOf(const std::string* parent) const;
   void ProcessEntries(ByteView bytes, const std::string* parent, std::vector<Subdirectory>& table,
@@ -118,6 +126,9 @@ class FatWalk {
   LongNameSlots longName_;
   bool expectDotEntry_ = false;
   bool deletedShortName_ = false;
+  // The bytes of the directory being read that the device could not give:
+  // their zeros are no entries, and no end of the directory either.
+  std::vector<volume::ByteRange> holes_;
   const restore::RestoreTarget* target_ = nullptr;
   const FoundEntryObserver* found_ = nullptr;
   // Set while ScannedClusterListsEntry runs: entries are counted, not listed.

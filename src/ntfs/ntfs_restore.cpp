@@ -151,6 +151,9 @@ WriteOutcome WriteClusters(ScanState& state, ByteView record, const AttributeHea
     for (uint64_t at = 0; at < chunkBytes; at += stepBytes) {
       const MutableBytes piece = MutableBytes(buffer).subspan(at, stepBytes);
       const bool read = reader.Read(vcn + at / clusterBytes, step.clusters, piece, step.decompress);
+      // The reader leaves the sectors it could read in a failed step; the
+      // step is named unreadable whole, so it is written as zeros whole.
+      if (!read) std::fill(piece.begin(), piece.end(), uint8_t{0});
       complete &= read;
       const uint64_t bytes = std::min<uint64_t>(piece.size(), remaining);
       if (!sink(ByteView(piece.data(), bytes), read)) return WriteOutcome::kWriteFailed;

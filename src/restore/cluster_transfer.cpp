@@ -27,29 +27,35 @@ bool ClusterTransfer::Flush() {
   if (count_ == 0) return true;
   const uint64_t clusterBytes = state_.clusterBytes;
   buffer_.resize(count_ * clusterBytes);
-  bool ok;
-  if (count_ > 1 && volume::ReadSectors(state_, volume::ClusterToSector(state_, first_),
-                                        count_ * state_.sectorsPerCluster, buffer_))
-    ok = file_.Write(std::span<const uint8_t>(buffer_.data(), bytes_));
-  else
-    ok = CopyEachCluster();
+  // The reader has already gone round the sectors a failed read could not
+  // give: what it could not read is named from the command's damage.
+  const bool ok = volume::ReadSectors(state_, volume::ClusterToSector(state_, first_),
+                                      count_ * state_.sectorsPerCluster, buffer_)
+                      ? file_.Write(std::span<const uint8_t>(buffer_.data(), bytes_))
+                      : WriteAroundDamage();
   count_ = 0;
   bytes_ = 0;
   lastCut_ = false;
   return ok;
 }
 
-bool ClusterTransfer::CopyEachCluster() {
-  const uint64_t clusterBytes = state_.clusterBytes;
-  uint64_t left = bytes_;
-  for (uint64_t i = 0; i < count_; ++i) {
-    const MutableBytes cluster = MutableBytes(buffer_).subspan(i * clusterBytes, clusterBytes);
-    const bool read = volume::ReadCluster(state_, first_ + i, cluster);
-    const std::span<const uint8_t> bytes(cluster.data(), std::min(left, clusterBytes));
-    if (!(read ? file_.Write(bytes) : file_.WriteUnreadable(bytes))) return false;
-    left -= bytes.size();
+bool ClusterTransfer::WriteAroundDamage() {
+  const std::span<const uint8_t> all(buffer_.data(), bytes_);
+  uint64_t at = 0;
+  if (!CheckedMul(volume::ClusterToSector(state_, first_), state_.bytesPerSector, at) || at > UINT64_MAX - bytes_)
+    return file_.WriteUnreadable(all);
+  std::vector<volume::ByteRange> holes = volume::UnreadableIn(state_.readDamage, at, at + bytes_);
+  // Past the device's end nothing was read either.
+  const uint64_t size = state_.volumeHandle ? state_.volumeHandle->Size() : 0;
+  if (at + bytes_ > size) holes.push_back({std::max(at, size), at + bytes_});
+  if (holes.empty()) return file_.WriteUnreadable(all);
+  uint64_t done = 0;
+  for (const volume::ByteRange& h : holes) {
+    if (!file_.Write(all.subspan(done, h.first - at - done))) return false;
+    if (!file_.WriteUnreadable(all.subspan(h.first - at, h.end - h.first))) return false;
+    done = h.end - at;
   }
-  return true;
+  return file_.Write(all.subspan(done));
 }
 
 }  // namespace vellum::restore

@@ -22,13 +22,12 @@ class ClusterTransfer {
   // The next `bytes` of the file (a whole cluster but for the last) come
   // from `cluster`. False when writing failed.
   bool Add(uint64_t cluster, uint64_t bytes);
-  // Reads and writes what was added. A read that fails is tried again one
-  // cluster at a time, so that exactly the clusters the volume cannot give
-  // are written as unreadable, as a copy of one cluster at a time would.
+  // Reads and writes what was added. Of a read that fails, exactly the
+  // sectors the volume could not give are written as unreadable.
   bool Flush();
 
  private:
-  bool CopyEachCluster();
+  bool WriteAroundDamage();
 
   volume::ScanState& state_;
   RestoredFile& file_;

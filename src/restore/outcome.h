@@ -70,6 +70,10 @@ inline constexpr std::string_view kReasonNameTooLong = "名前が長すぎる";
 inline constexpr std::string_view kReasonNoData = "データが見つからない";
 inline constexpr std::string_view kReasonNotRestorable = "未対応の行";
 inline constexpr std::string_view kReasonNotOnVolume = "この一覧の行がこのボリュームに見つかりません";
+// The check that the row is on this volume met sectors the device cannot
+// read (its folder or its first cluster): the row may well be there.
+inline constexpr std::string_view kReasonUncheckedUnreadable =
+    "読めないセクタがあるため、この一覧の行がこのボリュームにあるか確かめられません";
 inline constexpr std::string_view kReasonLargerThanVolume = "サイズがボリュームのデータ領域より大きい";
 inline constexpr std::string_view kReasonWriteFailed = "書き込みに失敗";
 inline constexpr std::string_view kReasonReadFailed = "読み込みに失敗";

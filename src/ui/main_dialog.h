@@ -78,6 +78,9 @@ class MainDialog : public QDialog, private app::ResultsFileHost {
   void OnMakerPage();
   void OnDriveSelected();
   void OnOpenImage();
+  // "マップファイルを読み込む": a ddrescue mapfile for the selected image; its
+  // areas not rescued are read as bad sectors until another map replaces it.
+  void OnLoadMap();
   void OnFullScan();
   void OnRestore();
   void OnCompleteDeletion();
@@ -169,6 +172,9 @@ class MainDialog : public QDialog, private app::ResultsFileHost {
 
   volume::ScanState state_;
   app::LegacyPath legacy_;  // bound only on the legacy path
+  // The loaded mapfile's areas not rescued, and the source they are of.
+  std::string mapSource_;
+  std::vector<volume::ByteRange> mapAreas_;
   app::ResultList list_;
   platform::QtShellInfo shell_;
   volume::DriveTable drives_;

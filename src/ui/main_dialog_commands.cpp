@@ -14,6 +14,8 @@
 #include <QSignalBlocker>
 
 #include "app/content_checks.h"
+#include "app/map_file.h"
+#include "app/read_damage_notes.h"
 #include "app/row_state.h"
 #include "app/same_content.h"
 #include "app/drive_summary.h"
@@ -70,6 +72,10 @@ app::VolumeRequest MainDialog::VolumeRequestFromWindow() {
   request.selectedIndex = driveBox_->currentIndex();
   request.filterText = ToUtf8(filter_);
   request.focus = [this](int id) { FocusControl(id); };
+  const int index = request.selectedIndex;
+  if (index >= 0 && static_cast<size_t>(index) < drives_.entries.size() &&
+      drives_.entries[static_cast<size_t>(index)].sourcePath == mapSource_)
+    request.unreadableAreas = mapAreas_;
   return request;
 }
 
@@ -121,7 +127,13 @@ void MainDialog::ShowOpenDrive() {
 void MainDialog::ShowSearchOutcome() {
   ShowOpenDrive();
   const app::StatusLine line = app::StatusAfterSearch(state_, thorough_ != 0);
-  if (!line.text)
+  // What bad sectors hid comes first: the list alone cannot say it.
+  const std::vector<std::string> damage = app::ReadDamageNotes(state_);
+  std::string said;
+  for (const std::string& note : damage) said += (said.empty() ? "" : " ") + note;
+  if (!said.empty() && !line.offersThorough)
+    status_->Show(QString::fromUtf8(said + (line.text ? std::string(" ") + line.text : std::string())));
+  else if (!line.text)
     status_->Clear();
   else
     status_->Show(QString::fromUtf8(line.text),
@@ -277,6 +289,24 @@ void MainDialog::OnOpenImage() {
   if (path.empty()) return;
   const int index = AddImage(path);
   if (index >= 0) driveBox_->setCurrentIndex(index);
+}
+
+void MainDialog::OnLoadMap() {
+  if (busy_) return;
+  const int index = driveBox_->currentIndex();
+  if (index < 0 || static_cast<size_t>(index) >= drives_.entries.size()) return;
+  const std::string source = drives_.entries[static_cast<size_t>(index)].sourcePath;
+  const std::string path = paths_->AskOpenPath(std::filesystem::path(source).filename().string() + ".map");
+  if (path.empty()) return;
+  std::vector<volume::ByteRange> areas;
+  std::string error;
+  if (!app::ReadMapFile(path, source, areas, error)) {
+    messages_->Show(error, MessageButtons::Ok, MessageIcon::Warning, MessageAnswer::Ok);
+    return;
+  }
+  mapSource_ = source;
+  mapAreas_ = std::move(areas);
+  status_->Show(QString::fromUtf8(app::MapSummaryText(mapAreas_)), QString());
 }
 
 bool MainDialog::StartLegacyPath(const std::vector<std::string>& disks) {

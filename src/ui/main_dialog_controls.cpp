@@ -153,6 +153,9 @@ void MainDialog::BuildMenu(QMenuBar* menuBar) {
   AddMenuCommand(menu, kBiosDiskCommand, QStringLiteral("BIOS ディスクとして開く(&B)..."), &MainDialog::OnAddBiosDisk);
   commands_.value(kBiosDiskCommand)->setToolTip(
       QStringLiteral("ディスク全体のイメージを BIOS のディスクとし、すべてのドライブを BIOS 経由で読みます。"));
+  AddMenuCommand(menu, kLoadMapCommand, QStringLiteral("マップファイルを読み込む(&M)..."), &MainDialog::OnLoadMap);
+  commands_.value(kLoadMapCommand)->setToolTip(QStringLiteral(
+      "選んだイメージを ddrescue で救出したときのマップファイルを読み込み、救出されていない部分を読めないセクタとして扱います。"));
   menu->addSeparator();
   AddMenuCommand(menu, kSaveResultsCommand, QStringLiteral("検索結果の保存(&S)"),
                  &MainDialog::OnSaveResults);

@@ -19,6 +19,7 @@ std::string_view RowStateKey(RowState state) {
     case RowState::kPartlyOverwritten: return "partly-overwritten";
     case RowState::kOverwritten: return "overwritten";
     case RowState::kUnknown: return "unknown";
+    case RowState::kUnreadable: return "unreadable";
   }
   return "unknown";
 }
@@ -30,6 +31,8 @@ std::string RowStateText(const Recoverability& r) {
       return "一部上書き (" + std::to_string(r.clustersInUse) + "/" + std::to_string(r.clusters) + " クラスタ)";
     case RowState::kOverwritten: return "上書き済み";
     case RowState::kUnknown: return "不明 (クラスタの並びを予測)";
+    case RowState::kUnreadable:
+      return r.unreadable.empty() ? "読めない部分あり" : "読めない部分あり (バイト " + ByteRangesText(r.unreadable) + ")";
   }
   return "";
 }

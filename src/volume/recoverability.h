@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "volume/read_damage.h"
 
 namespace vellum::volume {
 
@@ -15,19 +18,23 @@ enum class RowState : uint8_t {
   kPartlyOverwritten,  // some clusters of its run are in use again
   kOverwritten,        // its first cluster is in use again
   kUnknown,            // its chain is gone: the run is a prediction
+  kUnreadable,         // part of its entry or data lies on sectors the device cannot read
 };
 
 struct Recoverability {
   RowState state = RowState::kUnknown;
   uint64_t clustersInUse = 0;  // of its run
   uint64_t clusters = 0;       // in its run
+  // kUnreadable: the file's bytes (from its start) that could not be read.
+  std::vector<ByteRange> unreadable;
 };
 
 // What a walk over a run found: the first cluster in use, how many in use,
 // whether any cluster was predicted.
 Recoverability RecoverabilityOf(bool firstInUse, uint64_t inUse, uint64_t clusters, bool predicted);
 
-// "intact", "partly-overwritten", "overwritten", "unknown": the key scripts select by.
+// "intact", "partly-overwritten", "overwritten", "unknown", "unreadable": the
+// key scripts select by.
 std::string_view RowStateKey(RowState state);
 // The state in the user's words: "一部上書き (3/10 クラスタ)".
 std::string RowStateText(const Recoverability& r);

@@ -12,6 +12,7 @@
 
 #include "platform/block_device.h"
 #include "platform/disk_bios.h"
+#include "volume/read_damage.h"
 #include "volume/seams.h"
 
 namespace vellum::volume {
@@ -127,6 +128,9 @@ struct ScanState {
     bool followFree = false;
   };
   std::vector<CarvedSpan> carvedSpans;
+  // Which bytes those reads could not give, sector by sector, and what the
+  // reader skipped after a long run of failures.
+  ReadDamage readDamage;
 
   // What complete deletion wrote: the entries overwritten, the clusters
   // overwritten with zeros, and the writes the device refused (the first

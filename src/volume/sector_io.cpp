@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "platform/read_ahead.h"
+#include "volume/read_around.h"
 
 namespace vellum::volume {
 
@@ -25,6 +26,22 @@ bool CountFailure(ScanState& state, uint64_t offset, uint64_t bytes, bool ok) {
   return ok;
 }
 
+// One read of the volume. A healthy read costs one device call and a test
+// of two integers; only a failed one goes the slow way round its sectors.
+bool Transfer(ScanState& state, uint64_t offset, MutableBytes out) {
+  ReadDamage& damage = state.readDamage;
+  const bool skipped = InSkip(damage, offset);
+  if (!skipped && state.volumeHandle->Read(offset, out)) {
+    if (damage.failedInRow != 0 || damage.nextSkip != 0) damage.failedInRow = damage.nextSkip = 0;
+    return true;
+  }
+  const uint64_t size = state.volumeHandle->Size();
+  // Bytes past the device's end stay zeros and count for nothing.
+  if (offset >= size) return false;
+  const bool whole = ReadAroundFailure(state, offset, out, !skipped);
+  return CountFailure(state, offset, out.size(), whole && out.size() <= size - offset);
+}
+
 bool BitSet(ByteView bitmap, uint64_t bit) {
   return (bitmap[bit / 8] >> (bit % 8)) & 1;
 }
@@ -35,7 +52,7 @@ bool ReadSectors(ScanState& state, uint64_t sector, uint64_t count, MutableBytes
   uint64_t offset = 0, bytes = 0;
   if (!state.volumeHandle || !SectorRange(state, sector, count, buffer.size(), offset, bytes))
     return false;
-  return CountFailure(state, offset, bytes, state.volumeHandle->Read(offset, buffer.first(bytes)));
+  return Transfer(state, offset, buffer.first(bytes));
 }
 
 bool WriteSectors(ScanState& state, uint64_t sector, uint64_t count, ByteView buffer) {
@@ -91,7 +108,7 @@ ByteView ViewSectors(ScanState& state, uint64_t sector, uint64_t count, std::vec
   }
   if (const ByteView view = InPlace(state, offset, bytes, holder); !view.empty()) return view;
   // The device zeroes whatever it cannot read.
-  CountFailure(state, offset, bytes, state.volumeHandle->Read(offset, MutableBytes(fallback).first(bytes)));
+  Transfer(state, offset, MutableBytes(fallback).first(bytes));
   return ByteView(fallback).first(bytes);
 }
 

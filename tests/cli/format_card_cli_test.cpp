@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <nlohmann/json.hpp>
+#include <sstream>
 #include <map>
 #include <set>
 
@@ -65,6 +67,31 @@ TEST_P(FormatCard, EveryFileIsCarvedByteForByte) {
   uint64_t originalBytes = 0;
   for (const auto& [bytes, name] : originals) originalBytes += bytes.size();
   EXPECT_EQ(contentBytes, originalBytes);
+}
+
+// The formats whose walk checks their CRCs or unpacks their data say so in
+// the listing; the others are not checked.
+TEST(FormatCardChecks, EachCarvedFileSaysWhatItsOwnCheckFound) {
+  const std::string image = std::string(VELLUM_TEST_IMAGES) + "/formats-fat32.img";
+  const CliRun scan = Call(RunFullScan, {image, "--yes", "--format", "json"});
+  ASSERT_EQ(scan.status, 0) << scan.err;
+  std::map<std::string, std::string> checks;
+  std::istringstream lines(scan.out);
+  for (std::string line; std::getline(lines, line);) {
+    const nlohmann::json j = nlohmann::json::parse(line);
+    if (j["kind"] != "content") continue;
+    const std::string name = j["name"];
+    checks[name.substr(name.rfind('.') + 1)] = j["check"];
+  }
+  EXPECT_EQ(checks, (std::map<std::string, std::string>{{"ts", "not checked"},
+                                                        {"mts", "not checked"},
+                                                        {"mp3", "not checked"},
+                                                        {"flac", "verified"},
+                                                        {"ogg", "verified"},
+                                                        {"opus", "verified"},
+                                                        {"7z", "verified"},
+                                                        {"gz", "verified"},
+                                                        {"sqlite", "not checked"}}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Scans, FormatCard, ::testing::Values("full-scan", "free-scan"),

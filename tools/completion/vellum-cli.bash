@@ -11,15 +11,15 @@ _vellum_cli() {
   local options
   case ${words[1]} in
     info) options="--partition --help" ;;
-    search) options="--partition --filter --in-use --zero-size --no-analyse --thorough --free-scan --no-free-scan --range --format -o --help" ;;
-    full-scan) options="--partition --filter --in-use --zero-size --no-analyse --yes --range --format -o --help" ;;
-    restore) options="--partition --to --results --rows --folder --report --verified-only --format --filter --in-use --zero-size --no-analyse --thorough --help" ;;
+    search) options="--partition --filter --in-use --zero-size --no-analyse --thorough --free-scan --no-free-scan --range --format -o --map --help" ;;
+    full-scan) options="--partition --filter --in-use --zero-size --no-analyse --yes --range --format -o --map --help" ;;
+    restore) options="--partition --to --results --rows --folder --report --verified-only --original-names --format --filter --in-use --zero-size --no-analyse --thorough --map --help" ;;
     wipe) options="--partition --thorough --free-space --yes --help" ;;
     help) COMPREPLY=($(compgen -W "$commands" -- "$cur")); return ;;
   esac
   case $prev in
     --to) _filedir -d; return ;;
-    -o|--results|--report) _filedir; return ;;
+    -o|--results|--report|--map) _filedir; return ;;
     --format) COMPREPLY=($(compgen -W "results table json csv tsv" -- "$cur")); return ;;
     --partition|--rows|--range|--folder|--filter) return ;;
   esac
