@@ -319,7 +319,6 @@ std::string SummaryText(const RestoreSummary& s, size_t detailLimit) {
         {restore::kReasonNotRestorable, "未対応の行"},
         {restore::kReasonNotOnVolume, "このボリュームに見つからない行"},
         {restore::kReasonLink, "復元先にあるリンク (たどらない)"},
-
         {restore::kReasonUncheckedUnreadable, "読めないセクタのため確かめられない行"}};
     for (const auto& [reason, label] : reasons)
       if (const auto n = o.WithReason(reason)) text += "\n  " + std::string(label) + ": " + std::to_string(n) + " 件";
