@@ -1,6 +1,7 @@
 #include "content/lost_file.h"
 
 #include <algorithm>
+#include <string>
 
 #include "content/cluster_follow.h"
 #include "volume/sector_io.h"
@@ -32,6 +33,10 @@ bool LostFile::StepTo(uint64_t index) {
     viewRead_ = false;
   }
   if (!viewRead_) {
+    // A walk through entropy-coded data reads every cluster of a photo;
+    // the progress line moves with it, as a marker scan's does.
+    if (state_.progress && index_ % 64 == 0)
+      state_.progress->SetFileName("サイズ解析中 (" + std::to_string(index_ * clusterBytes_) + " バイト)");
     if (state_.progress && state_.progress->PumpAndCheckCancel()) state_.cancelled = 1;
     if (state_.cancelled) return false;
     // An unreadable cluster reads as zeros, which no structure walks through.

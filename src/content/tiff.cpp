@@ -72,7 +72,7 @@ struct Entry {
 
 class TiffWalk {
  public:
-  TiffWalk(LostFile& file, const Header& h) : file_(file), h_(h) {}
+  TiffWalk(LostFile& file, const Header& h, bool cr2) : file_(file), h_(h), cr2_(cr2) {}
 
   TiffLength Run() {
     Push(h_.firstIfd);
@@ -218,12 +218,9 @@ class TiffWalk {
     return "tif";
   }
 
- public:
-  bool cr2_ = false;
-
- private:
   LostFile& file_;
   Header h_;
+  bool cr2_;
   std::priority_queue<uint64_t, std::vector<uint64_t>, std::greater<>> pending_;
   Seen done_;
   uint64_t entries_ = 0;
@@ -246,11 +243,10 @@ bool TiffHeader(ByteView b) {
 TiffLength MeasureTiff(LostFile& file) {
   Header h;
   if (!ReadHeader(file, h)) return {};
-  TiffWalk walk(file, h);
   uint8_t marker[2] = {};
   // Canon's CR2 writes "CR" and its major version after the classic header.
-  walk.cr2_ = !h.wide && file.Read(8, marker) && marker[0] == 'C' && marker[1] == 'R';
-  return walk.Run();
+  const bool cr2 = !h.wide && file.Read(8, marker) && marker[0] == 'C' && marker[1] == 'R';
+  return TiffWalk(file, h, cr2).Run();
 }
 
 }  // namespace vellum::content

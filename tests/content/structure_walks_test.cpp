@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "content/analyse_cluster.h"
+#include "content/content_verdict.h"
 #include "content/jpeg.h"
 #include "content/png.h"
 #include "content/tiff.h"
@@ -195,6 +196,32 @@ TEST(AnalyseClusterContents, AThumbnailInsideAListedPhotoIsNoRowOfItsOwn) {
   ASSERT_EQ(v.rows.rows.size(), 2u);
   EXPECT_EQ(v.rows.rows[0].name, "不明2.jpg");
   EXPECT_EQ(v.rows.rows[1].name, "不明" + std::to_string(nextCluster) + ".jpg");
+}
+
+// The decoder's word on a photo: whole, cut short (damaged from where the
+// data end), or wrong in the middle: damaged from the start of the block
+// of data in which the decoder noticed, at or a little before the damage.
+TEST(CheckFoundContent, APhotoIsVerifiedOrDamagedFromWhereItWentWrong) {
+  const Bytes photo = testing::ReadSample("jfif.jpg");
+  auto check = [&](const Bytes& bytes, uint64_t size) {
+    ContentVolume v(volume::kFat32, 512, 64);
+    v.Put(2, bytes);
+    v.Attach();
+    return CheckFoundContent(v.state, {"不明2.jpg", "<不明>", 2, size});
+  };
+  EXPECT_EQ(check(photo, photo.size()), ContentCheck::Verified());
+  EXPECT_EQ(check(photo, photo.size() - 40), ContentCheck::DamagedFrom(photo.size() - 40));
+  Bytes garbled = photo;
+  const size_t at = photo.size() - 60;
+  for (size_t i = at; i < at + 20; ++i) garbled[i] = 0xFF;
+  const ContentCheck damaged = check(garbled, garbled.size());
+  EXPECT_EQ(damaged.verdict, ContentCheck::Verdict::kDamaged);
+  EXPECT_GE(damaged.damagedFrom + 64, at);
+  EXPECT_LE(damaged.damagedFrom, at + 20);
+  // Types without a checker.
+  ContentVolume zip(volume::kFat32, 512, 8);
+  zip.Attach();
+  EXPECT_EQ(CheckFoundContent(zip.state, {"不明2.zip", "<不明>", 2, 100}), ContentCheck{});
 }
 
 // --- TIFF ---------------------------------------------------------------

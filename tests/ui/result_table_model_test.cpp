@@ -173,5 +173,27 @@ TEST(ResultTableModelTest, ARepeatedContentIsGreyAndNamesTheRowItRepeats) {
   EXPECT_FALSE(model.data(model.index(1 - repeated, 0), Qt::ForegroundRole).isValid());
 }
 
+// A carved file's own check is named on hover; a damaged one is grey, a
+// verified one and a file no checker reads are not.
+TEST(ResultTableModelTest, ACarvedFilesCheckIsInItsTooltipAndADamagedOneIsGrey) {
+  app::ResultList list;
+  platform::QtShellInfo shell;
+  ResultTableModel model(list, shell);
+  for (int row = 0; row < 3; ++row) {
+    list.InsertRow(static_cast<size_t>(row), "不明" + std::to_string(10 + row) + (row == 2 ? ".mp4" : ".jpg"), 0);
+    list.SetCell(static_cast<size_t>(row), 1, "card.img:/<不明>");
+  }
+  QCoreApplication::processEvents();
+  model.SetContentChecks({content::ContentCheck::Verified(), content::ContentCheck::DamagedFrom(24576),
+                          content::ContentCheck{}});
+  const auto tip = [&](int row) { return model.data(model.index(row, 0), Qt::ToolTipRole).toString(); };
+  EXPECT_TRUE(tip(0).contains(QStringLiteral("検査: 検証済み"))) << tip(0).toStdString();
+  EXPECT_TRUE(tip(1).contains(QStringLiteral("検査: 破損 (24576 バイト目から)"))) << tip(1).toStdString();
+  EXPECT_TRUE(tip(2).contains(QStringLiteral("検査: 未検査")));
+  EXPECT_FALSE(model.data(model.index(0, 0), Qt::ForegroundRole).isValid());
+  EXPECT_EQ(model.data(model.index(1, 0), Qt::ForegroundRole).value<QColor>(), QColor(Qt::gray));
+  EXPECT_FALSE(model.data(model.index(2, 0), Qt::ForegroundRole).isValid());
+}
+
 }  // namespace
 }  // namespace vellum::ui
