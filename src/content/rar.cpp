@@ -44,7 +44,8 @@ Measured WalkRar4(FileStream& stream, uint64_t limit) {
   for (uint64_t i = 0; i < kMaxBlocks; ++i) {
     const ByteView h = stream.At(pos, 7);
     const uint8_t type = Le8(h, 2);
-    const uint16_t flags = Le16(h, 3), headSize = Le16(h, 5);
+    // Read now: the views the fetches below return may reuse the bytes behind h.
+    const uint16_t storedCrc = Le16(h, 0), flags = Le16(h, 3), headSize = Le16(h, 5);
     if (h.size() < 7 || headSize < 7 || type < kRar4Marker || type > kRar4End) break;
     const ByteView added = stream.At(pos, 11);
     uint64_t length = headSize;
@@ -58,7 +59,7 @@ Measured WalkRar4(FileStream& stream, uint64_t limit) {
     stream.At(pos + 2, 1);
     const uint32_t crc = Crc32Of(stream, headSize - 2, whole);
     if (!whole) break;
-    if ((crc & 0xFFFF) != Le16(h, 0) && crcRight) crcRight = false, firstWrong = pos;
+    if ((crc & 0xFFFF) != storedCrc && crcRight) crcRight = false, firstWrong = pos;
     if (length > limit - pos) break;
     pos += length;
     if (type == kRar4End) return Ended(pos, true, crcRight, firstWrong);

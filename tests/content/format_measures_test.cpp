@@ -468,6 +468,19 @@ TEST(MeasureRar, BothGenerationsWalkedToTheEndBlock) {
   }
 }
 
+// A member header of 1,500 bytes (a long name and extra fields) spans three
+// 512-byte clusters: its CRC is still compared with its own stored CRC.
+TEST(MeasureRar, AHeaderLongerThanTwoClustersIsCheckedWhole) {
+  Bytes file;
+  Append(file, std::string_view("Rar!\x1A\x07\x00", 7));
+  Append(file, Rar4Block(0x73, 0, Bytes(6, 0)));
+  Append(file, Rar4Block(0x74, 0x8000, Filler(1'500, 1), 700));
+  Append(file, Rar4Block(0x7B, 0x4000, {}));
+  const Measured m = OnVolume(file).Run(MeasureRar);
+  EXPECT_EQ(m.size, file.size());
+  EXPECT_EQ(m.check.verdict, Verdict::kNotChecked);
+}
+
 TEST(MeasureRar, AWrongHeaderCrcOrABrokenWalkSaysWhere) {
   Bytes crc = Rar4();
   crc[7 + 13 + 12] ^= 1;  // in the member's header, after the added size
