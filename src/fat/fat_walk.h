@@ -14,6 +14,7 @@
 #include "fat/fat_entry.h"
 #include "restore/restore_target.h"
 #include "fat/found_entry.h"
+#include "fat/orphan_placement.h"
 #include "volume/scan_state.h"
 
 namespace vellum::fat {
@@ -79,6 +80,9 @@ class FatWalk {
   void SetRestoreTarget(const restore::RestoreTarget* target) { target_ = target; }
   // In search mode, deleted entries go to `observer` instead of the list.
   void SetFoundObserver(const FoundEntryObserver* observer) { found_ = observer; }
+  // In a cluster scan, folders taken from scanned clusters are told to
+  // `placement`, which then names the folder of each scanned cluster.
+  void SetPlacement(OrphanPlacement* placement) { placement_ = placement; }
   // The entry as a found item, in `parent` (null: the root) below the
   // walk's root: the volume's, or in restore mode the destination.
   FoundEntry ItemOf(ByteView entry, const std::string& name, const std::string* parent) const;
@@ -112,7 +116,8 @@ class FatWalk {
   bool PassesFilter(const std::string& name) const;
   // ListEntry's tests of first cluster, size and options, which need no name.
   bool ListableByNumbers(ByteView entry) const;
-  void ListEntry(ByteView entry, const std::string& name, const std::string* parent);
+  // True when the entry was listed.
+  bool ListEntry(ByteView entry, const std::string& name, const std::string* parent);
 
   ScanState& state_;
   LongNameSlots longName_;
@@ -134,6 +139,7 @@ class FatWalk {
   std::vector<uint64_t> enteredFolders_;
   // Set while adopted clusters are read: their entries face the orphan rule.
   bool orphanRule_ = false;
+  OrphanPlacement* placement_ = nullptr;
 };
 
 // The walk driver on FAT12/16/32 and exFAT: opens the progress, walks from

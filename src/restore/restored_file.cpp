@@ -63,6 +63,8 @@ bool RestoredFile::Write(std::span<const uint8_t> bytes) {
     return false;
   }
   digest_->Update(bytes.data(), bytes.size());
+  // Real data shows a byte other than zero at once; only zeros are read through.
+  if (!nonZero_) nonZero_ = std::any_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b != 0; });
   written_ += bytes.size();
   if (observer_) observer_(bytes.size());
   return true;
@@ -111,7 +113,8 @@ bool RestoredFile::Finish(Outcomes& outcomes, std::optional<timespec> modified) 
   if (renamed_) outcomes.Renamed();
   WrittenFile result{written_, digest_->Hex(), std::nullopt};
   if (modified && modified->tv_nsec != UTIME_OMIT) result.modified = modified;
-  if (notes_.Empty()) outcomes.Restored(path_, false, std::move(result));
+  if (written_ > 0 && !nonZero_) outcomes.ReadAsZeros(path_, notes_, std::move(result));
+  else if (notes_.Empty()) outcomes.Restored(path_, false, std::move(result));
   else outcomes.WrittenWithNotes(path_, notes_, std::move(result));
   return true;
 }

@@ -19,6 +19,8 @@ std::string_view RowStateKey(RowState state) {
     case RowState::kPartlyOverwritten: return "partly-overwritten";
     case RowState::kOverwritten: return "overwritten";
     case RowState::kUnknown: return "unknown";
+    case RowState::kPastVolumeEnd: return "past-volume-end";
+    case RowState::kReadAsZeros: return "read-as-zeros";
   }
   return "unknown";
 }
@@ -30,6 +32,8 @@ std::string RowStateText(const Recoverability& r) {
       return "一部上書き (" + std::to_string(r.clustersInUse) + "/" + std::to_string(r.clusters) + " クラスタ)";
     case RowState::kOverwritten: return "上書き済み";
     case RowState::kUnknown: return "不明 (クラスタの並びを予測)";
+    case RowState::kPastVolumeEnd: return "ボリュームの終わりを越えるサイズ";
+    case RowState::kReadAsZeros: return "0 としか読めない";
   }
   return "";
 }

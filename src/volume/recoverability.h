@@ -15,6 +15,8 @@ enum class RowState : uint8_t {
   kPartlyOverwritten,  // some clusters of its run are in use again
   kOverwritten,        // its first cluster is in use again
   kUnknown,            // its chain is gone: the run is a prediction
+  kPastVolumeEnd,      // its size, from its first cluster on, runs past the volume's end
+  kReadAsZeros,        // its clusters lie in holes of the image: it would read as zeros only
 };
 
 struct Recoverability {
