@@ -297,9 +297,9 @@ struct Step {
 };
 
 constexpr Step kSteps[] = {
-    {kSize, GiveWay::kShortForm}, {kFolder, GiveWay::kNarrow, 16}, {kType, GiveWay::kHide},
-    {kSlot, GiveWay::kHide},      {kWhere, GiveWay::kHide},        {kFolder, GiveWay::kNarrow, 8},
-    {kFolder, GiveWay::kHide},    {kTime, GiveWay::kShortForm},    {kState, GiveWay::kNarrow, 4},
+    {kSize, GiveWay::kShortForm},  {kType, GiveWay::kHide},       {kSlot, GiveWay::kHide},
+    {kWhere, GiveWay::kHide},      {kFolder, GiveWay::kNarrow, 16}, {kTime, GiveWay::kShortForm},
+    {kFolder, GiveWay::kNarrow, 8}, {kFolder, GiveWay::kHide},     {kState, GiveWay::kNarrow, 4},
     {kName, GiveWay::kNarrow, 12}, {kTime, GiveWay::kNarrow, 10},  {kName, GiveWay::kNarrow, 4}};
 
 // One row's cells, each in its full form and the short one it may give way to.

@@ -113,7 +113,12 @@ bool RestoredFile::Finish(Outcomes& outcomes, std::optional<timespec> modified) 
   if (renamed_) outcomes.Renamed();
   WrittenFile result{written_, digest_->Hex(), std::nullopt};
   if (modified && modified->tv_nsec != UTIME_OMIT) result.modified = modified;
-  if (written_ > 0 && !nonZero_) outcomes.ReadAsZeros(path_, notes_, std::move(result));
+  // Zeros the disk holds are a file's bytes like any others; zeros that
+  // stand for reads that failed, or for holes of the image its row was
+  // known to lie in, are not.
+  const bool zerosStandForData = !notes_.unreadable.empty() || outcomes.CurrentState() == "read-as-zeros";
+  if (written_ > 0 && !nonZero_ && notes_.overwritten.empty() && zerosStandForData)
+    outcomes.ReadAsZeros(path_, notes_, std::move(result));
   else if (notes_.Empty()) outcomes.Restored(path_, false, std::move(result));
   else outcomes.WrittenWithNotes(path_, notes_, std::move(result));
   return true;
