@@ -400,7 +400,26 @@ bool FatWalk::ListEntry(ByteView entry, const std::string& name, const std::stri
   return true;
 }
 
+namespace {
+
+// The fields a driver fills beside the name, size and times: the case flags
+// of byte 12 (only bits 3 and 4 mean anything), the creation time's tenths
+// (0-199) and the creation and access dates, each a calendar date or unset.
+// File data read as an entry holds anything there.
+bool DriverFieldsPlausible(ByteView entry) {
+  const auto dateOrNone = [](uint16_t date) {
+    if (date == 0) return true;
+    const int month = (date >> 5) & 15, day = date & 31;
+    return month >= 1 && month <= 12 && day >= 1;
+  };
+  return (Le8(entry, 12) & ~0x18) == 0 && Le8(entry, 13) < 200 && dateOrNone(Le16(entry, 16)) &&
+         dateOrNone(Le16(entry, 18));
+}
+
+}  // namespace
+
 bool IsListableOrphan(const ScanState& state, ByteView entry, std::string_view name) {
+  if (!DriverFieldsPlausible(entry)) return false;
   volume::OrphanFacts facts;
   facts.name = name;
   facts.time = volume::DosCalendarTime(EntryDate(entry), EntryTime(entry));

@@ -103,8 +103,6 @@ class Outcomes {
   void SetWalkSource(std::string source) {
     if (row_ == 0) source_ = std::move(source);
   }
-  // The recoverability key of the row being restored ("read-as-zeros", ...).
-  const std::string& CurrentState() const { return state_; }
   // A name the destination refused, written with full-width characters instead.
   void Renamed() { ++renamed_; }
 

@@ -113,11 +113,10 @@ bool RestoredFile::Finish(Outcomes& outcomes, std::optional<timespec> modified) 
   if (renamed_) outcomes.Renamed();
   WrittenFile result{written_, digest_->Hex(), std::nullopt};
   if (modified && modified->tv_nsec != UTIME_OMIT) result.modified = modified;
-  // Zeros the disk holds are a file's bytes like any others; zeros that
-  // stand for reads that failed, or for holes of the image its row was
-  // known to lie in, are not.
-  const bool zerosStandForData = !notes_.unreadable.empty() || outcomes.CurrentState() == "read-as-zeros";
-  if (written_ > 0 && !nonZero_ && notes_.overwritten.empty() && zerosStandForData)
+  // Zeros the disk holds are a file's bytes like any others (a sparse image
+  // keeps them as holes, a copy of it as bytes: the same file either way);
+  // zeros that stand for reads that failed are not.
+  if (written_ > 0 && !nonZero_ && notes_.overwritten.empty() && !notes_.unreadable.empty())
     outcomes.ReadAsZeros(path_, notes_, std::move(result));
   else if (notes_.Empty()) outcomes.Restored(path_, false, std::move(result));
   else outcomes.WrittenWithNotes(path_, notes_, std::move(result));

@@ -142,7 +142,11 @@ TEST(FormattedCardOrphanRule, PlantedImpossibleSlotsAreNotListed) {
                             Slot("Lower   JPG", may2024, 11311) + Slot("CTRL\x01   JPG", may2024, 11311) +
                             Slot("PASTEND JPG", may2024, static_cast<uint32_t>(clusterBytes * 10),
                                  static_cast<uint32_t>(lastCluster - 5)) +
-                            Slot("SPLIT  \x8E\xCA\x41\x41", may2024, 11311);
+                            Slot("SPLIT  \x8E\xCA\x41\x41", may2024, 11311) + [&] {
+                              std::string e = Slot("FLAGS   JPG", may2024, 11311);
+                              e[12] = 0x41;  // case flags no driver writes: bytes of a picture
+                              return e;
+                            }();
   {
     std::fstream f(copy, std::ios::in | std::ios::out | std::ios::binary);
     f.seekp(static_cast<std::streamoff>(at));
@@ -152,7 +156,7 @@ TEST(FormattedCardOrphanRule, PlantedImpossibleSlotsAreNotListed) {
   EXPECT_EQ(RowsNamed(search.list, "GOOD.JPG").size(), 1u);
   for (size_t row = 0; row < search.list.RowCount(); ++row) {
     const std::string_view name = search.list.Cell(row, 0);
-    for (const char* planted : {"FUTURE", "Lower", "CTRL", "PASTEND", "SPLIT"})
+    for (const char* planted : {"FUTURE", "Lower", "CTRL", "PASTEND", "SPLIT", "FLAGS"})
       EXPECT_FALSE(name.starts_with(planted)) << name;
   }
   EXPECT_EQ(RowsNamed(search.list, "DSC_0001.JPG").size(), 1u);
