@@ -253,9 +253,12 @@ void RestoreRows(CommandContext& c, const RestoreRequest& request, const restore
       return;
     }
     const uint32_t filesBefore = summary.outcomes.Files();
-    if (!RestoreItem(c.state, target, items[k]))
-      summary.outcomes.Skipped(RowItemPath(target, rows, row), restore::kReasonNotRestorable);
-    if (summary.outcomes.Files() > filesBefore) written.insert(row);
+    const size_t itemsBefore = summary.outcomes.Items().size();
+    const bool restored = RestoreItem(c.state, target, items[k]);
+    if (!restored) summary.outcomes.Skipped(RowItemPath(target, rows, row), restore::kReasonNotRestorable);
+    // A file its folder's row wrote already leaves no second outcome: written all the same.
+    if (summary.outcomes.Files() > filesBefore || (restored && summary.outcomes.Items().size() == itemsBefore))
+      written.insert(row);
   };
   for (size_t k = 0; k < order.size() && !c.state.cancelled; ++k) {
     const size_t row = order[k];
@@ -284,6 +287,9 @@ namespace {
 std::string_view Headline(const RestoreSummary& s) {
   if (s.cancelled) return "復元を中止しました。";
   if (s.outcomes.Items().empty()) return kNothingToRestoreHeadline;
+  // Folders made only to hold files of zeros are no restore either.
+  const uint32_t zeros = s.outcomes.Count(restore::ItemResult::kReadAsZeros, false);
+  if (zeros > 0 && s.outcomes.Files() == zeros) return kOnlyZerosHeadline;
   if (s.outcomes.Files() + s.outcomes.Folders() == 0) return kNothingRestoredHeadline;
   return "復元しました。";
 }
@@ -299,6 +305,8 @@ std::string SummaryText(const RestoreSummary& s, size_t detailLimit) {
     text += "\n  読めない部分を 0 で埋めたファイル: " + std::to_string(z) + " 件";
   if (const uint32_t w = o.Count(ItemResult::kPartlyOverwritten, false))
     text += "\n  一部が上書きされていたファイル: " + std::to_string(w) + " 件";
+  if (const uint32_t z = o.Count(ItemResult::kReadAsZeros, false))
+    text += "\n  " + std::string(restore::kReadAsZerosWords) + "ファイル (中身は 0 だけ): " + std::to_string(z) + " 件";
   if (const uint32_t p = o.Count(ItemResult::kPredicted, false))
     text += "\n  クラスタの並びを予測して復元したファイル: " + std::to_string(p) + " 件";
   if (o.RenamedCount())
@@ -316,6 +324,7 @@ std::string SummaryText(const RestoreSummary& s, size_t detailLimit) {
         {restore::kReasonNameTooLong, "名前が長すぎる"},
         {restore::kReasonNoData, "データが見つからない"},
         {restore::kReasonLargerThanVolume, "サイズがボリュームより大きい"},
+        {restore::kReasonPastVolumeEnd, "ボリュームの終わりを越えるサイズ"},
         {restore::kReasonNotRestorable, "未対応の行"},
         {restore::kReasonNotOnVolume, "このボリュームに見つからない行"},
         {restore::kReasonLink, "復元先にあるリンク (たどらない)"},

@@ -66,6 +66,8 @@ struct RestoreSummary {
 };
 
 inline constexpr std::string_view kNothingRestoredHeadline = "復元できませんでした。";
+// Every file written held only zeros: none of them came back.
+inline constexpr std::string_view kOnlyZerosHeadline = "ファイルの中身を読めませんでした (0 としか読めませんでした)。";
 inline constexpr std::string_view kNothingToRestoreHeadline = "復元する項目はありませんでした。";
 
 // "復元しました。..." (or one of the headlines above) with the counts of what was restored and skipped, and

@@ -1,6 +1,8 @@
 #include "app/same_content.h"
 
 #include <algorithm>
+#include <map>
+#include <string>
 #include <unordered_map>
 
 #include "app/row_item.h"
@@ -22,11 +24,37 @@ std::optional<uint64_t> NamedFirstCluster(volume::ScanState& s, const RowItem& i
   return std::nullopt;
 }
 
+// Rows listed by name that are an earlier row's file again: on FAT and exFAT
+// an entry of the same first cluster and size (its bytes are the same run),
+// on NTFS a record read from a scanned cluster that the table walk listed
+// under the same number and name. Needs nothing read from the volume.
+void MarkRepeatedNames(const ResultList& rows, ListKind kind, std::vector<std::optional<size_t>>& same) {
+  std::map<std::pair<uint64_t, uint64_t>, size_t> entries;  // first cluster, size -> first row
+  std::map<std::pair<uint32_t, std::string>, size_t> records;  // walked record, name -> its row
+  std::vector<std::pair<size_t, std::pair<uint32_t, std::string>>> scanned;
+  for (size_t row = 0; row < rows.RowCount(); ++row) {
+    const RowItem item = ReadRowItem(rows, row, kind);
+    if (const auto* e = std::get_if<fat::FoundEntry>(&item)) {
+      if (e->isFolder || e->size == 0 || e->firstCluster < 2) continue;
+      const auto [at, fresh] = entries.emplace(std::pair{e->firstCluster, e->size}, row);
+      if (!fresh) same[row] = at->second;
+    } else if (const auto* r = std::get_if<ntfs::FoundRecord>(&item)) {
+      if (r->isFolder || r->source.recordNumber == 0) continue;
+      std::pair<uint32_t, std::string> key{r->source.recordNumber, r->name};
+      if (r->source.cluster == 0) records.emplace(std::move(key), row);
+      else scanned.emplace_back(row, std::move(key));
+    }
+  }
+  for (const auto& [row, key] : scanned)
+    if (const auto found = records.find(key); found != records.end()) same[row] = found->second;
+}
+
 }  // namespace
 
 std::vector<std::optional<size_t>> SameContentRows(volume::ScanState& s, const ResultList& rows) {
   std::vector<std::optional<size_t>> same(rows.RowCount());
   const ListKind kind = KindOfList(rows);
+  MarkRepeatedNames(rows, kind, same);
   // Each row's item is read and let go in turn: a deep tree's rows each carry
   // a folder text of up to 8 KiB, and held all at once they would not fit.
   std::vector<std::pair<size_t, uint64_t>> contents;  // content row, its first cluster
@@ -36,7 +64,8 @@ std::vector<std::optional<size_t>> SameContentRows(volume::ScanState& s, const R
   if (contents.empty()) return same;
   std::unordered_map<uint64_t, size_t> named;  // first cluster -> the first file listed by name there
   for (size_t row = 0; row < rows.RowCount(); ++row)
-    if (const auto first = NamedFirstCluster(s, ReadRowItem(rows, row, kind))) named.emplace(*first, row);
+    if (!same[row])
+      if (const auto first = NamedFirstCluster(s, ReadRowItem(rows, row, kind))) named.emplace(*first, row);
   for (const auto& [row, first] : contents)
     if (const auto found = named.find(first); found != named.end()) same[row] = found->second;
   return same;

@@ -10,7 +10,13 @@ namespace vellum::app {
 StatusLine StatusAfterSearch(const volume::ScanState& state, bool thorough) {
   if (state.cancelled != 0) return {kScanCancelledStatus, false};
   if (state.fsKind == volume::kExfat && !thorough) return {kLiveFoldersStatus, true};
+  if (FatFindsMoreThoroughly(state, thorough)) return {kFatFreeFoldersStatus, true};
   return {};
+}
+
+bool FatFindsMoreThoroughly(const volume::ScanState& state, bool thorough) {
+  const bool fat = state.fsKind == volume::kFat12 || state.fsKind == volume::kFat16 || state.fsKind == volume::kFat32;
+  return fat && !thorough && state.foundCount == 0 && state.cancelled == 0;
 }
 
 bool OffersThoroughSearch(const volume::ScanState& state, bool thorough) {

@@ -25,6 +25,11 @@ StatusLine StatusAfterSearch(const volume::ScanState& state, bool thorough);
 // whether to search again thoroughly.
 bool OffersThoroughSearch(const volume::ScanState& state, bool thorough);
 
+// A quick format leaves a FAT card's folders in free clusters that the plain
+// walk never reads: a plain FAT search that ran to its end and found nothing
+// says that the thorough one reads them.
+bool FatFindsMoreThoroughly(const volume::ScanState& state, bool thorough);
+
 // A recognised content's size is worked out, not recorded: restoring one
 // content row alone, the user may correct it first.
 bool AsksContentSize(const ResultList& list, const std::vector<size_t>& rows);

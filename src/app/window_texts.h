@@ -13,6 +13,8 @@ inline constexpr const char* kScanCancelledStatus =
     "検索を中止しました。一覧には中止するまでに見つかったファイルだけが表示されています。";
 inline constexpr const char* kLiveFoldersStatus =
     "exFAT の使用中のフォルダの中は検索していません。徹底検索では、その中の削除ファイルも探します。";
+inline constexpr const char* kFatFreeFoldersStatus =
+    "見つかりませんでした。徹底検索では、空きクラスタの中のフォルダも読みます (フォーマットしたカードなど)。";
 inline constexpr const char* kThoroughAgainAction = "徹底検索で検索し直す(&R)";
 inline constexpr const char* kExitQuestion = "弊社サイトの「Vellum」ページを表示しますか？";
 // The folder picker's prompt when restoring.

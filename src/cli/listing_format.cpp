@@ -297,68 +297,147 @@ std::string StateCell(const std::optional<volume::Recoverability>& r) {
     case volume::RowState::kOverwritten: return "上書き済み";
     case volume::RowState::kUnknown: return "不明";
     case volume::RowState::kUnreadable: return "読めない部分あり";
+    case volume::RowState::kPastVolumeEnd: return "終わりを越える";
+    case volume::RowState::kReadAsZeros: return "0 のみ";
   }
   return {};
 }
 
+namespace {
+
+// The columns of the table, in the order they stand. Adding one is a line
+// here, a cell in TableCells and, when it may give way, a step below.
+enum TableColumn : size_t { kNumber, kName, kFolder, kSize, kType, kTime, kWhere, kState, kSlot, kCheck, kColumnCount };
+
+struct ColumnSpec {
+  std::string_view heading;
+  bool right;  // numbers are right-aligned
+};
+
+constexpr ColumnSpec kColumns[kColumnCount] = {
+    {"#", true},    {"名前", false}, {"フォルダ", false}, {"サイズ", true}, {"種類", false},
+    {"更新日時", false}, {"", true}, {"状態", false},   {"番号", true}, {"検査", false}};
+
+// What a column does when the line is too long for the terminal, in order:
+// first the long forms give way, then whole columns the name can do
+// without, and the name itself only when nothing else is left to give.
+enum class GiveWay { kShortForm, kNarrow, kHide };
+struct Step {
+  TableColumn column;
+  GiveWay how;
+  size_t floor = 0;  // kNarrow: the fewest columns it keeps
+};
+
+constexpr Step kSteps[] = {
+    {kSize, GiveWay::kShortForm},  {kType, GiveWay::kHide},       {kSlot, GiveWay::kHide}, {kCheck, GiveWay::kHide},
+    {kWhere, GiveWay::kHide},      {kFolder, GiveWay::kNarrow, 16}, {kTime, GiveWay::kShortForm},
+    {kFolder, GiveWay::kNarrow, 8}, {kFolder, GiveWay::kHide},     {kState, GiveWay::kNarrow, 4},
+    {kName, GiveWay::kNarrow, 12}, {kTime, GiveWay::kNarrow, 10},  {kName, GiveWay::kNarrow, 4}};
+
+// One row's cells, each in its full form and the short one it may give way to.
+struct TableLine {
+  std::string full[kColumnCount];
+  std::string brief[kColumnCount];
+};
+
+// The name as the table shows it. Names from a disk may hold anything; this
+// is the one place a listed name becomes table text.
+std::string ShownName(const ListedRow& r) { return app::VisibleText(r.name) + (r.isDir ? "/" : ""); }
+
+TableLine TableCells(const app::ResultList& list, size_t row, const RowNotes* notes, const std::string& root,
+                     uint64_t& total) {
+  ListedRow r = DescribeRow(list, row, nullptr, notes);
+  if (!root.empty()) r.folder = root.back() + r.folder.substr(root.size());
+  total += r.size.value_or(0);
+  const std::optional<uint64_t> where = r.cluster ? r.cluster : r.record ? r.record : r.scanCluster;
+  const std::string time(CellOrEmpty(list, row, 4));
+  TableLine l;
+  const std::string cells[kColumnCount] = {
+      std::to_string(r.row), ShownName(r), app::VisibleText(r.folder),
+      r.size ? std::to_string(*r.size) + " (" + HumanSize(*r.size) + ")" : "", r.type, time, Optional(where),
+      r.sameAs ? "#" + std::to_string(*r.sameAs) + " と同じ"
+      : r.bin  ? app::BinNoteText(*r.bin)
+               : StateCell(r.state),
+      Optional(r.slot), r.check ? content::ContentCheckText(*r.check) : std::string()};
+  for (size_t c = 0; c < kColumnCount; ++c) l.full[c] = l.brief[c] = cells[c];
+  if (r.size) l.brief[kSize] = HumanSize(*r.size);
+  // The time to the minute ("2024/05/06 07:08").
+  if (time.size() >= 16 && time[4] == '/') l.brief[kTime] = time.substr(0, 16);
+  return l;
+}
+
+struct Layout {
+  bool shown[kColumnCount] = {};
+  bool brief[kColumnCount] = {};
+  size_t widths[kColumnCount] = {};
+};
+
+size_t WidthOf(const std::vector<TableLine>& lines, const Layout& layout, size_t c, const std::string& heading) {
+  size_t w = DisplayWidth(heading);
+  for (const TableLine& l : lines) w = std::max(w, DisplayWidth(layout.brief[c] ? l.brief[c] : l.full[c]));
+  return w;
+}
+
+size_t LineWidth(const Layout& layout) {
+  size_t needed = 0, count = 0;
+  for (size_t c = 0; c < kColumnCount; ++c)
+    if (layout.shown[c]) needed += layout.widths[c], ++count;
+  return needed + (count ? count - 1 : 0);
+}
+
+Layout LayOut(const std::vector<TableLine>& lines, const std::vector<std::string>& headings, bool withState,
+              size_t width) {
+  Layout layout;
+  for (size_t c = 0; c < kColumnCount; ++c) layout.shown[c] = true;
+  layout.shown[kState] = withState;
+  for (size_t c : {kSlot, kCheck})
+    layout.shown[c] = std::any_of(lines.begin(), lines.end(), [c](const TableLine& l) { return !l.full[c].empty(); });
+  for (size_t c = 0; c < kColumnCount; ++c) layout.widths[c] = WidthOf(lines, layout, c, headings[c]);
+  for (const Step& step : kSteps) {
+    const size_t needed = LineWidth(layout);
+    if (needed <= width) break;
+    const size_t c = step.column;
+    if (!layout.shown[c]) continue;
+    if (step.how == GiveWay::kHide) layout.shown[c] = false;
+    if (step.how == GiveWay::kShortForm) {
+      layout.brief[c] = true;
+      layout.widths[c] = WidthOf(lines, layout, c, headings[c]);
+    }
+    if (step.how == GiveWay::kNarrow && layout.widths[c] > step.floor)
+      layout.widths[c] -= std::min(needed - width, layout.widths[c] - step.floor);
+  }
+  return layout;
+}
+
+}  // namespace
+
 std::string FormatTable(const app::ResultList& list, size_t width, const RowNotes* notes) {
-  const bool ntfs = IsNtfsList(list);
-  const std::vector<std::string> headings = {"#", "名前", "フォルダ", "サイズ", "種類", "更新日時",
-                                             ntfs ? "ファイル番号" : "クラスタ", "状態", "番号", "検査"};
-  const bool right[] = {true, false, false, true, false, false, true, false, true, false};
-  std::vector<std::vector<std::string>> cells;
-  uint64_t total = 0;
+  std::vector<std::string> headings;
+  for (const ColumnSpec& spec : kColumns) headings.emplace_back(spec.heading);
+  headings[kWhere] = IsNtfsList(list) ? "ファイル番号" : "クラスタ";
   // Every row of a search starts its folder with the volume's root text:
   // named once above the table, the column keeps its width for the folders.
   const std::string root = CommonRoot(list);
-  for (size_t row = 0; row < list.RowCount(); ++row) {
-    ListedRow r = DescribeRow(list, row, nullptr, notes);
-    if (!root.empty()) r.folder = root.back() + r.folder.substr(root.size());
-    total += r.size.value_or(0);
-    const std::string size = r.size ? std::to_string(*r.size) + " (" + HumanSize(*r.size) + ")" : "";
-    const std::optional<uint64_t> where = r.cluster ? r.cluster : r.record ? r.record : r.scanCluster;
-    cells.push_back({std::to_string(r.row), app::VisibleText(r.name) + (r.isDir ? "/" : ""), app::VisibleText(r.folder), size, r.type,
-                     std::string(CellOrEmpty(list, row, 4)), Optional(where),
-                     r.sameAs  ? "#" + std::to_string(*r.sameAs) + " と同じ"
-                     : r.bin   ? app::BinNoteText(*r.bin)
-                               : StateCell(r.state),
-                     Optional(r.slot),
-                     r.check ? content::ContentCheckText(*r.check) : std::string()});
-  }
-  std::vector<size_t> widths(headings.size());
-  for (size_t c = 0; c < headings.size(); ++c) {
-    widths[c] = DisplayWidth(headings[c]);
-    for (const auto& line : cells) widths[c] = std::max(widths[c], DisplayWidth(line[c]));
-  }
-  const bool anySlot = std::any_of(cells.begin(), cells.end(), [](const auto& l) { return !l[8].empty(); });
-  std::vector<size_t> shown = {0, 1, 2, 3, 4, 5, 6};
-  if (notes) shown.push_back(7);
-  if (anySlot) shown.push_back(8);
-  const bool anyCheck = std::any_of(cells.begin(), cells.end(), [](const auto& l) { return !l[9].empty(); });
-  if (anyCheck) shown.push_back(9);
-  // The name and folder give way when the terminal is narrow, down to a few columns each.
-  size_t needed = shown.size() - 1;
-  for (size_t c : shown) needed += widths[c];
-  // First to a width that still reads, then as far as it takes.
-  // The state and at last the time's fraction and seconds give way too.
-  const std::pair<size_t, size_t> cuts[] = {{4, 6}, {2, 8}, {1, 12}, {7, 5}, {4, 3},
-                                            {2, 4}, {1, 6},  {7, 2},  {5, 16}, {5, 10}};
-  for (const auto& [c, floor] : cuts) {
-    if (needed <= width) break;
-    const size_t cut = std::min(needed - width, widths[c] > floor ? widths[c] - floor : 0);
-    widths[c] -= cut;
-    needed -= cut;
-  }
-  auto line = [&](const std::vector<std::string>& l) {
+  uint64_t total = 0;
+  std::vector<TableLine> lines;
+  for (size_t row = 0; row < list.RowCount(); ++row) lines.push_back(TableCells(list, row, notes, root, total));
+  const Layout layout = LayOut(lines, headings, notes != nullptr, width);
+  auto line = [&](const std::string* cells, const std::string* brief) {
     std::string text;
-    for (size_t c : shown) text += (c ? " " : "") + Pad(Fit(l[c], widths[c]), widths[c], right[c]);
+    bool first = true;
+    for (size_t c = 0; c < kColumnCount; ++c) {
+      if (!layout.shown[c]) continue;
+      const std::string& cell = layout.brief[c] && brief ? brief[c] : cells[c];
+      text += (first ? "" : " ") + Pad(Fit(cell, layout.widths[c]), layout.widths[c], kColumns[c].right);
+      first = false;
+    }
     while (!text.empty() && text.back() == ' ') text.pop_back();
     return text + "\n";
   };
   std::string out = root.empty() ? std::string() : "ボリューム " + Fit(root, width > 11 ? width - 11 : 1) + "\n";
-  out += line(headings);
-  for (const auto& l : cells) out += line(l);
-  out += std::to_string(cells.size()) + " 件, 合計 " + std::to_string(total) + " バイト (" + HumanSize(total) + ")\n";
+  out += line(headings.data(), nullptr);
+  for (const TableLine& l : lines) out += line(l.full, l.brief);
+  out += std::to_string(lines.size()) + " 件, 合計 " + std::to_string(total) + " バイト (" + HumanSize(total) + ")\n";
   return out;
 }
 

@@ -46,6 +46,7 @@ const char* OutcomeName(restore::ItemResult result) {
     case restore::ItemResult::kPartlyOverwritten: return "partly-overwritten";
     case restore::ItemResult::kSkipped: return "skipped";
     case restore::ItemResult::kFailed: return "failed";
+    case restore::ItemResult::kReadAsZeros: return "read-as-zeros";
   }
   return "?";
 }

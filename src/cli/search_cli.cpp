@@ -1,5 +1,7 @@
 #include "cli/search_cli.h"
 
+#include "app/search_outcome.h"
+
 #include <iostream>
 #include <optional>
 
@@ -262,6 +264,9 @@ int RunListingCommand(const std::vector<std::string>& args, bool full, std::ostr
   if (!full && !parsed.options.thorough && state.fsKind == volume::kExfat)
     err << "vellum-cli: exFAT では、ルートと削除されたフォルダだけを検索しました。--thorough を指定すると、"
            "削除されていないフォルダの中も検索します。\n";
+  if (!full && app::FatFindsMoreThoroughly(state, parsed.options.thorough))
+    err << "vellum-cli: 見つかりませんでした。--thorough を指定すると、空きクラスタの中のフォルダも読みます"
+           " (フォーマットしたカードなど)。\n";
   if (const uint64_t cut = state.truncatedStructures; cut > 0)
     err << "vellum-cli: ディスク上の構造 " << cut << " 個が途中で切れていたため、そこで読むのをやめました。\n";
   SayFailedReads(parsed.source, state, err);

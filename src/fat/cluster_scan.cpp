@@ -6,6 +6,7 @@
 
 #include "fat/exfat_walk.h"
 #include "fat/fat_walk.h"
+#include "fat/orphan_placement.h"
 #include "volume/sector_io.h"
 #include "volume/volume_extent.h"
 
@@ -71,12 +72,14 @@ bool ExfatClusterWanted(const ScanState& s, uint64_t j) {
 int ScanFatClusters(ScanState& s, ClusterRangeAsker& asker, const ContentAnalyser& analyse) {
   ScanRange range;
   if (!AskRange(s, asker, range)) return 0;
-  const std::string folder = UnknownFolder(s);
+  OrphanPlacement placement(UnknownFolder(s), s.clusterBytes, s.lastCluster);
   FatWalk walk(s);
+  walk.SetPlacement(&placement);
   ForEachCluster(s, range, FatClusterWanted, [&](uint64_t j, ByteView cluster) {
     // A cluster the walk already read as a deleted folder is not read as
     // entries again; content analysis still sees it.
-    if (s.allClusters || volume::ReadFatEntry(s, s.fatWork, j) == 0) walk.ProcessScannedCluster(cluster, folder);
+    if (s.allClusters || volume::ReadFatEntry(s, s.fatWork, j) == 0)
+      walk.ProcessScannedCluster(cluster, placement.FolderOf(j, cluster, true));
     if (s.options.analyse && analyse) analyse(s, j, cluster);
   });
   return 1;
@@ -86,12 +89,14 @@ int ScanExfatClusters(ScanState& s, int all, ClusterRangeAsker& asker, const Con
   ScanRange range;
   if (!AskRange(s, asker, range)) return 0;
   s.allClusters = all ? 1 : 0;
-  const std::string folder = UnknownFolder(s);
+  OrphanPlacement placement(UnknownFolder(s), s.clusterBytes, s.lastCluster);
   ExfatWalk walk(s);
+  walk.SetPlacement(&placement);
   std::sort(s.exfatWalkedDirectoryClusters.begin(), s.exfatWalkedDirectoryClusters.end());
   ForEachCluster(s, range, ExfatClusterWanted, [&](uint64_t j, ByteView cluster) {
     // A deleted folder the walk read is free, but its sets are listed already.
-    if (s.allClusters || !ExfatClusterWalked(s, j)) walk.TakeScannedCluster(cluster, folder);
+    if (s.allClusters || !ExfatClusterWalked(s, j))
+      walk.TakeScannedCluster(cluster, placement.FolderOf(j, cluster, false));
     if (s.options.analyse && analyse) analyse(s, j, cluster);
   });
   return 1;

@@ -45,22 +45,22 @@ bool IsListableOrphan(const ScanState& state, const FoundEntry& e) {
   return volume::CheckOrphan(state, facts) == volume::OrphanFault::kNone;
 }
 
-void AddRow(ScanState& state, const FoundEntry& entry, std::string_view folderText) {
+bool AddRow(ScanState& state, const FoundEntry& entry, std::string_view folderText) {
   const std::string_view name = entry.name;
   const uint64_t size = entry.size;
   const uint32_t firstCluster = static_cast<uint32_t>(entry.firstCluster);
-  if (entry.firstCluster > state.lastCluster) return;
+  if (entry.firstCluster > state.lastCluster) return false;
   // An entry read from a scanned cluster may be file bytes taken for one
   // (claiming gigabytes, dated hour 25): the orphan rule of every scan.
-  if (state.clusterScan != 0 && !IsListableOrphan(state, entry)) return;
+  if (state.clusterScan != 0 && !IsListableOrphan(state, entry)) return false;
   const bool isFolder = entry.isFolder;
-  if (!isFolder && !PassesSizeAndUseFilters(state, size, firstCluster)) return;
-  if (!NameMatchesFilter(name, state.options.filter)) return;
+  if (!isFolder && !PassesSizeAndUseFilters(state, size, firstCluster)) return false;
+  if (!NameMatchesFilter(name, state.options.filter)) return false;
 
   std::string_view typeName;
   const size_t row = ListFoundEntry(state, name, isFolder, &typeName);
   RowSink* rows = state.rows;
-  if (rows == nullptr) return;
+  if (rows == nullptr) return true;
   rows->SetCell(row, 1, folderText);
   rows->SetDataWord(row, (isFolder ? kRowFolder : 0) | (entry.fatChain ? kRowFatChain : 0));
   char number[32];
@@ -70,6 +70,7 @@ void AddRow(ScanState& state, const FoundEntry& entry, std::string_view folderTe
   rows->SetCell(row, 4, ListedTime(entry));
   std::snprintf(number, sizeof number, "%8" PRIu32, firstCluster);
   rows->SetCell(row, 5, number);
+  return true;
 }
 
 }  // namespace vellum::fat

@@ -16,8 +16,8 @@ using volume::ScanState;
 // volume never; a folder always; a file of size 0 only with options.zeroSize;
 // a file whose first cluster is in use (or 0 or 1) only with options.inUse;
 // then the name filter. `folderText` is the folder cell: the root text and
-// the folders.
-void AddRow(ScanState& state, const FoundEntry& entry, std::string_view folderText);
+// the folders. True when the row was listed.
+bool AddRow(ScanState& state, const FoundEntry& entry, std::string_view folderText);
 
 // The orphan rule of every cluster scan for an exFAT set: a calendar time,
 // no control character in its name, a cluster and size inside the volume.

@@ -189,15 +189,19 @@ void ExfatWalk::ProcessExfatEntrySet(const ExfatEntrySet& set, const std::string
   if (state_.clusterScan != 0 && state_.operationMode == volume::kModeRestore &&
       !IsListableOrphan(state_, ItemOf(set, name, path)))
     return;
+  bool taken = false;
   if (!liveFolder && state_.operationMode == volume::kModeSearch) {
     const FoundEntry item = ItemOf(set, name, path);
     if (found_) (*found_)(item);
-    else AddRow(state_, item, volume::CutFolderText(path));
+    taken = found_ || AddRow(state_, item, volume::CutFolderText(path));
   } else if (!liveFolder && state_.operationMode == volume::kModeRestore && target_) {
-    const bool restored = RestoreFoundEntry(state_, *target_, ItemOf(set, name, path));
-    if (folder && !restored) return;  // a folder that was not made is not entered
+    taken = RestoreFoundEntry(state_, *target_, ItemOf(set, name, path));
+    if (folder && !taken) return;  // a folder that was not made is not entered
   }
   if (!folder) return;
+  // A folder a scanned cluster names: its own clusters' sets go below it.
+  if (taken && placement_ && state_.clusterScan != 0)
+    placement_->NoteFolder(set.firstCluster, set.size, path + platform::kPathSeparator + name);
   ExfatSubdirectory sub;
   sub.name = name;
   sub.firstCluster = set.firstCluster;

@@ -11,6 +11,7 @@
 
 #include "restore/restore_target.h"
 #include "fat/found_entry.h"
+#include "fat/orphan_placement.h"
 #include "volume/le.h"
 #include "volume/scan_state.h"
 
@@ -65,6 +66,9 @@ class ExfatWalk {
   void SetRestoreTarget(const restore::RestoreTarget* target) { target_ = target; }
   // In search mode, deleted sets go to `observer` instead of the list.
   void SetFoundObserver(const FoundEntryObserver* observer) { found_ = observer; }
+  // In a cluster scan, folders taken from scanned clusters are told to
+  // `placement`, which then names the folder of each scanned cluster.
+  void SetPlacement(OrphanPlacement* placement) { placement_ = placement; }
   // The set as a found item, in the folder whose walk text is `path`, below
   // the walk's root: the volume's, or in restore mode the destination.
   FoundEntry ItemOf(const ExfatEntrySet& set, const std::string& name, const std::string& path) const;
@@ -108,6 +112,7 @@ class ExfatWalk {
   ScanState& state_;
   const restore::RestoreTarget* target_ = nullptr;
   const FoundEntryObserver* found_ = nullptr;
+  OrphanPlacement* placement_ = nullptr;
   // The thorough search: live folders outside deleted ones are entered for
   // their deleted sets. Their own sets are never listed or restored.
   bool liveFolders_;

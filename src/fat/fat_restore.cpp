@@ -86,6 +86,13 @@ bool RestoreFolder(const RestoreTarget& target, const std::string& parent, const
 
 }  // namespace
 
+bool RunsPastVolumeEnd(const ScanState& state, const FoundEntry& e) {
+  if (e.isFolder || e.size == 0 || state.clusterBytes == 0 || e.firstCluster < 2) return false;
+  if (state.fsKind == volume::kExfat && e.fatChain) return false;  // its chain may lead anywhere
+  const uint64_t clusters = (e.size - 1) / state.clusterBytes + 1;
+  return e.firstCluster > state.lastCluster || clusters - 1 > state.lastCluster - e.firstCluster;
+}
+
 timespec FatTimeToTimespec(uint16_t date, uint16_t time) {
   struct tm t {};
   t.tm_year = 80 + (date >> 9);
@@ -168,6 +175,12 @@ bool RestoreFoundEntry(ScanState& state, const RestoreTarget& target, const Foun
   }
   if (e.size > state.dataAreaBytes) {
     outcomes.Skipped(destination, restore::kReasonLargerThanVolume);
+    return false;
+  }
+  // Its clusters, read on from the first one, would run off the volume's
+  // end: the size is not this file's, and the rest would be other files' bytes.
+  if (RunsPastVolumeEnd(state, e)) {
+    outcomes.Skipped(destination, restore::kReasonPastVolumeEnd);
     return false;
   }
   const std::string folder = restore::ResolveFolder(target, parent, destination);

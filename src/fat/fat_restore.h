@@ -26,6 +26,11 @@ timespec FatTimeToTimespec(uint16_t date, uint16_t time);
 // Returns false when the entry was skipped.
 bool RestoreFoundEntry(ScanState& state, const restore::RestoreTarget& target, const FoundEntry& entry);
 
+// Whether a file's size, counted in clusters from its first one on, ends past
+// the volume's last cluster: no run of its own can hold it. Such an entry
+// is skipped, not filled from the clusters the run would wrap round to.
+bool RunsPastVolumeEnd(const ScanState& state, const FoundEntry& entry);
+
 // A listed entry with everything below it: a deleted folder is made, then
 // walked in restore mode.
 void RestoreListedEntry(ScanState& state, const restore::RestoreTarget& target, const FoundEntry& entry);

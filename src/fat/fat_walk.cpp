@@ -332,12 +332,18 @@ void FatWalk::ProcessFatEntry(ByteView entry, const std::string* parent, std::ve
     return;
   }
   if (!PassesFilter(name)) return;
-  if (state_.operationMode == volume::kModeSearch && found_)
+  bool taken = false;
+  if (state_.operationMode == volume::kModeSearch && found_) {
     (*found_)(ItemOf(entry, name, parent));
-  else if (state_.operationMode == volume::kModeSearch)
-    ListEntry(entry, name, parent);
-  else if (state_.operationMode == volume::kModeRestore && target_)
-    RestoreFoundEntry(state_, *target_, ItemOf(entry, name, parent));
+    taken = true;
+  } else if (state_.operationMode == volume::kModeSearch) {
+    taken = ListEntry(entry, name, parent);
+  } else if (state_.operationMode == volume::kModeRestore && target_) {
+    taken = RestoreFoundEntry(state_, *target_, ItemOf(entry, name, parent));
+  }
+  // A folder a scanned cluster names: its own cluster's entries go below it.
+  if (taken && placement_ && parent && IsDirectoryEntry(entry))
+    placement_->NoteFolder(FatEntryFirstCluster(entry), 0, *parent + platform::kPathSeparator + name);
 }
 
 void FatWalk::ProcessScannedCluster(ByteView cluster, const std::string& folder) {
@@ -418,27 +424,48 @@ bool FatWalk::ListableByNumbers(ByteView entry) const {
                    : state_.options.inUse || volume::ReadFatEntry(state_, state_.fat, f) == 0;
 }
 
-void FatWalk::ListEntry(ByteView entry, const std::string& name, const std::string* parent) {
-  if (!ListableByNumbers(entry)) return;
+bool FatWalk::ListEntry(ByteView entry, const std::string& name, const std::string* parent) {
+  if (!ListableByNumbers(entry)) return false;
   const FoundEntry item = ItemOf(entry, name, parent);
   std::string_view typeName;
   const size_t row = volume::ListFoundEntry(state_, item.name, item.isFolder, &typeName);
   RowSink* rows = state_.rows;
-  if (rows == nullptr) return;
+  if (rows == nullptr) return true;
   rows->SetCell(row, 1, parent ? *parent : state_.rootPath);
   rows->SetCell(row, 2, item.isFolder ? std::string() : std::to_string(item.size));
   rows->SetDataWord(row, item.isFolder ? volume::kRowFolder : 0);
   rows->SetCell(row, 3, typeName);
   rows->SetCell(row, 4, volume::FormatDosDateTime(item.dosDate, item.dosTime));
   rows->SetCell(row, 5, std::to_string(item.firstCluster));
+  return true;
 }
 
+namespace {
+
+// The fields a driver fills beside the name, size and times: the case flags
+// of byte 12 (only bits 3 and 4 mean anything), the creation time's tenths
+// (0-199) and the creation and access dates, each a calendar date or unset.
+// File data read as an entry holds anything there.
+bool DriverFieldsPlausible(ByteView entry) {
+  const auto dateOrNone = [](uint16_t date) {
+    if (date == 0) return true;
+    const int month = (date >> 5) & 15, day = date & 31;
+    return month >= 1 && month <= 12 && day >= 1;
+  };
+  return (Le8(entry, 12) & ~0x18) == 0 && Le8(entry, 13) < 200 && dateOrNone(Le16(entry, 16)) &&
+         dateOrNone(Le16(entry, 18));
+}
+
+}  // namespace
+
 bool IsListableOrphan(const ScanState& state, ByteView entry, std::string_view name) {
+  if (!DriverFieldsPlausible(entry)) return false;
   volume::OrphanFacts facts;
   facts.name = name;
   facts.time = volume::DosCalendarTime(EntryDate(entry), EntryTime(entry));
   facts.firstCluster = FatEntryFirstCluster(entry);
   facts.size = IsDirectoryEntry(entry) ? 0 : EntrySize(entry);
+  facts.shortName = entry.subspan(0, std::min<size_t>(entry.size(), 11));
   return volume::CheckOrphan(state, facts) == volume::OrphanFault::kNone;
 }
 

@@ -15,6 +15,7 @@
 #include "restore/restore_target.h"
 #include "fat/found_entry.h"
 #include "volume/read_damage.h"
+#include "fat/orphan_placement.h"
 #include "volume/scan_state.h"
 
 namespace vellum::fat {
@@ -80,6 +81,9 @@ class FatWalk {
   void SetRestoreTarget(const restore::RestoreTarget* target) { target_ = target; }
   // In search mode, deleted entries go to `observer` instead of the list.
   void SetFoundObserver(const FoundEntryObserver* observer) { found_ = observer; }
+  // In a cluster scan, folders taken from scanned clusters are told to
+  // `placement`, which then names the folder of each scanned cluster.
+  void SetPlacement(OrphanPlacement* placement) { placement_ = placement; }
   // The entry as a found item, in `parent` (null: the root) below the
   // walk's root: the volume's, or in restore mode the destination.
   FoundEntry ItemOf(ByteView entry, const std::string& name, const std::string* parent) const;
@@ -120,7 +124,8 @@ class FatWalk {
   bool PassesFilter(const std::string& name) const;
   // ListEntry's tests of first cluster, size and options, which need no name.
   bool ListableByNumbers(ByteView entry) const;
-  void ListEntry(ByteView entry, const std::string& name, const std::string* parent);
+  // True when the entry was listed.
+  bool ListEntry(ByteView entry, const std::string& name, const std::string* parent);
 
   ScanState& state_;
   LongNameSlots longName_;
@@ -145,6 +150,7 @@ class FatWalk {
   std::vector<uint64_t> enteredFolders_;
   // Set while adopted clusters are read: their entries face the orphan rule.
   bool orphanRule_ = false;
+  OrphanPlacement* placement_ = nullptr;
 };
 
 // The walk driver on FAT12/16/32 and exFAT: opens the progress, walks from

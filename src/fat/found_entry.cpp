@@ -138,18 +138,21 @@ void CollectScannedEntries(ScanState& state, bool allClusters, ListedEntries& li
   state.clusterScan = 1;
   state.allClusters = allClusters ? 1 : 0;
   const FoundEntryObserver take = [&listed](const FoundEntry& e) { listed.Meet(e); };
-  const std::string folder = state.rootPath + std::string(kOrphanFolder);
   const bool exfat = state.fsKind == volume::kExfat;
+  OrphanPlacement placement(state.rootPath + std::string(kOrphanFolder), state.clusterBytes, state.lastCluster);
   FatWalk fatWalk(state);
   ExfatWalk exfatWalk(state);
   fatWalk.SetFoundObserver(&take);
   exfatWalk.SetFoundObserver(&take);
+  fatWalk.SetPlacement(&placement);
+  exfatWalk.SetPlacement(&placement);
   volume::ReadAheadScope readAhead(state);
   std::vector<uint8_t> buffer(state.clusterBytes);
   for (uint64_t j = 2; j <= state.lastCluster && j >= 2; ++j) {
     const bool free = exfat ? !volume::IsExfatClusterUsed(state, j) : volume::ReadFatEntry(state, state.fat, j) == 0;
     if (!allClusters && !free) continue;
     const ByteView cluster = volume::ViewCluster(state, j, buffer, volume::kScanView);
+    const std::string folder = placement.FolderOf(j, cluster, !exfat);
     if (exfat) {
       exfatWalk.TakeScannedCluster(cluster, folder);
       continue;
@@ -179,7 +182,7 @@ std::vector<bool> EntriesOnVolume(ScanState& state, const std::vector<FoundEntry
   }
   const auto orphanMissing = [&] {
     for (size_t i = 0; i < entries.size(); ++i)
-      if (!listed.Met()[i] && entries[i].folder == kOrphanFolder) return true;
+      if (!listed.Met()[i] && entries[i].folder.starts_with(kOrphanFolder)) return true;
     return false;
   };
   for (bool allClusters : {false, true}) {

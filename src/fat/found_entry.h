@@ -44,7 +44,7 @@ std::string FolderBelow(std::string_view root, std::string_view path);
 
 // For each entry, whether the opened volume still holds it: looked for
 // where a search would find it, by the walks (plain, then thorough) and,
-// for entries listed in kOrphanFolder and still missing, by the cluster
+// for entries listed in kOrphanFolder (or below it) and still missing, by the cluster
 // scans (free clusters, then every cluster). Each search runs with every
 // listing option on, only while entries are missing, and lists, restores
 // and claims nothing that outlives the call.

@@ -95,15 +95,17 @@ void WalkOrphanedFatEntries(ScanState& s, FatWalk& walk) {
   // was found until then; a cancelled restore writes nothing more.
   const int32_t cancelled = s.cancelled;
   if (s.operationMode == volume::kModeSearch) s.cancelled = 0;
-  const std::string folder = walk.OrphanFolder();
+  OrphanPlacement placement(walk.OrphanFolder(), s.clusterBytes, s.lastCluster);
+  walk.SetPlacement(&placement);
   std::vector<uint8_t> cluster(s.clusterBytes);
   for (uint64_t c : candidates) {
     if (s.cancelled) break;
     if (IsClaimed(s, c) || !volume::ReadCluster(s, c, cluster)) continue;
     // Claimed, so that a free-cluster scan after this lists them no more.
     Claim(s, c);
-    walk.ProcessScannedCluster(cluster, folder);
+    walk.ProcessScannedCluster(cluster, placement.FolderOf(c, cluster, true));
   }
+  walk.SetPlacement(nullptr);
   s.cancelled |= cancelled;
 }
 
@@ -111,13 +113,15 @@ void WalkOrphanedExfatSets(ScanState& s, ExfatWalk& walk) {
   std::vector<uint32_t>& walked = s.exfatWalkedDirectoryClusters;
   std::sort(walked.begin(), walked.end());
   ClusterScanScope scan(s, 1);
-  const std::string folder = walk.OrphanFolder();
+  OrphanPlacement placement(walk.OrphanFolder(), s.clusterBytes, s.lastCluster);
+  walk.SetPlacement(&placement);
   std::vector<uint32_t> taken;
   ForEachFreeCluster(s, [&](uint64_t j, ByteView cluster) {
     if (ExfatClusterWalked(s, j) || !IsExfatDirectoryCluster(cluster)) return;
-    walk.TakeScannedCluster(cluster, folder);
+    walk.TakeScannedCluster(cluster, placement.FolderOf(j, cluster, false));
     taken.push_back(static_cast<uint32_t>(j));
   });
+  walk.SetPlacement(nullptr);
   // A free-cluster scan after this lists none of them again.
   walked.insert(walked.end(), taken.begin(), taken.end());
   std::inplace_merge(walked.begin(), walked.end() - static_cast<std::ptrdiff_t>(taken.size()), walked.end());

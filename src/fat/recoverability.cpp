@@ -1,6 +1,9 @@
 #include "fat/recoverability.h"
 
+#include <algorithm>
+
 #include "fat/cluster_runs.h"
+#include "fat/fat_restore.h"
 #include "volume/sector_io.h"
 
 namespace vellum::fat {
@@ -30,6 +33,17 @@ volume::Recoverability ExfatFile(const ScanState& s, const FoundEntry& e, uint64
   return volume::RecoverabilityOf(InUse(s, e.firstCluster), inUse, clusters, predicted || taken < clusters);
 }
 
+// Whether the clusters from `first` on lie wholly in a hole of a sparse
+// image: what a restore would read there is zeros, never the file.
+bool InImageHoles(const ScanState& s, uint64_t first, uint64_t clusters) {
+  if (!s.volumeHandle || clusters == 0) return false;
+  const uint64_t at = volume::ClusterToSector(s, first) * s.bytesPerSector;
+  const uint64_t length = std::min<uint64_t>(clusters, s.lastCluster - first + 1) * s.clusterBytes;
+  const auto [dataFirst, dataEnd] = s.volumeHandle->DataExtentFrom(at);
+  if (dataEnd <= at) return true;  // no data from here to the end
+  return dataFirst >= at && dataFirst - at >= length;
+}
+
 }  // namespace
 
 volume::Recoverability EntryRecoverability(const ScanState& s, const FoundEntry& e) {
@@ -39,7 +53,12 @@ volume::Recoverability EntryRecoverability(const ScanState& s, const FoundEntry&
     return volume::RecoverabilityOf(InUse(s, e.firstCluster), 0, 1, false);
   }
   const uint64_t clusters = (e.size + s.clusterBytes - 1) / s.clusterBytes;
-  return s.fsKind == volume::kExfat ? ExfatFile(s, e, clusters) : FatFile(s, e, clusters);
+  volume::Recoverability r = s.fsKind == volume::kExfat ? ExfatFile(s, e, clusters) : FatFile(s, e, clusters);
+  if (r.state == volume::RowState::kIntact || r.state == volume::RowState::kUnknown) {
+    if (RunsPastVolumeEnd(s, e)) r.state = volume::RowState::kPastVolumeEnd;
+    else if (InImageHoles(s, e.firstCluster, clusters)) r.state = volume::RowState::kReadAsZeros;
+  }
+  return r;
 }
 
 }  // namespace vellum::fat

@@ -66,6 +66,17 @@ std::optional<uint64_t> LastWrittenTime(ScanState& state, ByteView record) {
   return WrittenTimeIn(AttributeBytes(copy, ref));
 }
 
+bool IsVolumeMetadataFile(ByteView record, std::string_view name, uint64_t parentReference) {
+  constexpr uint64_t kExtendRecord = 11;
+  constexpr uint32_t kFirstUserRecord = 16;
+  // The record's own number (NTFS 3.1, whose fixups start at 0x30, keeps it
+  // in the header at 0x2C): the first sixteen are the volume's, the root
+  // folder "." among them.
+  if (Le16(record, 0x04) >= 0x30 && Le32(record, 0x2C) < kFirstUserRecord) return true;
+  const uint64_t parent = parentReference & 0xFFFFFFFFFFFFull;
+  return name.starts_with('$') && (parent == kRootRecord || parent == kExtendRecord);
+}
+
 bool IsListableOrphanRecord(const ScanState& state, std::string_view name, uint64_t fileTime, uint64_t size,
                             std::optional<uint64_t> firstCluster) {
   constexpr int64_t kUnixEpochSeconds = 11644473600;  // 1601-01-01 to 1970-01-01
@@ -322,6 +333,11 @@ std::optional<NtfsRow> PrepareRecordRow(ScanState& state, uint32_t recordNumber,
       runCluster = OrphanRuleCluster(state, AttributeBytes(summary.data ? record : ByteView(scratch), ref));
   }
   row.name = NameToUtf8(name->name);
+  // The full scan reads the table's own clusters too, where the volume's
+  // metadata files stand ($MFT, $LogFile, $Bitmap ... and those of $Extend):
+  // in use, never deleted, listed only with the in-use option.
+  if (recordNumber == 0 && !state.options.inUse && IsVolumeMetadataFile(record, row.name, name->parentReference))
+    return std::nullopt;
   // A record found in free clusters may be garbage read as a record (claiming
   // gigabytes, dated past year 9999, its data past the volume's end): the
   // orphan rule of every scan.

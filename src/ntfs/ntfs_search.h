@@ -123,6 +123,11 @@ int BuildParentPath(ScanState& state, std::string& path, uint64_t parentReferenc
 // The last-written time of the record's $STANDARD_INFORMATION, if it has one.
 std::optional<uint64_t> LastWrittenTime(ScanState& state, ByteView record);
 
+// Whether a record read from a scanned cluster is one of the volume's own
+// metadata files: a reserved record number (below 16, the root folder
+// included), or a name beginning with '$' in the root or in $Extend.
+bool IsVolumeMetadataFile(ByteView record, std::string_view name, uint64_t parentReference);
+
 // A record read from a scanned cluster may be listed: the orphan rule of
 // every cluster scan, for its name, last-written time, data size and the
 // cluster of its runs that is judged (OrphanRuleCluster).

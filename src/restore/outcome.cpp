@@ -62,6 +62,14 @@ void Outcomes::WrittenWithNotes(std::string path, PartNotes notes, WrittenFile w
   Add(std::move(o));
 }
 
+void Outcomes::ReadAsZeros(std::string path, PartNotes notes, WrittenFile written) {
+  WrittenWithNotes(std::move(path), std::move(notes), std::move(written));
+  ItemOutcome& o = items_.back();
+  --counts_[static_cast<size_t>(o.result)][0];
+  o.result = ItemResult::kReadAsZeros;
+  ++counts_[static_cast<size_t>(o.result)][0];
+}
+
 void Outcomes::Skipped(std::string path, std::string_view reason, bool folder) {
   Add(Item(std::move(path), folder, ItemResult::kSkipped, reason));
 }
@@ -132,7 +140,8 @@ std::string DetailLines(const Outcomes& outcomes, size_t limit) {
       continue;
     }
     ++shown;
-    text += "\n  " + platform::WithSystemSeparators(o.path) + ": " + (o.reason.empty() ? PartsText(o) : o.reason);
+    const std::string parts = o.result == ItemResult::kReadAsZeros ? std::string(kReadAsZerosWords) : PartsText(o);
+    text += "\n  " + platform::WithSystemSeparators(o.path) + ": " + (o.reason.empty() ? parts : o.reason);
   }
   if (more) text += "\n  ほか " + std::to_string(more) + " 件";
   return text;

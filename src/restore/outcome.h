@@ -23,6 +23,9 @@ enum class ItemResult {
   kPartlyOverwritten,  // restored whole, with zeros where its clusters are in use again
   kSkipped,     // nothing written, for a reason of ours (see the reason)
   kFailed,      // the destination refused: the system's reason
+  // Written at its size, but every byte read was zero (holes of the image,
+  // failed reads, clusters cleared): nothing of the file itself came back.
+  kReadAsZeros,
 };
 
 struct ByteRange {
@@ -75,6 +78,7 @@ inline constexpr std::string_view kReasonNotOnVolume = "この一覧の行がこ
 inline constexpr std::string_view kReasonUncheckedUnreadable =
     "読めないセクタがあるため、この一覧の行がこのボリュームにあるか確かめられません";
 inline constexpr std::string_view kReasonLargerThanVolume = "サイズがボリュームのデータ領域より大きい";
+inline constexpr std::string_view kReasonPastVolumeEnd = "先頭クラスタからのサイズがボリュームの終わりを越える";
 inline constexpr std::string_view kReasonWriteFailed = "書き込みに失敗";
 inline constexpr std::string_view kReasonReadFailed = "読み込みに失敗";
 inline constexpr std::string_view kReasonInterrupted = "中断したため途中まで";
@@ -86,6 +90,7 @@ inline constexpr std::string_view kReasonLink = "復元先にあるリンク";
 inline constexpr std::string_view kUnreadableWords = "読めない部分を 0 で埋めた";
 inline constexpr std::string_view kOverwrittenWords = "上書きされた部分を 0 で埋めた";
 inline constexpr std::string_view kPredictedWords = "クラスタの並びを予測して復元した";
+inline constexpr std::string_view kReadAsZerosWords = "0 としか読めなかった";
 
 class Destination;
 
@@ -101,6 +106,8 @@ class Outcomes {
   // A file written whole with the parts `notes` names; the worst of them
   // gives its result: overwritten, then unreadable, then predicted.
   void WrittenWithNotes(std::string path, PartNotes notes, WrittenFile written = {});
+  // A file written at its size whose every byte was zero.
+  void ReadAsZeros(std::string path, PartNotes notes, WrittenFile written = {});
   void Skipped(std::string path, std::string_view reason, bool folder = false);
   void Failed(std::string path, std::string_view reason, bool folder = false);
   // The row being restored: stamped on every item recorded until the next.
@@ -126,7 +133,8 @@ class Outcomes {
   uint32_t Count(ItemResult result, bool folders) const;
   uint32_t Files() const {
     return Count(ItemResult::kRestored, false) + Count(ItemResult::kZeroFilled, false) +
-           Count(ItemResult::kPredicted, false) + Count(ItemResult::kPartlyOverwritten, false);
+           Count(ItemResult::kPredicted, false) + Count(ItemResult::kPartlyOverwritten, false) +
+           Count(ItemResult::kReadAsZeros, false);
   }
   uint32_t Folders() const { return Count(ItemResult::kRestored, true); }
   uint32_t RenamedCount() const { return renamed_; }
@@ -156,7 +164,7 @@ class Outcomes {
   std::vector<ItemOutcome> items_;
   // Items by result and by file (0) or folder (1): a restore asks after
   // every row, and counting the items each time made it quadratic.
-  std::array<std::array<uint32_t, 2>, 6> counts_{};
+  std::array<std::array<uint32_t, 2>, 7> counts_{};
   uint32_t renamed_ = 0;
   uint32_t streamsBeside_ = 0;
   size_t row_ = 0;

@@ -91,6 +91,8 @@ bool RestoredFile::Write(std::span<const uint8_t> bytes) {
     return false;
   }
   digest_->Update(bytes.data(), bytes.size());
+  // Real data shows a byte other than zero at once; only zeros are read through.
+  if (!nonZero_) nonZero_ = std::any_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b != 0; });
   written_ += bytes.size();
   if (observer_) observer_(bytes.size());
   return true;
@@ -140,7 +142,12 @@ bool RestoredFile::Finish(Outcomes& outcomes, std::optional<timespec> modified) 
   if (renamed_) outcomes.Renamed();
   WrittenFile result{written_, digest_->Hex(), std::nullopt};
   if (modified && modified->tv_nsec != UTIME_OMIT) result.modified = modified;
-  if (notes_.Empty()) outcomes.Restored(path_, false, std::move(result));
+  // Zeros the disk holds are a file's bytes like any others (a sparse image
+  // keeps them as holes, a copy of it as bytes: the same file either way);
+  // zeros that stand for reads that failed are not.
+  if (written_ > 0 && !nonZero_ && notes_.overwritten.empty() && !notes_.unreadable.empty())
+    outcomes.ReadAsZeros(path_, notes_, std::move(result));
+  else if (notes_.Empty()) outcomes.Restored(path_, false, std::move(result));
   else outcomes.WrittenWithNotes(path_, notes_, std::move(result));
   return true;
 }

@@ -47,7 +47,8 @@ class RestoredFile {
   bool WritePredicted(std::span<const uint8_t> bytes);
 
   // Closes the file; when everything was written, sets its modification
-  // time and records it as restored (or zero-filled). Otherwise removes it
+  // time and records it as restored (or zero-filled, or read as zeros when
+  // not one byte of it was anything else). Otherwise removes it
   // and records the failure. True when the file stays.
   bool Finish(Outcomes& outcomes, std::optional<timespec> modified);
   // Removes the file and records it as failed for `reason`.
@@ -80,6 +81,7 @@ class RestoredFile {
   bool writeFailed_ = false;
   std::string error_;
   uint64_t written_ = 0;
+  bool nonZero_ = false;  // whether any byte written was not zero
   PartNotes notes_;
   std::function<void(uint64_t)> observer_;
   // The digest of what is written, kept as it is written: no second read.

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string_view>
 
+#include "volume/le.h"
 #include "volume/scan_state.h"
 
 namespace vellum::volume {
@@ -20,6 +21,10 @@ enum class OrphanFault {
   kControlCharacter,  // C0 or C1 controls, DEL
   kClusterOutside,    // a first cluster that is no data cluster of the volume
   kSizeOutside,       // more bytes than the volume's data area holds
+  // Added later; stored nowhere, so their order is free.
+  kFutureTime,        // after tomorrow: no clock that wrote a real entry was there yet
+  kRunPastEnd,        // the clusters from the first one on end past the volume's last
+  kNameNotProduced,   // short-name bytes no FAT driver writes (lower case, a split character)
 };
 
 // Calendar fields as an entry stores them (local time or not: only their
@@ -33,14 +38,19 @@ struct OrphanFacts {
   CalendarTime time;
   std::optional<uint64_t> firstCluster;  // none for an NTFS record
   uint64_t size = 0;
+  ByteView shortName;  // the 11 bytes of a FAT short entry (code page 932); empty elsewhere
 };
 
 // A FAT or exFAT date and time (seconds in two-second steps) plus what an
 // exFAT 10 ms increment adds.
 CalendarTime DosCalendarTime(uint16_t date, uint16_t time, uint8_t tenMs = 0);
 
-// The first reason the facts cannot be a real entry's, or kNone.
-OrphanFault CheckOrphan(const ScanState& state, const OrphanFacts& facts);
+// The first reason the facts cannot be a real entry's, or kNone. A FAT or
+// exFAT entry is also held against the volume's end from its first cluster
+// on, and against the clock: a time
+// after `now` plus a day is refused (a day covers every time zone a local
+// FAT time may be in). `now`: seconds since 1970 (UTC); 0 takes the clock.
+OrphanFault CheckOrphan(const ScanState& state, const OrphanFacts& facts, int64_t now = 0);
 
 // The reason in words, for messages and tests.
 std::string_view OrphanFaultText(OrphanFault fault);

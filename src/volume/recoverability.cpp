@@ -20,6 +20,8 @@ std::string_view RowStateKey(RowState state) {
     case RowState::kOverwritten: return "overwritten";
     case RowState::kUnknown: return "unknown";
     case RowState::kUnreadable: return "unreadable";
+    case RowState::kPastVolumeEnd: return "past-volume-end";
+    case RowState::kReadAsZeros: return "read-as-zeros";
   }
   return "unknown";
 }
@@ -33,6 +35,8 @@ std::string RowStateText(const Recoverability& r) {
     case RowState::kUnknown: return "不明 (クラスタの並びを予測)";
     case RowState::kUnreadable:
       return r.unreadable.empty() ? "読めない部分あり" : "読めない部分あり (バイト " + ByteRangesText(r.unreadable) + ")";
+    case RowState::kPastVolumeEnd: return "ボリュームの終わりを越えるサイズ";
+    case RowState::kReadAsZeros: return "0 としか読めない";
   }
   return "";
 }

@@ -19,6 +19,8 @@ enum class RowState : uint8_t {
   kOverwritten,        // its first cluster is in use again
   kUnknown,            // its chain is gone: the run is a prediction
   kUnreadable,         // part of its entry or data lies on sectors the device cannot read
+  kPastVolumeEnd,      // its size, from its first cluster on, runs past the volume's end
+  kReadAsZeros,        // its clusters lie in holes of the image: it would read as zeros only
 };
 
 struct Recoverability {

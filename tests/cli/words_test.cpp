@@ -100,7 +100,10 @@ TEST(ListingTable, TheVolumeIsNamedOnceAndCellsAreCutInTheMiddle) {
   EXPECT_EQ(wide.substr(0, wide.find('\n')), "ボリューム card.img:/");
   EXPECT_NE(wide.find(" /DCIM/100CANON "), std::string::npos) << wide;
   EXPECT_EQ(wide.find("card.img", wide.find('\n')), std::string::npos) << wide;
-  const std::string narrow = FormatTable(list, 60);
+  // The name is the last to give way: at 60 columns the other columns do.
+  const std::string sixty = FormatTable(list, 60);
+  EXPECT_NE(sixty.find(" A very long name of a holiday picture.jpg"), std::string::npos) << sixty;
+  const std::string narrow = FormatTable(list, 30);
   EXPECT_NE(narrow.find(" A very~e.jpg "), std::string::npos) << narrow;
   EXPECT_NE(narrow.find(" 写真の~.jpg "), std::string::npos) << narrow;  // a wide character never half shown
   // Rows of two volumes keep their whole folders.

@@ -40,6 +40,12 @@ struct Scan {
     state.clusterScan = 1;
     state.options.analyse = false;
   }
+  // Listed in `folder` or, below a folder row of the scan, in a folder inside it.
+  bool ListsWithin(const std::string& folder, const std::string& name) const {
+    return std::any_of(rows.rows.begin(), rows.rows.end(), [&](const RecordedRow& r) {
+      return (r.Cell(1) == folder || r.Cell(1).starts_with(folder + "/")) && r.name == name;
+    });
+  }
   bool Lists(const std::string& folder, const std::string& name) const {
     return std::any_of(rows.rows.begin(), rows.rows.end(),
                        [&](const RecordedRow& r) { return r.Cell(1) == folder && r.name == name; });
@@ -53,8 +59,10 @@ TEST(FatClusterScan, OrphanedFolderClustersAreListedUnderUnknown) {
   EXPECT_EQ(range.proposed, (std::pair<uint64_t, uint64_t>{2, scan.state.lastCluster}));
   // old-project's cluster is free: read as entries, its deleted files count.
   EXPECT_TRUE(scan.Lists("img:/<不明>", "$LAN.TXT"));
-  EXPECT_TRUE(scan.Lists("img:/<不明>", "Sunset at the beach.jpg"));
-  for (const RecordedRow& r : scan.rows.rows) EXPECT_EQ(r.Cell(1), "img:/<不明>");
+  // Its folder photos, listed from that cluster, is read from its own: below it.
+  EXPECT_TRUE(scan.Lists("img:/<不明>", "$HOTOS"));
+  EXPECT_TRUE(scan.Lists("img:/<不明>/$HOTOS", "Sunset at the beach.jpg"));
+  for (const RecordedRow& r : scan.rows.rows) EXPECT_TRUE(r.Cell(1).starts_with("img:/<不明>")) << r.Cell(1);
 }
 
 TEST(FatClusterScan, ClustersTheWalkReadAreNotReadAgain) {
@@ -92,14 +100,14 @@ TEST(ExfatClusterScan, DeletedFolderClustersAndLiveOnesInTheFullScan) {
   FixedRange range(true);
   ASSERT_EQ(ScanExfatClusters(scan.state, 0, range, {}), 1);
   EXPECT_TRUE(scan.Lists("img:/<不明>", "inside.txt"));
-  EXPECT_TRUE(scan.Lists("img:/<不明>", "deepest.txt"));
-  EXPECT_FALSE(scan.Lists("img:/<不明>", "kept.txt"));  // a live folder's cluster is not free
+  EXPECT_TRUE(scan.Lists("img:/<不明>/deeper", "deepest.txt"));  // below the folder row listed from gone's cluster
+  EXPECT_FALSE(scan.ListsWithin("img:/<不明>", "kept.txt"));  // a live folder's cluster is not free
 
   Scan full("exfat-sets.img");
   full.state.options.inUse = true;
   ASSERT_EQ(ScanExfatClusters(full.state, 1, range, {}), 1);
-  EXPECT_TRUE(full.Lists("img:/<不明>", "kept.txt"));
-  EXPECT_TRUE(full.Lists("img:/<不明>", "dropped.txt"));
+  EXPECT_TRUE(full.Lists("img:/<不明>/live folder", "kept.txt"));
+  EXPECT_TRUE(full.Lists("img:/<不明>/live folder", "dropped.txt"));
 }
 
 }  // namespace
