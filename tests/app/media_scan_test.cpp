@@ -143,6 +143,15 @@ TEST(FullClusterScan, NtfsRecordsAreListedWithTheirClusterAndSlot) {
   FullScan scan("ntfs-4k.img");
   scan.context.options.analyse = false;
   scan.context.options.zeroSize = true;
+  // The volume's own metadata files are in use: listed only when asked for.
+  {
+    FullScan plain("ntfs-4k.img");
+    plain.context.options.analyse = false;
+    plain.context.options.zeroSize = true;
+    ASSERT_EQ(plain.Run(4, 4), 1);
+    EXPECT_EQ(plain.list.RowCount(), 0u);
+  }
+  scan.context.options.inUse = true;
   // The first cluster of the live table: records 0 to 3.
   ASSERT_EQ(scan.Run(4, 4), 1);
   const ResultList& list = scan.list;
