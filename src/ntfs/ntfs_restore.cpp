@@ -150,10 +150,13 @@ WriteOutcome WriteClusters(ScanState& state, ByteView record, const AttributeHea
     }
     for (uint64_t at = 0; at < chunkBytes; at += stepBytes) {
       const MutableBytes piece = MutableBytes(buffer).subspan(at, stepBytes);
+      const uint64_t failedBefore = state.failedReads;
       const bool read = reader.Read(vcn + at / clusterBytes, step.clusters, piece, step.decompress);
-      // The reader leaves the sectors it could read in a failed step; the
-      // step is named unreadable whole, so it is written as zeros whole.
-      if (!read) std::fill(piece.begin(), piece.end(), uint8_t{0});
+      // The reader leaves the sectors it could read in a step the device
+      // failed inside; the step is named unreadable whole, so it is written
+      // as zeros whole. Clusters the runs no longer map were zeros already,
+      // and the ones they still map keep their bytes.
+      if (!read && state.failedReads != failedBefore) std::fill(piece.begin(), piece.end(), uint8_t{0});
       complete &= read;
       const uint64_t bytes = std::min<uint64_t>(piece.size(), remaining);
       if (!sink(ByteView(piece.data(), bytes), read)) return WriteOutcome::kWriteFailed;

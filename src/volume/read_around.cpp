@@ -20,7 +20,9 @@ class Rereader {
   bool Run(bool triedWhole) {
     const uint64_t end = std::min(offset_ + out_.size(), size_);
     if (offset_ >= end) return false;
-    if (triedWhole)
+    // A read that ran past the device's end failed for that alone: the part
+    // inside the device has not been tried by itself yet.
+    if (triedWhole && offset_ + out_.size() <= size_)
       Failed({offset_, end});
     else
       todo_.push_back({offset_, end});

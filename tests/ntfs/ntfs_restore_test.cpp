@@ -195,7 +195,7 @@ TEST(NtfsRestore, AFileWhoseRunsNoLongerCoverItIsWrittenAndReportedIncomplete) {
   const std::string mapped = Icat(image, 75);
   ASSERT_EQ(data.size(), 409600u);
   ASSERT_LT(mapped.size(), data.size());
-  EXPECT_TRUE(data.compare(0, mapped.size(), mapped) == 0);
+  EXPECT_TRUE(data.compare(0, mapped.size(), mapped) == 0) << "first difference at " << std::distance(mapped.begin(), std::mismatch(mapped.begin(), mapped.end(), data.begin()).first);
   EXPECT_EQ(data.find_first_not_of('\0', mapped.size()), std::string::npos);
 }
 
