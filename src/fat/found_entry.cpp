@@ -133,8 +133,12 @@ void CollectWalkedEntries(ScanState& state, bool thorough, ListedEntries& listed
 
 // Every entry a cluster scan reads from free clusters (or every cluster),
 // with or without the thorough search, met against the listed ones.
-void CollectScannedEntries(ScanState& state, bool allClusters, ListedEntries& listed) {
-  QuietSearch quiet(state, false);
+// The thorough search names some entries by long names the plain one does
+// not take, and the folders it places orphaned clusters below by them too:
+// the clusters are read in the one way or the other, each with its own
+// placement.
+void CollectScannedEntries(ScanState& state, bool allClusters, bool thorough, ListedEntries& listed) {
+  QuietSearch quiet(state, thorough);
   state.clusterScan = 1;
   state.allClusters = allClusters ? 1 : 0;
   const FoundEntryObserver take = [&listed](const FoundEntry& e) { listed.Meet(e); };
@@ -157,12 +161,7 @@ void CollectScannedEntries(ScanState& state, bool allClusters, ListedEntries& li
       exfatWalk.TakeScannedCluster(cluster, folder);
       continue;
     }
-    // The thorough search names some entries by long names the plain one
-    // does not take: the cluster is read both ways.
-    for (const bool thorough : {false, true}) {
-      state.options.thorough = thorough;
-      fatWalk.ProcessScannedCluster(cluster, folder);
-    }
+    fatWalk.ProcessScannedCluster(cluster, folder);
     if (j == UINT64_MAX) break;
   }
 }
@@ -185,10 +184,11 @@ std::vector<bool> EntriesOnVolume(ScanState& state, const std::vector<FoundEntry
       if (!listed.Met()[i] && entries[i].folder.starts_with(kOrphanFolder)) return true;
     return false;
   };
-  for (bool allClusters : {false, true}) {
-    if (!orphanMissing()) break;
-    CollectScannedEntries(state, allClusters, listed);
-  }
+  for (bool allClusters : {false, true})
+    for (bool thorough : {false, true}) {
+      if (!orphanMissing()) return listed.Met();
+      CollectScannedEntries(state, allClusters, thorough, listed);
+    }
   return listed.Met();
 }
 

@@ -140,6 +140,8 @@ TEST(RowItem, AVolumeHoldsItsOwnEntriesAndNoAlteredOnes) {
     ASSERT_EQ(OpenVolume(restore.state, restore.context.volume, restore.list, restore.messages), 1);
     const std::vector<bool> held = fat::EntriesOnVolume(restore.state, listed);
     EXPECT_EQ(std::count(held.begin(), held.end(), true), static_cast<long>(listed.size()));
+    for (size_t k = 0; k < held.size(); ++k)
+      if (!held[k]) ADD_FAILURE() << "not held: " << listed[k].folder << " / " << listed[k].name << " cluster " << listed[k].firstCluster;
 
     std::vector<fat::FoundEntry> altered(4, *walked);
     altered[0].size += 1;
