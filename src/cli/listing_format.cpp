@@ -309,12 +309,12 @@ namespace {
 // here, a cell in TableCells and, when it may give way, a step below.
 enum TableColumn : size_t { kNumber, kName, kFolder, kSize, kType, kTime, kWhere, kState, kSlot, kCheck, kColumnCount };
 
-struct ColumnSpec {
+struct ColumnLook {
   std::string_view heading;
   bool right;  // numbers are right-aligned
 };
 
-constexpr ColumnSpec kColumns[kColumnCount] = {
+constexpr ColumnLook kColumns[kColumnCount] = {
     {"#", true},    {"名前", false}, {"フォルダ", false}, {"サイズ", true}, {"種類", false},
     {"更新日時", false}, {"", true}, {"状態", false},   {"番号", true}, {"検査", false}};
 
@@ -413,7 +413,7 @@ Layout LayOut(const std::vector<TableLine>& lines, const std::vector<std::string
 
 std::string FormatTable(const app::ResultList& list, size_t width, const RowNotes* notes) {
   std::vector<std::string> headings;
-  for (const ColumnSpec& spec : kColumns) headings.emplace_back(spec.heading);
+  for (const ColumnLook& column : kColumns) headings.emplace_back(column.heading);
   headings[kWhere] = IsNtfsList(list) ? "ファイル番号" : "クラスタ";
   // Every row of a search starts its folder with the volume's root text:
   // named once above the table, the column keeps its width for the folders.
