@@ -348,10 +348,14 @@ bool RestoreNtfsFile(ScanState& state, const NtfsRecordSource& source, const std
 bool RestoreFoundRecord(ScanState& state, const restore::RestoreTarget& target, const FoundRecord& r) {
   Messages& messages = restore::MessagesOf(target);
   restore::Outcomes& outcomes = restore::OutcomesOf(target);
-  if (r.isFolder && (r.source.recordNumber == 0 || !restore::IsSafeComponent(r.name) ||
+  // A folder record read from a scanned cluster has no number to walk the
+  // table by: the folder is made with its time, and the files the scan found
+  // in it are rows of their own.
+  const bool scannedFolder = r.isFolder && r.source.recordNumber == 0;
+  if (r.isFolder && ((scannedFolder && r.source.cluster == 0) || !restore::IsSafeComponent(r.name) ||
                      (!r.restoreName.empty() && !restore::IsSafeComponent(r.restoreName))))
     return false;
-  const std::string key = "ntfs:" + std::to_string(r.source.recordNumber);
+  const std::string key = scannedFolder ? SourceKey(r.source) : "ntfs:" + std::to_string(r.source.recordNumber);
   if (r.isFolder && outcomes.AlreadyDone(key)) return true;
   // A file written already (with the folder that held it) makes no folder on the way again.
   const std::string fileKey = r.stream.empty() ? SourceKey(r.source) : StreamKey(SourceKey(r.source), r.stream);
@@ -370,7 +374,7 @@ bool RestoreFoundRecord(ScanState& state, const restore::RestoreTarget& target, 
   if (folder.empty()) return true;
   outcomes.Restored(folder, true);
   if (const auto written = RecordTime(state, r.source)) outcomes.SetFolderTimeLater(folder, *written);
-  RestoreNtfsFolder(state, r.source.recordNumber, folder, messages, outcomes);
+  if (!scannedFolder) RestoreNtfsFolder(state, r.source.recordNumber, folder, messages, outcomes);
   return true;
 }
 

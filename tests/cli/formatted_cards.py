@@ -79,6 +79,26 @@ try:
     check(not any(n.startswith("$") for n in names(full)), "full-scan: no metadata files: " + str(names(full)[:20]))
     used = run("full-scan", ntfs, "--yes", "--no-analyse", "--in-use", "--format", "results")
     check("$MFT" in names(used), "full-scan --in-use: $MFT listed")
+
+    # The folder rows of a full scan are records read from clusters, without
+    # a number to walk by: each is made with its time, its files by their rows.
+    listing = os.path.join(work, "ntfs-full.tsv")
+    run("full-scan", ntfs, "--yes", "--no-analyse", "-o", listing)
+    out = os.path.join(work, "out-ntfs-full")
+    r = run("restore", ntfs, "--results", listing, "--to", out)
+    check(r.returncode == 0 and "未対応の行" not in r.stdout + r.stderr,
+          f"ntfs full-scan list: folder rows restored ({r.returncode}): {r.stdout[-400:]}")
+    photos = os.path.join(out, "old-project", "photos")
+    check(sorted(os.listdir(photos)) == ["Sunset at the beach.jpg", "beach.jpg"]
+          if os.path.isdir(photos) else False, "ntfs full-scan list: the deleted folder's files, once each")
+    walked = os.path.join(work, "ntfs-walk.tsv")
+    run("search", ntfs, "--no-free-scan", "-o", walked)
+    out_walk = os.path.join(work, "out-ntfs-walk")
+    run("restore", ntfs, "--results", walked, "--to", out_walk)
+    for folder in ("old-project", os.path.join("old-project", "photos")):
+        times = [os.stat(os.path.join(o, folder)).st_mtime_ns if os.path.isdir(os.path.join(o, folder)) else None
+                 for o in (out, out_walk)]
+        check(times[0] is not None and times[0] == times[1], f"ntfs full-scan list: {folder} keeps its time {times}")
 finally:
     shutil.rmtree(work)
 
