@@ -19,6 +19,8 @@
 #include "platform/stream_names.h"
 #include "restore/restore_output.h"
 #include "restore/restored_file.h"
+#include "volume/read_damage.h"
+#include "volume/sector_io.h"
 
 namespace vellum::ntfs {
 
@@ -114,6 +116,31 @@ bool CancelRequested(ScanState& state) {
   return state.cancelled != 0;
 }
 
+// Plain data of a step the device failed inside, handed on in pieces: the
+// bytes on sectors that could not be read as unreadable (zeros), the rest as
+// read. Clusters the reader cannot place on the volume are as it left them.
+bool SendAroundDamage(ScanState& state, AttributeReader& reader, uint64_t vcn, ByteView bytes, const DataSink& sink) {
+  const uint64_t clusterBytes = state.clusterBytes;
+  uint64_t done = 0;  // bytes of `bytes` handed on
+  const auto send = [&](uint64_t end, bool read) {
+    if (end <= done) return true;
+    const bool ok = sink(bytes.subspan(done, end - done), read);
+    done = end;
+    return ok;
+  };
+  for (uint64_t at = 0; at < bytes.size(); at += clusterBytes) {
+    const auto placed = reader.PlacementOf(vcn + at / clusterBytes, 1);
+    uint64_t volumeAt = 0;
+    if (!placed || !CheckedMul(volume::ClusterToSector(state, placed->lcn), state.bytesPerSector, volumeAt) ||
+        volumeAt > UINT64_MAX - clusterBytes)
+      continue;
+    const uint64_t length = std::min<uint64_t>(clusterBytes, bytes.size() - at);
+    for (const volume::ByteRange& h : volume::UnreadableIn(state.readDamage, volumeAt, volumeAt + length))
+      if (!send(at + (h.first - volumeAt), true) || !send(at + (h.end - volumeAt), false)) return false;
+  }
+  return send(bytes.size(), true);
+}
+
 // Uncompressed data is read and written this much at a time.
 constexpr uint64_t kTransferBytes = 1u << 20;
 
@@ -150,16 +177,22 @@ WriteOutcome WriteClusters(ScanState& state, ByteView record, const AttributeHea
     }
     for (uint64_t at = 0; at < chunkBytes; at += stepBytes) {
       const MutableBytes piece = MutableBytes(buffer).subspan(at, stepBytes);
+      const uint64_t stepVcn = vcn + at / clusterBytes;
       const uint64_t failedBefore = state.failedReads;
-      const bool read = reader.Read(vcn + at / clusterBytes, step.clusters, piece, step.decompress);
-      // The reader leaves the sectors it could read in a step the device
-      // failed inside; the step is named unreadable whole, so it is written
-      // as zeros whole. Clusters the runs no longer map were zeros already,
-      // and the ones they still map keep their bytes.
-      if (!read && state.failedReads != failedBefore) std::fill(piece.begin(), piece.end(), uint8_t{0});
+      const bool read = reader.Read(stepVcn, step.clusters, piece, step.decompress);
       complete &= read;
       const uint64_t bytes = std::min<uint64_t>(piece.size(), remaining);
-      if (!sink(ByteView(piece.data(), bytes), read)) return WriteOutcome::kWriteFailed;
+      const ByteView written(piece.data(), bytes);
+      bool sent = false;
+      if (!read && state.failedReads != failedBefore) {
+        // The reader leaves the sectors it could read in a step the device
+        // failed inside. A compression unit cannot be trusted in part: it is
+        // written as zeros whole. Plain data keeps every sector that was read.
+        if (step.decompress) std::fill(piece.begin(), piece.end(), uint8_t{0});
+        else sent = true;
+        if (sent && !SendAroundDamage(state, reader, stepVcn, written, sink)) return WriteOutcome::kWriteFailed;
+      }
+      if (!sent && !sink(written, read)) return WriteOutcome::kWriteFailed;
       remaining -= bytes;
     }
   }

@@ -14,7 +14,9 @@
 #include "ntfs/ntfs_cluster_scan.h"
 #include "ntfs/ntfs_restore.h"
 #include "ntfs/ntfs_search.h"
+#include "support/command_fixture.h"
 #include "support/faulty_device.h"
+#include "support/fixture_bytes.h"
 #include "support/open_image.h"
 #include "support/recording_rows.h"
 #include "support/scripted_messages.h"
@@ -197,6 +199,44 @@ TEST(FaultyRestore, FinishesOverFailingReads) {
       EXPECT_GT(faulty.device->failedReads, 0u);
       std::filesystem::remove_all(pattern);
     }
+  }
+}
+
+
+// Two bad sectors inside a deleted file's plain data cost those 1,024 bytes
+// and no more: the rest of the failing step is written as it was read, and
+// the outcome names exactly the lost bytes.
+TEST(FaultyRestore, PlainDataKeepsEverySectorThatWasRead) {
+  struct Case {
+    const char* image;
+    uint64_t badSector;   // two sectors from here fail
+    uint64_t fileOffset;  // where they lie in big-deleted.bin (record 82)
+  };
+  // istat: the file's data begins at cluster 61456 (512-byte clusters) and 4642 (4 KiB).
+  for (const Case c : {Case{"ntfs-512", 61456 + 10, 5120}, Case{"ntfs-4k", 4643 * 8 + 3, 4096 + 3 * 512}}) {
+    SCOPED_TRACE(c.image);
+    const auto restoreInto = [&](Opened& opened, const std::string& folder, restore::Outcomes& tally) {
+      testing::ScriptedMessages messages;
+      NtfsRecordSource source;
+      source.recordNumber = 82;
+      RestoreNtfsFile(opened.state, source, folder, messages, tally);
+      return testing::ReadFile(folder + "/big-deleted.bin");
+    };
+    testing::TempDir healthyOut("vellum-ntfs-healthy-"), faultyOut("vellum-ntfs-faulty-");
+    Opened healthy(c.image), faulty(c.image);
+    faulty.device->FailReads(c.badSector, 2);
+    restore::Outcomes healthyTally, faultyTally;
+    std::string expected = restoreInto(healthy, healthyOut.Path(), healthyTally);
+    const std::string got = restoreInto(faulty, faultyOut.Path(), faultyTally);
+    ASSERT_EQ(expected.size(), 50000u);
+    std::fill_n(expected.begin() + static_cast<ptrdiff_t>(c.fileOffset), 1024, '\0');
+    EXPECT_TRUE(got == expected);
+    ASSERT_EQ(faultyTally.Items().size(), 1u);
+    const restore::ItemOutcome& item = faultyTally.Items()[0];
+    EXPECT_EQ(item.result, restore::ItemResult::kZeroFilled);
+    ASSERT_EQ(item.zeroFilled.size(), 1u);
+    EXPECT_EQ(item.zeroFilled[0].offset, c.fileOffset);
+    EXPECT_EQ(item.zeroFilled[0].length, 1024u);
   }
 }
 
