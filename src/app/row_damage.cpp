@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "fat/cluster_runs.h"
+#include "ntfs/record_state.h"
 #include "volume/sector_io.h"
 
 namespace vellum::app {
@@ -61,8 +62,39 @@ std::vector<volume::ByteRange> ExfatRunDamage(const volume::ScanState& s, const 
   return damage.Take();
 }
 
-std::vector<volume::ByteRange> ItemDamage(const volume::ScanState& s, const RowItem& item) {
-  if (s.clusterBytes == 0 || s.fsKind == volume::kNtfs) return {};
+// An NTFS record's data, run by run: the file's bytes on unreadable parts.
+std::vector<volume::ByteRange> RecordDamage(volume::ScanState& s, const ntfs::FoundRecord& r) {
+  std::vector<volume::ByteRange> found;
+  for (const ntfs::DataPiece& piece : ntfs::RecordDataPieces(s, r)) {
+    uint64_t at = 0;
+    if (!CheckedMul(volume::ClusterToSector(s, piece.cluster), s.bytesPerSector, at) || at > UINT64_MAX - piece.bytes)
+      continue;
+    for (const volume::ByteRange& h : volume::UnreadableIn(s.readDamage, at, at + piece.bytes)) {
+      const volume::ByteRange inFile{piece.fileOffset + (h.first - at), piece.fileOffset + (h.end - at)};
+      if (!found.empty() && found.back().end == inFile.first) found.back().end = inFile.end;
+      else found.push_back(inFile);
+    }
+  }
+  return found;
+}
+
+// A file recognised by its contents on NTFS lies in one run from its first cluster.
+std::vector<volume::ByteRange> ContiguousDamage(const volume::ScanState& s, uint64_t first, uint64_t bytes) {
+  uint64_t at = 0;
+  if (!CheckedMul(volume::ClusterToSector(s, first), s.bytesPerSector, at) || at > UINT64_MAX - bytes) return {};
+  std::vector<volume::ByteRange> found = volume::UnreadableIn(s.readDamage, at, at + bytes);
+  for (volume::ByteRange& h : found) h = {h.first - at, h.end - at};
+  return found;
+}
+
+std::vector<volume::ByteRange> ItemDamage(volume::ScanState& s, const RowItem& item) {
+  if (s.clusterBytes == 0) return {};
+  if (s.fsKind == volume::kNtfs) {
+    if (const auto* r = std::get_if<ntfs::FoundRecord>(&item)) return RecordDamage(s, *r);
+    if (const auto* c = std::get_if<content::FoundContent>(&item))
+      if (c->firstCluster <= s.lastCluster && c->size > 0) return ContiguousDamage(s, c->firstCluster, c->size);
+    return {};
+  }
   if (const auto* e = std::get_if<fat::FoundEntry>(&item)) {
     if (e->firstCluster < 2 || e->firstCluster > s.lastCluster) return {};
     const uint64_t bytes = BytesOf(s, e->size, e->isFolder);
@@ -76,7 +108,7 @@ std::vector<volume::ByteRange> ItemDamage(const volume::ScanState& s, const RowI
 
 }  // namespace
 
-void AddReadDamage(const volume::ScanState& state, const RowItem& item, volume::Recoverability& r) {
+void AddReadDamage(volume::ScanState& state, const RowItem& item, volume::Recoverability& r) {
   if (state.readDamage.ranges.empty() || r.state == volume::RowState::kOverwritten) return;
   std::vector<volume::ByteRange> damage = ItemDamage(state, item);
   if (damage.empty()) return;

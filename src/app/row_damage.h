@@ -10,6 +10,6 @@ namespace vellum::app {
 
 // Marks `r` unreadable with the item's damaged byte ranges, unless its data
 // is overwritten already (then the damage changes nothing).
-void AddReadDamage(const volume::ScanState& state, const RowItem& item, volume::Recoverability& r);
+void AddReadDamage(volume::ScanState& state, const RowItem& item, volume::Recoverability& r);
 
 }  // namespace vellum::app

@@ -253,10 +253,19 @@ void WriteJsonLines(const app::ResultList& list, ShellInfo* shell, const RowNote
   write(out);
 }
 
+// A row's lost bytes as "first-last" pieces apart by spaces; empty for a row read whole.
+std::string UnreadableText(const std::optional<volume::Recoverability>& state) {
+  std::string text;
+  if (!state) return text;
+  for (const volume::ByteRange& b : state->unreadable)
+    text += (text.empty() ? "" : " ") + std::to_string(b.first) + "-" + std::to_string(b.end - 1);
+  return text;
+}
+
 void WriteCsv(const app::ResultList& list, ShellInfo* shell, const RowNotes* notes, const app::TextPieces& write) {
   std::string out =
       "row,name,folder,path,size,type,mtime,cluster,record,scan_cluster,slot,is_dir,fat_chain,kind,mime,state,"
-      "clusters_in_use,same_as,check,damaged_from,stream,original_path,deleted_time\r\n";
+      "clusters_in_use,same_as,check,damaged_from,stream,original_path,deleted_time,unreadable_bytes\r\n";
   for (size_t row = 0; row < list.RowCount(); ++row) {
     const ListedRow r = DescribeRow(list, row, shell, notes);
     const std::string fields[] = {std::to_string(r.row), r.name, r.folder, r.path, Optional(r.size), r.type,
@@ -268,7 +277,8 @@ void WriteCsv(const app::ResultList& list, ShellInfo* shell, const RowNotes* not
                                   r.check ? content::ContentCheckKey(*r.check) : std::string(),
                                   Optional(DamagedFrom(r.check)), r.stream,
                                   r.bin ? r.bin->originalPath : std::string(),
-                                  r.bin ? IsoLocalTime(r.bin->deletedTime) : std::string()};
+                                  r.bin ? IsoLocalTime(r.bin->deletedTime) : std::string(),
+                                  UnreadableText(r.state)};
     for (size_t i = 0; i < std::size(fields); ++i) out += (i ? "," : "") + CsvField(fields[i]);
     out += "\r\n";
     HandOnIfFull(out, write);

@@ -63,6 +63,30 @@ std::optional<uint64_t> RecordFirstCluster(volume::ScanState& state, const Found
   return run.lcn;
 }
 
+std::vector<DataPiece> RecordDataPieces(volume::ScanState& state, const FoundRecord& found) {
+  if (found.isFolder || state.clusterBytes == 0) return {};
+  const auto record = LoadRecord(state, found.source);
+  const auto name = record ? DataNameOf(state, *record, found) : std::nullopt;
+  if (!name) return {};
+  std::vector<uint8_t> copy;
+  AttributeRef ref;
+  const auto data = FindHeader(state, *record, kAttrData, copy, ref, *name);
+  const auto extent = data && data->nonResident ? ExtentOf(AttributeBytes(copy, ref)) : std::nullopt;
+  if (!extent || extent->Empty()) return {};
+  std::vector<DataPiece> pieces;
+  RunListReader runs(extent->runList, extent->firstVcn);
+  for (Run run; runs.Next(run);) {
+    uint64_t offset = 0, length = 0;
+    if (!CheckedMul(run.firstVcn, state.clusterBytes, offset) || offset >= data->dataSize) break;
+    if (run.sparse) continue;
+    if (run.lcn > state.lastCluster || !CheckedMul(std::min(run.length, state.lastCluster + 1 - run.lcn),
+                                                   state.clusterBytes, length))
+      break;
+    pieces.push_back({offset, run.lcn, std::min(length, data->dataSize - offset)});
+  }
+  return pieces;
+}
+
 std::optional<uint64_t> OrphanRuleCluster(const volume::ScanState& state, ByteView attribute) {
   const auto extent = ExtentOf(attribute);
   if (!extent || extent->Empty()) return std::nullopt;

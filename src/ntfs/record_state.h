@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "ntfs/found_record.h"
 #include "volume/le.h"
@@ -19,6 +20,20 @@ volume::Recoverability RecordRecoverability(volume::ScanState& state, const Foun
 // The first cluster of a file record's data on the volume; none for a
 // folder, data kept in the record, or a record that cannot be read.
 std::optional<uint64_t> RecordFirstCluster(volume::ScanState& state, const FoundRecord& found);
+
+// One run of a file record's data on the volume: where it begins in the
+// file, its first cluster and how many bytes of the file it holds.
+struct DataPiece {
+  uint64_t fileOffset = 0;
+  uint64_t cluster = 0;
+  uint64_t bytes = 0;
+};
+
+// The runs of the data a row stands for (the file's own or its stream), in
+// file order and cut at the data's size; sparse runs hold nothing on the
+// volume and are left out. Empty for a folder, data kept in the record, or a
+// record that cannot be read.
+std::vector<DataPiece> RecordDataPieces(volume::ScanState& state, const FoundRecord& found);
 
 // The cluster the orphan rule judges for a record read from a scanned
 // cluster: the first of its data runs, or the first run's cluster that
