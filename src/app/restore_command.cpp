@@ -97,13 +97,17 @@ bool UncheckedForDamage(const ScanState& s, const RowItem& item) {
   return false;
 }
 
-std::vector<bool> ItemsOnVolume(ScanState& s, const std::vector<RowItem>& items) {
+// `readFailed` is set for the NTFS rows whose record the device failed to give.
+std::vector<bool> ItemsOnVolume(ScanState& s, const std::vector<RowItem>& items, std::vector<bool>& readFailed) {
   std::vector<bool> on(items.size(), true);
+  readFailed.assign(items.size(), false);
   std::vector<size_t> at;
   std::vector<fat::FoundEntry> entries;
   for (size_t i = 0; i < items.size(); ++i) {
     if (const auto* r = std::get_if<ntfs::FoundRecord>(&items[i])) {
+      const uint64_t failedBefore = s.failedReads;
       on[i] = ntfs::RecordCarriesName(s, *r);
+      readFailed[i] = !on[i] && s.failedReads != failedBefore;
     } else if (const auto* f = std::get_if<content::FoundContent>(&items[i])) {
       on[i] = content::StartsWithSignatureOf(s, *f);
     } else if (const auto* e = std::get_if<fat::FoundEntry>(&items[i])) {
@@ -201,12 +205,13 @@ void RestoreRows(CommandContext& c, const RestoreRequest& request, const restore
   const ResultList& rows = *request.rows;
   const std::vector<size_t> order = RestoreOrder(request);
   const std::vector<RowItem> items = ItemsOf(c, request, order);
-  const std::vector<bool> on = ItemsOnVolume(c.state, items);
+  std::vector<bool> readFailed;
+  const std::vector<bool> on = ItemsOnVolume(c.state, items, readFailed);
   // Rows that could not be checked for the device's errors are no sign of
   // another volume: they are skipped for that reason (or restored with --force).
   std::vector<bool> unchecked(items.size(), false);
   for (size_t k = 0; k < items.size(); ++k)
-    if (!on[k] && UncheckedForDamage(c.state, items[k])) unchecked[k] = true;
+    if (!on[k] && (readFailed[k] || UncheckedForDamage(c.state, items[k]))) unchecked[k] = true;
   std::vector<bool> foreignOrOn = on;
   for (size_t k = 0; k < items.size(); ++k) foreignOrOn[k] = on[k] || unchecked[k];
   const bool restoreForeign = RestoreForeignRows(c, request, foreignOrOn);

@@ -45,5 +45,17 @@ tail -c +6145 "$work/expected" >> "$work/with-zeros"
 cmp -s "$work/with-zeros" "$work/out/big-deleted.bin" || fail "big-deleted.bin differs beyond the lost bytes"
 cmp -s <(icat "$image" 77) "$work/out/deleted.txt" || fail "deleted.txt differs from icat"
 
+# The rescue missed the file's record itself (record 82 of the table at
+# cluster 32, 1 KiB each): the list's row cannot be checked, which is no sign
+# of another volume; the other rows are restored.
+record=$((32 * 512 + 82 * 1024))
+printf '# Mapfile. Created by GNU ddrescue\n0x0 +\n0x0 0x%x +\n0x%x 0x400 -\n0x%x 0x%x +\n' \
+  "$record" "$record" $((record + 1024)) $((size - record - 1024)) > "$work/record.map"
+"$cli" restore "$image" --map "$work/record.map" --results "$work/list.tsv" --to "$work/out2" > "$work/said2" 2>&1
+grep -q 'big-deleted.bin: 読めないセクタがあるため' "$work/said2" ||
+  fail "the unread record is not told from another volume: $(cat "$work/said2")"
+grep -q 'このボリュームに見つかりません' "$work/said2" && fail "a row is called not on this volume: $(cat "$work/said2")"
+cmp -s <(icat "$image" 77) "$work/out2/deleted.txt" || fail "deleted.txt is not restored beside it"
+
 [[ $failures -eq 0 ]] && echo ok
 exit $((failures > 0))
