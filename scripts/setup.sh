@@ -7,6 +7,7 @@
 #                               also the programs that remake tests/data/content
 #                               (tools/fixtures/make_content_samples.sh)
 #   scripts/setup.sh --bench    also what tools/bench/ runs beside us
+#   scripts/setup.sh --fuzz     also clang and its libFuzzer runtime (the fuzz preset)
 #   scripts/setup.sh --windows  also the MinGW-w64 cross compiler, Wine and Xvfb,
 #                               for the windows preset and tests/windows/
 set -euo pipefail
@@ -14,7 +15,6 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev
-  clang libclang-rt-14-dev   # libFuzzer targets
   sleuthkit                  # the independent view of each test image
   xz-utils                   # the test images are stored compressed
   qt6-base-dev shared-mime-info   # the desktop program; type names and icons of the result list
@@ -39,6 +39,9 @@ fi
 if [[ "${1:-}" == "--content-fixtures" ]]; then
   packages+=(imagemagick ffmpeg zip unzip jlha-utils ghostscript libimage-exiftool-perl libheif-examples
              libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui)
+fi
+if [[ "${1:-}" == "--fuzz" ]]; then
+  packages+=(clang libclang-rt-14-dev)
 fi
 if [[ "${1:-}" == "--bench" ]]; then
   # tools/bench/bench_thorough.sh also needs sleuthkit, exfatprogs, exfat-fuse
