@@ -205,8 +205,11 @@ void RestoreRows(CommandContext& c, const RestoreRequest& request, const restore
   const ResultList& rows = *request.rows;
   const std::vector<size_t> order = RestoreOrder(request);
   const std::vector<RowItem> items = ItemsOf(c, request, order);
-  std::vector<bool> readFailed;
-  const std::vector<bool> on = ItemsOnVolume(c.state, items, readFailed);
+  std::vector<bool> readFailed(items.size(), false);
+  // With --force every row is restored whatever the check finds: it is not
+  // run, since on a long list it can cost a walk and a scan of the volume.
+  const std::vector<bool> on =
+      request.force ? std::vector<bool>(items.size(), true) : ItemsOnVolume(c.state, items, readFailed);
   // Rows that could not be checked for the device's errors are no sign of
   // another volume: they are skipped for that reason (or restored with --force).
   std::vector<bool> unchecked(items.size(), false);

@@ -14,6 +14,7 @@
 #include "app/row_item.h"
 #include "support/cancelling_progress.h"
 #include "support/command_fixture.h"
+#include "support/faulty_device.h"
 #include "support/scripted_messages.h"
 #include "support/tsk.h"
 #include "volume/sector_io.h"
@@ -216,6 +217,7 @@ TEST(Wipe, RefusesNtfsAndAsksFirst) {
       << no.messages.shown.back();
 }
 
+
 }  // namespace
 }  // namespace vellum::app
 
@@ -259,6 +261,7 @@ TEST(RestoreSafety, NamesThatWouldLeaveTheDestinationAreRefused) {
   EXPECT_FALSE(fs::exists(dir.Path("out/De")));
 }
 
+
 }  // namespace
 }  // namespace vellum::app
 
@@ -287,6 +290,7 @@ TEST(RestoreWalk, NtfsNeedsTheFolderToRestore) {
   EXPECT_EQ(fs::file_size(out.Path("plan.txt")), 1500u);
   EXPECT_EQ(fs::file_size(out.Path("photos/beach.jpg")), 9000u);
 }
+
 
 }  // namespace
 }  // namespace vellum::app
@@ -324,6 +328,7 @@ TEST(RestoreRows, ContentRowsFollowTheFreeClustersFromTheirFirst) {
   EXPECT_EQ(ReadFile(restored), testing::RunCommand("icat -r '" + Image("fat16.img") + "' " + inode));
   EXPECT_EQ(summary.outcomes.Files(), 1u);
 }
+
 
 }  // namespace
 }  // namespace vellum::app
@@ -393,6 +398,7 @@ TEST(RestoreWalk, ExfatContentsAreTheBytesTheFixturesWrote) {
   EXPECT_EQ(compared, 8u);
 }
 
+
 }  // namespace
 }  // namespace vellum::app
 
@@ -437,6 +443,7 @@ TEST(RestoreWalk, ACancelledRestoreSaysSo) {
   EXPECT_TRUE(summary.cancelled);
   EXPECT_EQ(SummaryText(summary).rfind("復元を中止しました。", 0), 0u);
 }
+
 
 }  // namespace
 }  // namespace vellum::app
@@ -499,6 +506,50 @@ TEST(RestoreRows, TheNtfsClusterBitmapIsReadOncePerRestore) {
   ASSERT_EQ(OnRestore(restore.context, {out.Path(), &scan.list, content, 0}, summary), 1);
   EXPECT_EQ(summary.outcomes.Files(), content.size());
   EXPECT_EQ(reads, 1u);
+}
+
+
+// With force every row is restored whatever the check finds, so the check
+// is not run: from the list of a free-cluster scan of a formatted card, whose
+// check walks and scans the volume, one photo costs reads of its own clusters.
+// The range dialog answered with the range it offers: the whole volume.
+class OfferedRange : public ClusterRangeAsker {
+ public:
+  bool RunClusterRangeDialog(uint64_t&, uint64_t&) override { return true; }
+};
+
+TEST(RestoreRows, ForceLeavesOutTheCheckThatReadsTheVolume) {
+  Command search(Image("camera-fat32-formatted.img"));
+  search.messages.answers = {MessageAnswer::Yes};  // the free-cluster scan
+  OfferedRange range;
+  search.context.rangeAsker = &range;
+  ASSERT_EQ(OnSearch(search.context), 1);
+  ASSERT_GT(search.list.RowCount(), 0u) << ::testing::PrintToString(search.messages.shown);
+  // A photo's entry read from an orphaned folder cluster, not a content row.
+  size_t orphan = search.list.RowCount();
+  for (size_t row = 0; row < search.list.RowCount() && orphan == search.list.RowCount(); ++row)
+    if (search.list.Cell(row, 1).find("<不明>") != std::string_view::npos && search.list.Cell(row, 4) != "<不明>" &&
+        search.list.Cell(row, 0).ends_with(".JPG"))
+      orphan = row;
+  ASSERT_LT(orphan, search.list.RowCount());
+  const auto readsFor = [&](bool force) {
+    Command restore(Image("camera-fat32-formatted.img"));
+    testing::FaultyDevice* device = nullptr;
+    restore.context.volume.wrapDevice = [&](std::unique_ptr<platform::BlockDevice> d) {
+      auto counting = std::make_unique<testing::FaultyDevice>(std::move(d));
+      device = counting.get();
+      return std::unique_ptr<platform::BlockDevice>(std::move(counting));
+    };
+    TempDir out;
+    RestoreSummary summary;
+    RestoreRequest request{out.Path(), &search.list, {orphan}, 0};
+    request.force = force;
+    EXPECT_EQ(OnRestore(restore.context, request, summary), 1);
+    EXPECT_EQ(summary.outcomes.Files(), 1u) << SummaryText(summary);
+    return device ? device->reads : 0;
+  };
+  const uint64_t checked = readsFor(false), forced = readsFor(true);
+  EXPECT_LT(forced * 4, checked) << forced << " reads with force, " << checked << " without";
 }
 
 }  // namespace
