@@ -9,8 +9,21 @@
 #   scripts/setup.sh --bench    also what tools/bench/ runs beside us
 #   scripts/setup.sh --fuzz     also clang and its libFuzzer runtime (the fuzz preset)
 #   scripts/setup.sh --windows  also the MinGW-w64 cross compiler, Wine and Xvfb,
-#                               for the windows preset and tests/windows/
+#                               for the windows preset and tests/windows/ (and
+#                               xdotool, to drive the window by hand)
+#   ... --check                 installs nothing: lists what the choice needs and
+#                               whether it is installed (and warns of a name apt
+#                               does not know)
 set -euo pipefail
+
+choice="" check=0
+for arg in "$@"; do
+  case $arg in
+    --check) check=1 ;;
+    --fixtures | --content-fixtures | --bench | --fuzz | --windows) choice=$arg ;;
+    *) echo "setup: unknown option $arg" >&2; exit 2 ;;
+  esac
+done
 
 packages=(
   cmake ninja-build g++ pkg-config
@@ -32,38 +45,46 @@ packages=(
   desktop-file-utils xdg-utils    # the installed desktop entry is checked and looked up
   dpkg-dev file lintian           # the Debian package: its dependencies from the libraries, its check
 )
-if [[ "${1:-}" == "--fixtures" ]]; then
+if [[ "$choice" == "--fixtures" ]]; then
   packages+=(dosfstools mtools exfatprogs exfat-fuse ntfs-3g fdisk python3
              ewf-tools qemu-utils)   # tools/fixtures/make_containers.sh
 fi
-if [[ "${1:-}" == "--content-fixtures" ]]; then
+if [[ "$choice" == "--content-fixtures" ]]; then
   packages+=(imagemagick ffmpeg zip unzip jlha-utils ghostscript libimage-exiftool-perl libheif-examples
              libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui)
 fi
-if [[ "${1:-}" == "--fuzz" ]]; then
+if [[ "$choice" == "--fuzz" ]]; then
   packages+=(clang libclang-rt-14-dev)
 fi
-if [[ "${1:-}" == "--bench" ]]; then
+if [[ "$choice" == "--bench" ]]; then
   # tools/bench/bench_thorough.sh also needs sleuthkit, exfatprogs, exfat-fuse
   # and python3, which the build list above holds already.
   packages+=(hyperfine testdisk libbenchmark-dev dosfstools mtools ntfs-3g
              imagemagick ffmpeg zip)
 fi
 
-if [[ "${1:-}" == "--windows" ]]; then
+if [[ "$choice" == "--windows" ]]; then
   # The posix threads variant of the cross compiler; wine64 runs the tests,
   # mtools makes their image of names Windows refuses.
   # xvfb runs the window headless, the Japanese font stands in for the
   # dialogs' font, x11-apps and imagemagick take the screenshots.
   # zip packs the Windows archive, icoutils' wrestool reads its programs' resources.
   packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 mtools dosfstools python3
-             xvfb xauth fonts-ipafont-gothic x11-apps imagemagick zip unzip icoutils)
+             xvfb xauth fonts-ipafont-gothic x11-apps imagemagick zip unzip icoutils xdotool)
 fi
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
+if [[ $check == 1 ]]; then
+  for p in "${packages[@]}"; do
+    if [[ " ${missing[*]} " == *" $p "* ]]; then state="missing"; else state="installed"; fi
+    apt-cache show "$p" >/dev/null 2>&1 || state="$state (apt does not know it here)"
+    echo "$p: $state"
+  done
+  exit 0
+fi
 [[ ${#missing[@]} -eq 0 ]] && exit 0
 
 sudo=""
