@@ -254,7 +254,7 @@ bool WriteRecordData(ScanState& state, ByteView record, const std::string& name,
   }
   if (outcome == WriteOutcome::kWriteFailed)
     messages.Show(kWriteFailedMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
-  const bool stays = file.Finish(outcomes, FileTimeToTimespec(written));
+  const bool stays = file.Finish(outcomes, RestoredTime(written));
   if (stays && kept) *kept = file.Path();
   return stays;
 }
@@ -320,6 +320,11 @@ std::string SourceKey(const NtfsRecordSource& source) {
 }
 
 }  // namespace
+
+std::optional<timespec> RestoredTime(uint64_t fileTime) {
+  if (fileTime == 0) return std::nullopt;
+  return FileTimeToTimespec(fileTime);
+}
 
 timespec FileTimeToTimespec(uint64_t fileTime) {
   constexpr uint64_t kTicksPerSecond = 10000000;
@@ -421,7 +426,7 @@ std::optional<timespec> RecordTime(ScanState& state, const NtfsRecordSource& sou
   const auto record = LoadRecord(state, source);
   const auto written = record ? LastWrittenTime(state, *record) : std::nullopt;
   if (!written) return std::nullopt;
-  return FileTimeToTimespec(*written);
+  return RestoredTime(*written);
 }
 
 void RestoreNtfsRecord(ScanState& state, uint32_t recordNumber, ByteView record, uint32_t boundFolder,
@@ -452,7 +457,7 @@ void RestoreNtfsRecord(ScanState& state, uint32_t recordNumber, ByteView record,
   const std::string target = TargetFolder(destinationRoot, relative, item, run.messages, run.outcomes);
   if (target.empty()) return;
   if (folder) {
-    run.outcomes.SetFolderTimeLater(target, FileTimeToTimespec(*written));
+    if (const auto time = RestoredTime(*written)) run.outcomes.SetFolderTimeLater(target, *time);
     run.outcomes.Restored(target, true);
     return;
   }

@@ -119,5 +119,8 @@ bool RestoreNtfsFolder(ScanState& state, uint32_t boundFolder, const std::string
 
 // A Windows file time (100 ns units since 1601) as a POSIX time.
 timespec FileTimeToTimespec(uint64_t fileTime);
+// The time a restored file or folder is given: none for a time of 0, which
+// records no time at all (the file keeps the time it was written).
+std::optional<timespec> RestoredTime(uint64_t fileTime);
 
 }  // namespace vellum::ntfs
