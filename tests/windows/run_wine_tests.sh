@@ -174,6 +174,12 @@ win restore "$src" --results long.w --to "$backslashed" >/dev/null 2>&1
 typed=$work/typed${deep#"$work"/long}
 tree_of "$typed" 2>/dev/null | LC_ALL=C sort >"$work/typed-tree.w"
 same "restore below a ${#backslashed}-character destination typed with '\\'" "$work/long-tree.l" "$work/typed-tree.w"
+# Typed with the long-path prefix, as a user who knows the limit does: the
+# system takes such a path as it stands, so every name below it needs '\\'.
+prefixed="\\\\?\\${backslashed/\\typed\\/\\prefixed\\}"
+win restore "$src" --results long.w --to "$prefixed" >/dev/null 2>&1
+tree_of "$work/prefixed${deep#"$work"/long}" 2>/dev/null | LC_ALL=C sort >"$work/prefixed-tree.w"
+same "restore below a destination typed with \\\\?\\" "$work/long-tree.l" "$work/prefixed-tree.w"
 win restore "$src" --results long.w --to 'mixed\one/two\three' >/dev/null 2>&1
 tree_of "$work/mixed/one/two/three" 2>/dev/null | LC_ALL=C sort >"$work/mixed-tree.w"
 same "restore below a destination with mixed separators" "$work/long-tree.l" "$work/mixed-tree.w"

@@ -69,9 +69,13 @@ bool IsRawDevicePath(std::string_view path) {
 
 std::wstring LongPath(const std::string& utf8) {
   std::wstring path = Wide(utf8);
-  if (IsRawDevicePath(utf8) || path.rfind(L"\\\\?\\", 0) == 0) return path;
+  if (IsRawDevicePath(utf8)) return path;
+  // The system takes a path with the prefix as it stands: the names the
+  // restore joins with '/' below such a destination get the separator here.
+  const bool prefixed = path.rfind(L"\\\\?\\", 0) == 0;
   for (wchar_t& c : path)
     if (c == L'/') c = L'\\';
+  if (prefixed) return path;
   const bool unc = path.size() > 2 && path[0] == L'\\' && path[1] == L'\\';
   const bool absolute = unc || (path.size() >= 3 && path[1] == L':' && path[2] == L'\\');
   if (!absolute) {
