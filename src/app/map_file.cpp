@@ -42,6 +42,11 @@ bool ReadMapFile(const std::string& mapPath, const std::string& sourcePath, std:
   return true;
 }
 
+std::vector<volume::ByteRange> WindowMap::AreasFor(const volume::DriveTable& drives, int32_t index) const {
+  if (index < 0 || static_cast<size_t>(index) >= drives.entries.size() || source.empty()) return {};
+  return drives.entries[static_cast<size_t>(index)].sourcePath == source ? areas : std::vector<volume::ByteRange>{};
+}
+
 std::string MapSummaryText(const std::vector<volume::ByteRange>& areas) {
   uint64_t bytes = 0;
   for (const volume::ByteRange& a : areas) bytes += a.end - a.first;

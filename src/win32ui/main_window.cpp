@@ -137,6 +137,7 @@ bool MainWindow::OnCommand(int id) {
     case kThoroughCommand: SetThorough(!thorough_); return true;
     case kStatusActionId: OnThoroughAgain(); return true;
     case kOpenImageCommand: OnOpenImage(); return true;
+    case kLoadMapCommand: OnLoadMap(); return true;
     case kRestoreButtonId: OnRestore(); return true;
     case kSaveResultsCommand:
       if (!busy_) app::SaveResults(list_, state_.driveIndex, *this, messages_);
@@ -164,6 +165,7 @@ app::CommandContext MainWindow::Context() {
   context.volume.selectedIndex =
       static_cast<int32_t>(SendDlgItemMessageW(dialog_, kDriveBoxControlId, CB_GETCURSEL, 0, 0));
   context.volume.filterText = ControlText(dialog_, kFilterEditId);
+  context.volume.unreadableAreas = map_.AreasFor(drives_, context.volume.selectedIndex);
   context.volume.focus = [this](int id) {
     SetFocus(GetDlgItem(dialog_, id));
     SendDlgItemMessageW(dialog_, id, EM_SETSEL, 0, -1);

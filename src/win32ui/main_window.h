@@ -17,6 +17,7 @@
 #include "win32ui/control_layout.h"
 #include "win32ui/elevation_offer.h"
 #include "win32ui/result_list_view.h"
+#include "app/map_file.h"
 #include "win32ui/window_look.h"
 #include "win32ui/window_messages.h"
 
@@ -51,6 +52,8 @@ class MainWindow : private app::DriveTableResultsHost {
   void ShowSearchOutcome();
   void ShowStatus(const char* text, bool offersThorough);
   void OnOpenImage();
+  // "マップファイルを読み込む": the ddrescue mapfile of the selected image.
+  void OnLoadMap();
   void OnRestore();
   // The rows a restore takes: one content row may have its size corrected
   // first (into `single`); false when the user cancelled.
@@ -83,6 +86,7 @@ class MainWindow : private app::DriveTableResultsHost {
   WindowLook look_;
   ControlLayout layout_;
   HICON icon_ = nullptr;
+  app::WindowMap map_;
   int32_t rowsDrive_ = -1;  // the drive the rows were found on or loaded for
   bool busy_ = false;
   bool thorough_ = false;  // the check mark of the menu's thorough search

@@ -66,6 +66,24 @@ void MainWindow::OnOpenImage() {
   SendDlgItemMessageW(dialog_, kDriveBoxControlId, CB_SETCURSEL, static_cast<WPARAM>(first), 0);
 }
 
+void MainWindow::OnLoadMap() {
+  if (busy_) return;
+  const auto index = static_cast<int32_t>(SendDlgItemMessageW(dialog_, kDriveBoxControlId, CB_GETCURSEL, 0, 0));
+  if (index < 0 || static_cast<size_t>(index) >= drives_.entries.size()) return;
+  const std::string source = drives_.entries[static_cast<size_t>(index)].sourcePath;
+  const size_t slash = source.find_last_of("/\\");
+  const std::string path = AskOpenPath((slash == std::string::npos ? source : source.substr(slash + 1)) + ".map");
+  if (path.empty()) return;
+  std::vector<volume::ByteRange> areas;
+  std::string error;
+  if (!app::ReadMapFile(path, source, areas, error)) {
+    messages_.Show(error, MessageButtons::Ok, MessageIcon::Warning, MessageAnswer::Ok);
+    return;
+  }
+  map_ = {source, std::move(areas)};
+  ShowStatus(app::MapSummaryText(map_.areas).c_str(), false);
+}
+
 bool MainWindow::RestoreSource(std::vector<size_t>& rows, const app::ResultList*& source, app::ResultList& single) {
   if (!app::AsksContentSize(list_, rows)) return true;
   uint64_t size = app::ParseUnsigned64(list_.Cell(rows[0], 2));
