@@ -260,45 +260,123 @@ bool ParseRowLine(std::string_view line, RowLine& row) {
   return true;
 }
 
+namespace {
+
+// What Problem reads of a file: its drive and column lines lie in these.
+constexpr size_t kHeadBytes = 1 << 20;
+
+// The line (from 1) of the first NUL in `bytes`, counting `linesBefore`
+// lines before them; 0 when they hold none.
+size_t NulLineIn(std::string_view bytes, size_t linesBefore) {
+  const size_t nul = bytes.find('\0');
+  if (nul == std::string_view::npos) return 0;
+  return linesBefore + 1 + static_cast<size_t>(std::count(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(nul), '\n'));
+}
+
+// Reads a file through once: its first bytes, whether it is UTF-8 and the
+// line of its first NUL. A line end never falls inside a UTF-8 sequence, so
+// each run of whole lines is checked on its own.
+struct FileFacts {
+  std::string head;
+  bool utf8 = true;
+  size_t nulLine = 0;
+  size_t bomBytes = 0;
+};
+
+bool ReadFacts(std::FILE* file, FileFacts& facts) {
+  std::string pending;
+  size_t lines = 0;
+  bool first = true;
+  std::vector<char> chunk(1 << 20);
+  size_t n = 0;
+  while ((n = std::fread(chunk.data(), 1, chunk.size(), file)) > 0) {
+    std::string_view piece(chunk.data(), n);
+    if (first && piece.starts_with(kUtf8Bom)) {
+      facts.bomBytes = kUtf8Bom.size();
+      piece.remove_prefix(kUtf8Bom.size());
+    }
+    first = false;
+    if (facts.head.size() < kHeadBytes) facts.head.append(piece.substr(0, kHeadBytes - facts.head.size()));
+    if (facts.nulLine == 0) facts.nulLine = NulLineIn(piece, lines);
+    lines += static_cast<size_t>(std::count(piece.begin(), piece.end(), '\n'));
+    if (!facts.utf8) continue;
+    pending.append(piece);
+    const size_t lastEnd = pending.rfind('\n');
+    if (lastEnd == std::string::npos) continue;
+    facts.utf8 = platform::IsValidUtf8(std::string_view(pending).substr(0, lastEnd + 1));
+    pending.erase(0, lastEnd + 1);
+  }
+  if (facts.utf8) facts.utf8 = platform::IsValidUtf8(pending);
+  return !std::ferror(file);
+}
+
+}  // namespace
+
 ResultsFileLines::ReadResult ResultsFileLines::Read(const std::string& path, std::string& error) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(platform::OpenStdioFile(path, "rb"),
-                                                       &std::fclose);
-  if (!file) {
+  file_.reset(platform::OpenStdioFile(path, "rb"));
+  if (!file_) {
     error = std::strerror(errno);
     return ReadResult::kOpenFailed;
   }
-  std::string bytes;
+  FileFacts facts;
+  bool read = false;
   try {
-    char chunk[1 << 16];
-    size_t n = 0;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) bytes.append(chunk, n);
+    read = ReadFacts(file_.get(), facts);
   } catch (const std::bad_alloc&) {
     error = std::strerror(ENOMEM);
     return ReadResult::kReadFailed;
   }
-  if (std::ferror(file.get())) {
+  if (!read || std::fseek(file_.get(), static_cast<long>(facts.bomBytes), SEEK_SET) != 0) {
     error = std::strerror(errno);
     return ReadResult::kReadFailed;
   }
-  Assign(std::move(bytes));
+  bytes_.clear();
+  position_ = 0;
+  cp932_ = !facts.utf8;
+  head_ = std::move(facts.head);
+  nulLine_ = facts.nulLine;
   return ReadResult::kOk;
 }
 
 void ResultsFileLines::Assign(std::string bytes) {
+  file_.reset();
   bytes_ = std::move(bytes);
   // Editors like to put a byte order mark in front of UTF-8; it is no part of
   // the drive line.
   position_ = std::string_view(bytes_).starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0;
-  cp932_ = !platform::IsValidUtf8(std::string_view(bytes_).substr(position_));
+  const std::string_view rest = std::string_view(bytes_).substr(position_);
+  cp932_ = !platform::IsValidUtf8(rest);
+  head_ = std::string(rest.substr(0, kHeadBytes));
+  nulLine_ = NulLineIn(rest, 0);
+}
+
+bool ResultsFileLines::ReadMore() {
+  if (!file_) return false;
+  bytes_.erase(0, position_);
+  position_ = 0;
+  char chunk[1 << 16];
+  const size_t n = std::fread(chunk, 1, sizeof chunk, file_.get());
+  if (n == 0) {
+    file_.reset();
+    return false;
+  }
+  bytes_.append(chunk, n);
+  return true;
 }
 
 bool ResultsFileLines::Next(std::string& line) {
+  size_t newline = bytes_.find('\n', position_);
+  while (newline == std::string::npos) {
+    const size_t looked = bytes_.size() - position_;  // of the line, looked at already
+    if (!ReadMore()) break;
+    newline = bytes_.find('\n', looked);  // the line now begins the bytes
+  }
   if (position_ >= bytes_.size()) return false;
   const std::string_view rest = std::string_view(bytes_).substr(position_);
-  const size_t newline = rest.find('\n');
-  std::string_view raw = rest.substr(0, newline);
-  position_ += newline == std::string_view::npos ? rest.size() : newline + 1;
-  if (newline != std::string_view::npos && raw.ends_with('\r')) raw.remove_suffix(1);
+  const size_t end = newline == std::string::npos ? std::string_view::npos : newline - position_;
+  std::string_view raw = rest.substr(0, end);
+  position_ += end == std::string_view::npos ? rest.size() : end + 1;
+  if (end != std::string_view::npos && raw.ends_with('\r')) raw.remove_suffix(1);
   // A NUL ends the line's text, as it ends a C string.
   raw = raw.substr(0, raw.find('\0'));
   if (cp932_)
@@ -344,15 +422,12 @@ bool IsColumnLine(std::string_view line) {
 }  // namespace
 
 std::string ResultsFileLines::Problem(const std::string& path) const {
-  const std::string_view bytes = std::string_view(bytes_).substr(std::min(position_, bytes_.size()));
-  if (const std::string_view kind = Utf16Kind(bytes); !kind.empty())
+  if (const std::string_view kind = Utf16Kind(head_); !kind.empty())
     return path + " は " + std::string(kind) + " で保存されています。UTF-8 (または Shift_JIS) で保存し直してください。";
-  if (const size_t nul = bytes.find('\0'); nul != std::string_view::npos) {
-    const size_t line = 1 + static_cast<size_t>(std::count(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(nul), '\n'));
-    return path + " の " + std::to_string(line) + " 行目に NUL バイトがあります。検索結果ファイルではないか、壊れています。";
-  }
+  if (nulLine_ != 0)
+    return path + " の " + std::to_string(nulLine_) + " 行目に NUL バイトがあります。検索結果ファイルではないか、壊れています。";
   ResultsFileLines copy;
-  copy.bytes_ = std::string(bytes.substr(0, std::min<size_t>(bytes.size(), 1 << 20)));
+  copy.bytes_ = head_;
   copy.cp932_ = cp932_;
   std::string drive, columns;
   int32_t index = 0;

@@ -11,7 +11,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -126,10 +128,13 @@ struct RowLine {
 bool ParseRowLine(std::string_view line, RowLine& row);
 
 // The lines of a results file as UTF-8, whichever encoding it was saved in.
+// A file is read through once for its encoding and any NUL byte, then line
+// by line: a list of millions of rows is never held whole in memory.
 class ResultsFileLines {
  public:
   enum class ReadResult { kOk, kOpenFailed, kReadFailed };
-  // Reads the whole file; on failure `error` holds the system's text.
+  // Opens the file and reads it through once; on failure `error` holds the
+  // system's text.
   ReadResult Read(const std::string& path, std::string& error);
   // Takes the bytes of a file directly.
   void Assign(std::string bytes);
@@ -143,9 +148,15 @@ class ResultsFileLines {
   std::string Problem(const std::string& path) const;
 
  private:
-  std::string bytes_;
+  // More of the file behind the bytes not yet taken; false at its end.
+  bool ReadMore();
+
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file_{nullptr, &std::fclose};
+  std::string bytes_;  // Assign's bytes, or what was read of the file and not yet taken
   size_t position_ = 0;
   bool cp932_ = false;
+  std::string head_;  // the first bytes past a byte order mark, for Problem
+  size_t nulLine_ = 0;  // the line of the first NUL byte; 0 for none
 };
 
 // The menu commands: save the list to a file the user chooses, and load one

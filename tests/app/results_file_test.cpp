@@ -446,6 +446,39 @@ TEST(ResultsFileBytes, CodePage932OnWindowsWhereEveryCharacterHasAForm) {
   }
 }
 
+// A file is read line by line, not whole: lines that cross the reader's
+// pieces come back whole, and what decides the file's encoding (a Shift_JIS
+// name) or refuses it (a NUL byte) counts wherever in the file it stands.
+TEST(ResultsFileLinesRead, ALongFileIsReadWholeLineByLine) {
+  const fs::path path = fs::path(::testing::TempDir()) / "vellum-long-results.txt";
+  const std::string columns = "name\t16384\t110\tfolder\t16384\t210\tsize\t16385\t70";
+  std::string body = "0\r\n" + columns + "\r\n";
+  for (int i = 0; i < 40000; ++i) body += "file-" + std::to_string(i) + std::string(i % 97, 'x') + ".txt\t       0\r\n";
+  const auto read = [&](const std::string& bytes, std::vector<std::string>& lines) {
+    std::ofstream(path, std::ios::binary) << bytes;
+    ResultsFileLines reader;
+    std::string error;
+    EXPECT_EQ(reader.Read(path.string(), error), ResultsFileLines::ReadResult::kOk) << error;
+    for (std::string line; reader.Next(line);) lines.push_back(line);
+    return reader.Problem("list.txt");
+  };
+  std::vector<std::string> lines;
+  EXPECT_EQ(read(body, lines), "");
+  ASSERT_EQ(lines.size(), 40002u);
+  EXPECT_EQ(lines[1], columns);
+  EXPECT_EQ(lines[40001], "file-39999" + std::string(39999 % 97, 'x') + ".txt\t       0");
+
+  lines.clear();
+  EXPECT_EQ(read(body + "\x95\x5C.TXT\t       0\r\n", lines), "");  // 表 in Shift_JIS, after 2 MB of ASCII
+  ASSERT_EQ(lines.size(), 40003u);
+  EXPECT_EQ(lines[1], columns);
+  EXPECT_EQ(lines.back(), "表.TXT\t       0");
+
+  lines.clear();
+  EXPECT_NE(read(body + std::string("x\0y\t       0\r\n", 14), lines).find("40003 行目に NUL"), std::string::npos);
+  fs::remove(path);
+}
+
 // A name from the disk with a TAB, CR, LF or ESC keeps its row: written as
 // //09, //0D, //0A, //1B and read back as it was. Cells written without
 // control characters (a folder with '/' in it) load as they always have.
