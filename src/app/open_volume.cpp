@@ -200,6 +200,7 @@ int OpenVolume(ScanState& state, const VolumeRequest& request, ResultList& list,
   state.foundCount = 0;
   state.rowCount = 0;
   state.truncatedStructures = 0;
+  state.foldersTooDeep = 0;
   state.failedReads = 0;
   state.carvedSpans.clear();
   state.readDamage = {};

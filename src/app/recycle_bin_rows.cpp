@@ -8,6 +8,7 @@
 #include "ntfs/ntfs_search.h"
 #include "ntfs/recycle_bin.h"
 #include "volume/listing.h"
+#include "volume/sector_io.h"
 
 namespace vellum::app {
 
@@ -17,7 +18,7 @@ namespace {
 // at most 32768 characters): anything longer is not read further.
 constexpr size_t kMaxIndexBytes = 28 + 2 * 32768;
 
-std::optional<std::vector<uint8_t>> IndexBytes(volume::ScanState& state, const ntfs::FoundRecord& record) {
+std::optional<std::vector<uint8_t>> RecordIndexBytes(volume::ScanState& state, const ntfs::FoundRecord& record) {
   const auto loaded = ntfs::LoadRecord(state, record.source);
   if (!loaded) return std::nullopt;
   std::vector<uint8_t> bytes;
@@ -26,6 +27,26 @@ std::optional<std::vector<uint8_t>> IndexBytes(volume::ScanState& state, const n
     return bytes.size() < kMaxIndexBytes;
   });
   return bytes;
+}
+
+// A deleted FAT or exFAT index lies where a restore finds it: from its
+// first cluster on, cluster after cluster.
+std::optional<std::vector<uint8_t>> EntryIndexBytes(volume::ScanState& state, const fat::FoundEntry& entry) {
+  if (entry.isFolder || entry.firstCluster < 2 || state.clusterBytes == 0) return std::nullopt;
+  const uint64_t want = std::min<uint64_t>(entry.size, kMaxIndexBytes);
+  std::vector<uint8_t> bytes, cluster(state.clusterBytes);
+  for (uint64_t c = entry.firstCluster; bytes.size() < want; ++c) {
+    if (c > state.lastCluster || !volume::ReadCluster(state, c, cluster)) return std::nullopt;
+    bytes.insert(bytes.end(), cluster.begin(),
+                 cluster.begin() + static_cast<ptrdiff_t>(std::min<uint64_t>(cluster.size(), want - bytes.size())));
+  }
+  return bytes;
+}
+
+std::optional<std::vector<uint8_t>> IndexBytes(volume::ScanState& state, const RowItem& item) {
+  if (const auto* record = std::get_if<ntfs::FoundRecord>(&item)) return RecordIndexBytes(state, *record);
+  if (const auto* entry = std::get_if<fat::FoundEntry>(&item)) return EntryIndexBytes(state, *entry);
+  return std::nullopt;
 }
 
 // A row of the bin's own folder, a file not a stream, named $I or $R: its
@@ -43,14 +64,15 @@ std::optional<std::pair<std::string, std::string>> BinKey(const ResultList& rows
 
 std::vector<std::optional<BinNote>> RecycleBinNotes(volume::ScanState& state, const ResultList& rows) {
   std::vector<std::optional<BinNote>> notes(rows.RowCount());
-  if (state.fsKind != volume::kNtfs || KindOfList(rows) != ListKind::kNtfs) return notes;
+  const ListKind kind = KindOfList(rows);
+  const bool ntfs = state.fsKind == volume::kNtfs && kind == ListKind::kNtfs;
+  const bool fat = state.fsKind != volume::kNtfs && state.clusterBytes != 0 && kind == ListKind::kFatFamily;
+  if (!ntfs && !fat) return notes;
   std::map<std::pair<std::string, std::string>, BinNote> byKey;
   for (size_t row = 0; row < rows.RowCount(); ++row) {
     const auto key = BinKey(rows, row, ntfs::BinNameKind::kIndex);
     if (!key || (rows.DataWord(row) & volume::kRowFolder) != 0) continue;
-    const RowItem item = ReadRowItem(rows, row, ListKind::kNtfs);
-    const auto* record = std::get_if<ntfs::FoundRecord>(&item);
-    const auto bytes = record ? IndexBytes(state, *record) : std::nullopt;
+    const auto bytes = IndexBytes(state, ReadRowItem(rows, row, kind));
     const auto index = bytes ? ntfs::ParseRecycleBinIndex(*bytes) : std::nullopt;
     if (!index) continue;
     BinNote note{index->originalPath, ntfs::FormatFileTime(index->deletedTime), index->size, index->version,

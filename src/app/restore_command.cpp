@@ -83,17 +83,20 @@ void StartByteCount(ScanState& s, const ResultList& rows, const std::vector<size
 // Whether a row the check did not find lies where the device failed: its
 // folder was partly unreadable, or its first cluster was. Such a row is not
 // from another volume; it cannot be checked.
+bool ClusterUnreadable(const ScanState& s, uint64_t cluster) {
+  uint64_t at = 0;
+  return CheckedMul(volume::ClusterToSector(s, cluster), s.bytesPerSector, at) && at <= UINT64_MAX - s.clusterBytes &&
+         !volume::UnreadableIn(s.readDamage, at, at + s.clusterBytes).empty();
+}
+
 bool UncheckedForDamage(const ScanState& s, const RowItem& item) {
   if (const auto* e = std::get_if<fat::FoundEntry>(&item)) {
+    if (e->slotCluster != 0) return ClusterUnreadable(s, e->slotCluster);
     const std::string& folder = e->folder.empty() ? s.rootPath : e->folder;
     return std::any_of(s.readDamage.folders.begin(), s.readDamage.folders.end(),
                        [&](const volume::ReadDamage::Folder& f) { return f.path == folder; });
   }
-  if (const auto* f = std::get_if<content::FoundContent>(&item)) {
-    uint64_t at = 0;
-    return CheckedMul(volume::ClusterToSector(s, f->firstCluster), s.bytesPerSector, at) &&
-           at <= UINT64_MAX - s.clusterBytes && !volume::UnreadableIn(s.readDamage, at, at + s.clusterBytes).empty();
-  }
+  if (const auto* f = std::get_if<content::FoundContent>(&item)) return ClusterUnreadable(s, f->firstCluster);
   return false;
 }
 
@@ -102,7 +105,7 @@ std::vector<bool> ItemsOnVolume(ScanState& s, const std::vector<RowItem>& items,
   std::vector<bool> on(items.size(), true);
   readFailed.assign(items.size(), false);
   std::vector<size_t> at;
-  std::vector<fat::FoundEntry> entries;
+  std::vector<const fat::FoundEntry*> entries;
   for (size_t i = 0; i < items.size(); ++i) {
     if (const auto* r = std::get_if<ntfs::FoundRecord>(&items[i])) {
       const uint64_t failedBefore = s.failedReads;
@@ -112,7 +115,7 @@ std::vector<bool> ItemsOnVolume(ScanState& s, const std::vector<RowItem>& items,
       on[i] = content::StartsWithSignatureOf(s, *f);
     } else if (const auto* e = std::get_if<fat::FoundEntry>(&items[i])) {
       at.push_back(i);
-      entries.push_back(*e);
+      entries.push_back(e);
     }
   }
   if (entries.empty()) return on;
@@ -166,18 +169,35 @@ bool NeedsClusterBitmap(const ScanState& s, const std::vector<RowItem>& items) {
 // A Recycle Bin file or folder sent to the path its index records: the
 // folder of that path below the destination, under its last name. The
 // folders are made as every restore makes them, each name checked.
-void UseOriginalName(ntfs::FoundRecord& record, const BinNote& note) {
+// A FAT or exFAT row's name and folder say only where it is written.
+void UseOriginalName(RowItem& item, const BinNote& note) {
   const std::string below = ntfs::PathBelowDestination(note.originalPath);
   const size_t slash = below.find_last_of('/');
   const std::string name = slash == std::string::npos ? below : below.substr(slash + 1);
   if (name.empty()) return;
-  record.folder = slash == std::string::npos ? std::string() : below.substr(0, slash);
-  record.restoreName = name;
+  const std::string folder = slash == std::string::npos ? std::string() : below.substr(0, slash);
+  if (auto* record = std::get_if<ntfs::FoundRecord>(&item)) {
+    record->folder = folder;
+    record->restoreName = name;
+  } else if (auto* entry = std::get_if<fat::FoundEntry>(&item)) {
+    entry->folder = folder;
+    entry->name = name;
+  }
 }
 
-// The rows' items, with the bin's files under their original names when
-// asked for (or, from the window, answered Yes).
-std::vector<RowItem> ItemsOf(CommandContext& c, const RestoreRequest& request, const std::vector<size_t>& order) {
+// A file or folder of the bin, not an alternate data stream.
+bool IsBinData(const RowItem& item) {
+  if (const auto* record = std::get_if<ntfs::FoundRecord>(&item)) return record->stream.empty();
+  return std::holds_alternative<fat::FoundEntry>(item);
+}
+
+// The rows' items, and the bin's files to be written under their original
+// names when asked for (or, from the window, answered Yes): given their
+// names once the check has found them on the volume by the listed ones.
+using OriginalNames = std::vector<std::pair<size_t, BinNote>>;
+
+std::vector<RowItem> ItemsOf(CommandContext& c, const RestoreRequest& request, const std::vector<size_t>& order,
+                             OriginalNames& renames) {
   const ResultList& rows = *request.rows;
   const ListKind kind = KindOfList(rows);
   std::vector<RowItem> items;
@@ -186,17 +206,15 @@ std::vector<RowItem> ItemsOf(CommandContext& c, const RestoreRequest& request, c
   const std::vector<std::optional<BinNote>> notes = RecycleBinNotes(c.state, rows);
   std::vector<size_t> binFiles;
   for (size_t k = 0; k < order.size(); ++k) {
-    const auto* record = std::get_if<ntfs::FoundRecord>(&items[k]);
     const size_t row = order[k];
-    if (record && row < notes.size() && notes[row] && !notes[row]->index && record->stream.empty())
-      binFiles.push_back(k);
+    if (IsBinData(items[k]) && row < notes.size() && notes[row] && !notes[row]->index) binFiles.push_back(k);
   }
   if (binFiles.empty()) return items;
   if (!request.originalNames &&
       c.messages.Show(OriginalNamesQuestion(binFiles.size()), MessageButtons::YesNo, MessageIcon::None,
                       MessageAnswer::No) != MessageAnswer::Yes)
     return items;
-  for (size_t k : binFiles) UseOriginalName(std::get<ntfs::FoundRecord>(items[k]), *notes[order[k]]);
+  for (size_t k : binFiles) renames.emplace_back(k, *notes[order[k]]);
   return items;
 }
 
@@ -204,7 +222,8 @@ void RestoreRows(CommandContext& c, const RestoreRequest& request, const restore
                  RestoreSummary& summary) {
   const ResultList& rows = *request.rows;
   const std::vector<size_t> order = RestoreOrder(request);
-  const std::vector<RowItem> items = ItemsOf(c, request, order);
+  OriginalNames renames;
+  std::vector<RowItem> items = ItemsOf(c, request, order, renames);
   std::vector<bool> readFailed(items.size(), false);
   // With --force every row is restored whatever the check finds: it is not
   // run, since on a long list it can cost a walk and a scan of the volume.
@@ -215,6 +234,7 @@ void RestoreRows(CommandContext& c, const RestoreRequest& request, const restore
   std::vector<bool> unchecked(items.size(), false);
   for (size_t k = 0; k < items.size(); ++k)
     if (!on[k] && (readFailed[k] || UncheckedForDamage(c.state, items[k]))) unchecked[k] = true;
+  for (const auto& [k, note] : renames) UseOriginalName(items[k], note);
   std::vector<bool> foreignOrOn = on;
   for (size_t k = 0; k < items.size(); ++k) foreignOrOn[k] = on[k] || unchecked[k];
   const bool restoreForeign = RestoreForeignRows(c, request, foreignOrOn);

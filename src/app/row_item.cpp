@@ -57,6 +57,7 @@ RowItem FatFamilyItem(const ResultList& rows, size_t row) {
   e.size = ParseUnsigned64(rows.Cell(row, 2));
   e.isFolder = (word & volume::kRowFolder) != 0;
   e.fatChain = (word & volume::kRowFatChain) != 0;
+  e.slotCluster = volume::RowSlotCluster(word);
   return e;
 }
 

@@ -21,6 +21,7 @@
 #include "cli/source_args.h"
 #include "cli/source_drive.h"
 #include "cli/map_arg.h"
+#include "fat/fat_entry.h"
 #include "cli/terminal_progress.h"
 #include "platform/codepage.h"
 #include "platform/file_system.h"
@@ -267,6 +268,9 @@ int RunListingCommand(const std::vector<std::string>& args, bool full, std::ostr
   if (!full && app::FatFindsMoreThoroughly(state, parsed.options.thorough))
     err << "vellum-cli: 見つかりませんでした。--thorough を指定すると、空きクラスタの中のフォルダも読みます"
            " (フォーマットしたカードなど)。\n";
+  if (const uint64_t deep = state.foldersTooDeep; deep > 0)
+    err << "vellum-cli: パスが " << fat::kMaxNameBytes << " バイトを超えるため、フォルダ " << deep
+        << " 個の中を検索しませんでした。\n";
   if (const uint64_t cut = state.truncatedStructures; cut > 0)
     err << "vellum-cli: ディスク上の構造 " << cut << " 個が途中で切れていたため、そこで読むのをやめました。\n";
   SayFailedReads(parsed.source, state, err);

@@ -79,7 +79,7 @@ int ScanFatClusters(ScanState& s, ClusterRangeAsker& asker, const ContentAnalyse
     // A cluster the walk already read as a deleted folder is not read as
     // entries again; content analysis still sees it.
     if (s.allClusters || volume::ReadFatEntry(s, s.fatWork, j) == 0)
-      walk.ProcessScannedCluster(cluster, placement.FolderOf(j, cluster, true));
+      walk.ProcessScannedCluster(cluster, placement.FolderOf(j, cluster, true), j);
     if (s.options.analyse && analyse) analyse(s, j, cluster);
   });
   return 1;
@@ -96,7 +96,7 @@ int ScanExfatClusters(ScanState& s, int all, ClusterRangeAsker& asker, const Con
   ForEachCluster(s, range, ExfatClusterWanted, [&](uint64_t j, ByteView cluster) {
     // A deleted folder the walk read is free, but its sets are listed already.
     if (s.allClusters || !ExfatClusterWalked(s, j))
-      walk.TakeScannedCluster(cluster, placement.FolderOf(j, cluster, false));
+      walk.TakeScannedCluster(cluster, placement.FolderOf(j, cluster, false), j);
     if (s.options.analyse && analyse) analyse(s, j, cluster);
   });
   return 1;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "ntfs/recycle_bin.h"
 #include "volume/listing.h"
 #include "volume/orphan_rule.h"
 #include "volume/sector_io.h"
@@ -62,10 +63,12 @@ bool AddRow(ScanState& state, const FoundEntry& entry, std::string_view folderTe
   RowSink* rows = state.rows;
   if (rows == nullptr) return true;
   rows->SetCell(row, 1, folderText);
-  rows->SetDataWord(row, (isFolder ? kRowFolder : 0) | (entry.fatChain ? kRowFatChain : 0));
+  rows->SetDataWord(row, (isFolder ? kRowFolder : 0) | (entry.fatChain ? kRowFatChain : 0) |
+                             volume::RowSlotClusterBits(entry.slotCluster));
   char number[32];
   std::snprintf(number, sizeof number, "%" PRIu64, size);
   rows->SetCell(row, 2, number);
+  if (!isFolder && ntfs::IsBinIndexRow(name, entry.folder)) typeName = ntfs::kBinIndexTypeName;
   rows->SetCell(row, 3, typeName);
   rows->SetCell(row, 4, ListedTime(entry));
   std::snprintf(number, sizeof number, "%8" PRIu32, firstCluster);

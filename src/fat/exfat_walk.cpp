@@ -11,6 +11,8 @@
 #include "platform/codepage.h"
 #include "platform/file_system.h"
 #include "fat/exfat_listing.h"
+#include "restore/restore_output.h"
+#include "restore/restore_target.h"
 #include "volume/listing.h"
 #include "volume/sector_io.h"
 
@@ -162,8 +164,9 @@ void ExfatWalk::CloseSet(ExfatEntrySet& set, std::vector<ExfatSubdirectory>& sub
   set.name.clear();
 }
 
-size_t ExfatWalk::TakeScannedCluster(ByteView cluster, const std::string& folder) {
+size_t ExfatWalk::TakeScannedCluster(ByteView cluster, const std::string& folder, uint64_t number) {
   const size_t before = deletedSetsTaken_;
+  scannedCluster_ = number;
   ExfatEntrySet set;
   std::vector<ExfatSubdirectory> none;
   for (size_t at = 0; at + kEntryBytes <= cluster.size(); at += kEntryBytes) {
@@ -175,6 +178,7 @@ size_t ExfatWalk::TakeScannedCluster(ByteView cluster, const std::string& folder
   }
   CountCutSet(state_, set);
   CloseSet(set, none, folder, true);
+  scannedCluster_ = 0;
   return deletedSetsTaken_ - before;
 }
 
@@ -196,7 +200,13 @@ void ExfatWalk::ProcessExfatEntrySet(const ExfatEntrySet& set, const std::string
     taken = found_ || AddRow(state_, item, volume::CutFolderText(path));
   } else if (!liveFolder && state_.operationMode == volume::kModeRestore && target_) {
     taken = RestoreFoundEntry(state_, *target_, ItemOf(set, name, path));
-    if (folder && !taken) return;  // a folder that was not made is not entered
+    if (folder && !taken) {
+      // A folder that was not made is not entered. Too deep for the
+      // destination, what lies below it is counted for the summary.
+      if (!restore::PathFits(path + "/" + name))
+        restore::OutcomesOf(*target_).SkippedBelow(restore::kReasonPathTooLong, CountSetsBelow(set));
+      return;
+    }
   }
   if (!folder) return;
   // A folder a scanned cluster names: its own clusters' sets go below it.
@@ -212,6 +222,18 @@ void ExfatWalk::ProcessExfatEntrySet(const ExfatEntrySet& set, const std::string
   subdirectories.push_back(std::move(sub));
 }
 
+uint32_t ExfatWalk::CountSetsBelow(const ExfatEntrySet& set) {
+  uint32_t count = 0;
+  const FoundEntryObserver counter = [&count](const FoundEntry&) { ++count; };
+  const uint8_t mode = state_.operationMode;
+  state_.operationMode = volume::kModeSearch;
+  ExfatWalk below(state_);
+  below.SetFoundObserver(&counter);
+  below.WalkExfatDirectory(set.firstCluster, set.size, set.fatChain, std::string(), false, true);
+  state_.operationMode = mode;
+  return count;
+}
+
 FoundEntry ExfatWalk::ItemOf(const ExfatEntrySet& set, const std::string& name, const std::string& path) const {
   FoundEntry e;
   e.name = name;
@@ -224,6 +246,7 @@ FoundEntry ExfatWalk::ItemOf(const ExfatEntrySet& set, const std::string& name, 
   e.tenMs = written.tenMs;
   e.isFolder = (set.attributes & volume::kAttrDirectory) != 0;
   e.fatChain = set.fatChain;
+  e.slotCluster = scannedCluster_;
   return e;
 }
 

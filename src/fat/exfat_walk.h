@@ -72,6 +72,9 @@ class ExfatWalk {
   // The set as a found item, in the folder whose walk text is `path`, below
   // the walk's root: the volume's, or in restore mode the destination.
   FoundEntry ItemOf(const ExfatEntrySet& set, const std::string& name, const std::string& path) const;
+  // The sets a search would find below a deleted folder, counted: what a
+  // restore leaves when the folder is too deep for its destination.
+  uint32_t CountSetsBelow(const ExfatEntrySet& set);
 
   // The root: its whole cluster chain.
   void WalkRoot();
@@ -88,7 +91,8 @@ class ExfatWalk {
   // One cluster of a cluster scan: every set in it, live or deleted, with
   // folder text `folder`; no set continues into the next cluster. Returns
   // how many of the sets handed on were begun by a deleted File entry.
-  size_t TakeScannedCluster(ByteView cluster, const std::string& folder);
+  // `number` is the cluster's, which its sets' items carry.
+  size_t TakeScannedCluster(ByteView cluster, const std::string& folder, uint64_t number = 0);
   // The folder text of orphaned sets: "<不明>" below the walk's root.
   std::string OrphanFolder() const { return RootPrefix() + std::string(kOrphanFolder); }
 
@@ -117,6 +121,7 @@ class ExfatWalk {
   // their deleted sets. Their own sets are never listed or restored.
   bool liveFolders_;
   size_t deletedSetsTaken_ = 0;
+  uint64_t scannedCluster_ = 0;  // the cluster TakeScannedCluster reads
   std::vector<uint8_t> cluster_;  // the directory cluster being read
   // Its bytes the device could not give: zeros that are no entries and no end.
   std::vector<volume::ByteRange> clusterHoles_;

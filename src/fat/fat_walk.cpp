@@ -8,6 +8,7 @@
 #include "fat/exfat_walk.h"
 #include "fat/orphan_walk.h"
 #include "fat/wipe.h"
+#include "ntfs/recycle_bin.h"
 #include "platform/codepage.h"
 #include "platform/file_system.h"
 #include "restore/restore_output.h"
@@ -241,7 +242,10 @@ void FatWalk::EnterSubdirectories(std::vector<FatFrame>& work) {
       }
       child = RootPrefix() + sub.name;
     } else {
-      if (platform::Cp932Length(top.path) + platform::Cp932Length(sub.name) + 2 >= kMaxNameBytes) continue;
+      if (platform::Cp932Length(top.path) + platform::Cp932Length(sub.name) + 2 >= kMaxNameBytes) {
+        if (!probe_) ++state_.foldersTooDeep;
+        continue;
+      }
       child = top.path + platform::kPathSeparator + sub.name;
     }
     expectDotEntry_ = true;
@@ -346,8 +350,9 @@ void FatWalk::ProcessFatEntry(ByteView entry, const std::string* parent, std::ve
     placement_->NoteFolder(FatEntryFirstCluster(entry), 0, *parent + platform::kPathSeparator + name);
 }
 
-void FatWalk::ProcessScannedCluster(ByteView cluster, const std::string& folder) {
+void FatWalk::ProcessScannedCluster(ByteView cluster, const std::string& folder, uint64_t number) {
   longName_.Reset();  // no long name continues from one cluster into the next
+  scannedCluster_ = number;
   std::vector<Subdirectory> none;
   const bool search = state_.operationMode == volume::kModeSearch || probe_;
   for (size_t at = 0; !state_.cancelled; at += kEntryBytes) {
@@ -373,6 +378,7 @@ void FatWalk::ProcessScannedCluster(ByteView cluster, const std::string& folder)
     }
     ProcessFatEntry(cluster.subspan(at, kEntryBytes), &folder, none, true);
   }
+  scannedCluster_ = 0;
 }
 
 void FatWalk::WalkAdoptedCluster(ByteView cluster, const std::string& path) {
@@ -431,9 +437,10 @@ bool FatWalk::ListEntry(ByteView entry, const std::string& name, const std::stri
   const size_t row = volume::ListFoundEntry(state_, item.name, item.isFolder, &typeName);
   RowSink* rows = state_.rows;
   if (rows == nullptr) return true;
+  if (!item.isFolder && ntfs::IsBinIndexRow(item.name, item.folder)) typeName = ntfs::kBinIndexTypeName;
   rows->SetCell(row, 1, parent ? *parent : state_.rootPath);
   rows->SetCell(row, 2, item.isFolder ? std::string() : std::to_string(item.size));
-  rows->SetDataWord(row, item.isFolder ? volume::kRowFolder : 0);
+  rows->SetDataWord(row, (item.isFolder ? volume::kRowFolder : 0) | volume::RowSlotClusterBits(item.slotCluster));
   rows->SetCell(row, 3, typeName);
   rows->SetCell(row, 4, volume::FormatDosDateTime(item.dosDate, item.dosTime));
   rows->SetCell(row, 5, std::to_string(item.firstCluster));
@@ -478,6 +485,7 @@ FoundEntry FatWalk::ItemOf(ByteView entry, const std::string& name, const std::s
   e.size = e.isFolder ? 0 : EntrySize(entry);
   e.dosDate = EntryDate(entry);
   e.dosTime = EntryTime(entry);
+  e.slotCluster = scannedCluster_;
   return e;
 }
 

@@ -59,8 +59,9 @@ class FatWalk {
                        bool insideDeleted);
   // Forgets the long-name entries gathered so far (a new directory begins).
   void ResetLongName() { longName_.Reset(); }
-  // A cluster of a cluster scan read as entries, listed under `folder`.
-  void ProcessScannedCluster(ByteView cluster, const std::string& folder);
+  // A cluster of a cluster scan read as entries, listed under `folder`;
+  // `number` is the cluster's, which its entries' items carry.
+  void ProcessScannedCluster(ByteView cluster, const std::string& folder, uint64_t number = 0);
   // Whether ProcessScannedCluster would list an entry of the cluster with
   // every option on (zero-size and in-use entries, no filter), in any
   // operation mode. Lists, restores and records nothing.
@@ -128,6 +129,7 @@ class FatWalk {
   bool ListEntry(ByteView entry, const std::string& name, const std::string* parent);
 
   ScanState& state_;
+  uint64_t scannedCluster_ = 0;  // the cluster ProcessScannedCluster reads
   LongNameSlots longName_;
   bool expectDotEntry_ = false;
   bool deletedShortName_ = false;

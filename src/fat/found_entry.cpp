@@ -18,19 +18,22 @@ namespace {
 // Which of the listed entries a walk meets: same folder, name, first
 // cluster, size and kind. Only the listed entries are indexed, whatever the
 // walk finds: on a hostile volume it may meet hundreds of thousands of
-// entries, each with a folder text kilobytes long.
+// entries, each with a folder text kilobytes long. By slot, the cluster an
+// entry was read from stands for its folder: a scan's placement of it
+// depends on what else the scan read.
 class ListedEntries {
  public:
-  explicit ListedEntries(const std::vector<FoundEntry>& listed) : listed_(listed), met_(listed.size(), false) {
+  explicit ListedEntries(const std::vector<const FoundEntry*>& listed, bool bySlot = false)
+      : listed_(listed), met_(listed.size(), false), bySlot_(bySlot) {
     byHash_.reserve(listed.size());
-    for (size_t i = 0; i < listed.size(); ++i) byHash_.emplace(HashOf(KeyOf(listed[i])), i);
+    for (size_t i = 0; i < listed.size(); ++i) byHash_.emplace(HashOf(KeyOf(*listed[i])), i);
   }
   // Marks every listed entry equal to `e` as met.
   void Meet(const FoundEntry& e) {
     const Key key = KeyOf(e);
     const auto [from, to] = byHash_.equal_range(HashOf(key));
     for (auto it = from; it != to; ++it)
-      if (!met_[it->second] && KeyOf(listed_[it->second]) == key) met_[it->second] = true;
+      if (!met_[it->second] && KeyOf(*listed_[it->second]) == key) met_[it->second] = true;
   }
   const std::vector<bool>& Met() const { return met_; }
   bool AllMet() const { return std::all_of(met_.begin(), met_.end(), [](bool m) { return m; }); }
@@ -40,7 +43,8 @@ class ListedEntries {
   // A row's folder loses any separator at its end; so does the walk's here.
   // On Windows a folder may come with either separator (a list saved by
   // another build, a path typed by hand): the key holds '/' alone.
-  static Key KeyOf(const FoundEntry& e) {
+  Key KeyOf(const FoundEntry& e) const {
+    if (bySlot_) return {std::to_string(e.slotCluster), e.name, e.firstCluster, e.size, e.isFolder};
     std::string folder = e.folder;
     std::replace_if(folder.begin(), folder.end(), platform::IsPathSeparator, '/');
     while (!folder.empty() && folder.back() == '/') folder.pop_back();
@@ -54,9 +58,10 @@ class ListedEntries {
     return h;
   }
 
-  const std::vector<FoundEntry>& listed_;
+  const std::vector<const FoundEntry*>& listed_;
   std::unordered_multimap<size_t, size_t> byHash_;
   std::vector<bool> met_;
+  bool bySlot_;
 };
 
 // A search run for its entries alone: every listing option on, nothing
@@ -72,6 +77,7 @@ class QuietSearch {
         foundCount_(s.foundCount),
         rowCount_(s.rowCount),
         truncated_(s.truncatedStructures),
+        tooDeep_(s.foldersTooDeep),
         fatWork_(s.fatWork) {
     s.options = {};
     s.options.inUse = true;
@@ -91,6 +97,7 @@ class QuietSearch {
     s_.foundCount = foundCount_;
     s_.rowCount = rowCount_;
     s_.truncatedStructures = truncated_;
+    s_.foldersTooDeep = tooDeep_;
     s_.fatWork = std::move(fatWork_);
     s_.clusterScan = 0;
     s_.allClusters = 0;
@@ -106,7 +113,7 @@ class QuietSearch {
   RowSink* rows_;
   Progress* progress_;
   int32_t foundCount_, rowCount_;
-  uint64_t truncated_;
+  uint64_t truncated_, tooDeep_;
   std::vector<uint8_t> fatWork_;
 };
 
@@ -166,14 +173,39 @@ void CollectScannedEntries(ScanState& state, bool allClusters, bool thorough, Li
   }
 }
 
-}  // namespace
-
-std::string FolderBelow(std::string_view root, std::string_view path) {
-  if (path.starts_with(root)) path.remove_prefix(root.size());
-  return std::string(path);
+// The entries a cluster scan listed, each looked for in the one cluster its
+// slot was read from, read in the plain and the thorough way.
+std::vector<bool> CollectEntriesBySlot(ScanState& state, const std::vector<const FoundEntry*>& entries) {
+  ListedEntries listed(entries, true);
+  std::vector<uint64_t> clusters;
+  for (const FoundEntry* e : entries) clusters.push_back(e->slotCluster);
+  std::sort(clusters.begin(), clusters.end());
+  clusters.erase(std::unique(clusters.begin(), clusters.end()), clusters.end());
+  const std::string folder = state.rootPath + std::string(kOrphanFolder);
+  const FoundEntryObserver take = [&listed](const FoundEntry& e) { listed.Meet(e); };
+  std::vector<uint8_t> buffer(state.clusterBytes);
+  for (bool thorough : {false, true}) {
+    if (listed.AllMet()) break;
+    QuietSearch quiet(state, thorough);
+    state.clusterScan = 1;
+    state.allClusters = 1;
+    FatWalk fatWalk(state);
+    ExfatWalk exfatWalk(state);
+    fatWalk.SetFoundObserver(&take);
+    exfatWalk.SetFoundObserver(&take);
+    for (const uint64_t j : clusters) {
+      if (j < 2 || j > state.lastCluster) continue;
+      const ByteView cluster = volume::ViewCluster(state, j, buffer, volume::kScanView);
+      if (state.fsKind == volume::kExfat) exfatWalk.TakeScannedCluster(cluster, folder, j);
+      else fatWalk.ProcessScannedCluster(cluster, folder, j);
+    }
+  }
+  return listed.Met();
 }
 
-std::vector<bool> EntriesOnVolume(ScanState& state, const std::vector<FoundEntry>& entries) {
+// The entries a walk or an unnamed scan listed: looked for where a search
+// would find them.
+std::vector<bool> CollectEntriesBySearch(ScanState& state, const std::vector<const FoundEntry*>& entries) {
   ListedEntries listed(entries);
   for (bool thorough : {false, true}) {
     if (listed.AllMet()) break;
@@ -181,7 +213,7 @@ std::vector<bool> EntriesOnVolume(ScanState& state, const std::vector<FoundEntry
   }
   const auto orphanMissing = [&] {
     for (size_t i = 0; i < entries.size(); ++i)
-      if (!listed.Met()[i] && entries[i].folder.starts_with(kOrphanFolder)) return true;
+      if (!listed.Met()[i] && entries[i]->folder.starts_with(kOrphanFolder)) return true;
     return false;
   };
   for (bool allClusters : {false, true})
@@ -190,6 +222,39 @@ std::vector<bool> EntriesOnVolume(ScanState& state, const std::vector<FoundEntry
       CollectScannedEntries(state, allClusters, thorough, listed);
     }
   return listed.Met();
+}
+
+}  // namespace
+
+std::string FolderBelow(std::string_view root, std::string_view path) {
+  if (path.starts_with(root)) path.remove_prefix(root.size());
+  return std::string(path);
+}
+
+std::vector<bool> EntriesOnVolume(ScanState& state, const std::vector<FoundEntry>& entries) {
+  std::vector<const FoundEntry*> pointers;
+  pointers.reserve(entries.size());
+  for (const FoundEntry& e : entries) pointers.push_back(&e);
+  return EntriesOnVolume(state, pointers);
+}
+
+std::vector<bool> EntriesOnVolume(ScanState& state, const std::vector<const FoundEntry*>& entries) {
+  std::vector<const FoundEntry*> bySlot, bySearch;
+  std::vector<size_t> slotAt, searchAt;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    (entries[i]->slotCluster != 0 ? bySlot : bySearch).push_back(entries[i]);
+    (entries[i]->slotCluster != 0 ? slotAt : searchAt).push_back(i);
+  }
+  std::vector<bool> met(entries.size(), false);
+  if (!bySlot.empty()) {
+    const std::vector<bool> found = CollectEntriesBySlot(state, bySlot);
+    for (size_t k = 0; k < slotAt.size(); ++k) met[slotAt[k]] = found[k];
+  }
+  if (!bySearch.empty()) {
+    const std::vector<bool> found = CollectEntriesBySearch(state, bySearch);
+    for (size_t k = 0; k < searchAt.size(); ++k) met[searchAt[k]] = found[k];
+  }
+  return met;
 }
 
 }  // namespace vellum::fat

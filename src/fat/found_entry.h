@@ -30,6 +30,9 @@ struct FoundEntry {
   uint8_t tenMs = 0;  // exFAT: what the two-second steps of dosTime leave out (0..199)
   bool isFolder = false;
   bool fatChain = false;  // exFAT: the data follows the FAT, not a contiguous run
+  // The cluster a cluster scan read the entry's slot from; 0 when a walk
+  // found it in its folder (or the row does not tell).
+  uint64_t slotCluster = 0;
 
   bool operator==(const FoundEntry&) const = default;
 };
@@ -42,12 +45,16 @@ using FoundEntryObserver = std::function<void(const FoundEntry&)>;
 // "card.img:/", "card.img:/docs" becomes "docs".
 std::string FolderBelow(std::string_view root, std::string_view path);
 
-// For each entry, whether the opened volume still holds it: looked for
-// where a search would find it, by the walks (plain, then thorough) and,
-// for entries listed in kOrphanFolder (or below it) and still missing, by the cluster
-// scans (free clusters, then every cluster). Each search runs with every
+// For each entry, whether the opened volume still holds it. An entry a
+// cluster scan read is looked for in the cluster its slot was read from
+// alone. Any other is looked for where a search would find it, by the
+// walks (plain, then thorough) and, for entries listed in kOrphanFolder (or
+// below it) and still missing, by the cluster scans (free clusters, then
+// every cluster). Each search runs with every
 // listing option on, only while entries are missing, and lists, restores
 // and claims nothing that outlives the call.
 std::vector<bool> EntriesOnVolume(ScanState& state, const std::vector<FoundEntry>& entries);
+// The same for entries held elsewhere (a restore's items), not copied.
+std::vector<bool> EntriesOnVolume(ScanState& state, const std::vector<const FoundEntry*>& entries);
 
 }  // namespace vellum::fat

@@ -103,7 +103,7 @@ void WalkOrphanedFatEntries(ScanState& s, FatWalk& walk) {
     if (IsClaimed(s, c) || !volume::ReadCluster(s, c, cluster)) continue;
     // Claimed, so that a free-cluster scan after this lists them no more.
     Claim(s, c);
-    walk.ProcessScannedCluster(cluster, placement.FolderOf(c, cluster, true));
+    walk.ProcessScannedCluster(cluster, placement.FolderOf(c, cluster, true), c);
   }
   walk.SetPlacement(nullptr);
   s.cancelled |= cancelled;
@@ -118,7 +118,7 @@ void WalkOrphanedExfatSets(ScanState& s, ExfatWalk& walk) {
   std::vector<uint32_t> taken;
   ForEachFreeCluster(s, [&](uint64_t j, ByteView cluster) {
     if (ExfatClusterWalked(s, j) || !IsExfatDirectoryCluster(cluster)) return;
-    walk.TakeScannedCluster(cluster, placement.FolderOf(j, cluster, false));
+    walk.TakeScannedCluster(cluster, placement.FolderOf(j, cluster, false), j);
     taken.push_back(static_cast<uint32_t>(j));
   });
   walk.SetPlacement(nullptr);

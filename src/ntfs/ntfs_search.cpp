@@ -229,8 +229,18 @@ int BuildParentPath(ScanState& state, std::string& path, uint64_t parentReferenc
   const uint32_t start = static_cast<uint32_t>(parentReference);
   const bool fromRoot = path.empty() && stopRecord == kRootRecord;
   cache.window.valid = false;
+  std::vector<uint32_t> passed;
   for (int step = 0; step < kMaxParentSteps; ++step) {
     const uint32_t n = static_cast<uint32_t>(parentReference);
+    if (std::find(passed.begin(), passed.end(), n) != passed.end()) {
+      // A chain that comes back to a folder it passed was damaged: the
+      // folders up to the first repeat stand below "<不明>", once each.
+      ++state.truncatedStructures;
+      const std::string below = climbed.Joined(path);
+      path = state.rootPath + kUnknownFolder + (below.empty() ? "" : kSeparator + below);
+      return 0;
+    }
+    passed.push_back(n);
     if (n == kRootRecord) {
       const std::string below = climbed.Joined(path);
       if (fromRoot) TakeWindow(cache, start, climbed, false, below);
@@ -392,8 +402,7 @@ void ListNtfsRow(ScanState& state, const NtfsRow& row) {
   // A stream is no file of its extension's type, and neither is the bin's
   // index of one.
   if (!row.stream.empty()) typeName = kStreamTypeName;
-  else if (!row.folder && row.folderText && BinNameKindOf(row.name) == BinNameKind::kIndex &&
-           IsRecycleBinFolder(*row.folderText))
+  else if (!row.folder && row.folderText && IsBinIndexRow(row.name, *row.folderText))
     typeName = kBinIndexTypeName;
   rows->SetCell(index, 3, typeName);
   rows->SetCell(index, 4, row.time.View());

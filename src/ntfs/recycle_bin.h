@@ -40,6 +40,11 @@ enum class BinNameKind { kNone, kIndex, kData };
 // "$I..." (the index) or "$R..." (the file); `suffix` the rest of the name,
 // which the two of one deleted file share.
 BinNameKind BinNameKindOf(std::string_view name, std::string_view* suffix = nullptr);
+// A file of the bin's own folder named as an index ($I...): no file of its
+// extension's type. Windows keeps the same bin on FAT and exFAT fixed drives.
+inline bool IsBinIndexRow(std::string_view name, std::string_view folder) {
+  return BinNameKindOf(name) == BinNameKind::kIndex && IsRecycleBinFolder(folder);
+}
 
 // An original path as a path below a restore's destination: the drive
 // ("C:") or server prefix dropped, '\' written as '/'. Each component is

@@ -78,19 +78,30 @@ void Outcomes::Failed(std::string path, std::string_view reason, bool folder) {
   Add(Item(std::move(path), folder, ItemResult::kFailed, reason));
 }
 
+void Outcomes::SkippedBelow(std::string_view reason, uint32_t count) {
+  if (count > 0) skippedBelow_.emplace_back(std::string(reason), count);
+}
+
 uint32_t Outcomes::Count(ItemResult result, bool folders) const {
   const size_t r = static_cast<size_t>(result);
-  return r < counts_.size() ? counts_[r][folders ? 1 : 0] : 0;
+  uint32_t n = r < counts_.size() ? counts_[r][folders ? 1 : 0] : 0;
+  if (result == ItemResult::kSkipped && !folders)
+    for (const auto& [reason, count] : skippedBelow_) n += count;
+  return n;
 }
 
 uint32_t Outcomes::WithReason(std::string_view reason) const {
-  return static_cast<uint32_t>(std::count_if(items_.begin(), items_.end(), [&](const ItemOutcome& o) {
+  uint32_t n = static_cast<uint32_t>(std::count_if(items_.begin(), items_.end(), [&](const ItemOutcome& o) {
     return o.result == ItemResult::kSkipped && o.reason.starts_with(reason) &&
            (o.reason.size() == reason.size() || o.reason.compare(reason.size(), 2, " (") == 0);
   }));
+  for (const auto& [why, count] : skippedBelow_)
+    if (why == reason) n += count;
+  return n;
 }
 
 bool Outcomes::AllIntact() const {
+  if (!skippedBelow_.empty()) return false;
   return std::all_of(items_.begin(), items_.end(),
                      [](const ItemOutcome& o) { return o.result == ItemResult::kRestored; });
 }

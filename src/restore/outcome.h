@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 #include <vector>
+#include <utility>
 
 namespace vellum::restore {
 
@@ -110,6 +111,10 @@ class Outcomes {
   void ReadAsZeros(std::string path, PartNotes notes, WrittenFile written = {});
   void Skipped(std::string path, std::string_view reason, bool folder = false);
   void Failed(std::string path, std::string_view reason, bool folder = false);
+  // Entries below a folder skipped for `reason`, which was not entered:
+  // counted as skipped files, with no path of their own (a hostile tree
+  // may hold hundreds of thousands).
+  void SkippedBelow(std::string_view reason, uint32_t count);
   // The row being restored: stamped on every item recorded until the next.
   void SetCurrentRow(size_t row, std::string source, std::string state = {}) {
     row_ = row;
@@ -167,6 +172,7 @@ class Outcomes {
   std::array<std::array<uint32_t, 2>, 7> counts_{};
   uint32_t renamed_ = 0;
   uint32_t streamsBeside_ = 0;
+  std::vector<std::pair<std::string, uint32_t>> skippedBelow_;
   size_t row_ = 0;
   std::string source_;
   std::string state_;

@@ -19,6 +19,16 @@ inline constexpr uint32_t kRowFolder = 1;
 inline constexpr uint32_t kRowFatChain = 2;
 // An NTFS row of an alternate data stream: its name is "NAME:STREAM".
 inline constexpr uint32_t kRowStream = 4;
+// Bits 3 to 31 of a FAT or exFAT row read from a scanned cluster hold that
+// cluster's number, so that the check that a loaded row is still on the
+// volume reads that cluster alone instead of scanning the volume again. 0
+// for a row a walk found, and for a cluster past what the bits hold.
+inline constexpr unsigned kRowSlotClusterShift = 3;
+constexpr uint32_t RowSlotClusterBits(uint64_t cluster) {
+  return cluster < (uint64_t{1} << (32 - kRowSlotClusterShift)) ? static_cast<uint32_t>(cluster) << kRowSlotClusterShift
+                                                                : 0;
+}
+constexpr uint64_t RowSlotCluster(uint32_t dataWord) { return dataWord >> kRowSlotClusterShift; }
 
 // A folder text longer than this is listed as its first kMaxFolderTextBytes
 // bytes. Nothing that long can be saved (the results file keeps 519) or

@@ -116,6 +116,8 @@ struct ScanState {
   uint64_t restoringBytes = 0;
   // Disk structures ended early because a field lay outside them.
   uint64_t truncatedStructures = 0;
+  // Folders a FAT search did not enter: their path would pass the name limit.
+  uint64_t foldersTooDeep = 0;
   // Reads the device failed inside its own size (a bad sector, a damaged
   // image): what they should have given was taken as zeros.
   uint64_t failedReads = 0;

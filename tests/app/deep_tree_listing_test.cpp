@@ -231,17 +231,21 @@ std::vector<uint8_t> DeepRecord(uint32_t number, uint64_t parent, bool folder, c
       .Build();
 }
 
-DeepVolume DeepNtfs(const std::u16string& folderName = u"d") {
-  const uint32_t records = kFirstDeep + kDepth + 1;
+// Record 64 + i's parent: the record before it, the root for the first.
+uint64_t ParentBefore(uint32_t i) { return i == 0 ? ntfs::kRootRecord : kFirstDeep + i - 1; }
+
+DeepVolume DeepNtfs(const std::u16string& folderName = u"d", uint32_t depth = kDepth,
+                    uint64_t (*parentOf)(uint32_t) = ParentBefore) {
+  const uint32_t records = kFirstDeep + depth + 1;
   const uint64_t mftClusters = (uint64_t{records} * kRecordBytes + kNtfsCluster - 1) / kNtfsCluster;
   const uint64_t bitmapLcn = 1 + mftClusters;
   const uint64_t bitmapClusters = (records / 8 + kNtfsCluster) / kNtfsCluster;
   std::vector<uint8_t> bytes((bitmapLcn + bitmapClusters) * kNtfsCluster, 0);
   // Records 0 to 63 are in use; the rest are free.
   for (uint32_t i = 0; i < kFirstDeep / 8; ++i) bytes[bitmapLcn * kNtfsCluster + i] = 0xFF;
-  for (uint32_t i = 0; i <= kDepth; ++i) {
+  for (uint32_t i = 0; i <= depth; ++i) {
     const uint32_t n = kFirstDeep + i;
-    const std::vector<uint8_t> r = DeepRecord(n, i == 0 ? ntfs::kRootRecord : n - 1, i < kDepth, folderName);
+    const std::vector<uint8_t> r = DeepRecord(n, parentOf(i), i < depth, folderName);
     std::copy(r.begin(), r.end(), bytes.begin() + static_cast<ptrdiff_t>(kNtfsCluster + uint64_t{n} * kRecordBytes));
   }
   const uint64_t mftBytes = mftClusters * kNtfsCluster;
@@ -288,7 +292,8 @@ TEST(DeepTreeListing, ExfatRowNotesAndTheOnVolumeCheckStayWithinTheBudget) {
   });
 }
 
-// The FAT walk enters a folder only while its path fits the name limit.
+// The FAT walk enters a folder only while its path fits the name limit, and
+// counts the one it leaves.
 TEST(DeepTreeListing, Fat32ListsDownToThePathLimitWithinTheBudget) {
   RunBounded([] {
     DeepVolume v = DeepFat32();
@@ -296,6 +301,8 @@ TEST(DeepTreeListing, Fat32ListsDownToThePathLimitWithinTheBudget) {
     const size_t rows = v.list.RowCount();
     if (rows < 100 || rows > fat::kMaxNameBytes) return "rows: " + std::to_string(rows);
     if (v.list.Cell(rows - 1, 0) != "$D") return std::string("last row");
+    // The folder it did not enter is counted, for the search to say so.
+    if (v.state.foldersTooDeep != 1) return "not entered: " + std::to_string(v.state.foldersTooDeep);
     return std::string();
   });
 }
@@ -323,7 +330,7 @@ TEST(DeepTreeListing, NtfsListsEveryLevelWithinTheBudget) {
 
 // Long folder names fill the destination path within a few levels. The walk
 // restore makes one folder per level and the file in it until the path is
-// full; nothing below is entered.
+// full; below that, entries are only counted.
 constexpr std::u16string_view kLongName = u"a-folder-name-of-sixty-units-that-fills-the-path-quickly----";
 
 TEST(DeepTreeListing, ExfatRestoresDownToThePathLimitWithinTheBudget) {
@@ -338,6 +345,10 @@ TEST(DeepTreeListing, ExfatRestoresDownToThePathLimitWithinTheBudget) {
     const size_t levels = (restore::kMaxPathBytes - dir.path().size()) / 61;  // the name and its separator
     if (tally.Folders() != levels) return "folders: " + std::to_string(tally.Folders());
     if (tally.Files() != levels + 1) return "files: " + std::to_string(tally.Files());
+    // Every entry below the folder the path could not hold is counted as
+    // skipped for it: the summary accounts for the whole tree.
+    const uint64_t accounted = tally.Folders() + tally.Files() + tally.WithReason(restore::kReasonPathTooLong);
+    if (accounted != 2 * kDepth + 1) return "accounted for: " + std::to_string(accounted);
     return std::string();
   });
 }
@@ -359,6 +370,32 @@ TEST(DeepTreeListing, NtfsRestoresTheFoldersItsChainsReachWithinTheBudget) {
       return "too long: " + std::to_string(tally.WithReason(restore::kReasonPathTooLong));
     return std::string();
   });
+}
+
+// Folders whose parent references go round in a circle (64 in 66, 65 in 64,
+// 66 in 65), with a file in 66: the file's folder is the circle once below
+// "<不明>", told as a damaged structure, not the circle repeated to the path
+// limit; restoring a folder of the circle makes each folder once.
+uint64_t ParentInCircle(uint32_t i) { return i == 0 ? kFirstDeep + 2 : kFirstDeep + i - 1; }
+
+TEST(DeepTreeListing, NtfsParentCircleIsCutAtItsFirstRepeat) {
+  DeepVolume v = DeepNtfs(u"d", 3, ParentInCircle);
+  ASSERT_TRUE(ntfs::SearchNtfs(v.state, 0, ""));
+  ASSERT_EQ(v.list.RowCount(), 4u);
+  EXPECT_EQ(v.list.Cell(3, 0), "f.txt");
+  EXPECT_EQ(v.list.Cell(3, 1), v.state.rootPath + std::string(ntfs::kUnknownFolder) + "/d/d/d");
+  EXPECT_GT(v.state.truncatedStructures, 0u);
+
+  TempDir dir;
+  ::vellum::testing::ScriptedMessages messages;
+  restore::Outcomes tally;
+  ASSERT_TRUE(ntfs::RestoreNtfsFolder(v.state, kFirstDeep, dir.path(), messages, tally));
+  EXPECT_LE(tally.Folders(), 3u);
+  EXPECT_LE(tally.Files(), 1u);
+  size_t deepest = 0;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(dir.path()))
+    deepest = std::max<size_t>(deepest, static_cast<size_t>(std::distance(e.path().begin(), e.path().end())));
+  EXPECT_LE(deepest, std::distance(std::filesystem::path(dir.path()).begin(), std::filesystem::path(dir.path()).end()) + 4);
 }
 
 }  // namespace

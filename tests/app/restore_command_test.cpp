@@ -17,6 +17,7 @@
 #include "support/faulty_device.h"
 #include "support/scripted_messages.h"
 #include "support/tsk.h"
+#include "volume/listing.h"
 #include "volume/sector_io.h"
 
 namespace vellum::app {
@@ -532,6 +533,8 @@ TEST(RestoreRows, ForceLeavesOutTheCheckThatReadsTheVolume) {
         search.list.Cell(row, 0).ends_with(".JPG"))
       orphan = row;
   ASSERT_LT(orphan, search.list.RowCount());
+  // As a list saved before rows named the cluster their entry was read from.
+  search.list.SetDataWord(orphan, search.list.DataWord(orphan) & 7);
   const auto readsFor = [&](bool force) {
     Command restore(Image("camera-fat32-formatted.img"));
     testing::FaultyDevice* device = nullptr;
@@ -550,6 +553,49 @@ TEST(RestoreRows, ForceLeavesOutTheCheckThatReadsTheVolume) {
   };
   const uint64_t checked = readsFor(false), forced = readsFor(true);
   EXPECT_LT(forced * 4, checked) << forced << " reads with force, " << checked << " without";
+}
+
+// A row a free-cluster scan read from an orphaned folder cluster names that
+// cluster: the check reads it again, not the volume, so it costs about what
+// the photo's own clusters cost. Moved to a cluster that holds no such
+// entry, the row is not on the volume.
+TEST(RestoreRows, ScannedRowIsCheckedInTheClusterItsEntryWasReadFrom) {
+  Command search(Image("camera-fat32-formatted.img"));
+  search.messages.answers = {MessageAnswer::Yes};  // the free-cluster scan
+  OfferedRange range;
+  search.context.rangeAsker = &range;
+  ASSERT_EQ(OnSearch(search.context), 1);
+  size_t orphan = search.list.RowCount();
+  for (size_t row = 0; row < search.list.RowCount() && orphan == search.list.RowCount(); ++row)
+    if (search.list.Cell(row, 1).find("<不明>") != std::string_view::npos && search.list.Cell(row, 4) != "<不明>" &&
+        search.list.Cell(row, 0).ends_with(".JPG"))
+      orphan = row;
+  ASSERT_LT(orphan, search.list.RowCount());
+  const uint64_t slot = volume::RowSlotCluster(search.list.DataWord(orphan));
+  ASSERT_GE(slot, 2u);
+  const auto restore = [&](bool force, RestoreSummary& summary) {
+    Command command(Image("camera-fat32-formatted.img"));
+    testing::FaultyDevice* device = nullptr;
+    command.context.volume.wrapDevice = [&](std::unique_ptr<platform::BlockDevice> d) {
+      auto counting = std::make_unique<testing::FaultyDevice>(std::move(d));
+      device = counting.get();
+      return std::unique_ptr<platform::BlockDevice>(std::move(counting));
+    };
+    TempDir out;
+    RestoreRequest request{out.Path(), &search.list, {orphan}, 0};
+    request.force = force;
+    EXPECT_EQ(OnRestore(command.context, request, summary), 1);
+    return device ? device->reads : 0;
+  };
+  RestoreSummary checkedSummary, forcedSummary, movedSummary;
+  const uint64_t checked = restore(false, checkedSummary), forced = restore(true, forcedSummary);
+  EXPECT_EQ(checkedSummary.outcomes.Files(), 1u) << SummaryText(checkedSummary);
+  EXPECT_LE(checked, forced + 2) << forced << " reads with force, " << checked << " without";
+
+  search.list.SetDataWord(orphan, (search.list.DataWord(orphan) & 7) | volume::RowSlotClusterBits(slot + 1));
+  restore(false, movedSummary);
+  EXPECT_EQ(movedSummary.outcomes.Files(), 0u);
+  EXPECT_EQ(movedSummary.outcomes.WithReason(restore::kReasonNotOnVolume), 1u) << SummaryText(movedSummary);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Streams and the Recycle Bin's original paths as the command line gives
 // them: the JSON and CSV fields, the table, a results file that keeps a
-// stream's row and restores it, and restore --original-names.
+// stream's row and restores it, and restore --original-names, on NTFS and
+// on the bin Windows keeps on a FAT32 fixed drive.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -111,6 +112,49 @@ TEST(StreamsCli, OriginalNamesRestoresTheBinUnderItsOldFolders) {
   const auto usage = Call(RunRestore, {Image(), "--original-names", "--folder", "65", "--to", scratch("walk")});
   EXPECT_EQ(usage.status, 2);
   EXPECT_NE(usage.err.find("--original-names"), std::string::npos);
+}
+
+// The emptied bin of a FAT32 drive (mkfs.fat and mtools): every $R and $I
+// row carries what its index says, and --original-names puts the files
+// and the folder back under their old paths, byte for byte as icat gives them.
+std::string FatBinImage() { return std::string(VELLUM_TEST_IMAGES) + "/fat32-bin.img"; }
+
+TEST(StreamsCli, TheBinOfAFatDriveNamesEachFileItsOriginalPath) {
+  const auto run = Call(RunSearch, {FatBinImage(), "--no-free-scan", "--format", "json"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::map<std::string, nlohmann::json> rows;
+  std::istringstream lines(run.out);
+  for (std::string line; std::getline(lines, line);) {
+    auto j = nlohmann::json::parse(line);
+    rows[j["name"].get<std::string>()] = j;
+  }
+  ASSERT_TRUE(rows.count("$RABC123.docx")) << run.out;
+  EXPECT_EQ(rows.at("$RABC123.docx")["original_path"], "C:\\Users\\owner\\Documents\\report.docx");
+  EXPECT_EQ(rows.at("$RDEF456.TXT")["original_path"], "D:\\Archive\\2014\\notes.txt");
+  EXPECT_TRUE(rows.at("$RDEF456.TXT")["deleted_time"].get<std::string>().starts_with("2015-03-0"));
+  EXPECT_EQ(rows.at("$RFLD789")["original_path"], "C:\\Users\\owner\\Projects\\old-project");
+  EXPECT_EQ(rows.at("$IGONE00.PDF")["original_path"], "C:\\Users\\owner\\Downloads\\manual.pdf");
+  EXPECT_EQ(rows.at("$IGONE00.PDF")["type"], "ごみ箱の情報ファイル");
+  EXPECT_EQ(rows.at("$RABC123.docx")["type"], "Word 2007 document");
+  EXPECT_TRUE(rows.at("$RAFT.TXT")["original_path"].is_null());  // draft.txt inside the folder
+}
+
+TEST(StreamsCli, OriginalNamesRestoresTheBinOfAFatDrive) {
+  Scratch scratch;
+  ASSERT_EQ(Call(RunSearch, {FatBinImage(), "--no-free-scan", "-o", scratch("found.tsv")}).status, 0);
+  const auto restore = Call(RunRestore, {FatBinImage(), "--results", scratch("found.tsv"), "--original-names",
+                                         "--to", scratch("out")});
+  ASSERT_EQ(restore.status, 0) << restore.err << restore.out;
+  const std::string image = "icat '" + FatBinImage() + "' ";
+  EXPECT_TRUE(ReadWhole(scratch("out/Users/owner/Documents/report.docx")) == testing::RunCommand(image + "38"));
+  EXPECT_TRUE(ReadWhole(scratch("out/Archive/2014/notes.txt")) == testing::RunCommand(image + "41"));
+  // figure.dat had a short name alone, whose first letter the deletion took.
+  EXPECT_TRUE(ReadWhole(scratch("out/Users/owner/Projects/old-project/$IGURE.DAT")) ==
+              testing::RunCommand(image + "1014"));
+  // The index files keep their names; the files they describe do not.
+  const std::string bin = "out/$RECYCLE.BIN/S-1-5-21-1111111111-2222222222-3333333333-1001/";
+  EXPECT_TRUE(fs::exists(scratch(bin + "$IABC123.docx")));
+  EXPECT_FALSE(fs::exists(scratch(bin + "$RABC123.docx")));
 }
 
 }  // namespace
