@@ -128,8 +128,8 @@ bool KnowFsKind(ScanState& state, const volume::DriveEntry& entry) {
   return volume::DetectFsKind(state);
 }
 
-bool LoadTables(ScanState& state, ResultList& list, Messages& messages) {
-  list.SetClusterColumn(state.fsKind);
+bool LoadTables(ScanState& state, ResultList& list, bool keepList, Messages& messages) {
+  if (!keepList) list.SetClusterColumn(state.fsKind);
   const std::string why = LoadVolumeTables(state);
   if (why.empty()) {
     // A cut-off copy is still searched; the user hears by how much it is short.
@@ -194,9 +194,11 @@ int OpenVolume(ScanState& state, const VolumeRequest& request, ResultList& list,
   state.bytesPerSector = 512;
   state.savedSerial = 0;
 
-  list.ShowFoundCount(0);
-  list.RemoveVolumeColumns();
-  if (list.RowCount() > 0) list.ClearRows();
+  if (!request.keepList) {
+    list.ShowFoundCount(0);
+    list.RemoveVolumeColumns();
+    if (list.RowCount() > 0) list.ClearRows();
+  }
   state.foundCount = 0;
   state.rowCount = 0;
   state.truncatedStructures = 0;
@@ -215,7 +217,15 @@ int OpenVolume(ScanState& state, const VolumeRequest& request, ResultList& list,
     ShowError(messages, kUnsupportedDriveMessage);
     return 0;
   }
-  return LoadTables(state, list, messages) ? 1 : 0;
+  return LoadTables(state, list, request.keepList, messages) ? 1 : 0;
+}
+
+void ResetListFor(ScanState& state, ResultList& list) {
+  list.ShowFoundCount(0);
+  if (list.RowCount() > 0) list.ClearRows();
+  list.SetClusterColumn(state.fsKind);
+  state.foundCount = 0;
+  state.rowCount = 0;
 }
 
 }  // namespace vellum::app

@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "app/control_anchors.h"
+#include "app/window_close.h"
 #include "ui/artwork.h"
 #include "ui/dialog_font.h"
 #include "ui/main_widgets.h"
@@ -89,6 +90,7 @@ void MainDialog::resizeEvent(QResizeEvent* event) {
 
 void MainDialog::reject() {
   if (busy_) return;
+  if (!app::MayCloseWindow(list_, *messages_)) return;
   QDialog::reject();
 }
 

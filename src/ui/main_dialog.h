@@ -107,7 +107,8 @@ class MainDialog : public QDialog, private app::ResultsFileHost {
   const volume::DriveTable& Drives() const { return drives_; }
 
  public slots:
-  // Esc and the close box end the program at once, unless a walk is running.
+  // Esc and the close box end the program, unless a walk is running; rows
+  // not saved are asked about first.
   void reject() override;
 
  protected:

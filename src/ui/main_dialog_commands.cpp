@@ -95,9 +95,13 @@ void MainDialog::RunWithRangeDialog(int (*command)(app::CommandContext&), bool w
   app::CommandContext context = WindowContext();
   CClusterDlg rangeDialog(*messages_, this);
   context.rangeAsker = &rangeDialog;
+  const uint64_t before = list_.Revision();
   command(context);
-  rowsDrive_ = state_.driveIndex;
   model_->FlushRows();
+  // A question answered No or a range cancelled left the list as it was,
+  // the rows of the volume they were found on.
+  if (list_.Revision() == before) return;
+  rowsDrive_ = state_.driveIndex;
   // Told from the tables of the volume still open, before anything else reads it.
   if (state_.fsKind != volume::kFsNone) ShowRowNotes();
   ShowSearchOutcome();
@@ -234,16 +238,18 @@ void MainDialog::OnLoadResults() {
   BusyScope busy(busy_);
   UpdateData();
   loadOpenedVolume_ = false;
+  const uint64_t before = list_.Revision();
   app::LoadResults(list_, *this, *messages_, &shell_);
-  if (list_.RowCount() > 0) rowsDrive_ = state_.driveIndex;
   model_->FlushRows();
+  if (QGuiApplication::overrideCursor()) QGuiApplication::restoreOverrideCursor();
+  if (list_.Revision() == before) return;  // nothing loaded: the list stays the one shown
+  rowsDrive_ = state_.driveIndex;
   // The volume the list names was opened for it: the rows' states come from
   // its tables, as after a search. A list that cannot be of it (another
   // file system, clusters past its end) gets none.
   if (loadOpenedVolume_ && app::ListMismatch(state_, list_).empty()) ShowRowNotes();
   ShowOpenDrive();
   status_->Clear();
-  if (QGuiApplication::overrideCursor()) QGuiApplication::restoreOverrideCursor();
 }
 
 void MainDialog::OnExit() {
