@@ -10,6 +10,7 @@
 #include "volume/le.h"
 #include "volume/unreadable_areas_device.h"
 #include "volume/source.h"
+#include "app/source_check.h"
 #include "app/volume_tables.h"
 #include "volume/volume_extent.h"
 
@@ -76,6 +77,10 @@ VolumeIdentity ReadVolumeIdentity(platform::BlockDevice& device) {
 bool OpenSelectedDrive(ScanState& state, const volume::DriveEntry& entry, const VolumeRequest& request,
                        Messages& messages) {
   state.volumeHandle.reset();
+  if (const std::string refusal = SourceRefusal(entry.sourcePath); !refusal.empty()) {
+    ShowError(messages, refusal);
+    return false;
+  }
   volume::OpenedSource opened = volume::OpenSource(entry.sourcePath, entry.partitionNumber, request.access);
   if (opened.device) {
     if (!request.unreadableAreas.empty()) {

@@ -34,6 +34,18 @@ bool IsRegularFile(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+NodeKind NodeKindOf(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return NodeKind::kMissing;
+  if (S_ISREG(st.st_mode)) return NodeKind::kRegular;
+  if (S_ISBLK(st.st_mode)) return NodeKind::kBlockDevice;
+  if (S_ISDIR(st.st_mode)) return NodeKind::kDirectory;
+  if (S_ISFIFO(st.st_mode)) return NodeKind::kFifo;
+  if (S_ISSOCK(st.st_mode)) return NodeKind::kSocket;
+  if (S_ISCHR(st.st_mode)) return NodeKind::kCharDevice;
+  return NodeKind::kOther;
+}
+
 bool IsDevicePath(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISBLK(st.st_mode);

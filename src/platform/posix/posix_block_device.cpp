@@ -105,8 +105,15 @@ OpenResult Failure(int code) {
 
 OpenResult OpenPosixDevice(const std::string& path, OpenAccess access) {
   const bool writable = access == OpenAccess::ReadWrite;
-  const int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+  // A pipe is never opened: the open would wait until something writes to
+  // it. The check before is the rule; O_NONBLOCK covers a path that turns
+  // into one in between, and is taken off again for the reads.
+  struct stat before {};
+  if (::stat(path.c_str(), &before) == 0 && !S_ISREG(before.st_mode) && !S_ISBLK(before.st_mode))
+    return Failure(S_ISDIR(before.st_mode) ? EISDIR : ENODEV);
+  const int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return Failure(errno);
+  if (const int flags = ::fcntl(fd, F_GETFL); flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
 
   struct stat st {};
   if (::fstat(fd, &st) != 0) {
