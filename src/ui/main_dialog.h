@@ -145,6 +145,10 @@ class MainDialog : public QDialog, private app::ResultsFileHost {
   void ShowClearingNotice(bool shown);
   // The title names the drive or image open, after the program's own.
   void ShowOpenDrive();
+  // The status line's count of the rows selected.
+  void ShowSelectionCount();
+  // After a command gave the list new rows: the columns fitted to them.
+  void ShowNewRows();
   // The title, and the status line after a search or scan.
   void ShowSearchOutcome();
   // Each row's state and repeated content, told from the tables of the

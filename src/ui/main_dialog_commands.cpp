@@ -102,6 +102,7 @@ void MainDialog::RunWithRangeDialog(int (*command)(app::CommandContext&), bool w
   // the rows of the volume they were found on.
   if (list_.Revision() == before) return;
   rowsDrive_ = state_.driveIndex;
+  ShowNewRows();
   // Told from the tables of the volume still open, before anything else reads it.
   if (state_.fsKind != volume::kFsNone) ShowRowNotes();
   ShowSearchOutcome();
@@ -113,6 +114,18 @@ void MainDialog::ShowRowNotes() {
   model_->SetSameContentRows(app::SameContentRows(state_, list_));
   model_->SetContentChecks(app::ContentChecks(state_, list_));
   model_->SetBinNotes(app::RecycleBinNotes(state_, list_));
+}
+
+void MainDialog::ShowSelectionCount() {
+  const size_t selected = list_.SelectedRows().size();
+  status_->ShowSelection(selected == 0 ? QString()
+                                       : QStringLiteral("%1 件を選択 (%2 件中)").arg(selected).arg(list_.RowCount()));
+}
+
+void MainDialog::ShowNewRows() {
+  model_->FlushRows();
+  table_->FitColumnsToContents();
+  ShowSelectionCount();
 }
 
 void MainDialog::ShowOpenDrive() {
@@ -244,6 +257,7 @@ void MainDialog::OnLoadResults() {
   if (QGuiApplication::overrideCursor()) QGuiApplication::restoreOverrideCursor();
   if (list_.Revision() == before) return;  // nothing loaded: the list stays the one shown
   rowsDrive_ = state_.driveIndex;
+  ShowNewRows();
   // The volume the list names was opened for it: the rows' states come from
   // its tables, as after a search. A list that cannot be of it (another
   // file system, clusters past its end) gets none.

@@ -135,6 +135,9 @@ void MainDialog::BuildControls() {
   connect(model_, &ResultTableModel::clearing, this, [this] { ShowClearingNotice(true); });
   connect(model_, &ResultTableModel::cleared, this, [this] { ShowClearingNotice(false); });
   connect(model_, &ResultTableModel::foundCountChanged, counter, &QLabel::setText);
+  connect(model_, &ResultTableModel::listSelectionChanged, this, &MainDialog::ShowSelectionCount);
+  connect(model_, &ResultTableModel::cleared, this, &MainDialog::ShowSelectionCount);
+  connect(model_, &QAbstractItemModel::modelReset, this, &MainDialog::ShowSelectionCount);
 }
 
 void MainDialog::AddMenuCommand(QMenu* menu, int id, const QString& text,
