@@ -93,7 +93,7 @@ bool OpenSelectedDrive(ScanState& state, const volume::DriveEntry& entry, const 
     return true;
   }
   std::string text = opened.systemText.empty() ? opened.error : opened.systemText;
-  if (opened.errorCode == EACCES || opened.errorCode == EPERM) text += kPermissionHint;
+  if (opened.errorCode == EACCES || opened.errorCode == EPERM) text += platform::PermissionHintForThisUser();
   ShowError(messages, text);
   return false;
 }

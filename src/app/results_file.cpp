@@ -15,6 +15,7 @@
 #include "platform/codepage.h"
 #include "platform/file_system.h"
 #include "volume/listing.h"
+#include "platform/system_error_text.h"
 
 namespace vellum::app {
 
@@ -264,7 +265,7 @@ ResultsFileLines::ReadResult ResultsFileLines::Read(const std::string& path, std
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(platform::OpenStdioFile(path, "rb"),
                                                        &std::fclose);
   if (!file) {
-    error = std::strerror(errno);
+    error = platform::SystemErrorText(errno);
     return ReadResult::kOpenFailed;
   }
   std::string bytes;
@@ -273,11 +274,11 @@ ResultsFileLines::ReadResult ResultsFileLines::Read(const std::string& path, std
     size_t n = 0;
     while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) bytes.append(chunk, n);
   } catch (const std::bad_alloc&) {
-    error = std::strerror(ENOMEM);
+    error = platform::SystemErrorText(ENOMEM);
     return ReadResult::kReadFailed;
   }
   if (std::ferror(file.get())) {
-    error = std::strerror(errno);
+    error = platform::SystemErrorText(errno);
     return ReadResult::kReadFailed;
   }
   Assign(std::move(bytes));

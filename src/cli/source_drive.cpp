@@ -13,7 +13,7 @@
 namespace vellum::cli {
 
 std::string PermissionHintFor(const std::string& path) {
-  if (platform::IsDevicePath(path)) return std::string(app::kPermissionHint);
+  if (platform::IsDevicePath(path)) return std::string(platform::PermissionHintForThisUser());
   return "\n\n" + path + " を読み取る権限がありません。ファイルの所有者と読み取り権限を確かめてください。";
 }
 

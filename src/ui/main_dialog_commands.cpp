@@ -128,9 +128,12 @@ void MainDialog::ShowNewRows() {
   ShowSelectionCount();
 }
 
+// The drive named is the one the list's rows were found on or loaded for,
+// not whatever a command last tried: an opening that failed, or a question
+// answered No, leaves the list and its drive.
 void MainDialog::ShowOpenDrive() {
   QString title = QString::fromUtf8(kMainCaption);
-  const int32_t index = state_.driveIndex;
+  const int32_t index = rowsDrive_;
   if (index >= 0 && static_cast<size_t>(index) < drives_.entries.size()) {
     const volume::DriveEntry& drive = drives_.entries[static_cast<size_t>(index)];
     title += QStringLiteral(" — ") + FromUtf8(drive.rootText);

@@ -61,7 +61,7 @@ TEST(SearchCli, WrongInputIsReportedWithStatusOne) {
     std::vector<std::string> args;
     const char* says;
   } cases[] = {
-      {{dir.File("missing.img")}, "No such file"},
+      {{dir.File("missing.img")}, "見つかりません"},
       {{dir.File("")}, "フォルダです"},
       {{dir.File("text.img")}, "NTFS 以外のドライブは検索できません"},
       {{dir.File("cut.img")}, "壊れているため"},

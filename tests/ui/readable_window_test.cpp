@@ -1,6 +1,7 @@
 // The window as a person reads it: a list whose cells are not cut, the
 // sorted column marked, the selection counted, the drive box's facts in
-// sight.
+// sight, every control reached with Tab, advice that fits the user, and a
+// title naming the rows' drive.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -115,6 +116,82 @@ TEST(ReadableWindow, TheDriveBoxShowsFileSystemAndSize) {
   EXPECT_TRUE(shown.contains(QStringLiteral(" MB"))) << shown.toStdString();
   EXPECT_TRUE(shown.startsWith(QStringLiteral("c"))) << shown.toStdString();
   EXPECT_TRUE(drives->toolTip().startsWith(drives->currentText())) << drives->toolTip().toStdString();
+}
+
+// Tab from the drive box goes round every control, the (U) and (Z) boxes
+// too, and Space ticks the one it is on.
+TEST(ReadableWindow, TabReachesEveryControl) {
+  Desk desk({Image("fat12.img")});
+  QWidget* drives = desk.dialog.Control(kDriveBoxControlId);
+  QTest::mouseClick(desk.dialog.Control(kFilterEditId), Qt::LeftButton);
+  std::set<QWidget*> reached;
+  for (int i = 0; i < 20; ++i) {
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    reached.insert(focus);
+    QTest::keyClick(focus, Qt::Key_Tab);
+  }
+  for (const int id : {kDriveBoxControlId, kFilterEditId, kSearchButtonId, kListId, kInUseCheckId, kZeroSizeCheckId,
+                       kAnalyseCheckId, kRestoreButtonId, kExitButtonId})
+    EXPECT_TRUE(reached.count(desk.dialog.Control(id))) << id;
+  auto* zero = static_cast<QCheckBox*>(desk.dialog.Control(kZeroSizeCheckId));
+  for (int i = 0; i < 20 && QApplication::focusWidget() != zero; ++i) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  ASSERT_EQ(QApplication::focusWidget(), zero);
+  QTest::keyClick(zero, Qt::Key_Space);
+  EXPECT_TRUE(zero->isChecked());
+  EXPECT_NE(drives, nullptr);
+}
+
+// A file the system refuses even to root: the advice does not say to start
+// the program as root, which it already is.
+TEST(ReadableWindow, TheAdviceFitsRunningAsRoot) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root";
+  const std::string refused = "/proc/sys/vm/compact_memory";  // write only, for root too
+  volume::DriveTable drives = ImageDrives({Image("fat12.img")});
+  volume::DriveEntry entry = drives.entries[0];
+  entry.index = 1;
+  entry.sourcePath = refused;
+  entry.rootText = "compact_memory:/";
+  entry.displayName = "compact_memory";
+  drives.entries.push_back(entry);
+  Desk desk(std::move(drives));
+  auto* box = static_cast<QComboBox*>(desk.dialog.Control(kDriveBoxControlId));
+  box->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(box, Qt::Key_Down);
+  ASSERT_EQ(box->currentIndex(), 1);
+  desk.person.WillAnswer(QMessageBox::Ok);
+  desk.person.Click(kSearchButtonId);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return desk.person.Done(); }, 3000));
+  ASSERT_FALSE(desk.person.Messages().empty());
+  const QString said = desk.person.Messages().front();
+  EXPECT_FALSE(said.contains(QStringLiteral("sudo"))) << said.toStdString();
+  EXPECT_TRUE(said.contains(QStringLiteral("root の権限で実行していても"))) << said.toStdString();
+  EXPECT_TRUE(said.contains(QStringLiteral("アクセスが拒否されました"))) << said.toStdString();
+}
+
+// The title names the drive whose rows are listed: a search that stopped at
+// its input check leaves both; the next one on the new image changes both.
+TEST(ReadableWindow, TheTitleFollowsTheDriveTheRowsAreFrom) {
+  Desk desk({Image("fat16.img")});
+  desk.Search();
+  const int rows = desk.person.Rows();
+  ASSERT_GT(rows, 2);
+  EXPECT_TRUE(desk.dialog.windowTitle().contains(QStringLiteral("fat16.img:/")));
+  desk.person.WillChoosePath(QString::fromStdString(Image("fat12.img")));
+  desk.person.Choose(kOpenImageCommand);
+  ASSERT_TRUE(desk.person.Done());
+  auto* filter = static_cast<QLineEdit*>(desk.dialog.Control(kFilterEditId));
+  QTest::mouseClick(filter, Qt::LeftButton);
+  QTest::keyClicks(filter, QStringLiteral("*.TXT"));
+  desk.person.WillAnswer(QMessageBox::Ok);  // no wildcards
+  QTest::keyClick(filter, Qt::Key_Return);
+  ASSERT_TRUE(desk.person.Done());
+  EXPECT_EQ(desk.person.Rows(), rows);
+  EXPECT_TRUE(desk.dialog.windowTitle().contains(QStringLiteral("fat16.img:/"))) << desk.dialog.windowTitle().toStdString();
+  QTest::keyClick(filter, Qt::Key_Delete);  // the wildcard text, selected by the message
+  desk.Search();
+  EXPECT_TRUE(desk.dialog.windowTitle().contains(QStringLiteral("fat12.img:/"))) << desk.dialog.windowTitle().toStdString();
+  EXPECT_TRUE(desk.person.Cell(0, 1).startsWith(QStringLiteral("fat12.img:/")));
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "platform/file_system.h"
+#include "platform/system_error_text.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,7 +13,7 @@ namespace vellum::platform {
 
 namespace {
 
-SystemError ErrorOf(int code) { return {code, std::strerror(code)}; }
+SystemError ErrorOf(int code) { return {code, SystemErrorText(code)}; }
 
 }  // namespace
 
@@ -77,7 +78,7 @@ bool MakeFolders(const std::string& path, SystemError& error) {
   std::error_code ec;
   std::filesystem::create_directories(path, ec);
   if (std::filesystem::is_directory(path)) return true;
-  error = {ec.value(), ec ? ec.message() : std::strerror(ENOTDIR)};
+  error = {ec.value(), SystemErrorText(ec ? ec.value() : ENOTDIR)};
   return false;
 }
 
