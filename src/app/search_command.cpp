@@ -62,6 +62,12 @@ int RunClusterScan(CommandContext& c, int all, ClusterRangeAsker* asker) {
   return ran;
 }
 
+// The range dialog answered with the range it proposes.
+class WholeRange : public ClusterRangeAsker {
+ public:
+  bool RunClusterRangeDialog(uint64_t&, uint64_t&) override { return true; }
+};
+
 bool Ask(Messages& messages, std::string_view question) {
   return messages.Show(question, MessageButtons::YesNo, MessageIcon::None, MessageAnswer::No) ==
          MessageAnswer::Yes;
@@ -89,6 +95,20 @@ int OnSearch(CommandContext& c) {
   s.fatWork.clear();
   s.fatWork.shrink_to_fit();
   return result;
+}
+
+int SearchAgain(CommandContext& c, bool withFreeScan) {
+  ScanState& s = c.state;
+  s.options = c.options;
+  s.rows = &c.list;
+  s.operationMode = volume::kModeSearch;
+  s.cancelled = 0;
+  if (OpenVolume(s, c.volume, c.list, c.messages) != 1) return 0;
+  WholeRange whole;
+  if (RunDeletedEntryWalk(c) && s.cancelled == 0 && withFreeScan) RunClusterScan(c, 0, &whole);
+  s.fatWork.clear();
+  s.fatWork.shrink_to_fit();
+  return 1;
 }
 
 }  // namespace vellum::app

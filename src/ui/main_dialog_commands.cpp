@@ -227,7 +227,17 @@ void MainDialog::OnCompleteDeletion() {
   BusyScope busy(busy_);
   UpdateData();
   app::CommandContext context = WindowContext();
+  const uint64_t before = list_.Revision();
   app::OnCompleteDeletion(context);
+  model_->FlushRows();
+  // The list of the wiped volume was searched again: shown as after a search.
+  if (list_.Revision() != before) {
+    rowsDrive_ = state_.driveIndex;
+    ShowNewRows();
+    if (state_.fsKind != volume::kFsNone) ShowRowNotes();
+    ShowSearchOutcome();
+    return;
+  }
   ShowOpenDrive();
 }
 
