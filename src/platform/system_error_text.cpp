@@ -15,7 +15,9 @@ const char* OwnWordsFor(int code) {
     case EISDIR: return "フォルダです (ファイルではありません)";
     case ENOTDIR: return "パスの途中にフォルダではないものがあります";
     case ENOSPC: return "ディスクの空き領域が足りません";
+#ifdef EDQUOT
     case EDQUOT: return "ディスクの使用量の上限 (クォータ) を超えました";
+#endif
     case EROFS: return "読み取り専用のファイルシステムです";
     case EIO: return "入出力エラーです (ディスクを読み書きできません)";
     case EEXIST: return "同じ名前のものが既にあります";
@@ -27,7 +29,9 @@ const char* OwnWordsFor(int code) {
     case ENOMEM: return "メモリが足りません";
     case EMFILE:
     case ENFILE: return "開いているファイルが多すぎます";
+#ifdef ELOOP
     case ELOOP: return "シンボリックリンクをたどりきれません";
+#endif
     case EINVAL: return "引数が正しくありません";
     default: return nullptr;
   }
