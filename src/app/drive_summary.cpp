@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/source_check.h"
 #include "app/volume_label.h"
 #include "volume/boot_sector.h"
 #include "volume/source.h"
@@ -56,6 +57,8 @@ void AddDriveSummaries(volume::DriveTable& table) {
 }
 
 int AppendImageEntries(volume::DriveTable& table, const std::string& path, std::string& error) {
+  error = SourceRefusal(path);
+  if (!error.empty()) return -1;
   const size_t before = table.entries.size();
   if (!volume::AppendImage(table, path, error)) {
     // A partition table without partitions still appends nothing.

@@ -10,6 +10,7 @@
 #include "volume/le.h"
 #include "volume/unreadable_areas_device.h"
 #include "volume/source.h"
+#include "app/source_check.h"
 #include "app/volume_tables.h"
 #include "volume/volume_extent.h"
 
@@ -76,6 +77,10 @@ VolumeIdentity ReadVolumeIdentity(platform::BlockDevice& device) {
 bool OpenSelectedDrive(ScanState& state, const volume::DriveEntry& entry, const VolumeRequest& request,
                        Messages& messages) {
   state.volumeHandle.reset();
+  if (const std::string refusal = SourceRefusal(entry.sourcePath); !refusal.empty()) {
+    ShowError(messages, refusal);
+    return false;
+  }
   volume::OpenedSource opened = volume::OpenSource(entry.sourcePath, entry.partitionNumber, request.access);
   if (opened.device) {
     if (!request.unreadableAreas.empty()) {
@@ -88,7 +93,7 @@ bool OpenSelectedDrive(ScanState& state, const volume::DriveEntry& entry, const 
     return true;
   }
   std::string text = opened.systemText.empty() ? opened.error : opened.systemText;
-  if (opened.errorCode == EACCES || opened.errorCode == EPERM) text += kPermissionHint;
+  if (opened.errorCode == EACCES || opened.errorCode == EPERM) text += platform::PermissionHintForThisUser();
   ShowError(messages, text);
   return false;
 }
@@ -128,8 +133,8 @@ bool KnowFsKind(ScanState& state, const volume::DriveEntry& entry) {
   return volume::DetectFsKind(state);
 }
 
-bool LoadTables(ScanState& state, ResultList& list, Messages& messages) {
-  list.SetClusterColumn(state.fsKind);
+bool LoadTables(ScanState& state, ResultList& list, bool keepList, Messages& messages) {
+  if (!keepList) list.SetClusterColumn(state.fsKind);
   const std::string why = LoadVolumeTables(state);
   if (why.empty()) {
     // A cut-off copy is still searched; the user hears by how much it is short.
@@ -194,9 +199,11 @@ int OpenVolume(ScanState& state, const VolumeRequest& request, ResultList& list,
   state.bytesPerSector = 512;
   state.savedSerial = 0;
 
-  list.ShowFoundCount(0);
-  list.RemoveVolumeColumns();
-  if (list.RowCount() > 0) list.ClearRows();
+  if (!request.keepList) {
+    list.ShowFoundCount(0);
+    list.RemoveVolumeColumns();
+    if (list.RowCount() > 0) list.ClearRows();
+  }
   state.foundCount = 0;
   state.rowCount = 0;
   state.truncatedStructures = 0;
@@ -216,7 +223,15 @@ int OpenVolume(ScanState& state, const VolumeRequest& request, ResultList& list,
     ShowError(messages, kUnsupportedDriveMessage);
     return 0;
   }
-  return LoadTables(state, list, messages) ? 1 : 0;
+  return LoadTables(state, list, request.keepList, messages) ? 1 : 0;
+}
+
+void ResetListFor(ScanState& state, ResultList& list) {
+  list.ShowFoundCount(0);
+  if (list.RowCount() > 0) list.ClearRows();
+  list.SetClusterColumn(state.fsKind);
+  state.foundCount = 0;
+  state.rowCount = 0;
 }
 
 }  // namespace vellum::app

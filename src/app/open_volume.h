@@ -49,7 +49,14 @@ struct VolumeRequest {
   // The areas of the source a ddrescue map marks as not rescued, in the
   // source's byte offsets (sorted and apart): read as a failing disk's.
   std::vector<volume::ByteRange> unreadableAreas;
+  // The list is left as it is (rows, columns, counter): a command that
+  // still asks before it lists resets it with ResetListFor once it goes on.
+  bool keepList = false;
 };
+
+// The list made ready for the rows of the volume open in `state`: emptied,
+// "0" under "ファイル数", column 5 for its file system.
+void ResetListFor(volume::ScanState& state, ResultList& list);
 
 // 1 when the volume is open and its tables loaded; 0 after the failure was
 // reported through `messages`.

@@ -1,7 +1,10 @@
 #include "app/progress_model.h"
 
+#include <chrono>
 #include <cstdio>
 #include <limits>
+
+#include "app/rate_text.h"
 
 namespace vellum::app {
 
@@ -47,7 +50,37 @@ uint32_t PercentOf(uint64_t current, uint64_t total) {
   return tens * 10 + TenthsOf(rem, total, rem);
 }
 
+namespace {
+
+uint64_t SteadyMs() {
+  using namespace std::chrono;
+  return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+}  // namespace
+
 ProgressModel::~ProgressModel() { CloseProgress(); }
+
+void ProgressModel::SetText(int id, std::string& shown, std::string text) {
+  if (text == shown) return;
+  shown = std::move(text);
+  view_.SetLabelText(id, shown);
+}
+
+void ProgressModel::ShowTimeLeft(uint64_t current) {
+  const uint64_t now = nowMs_ ? nowMs_() : SteadyMs();
+  if (!phaseTimed_) {
+    phaseTimed_ = true;
+    phaseStartMs_ = timeShownMs_ = now;
+    phaseStartCount_ = current;
+    return;
+  }
+  if (now - timeShownMs_ < kTimeLeftIntervalMs || current < phaseStartCount_ || total_ < phaseStartCount_) return;
+  timeShownMs_ = now;
+  const uint64_t done = current - phaseStartCount_, all = total_ - phaseStartCount_, elapsed = now - phaseStartMs_;
+  SetText(kSpeedId, speedText_, SpeedText(done, elapsed, unitBytes_ ? unitBytes_(caption_) : 0));
+  SetText(kTimeLeftId, timeLeftText_, TimeLeftText(done, all, elapsed));
+}
 
 int ProgressModel::OpenProgress() {
   if (windowOpen_) return 1;
@@ -72,6 +105,10 @@ int ProgressModel::OpenProgress() {
 
 void ProgressModel::StartPhase(std::string_view caption, uint64_t total) {
   view_.SetLabelText(kCounterCaptionId, caption);
+  caption_ = caption;
+  phaseTimed_ = false;
+  SetText(kSpeedId, speedText_, {});
+  SetText(kTimeLeftId, timeLeftText_, {});
   total_ = total;
   wide_ = caption == kRestoreBytesCaption;
   totalText_ = caption.empty() ? std::string() : std::to_string(wide_ ? total : static_cast<uint32_t>(total));
@@ -87,6 +124,7 @@ int ProgressModel::Update(uint64_t current) {
     view_.SetLabelText(kCounterTextId,
                        std::to_string(wide_ ? current : static_cast<uint32_t>(current)) + " / " + totalText_);
   }
+  ShowTimeLeft(current);
   const uint32_t percent = PercentOf(current, total_);
   while (stepsShown_ < percent) {
     if (view_.PumpEvents()) Cancel();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,12 @@ inline constexpr int kCounterTextId = 1007;     // "current / total"
 inline constexpr int kPercentId = 1004;
 inline constexpr int kProgressBarId = 1003;
 inline constexpr int kProgressCancelId = 2;
+// Beyond the template: how fast the phase goes and its time left, beside
+// the percentage.
+inline constexpr int kSpeedId = 1016;
+inline constexpr int kTimeLeftId = 1017;
+// The two are told again at most this often, so they can be read.
+inline constexpr uint64_t kTimeLeftIntervalMs = 500;
 
 inline constexpr std::string_view kProgressTitle = "Vellum";
 inline constexpr std::string_view kFileLabelText = "ファイル：";
@@ -70,6 +77,12 @@ class ProgressModel : public Progress {
   void SetFileName(std::string_view name) override;
   void CloseProgress() override;
 
+  // The clock the time left is told by (milliseconds, monotonic; the steady
+  // clock unless replaced), and the bytes a step of a phase with a given
+  // caption stands for (a cluster, a byte), so its speed reads in MB/s.
+  void SetClock(std::function<uint64_t()> nowMs) { nowMs_ = std::move(nowMs); }
+  void SetUnitBytes(std::function<uint64_t(std::string_view)> unitBytes) { unitBytes_ = std::move(unitBytes); }
+
   // The Cancel button and its keys; the flag stays set for the model's life.
   void Cancel() { cancelled_ = 1; }
   bool IsCancelled() const { return cancelled_ != 0; }
@@ -78,8 +91,21 @@ class ProgressModel : public Progress {
 
  private:
   void StepBar();
+  // The speed and the time left, from the steps done since the phase's
+  // first update over the time since then.
+  void ShowTimeLeft(uint64_t current);
+  void SetText(int id, std::string& shown, std::string text);
 
   ProgressView& view_;
+  std::function<uint64_t()> nowMs_;
+  std::function<uint64_t(std::string_view)> unitBytes_;
+  std::string caption_;
+  bool phaseTimed_ = false;
+  uint64_t phaseStartMs_ = 0;
+  uint64_t phaseStartCount_ = 0;
+  uint64_t timeShownMs_ = 0;
+  std::string speedText_;
+  std::string timeLeftText_;
   bool windowOpen_ = false;
   bool disabledOwner_ = false;
   int cancelled_ = 0;

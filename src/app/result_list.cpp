@@ -110,6 +110,7 @@ const Column& ResultList::ColumnAt(size_t index) const {
 }
 
 void ResultList::InsertColumn(size_t index, Column column) {
+  ++revision_;
   index = std::min(index, columns_.size());
   const bool movesFolders = index <= kFolderColumn;
   if (movesFolders) PutFoldersInCells();
@@ -121,6 +122,7 @@ void ResultList::InsertColumn(size_t index, Column column) {
 
 void ResultList::DeleteColumn(size_t index) {
   if (index >= columns_.size()) return;
+  ++revision_;
   const bool movesFolders = index <= kFolderColumn;
   if (movesFolders) PutFoldersInCells();
   columns_.erase(columns_.begin() + static_cast<ptrdiff_t>(index));
@@ -194,6 +196,7 @@ void ResultList::AddScanColumns() {
 }
 
 void ResultList::ReplaceColumns(std::vector<Column> columns) {
+  ++revision_;
   // Only a load replaces the columns, on an empty list; rows that are there
   // anyway keep their cells by position and lose those beyond the new columns.
   columns_ = std::move(columns);
@@ -205,6 +208,7 @@ void ResultList::ReplaceColumns(std::vector<Column> columns) {
 }
 
 void ResultList::InsertRow(size_t index, std::string_view name, int iconIndex) {
+  ++revision_;
   index = std::min(index, rows_.size());
   Row row;
   // The other cells of a walk's row follow at once (a size, a type, a time
@@ -220,6 +224,7 @@ void ResultList::InsertRow(size_t index, std::string_view name, int iconIndex) {
 
 void ResultList::SetCell(size_t index, size_t column, std::string_view text) {
   if (index >= rows_.size() || column >= columns_.size()) return;
+  ++revision_;
   if (column == kFolderColumn)
     rows_[index].folder = FolderIndexOf(volume::CutFolderText(UpToNul(text)));
   else
@@ -229,6 +234,7 @@ void ResultList::SetCell(size_t index, size_t column, std::string_view text) {
 
 void ResultList::SetDataWord(size_t index, uint32_t dataWord) {
   if (index >= rows_.size()) return;
+  ++revision_;
   rows_[index].dataWord = dataWord;
 }
 
@@ -269,6 +275,7 @@ void ResultList::RowCells(size_t row, std::vector<std::string_view>& cells) cons
 }
 
 void ResultList::ClearRows() {
+  ++revision_;
   if (observer_) observer_->OnClearing(kClearingNotice);
   std::vector<Row>().swap(rows_);
   std::vector<uint8_t>().swap(selected_);

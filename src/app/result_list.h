@@ -98,6 +98,15 @@ class ResultList final : public RowSink {
   // Removes every row (and the selection), telling the observer before and after.
   void ClearRows();
 
+  // Counts every change of what the list holds (rows, cells, columns), not
+  // its order or selection: a window tells from it whether a command
+  // replaced the list, and whether the rows shown are the ones last saved.
+  uint64_t Revision() const { return revision_; }
+  // The rows as they are now are in a file (saved, or loaded from one).
+  void MarkSaved() { savedRevision_ = revision_; }
+  // Rows that would be lost with the window: some, and changed since saved.
+  bool HasUnsavedRows() const { return !rows_.empty() && revision_ != savedRevision_; }
+
   // Sorts by the clicked column: ascending on a new column, then alternating
   // on repeated clicks of the same one. Columns 2, 5, 6 and 7 compare as
   // numbers, the others as upper-cased text. The last column and direction
@@ -155,6 +164,8 @@ class ResultList final : public RowSink {
   std::string foundCountText_;
   size_t sortColumn_ = 0;
   bool ascending_ = true;
+  uint64_t revision_ = 0;
+  uint64_t savedRevision_ = 0;
   ResultListObserver* observer_ = nullptr;
 };
 

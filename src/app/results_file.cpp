@@ -15,6 +15,7 @@
 #include "platform/codepage.h"
 #include "platform/file_system.h"
 #include "volume/listing.h"
+#include "platform/system_error_text.h"
 
 namespace vellum::app {
 
@@ -315,7 +316,7 @@ bool ReadFacts(std::FILE* file, FileFacts& facts) {
 ResultsFileLines::ReadResult ResultsFileLines::Read(const std::string& path, std::string& error) {
   file_.reset(platform::OpenStdioFile(path, "rb"));
   if (!file_) {
-    error = std::strerror(errno);
+    error = platform::SystemErrorText(errno);
     return ReadResult::kOpenFailed;
   }
   FileFacts facts;
@@ -323,11 +324,11 @@ ResultsFileLines::ReadResult ResultsFileLines::Read(const std::string& path, std
   try {
     read = ReadFacts(file_.get(), facts);
   } catch (const std::bad_alloc&) {
-    error = std::strerror(ENOMEM);
+    error = platform::SystemErrorText(ENOMEM);
     return ReadResult::kReadFailed;
   }
   if (!read || std::fseek(file_.get(), static_cast<long>(facts.bomBytes), SEEK_SET) != 0) {
-    error = std::strerror(errno);
+    error = platform::SystemErrorText(errno);
     return ReadResult::kReadFailed;
   }
   bytes_.clear();
@@ -503,6 +504,8 @@ int64_t ApplyResultsFile(ResultsFileLines& lines, ResultList& list, ResultsFileH
   if (!host.SelectDrive(drive)) return -1;
   // A volume that cannot be opened has said so; its rows are still worth seeing.
   host.OpenVolume();
+  // An opening that stopped before it reached the list leaves the old rows.
+  if (list.RowCount() > 0) list.ClearRows();
   list.ReplaceColumns(hasColumns ? ParseColumnLine(columnLine) : std::vector<Column>{});
   uint32_t rowCount = 0;
   for (const std::string& text : rowLines) {
@@ -528,7 +531,7 @@ std::string SaveOntoSourceMessage(const std::string& path, const std::string& so
          "保存先: " + path + "\n検索したボリューム: " + source;
 }
 
-void SaveResults(const ResultList& list, int32_t driveIndex, ResultsFileHost& host,
+void SaveResults(ResultList& list, int32_t driveIndex, ResultsFileHost& host,
                  Messages& messages) {
   if (list.RowCount() == 0) {
     messages.Show(kNothingToSave, MessageButtons::Ok, MessageIcon::Warning, MessageAnswer::Ok);
@@ -544,15 +547,19 @@ void SaveResults(const ResultList& list, int32_t driveIndex, ResultsFileHost& ho
   const auto bytes = [&](const TextPieces& write) {
     WriteResultsFileBytes(platform::kSystemPathStyle, list, driveIndex, write);
   };
-  if (!guard.WriteFileInPieces(path, bytes, error))
+  if (!guard.WriteFileInPieces(path, bytes, error)) {
     messages.Show(FileErrorText(path, error), MessageButtons::Ok, MessageIcon::Warning,
                   MessageAnswer::Ok);
+    return;
+  }
+  list.MarkSaved();
 }
 
 void LoadResults(ResultList& list, ResultsFileHost& host, Messages& messages, ShellInfo* shell) {
   const std::string path = host.AskOpenPath(kResultsInitialName);
   if (path.empty()) return;
-  if (list.RowCount() > 0) list.ClearRows();
+  // The rows shown stay until the file's rows replace them: a file that
+  // cannot be read, or a No to opening its volume, loses nothing.
   ResultsFileLines lines;
   std::string error;
   switch (lines.Read(path, error)) {
@@ -566,7 +573,7 @@ void LoadResults(ResultList& list, ResultsFileHost& host, Messages& messages, Sh
       return;
     case ResultsFileLines::ReadResult::kOk: break;
   }
-  ApplyResultsFile(lines, list, host, shell, &messages, path);
+  if (ApplyResultsFile(lines, list, host, shell, &messages, path) >= 0) list.MarkSaved();
 }
 
 }  // namespace vellum::app

@@ -161,7 +161,8 @@ class ResultsFileLines {
 
 // The menu commands: save the list to a file the user chooses, and load one
 // back, reopening its drive. Every failure is reported through `messages`.
-void SaveResults(const ResultList& list, int32_t driveIndex, ResultsFileHost& host,
+// A list saved (or loaded) is marked so: its rows are no longer lost with the window.
+void SaveResults(ResultList& list, int32_t driveIndex, ResultsFileHost& host,
                  Messages& messages);
 void LoadResults(ResultList& list, ResultsFileHost& host, Messages& messages, ShellInfo* shell);
 

@@ -49,6 +49,11 @@ inline constexpr std::string_view kFullScanQuestion =
 // walk was cancelled); 0 when the command stopped on a reported failure.
 int OnSearch(CommandContext& context);
 
+// The search run again without its questions, after a command changed the
+// volume: the deleted-entry walk, then, when asked, the free-cluster scan
+// over every free cluster (no range dialog). 1 when the volume was opened.
+int SearchAgain(CommandContext& context, bool withFreeScan);
+
 // The full cluster scan command: every cluster of a range, used ones too.
 // 1 when the scan ran; 0 when it stopped on a failure, a No or a cancelled range.
 int OnFullClusterScan(CommandContext& context);

@@ -4,6 +4,9 @@
 #include <vector>
 
 #include "app/command_volume.h"
+#include "app/results_file.h"
+#include "app/row_item.h"
+#include "app/same_content.h"
 #include "app/write_guard.h"
 #include "fat/fat_walk.h"
 #include "fat/wipe.h"
@@ -49,6 +52,19 @@ WipeSummary SummaryOf(const ScanState::WipeRecord& w, bool cancelled) {
   return {w.entries, w.failedWrites, w.dataClusters, w.freeClusters, cancelled, w.stoppedAtCluster};
 }
 
+// The closing message: done, cancelled and where, or the first failed write.
+std::string ClosingText(const WipeSummary& done, const ScanState::WipeRecord& w) {
+  if (done.failedWrites > 0)
+    return std::string(kWipeWriteFailedMessage) + "\n\n書き込めなかった回数: " + std::to_string(done.failedWrites) +
+           " (最初はセクタ " + std::to_string(w.firstFailedSector) + (w.error.empty() ? std::string() : ": " + w.error) +
+           ")\n" + WipeCountsText(done);
+  if (done.cancelled)
+    return std::string(kWipeCancelledMessage) + "\n\n" + WipeCountsText(done) +
+           (done.stoppedAtCluster ? "\n中止した位置: クラスタ " + std::to_string(done.stoppedAtCluster)
+                                  : std::string("\n中止した位置: ディレクトリエントリの上書き中"));
+  return std::string(kWipeDoneMessage) + "\n\n" + WipeCountsText(done);
+}
+
 }  // namespace
 
 std::string WipeCountsText(const WipeSummary& w) {
@@ -58,9 +74,31 @@ std::string WipeCountsText(const WipeSummary& w) {
   return text;
 }
 
-std::string WipeQuestion(const volume::DriveEntry* drive) {
+ListedForWipe ListedRowsOf(ScanState& state, const ResultList& list, const volume::DriveEntry* drive) {
+  ListedForWipe listed;
+  if (!drive || list.RowCount() == 0 || RootTextOfFolder(list.Cell(0, 1)) != drive->rootText) return listed;
+  listed.listOfVolume = true;
+  const std::vector<std::optional<size_t>> same = SameContentRows(state, list);
+  for (size_t row = 0; row < list.RowCount(); ++row) {
+    if (!IsContentRow(list, row)) ++listed.entryRows;
+    else if (row < same.size() && same[row]) ++listed.repeatedContentRows;
+    else ++listed.keptContentRows;
+  }
+  return listed;
+}
+
+std::string WipeQuestion(const volume::DriveEntry* drive, const ListedForWipe& listed) {
   std::string question(kWipeQuestion);
   if (drive) question += "\n\n" + drive->rootText + "  " + drive->sourcePath;
+  if (!listed.listOfVolume) return question;
+  question += "\n\n一覧の " + std::to_string(listed.entryRows + listed.repeatedContentRows) +
+              " 行が復元できなくなります (削除されたファイルとフォルダ " + std::to_string(listed.entryRows) + " 行";
+  if (listed.repeatedContentRows > 0)
+    question += "と、その中身として見つかった " + std::to_string(listed.repeatedContentRows) + " 行";
+  question += ")。";
+  if (listed.keptContentRows > 0)
+    question += "\nファイルの中身だけから見つけた " + std::to_string(listed.keptContentRows) +
+                " 行はエントリがないため、次の質問で空きクラスタの上書きを選ばない限り残ります。";
   return question;
 }
 
@@ -68,7 +106,8 @@ int OnCompleteDeletion(CommandContext& c, WipeSummary* summary) {
   const volume::DriveEntry* drive = SelectedDrive(c);
   if (!Reopen(c, platform::OpenAccess::ReadOnly)) return 0;
   if (RefuseToWrite(c, drive)) return 0;
-  if (c.messages.Show(WipeQuestion(drive), MessageButtons::YesNo, MessageIcon::Warning, MessageAnswer::No) !=
+  const ListedForWipe listed = ListedRowsOf(c.state, c.list, drive);
+  if (c.messages.Show(WipeQuestion(drive, listed), MessageButtons::YesNo, MessageIcon::Warning, MessageAnswer::No) !=
       MessageAnswer::Yes)
     return 0;
   const bool freeSpace = c.messages.Show(kWipeFreeSpaceQuestion, MessageButtons::YesNo, MessageIcon::Question,
@@ -89,21 +128,11 @@ int OnCompleteDeletion(CommandContext& c, WipeSummary* summary) {
   const WipeSummary done = SummaryOf(s.wipe, s.cancelled != 0);
   s.wipe.zeroed = {};
   if (summary) *summary = done;
-  if (done.failedWrites > 0) {
-    Tell(c.messages, std::string(kWipeWriteFailedMessage) + "\n\n書き込めなかった回数: " +
-                         std::to_string(done.failedWrites) + " (最初はセクタ " +
-                         std::to_string(s.wipe.firstFailedSector) +
-                         (s.wipe.error.empty() ? std::string() : ": " + s.wipe.error) + ")\n" + WipeCountsText(done));
-    return 0;
-  }
-  if (done.cancelled) {
-    Tell(c.messages, std::string(kWipeCancelledMessage) + "\n\n" + WipeCountsText(done) +
-                         (done.stoppedAtCluster ? "\n中止した位置: クラスタ " + std::to_string(done.stoppedAtCluster)
-                                                : std::string("\n中止した位置: ディレクトリエントリの上書き中")));
-    return 0;
-  }
-  Tell(c.messages, std::string(kWipeDoneMessage) + "\n\n" + WipeCountsText(done));
-  return 1;
+  Tell(c.messages, ClosingText(done, s.wipe));
+  // Rows of entries that are gone would only mislead a restore: the list
+  // shows what a search finds now.
+  if (listed.listOfVolume) SearchAgain(c, listed.repeatedContentRows + listed.keptContentRows > 0);
+  return done.failedWrites == 0 && !done.cancelled ? 1 : 0;
 }
 
 }  // namespace vellum::app

@@ -37,12 +37,29 @@ struct WipeSummary {
   uint64_t stoppedAtCluster = 0;  // where it stopped when cancelled; 0: before the clusters
 };
 
-// The complete-deletion question, with the drive or image it will write on
-// on a line of its own: the drive box may show one drive while the person
-// thinks of another.
-std::string WipeQuestion(const volume::DriveEntry* drive);
+// What the list shows of the volume about to be wiped: its rows of deleted
+// entries, whose entries and data the wipe overwrites; its rows found by
+// contents that are such an entry's data again, which go with it; and the
+// other rows found by contents, which are data no entry points at and stay
+// unless the free space is zeroed too. All 0 when the list is of another
+// volume. `state` holds the volume, opened.
+struct ListedForWipe {
+  bool listOfVolume = false;
+  size_t entryRows = 0;
+  size_t repeatedContentRows = 0;
+  size_t keptContentRows = 0;
+};
+ListedForWipe ListedRowsOf(volume::ScanState& state, const ResultList& list, const volume::DriveEntry* drive);
 
-// Complete deletion of the selected FAT or exFAT volume; 1 when it ran to
+// The complete-deletion question, with the drive or image it will write on
+// on a line of its own (the drive box may show one drive while the person
+// thinks of another), and what becomes of the rows listed for it.
+std::string WipeQuestion(const volume::DriveEntry* drive, const ListedForWipe& listed = {});
+
+// Complete deletion of the selected FAT or exFAT volume. A list of that
+// volume is searched again afterwards (with the free-cluster scan when it
+// held rows found by content), so that it shows what is left; a list of
+// another volume is left alone. 1 when it ran to
 // the end and every write reached the disk, 0 when it did not run, was
 // cancelled (the message says where it stopped) or a write failed (reported
 // with the sector and the system's reason).

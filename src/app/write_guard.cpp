@@ -11,6 +11,7 @@
 #include "app/wipe_command.h"
 #include "platform/file_system.h"
 #include "platform/images/open_image.h"
+#include "platform/system_error_text.h"
 
 namespace vellum::app {
 
@@ -69,7 +70,7 @@ bool WriteGuard::WriteFileInPieces(const std::string& path, const std::function<
   }
   std::FILE* file = platform::OpenStdioFile(path, "wb");
   if (file == nullptr) {
-    error = std::strerror(errno);
+    error = platform::SystemErrorText(errno);
     return false;
   }
   bool wrote = true;
@@ -81,7 +82,7 @@ bool WriteGuard::WriteFileInPieces(const std::string& path, const std::function<
   });
   const bool closed = std::fclose(file) == 0;
   if (!wrote || !closed) {
-    error = std::strerror(!wrote ? writeErrno : errno);
+    error = platform::SystemErrorText(!wrote ? writeErrno : errno);
     return false;
   }
   return true;

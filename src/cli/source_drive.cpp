@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "app/open_volume.h"
+#include "app/source_check.h"
 #include "cli/cli_messages.h"
 #include "platform/loadable_module.h"
 #include "platform/file_system.h"
@@ -12,13 +13,15 @@
 namespace vellum::cli {
 
 std::string PermissionHintFor(const std::string& path) {
-  if (platform::IsDevicePath(path)) return std::string(app::kPermissionHint);
+  if (platform::IsDevicePath(path)) return std::string(platform::PermissionHintForThisUser());
   return "\n\n" + path + " を読み取る権限がありません。ファイルの所有者と読み取り権限を確かめてください。";
 }
 
 int32_t SourceDriveTable(const SourceArgs& args, volume::DriveTable& table, std::string& error) {
   // Opened once here for the table; the command opens it again for itself.
   // A container's opening reads its whole index, so not a third time.
+  error = app::SourceRefusal(args.source);
+  if (!error.empty()) return kNoSuchSource;
   platform::SourceFile file = platform::OpenSourceFile(args.source);
   if (!file.device) {
     error = file.error;

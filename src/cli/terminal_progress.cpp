@@ -5,7 +5,6 @@
 #include <cstdlib>
 
 #include "app/parse_number.h"
-#include "fat/cluster_scan.h"
 #include "platform/terminal.h"
 
 namespace vellum::cli {
@@ -87,13 +86,6 @@ std::string FitToColumns(std::string_view text, size_t maxColumns, size_t& usedC
   return out;
 }
 
-std::function<uint64_t(std::string_view)> UnitBytesOf(const volume::ScanState& state) {
-  return [&state](std::string_view caption) -> uint64_t {
-    if (caption == fat::kClusterCaption) return state.clusterBytes;
-    return caption == app::kRestoreBytesCaption ? 1 : 0;
-  };
-}
-
 TerminalSink StderrSink() {
   TerminalSink sink;
   sink.isTerminal = platform::IsTerminal(platform::StandardStream::kError);
@@ -140,30 +132,6 @@ void TerminalProgressView::SetLabelText(int id, std::string_view text) {
     phaseStartCount_ = app::ParseUnsigned64(labels_[app::kCounterTextId]);
   }
   Changed();
-}
-
-std::string RateText(uint64_t done, uint64_t total, uint64_t elapsedMs, uint64_t unitBytes) {
-  if (elapsedMs < 2000 || done == 0) return {};
-  std::string text;
-  if (unitBytes > 0) {
-    char rate[32];
-    const double bytesPerSecond = static_cast<double>(done) * static_cast<double>(unitBytes) * 1000.0 /
-                                  static_cast<double>(elapsedMs);
-    std::snprintf(rate, sizeof rate, "%.1f MB/s", bytesPerSecond / 1e6);
-    text = rate;
-  } else {
-    text = std::to_string(static_cast<uint64_t>(static_cast<double>(done) * 1000.0 / static_cast<double>(elapsedMs))) + "/s";
-  }
-  if (total > done) {
-    // In floating point: bytes times milliseconds overflow 64 bits on a big disk.
-    const auto leftSeconds = static_cast<uint64_t>(static_cast<double>(total - done) *
-                                                   static_cast<double>(elapsedMs) / static_cast<double>(done) / 1000.0);
-    char left[32];
-    std::snprintf(left, sizeof left, "  残り %llu:%02llu", static_cast<unsigned long long>(leftSeconds / 60),
-                  static_cast<unsigned long long>(leftSeconds % 60));
-    text += left;
-  }
-  return text;
 }
 
 // The counter reads "current / total" in the phase's own unit.

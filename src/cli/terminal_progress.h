@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "app/progress_model.h"
+#include "app/rate_text.h"
 #include "volume/scan_state.h"
 
 namespace vellum::cli {
@@ -77,14 +78,9 @@ class TerminalProgressView : public app::ProgressView {
 // name can never move the cursor or send the terminal an escape sequence.
 std::string FitToColumns(std::string_view text, size_t maxColumns, size_t& usedColumns);
 
-// "1234/s  残り 2:05" from the counts done and in all over the time taken,
-// or "12.3 MB/s  残り 2:05" when each step stands for unitBytes bytes; empty
-// until there is enough to go on (two seconds and a first step).
-std::string RateText(uint64_t done, uint64_t total, uint64_t elapsedMs, uint64_t unitBytes = 0);
-
-// The bytes a step stands for in the phases of commands on `state`: a
-// cluster in the cluster scans, a byte in a restore, nothing in the walks.
-std::function<uint64_t(std::string_view)> UnitBytesOf(const volume::ScanState& state);
+// The rate and the time left, as the progress window tells them too.
+using app::RateText;
+using app::UnitBytesOf;
 
 // Ctrl+C (and SIGTERM, SIGHUP) for the length of a command: the first cancels the running walk and
 // every later one of the command (each TerminalProgressView reports it from

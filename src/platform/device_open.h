@@ -38,4 +38,17 @@ inline constexpr std::string_view kPermissionHint =
     "のいずれかの手順で、起動してください。";
 #endif
 
+// The same refusal when the program already runs with every right it could
+// be given (root): starting it again with them would change nothing.
+inline constexpr std::string_view kRefusedWithAllRightsHint =
+    "\n\nroot の権限で実行していても開けませんでした。ほかのプログラムが使用中でないか、"
+    "デバイスやファイルの設定で読み取りが禁止されていないかを確かめてください。";
+// Whether the program runs with every right (root on Linux). On Windows the
+// advice to run it as administrator always stands.
+bool RunningWithAllRights();
+// kPermissionHint, or kRefusedWithAllRightsHint when the program runs with them.
+inline std::string_view PermissionHintForThisUser() {
+  return RunningWithAllRights() ? kRefusedWithAllRightsHint : kPermissionHint;
+}
+
 }  // namespace vellum::platform

@@ -82,6 +82,11 @@ bool IsFolder(const std::string& path);       // a folder itself, not a link to 
 bool IsRegularFile(const std::string& path);  // a plain file, links followed
 // A device node (Linux) or a raw volume or disk (\\.\C:, \\.\PhysicalDrive1).
 bool IsDevicePath(const std::string& path);
+// What a path names, links followed. A source is a plain file or a block
+// device; opening a pipe or a socket waits for another program, and a
+// character device or a folder holds no volume.
+enum class NodeKind { kMissing, kRegular, kBlockDevice, kDirectory, kFifo, kSocket, kCharDevice, kOther };
+NodeKind NodeKindOf(const std::string& path);
 // The size of a plain file; false when `path` is none.
 bool RegularFileSize(const std::string& path, uint64_t& size);
 

@@ -6,6 +6,8 @@
 #include <QVBoxLayout>
 
 #include "app/control_anchors.h"
+#include "app/rate_text.h"
+#include "app/window_close.h"
 #include "ui/artwork.h"
 #include "ui/dialog_font.h"
 #include "ui/main_widgets.h"
@@ -26,7 +28,11 @@ MainDialog::MainDialog(volume::DriveTable drives, int32_t selectIndex)
   base_ = BaseUnitsOf(font());
   state_.shell = &shell_;
   openUrl_ = [](const QUrl& url) { QDesktopServices::openUrl(url); };
-  newProgress_ = [this] { return std::make_unique<GuiProgress>(this); };
+  newProgress_ = [this] {
+    auto progress = std::make_unique<GuiProgress>(this);
+    progress->SetUnitBytes(app::UnitBytesOf(state_));
+    return progress;
+  };
   setWindowIcon(ApplicationIcon());
   setWindowTitle(QString::fromUtf8(kMainCaption));
 
@@ -89,6 +95,7 @@ void MainDialog::resizeEvent(QResizeEvent* event) {
 
 void MainDialog::reject() {
   if (busy_) return;
+  if (!app::MayCloseWindow(list_, *messages_)) return;
   QDialog::reject();
 }
 

@@ -107,7 +107,8 @@ class MainDialog : public QDialog, private app::ResultsFileHost {
   const volume::DriveTable& Drives() const { return drives_; }
 
  public slots:
-  // Esc and the close box end the program at once, unless a walk is running.
+  // Esc and the close box end the program, unless a walk is running; rows
+  // not saved are asked about first.
   void reject() override;
 
  protected:
@@ -144,6 +145,10 @@ class MainDialog : public QDialog, private app::ResultsFileHost {
   void ShowClearingNotice(bool shown);
   // The title names the drive or image open, after the program's own.
   void ShowOpenDrive();
+  // The status line's count of the rows selected.
+  void ShowSelectionCount();
+  // After a command gave the list new rows: the columns fitted to them.
+  void ShowNewRows();
   // The title, and the status line after a search or scan.
   void ShowSearchOutcome();
   // Each row's state and repeated content, told from the tables of the

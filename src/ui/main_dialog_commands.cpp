@@ -95,9 +95,14 @@ void MainDialog::RunWithRangeDialog(int (*command)(app::CommandContext&), bool w
   app::CommandContext context = WindowContext();
   CClusterDlg rangeDialog(*messages_, this);
   context.rangeAsker = &rangeDialog;
+  const uint64_t before = list_.Revision();
   command(context);
-  rowsDrive_ = state_.driveIndex;
   model_->FlushRows();
+  // A question answered No or a range cancelled left the list as it was,
+  // the rows of the volume they were found on.
+  if (list_.Revision() == before) return;
+  rowsDrive_ = state_.driveIndex;
+  ShowNewRows();
   // Told from the tables of the volume still open, before anything else reads it.
   if (state_.fsKind != volume::kFsNone) ShowRowNotes();
   ShowSearchOutcome();
@@ -111,9 +116,24 @@ void MainDialog::ShowRowNotes() {
   model_->SetBinNotes(app::RecycleBinNotes(state_, list_));
 }
 
+void MainDialog::ShowSelectionCount() {
+  const size_t selected = list_.SelectedRows().size();
+  status_->ShowSelection(selected == 0 ? QString()
+                                       : QStringLiteral("%1 件を選択 (%2 件中)").arg(selected).arg(list_.RowCount()));
+}
+
+void MainDialog::ShowNewRows() {
+  model_->FlushRows();
+  table_->FitColumnsToContents();
+  ShowSelectionCount();
+}
+
+// The drive named is the one the list's rows were found on or loaded for,
+// not whatever a command last tried: an opening that failed, or a question
+// answered No, leaves the list and its drive.
 void MainDialog::ShowOpenDrive() {
   QString title = QString::fromUtf8(kMainCaption);
-  const int32_t index = state_.driveIndex;
+  const int32_t index = rowsDrive_;
   if (index >= 0 && static_cast<size_t>(index) < drives_.entries.size()) {
     const volume::DriveEntry& drive = drives_.entries[static_cast<size_t>(index)];
     title += QStringLiteral(" — ") + FromUtf8(drive.rootText);
@@ -207,7 +227,17 @@ void MainDialog::OnCompleteDeletion() {
   BusyScope busy(busy_);
   UpdateData();
   app::CommandContext context = WindowContext();
+  const uint64_t before = list_.Revision();
   app::OnCompleteDeletion(context);
+  model_->FlushRows();
+  // The list of the wiped volume was searched again: shown as after a search.
+  if (list_.Revision() != before) {
+    rowsDrive_ = state_.driveIndex;
+    ShowNewRows();
+    if (state_.fsKind != volume::kFsNone) ShowRowNotes();
+    ShowSearchOutcome();
+    return;
+  }
   ShowOpenDrive();
 }
 
@@ -234,16 +264,19 @@ void MainDialog::OnLoadResults() {
   BusyScope busy(busy_);
   UpdateData();
   loadOpenedVolume_ = false;
+  const uint64_t before = list_.Revision();
   app::LoadResults(list_, *this, *messages_, &shell_);
-  if (list_.RowCount() > 0) rowsDrive_ = state_.driveIndex;
   model_->FlushRows();
+  if (QGuiApplication::overrideCursor()) QGuiApplication::restoreOverrideCursor();
+  if (list_.Revision() == before) return;  // nothing loaded: the list stays the one shown
+  rowsDrive_ = state_.driveIndex;
+  ShowNewRows();
   // The volume the list names was opened for it: the rows' states come from
   // its tables, as after a search. A list that cannot be of it (another
   // file system, clusters past its end) gets none.
   if (loadOpenedVolume_ && app::ListMismatch(state_, list_).empty()) ShowRowNotes();
   ShowOpenDrive();
   status_->Clear();
-  if (QGuiApplication::overrideCursor()) QGuiApplication::restoreOverrideCursor();
 }
 
 void MainDialog::OnExit() {

@@ -37,7 +37,9 @@ void MainDialog::AddLabel(int id, const QRect& dlu, const QString& text, Qt::Ali
 
 void MainDialog::AddCheckBox(int id, const QRect& dlu, const QString& text) {
   auto* box = new BoxOnlyCheckBox(text, client_);
-  box->setFocusPolicy(Qt::ClickFocus);  // only the analyse box is a tab stop
+  // Every box is a tab stop (the template makes only the analyse box one):
+  // a person at the keyboard reaches (U) and (Z) too.
+  box->setFocusPolicy(Qt::StrongFocus);
   Place(box, id, dlu);
 }
 
@@ -94,7 +96,6 @@ void MainDialog::BuildControls() {
   AddCheckBox(kZeroSizeCheckId, {307, 119, 8, 8}, QStringLiteral("&Z"));
   AddLabel(kAnalyseLabelId, {316, 137, 86, 8}, QStringLiteral("ファイルの中身を解析する(A)"), {});
   AddCheckBox(kAnalyseCheckId, {307, 137, 8, 10}, QStringLiteral("&A"));
-  Control(kAnalyseCheckId)->setFocusPolicy(Qt::StrongFocus);
 
   AddLabel(kCountLabelId, {340, 149, 31, 8}, QStringLiteral("ファイル数"), Qt::AlignHCenter);
   AddLabel(kFoundCountId, {337, 158, 36, 13}, {}, Qt::AlignRight);
@@ -135,6 +136,9 @@ void MainDialog::BuildControls() {
   connect(model_, &ResultTableModel::clearing, this, [this] { ShowClearingNotice(true); });
   connect(model_, &ResultTableModel::cleared, this, [this] { ShowClearingNotice(false); });
   connect(model_, &ResultTableModel::foundCountChanged, counter, &QLabel::setText);
+  connect(model_, &ResultTableModel::listSelectionChanged, this, &MainDialog::ShowSelectionCount);
+  connect(model_, &ResultTableModel::cleared, this, &MainDialog::ShowSelectionCount);
+  connect(model_, &QAbstractItemModel::modelReset, this, &MainDialog::ShowSelectionCount);
 }
 
 void MainDialog::AddMenuCommand(QMenu* menu, int id, const QString& text,

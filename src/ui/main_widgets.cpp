@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QHBoxLayout>
 #include <QMouseEvent>
+#include <QRegularExpression>
 #include <QStyleOptionComboBox>
 #include <QStyleOptionButton>
 #include <QStylePainter>
@@ -39,20 +40,47 @@ void DriveBox::showPopup() {
   QComboBox::showPopup();
 }
 
+int DriveBox::TextRoom() const {
+  QStyleOptionComboBox option;
+  initStyleOption(&option);
+  const QRect field = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+  return qMax(0, field.width() - (option.currentIcon.isNull() ? 0 : option.iconSize.width() + 4));
+}
+
+QString DriveBox::Fitted(const QString& text, int room) const {
+  const QFontMetrics metrics = fontMetrics();
+  const QString dash = QStringLiteral(" — ");
+  const int at = text.indexOf(dash);
+  if (at < 0 || metrics.horizontalAdvance(text) <= room) return metrics.elidedText(text, Qt::ElideMiddle, room);
+  // The facts begin with the file system and the size, which stay whole; a
+  // label after them gives way before the name shrinks past a few letters.
+  static const QRegularExpression kSize(QStringLiteral("\\d+(\\.\\d+)? [KMGTP]?B"));
+  const QString facts = text.mid(at);
+  const QRegularExpressionMatch size = kSize.match(facts);
+  const QString essential = size.hasMatch() ? facts.left(size.capturedEnd()) : facts;
+  const QString label = facts.mid(essential.size());
+  const int left = room - metrics.horizontalAdvance(essential);
+  if (left <= 0) return metrics.elidedText(text.mid(at + dash.size()), Qt::ElideRight, room);
+  const int fewLetters = metrics.horizontalAdvance(QStringLiteral("MMMMM"));
+  const int nameRoom = qMin(left, qMax(fewLetters, left - metrics.horizontalAdvance(label)));
+  const QString name = metrics.elidedText(text.left(at), Qt::ElideMiddle, nameRoom);
+  return name + essential + metrics.elidedText(label, Qt::ElideRight, qMax(0, left - metrics.horizontalAdvance(name)));
+}
+
+QString DriveBox::ShownText() const { return Fitted(currentText(), TextRoom()); }
+
 void DriveBox::paintEvent(QPaintEvent*) {
   QStylePainter painter(this);
   painter.setPen(palette().color(QPalette::Text));
   QStyleOptionComboBox option;
   initStyleOption(&option);
   painter.drawComplexControl(QStyle::CC_ComboBox, option);
-  const QRect field = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
-  const int room = field.width() - (option.currentIcon.isNull() ? 0 : option.iconSize.width() + 4);
-  option.currentText = fontMetrics().elidedText(option.currentText, Qt::ElideMiddle, qMax(0, room));
+  option.currentText = Fitted(option.currentText, TextRoom());
   painter.drawControl(QStyle::CE_ComboBoxLabel, option);
 }
 
 StatusLine::StatusLine(QWidget* parent)
-    : QWidget(parent), text_(new QLabel(this)), action_(new QPushButton(this)) {
+    : QWidget(parent), text_(new QLabel(this)), action_(new QPushButton(this)), selection_(new QLabel(this)) {
   auto* row = new QHBoxLayout(this);
   row->setContentsMargins(6, 2, 6, 2);
   text_->setObjectName(QStringLiteral("statusText"));
@@ -60,8 +88,11 @@ StatusLine::StatusLine(QWidget* parent)
   action_->setObjectName(QStringLiteral("statusAction"));
   action_->setAutoDefault(false);
   action_->hide();
+  selection_->setObjectName(QStringLiteral("statusSelection"));
+  selection_->setTextFormat(Qt::PlainText);
   row->addWidget(text_, 1);
   row->addWidget(action_);
+  row->addWidget(selection_);
   setFixedHeight(qMax(text_->sizeHint().height(), action_->sizeHint().height()) + 4);
   connect(action_, &QPushButton::clicked, this, &StatusLine::actionClicked);
 }

@@ -65,6 +65,8 @@ class DriveBox : public QComboBox {
   explicit DriveBox(QWidget* parent);
   // After entries were added: the list's width and the box's tooltip.
   void FitEntries();
+  // The selected entry as the closed box shows it.
+  QString ShownText() const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -72,6 +74,10 @@ class DriveBox : public QComboBox {
 
  private:
   void UpdateToolTip();
+  int TextRoom() const;
+  // `text` in `room` pixels: a long name loses its middle first, so that the
+  // file system and size after " — " stay in sight.
+  QString Fitted(const QString& text, int room) const;
 };
 
 // The line under the list: how the last command ended when the list alone
@@ -85,6 +91,8 @@ class StatusLine : public QWidget {
   void Show(const QString& text, const QString& action = {});
   void Clear() { Show({}); }
   QString Text() const { return text_->text(); }
+  // At the right end: how many rows are selected.
+  void ShowSelection(const QString& text) { selection_->setText(text); }
 
  signals:
   void actionClicked();
@@ -92,6 +100,7 @@ class StatusLine : public QWidget {
  private:
   QLabel* text_;
   QPushButton* action_;
+  QLabel* selection_;
 };
 
 }  // namespace vellum::ui

@@ -30,6 +30,10 @@ ProgressDialog::ProgressDialog(QWidget* owner)
   AddLabel(app::kCounterCaptionId, {14, 19, 37, 8}, {});
   AddLabel(app::kCounterTextId, {55, 19, 122, 8}, {});
   AddLabel(app::kPercentId, {85, 31, 18, 8}, FromUtf8(app::kInitialPercentText));
+  // Either side of the percentage: how fast, and how long is left.
+  AddLabel(app::kSpeedId, {14, 31, 68, 8}, {});
+  AddLabel(app::kTimeLeftId, {106, 31, 71, 8}, {});
+  labels_[app::kTimeLeftId]->setAlignment(Qt::AlignRight | Qt::AlignTop);
 
   bar_ = new QProgressBar(this);
   bar_->setObjectName(QString::number(app::kProgressBarId));

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QPointer>
+#include <functional>
 #include <memory>
 
 #include "app/progress_model.h"
@@ -76,6 +77,8 @@ class GuiProgress : public Progress {
   int PumpAndCheckCancel() override { return model_.PumpAndCheckCancel(); }
   void SetFileName(std::string_view name) override { model_.SetFileName(name); }
   void CloseProgress() override { model_.CloseProgress(); }
+
+  void SetUnitBytes(std::function<uint64_t(std::string_view)> unitBytes) { model_.SetUnitBytes(std::move(unitBytes)); }
 
   ProgressDialog& Dialog() { return *dialog_; }
   const app::ProgressModel& Model() const { return model_; }

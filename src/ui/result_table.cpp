@@ -38,6 +38,10 @@ ResultTable::ResultTable(ResultTableModel& model, QWidget* parent)
 
   connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &ResultTable::OnColumnClick);
   connect(&model_, &ResultTableModel::columnsChanged, this, &ResultTable::ApplyColumnWidths);
+  // New rows come in the order they were found: no column is sorted then.
+  const auto unsorted = [this] { horizontalHeader()->setSortIndicatorShown(false); };
+  connect(&model_, &ResultTableModel::clearing, this, unsorted);
+  connect(&model_, &ResultTableModel::columnsChanged, this, unsorted);
   ApplyColumnWidths();
 }
 
@@ -45,6 +49,21 @@ void ResultTable::OnColumnClick(int column) {
   QGuiApplication::setOverrideCursor(Qt::WaitCursor);
   model_.SortByColumn(column);
   QGuiApplication::restoreOverrideCursor();
+  // The list turns the direction round for the next click of the same column.
+  const bool ascending = !model_.List().NextSortAscending();
+  horizontalHeader()->setSortIndicator(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+  horizontalHeader()->setSortIndicatorShown(true);
+}
+
+void ResultTable::FitColumnsToContents() {
+  const app::ResultList& list = model_.List();
+  const int widest = qMax(100, viewport()->width() * 3 / 5);
+  for (size_t i = 0; i < list.ColumnCount(); ++i) {
+    const int column = static_cast<int>(i);
+    const int own = list.ColumnAt(i).width;
+    const int needed = qMax(sizeHintForColumn(column), horizontalHeader()->sectionSizeHint(column));
+    horizontalHeader()->resizeSection(column, qMax(own, qMin(needed, qMax(own, widest))));
+  }
 }
 
 void ResultTable::keyPressEvent(QKeyEvent* event) {

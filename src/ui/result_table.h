@@ -20,6 +20,10 @@ class ResultTable : public QTableView {
   // The heading click: sorts with the wait cursor shown; the selection moves
   // with its rows.
   void OnColumnClick(int column);
+  // Once a command has filled the list: each column as wide as its widest
+  // cell on screen and its heading (never narrower than its own width, and
+  // no wider than most of the view, so one long folder leaves the others).
+  void FitColumnsToContents();
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;

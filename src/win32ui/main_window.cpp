@@ -7,6 +7,7 @@
 #include "app/main_control_ids.h"
 #include "app/restore_command.h"
 #include "app/wipe_command.h"
+#include "app/window_close.h"
 #include "app/window_texts.h"
 #include "platform/shell_info.h"
 #include "platform/win32/wide.h"
@@ -151,9 +152,9 @@ bool MainWindow::OnCommand(int id) {
     case kMakerPageCommand:
     case kLogoId: OpenManual(); return true;
     case IDCANCEL:
-      // Esc and the close box end the window at once; a walk in progress
-      // is stopped through its own window first.
-      if (!busy_) EndDialog(dialog_, 0);
+      // Esc and the close box end the window, asking first about rows not
+      // saved; a walk in progress is stopped through its own window first.
+      if (!busy_ && app::MayCloseWindow(list_, commandMessages_)) EndDialog(dialog_, 0);
       return true;
     default: return false;
   }
@@ -188,9 +189,11 @@ bool MainWindow::RunCommand(int (*command)(app::CommandContext&)) {
   ClusterRangeDialog range(instance_, dialog_, messages_);
   context.rangeAsker = &range;
   const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+  const uint64_t before = list_.Revision();
   command(context);
   SetCursor(previous);
-  rowsDrive_ = state_.driveIndex;
+  // A No or a cancelled range left the rows of the volume they were found on.
+  if (list_.Revision() != before) rowsDrive_ = state_.driveIndex;
   ShowOpenDrive();
   busy_ = false;
   return true;

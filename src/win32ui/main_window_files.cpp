@@ -18,8 +18,9 @@ using platform::win32::Wide;
 void MainWindow::OnLoadResults() {
   if (busy_) return;
   busy_ = true;
+  const uint64_t before = list_.Revision();
   app::LoadResults(list_, *this, messages_, shell_.get());
-  if (list_.RowCount() > 0) rowsDrive_ = state_.driveIndex;
+  if (list_.Revision() != before) rowsDrive_ = state_.driveIndex;
   ShowOpenDrive();
   ShowStatus(nullptr, false);
   busy_ = false;

@@ -218,5 +218,28 @@ TEST(ResultListRows, ClearingTellsTheViewAroundTheWorkAndCounterShowsText) {
   EXPECT_EQ(list.FoundCountText(), "0");
 }
 
+// Rows are unsaved from their first change until saved; looking at them
+// (sorting, selecting) changes nothing, a new row or cell does.
+TEST(ResultListSaved, RowsAreUnsavedUntilMarkedAndAgainAfterAChange) {
+  ResultList list;
+  EXPECT_FALSE(list.HasUnsavedRows());  // nothing to lose
+  AddFile(list, "B.TXT", "20", 0);
+  AddFile(list, "A.TXT", "10", 0);
+  EXPECT_TRUE(list.HasUnsavedRows());
+  list.MarkSaved();
+  const uint64_t saved = list.Revision();
+  list.OnColumnClick(0);
+  list.SelectAll();
+  EXPECT_FALSE(list.HasUnsavedRows());
+  EXPECT_EQ(list.Revision(), saved);
+  list.SetCell(0, 2, "11");
+  EXPECT_TRUE(list.HasUnsavedRows());
+  list.MarkSaved();
+  list.ClearRows();
+  EXPECT_FALSE(list.HasUnsavedRows());  // empty again
+  AddFile(list, "C.TXT", "1", 0);
+  EXPECT_TRUE(list.HasUnsavedRows());
+}
+
 }  // namespace
 }  // namespace vellum::app

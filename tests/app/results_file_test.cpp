@@ -233,6 +233,7 @@ TEST_F(ResultsFileTest, SavingOntoTheSourceItselfIsRefused) {
 
 TEST_F(ResultsFileTest, FilesThatCannotBeWrittenOrReadAreReported) {
   FillFatSearch(list);
+  const size_t rows = list.RowCount();
   host.paths = {PathOf("no-such-dir/x.txt")};
   SaveResults(list, 0, host, messages);
   ASSERT_EQ(messages.shown.size(), 1u);
@@ -242,11 +243,13 @@ TEST_F(ResultsFileTest, FilesThatCannotBeWrittenOrReadAreReported) {
   LoadResults(list, host, messages, &shell);
   ASSERT_EQ(messages.shown.size(), 2u);
   EXPECT_TRUE(messages.shown[1].starts_with(PathOf("missing.txt")));
-  EXPECT_EQ(list.RowCount(), 0u);  // cleared before the file was opened
+  EXPECT_EQ(list.RowCount(), rows);  // a file that cannot be read replaces nothing
+  EXPECT_TRUE(list.HasUnsavedRows());
 
   host.paths = {dir.string()};  // a folder opens but cannot be read
   LoadResults(list, host, messages, &shell);
   EXPECT_EQ(messages.shown.back(), kResultsReadFailed);
+  EXPECT_EQ(list.RowCount(), rows);
 }
 
 TEST_F(ResultsFileTest, DriveLineChecksEndTheLoadSilently) {

@@ -85,7 +85,7 @@ TEST(OpenVolumeChecks, UnreadableAndUnrecognisedSourcesSaySo) {
 
   std::filesystem::remove(text);  // gone between listing and opening
   EXPECT_EQ(OpenVolume(f.state, f.context.volume, f.list, f.messages), 0);
-  EXPECT_NE(f.messages.shown.back().find("No such file"), std::string::npos);
+  EXPECT_NE(f.messages.shown.back().find("見つかりません"), std::string::npos);
   std::filesystem::remove_all(dir);
 }
 

@@ -24,7 +24,7 @@ mounts+=("$work/full")
 "$cli" restore "$images/fat16.img" --to "$work/ro" >"$work/ro.out" 2>&1
 status=$?
 [[ $status == 3 ]] || fail "read-only destination: exit $status, wanted 3"
-grep -q "Read-only file system" "$work/ro.out" || fail "read-only destination: the reason is not named"
+grep -q "読み取り専用のファイルシステム" "$work/ro.out" || fail "read-only destination: the reason is not named"
 grep -q "復元できなかった項目" "$work/ro.out" || fail "read-only destination: no list of failed items"
 # Nothing was restored: the summary must not begin as if it had been.
 [[ $(head -1 "$work/ro.out") == "復元できませんでした。" ]] || fail "read-only destination: headline $(head -1 "$work/ro.out")"
@@ -32,7 +32,7 @@ grep -q "復元できなかった項目" "$work/ro.out" || fail "read-only desti
 "$cli" restore "$images/fat16.img" --to "$work/full" >"$work/full.out" 2>&1
 status=$?
 [[ $status == 3 ]] || fail "full destination: exit $status, wanted 3"
-grep -q "No space left on device" "$work/full.out" || fail "full destination: the reason is not named"
+grep -q "ディスクの空き領域が足りません" "$work/full.out" || fail "full destination: the reason is not named"
 # What stayed is complete: the same bytes as the plain restore.
 while IFS= read -r -d '' f; do
   rel=${f#"$work/full/"}
@@ -45,7 +45,7 @@ done < <(find "$work/full" -type f -print0)
 status=$?
 [[ $status == 3 ]] || fail "full destination, NTFS: exit $status, wanted 3: $(tail -3 "$work/nfull.out")"
 [[ $(grep -c "ファイルの書き込みに失敗しました。" "$work/nfull.out") == 0 ]] || fail "full destination, NTFS: a message per block"
-grep -q "No space left on device" "$work/nfull.out" || fail "full destination, NTFS: the reason is not named"
+grep -q "ディスクの空き領域が足りません" "$work/nfull.out" || fail "full destination, NTFS: the reason is not named"
 
 # The recognised contents of media-fat32.img, listed under "<不明>".
 "$cli" search "$images/media-fat32.img" --free-scan -o "$work/media.tsv" 2>/dev/null || fail "media search"

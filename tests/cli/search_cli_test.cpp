@@ -2,9 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "app/results_file.h"
 
@@ -54,12 +61,23 @@ TEST(SearchCli, WrongInputIsReportedWithStatusOne) {
     std::vector<std::string> args;
     const char* says;
   } cases[] = {
-      {{dir.File("missing.img")}, "No such file"},
-      {{dir.File("")}, "Is a directory"},
+      {{dir.File("missing.img")}, "見つかりません"},
+      {{dir.File("")}, "フォルダです"},
       {{dir.File("text.img")}, "NTFS 以外のドライブは検索できません"},
       {{dir.File("cut.img")}, "壊れているため"},
       {{Image("fat12.img"), "--filter", "*.txt"}, "ワイルドカード '*' は使えません"},
+      // Refused before any open: opening a pipe waits for a writer.
+      {{dir.File("pipe")}, "名前付きパイプ (FIFO) です"},
+      {{"/dev/null"}, "キャラクタデバイスです"},
   };
+  ASSERT_EQ(::mkfifo(dir.File("pipe").c_str(), 0600), 0);
+  // Should the search open the pipe after all, a writer comes and goes, so
+  // that the test fails instead of waiting for good.
+  std::atomic<bool> finished{false};
+  std::thread writer([&] {
+    for (int i = 0; i < 100 && !finished; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (const int fd = ::open(dir.File("pipe").c_str(), O_WRONLY | O_NONBLOCK); fd >= 0) ::close(fd);
+  });
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args[0]);
     const CliRun r = Search(c.args);
@@ -67,6 +85,8 @@ TEST(SearchCli, WrongInputIsReportedWithStatusOne) {
     EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
     EXPECT_TRUE(r.out.empty());
   }
+  finished = true;
+  writer.join();
   EXPECT_EQ(Search({Image("fat12.img"), "--bogus"}).status, 2);
   EXPECT_EQ(Search({Image("fat12.img"), "--range", "9-x"}).status, 2);
 }

@@ -114,7 +114,7 @@ TEST_F(RestoredFileTest, AFileTakesItsNameOnlyWhenCompleteAndNeverReplacesOne) {
 TEST_F(RestoredFileTest, AFileThatCannotBeCreatedNamesTheReason) {
   RestoredFile file;
   EXPECT_FALSE(file.Create(Root() + "/no-such-folder", "x.bin"));
-  EXPECT_EQ(file.Error(), "No such file or directory");
+  EXPECT_EQ(file.Error(), "ファイルまたはフォルダが見つかりません");
   EXPECT_EQ(file.Path(), Root() + "/no-such-folder/x.bin");
 }
 

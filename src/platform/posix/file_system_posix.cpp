@@ -1,4 +1,5 @@
 #include "platform/file_system.h"
+#include "platform/system_error_text.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,7 +13,7 @@ namespace vellum::platform {
 
 namespace {
 
-SystemError ErrorOf(int code) { return {code, std::strerror(code)}; }
+SystemError ErrorOf(int code) { return {code, SystemErrorText(code)}; }
 
 }  // namespace
 
@@ -32,6 +33,18 @@ bool IsFolder(const std::string& path) {
 bool IsRegularFile(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+NodeKind NodeKindOf(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return NodeKind::kMissing;
+  if (S_ISREG(st.st_mode)) return NodeKind::kRegular;
+  if (S_ISBLK(st.st_mode)) return NodeKind::kBlockDevice;
+  if (S_ISDIR(st.st_mode)) return NodeKind::kDirectory;
+  if (S_ISFIFO(st.st_mode)) return NodeKind::kFifo;
+  if (S_ISSOCK(st.st_mode)) return NodeKind::kSocket;
+  if (S_ISCHR(st.st_mode)) return NodeKind::kCharDevice;
+  return NodeKind::kOther;
 }
 
 bool IsDevicePath(const std::string& path) {
@@ -65,7 +78,7 @@ bool MakeFolders(const std::string& path, SystemError& error) {
   std::error_code ec;
   std::filesystem::create_directories(path, ec);
   if (std::filesystem::is_directory(path)) return true;
-  error = {ec.value(), ec ? ec.message() : std::strerror(ENOTDIR)};
+  error = {ec.value(), SystemErrorText(ec ? ec.value() : ENOTDIR)};
   return false;
 }
 

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "platform/posix/mapped_views.h"
+#include "platform/system_error_text.h"
 
 namespace vellum::platform {
 
@@ -40,7 +41,7 @@ class PosixBlockDevice : public BlockDevice {
       const ssize_t n = ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(at));
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) {
-        if (n < 0) lastError_ = std::strerror(errno);
+        if (n < 0) lastError_ = SystemErrorText(errno);
         break;
       }
       done += static_cast<size_t>(n);
@@ -58,7 +59,7 @@ class PosixBlockDevice : public BlockDevice {
       const ssize_t n = ::pwrite(fd_, data.data() + done, data.size() - done, static_cast<off_t>(at));
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) {
-        if (n < 0) lastError_ = std::strerror(errno);
+        if (n < 0) lastError_ = SystemErrorText(errno);
         return false;
       }
       done += static_cast<size_t>(n);
@@ -97,7 +98,7 @@ class PosixBlockDevice : public BlockDevice {
 OpenResult Failure(int code) {
   OpenResult r;
   r.errorCode = code;
-  r.errorText = std::strerror(code);
+  r.errorText = SystemErrorText(code);
   return r;
 }
 
@@ -105,8 +106,15 @@ OpenResult Failure(int code) {
 
 OpenResult OpenPosixDevice(const std::string& path, OpenAccess access) {
   const bool writable = access == OpenAccess::ReadWrite;
-  const int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+  // A pipe is never opened: the open would wait until something writes to
+  // it. The check before is the rule; O_NONBLOCK covers a path that turns
+  // into one in between, and is taken off again for the reads.
+  struct stat before {};
+  if (::stat(path.c_str(), &before) == 0 && !S_ISREG(before.st_mode) && !S_ISBLK(before.st_mode))
+    return Failure(S_ISDIR(before.st_mode) ? EISDIR : ENODEV);
+  const int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return Failure(errno);
+  if (const int flags = ::fcntl(fd, F_GETFL); flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
 
   struct stat st {};
   if (::fstat(fd, &st) != 0) {
@@ -132,5 +140,7 @@ OpenResult OpenPosixDevice(const std::string& path, OpenAccess access) {
 }
 
 OpenResult OpenDevice(const std::string& path, OpenAccess access) { return OpenPosixDevice(path, access); }
+
+bool RunningWithAllRights() { return ::geteuid() == 0; }
 
 }  // namespace vellum::platform

@@ -218,4 +218,8 @@ OpenResult OpenDevice(const std::string& path, OpenAccess access) {
   return r;
 }
 
+// An administrator is refused too where a volume is locked by the system;
+// the advice to start as one stays the one that helps most often.
+bool RunningWithAllRights() { return false; }
+
 }  // namespace vellum::platform

@@ -75,6 +75,21 @@ bool IsRegularFile(const std::string& path) {
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY) && !(a & FILE_ATTRIBUTE_DEVICE);
 }
 
+NodeKind NodeKindOf(const std::string& path) {
+  // \\.\C: and \\.\PhysicalDrive1 are volumes and disks; anything else in
+  // the device namespace (\\.\pipe\..., \\.\COM1) holds none.
+  if (win32::IsRawDevicePath(path)) {
+    const std::string name = path.substr(4);
+    const bool volume = name.size() == 2 && name[1] == ':';
+    return volume || name.rfind("PhysicalDrive", 0) == 0 ? NodeKind::kBlockDevice : NodeKind::kOther;
+  }
+  const DWORD a = Attributes(path);
+  if (a == INVALID_FILE_ATTRIBUTES) return NodeKind::kMissing;
+  if (a & FILE_ATTRIBUTE_DIRECTORY) return NodeKind::kDirectory;
+  if (a & FILE_ATTRIBUTE_DEVICE) return NodeKind::kCharDevice;
+  return NodeKind::kRegular;
+}
+
 bool IsDevicePath(const std::string& path) { return win32::IsRawDevicePath(path); }
 
 std::string DeviceName(const std::string& path) {
