@@ -22,13 +22,16 @@
 # needs ImageMagick and ffmpeg, scripts/setup.sh --bench). --make only makes
 # them. --cold evicts the image's pages before every run (dd iflag=nocache, as
 # bench_cold.sh) and adds dd iflag=direct. VELLUM_CLI names the build to time
-# (build/default of this checkout), BENCH_RUNS the runs per command (5).
+# (build/default of this checkout), VELLUM_BEFORE another build timed beside it
+# in the same run (the build before a change), BENCH_RUNS the runs per
+# command (5).
 # Prints one table; hyperfine's own tables are kept in the same folder.
 # Without hyperfine each command runs BENCH_RUNS times under a plain clock.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
 cli=${VELLUM_CLI:-$repo/build/default/src/vellum-cli}
+before=${VELLUM_BEFORE:-}
 runs=${BENCH_RUNS:-5}
 export LC_ALL=C.UTF-8 TZ=UTC
 gib=1 cold=0 make_only=0 jobs=()
@@ -44,6 +47,9 @@ done
 ((${#jobs[@]})) || jobs=(nohit-zeros nohit-old carving exfat-thorough ntfs)
 dir=${BENCH_CACHE:-$repo/build/bench/written}
 out=$dir/run
+# PhotoRec writes every file it carves: into memory (BENCH_SCRATCH, /dev/shm),
+# so that the disk's speed at taking a gigabyte of files is not what is timed.
+carved=${BENCH_SCRATCH:-/dev/shm}/vellum-bench-photorec
 mkdir -p "$dir" "$out"
 
 # Makes IMAGE for JOB, written in full or sparse, once.
@@ -67,18 +73,25 @@ kinds_of() { [[ $1 == nohit-old ]] && echo full || echo "sparse full"; }
 # name|command pairs for JOB on IMAGE: ours first, then the peer.
 commands_of() {  # JOB IMAGE
   local job=$1 image=$2 carve
-  carve="cd '$out/photorec' && photorec /log /d '$out/photorec/r' /cmd '$image' partition_none,freespace,search >/dev/null"
+  carve="cd '$carved' && photorec /log /d '$carved/r' /cmd '$image' partition_none,freespace,search >/dev/null"
+  local build tag
+  for build in ${before:+"$before"} "$cli"; do
+    tag=vellum
+    [[ -n $before ]] && { [[ $build == "$before" ]] && tag="before:" || tag="after:"; }
+    case $job in
+      nohit-* | carving)
+        echo "$tag search --free-scan|'$build' search '$image' --free-scan --format results -o /dev/null"
+        [[ $job == carving ]] && echo "$tag full-scan --yes|'$build' full-scan '$image' --yes --format results -o /dev/null 2>/dev/null" ;;
+      exfat-thorough)
+        echo "$tag search --thorough|'$build' search '$image' --thorough --no-free-scan --format results -o /dev/null" ;;
+      ntfs)
+        echo "$tag NTFS listing|'$build' search '$image' --no-free-scan --zero-size --format results -o /dev/null" ;;
+    esac
+  done
   case $job in
-    nohit-* | carving)
-      echo "vellum search --free-scan|'$cli' search '$image' --free-scan --format results -o /dev/null"
-      [[ $job == carving ]] && echo "vellum full-scan --yes|'$cli' full-scan '$image' --yes --format results -o /dev/null"
-      echo "photorec (free space)|$carve" ;;
-    exfat-thorough)
-      echo "vellum search --thorough|'$cli' search '$image' --thorough --no-free-scan --format results -o /dev/null"
-      echo "fls -rd -p|fls -rd -p '$image' >/dev/null" ;;
-    ntfs)
-      echo "vellum NTFS listing|'$cli' search '$image' --no-free-scan --zero-size --format results -o /dev/null"
-      echo "ntfsundelete -s|ntfsundelete -s -f '$image' >/dev/null" ;;
+    nohit-* | carving) echo "photorec (free space)|$carve" ;;
+    exfat-thorough) echo "fls -rd -p|fls -rd -p '$image' >/dev/null" ;;
+    ntfs) echo "ntfsundelete -s|ntfsundelete -s -f '$image' >/dev/null" ;;
   esac
 }
 
@@ -91,7 +104,7 @@ time_image() {  # NAME IMAGE JOB
   while IFS= read -r line; do names+=("${line%%|*}") lines+=("${line#*|}"); done < <(commands_of "$job" "$image")
   # PhotoRec writes what it carves: its folder is emptied before each run,
   # untimed; --cold also drops the image's pages then.
-  local prepare="rm -rf '$out/photorec' && mkdir -p '$out/photorec'"
+  local prepare="rm -rf '$carved' && mkdir -p '$carved'"
   ((cold)) && prepare="$prepare && sync '$image' && dd if='$image' iflag=nocache count=0 status=none"
   cat "$image" >/dev/null
   if command -v hyperfine >/dev/null; then
@@ -126,6 +139,7 @@ for job in "${jobs[@]}"; do
 done
 ((make_only)) && exit 0
 [[ -x $cli ]] || { echo "no vellum-cli at $cli (build it, or set VELLUM_CLI)" >&2; exit 1; }
+[[ -z $before || -x $before ]] || { echo "no vellum-cli at $before (VELLUM_BEFORE)" >&2; exit 1; }
 
 summaries=()
 for job in "${jobs[@]}"; do
@@ -135,7 +149,7 @@ for job in "${jobs[@]}"; do
     summaries+=("$name")
   done
 done
-rm -rf "$out/photorec"
+rm -rf "$carved"
 
 # One table: each command's mean, and its time over the dd read's and over
 # the peer's (the last command of each image).
