@@ -52,11 +52,12 @@ out=$dir/run
 carved=${BENCH_SCRATCH:-/dev/shm}/vellum-bench-photorec
 mkdir -p "$dir" "$out"
 
-# Makes IMAGE for JOB, written in full or sparse, once.
-make_image() {  # JOB sparse|full IMAGE
-  local job=$1 image=$3
-  [[ -f $image ]] && return 0
-  echo "making $image" >&2
+# Makes IMAGE for JOB, written in full or sparse, once: under another name
+# until it is whole, so that an image cut short is never timed.
+make_image() {  # JOB sparse|full FINAL_IMAGE
+  local job=$1 final=$3 image=$3.part
+  [[ -f $final ]] && return 0
+  echo "making $final" >&2
   case $job in
     nohit-zeros) BENCH_WRITTEN=$2 "$here/make_nohit_bench_image.sh" fat32 "$image" zeros "$gib" ;;
     nohit-old) BENCH_WRITTEN=$2 "$here/make_nohit_bench_image.sh" fat32 "$image" old "$gib" ;;
@@ -65,6 +66,8 @@ make_image() {  # JOB sparse|full IMAGE
       BENCH_WRITTEN=$2 "$here/make_thorough_bench_image.sh" exfat "$image" "$(awk -v g="$gib" 'BEGIN { print g / 4 }')" ;;
     ntfs) BENCH_WRITTEN=$2 "$here/make_ntfs_bench_image.sh" "$image" $((gib == 4 ? 200 : 100)) 1000 "${gib}G" ;;
   esac >&2
+  if [[ -f $image.plan ]]; then mv "$image.plan" "$final.plan"; fi
+  mv "$image" "$final"
 }
 
 # The image of old data has no holes either way, so it is made once.
@@ -114,20 +117,24 @@ time_image() {  # NAME IMAGE JOB
       --export-json "$out/$name.json" --export-markdown "$out/$name.md" "${args[@]}" >&2
   else
     python3 - "$out/$name.json" "$runs" "$prepare" "${names[@]}" -- "${lines[@]}" <<'EOF'
-import json, subprocess, sys, time
+import json, resource, subprocess, sys, time
 path, runs, prepare = sys.argv[1], int(sys.argv[2]), sys.argv[3]
 rest = sys.argv[4:]
 cut = rest.index("--")
 results = []
 for name, line in zip(rest[:cut], rest[cut + 1:]):
-    times = []
+    times, user, system = [], 0.0, 0.0
     for _ in range(runs):
         subprocess.run(["bash", "-c", prepare], check=True)
+        before = resource.getrusage(resource.RUSAGE_CHILDREN)
         start = time.perf_counter()
         subprocess.run(["bash", "-c", line], check=True)
         times.append(time.perf_counter() - start)
+        after = resource.getrusage(resource.RUSAGE_CHILDREN)
+        user += after.ru_utime - before.ru_utime
+        system += after.ru_stime - before.ru_stime
     mean = sum(times) / len(times)
-    results.append({"command": name, "mean": mean, "times": times})
+    results.append({"command": name, "mean": mean, "times": times, "user": user / runs, "system": system / runs})
     print(f"{name}: {mean:.3f} s", file=sys.stderr)
 json.dump({"results": results}, open(path, "w"))
 EOF
@@ -144,7 +151,8 @@ done
 summaries=()
 for job in "${jobs[@]}"; do
   for kind in $(kinds_of "$job"); do
-    name=$job-$kind$( ((cold)) && echo -cold)
+    name=$job-$kind
+    if ((cold)); then name=$name-cold; fi
     time_image "$name" "$dir/$job-$kind.img" "$job"
     summaries+=("$name")
   done
@@ -156,12 +164,16 @@ rm -rf "$carved"
 python3 - "$out" "${summaries[@]}" <<'EOF'
 import json, sys
 out, names = sys.argv[1], sys.argv[2:]
-print("| image | command | mean s | ± | × dd | × peer |")
-print("|---|---|---|---|---|---|")
+# The processor time (user + system) beside the wall time: on a machine
+# others share, the wall time carries their load too.
+print("| image | command | mean s | ± | × dd | × peer | CPU s | CPU × dd |")
+print("|---|---|---|---|---|---|---|---|")
 for name in names:
     results = json.load(open(f"{out}/{name}.json"))["results"]
     dd, peer = results[0]["mean"], results[-1]["mean"]
+    cpu = lambda r: (r.get("user") or 0) + (r.get("system") or 0)
     for r in results:
         spread = r.get("stddev") or 0
-        print(f"| {name} | {r['command']} | {r['mean']:.3f} | {spread:.3f} | {r['mean'] / dd:.2f} | {r['mean'] / peer:.2f} |")
+        print(f"| {name} | {r['command']} | {r['mean']:.3f} | {spread:.3f} | {r['mean'] / dd:.2f} | {r['mean'] / peer:.2f}"
+              f" | {cpu(r):.3f} | {cpu(r) / max(cpu(results[0]), 1e-3):.2f} |")
 EOF
