@@ -54,7 +54,7 @@ std::vector<uint8_t> FatNoise(size_t size, uint32_t seed, uint64_t lastCluster) 
     uint8_t* s = bytes.data() + at;
     if (s[0] == 0 || s[0] == '.') s[0] = 'Q';
     if (s[11] == 0x0F) s[11] = 0x20;
-    if ((s[20] | s[21] << 8) <= (lastCluster >> 16)) s[21] = 0xF0;
+    if (static_cast<uint64_t>(s[20] | s[21] << 8) <= (lastCluster >> 16)) s[21] = 0xF0;
   }
   return bytes;
 }

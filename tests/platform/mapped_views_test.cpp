@@ -112,8 +112,9 @@ TEST_F(ImageFile, TheTimingChoosesOnceAndChangesNoByte) {
   for (uint64_t chunk = 0; chunk < 12; ++chunk) {
     const auto view = timed.device->View(chunk * kChunk + 100, 4096, 0);
     shown.push_back(!view.empty());
-    if (!view.empty())
+    if (!view.empty()) {
       EXPECT_TRUE(std::equal(view.begin(), view.end(), bytes.begin() + static_cast<ptrdiff_t>(chunk * kChunk + 100)));
+    }
   }
   // The chunks after the trials all go one way.
   EXPECT_TRUE(std::all_of(shown.begin() + 5, shown.end(), [&](bool v) { return v == shown.back(); }));
