@@ -6,6 +6,7 @@
 
 #include "fat/cluster_runs.h"
 #include "fat/fat_entry.h"
+#include "volume/zero_bytes.h"
 
 namespace vellum::fat {
 
@@ -73,6 +74,9 @@ bool IsExfatEntryType(uint8_t type) {
 
 bool IsExfatDirectoryCluster(ByteView cluster) {
   if (cluster.empty() || cluster.size() % kEntryBytes != 0) return false;
+  // A cluster of zeros is an end mark followed by unused slots: it passes,
+  // as the test below would find slot by slot.
+  if (AllZero(cluster)) return true;
   bool ended = false;
   for (size_t at = 0; at < cluster.size(); at += kEntryBytes) {
     const uint8_t type = Le8(cluster, at);
@@ -86,8 +90,7 @@ bool IsDirectoryCluster(ByteView cluster, uint64_t lastCluster) {
   if (cluster.empty() || cluster.size() % kEntryBytes != 0) return false;
   for (size_t at = 0; at < cluster.size(); at += kEntryBytes) {
     const ByteView e = cluster.subspan(at, kEntryBytes);
-    if (Le8(e, 0) == 0)
-      return std::all_of(cluster.begin() + static_cast<ptrdiff_t>(at), cluster.end(), [](uint8_t b) { return b == 0; });
+    if (Le8(e, 0) == 0) return AllZero(cluster.subspan(at));
     if (!IsWellFormedEntry(e, lastCluster)) return false;
   }
   return true;

@@ -7,6 +7,7 @@
 #include "fat/fat_restore.h"
 #include "fat/exfat_walk.h"
 #include "fat/orphan_walk.h"
+#include "fat/scan_slots.h"
 #include "fat/wipe.h"
 #include "ntfs/recycle_bin.h"
 #include "platform/codepage.h"
@@ -355,7 +356,10 @@ void FatWalk::ProcessScannedCluster(ByteView cluster, const std::string& folder,
   scannedCluster_ = number;
   std::vector<Subdirectory> none;
   const bool search = state_.operationMode == volume::kModeSearch || probe_;
-  for (size_t at = 0; !state_.cancelled; at += kEntryBytes) {
+  // In search mode a slot that fails every cheap test below is passed over
+  // with nothing kept: the loop goes from one that passes one to the next.
+  size_t at = search ? NextFatSlotToRead(cluster, 0, state_.lastCluster) : 0;
+  for (; !state_.cancelled; at += kEntryBytes) {
     if (!InBounds(cluster.size(), at, kEntryBytes)) {
       CountCutLongName(state_, longName_, probe_);
       break;
@@ -373,6 +377,7 @@ void FatWalk::ProcessScannedCluster(ByteView cluster, const std::string& folder,
       const uint64_t first = (uint64_t{p[20]} | uint64_t{p[21]} << 8) << 16 | p[26] | uint64_t{p[27]} << 8;
       if (first > state_.lastCluster || !ListableByNumbers(cluster.subspan(at, kEntryBytes))) {
         longName_.Reset();
+        at = NextFatSlotToRead(cluster, at + kEntryBytes, state_.lastCluster) - kEntryBytes;
         continue;
       }
     }

@@ -44,6 +44,19 @@ bool GroupMayHold(const uint8_t* g) {
 
 }  // namespace
 
+size_t NextFatSlotToRead(ByteView cluster, size_t at, uint64_t lastCluster) {
+  const size_t end = cluster.size() / kSlotBytes * kSlotBytes;
+  const uint8_t* bytes = cluster.data();
+  const uint64_t highLimit = lastCluster >> 16;
+  for (; at < end; at += kSlotBytes) {
+    const uint8_t* s = bytes + at;
+    const bool longName = s[11] == 0x0F && s[26] == 0 && s[27] == 0;
+    const uint64_t high = uint64_t{s[20]} | uint64_t{s[21]} << 8;
+    if ((s[0] == 0) | (s[0] == '.') | longName | (high <= highLimit)) break;
+  }
+  return std::min(at, end);
+}
+
 size_t NextExfatSetSlot(ByteView cluster, size_t at) {
   const size_t end = cluster.size() / kSlotBytes * kSlotBytes;
   const uint8_t* bytes = cluster.data();

@@ -11,6 +11,14 @@
 
 namespace vellum::fat {
 
+// The offset of the first whole slot at or after `at` that a FAT cluster
+// scan in search mode reads: an end mark, a dot entry, a long-name slot, or
+// a short entry whose first cluster's high half stays within the volume's
+// (the cheapest test of each kind the scan makes). Every slot before it is
+// passed over with nothing kept. Old file data nearly never has one. The end
+// of the whole slots when there is none.
+size_t NextFatSlotToRead(ByteView cluster, size_t at, uint64_t lastCluster);
+
 // The offset of the first whole slot at or after `at` whose type byte is an
 // exFAT end mark (0x00) or a File entry, live or deleted (0x85, 0x05): the
 // only slots from which an entry set can begin while none is open. The end

@@ -51,5 +51,22 @@ TEST(ExfatDirectoryCluster, OnlyTheFoldersClustersReadAsDirectoryEntries) {
   EXPECT_EQ(passing, folders);
 }
 
+// Zeros pass at once; zeros but for one byte go through the slot test, which
+// looks only at type bytes: after an end mark every type must be zero.
+TEST(ExfatDirectoryCluster, ZerosPassAndOneSetByteIsJudgedByItsSlot) {
+  std::vector<uint8_t> c(4096);
+  EXPECT_TRUE(IsExfatDirectoryCluster(c));
+  c[4095] = 0x41;  // inside the last slot, not its type
+  EXPECT_TRUE(IsExfatDirectoryCluster(c));
+  c[4064] = 0x85;  // the last slot's type, after the end mark
+  EXPECT_FALSE(IsExfatDirectoryCluster(c));
+  EXPECT_FALSE(IsExfatDirectoryCluster(std::vector<uint8_t>(4096 + 16)));
+  // FAT: zeros after the end mark, to the cluster's last byte.
+  std::vector<uint8_t> f(4096);
+  EXPECT_TRUE(IsDirectoryCluster(f, 1000));
+  f[4095] = 1;
+  EXPECT_FALSE(IsDirectoryCluster(f, 1000));
+}
+
 }  // namespace
 }  // namespace vellum::fat

@@ -7,6 +7,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -34,7 +35,10 @@ class ImageFile : public ::testing::Test {
     std::ofstream(path_, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                  static_cast<std::streamsize>(bytes.size()));
   }
+  // The tests of views in place see them whatever this machine's timing would choose.
+  void SetUp() override { SetInPlaceReading(InPlaceReading::kAlways); }
   void TearDown() override {
+    SetInPlaceReading(InPlaceReading::kTimed);
     if (!path_.empty()) std::filesystem::remove(path_);
   }
   std::string path_;
@@ -85,6 +89,35 @@ TEST_F(ImageFile, AFileOpenedForWritingIsNeverMapped) {
   OpenResult opened = OpenPosixDevice(path_, OpenAccess::ReadWrite);
   ASSERT_TRUE(opened.device);
   EXPECT_TRUE(opened.device->View(0, 4096, 0).empty());
+}
+
+// Never in place: nothing is shown, and the reads give the file's bytes.
+// Timed: the first chunks decide once; views after that are given for every
+// chunk or for none, and any view shows the file's bytes.
+TEST_F(ImageFile, TheTimingChoosesOnceAndChangesNoByte) {
+  const std::vector<uint8_t> bytes = Pattern(12 * kChunk);
+  Write(bytes);
+  SetInPlaceReading(InPlaceReading::kNever);
+  OpenResult never = OpenPosixDevice(path_);
+  ASSERT_TRUE(never.device);
+  EXPECT_TRUE(never.device->View(0, 4096, 0).empty());
+  std::vector<uint8_t> out(4096);
+  ASSERT_TRUE(never.device->Read(kChunk + 7, out));
+  EXPECT_TRUE(std::equal(out.begin(), out.end(), bytes.begin() + kChunk + 7));
+
+  SetInPlaceReading(InPlaceReading::kTimed);
+  OpenResult timed = OpenPosixDevice(path_);
+  ASSERT_TRUE(timed.device);
+  std::vector<bool> shown;
+  for (uint64_t chunk = 0; chunk < 12; ++chunk) {
+    const auto view = timed.device->View(chunk * kChunk + 100, 4096, 0);
+    shown.push_back(!view.empty());
+    if (!view.empty()) {
+      EXPECT_TRUE(std::equal(view.begin(), view.end(), bytes.begin() + static_cast<ptrdiff_t>(chunk * kChunk + 100)));
+    }
+  }
+  // The chunks after the trials all go one way.
+  EXPECT_TRUE(std::all_of(shown.begin() + 5, shown.end(), [&](bool v) { return v == shown.back(); }));
 }
 
 // Bytes the system would first have to fetch from the disk are read as

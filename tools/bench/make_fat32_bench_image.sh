@@ -3,8 +3,10 @@
 # deleted, for timing the deleted-entry search. Only mkfs.fat and mtools
 # write the image.
 #   make_fat32_bench_image.sh OUT.img [FOLDERS] [FILES_PER_FOLDER] [SIZE]
-# SIZE is the image size for truncate (512M by default).
+# SIZE is the image size (512M by default); BENCH_WRITTEN=full writes it out
+# in full first (blank_image.sh).
 set -euo pipefail
+source "$(dirname "$0")/blank_image.sh"
 out=${1:?output image}
 folders=${2:-60}
 per=${3:-500}
@@ -13,8 +15,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 export MTOOLS_SKIP_CHECK=1 LC_ALL=C.UTF-8
-rm -f "$out"
-truncate -s "$size" "$out"
+blank_image "$out" "$size"
 mkfs.fat -F 32 -s 8 -i 20261208 -n VELLUMBENCH "$out" >/dev/null
 
 # The tree is built on the local disk first so mtools copies it in one run.

@@ -5,11 +5,13 @@
 # whose formats have an end the scan can find), copied by mtools until the
 # volume is nearly full, then all deleted.
 #   make_media_bench_image.sh OUT.img [GIB]
+# BENCH_WRITTEN=full writes the image out in full first (blank_image.sh).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
 out=${1:?output image}
 gib=${2:-4}
+source "$here/blank_image.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export MTOOLS_SKIP_CHECK=1 LC_ALL=C.UTF-8
@@ -63,8 +65,7 @@ while :; do
   round=$((round + 1))
 done
 
-rm -f "$out"
-truncate -s "${gib}G" "$out"
+blank_image "$out" "${gib}G"
 mkfs.fat -F 32 -s 8 -i 20261208 -n MEDIABENCH "$out" >/dev/null
 mcopy -s -i "$out" "$work/tree/media" ::/
 count=$(ls "$work/tree/media" | wc -l)

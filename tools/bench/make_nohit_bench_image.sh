@@ -12,7 +12,8 @@
 # signature, see nohit_bench_data.py), all deleted, then the tree written over
 # them. 4 KiB clusters everywhere. fat32 is written by mkfs.fat and mtools
 # only; exfat by mkfs.exfat and exfat-fuse, ntfs by mkntfs and ntfs-3g, both
-# on a loop device (root).
+# on a loop device (root). BENCH_WRITTEN=full writes the image out in full
+# first (blank_image.sh).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 format=${1:?usage: make_nohit_bench_image.sh fat32|exfat|ntfs OUT.img [zeros|old] [GIB]}
@@ -26,6 +27,7 @@ folders=24
 notes=40
 
 source "$here/work_dir.sh"
+source "$here/blank_image.sh"
 
 # Copies one local file or folder to the volume's root, and deletes paths
 # there, by the format's own tools.
@@ -41,8 +43,7 @@ else
   copy=copy_mounted delete=delete_mounted deltree=deltree_mounted
 fi
 
-rm -f "$out"
-truncate -s "${gib}G" "$out"
+blank_image "$out" "${gib}G"
 if [[ $format == fat32 ]]; then
   mkfs.fat -F 32 -s 8 -i 20261210 -n NOHITBENCH "$out" >/dev/null
 else

@@ -2,11 +2,15 @@
 # Makes an NTFS image with about 100,000 file records, a third of them
 # deleted, for timing the deleted-file search. Only mkntfs and ntfs-3g write
 # the image (through a loop device; needs root).
-#   make_ntfs_bench_image.sh OUT.img [FOLDERS] [FILES_PER_FOLDER]
+#   make_ntfs_bench_image.sh OUT.img [FOLDERS] [FILES_PER_FOLDER] [SIZE]
+# SIZE is the image size (1G by default); BENCH_WRITTEN=full writes it out in
+# full first (blank_image.sh).
 set -euo pipefail
+source "$(dirname "$0")/blank_image.sh"
 out=${1:?output image}
 folders=${2:-100}
 per=${3:-1000}
+size=${4:-1G}
 mnt=$(mktemp -d)
 loop=
 cleanup() {
@@ -16,8 +20,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-rm -f "$out"
-truncate -s 1G "$out"
+blank_image "$out" "$size"
 loop=$(losetup -f --show "$out")
 mkntfs -q -F -Q -c 4096 -L VELLUMBENCH "$loop"
 ntfs-3g "$loop" "$mnt"

@@ -8,7 +8,8 @@
 #   make_thorough_bench_image.sh fat32|exfat OUT.img [SCALE]
 # SCALE (0.1 for a quick run) shrinks every count and the volume. BENCH_SEED
 # changes the seed. fat32 is written by mkfs.fat and mtools only; exfat by
-# mkfs.exfat and exfat-fuse on a loop device (needs root).
+# mkfs.exfat and exfat-fuse on a loop device (needs root). BENCH_WRITTEN=full
+# writes the image out in full first (blank_image.sh).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 format=${1:?usage: make_thorough_bench_image.sh fat32|exfat OUT.img [SCALE]}
@@ -19,6 +20,7 @@ tree=(python3 "$here/thorough_bench_tree.py" --seed "$seed" --scale "$scale")
 case $format in fat32 | exfat) ;; *) echo "unknown format: $format" >&2; exit 2 ;; esac
 
 source "$here/work_dir.sh"
+source "$here/blank_image.sh"
 
 # Round R's files, made on the local disk so that one copy writes them all.
 stage_round() {
@@ -53,8 +55,7 @@ delete_folders_exfat() { (cd "$mnt" && printf '%s\0' "$@" | xargs -0 rm -r --); 
 copy_round_exfat() { cp -r "$work/stage/." "$mnt/"; sync; }
 
 rounds=$("${tree[@]}" rounds)
-rm -f "$out"
-truncate -s "$("${tree[@]}" volume-mib)M" "$out"
+blank_image "$out" "$("${tree[@]}" volume-mib)M"
 if [[ $format == fat32 ]]; then
   mkfs.fat -F 32 -i 20261209 -n THOROUGH "$out" >/dev/null
 else

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <mutex>
 
 namespace vellum::platform {
@@ -91,7 +92,17 @@ void Unregister(uint8_t* base) {
 
 uint64_t RoundUpToPage(uint64_t n) { return (n + kPageBytes - 1) / kPageBytes * kPageBytes; }
 
+std::atomic<InPlaceReading> gChoice{InPlaceReading::kTimed};
+constexpr int kTrials = 4;
+
+int64_t Nanoseconds() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
 }  // namespace
+
+void SetInPlaceReading(InPlaceReading choice) { gChoice.store(choice); }
 
 void AdviseWillNeed(int fd, uint64_t offset, uint64_t length) {
   if (length == 0 || offset > static_cast<uint64_t>(INT64_MAX) || length > static_cast<uint64_t>(INT64_MAX) - offset)
@@ -104,7 +115,8 @@ void AdviseWillNeed(int fd, uint64_t offset, uint64_t length) {
   ::posix_fadvise(fd, static_cast<off_t>(offset), static_cast<off_t>(length), POSIX_FADV_WILLNEED);
 }
 
-MappedViews::MappedViews(int fd, uint64_t size) : fd_(fd), size_(size) {}
+MappedViews::MappedViews(int fd, uint64_t size)
+    : fd_(fd), size_(size), usable_(gChoice.load() != InPlaceReading::kNever), choice_(gChoice.load()) {}
 
 MappedViews::~MappedViews() {
   for (Window& w : windows_) Unmap(w);
@@ -173,9 +185,43 @@ bool MappedViews::Ready(Window& w, uint64_t chunk, bool hint) {
     w.refused = chunk;
     return false;
   }
+  if (!CheaperInPlace(at, static_cast<size_t>(to - from), from)) {
+    usable_ = false;
+    return false;
+  }
   if (chunk == w.readyTo) ++w.readyTo;
   else w.readyFrom = chunk, w.readyTo = chunk + 1;
   return true;
+}
+
+// On most machines the first touch of a page of the page cache through a
+// mapping costs a TLB fill, a small part of copying the page. Under a
+// hypervisor that keeps shadow page tables each such touch leaves the guest:
+// on one measured, a touch of every page of a megabyte took 0.4 ms where a
+// copy of it took 0.15 ms, and a scan of a 1 GiB image of zeros spent 0.45 s
+// of user time in its first read of each cluster. The first chunks made
+// ready are timed both ways, the shortest of each kept so that a trial the
+// system interrupted does not decide, and the cheaper way serves the rest.
+// The touch is the scan's own first look at those pages, so it costs
+// nothing twice.
+bool MappedViews::CheaperInPlace(const uint8_t* at, size_t length, uint64_t offset) {
+  if (choice_ != InPlaceReading::kTimed || trials_ >= kTrials) return true;
+  // Written once, so that the copy's destination pages exist before any copy is timed.
+  if (scratch_.empty()) scratch_.assign(kChunkBytes, 1);
+  const size_t n = std::min<size_t>(length, scratch_.size());
+  const int64_t start = Nanoseconds();
+  unsigned sum = 0;
+  for (size_t i = 0; i < n; i += kPageBytes) sum += at[i];
+  const int64_t touched = Nanoseconds();
+  const ssize_t got = ::pread(fd_, scratch_.data(), n, static_cast<off_t>(offset));
+  const int64_t copied = Nanoseconds();
+  scratch_[0] = static_cast<uint8_t>(scratch_[0] + sum);  // keeps the touches from being left out
+  if (got != static_cast<ssize_t>(n)) return true;  // no copy to compare with: the reads report any failure
+  touchBest_ = std::min(touchBest_, touched - start);
+  copyBest_ = std::min(copyBest_, copied - touched);
+  if (++trials_ < kTrials) return true;
+  scratch_ = {};
+  return touchBest_ <= copyBest_;
 }
 
 // Keeps the system fetching kHintAhead chunks past the one in use, twice as

@@ -18,6 +18,12 @@ namespace vellum::platform {
 // its first byte is in memory already. Changes nothing any read returns.
 void AdviseWillNeed(int fd, uint64_t offset, uint64_t length);
 
+// Whether image files opened from now on are read in place: when the first
+// chunks' timing says it is cheaper than copying (the default), always, or
+// never. The bytes any read or view returns are the same every way.
+enum class InPlaceReading { kTimed, kAlways, kNever };
+void SetInPlaceReading(InPlaceReading choice);
+
 class MappedViews {
  public:
   // The file is read as it was `size` bytes long when opened.
@@ -54,6 +60,7 @@ class MappedViews {
   bool Resident(const uint8_t* at, size_t length);
   void Unmap(Window& w);
   void Hint(uint64_t chunk);
+  bool CheaperInPlace(const uint8_t* at, size_t length, uint64_t offset);
 
   int fd_;
   uint64_t size_;
@@ -63,6 +70,12 @@ class MappedViews {
   uint64_t hintedEnd_ = 0;  // chunks below this one were hinted to the system
   std::array<Window, 3> windows_;
   std::vector<unsigned char> pages_;  // mincore's answer, one byte a page
+  // The timing of the first chunks made ready: the shortest touch of their
+  // pages in place and the shortest copy of the same bytes, in nanoseconds.
+  InPlaceReading choice_;
+  int trials_ = 0;
+  int64_t touchBest_ = INT64_MAX, copyBest_ = INT64_MAX;
+  std::vector<uint8_t> scratch_;  // the copy's destination
 };
 
 }  // namespace vellum::platform
