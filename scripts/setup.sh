@@ -44,6 +44,7 @@ packages=(
   qt6-translations-l10n           # Qt's own buttons and dialogs in Japanese
   desktop-file-utils xdg-utils    # the installed desktop entry is checked and looked up
   dpkg-dev file lintian           # the Debian package: its dependencies from the libraries, its check
+  python3-fusepy gddrescue        # the failing-card test: a card whose reads fail, and ddrescue's map of it
 )
 if [[ "$choice" == "--fixtures" ]]; then
   packages+=(dosfstools mtools exfatprogs exfat-fuse ntfs-3g fdisk python3
