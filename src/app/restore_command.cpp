@@ -1,7 +1,7 @@
 #include "app/restore_command.h"
 
 #include <algorithm>
-#include <set>
+#include <ostream>
 
 #include "app/command_volume.h"
 #include "app/parse_number.h"
@@ -201,6 +201,7 @@ std::vector<RowItem> ItemsOf(CommandContext& c, const RestoreRequest& request, c
   const ResultList& rows = *request.rows;
   const ListKind kind = KindOfList(rows);
   std::vector<RowItem> items;
+  items.reserve(order.size());
   for (size_t row : order) items.push_back(ReadRowItem(rows, row, kind));
   if (!request.originalNames && !request.askAboutOriginalNames) return items;
   const std::vector<std::optional<BinNote>> notes = RecycleBinNotes(c.state, rows);
@@ -242,12 +243,16 @@ void RestoreRows(CommandContext& c, const RestoreRequest& request, const restore
   // The states of NTFS rows come from the cluster bitmap as well.
   if (NeedsClusterBitmap(c.state, items) || c.state.fsKind == volume::kNtfs) ntfs::LoadNtfsClusterBitmap(c.state);
   std::vector<volume::Recoverability> states;
+  states.reserve(items.size());
   for (const RowItem& item : items) states.push_back(ItemRecoverability(c.state, item));
   // A recognised file that is the data of a file chosen by name is written once, by name.
   const std::vector<std::optional<size_t>> same = SameContentRows(c.state, rows);
-  const std::set<size_t> chosen(order.begin(), order.end());
-  std::vector<size_t> deferred;  // such rows, restored after the others unless their data was written
-  std::set<size_t> written;      // rows that wrote a file
+  // By row of the list, one bit each: a list may hold millions.
+  std::vector<bool> chosen(rows.RowCount(), false);
+  for (size_t row : order)
+    if (row < chosen.size()) chosen[row] = true;
+  std::vector<size_t> deferred;                   // such rows, restored after the others unless their data was written
+  std::vector<bool> written(rows.RowCount(), false);  // rows that wrote a file
   StartByteCount(c.state, rows, order);
   const auto restoreRow = [&](size_t k) {
     const size_t row = order[k];
@@ -270,7 +275,7 @@ void RestoreRows(CommandContext& c, const RestoreRequest& request, const restore
                                    std::string(folderCell) +
                                        (endsInSeparator ? "" : std::string(1, platform::kPathSeparator)) +
                                        std::string(rows.Cell(row, 0)),
-                                   std::string(volume::RowStateKey(states[k].state)));
+                                   volume::RowStateKey(states[k].state));
     if (check) summary.outcomes.SetCurrentCheck(content::ContentCheckKey(*check));
     if (unchecked[k] && !request.force) {
       summary.outcomes.Skipped(RowItemPath(target, rows, row), restore::kReasonUncheckedUnreadable);
@@ -286,17 +291,17 @@ void RestoreRows(CommandContext& c, const RestoreRequest& request, const restore
     if (!restored) summary.outcomes.Skipped(RowItemPath(target, rows, row), restore::kReasonNotRestorable);
     // A file its folder's row wrote already leaves no second outcome: written all the same.
     if (summary.outcomes.Files() > filesBefore || (restored && summary.outcomes.Items().size() == itemsBefore))
-      written.insert(row);
+      written[row] = true;
   };
   for (size_t k = 0; k < order.size() && !c.state.cancelled; ++k) {
     const size_t row = order[k];
-    if (row < same.size() && same[row] && chosen.count(*same[row])) deferred.push_back(k);
+    if (row < same.size() && same[row] && *same[row] < chosen.size() && chosen[*same[row]]) deferred.push_back(k);
     else restoreRow(k);
   }
   // The rows that repeat a chosen file's data come last: written only when that file was not.
   for (size_t k : deferred) {
     if (c.state.cancelled) break;
-    if (written.count(*same[order[k]])) ++summary.sameData;
+    if (written[*same[order[k]]]) ++summary.sameData;
     else restoreRow(k);
   }
   c.state.clusterBitmap.clear();
@@ -324,7 +329,12 @@ std::string_view Headline(const RestoreSummary& s) {
 
 }  // namespace
 
-std::string SummaryText(const RestoreSummary& s, size_t detailLimit) {
+namespace {
+
+constexpr std::string_view kDetailsHeading = "\n\n復元できなかった項目:";
+
+// SummaryText up to the items not restored intact.
+std::string SummaryCounts(const RestoreSummary& s) {
   const restore::Outcomes& o = s.outcomes;
   using restore::ItemResult;
   std::string text(Headline(s));
@@ -367,9 +377,26 @@ std::string SummaryText(const RestoreSummary& s, size_t detailLimit) {
     text += "\n\n上書きされている可能性があるため復元しなかった行: " + std::to_string(s.leftNotIntact) + " 件";
   if (s.leftNotVerified)
     text += "\n\n中身の検査で確かめられなかったため復元しなかった行: " + std::to_string(s.leftNotVerified) + " 件";
-  const std::string details = restore::DetailLines(o, detailLimit);
-  if (!details.empty()) text += "\n\n復元できなかった項目:" + details;
   return text;
+}
+
+}  // namespace
+
+std::string SummaryText(const RestoreSummary& s, size_t detailLimit) {
+  std::string text = SummaryCounts(s);
+  const std::string details = restore::DetailLines(s.outcomes, detailLimit);
+  if (!details.empty()) text += std::string(kDetailsHeading) + details;
+  return text;
+}
+
+void WriteSummary(std::ostream& out, const RestoreSummary& s) {
+  out << SummaryCounts(s);
+  bool first = true;
+  restore::EachDetailLine(s.outcomes, SIZE_MAX, [&](std::string_view line) {
+    if (first) out << kDetailsHeading;
+    first = false;
+    out << line;
+  });
 }
 
 std::string OriginalNamesQuestion(size_t count) {

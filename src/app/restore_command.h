@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -74,6 +75,9 @@ inline constexpr std::string_view kNothingToRestoreHeadline = "復元する項�
 // then every item that was not restored intact with its reason (at most
 // `detailLimit` of them).
 std::string SummaryText(const RestoreSummary& summary, size_t detailLimit = SIZE_MAX);
+// SummaryText with every item, written as it is made (a list of millions
+// of rows leaves as many lines).
+void WriteSummary(std::ostream& out, const RestoreSummary& summary);
 
 // 1 when the restore ran (the summary then says what it did); 0 when it
 // stopped on a reported failure before writing anything.

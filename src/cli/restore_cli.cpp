@@ -274,7 +274,8 @@ int RunRestore(const std::vector<std::string>& args, std::ostream& out, std::ost
     return kExitError;
   }
   s.messages.SetBeforeWrite({});
-  out << app::SummaryText(summary) << '\n';
+  app::WriteSummary(out, summary);
+  out << '\n';
   if (!a.reportPath.empty() &&
       !WriteReport(a.reportPath, FormatRestoreReport(summary.outcomes, a.reportFormat), guard, err))
     return kExitError;

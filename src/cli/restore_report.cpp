@@ -55,7 +55,7 @@ std::string FormatRestoreReport(const restore::Outcomes& outcomes, ReportFormat 
   std::string out;
   if (format == ReportFormat::kTsv) out = "row\tsource\tdestination\tbytes\tsha256\tmtime\toutcome\treason\tstate\tcheck\n";
   for (const restore::ItemOutcome& o : outcomes.Items()) {
-    std::string reason = o.reason;
+    std::string reason(o.reason);
     AppendRanges(reason, "overwritten at ", o.overwritten);
     AppendRanges(reason, "zeros at ", o.zeroFilled);
     AppendRanges(reason, "predicted at ", o.predicted);
@@ -78,7 +78,7 @@ std::string FormatRestoreReport(const restore::Outcomes& outcomes, ReportFormat 
     }
     out += (o.row ? std::to_string(o.row) : std::string()) + "\t" + TsvField(o.source) + "\t" + TsvField(platform::WithSystemSeparators(o.path)) +
            "\t" + std::to_string(o.bytes) + "\t" + o.sha256 + "\t" + UtcTime(o.modified) + "\t" +
-           OutcomeName(o.result) + "\t" + TsvField(reason) + "\t" + o.state + "\t" + o.check + "\n";
+           OutcomeName(o.result) + "\t" + TsvField(reason) + "\t" + std::string(o.state) + "\t" + std::string(o.check) + "\n";
   }
   return out;
 }

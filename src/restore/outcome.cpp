@@ -9,16 +9,22 @@ namespace vellum::restore {
 
 namespace {
 
-ItemOutcome Item(std::string path, bool folder, ItemResult result, std::string_view reason = {}) {
+ItemOutcome Item(std::string path, bool folder, ItemResult result) {
   ItemOutcome o;
   o.path = std::move(path);
   o.folder = folder;
   o.result = result;
-  o.reason = reason;
   return o;
 }
 
 }  // namespace
+
+std::string_view Outcomes::Word(std::string_view text) {
+  if (text.empty()) return {};
+  auto at = words_.find(text);
+  if (at == words_.end()) at = words_.emplace(text).first;
+  return *at;
+}
 
 void Outcomes::Add(ItemOutcome o) {
   o.row = row_;
@@ -71,11 +77,15 @@ void Outcomes::ReadAsZeros(std::string path, PartNotes notes, WrittenFile writte
 }
 
 void Outcomes::Skipped(std::string path, std::string_view reason, bool folder) {
-  Add(Item(std::move(path), folder, ItemResult::kSkipped, reason));
+  ItemOutcome o = Item(std::move(path), folder, ItemResult::kSkipped);
+  o.reason = Word(reason);
+  Add(std::move(o));
 }
 
 void Outcomes::Failed(std::string path, std::string_view reason, bool folder) {
-  Add(Item(std::move(path), folder, ItemResult::kFailed, reason));
+  ItemOutcome o = Item(std::move(path), folder, ItemResult::kFailed);
+  o.reason = Word(reason);
+  Add(std::move(o));
 }
 
 void Outcomes::SkippedBelow(std::string_view reason, uint32_t count) {
@@ -141,9 +151,9 @@ std::string PartsText(const ItemOutcome& o) {
 
 }  // namespace
 
-std::string DetailLines(const Outcomes& outcomes, size_t limit) {
-  std::string text;
+void EachDetailLine(const Outcomes& outcomes, size_t limit, const std::function<void(std::string_view)>& line) {
   size_t shown = 0, more = 0;
+  std::string text;
   for (const ItemOutcome& o : outcomes.Items()) {
     if (o.result == ItemResult::kRestored) continue;
     if (shown == limit) {
@@ -152,9 +162,16 @@ std::string DetailLines(const Outcomes& outcomes, size_t limit) {
     }
     ++shown;
     const std::string parts = o.result == ItemResult::kReadAsZeros ? std::string(kReadAsZerosWords) : PartsText(o);
-    text += "\n  " + platform::WithSystemSeparators(o.path) + ": " + (o.reason.empty() ? parts : o.reason);
+    text = "\n  " + platform::WithSystemSeparators(o.path) + ": ";
+    text += o.reason.empty() ? std::string_view(parts) : o.reason;
+    line(text);
   }
-  if (more) text += "\n  ほか " + std::to_string(more) + " 件";
+  if (more) line("\n  ほか " + std::to_string(more) + " 件");
+}
+
+std::string DetailLines(const Outcomes& outcomes, size_t limit) {
+  std::string text;
+  EachDetailLine(outcomes, limit, [&](std::string_view line) { text += line; });
   return text;
 }
 

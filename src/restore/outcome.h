@@ -8,6 +8,8 @@
 #include <array>
 #include <cstdint>
 #include <ctime>
+#include <functional>
+#include <deque>
 #include <optional>
 #include <set>
 #include <string>
@@ -38,7 +40,10 @@ struct ItemOutcome {
   std::string path;  // where it went, or where it would have gone
   bool folder = false;
   ItemResult result = ItemResult::kRestored;
-  std::string reason;
+  // The reason, state and check are words of a few kinds, kept once by the
+  // command's Outcomes (which must outlive the item): a restore of millions
+  // of rows leaves as many items.
+  std::string_view reason;
   std::vector<ByteRange> zeroFilled;
   std::vector<ByteRange> overwritten;  // zeros where the clusters hold another file now
   std::vector<ByteRange> predicted;    // read from clusters the run was predicted to take
@@ -48,8 +53,8 @@ struct ItemOutcome {
   std::optional<timespec> modified;
   size_t row = 0;      // the result row (from 1) the item was restored for; 0 for a walk
   std::string source;  // that row's path on the volume
-  std::string state;   // that row's recoverability before the restore ("intact", ...); empty for a walk
-  std::string check;   // a recognised file's own check ("verified", ...); empty for other rows
+  std::string_view state;  // that row's recoverability before the restore ("intact", ...); empty for a walk
+  std::string_view check;  // a recognised file's own check ("verified", ...); empty for other rows
 };
 
 // What the restore of one file leaves for the report.
@@ -97,6 +102,13 @@ class Destination;
 
 class Outcomes {
  public:
+  Outcomes() = default;
+  // Items view the words this record keeps: it moves, but is never copied.
+  Outcomes(const Outcomes&) = delete;
+  Outcomes& operator=(const Outcomes&) = delete;
+  Outcomes(Outcomes&&) = default;
+  Outcomes& operator=(Outcomes&&) = default;
+
   // The destination every item of this command goes below; folders and
   // files are reached from its root (see Destination). Not owned.
   void SetDestination(Destination* destination) { destination_ = destination; }
@@ -116,14 +128,14 @@ class Outcomes {
   // may hold hundreds of thousands).
   void SkippedBelow(std::string_view reason, uint32_t count);
   // The row being restored: stamped on every item recorded until the next.
-  void SetCurrentRow(size_t row, std::string source, std::string state = {}) {
+  void SetCurrentRow(size_t row, std::string source, std::string_view state = {}) {
     row_ = row;
     source_ = std::move(source);
-    state_ = std::move(state);
-    check_.clear();
+    state_ = Word(state);
+    check_ = {};
   }
   // What the current row's own check said (recognised files only).
-  void SetCurrentCheck(std::string check) { check_ = std::move(check); }
+  void SetCurrentCheck(std::string_view check) { check_ = Word(check); }
   // In a walk restore (no row), the entry on the volume the next items come
   // from: its path and where it was found (a cluster, a record).
   void SetWalkSource(std::string source) {
@@ -148,7 +160,7 @@ class Outcomes {
   uint32_t WithReason(std::string_view reason) const;
   // True when every item asked for was restored byte for byte.
   bool AllIntact() const;
-  const std::vector<ItemOutcome>& Items() const { return items_; }
+  const std::deque<ItemOutcome>& Items() const { return items_; }
 
   // Items already written in this command, so that a file chosen together
   // with the folder that holds it is written once: a key is taken when it
@@ -165,8 +177,12 @@ class Outcomes {
 
  private:
   void Add(ItemOutcome o);
+  // `text` as kept in words_, which holds each text once where it stays.
+  std::string_view Word(std::string_view text);
 
-  std::vector<ItemOutcome> items_;
+  // A deque, not a vector: a list of millions of rows leaves as many
+  // outcomes, and growing a vector of them would need twice their memory.
+  std::deque<ItemOutcome> items_;
   // Items by result and by file (0) or folder (1): a restore asks after
   // every row, and counting the items each time made it quadratic.
   std::array<std::array<uint32_t, 2>, 7> counts_{};
@@ -175,8 +191,9 @@ class Outcomes {
   std::vector<std::pair<std::string, uint32_t>> skippedBelow_;
   size_t row_ = 0;
   std::string source_;
-  std::string state_;
-  std::string check_;
+  std::string_view state_;
+  std::string_view check_;
+  std::set<std::string, std::less<>> words_;
   std::set<std::string> done_;
   struct FolderTime {
     std::string path;
@@ -187,7 +204,11 @@ class Outcomes {
 };
 
 // The lines naming every item not restored intact, "  path: reason", at
-// most `limit` of them and then a line with how many more there are.
+// most `limit` of them and then a line with how many more there are; each
+// begins with its line break.
 std::string DetailLines(const Outcomes& outcomes, size_t limit);
+// The same lines handed out one at a time, for a caller that writes them
+// as they come: on a long list they would make a text of hundreds of MB.
+void EachDetailLine(const Outcomes& outcomes, size_t limit, const std::function<void(std::string_view)>& line);
 
 }  // namespace vellum::restore

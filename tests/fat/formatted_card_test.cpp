@@ -81,7 +81,9 @@ TEST_P(FormattedCard, EachPhotoListedOnceBelowItsFolderAndRestoredOnce) {
     EXPECT_EQ(found->second.substr(0, 2), "\xFF\xD8");
   }
   // The content rows were the photos' data again, written once by name.
-  if (freeScan) EXPECT_EQ(summary.sameData, 6u);
+  if (freeScan) {
+    EXPECT_EQ(summary.sameData, 6u);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cards, FormattedCard,
