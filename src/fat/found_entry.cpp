@@ -1,7 +1,7 @@
 #include "fat/found_entry.h"
 
 #include <algorithm>
-#include <tuple>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -26,36 +26,50 @@ class ListedEntries {
   explicit ListedEntries(const std::vector<const FoundEntry*>& listed, bool bySlot = false)
       : listed_(listed), met_(listed.size(), false), bySlot_(bySlot) {
     byHash_.reserve(listed.size());
-    for (size_t i = 0; i < listed.size(); ++i) byHash_.emplace(HashOf(KeyOf(*listed[i])), i);
+    for (size_t i = 0; i < listed.size(); ++i) byHash_.emplace(HashOf(*listed[i]), i);
   }
   // Marks every listed entry equal to `e` as met.
   void Meet(const FoundEntry& e) {
-    const Key key = KeyOf(e);
-    const auto [from, to] = byHash_.equal_range(HashOf(key));
+    const auto [from, to] = byHash_.equal_range(HashOf(e));
     for (auto it = from; it != to; ++it)
-      if (!met_[it->second] && KeyOf(*listed_[it->second]) == key) met_[it->second] = true;
+      if (!met_[it->second] && Same(*listed_[it->second], e)) met_[it->second] = true;
   }
   const std::vector<bool>& Met() const { return met_; }
   bool AllMet() const { return std::all_of(met_.begin(), met_.end(), [](bool m) { return m; }); }
 
  private:
-  using Key = std::tuple<std::string, std::string, uint64_t, uint64_t, bool>;
-  // A row's folder loses any separator at its end; so does the walk's here.
-  // On Windows a folder may come with either separator (a list saved by
-  // another build, a path typed by hand): the key holds '/' alone.
-  Key KeyOf(const FoundEntry& e) const {
-    if (bySlot_) return {std::to_string(e.slotCluster), e.name, e.firstCluster, e.size, e.isFolder};
-    std::string folder = e.folder;
-    std::replace_if(folder.begin(), folder.end(), platform::IsPathSeparator, '/');
-    while (!folder.empty() && folder.back() == '/') folder.pop_back();
-    return {std::move(folder), e.name, e.firstCluster, e.size, e.isFolder};
-  }
-  static size_t HashOf(const Key& k) {
-    size_t h = std::hash<std::string>{}(std::get<0>(k));
-    for (const size_t part : {std::hash<std::string>{}(std::get<1>(k)), std::hash<uint64_t>{}(std::get<2>(k)),
-                              std::hash<uint64_t>{}(std::get<3>(k)), size_t{std::get<4>(k)}})
+  // Hashed by the short fields alone: the folder text, which a deep tree
+  // makes kilobytes long for each of its entries, is compared only for an
+  // entry that agrees on the rest.
+  size_t HashOf(const FoundEntry& e) const {
+    size_t h = std::hash<std::string>{}(e.name);
+    for (const size_t part : {std::hash<uint64_t>{}(e.firstCluster), std::hash<uint64_t>{}(e.size),
+                              size_t{e.isFolder}, bySlot_ ? std::hash<uint64_t>{}(e.slotCluster) : size_t{0}})
       h = h * 1099511628211u ^ part;
     return h;
+  }
+  bool Same(const FoundEntry& listed, const FoundEntry& e) const {
+    if (listed.name != e.name || listed.firstCluster != e.firstCluster || listed.size != e.size ||
+        listed.isFolder != e.isFolder)
+      return false;
+    return bySlot_ ? listed.slotCluster == e.slotCluster : SameFolder(listed.folder, e.folder);
+  }
+  // A row's folder loses any separator at its end; so does the walk's here.
+  // On Windows a folder may come with either separator (a list saved by
+  // another build, a path typed by hand): one matches the other.
+  static bool SameFolder(std::string_view a, std::string_view b) {
+    const auto trimmed = [](std::string_view f) {
+      while (!f.empty() && platform::IsPathSeparator(f.back())) f.remove_suffix(1);
+      return f;
+    };
+    a = trimmed(a);
+    b = trimmed(b);
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+      const bool separatorA = platform::IsPathSeparator(a[i]);
+      if (separatorA != platform::IsPathSeparator(b[i]) || (!separatorA && a[i] != b[i])) return false;
+    }
+    return true;
   }
 
   const std::vector<const FoundEntry*>& listed_;

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# What restoring one row costs, by the list it comes from: a plain search's
+# list, and a full scan's list of the same volume (whose rows were read from
+# clusters, so the check that the row is still on the volume must find it
+# again). Both lists are cut to the same one deleted file; the table gives
+# the wall time of each restore, and their ratio (at most 3 is the bar).
+# The volume is a FAT32 image of SIZE (4G by default) with the search
+# bench's tree of 30,000 files, made by mkfs.fat and mtools.
+#   tools/bench/bench_one_row.sh [SIZE]
+# VELLUM_CLI: the build timed (build/default of this checkout);
+# VELLUM_BEFORE: another build timed beside it in the same run.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+repo=$(cd "$here/../.." && pwd)
+size=${1:-4G}
+cli=${VELLUM_CLI:-$repo/build/default/src/vellum-cli}
+before=${VELLUM_BEFORE:-}
+[[ -x $cli ]] || { echo "no vellum-cli at $cli" >&2; exit 1; }
+[[ -z $before || -x $before ]] || { echo "no vellum-cli at $before (VELLUM_BEFORE)" >&2; exit 1; }
+# shellcheck source=work_dir.sh
+. "$here/work_dir.sh"
+
+img=$work/bench.img
+"$here/make_fat32_bench_image.sh" "$img" 60 500 "$size" >/dev/null
+target="long file name number 3.txt"
+
+# one_row LIST OUT: the list's drive and column lines and its row of the target in folder-1.
+one_row() {
+  python3 - "$1" "$2" "$target" <<'PY'
+import sys
+lines = open(sys.argv[1], 'rb').read().split(b'\r\n')
+want = sys.argv[3].encode()
+rows = [l for l in lines[2:] if l.split(b'\t')[0] == want and l.split(b'\t')[1].endswith(b'/folder-1')]
+if not rows:
+    sys.exit('no row of the target in ' + sys.argv[1])
+open(sys.argv[2], 'wb').write(lines[0] + b'\r\n' + lines[1] + b'\r\n' + rows[0] + b'\r\n')
+PY
+}
+
+# seconds COMMAND...: the wall time of one run.
+seconds() {
+  local start
+  start=$(date +%s.%N)
+  "$@" >/dev/null 2>&1 || true
+  awk -v a="$(date +%s.%N)" -v b="$start" 'BEGIN { printf "%.3f", a - b }' 
+}
+
+printf '%-10s %-12s %10s\n' build list seconds
+for side in new before; do
+  c=$cli
+  [[ $side == before ]] && c=$before
+  [[ -n $c ]] || continue
+  "$c" search "$img" --no-free-scan -o "$work/search-$side.tsv" >/dev/null 2>&1
+  "$c" full-scan "$img" --yes -o "$work/full-$side.tsv" >/dev/null 2>&1
+  one_row "$work/search-$side.tsv" "$work/one-search-$side.tsv"
+  one_row "$work/full-$side.tsv" "$work/one-full-$side.tsv"
+  s=$(seconds "$c" restore "$img" --results "$work/one-search-$side.tsv" --to "$work/out-s-$side")
+  f=$(seconds "$c" restore "$img" --results "$work/one-full-$side.tsv" --to "$work/out-f-$side")
+  for out in "$work/out-s-$side" "$work/out-f-$side"; do
+    [[ $(find "$out" -type f | wc -l) == 1 ]] || echo "$side: $out holds no single restored file" >&2
+  done
+  printf '%-10s %-12s %10.2f\n' "$side" search "$s" "$side" full-scan "$f"
+  printf '%-10s %-12s %10s\n' "$side" "ratio" "$(awk -v f="$f" -v s="$s" 'BEGIN { printf "%.1f", f / s }')"
+done
