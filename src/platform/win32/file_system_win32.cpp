@@ -240,7 +240,11 @@ bool IsLinkIn(const FolderHandle& folder, const std::string& name) {
   return IsReparsePoint(Attributes(Joined(folder, name)));
 }
 
-bool ExistsIn(const FolderHandle& folder, const std::string& name) { return PathExists(Joined(folder, name)); }
+// A device name ("CON.txt") answers for the device, which is no file of the
+// folder: such a name is never taken, and the restore writes it full-width.
+bool ExistsIn(const FolderHandle& folder, const std::string& name) {
+  return !RefusedName(name) && PathExists(Joined(folder, name));
+}
 
 bool RenameNewIn(const FolderHandle& folder, const std::string& from, const std::string& to, SystemError& error) {
   if (RefusedName(to)) {
