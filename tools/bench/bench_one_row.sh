@@ -4,8 +4,8 @@
 # clusters, so the check that the row is still on the volume must find it
 # again). Both lists are cut to the same one deleted file; the table gives
 # the wall time of each restore, and their ratio (at most 3 is the bar).
-# The volume is a FAT32 image of SIZE (4G by default) with the search
-# bench's tree of 30,000 files, made by mkfs.fat and mtools.
+# The volume is a FAT32 image of SIZE (4G by default, 512M at least) with
+# the search bench's tree of 30,000 files, made by mkfs.fat and mtools.
 #   tools/bench/bench_one_row.sh [SIZE]
 # VELLUM_CLI: the build timed (build/default of this checkout);
 # VELLUM_BEFORE: another build timed beside it in the same run.
@@ -24,16 +24,29 @@ img=$work/bench.img
 "$here/make_fat32_bench_image.sh" "$img" 60 500 "$size" >/dev/null
 target="long file name number 3.txt"
 
-# one_row LIST OUT: the list's drive and column lines and its row of the target in folder-1.
-one_row() {
-  python3 - "$1" "$2" "$target" <<'PY'
+# one_rows SEARCH FULL OUT_SEARCH OUT_FULL: each list's drive and column
+# lines and its row of the target: in FOLDER-1 in the search's list, and
+# the row of the same name and first cluster (below <不明>) in the full scan's.
+one_rows() {
+  python3 - "$@" "$target" <<'PY'
 import sys
-lines = open(sys.argv[1], 'rb').read().split(b'\r\n')
-want = sys.argv[3].encode()
-rows = [l for l in lines[2:] if l.split(b'\t')[0] == want and l.split(b'\t')[1].endswith(b'/folder-1')]
+search, full, out_search, out_full, want = sys.argv[1:6]
+want = want.encode()
+def lines(path):
+    return open(path, 'rb').read().split(b'\r\n')
+def write(path, head, row):
+    open(path, 'wb').write(head[0] + b'\r\n' + head[1] + b'\r\n' + row + b'\r\n')
+s = lines(search)
+rows = [l for l in s[2:] if l.split(b'\t')[0] == want and l.split(b'\t')[1].lower().endswith(b'/folder-1')]
 if not rows:
-    sys.exit('no row of the target in ' + sys.argv[1])
-open(sys.argv[2], 'wb').write(lines[0] + b'\r\n' + lines[1] + b'\r\n' + rows[0] + b'\r\n')
+    sys.exit('no row of the target in ' + search)
+cluster = rows[0].split(b'\t')[5].strip()
+f = lines(full)
+same = [l for l in f[2:] if l.split(b'\t')[0] == want and len(l.split(b'\t')) > 5 and l.split(b'\t')[5].strip() == cluster]
+if not same:
+    sys.exit('no row of the target in ' + full)
+write(out_search, s, rows[0])
+write(out_full, f, same[0])
 PY
 }
 
@@ -52,8 +65,7 @@ for side in new before; do
   [[ -n $c ]] || continue
   "$c" search "$img" --no-free-scan -o "$work/search-$side.tsv" >/dev/null 2>&1
   "$c" full-scan "$img" --yes -o "$work/full-$side.tsv" >/dev/null 2>&1
-  one_row "$work/search-$side.tsv" "$work/one-search-$side.tsv"
-  one_row "$work/full-$side.tsv" "$work/one-full-$side.tsv"
+  one_rows "$work/search-$side.tsv" "$work/full-$side.tsv" "$work/one-search-$side.tsv" "$work/one-full-$side.tsv"
   s=$(seconds "$c" restore "$img" --results "$work/one-search-$side.tsv" --to "$work/out-s-$side")
   f=$(seconds "$c" restore "$img" --results "$work/one-full-$side.tsv" --to "$work/out-f-$side")
   for out in "$work/out-s-$side" "$work/out-f-$side"; do
