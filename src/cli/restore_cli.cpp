@@ -197,9 +197,13 @@ int PlaceFolderBelowDestination(const SourceArgs& source, app::RestoreRequest& r
   return 0;
 }
 
-bool WriteReport(const std::string& path, const std::string& text, const app::WriteGuard& guard, std::ostream& err) {
+bool WriteReport(const std::string& path, const restore::Outcomes& outcomes, ReportFormat format,
+                 const app::WriteGuard& guard, std::ostream& err) {
   std::string error;
-  if (guard.WriteWholeFile(path, text, error)) return true;
+  const auto produce = [&](const app::WriteGuard::PieceWriter& piece) {
+    EachRestoreReportLine(outcomes, format, piece);
+  };
+  if (guard.WriteFileInPieces(path, produce, error)) return true;
   err << "vellum-cli: レポート " << path << " に書き込めません: " << error << '\n';
   return false;
 }
@@ -277,7 +281,7 @@ int RunRestore(const std::vector<std::string>& args, std::ostream& out, std::ost
   app::WriteSummary(out, summary);
   out << '\n';
   if (!a.reportPath.empty() &&
-      !WriteReport(a.reportPath, FormatRestoreReport(summary.outcomes, a.reportFormat), guard, err))
+      !WriteReport(a.reportPath, summary.outcomes, a.reportFormat, guard, err))
     return kExitError;
   if (summary.cancelled || InterruptGuard::Interrupted()) return InterruptGuard::ExitStatus();
   return summary.outcomes.AllIntact() ? 0 : kExitIncomplete;

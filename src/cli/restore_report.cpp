@@ -51,10 +51,12 @@ const char* OutcomeName(restore::ItemResult result) {
   return "?";
 }
 
-std::string FormatRestoreReport(const restore::Outcomes& outcomes, ReportFormat format) {
+void EachRestoreReportLine(const restore::Outcomes& outcomes, ReportFormat format,
+                           const std::function<void(std::string_view)>& line) {
+  if (format == ReportFormat::kTsv) line("row\tsource\tdestination\tbytes\tsha256\tmtime\toutcome\treason\tstate\tcheck\n");
   std::string out;
-  if (format == ReportFormat::kTsv) out = "row\tsource\tdestination\tbytes\tsha256\tmtime\toutcome\treason\tstate\tcheck\n";
   for (const restore::ItemOutcome& o : outcomes.Items()) {
+    out.clear();
     std::string reason(o.reason);
     AppendRanges(reason, "overwritten at ", o.overwritten);
     AppendRanges(reason, "zeros at ", o.zeroFilled);
@@ -74,13 +76,15 @@ std::string FormatRestoreReport(const restore::Outcomes& outcomes, ReportFormat 
       j["state"] = o.state.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(o.state);
       j["check"] = o.check.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(o.check);
       out += j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+      line(out);
       continue;
     }
     out += (o.row ? std::to_string(o.row) : std::string()) + "\t" + TsvField(o.source) + "\t" + TsvField(platform::WithSystemSeparators(o.path)) +
            "\t" + std::to_string(o.bytes) + "\t" + o.sha256 + "\t" + UtcTime(o.modified) + "\t" +
            OutcomeName(o.result) + "\t" + TsvField(reason) + "\t" + std::string(o.state) + "\t" + std::string(o.check) + "\n";
+    line(out);
   }
-  return out;
 }
+
 
 }  // namespace vellum::cli
