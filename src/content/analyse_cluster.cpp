@@ -85,6 +85,7 @@ bool TiffSignature(ByteView b) { return TiffHeader(b); }
 // scan goes up the volume, so spans that end below it are let go.
 bool InsideCarvedFile(ScanState& state, uint64_t cluster) {
   auto& spans = state.carvedSpans;
+  if (spans.empty()) return false;
   std::erase_if(spans, [cluster](const ScanState::CarvedSpan& s) { return s.last < cluster; });
   for (const ScanState::CarvedSpan& s : spans)
     if (s.first < cluster && cluster <= s.last && (!s.followFree || IsClusterFree(state, cluster))) return true;
@@ -101,6 +102,13 @@ void ClaimCarvedFile(ScanState& state, uint64_t first, uint64_t size) {
       break;
     }
   state.carvedSpans.push_back(span);
+}
+
+// A walk that found its structure damaged vouches for the bytes before the
+// damage only: from there on the clusters may be another file's.
+void ClaimCarvedFile(ScanState& state, uint64_t first, const Measured& m) {
+  const bool damaged = m.check.verdict == ContentCheck::Verdict::kDamaged;
+  ClaimCarvedFile(state, first, damaged ? std::min(m.size, m.check.damagedFrom) : m.size);
 }
 
 // The walks below read beyond the first cluster only when the structure
@@ -171,16 +179,16 @@ Outcome Riff(Cluster& c) {
   const std::string ext = RiffExtension(c.b);
   if (!PassesNameFilter(c.state, ext)) return Outcome::kDone;
   const uint64_t riffSize = Le32(c.b, 4);
-  if (riffSize < c.state.dataAreaBytes) AddContentRow(c.state, ext, c.number, riffSize + 8);
+  if (riffSize >= c.state.dataAreaBytes) return Outcome::kDone;
+  // An AVI's frames are JPEGs, a WAV's data may hold anything.
+  ClaimCarvedFile(c.state, c.number, riffSize + 8);
+  AddContentRow(c.state, ext, c.number, riffSize + 8);
   return Outcome::kDone;
 }
 
 Outcome Jpeg(Cluster& c) {
   if (!JpegSignature(c.b)) return Outcome::kNoMatch;
   if (!PassesNameFilter(c.state, "jpg")) return Outcome::kDone;
-  // A thumbnail or preview that happens to begin on a cluster boundary of
-  // a photo or raw file already listed is part of that file.
-  if (InsideCarvedFile(c.state, c.number)) return Outcome::kDone;
   // The segments are walked by their lengths, so the thumbnail inside an
   // Exif segment, with its own end-of-image marker, is passed over whole.
   AskAboutCancel(c.state);
@@ -213,7 +221,9 @@ Outcome Png(Cluster& c) {
   if (!PassesNameFilter(c.state, "png")) return Outcome::kDone;
   AskAboutCancel(c.state);
   LostFile file(c.state, c.number, c.b);
-  return AddUnlessCancelled(c, "png", MeasurePng(file).size);
+  const Measured m = MeasurePng(file);
+  ClaimCarvedFile(c.state, c.number, m);
+  return AddUnlessCancelled(c, "png", m.size);
 }
 
 Outcome PngFamily(Cluster& c, ByteView signature, const char* ext, const MarkerPattern& end) {
@@ -227,7 +237,9 @@ Outcome Asf(Cluster& c) {
   if (!AsfSignature(c.b)) return Outcome::kNoMatch;
   std::string ext = "wmv";
   if (!PickCandidateExtension(c.state, {"wmv", "wma", "asf"}, ext)) return Outcome::kDone;
-  return AddUnlessCancelled(c, ext, MeasureAsf(c.state, c.number, c.b));
+  const uint64_t size = MeasureAsf(c.state, c.number, c.b);
+  if (size != kDefaultSize) ClaimCarvedFile(c.state, c.number, size);
+  return AddUnlessCancelled(c, ext, size);
 }
 
 constexpr std::pair<std::string_view, std::string_view> kIsoBrands[] = {
@@ -301,6 +313,7 @@ using Measure = Measured (*)(ScanState&, uint64_t, ByteView);
 Outcome AddMeasured(Cluster& c, const std::string& ext, Measure measure) {
   const Measured m = measure(c.state, c.number, c.b);
   if (m.size == 0) return Outcome::kDone;
+  ClaimCarvedFile(c.state, c.number, m);
   return AddUnlessCancelled(c, ext, m.size);
 }
 
@@ -394,6 +407,10 @@ constexpr LeadMasks kLeadMasks = MakeLeadMasks();
 Outcome RunTests(Cluster& c) {
   uint32_t admitted = 0;
   for (size_t at = 0; at < kLeadSpan; ++at) admitted |= kLeadMasks[at][Le8(c.b, at)];
+  // What begins inside a file already listed by its structure is part of
+  // it: a photo's thumbnail, a raw file's preview, a video's frames, a
+  // table repeated in a transport stream.
+  if (admitted == 0 || InsideCarvedFile(c.state, c.number)) return Outcome::kNoMatch;
   for (size_t t = 0; admitted != 0; ++t, admitted >>= 1) {
     if ((admitted & 1) == 0) continue;
     const Outcome outcome = kTests[t].run(c);

@@ -16,6 +16,8 @@ constexpr uint64_t kId3v1Bytes = 128;
 // a frame header, and the frame sync alone is too common in other data.
 constexpr uint64_t kFewestBareFrames = 4;
 constexpr uint64_t kFewestTaggedFrames = 2;
+// The bytes of a frame's start that hold an encoder's tag wherever it stands.
+constexpr size_t kInfoTagSpan = 40;
 
 struct Frame {
   uint8_t version = 0;  // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
@@ -58,21 +60,6 @@ uint64_t Id3v2Bytes(ByteView b) {
   return kId3HeaderBytes + size + ((b[5] & 0x10) ? kId3HeaderBytes : 0);
 }
 
-// The frames from `pos` on, each of the first frame's version and sample
-// rate (a change means another file's data); returns the end of the last.
-uint64_t WalkFrames(FileStream& stream, uint64_t pos, uint64_t& frames) {
-  Frame first;
-  frames = 0;
-  for (Frame f; ReadFrame(stream.At(pos, 4), f); ++frames) {
-    if (frames == 0) first = f;
-    if (f.version != first.version || f.sampleRate != first.sampleRate) break;
-    // The frame counts when its last byte is there.
-    if (stream.At(pos + f.length - 1, 1).empty()) break;
-    pos += f.length;
-  }
-  return pos;
-}
-
 // The "Xing" or "Info" tag (after the side information, whose length the
 // version and the channel mode give) or the "VBRI" tag (at 36) that
 // encoders write in a file's first frame.
@@ -80,6 +67,27 @@ bool HasInfoTag(ByteView b, const Frame& f) {
   const bool mono = (Le8(b, 3) >> 6) == 3;
   const size_t sideInfo = f.version == 3 ? (mono ? 17 : 32) : (mono ? 9 : 17);
   return BytesEqual(b, 4 + sideInfo, "Xing") || BytesEqual(b, 4 + sideInfo, "Info") || BytesEqual(b, 36, "VBRI");
+}
+
+// The frames from `pos` on, each of the first frame's version and sample
+// rate (a change means another file's data), none but the first with an
+// encoder's tag (that is the first frame of the next file written by the
+// same encoder); returns the end of the last.
+uint64_t WalkFrames(FileStream& stream, uint64_t pos, uint64_t& frames) {
+  Frame first;
+  frames = 0;
+  for (Frame f; ReadFrame(stream.At(pos, 4), f); ++frames) {
+    if (frames == 0) first = f;
+    if (f.version != first.version || f.sampleRate != first.sampleRate) break;
+    if (frames > 0) {
+      const ByteView head = stream.At(pos, kInfoTagSpan);
+      if (!head.empty() && HasInfoTag(head, f)) break;
+    }
+    // The frame counts when its last byte is there.
+    if (stream.At(pos + f.length - 1, 1).empty()) break;
+    pos += f.length;
+  }
+  return pos;
 }
 
 }  // namespace
