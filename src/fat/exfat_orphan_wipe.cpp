@@ -8,6 +8,7 @@
 #include "fat/cluster_scan.h"
 #include "fat/exfat_walk.h"
 #include "fat/wipe.h"
+#include "volume/cancel.h"
 #include "volume/sector_io.h"
 
 namespace vellum::fat {
@@ -72,10 +73,7 @@ void WipeOrphanedExfatDirectories(volume::ScanState& s) {
           WipeDeletedExfatEntries(s, volume::ClusterToSector(s, j), copy);
         }
       }
-      if (s.cancelled || (progress && ClusterUpdateDue(j, 2, s.lastCluster) && !progress->Update(j))) {
-        s.cancelled = 1;
-        break;
-      }
+      if (volume::CancelledAt(s, j, ClusterUpdateDue(j, 2, s.lastCluster))) break;
     }
   }
   if (progress) progress->CloseProgress();

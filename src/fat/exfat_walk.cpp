@@ -59,13 +59,6 @@ ExfatWalk::ExfatWalk(ScanState& state)
       liveFolders_(state.options.thorough),
       clustersLeft_(state.lastCluster < UINT64_MAX / 4 ? 2 * (state.lastCluster + 1) : UINT64_MAX) {}
 
-bool ExfatWalk::CancelRequested() {
-  if (state_.operationMode != volume::kModeSearch) return false;
-  if (state_.cancelled) return true;
-  if (state_.progress && state_.progress->PumpAndCheckCancel()) state_.cancelled = 1;
-  return state_.cancelled != 0;
-}
-
 std::string ExfatWalk::RootPrefix() const {
   return state_.operationMode == volume::kModeRestore && target_ ? target_->root + "/" : state_.rootPath;
 }
@@ -266,10 +259,8 @@ void ExfatWalk::WalkExfatDirectory(uint32_t firstCluster, uint64_t size, bool fa
   while (!work.empty()) {
     ExfatFrame& top = work.back();
     // The root's progress advances once each of its subdirectories is done.
-    if (top.childEntered && top.isRoot && state_.progress && !state_.progress->Update(top.next)) {
-      state_.cancelled = 1;
+    if (top.childEntered && top.isRoot && volume::CancelledAt(state_, top.next, true))
       break;  // the root is the bottom of the list: the walk ends
-    }
     top.childEntered = false;
     if (top.next >= top.subdirectories.size()) {
       work.pop_back();

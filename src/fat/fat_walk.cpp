@@ -50,14 +50,6 @@ void CountCutLongName(ScanState& state, const LongNameSlots& slots, bool probe) 
 FatWalk::FatWalk(ScanState& state)
     : state_(state), volumeSpanBytes_(uint64_t{state.clusterBytes} * state.lastCluster) {}
 
-bool FatWalk::CancelRequested() {
-  if (state_.operationMode != volume::kModeSearch) return false;
-  if (state_.cancelled) return true;
-  // A cluster scan pumps once per cluster in its own loop, not per entry.
-  if (state_.clusterScan == 0 && state_.progress && state_.progress->PumpAndCheckCancel()) state_.cancelled = 1;
-  return state_.cancelled != 0;
-}
-
 std::string FatWalk::RootPrefix() const {
   return state_.operationMode == volume::kModeRestore && target_ ? target_->root + "/" : state_.rootPath;
 }
@@ -237,10 +229,7 @@ void FatWalk::EnterSubdirectories(std::vector<FatFrame>& work) {
     if (sub.firstCluster < 2) continue;
     std::string child;
     if (top.isRoot) {
-      if (state_.progress && !state_.progress->Update(i + 1)) {
-        state_.cancelled = 1;
-        break;  // the root is the bottom of the list: the walk ends
-      }
+      if (volume::CancelledAt(state_, i + 1, true)) break;  // the root is the bottom of the list: the walk ends
       child = RootPrefix() + sub.name;
     } else {
       if (platform::Cp932Length(top.path) + platform::Cp932Length(sub.name) + 2 >= kMaxNameBytes) {
