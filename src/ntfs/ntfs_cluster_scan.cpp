@@ -15,8 +15,6 @@ namespace vellum::ntfs {
 
 namespace {
 
-constexpr std::string_view kClusterCaption = "クラスタ：";
-
 // A read unit: one cluster holding several record slots, or the clusters
 // one record spans.
 struct ReadUnit {
