@@ -7,7 +7,10 @@
 #include "volume/bios_disks.h"
 #include "volume/bios_sectors.h"
 #include "volume/boot_sector.h"
+#include "volume/exfat_layout.h"
+#include "volume/fat_layout.h"
 #include "volume/le.h"
+#include "volume/ntfs_layout.h"
 #include "volume/unreadable_areas_device.h"
 #include "volume/source.h"
 #include "app/source_check.h"
@@ -36,9 +39,9 @@ struct VolumeIdentity {
   std::string systemText;  // why it could not be read
 };
 
-std::string LabelAt(ByteView boot, size_t offset) {
+std::string LabelAt(ByteView boot, ByteField label) {
   std::string raw;
-  for (size_t i = 0; i < 11; ++i) raw += static_cast<char>(Le8(boot, offset + i));
+  for (size_t i = 0; i < label.length; ++i) raw += static_cast<char>(Le8(boot, label.offset + i));
   while (!raw.empty() && (raw.back() == ' ' || raw.back() == '\0')) raw.pop_back();
   std::string utf8;
   return platform::Cp932ToUtf8(raw, utf8) ? utf8 : std::string();
@@ -57,15 +60,15 @@ VolumeIdentity ReadVolumeIdentity(platform::BlockDevice& device) {
   switch (volume::RecognizeBootSector(boot)) {
     case volume::kFat12:
     case volume::kFat16:
-      id.serial = Le32(boot, 39);
-      id.label = LabelAt(boot, 43);
+      id.serial = Le(boot, fat_layout::kSerial16);
+      id.label = LabelAt(boot, fat_layout::kLabel16);
       break;
     case volume::kFat32:
-      id.serial = Le32(boot, 67);
-      id.label = LabelAt(boot, 71);
+      id.serial = Le(boot, fat_layout::kSerial32);
+      id.label = LabelAt(boot, fat_layout::kLabel32);
       break;
-    case volume::kExfat: id.serial = Le32(boot, 100); break;
-    case volume::kNtfs: id.serial = Le32(boot, 72); break;
+    case volume::kExfat: id.serial = Le(boot, exfat_layout::kVolumeSerial); break;
+    case volume::kNtfs: id.serial = Le(boot, ntfs_layout::kVolumeSerial); break;
     default: return id;
   }
   id.formatted = true;

@@ -6,6 +6,8 @@
 #include "ntfs/find_attribute.h"
 #include "ntfs/record.h"
 #include "platform/codepage.h"
+#include "volume/exfat_layout.h"
+#include "volume/fat_layout.h"
 #include "volume/le.h"
 #include "volume/sector_io.h"
 
@@ -45,16 +47,22 @@ std::vector<uint8_t> RootStart(volume::ScanState& s) {
 
 std::string FatLabel(volume::ScanState& s) {
   const std::vector<uint8_t> root = RootStart(s);
-  for (size_t at = 0; at + 32 <= root.size(); at += 32) {
+  static_assert(fat_layout::kEntryBytes == exfat_layout::kEntryBytes);
+  for (size_t at = 0; at + fat_layout::kEntryBytes <= root.size(); at += fat_layout::kEntryBytes) {
     const uint8_t first = root[at];
     if (first == 0) break;
     if (s.fsKind == volume::kExfat) {
-      if (first == 0x83) return Utf16Label(ByteView(root).subspan(at + 2, 30), std::min<uint8_t>(root[at + 1], 11));
+      using namespace exfat_layout;
+      if (first == kLabelEntry)
+        return Utf16Label(ByteView(root).subspan(at + kLabelUnits.offset, kLabelUnits.length),
+                          std::min<size_t>(Le(root, at, kLabelUnitCount), kMaxLabelUnits));
       continue;
     }
-    // A label entry: attribute 0x08 alone (long-name entries carry 0x0F).
-    if (first != 0xE5 && (root[at + 11] & 0x1F) == 0x08) {
-      std::string cp932(reinterpret_cast<const char*>(&root[at]), 11);
+    // A label entry: the label attribute alone (long-name entries carry 0x0F).
+    const uint8_t attributes = Le(root, at, fat_layout::kAttributes);
+    if (first != fat_layout::kDeletedMark && (attributes & 0x1F) == fat_layout::kAttrVolumeLabel) {
+      std::string cp932(reinterpret_cast<const char*>(&root[at + fat_layout::kShortName.offset]),
+                        fat_layout::kShortName.length);
       std::string utf8;
       return platform::Cp932ToUtf8(cp932, utf8) ? Trimmed(utf8) : Trimmed(cp932);
     }
@@ -67,8 +75,8 @@ std::string BootSectorLabel(volume::ScanState& s) {
   if (s.fsKind == volume::kExfat || s.bytesPerSector < 512) return {};
   std::vector<uint8_t> boot(s.bytesPerSector);
   if (!volume::ReadSectors(s, 0, 1, boot)) return {};
-  const size_t at = s.fsKind == volume::kFat32 ? 71 : 43;
-  std::string label = Trimmed(std::string(reinterpret_cast<const char*>(&boot[at]), 11));
+  const ByteField at = s.fsKind == volume::kFat32 ? fat_layout::kLabel32 : fat_layout::kLabel16;
+  std::string label = Trimmed(std::string(reinterpret_cast<const char*>(&boot[at.offset]), at.length));
   std::string utf8;
   if (label == "NO NAME" || !platform::Cp932ToUtf8(label, utf8)) return {};
   return utf8;

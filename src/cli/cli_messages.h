@@ -12,11 +12,12 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "app/search_command.h"
 #include "volume/seams.h"
 
 namespace vellum::cli {
 
-inline constexpr std::string_view kFreeScanQuestion = "空きクラスタをスキャンしますか。";
+using app::kFreeScanQuestion;
 inline constexpr std::string_view kFullScanQuestion =
     "使用クラスタを含めて全てのクラスタ（FAT12、FAT16 "
     "のルートディレクトリはクラスタに含まれません。）をスキャンし、ファイル情報である可能性があるも"

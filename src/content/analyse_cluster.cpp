@@ -17,6 +17,7 @@
 #include "content/record_walks.h"
 #include "content/tiff.h"
 #include "content/zip.h"
+#include "volume/cancel.h"
 #include "volume/sector_io.h"
 
 namespace vellum::content {
@@ -114,9 +115,7 @@ void ClaimCarvedFile(ScanState& state, uint64_t first, const Measured& m) {
 // The walks below read beyond the first cluster only when the structure
 // leads there; Cancel is asked once before each, as a marker scan asks on
 // its first pass, so that a Cancel pressed meanwhile is seen.
-void AskAboutCancel(ScanState& state) {
-  if (state.progress && state.progress->PumpAndCheckCancel()) state.cancelled = 1;
-}
+void AskAboutCancel(ScanState& state) { volume::CancelRequested(state); }
 
 // The rows of a size analysis that may be cancelled are dropped once Cancel
 // was pressed: their size would be a fragment.

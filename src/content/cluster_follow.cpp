@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "restore/cluster_transfer.h"
+#include "volume/cancel.h"
 #include "volume/sector_io.h"
 
 namespace vellum::content {
@@ -29,8 +30,7 @@ bool CopyFollowedClusters(volume::ScanState& s, restore::RestoredFile& file, uin
   restore::ClusterTransfer transfer(s, file);
   uint64_t cluster = first, left = size;
   while (left > 0 && cluster != 0 && cluster <= s.lastCluster) {
-    if (s.progress && s.progress->PumpAndCheckCancel()) s.cancelled = 1;
-    if (s.cancelled) return false;
+    if (volume::CancelRequested(s)) return false;
     const uint64_t chunk = std::min<uint64_t>(left, s.clusterBytes);
     if (!transfer.Add(cluster, chunk)) return false;
     left -= chunk;

@@ -12,11 +12,6 @@ namespace {
 
 constexpr uint64_t kFatCountOffset = 0x2C;
 constexpr uint64_t kFirstDirectorySectorOffset = 0x30;
-constexpr uint64_t kFirstDifatSectorOffset = 0x44;
-constexpr uint64_t kHeaderDifatOffset = 0x4C;
-constexpr uint32_t kHeaderDifatEntries = 109;
-constexpr uint32_t kDifatEntriesPerSector = 127;
-constexpr uint32_t kEntriesPerFatSector = 128;
 constexpr uint32_t kDirectoryEntryBytes = 128;
 constexpr int kMoreDirectorySectors = 1'000;
 

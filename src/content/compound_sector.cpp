@@ -9,12 +9,6 @@ namespace vellum::content {
 
 namespace {
 
-constexpr uint32_t kEntriesPerFatSector = kCompoundSectorBytes / 4;  // 128
-constexpr uint32_t kHeaderDifatEntries = 109;
-constexpr uint32_t kDifatEntriesPerSector = 127;  // the 128th links the next DIFAT sector
-constexpr uint64_t kHeaderDifatOffset = 0x4C;
-constexpr uint64_t kFirstDifatSectorOffset = 0x44;
-
 // Entry `index` of a FAT or DIFAT sector; 0 when the sector does not hold it.
 int32_t Entry(ByteView sector, uint32_t index) {
   return static_cast<int32_t>(FieldReader(sector).U32(uint64_t{index} * 4));

@@ -13,6 +13,13 @@
 namespace vellum::content {
 
 inline constexpr uint32_t kCompoundSectorBytes = 512;
+// The header's table of FAT sectors (DIFAT): 109 entries in the header, then
+// DIFAT sectors of 127 entries each, the 128th linking the next one.
+inline constexpr uint64_t kFirstDifatSectorOffset = 0x44;
+inline constexpr uint64_t kHeaderDifatOffset = 0x4C;
+inline constexpr uint32_t kHeaderDifatEntries = 109;
+inline constexpr uint32_t kEntriesPerFatSector = kCompoundSectorBytes / 4;  // 128
+inline constexpr uint32_t kDifatEntriesPerSector = kEntriesPerFatSector - 1;
 inline constexpr int32_t kCompoundFree = -1;
 inline constexpr int32_t kCompoundEndOfChain = -2;
 

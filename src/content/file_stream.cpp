@@ -1,5 +1,7 @@
 #include "content/file_stream.h"
 
+#include "volume/cancel.h"
+
 namespace vellum::content {
 
 namespace {
@@ -12,9 +14,7 @@ constexpr uint64_t kFetchesPerCancelPoll = 256;
 
 bool FileStream::PollCancel() {
   if (state_.cancelled != 0) return true;
-  if (++fetches_ % kFetchesPerCancelPoll != 0 || state_.progress == nullptr) return false;
-  if (state_.progress->PumpAndCheckCancel() != 0) state_.cancelled = 1;
-  return state_.cancelled != 0;
+  return ++fetches_ % kFetchesPerCancelPoll == 0 && volume::CancelRequested(state_);
 }
 
 ByteView FileStream::At(uint64_t offset, size_t need) {

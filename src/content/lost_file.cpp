@@ -4,6 +4,7 @@
 #include <string>
 
 #include "content/cluster_follow.h"
+#include "volume/cancel.h"
 #include "volume/sector_io.h"
 
 namespace vellum::content {
@@ -37,8 +38,7 @@ bool LostFile::StepTo(uint64_t index) {
     // the progress line moves with it, as a marker scan's does.
     if (state_.progress && index_ % 64 == 0)
       state_.progress->SetFileName("サイズ解析中 (" + std::to_string(index_ * clusterBytes_) + " バイト)");
-    if (state_.progress && state_.progress->PumpAndCheckCancel()) state_.cancelled = 1;
-    if (state_.cancelled) return false;
+    if (volume::CancelRequested(state_)) return false;
     // An unreadable cluster reads as zeros, which no structure walks through.
     view_ = volume::ViewCluster(state_, cluster_, fallback_, volume::kAnalysisView);
     viewRead_ = true;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "content/cluster_follow.h"
+#include "volume/cancel.h"
 #include "volume/sector_io.h"
 
 namespace vellum::content {
@@ -103,10 +104,6 @@ void ShowSizeProgress(volume::ScanState& state, uint64_t size) {
   state.progress->SetFileName("サイズ解析中 (" + std::to_string(size) + " バイト)");
 }
 
-bool CancelPressed(volume::ScanState& state) {
-  return state.progress != nullptr && state.progress->PumpAndCheckCancel() != 0;
-}
-
 }  // namespace
 
 uint64_t MarkerScanLimit(MarkerVariant variant) {
@@ -125,10 +122,7 @@ uint64_t MarkerScan(volume::ScanState& state, uint64_t cluster, const MarkerPatt
   bool first = true;
   uint64_t size = 0;
   for (;;) {
-    if (CancelPressed(state)) {
-      state.cancelled = 1;
-      break;
-    }
+    if (volume::CancelRequested(state)) break;
     ShowSizeProgress(state, size);
     // A failed read gives zeros where the device gave nothing; the scan goes
     // on, as it would over any cluster that does not hold the pattern.

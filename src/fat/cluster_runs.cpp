@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "volume/fat_layout.h"
 #include "volume/sector_io.h"
 
 namespace vellum::fat {
@@ -21,7 +22,7 @@ uint64_t AsCluster(int32_t entry) { return static_cast<uint32_t>(entry); }
 }  // namespace
 
 uint64_t FatEntryFirstCluster(ByteView entry) {
-  return uint64_t{Le16(entry, 20)} * 65536 + Le16(entry, 26);
+  return uint64_t{Le(entry, fat_layout::kFirstClusterHigh)} * 65536 + Le(entry, fat_layout::kFirstClusterLow);
 }
 
 bool IsFatEntryInUse(const ScanState& state, uint64_t firstCluster) {

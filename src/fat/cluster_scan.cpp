@@ -7,6 +7,7 @@
 #include "fat/exfat_walk.h"
 #include "fat/fat_walk.h"
 #include "fat/orphan_placement.h"
+#include "volume/cancel.h"
 #include "volume/sector_io.h"
 #include "volume/volume_extent.h"
 
@@ -50,10 +51,7 @@ void ForEachCluster(ScanState& s, const ScanRange& range, Wanted wanted, Visit v
     if (wanted(s, j)) {
       visit(j, volume::ViewCluster(s, j, cluster, volume::kScanView));
     }
-    if (s.cancelled || (progress && ClusterUpdateDue(j, range.first, range.last) && !progress->Update(j))) {
-      s.cancelled = 1;
-      break;
-    }
+    if (volume::CancelledAt(s, j, ClusterUpdateDue(j, range.first, range.last))) break;
     if (j == UINT64_MAX) break;
   }
   if (progress) progress->CloseProgress();

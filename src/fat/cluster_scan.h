@@ -16,7 +16,7 @@ namespace vellum::fat {
 
 using volume::ScanState;
 
-inline constexpr std::string_view kClusterCaption = "クラスタ：";
+using vellum::kClusterCaption;
 
 using volume::ContentAnalyser;
 

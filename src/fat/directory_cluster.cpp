@@ -6,6 +6,7 @@
 
 #include "fat/cluster_runs.h"
 #include "fat/fat_entry.h"
+#include "volume/exfat_layout.h"
 #include "volume/zero_bytes.h"
 
 namespace vellum::fat {
@@ -13,11 +14,11 @@ namespace vellum::fat {
 namespace {
 
 // Attribute bits 0x40 and 0x80 are never set in an entry.
-constexpr uint8_t kReservedAttributes = 0xC0;
-constexpr uint8_t kLastSlotFlag = 0x40;
+using fat_layout::kReservedAttributes;
+using fat_layout::kLastSlotFlag;
 
 bool IsWipedEntry(ByteView e) {
-  return Le8(e, 0) == kDeletedMark && std::all_of(e.begin() + 1, e.end(), [](uint8_t b) { return b == 0; });
+  return EntryFirstByte(e) == kDeletedMark && std::all_of(e.begin() + 1, e.end(), [](uint8_t b) { return b == 0; });
 }
 
 constexpr std::string_view kDot = ".          ", kDotDot = "..         ";
@@ -30,21 +31,21 @@ bool IsNamed(ByteView e, std::string_view name) {
 bool IsDotEntry(ByteView e) { return IsNamed(e, kDot) || IsNamed(e, kDotDot); }
 
 bool IsWellFormedLongName(ByteView e) {
-  if (Le8(e, 12) != 0) return false;  // the type byte of a name slot
-  const uint8_t sequence = Le8(e, 0);
+  if (Le(e, fat_layout::kSlotType) != 0) return false;
+  const uint8_t sequence = Le(e, fat_layout::kSlotSequence);
   if (sequence == kDeletedMark) return true;
   const uint8_t number = sequence & static_cast<uint8_t>(~kLastSlotFlag);
   return number >= 1 && number <= kLongNameSlots;
 }
 
 bool IsWellFormedShort(ByteView e, uint64_t lastCluster) {
-  if ((Le8(e, 11) & kReservedAttributes) != 0) return false;
+  if ((Le(e, fat_layout::kAttributes) & kReservedAttributes) != 0) return false;
   if (FatEntryFirstCluster(e) > lastCluster) return false;
   // The deleted mark (and 0x05, which stands for a first byte 0xE5) replaced
   // a name byte; any plain letter stands in for it in the name test.
-  std::array<uint8_t, 11> name{};
-  std::copy_n(e.begin(), 11, name.begin());
-  if (name[0] == kDeletedMark || name[0] == 0x05) name[0] = 'A';
+  std::array<uint8_t, fat_layout::kShortName.length> name{};
+  std::copy_n(e.begin() + fat_layout::kShortName.offset, name.size(), name.begin());
+  if (name[0] == kDeletedMark || name[0] == fat_layout::kE5StandIn) name[0] = 'A';
   if (name[0] == ' ') return false;
   return !ShortNameHasForbiddenBytes(name);
 }
@@ -53,21 +54,8 @@ bool IsWellFormedEntry(ByteView e, uint64_t lastCluster) {
   // The name tests below read the 11 name bytes directly.
   if (e.size() != kEntryBytes) return false;
   if (IsWipedEntry(e) || IsDotEntry(e)) return true;
-  if (Le8(e, 11) == kAttrLongName) return IsLongNameEntry(e) && IsWellFormedLongName(e);
+  if (Le(e, fat_layout::kAttributes) == kAttrLongName) return IsLongNameEntry(e) && IsWellFormedLongName(e);
   return IsWellFormedShort(e, lastCluster);
-}
-
-// The entry types of an exFAT directory with the in-use bit cleared:
-// bitmap, up-case table, label, file, GUID, padding, ACL, stream, name and
-// the vendor entries.
-bool IsExfatEntryType(uint8_t type) {
-  switch (type & 0x7F) {
-    case 0x01: case 0x02: case 0x03: case 0x05: case 0x20: case 0x21: case 0x22:
-    case 0x40: case 0x41: case 0x60: case 0x61:
-      return true;
-    default:
-      return false;
-  }
 }
 
 }  // namespace
@@ -79,9 +67,9 @@ bool IsExfatDirectoryCluster(ByteView cluster) {
   if (AllZero(cluster)) return true;
   bool ended = false;
   for (size_t at = 0; at < cluster.size(); at += kEntryBytes) {
-    const uint8_t type = Le8(cluster, at);
+    const uint8_t type = Le(cluster, at, exfat_layout::kEntryType);
     if (type == 0) ended = true;
-    else if (ended || !IsExfatEntryType(type)) return false;
+    else if (ended || !exfat_layout::IsKnownEntryType(type)) return false;
   }
   return true;
 }
@@ -90,7 +78,7 @@ bool IsDirectoryCluster(ByteView cluster, uint64_t lastCluster) {
   if (cluster.empty() || cluster.size() % kEntryBytes != 0) return false;
   for (size_t at = 0; at < cluster.size(); at += kEntryBytes) {
     const ByteView e = cluster.subspan(at, kEntryBytes);
-    if (Le8(e, 0) == 0) return AllZero(cluster.subspan(at));
+    if (EntryFirstByte(e) == fat_layout::kEndMark) return AllZero(cluster.subspan(at));
     if (!IsWellFormedEntry(e, lastCluster)) return false;
   }
   return true;
@@ -98,7 +86,7 @@ bool IsDirectoryCluster(ByteView cluster, uint64_t lastCluster) {
 
 bool HasEndOfDirectory(ByteView cluster) {
   for (size_t at = 0; at + kEntryBytes <= cluster.size(); at += kEntryBytes)
-    if (Le8(cluster, at) == 0) return true;
+    if (Le(cluster, at, fat_layout::kNameFirstByte) == fat_layout::kEndMark) return true;
   return false;
 }
 

@@ -8,27 +8,15 @@
 #include "fat/cluster_scan.h"
 #include "fat/exfat_walk.h"
 #include "fat/wipe.h"
+#include "volume/cancel.h"
+#include "volume/exfat_layout.h"
 #include "volume/sector_io.h"
 
 namespace vellum::fat {
 
 namespace {
 
-constexpr size_t kEntryBytes = 32;
-
-// The entry types a directory cluster holds, in use and with the in-use bit
-// cleared: allocation bitmap, up-case table, volume label, File, volume GUID,
-// padding, access control, Stream Extension, File Name and the two vendor
-// entries.
-bool PlausibleExfatEntryType(uint8_t type) {
-  switch (type & 0x7F) {
-    case 0x01: case 0x02: case 0x03: case 0x05:
-    case 0x20: case 0x21: case 0x22: case 0x40: case 0x41: case 0x60: case 0x61:
-      return true;
-    default:
-      return false;
-  }
-}
+using exfat_layout::kEntryBytes;
 
 // Written only when every slot is an exFAT entry up to an end marker and
 // nothing but zeros follows it: a free cluster of deleted file data must
@@ -36,9 +24,9 @@ bool PlausibleExfatEntryType(uint8_t type) {
 bool ReadsAsExfatDirectoryCluster(ByteView cluster) {
   size_t at = 0;
   for (; at + kEntryBytes <= cluster.size(); at += kEntryBytes) {
-    const uint8_t type = cluster[at];
+    const uint8_t type = Le(cluster, at, exfat_layout::kEntryType);
     if (type == 0x00) break;
-    if (!PlausibleExfatEntryType(type)) return false;
+    if (!exfat_layout::IsKnownEntryType(type)) return false;
   }
   return std::all_of(cluster.begin() + static_cast<std::ptrdiff_t>(at), cluster.end(),
                      [](uint8_t b) { return b == 0; });
@@ -72,10 +60,7 @@ void WipeOrphanedExfatDirectories(volume::ScanState& s) {
           WipeDeletedExfatEntries(s, volume::ClusterToSector(s, j), copy);
         }
       }
-      if (s.cancelled || (progress && ClusterUpdateDue(j, 2, s.lastCluster) && !progress->Update(j))) {
-        s.cancelled = 1;
-        break;
-      }
+      if (volume::CancelledAt(s, j, ClusterUpdateDue(j, 2, s.lastCluster))) break;
     }
   }
   if (progress) progress->CloseProgress();

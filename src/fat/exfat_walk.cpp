@@ -13,6 +13,7 @@
 #include "fat/exfat_listing.h"
 #include "restore/restore_output.h"
 #include "restore/restore_target.h"
+#include "volume/exfat_layout.h"
 #include "volume/listing.h"
 #include "volume/sector_io.h"
 
@@ -20,11 +21,7 @@ namespace vellum::fat {
 
 namespace {
 
-constexpr size_t kEntryBytes = 32;
-constexpr uint8_t kFileLive = 0x85, kFileDeleted = 0x05;
-constexpr uint8_t kStreamLive = 0xC0, kStreamDeleted = 0x40;
-constexpr uint8_t kNameLive = 0xC1, kNameDeleted = 0x41;
-constexpr size_t kUnitsPerNameEntry = 15;
+using namespace exfat_layout;
 // exFAT names hold at most 255 units; a longer run of name entries is damage.
 constexpr size_t kMaxNameUnits = 255;
 // A directory of unknown size is read for at most this many clusters.
@@ -59,13 +56,6 @@ ExfatWalk::ExfatWalk(ScanState& state)
       liveFolders_(state.options.thorough),
       clustersLeft_(state.lastCluster < UINT64_MAX / 4 ? 2 * (state.lastCluster + 1) : UINT64_MAX) {}
 
-bool ExfatWalk::CancelRequested() {
-  if (state_.operationMode != volume::kModeSearch) return false;
-  if (state_.cancelled) return true;
-  if (state_.progress && state_.progress->PumpAndCheckCancel()) state_.cancelled = 1;
-  return state_.cancelled != 0;
-}
-
 std::string ExfatWalk::RootPrefix() const {
   return state_.operationMode == volume::kModeRestore && target_ ? target_->root + "/" : state_.rootPath;
 }
@@ -86,8 +76,8 @@ bool ExfatWalk::TakeEntry(ByteView e, ExfatEntrySet& set, std::vector<ExfatSubdi
   // Every field is read in the order it stands, so an entry cut short reads 0
   // from where it ends on; the walks only ever hand over whole entries.
   FieldReader r(e);
-  const uint8_t type = r.U8(0);
-  const bool live = (type & 0x80) != 0;
+  const uint8_t type = r.Read(kEntryType);
+  const bool live = (type & kInUseBit) != 0;
   // Outside deleted folders every entry of a set must agree with its File
   // entry: deleted, or (a live folder of the thorough search) in use.
   const bool disagrees = !insideDeleted && live != set.live;
@@ -100,9 +90,9 @@ bool ExfatWalk::TakeEntry(ByteView e, ExfatEntrySet& set, std::vector<ExfatSubdi
     if (disagrees) {
       set.inSet = false;  // a live set, or one that is partly live, is dropped
     } else {
-      set.fatChain = r.U8(1) == 1;
-      set.size = r.U64(8);
-      set.firstCluster = r.U32(20);
+      set.fatChain = r.Read(kGeneralFlags) == kFatChainFlags;
+      set.size = r.Read(kValidDataLength);
+      set.firstCluster = r.Read(kFirstCluster);
       ++set.secondariesTaken;
     }
     set.name.clear();
@@ -114,7 +104,7 @@ bool ExfatWalk::TakeEntry(ByteView e, ExfatEntrySet& set, std::vector<ExfatSubdi
       set.name.clear();
     } else {
       for (size_t i = 0; i < kUnitsPerNameEntry && set.name.size() < kMaxNameUnits; ++i)
-        set.name.push_back(static_cast<char16_t>(r.U16(2 + 2 * i)));
+        set.name.push_back(static_cast<char16_t>(r.U16(kNameUnitsOffset + 2 * i)));
       ++set.secondariesTaken;
     }
     return CountCutEntry(state_, r);
@@ -122,12 +112,12 @@ bool ExfatWalk::TakeEntry(ByteView e, ExfatEntrySet& set, std::vector<ExfatSubdi
   // Any other entry ends the set being gathered (nothing to close when none is).
   if (set.inSet || !set.name.empty()) CloseSet(set, subdirectories, path, insideDeleted);
   if (type == kFileLive || type == kFileDeleted) {
-    const uint8_t secondaries = r.U8(1);
-    const uint32_t attributes = r.U32(4);
-    const uint16_t time = r.U16(12);
-    const uint16_t date = r.U16(14);
-    const uint8_t tenMs = r.U8(21);
-    const uint8_t utcOffset = r.U8(23);
+    const uint8_t secondaries = r.Read(kSecondaryCount);
+    const uint32_t attributes = r.Read(kFileAttributes);
+    const uint16_t time = r.Read(kModifyTime);
+    const uint16_t date = r.Read(kModifyDate);
+    const uint8_t tenMs = r.Read(kModify10ms);
+    const uint8_t utcOffset = r.Read(kModifyUtcOffset);
     // Live files of live folders are passed over at their File entry: the
     // thorough search gathers only the live sets it must enter.
     const bool liveFolder = liveFolders_ && (attributes & volume::kAttrDirectory) != 0;
@@ -266,10 +256,8 @@ void ExfatWalk::WalkExfatDirectory(uint32_t firstCluster, uint64_t size, bool fa
   while (!work.empty()) {
     ExfatFrame& top = work.back();
     // The root's progress advances once each of its subdirectories is done.
-    if (top.childEntered && top.isRoot && state_.progress && !state_.progress->Update(top.next)) {
-      state_.cancelled = 1;
+    if (top.childEntered && top.isRoot && volume::CancelledAt(state_, top.next, true))
       break;  // the root is the bottom of the list: the walk ends
-    }
     top.childEntered = false;
     if (top.next >= top.subdirectories.size()) {
       work.pop_back();

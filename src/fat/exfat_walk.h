@@ -12,6 +12,7 @@
 #include "restore/restore_target.h"
 #include "fat/found_entry.h"
 #include "fat/orphan_placement.h"
+#include "volume/cancel.h"
 #include "volume/le.h"
 #include "volume/scan_state.h"
 
@@ -97,7 +98,8 @@ class ExfatWalk {
   std::string OrphanFolder() const { return RootPrefix() + std::string(kOrphanFolder); }
 
  private:
-  bool CancelRequested();
+  // Only a search stops between directories.
+  bool CancelRequested() { return state_.operationMode == volume::kModeSearch && volume::CancelRequested(state_); }
   std::string RootPrefix() const;
   void ProcessExfatEntrySet(const ExfatEntrySet& set, const std::string& name,
                             std::vector<ExfatSubdirectory>& subdirectories, const std::string& path,

@@ -9,8 +9,18 @@ namespace vellum::fat {
 
 namespace {
 
-// Offsets of the 13 UTF-16 units inside a long-name entry.
-constexpr std::array<size_t, kUnitsPerSlot> kUnitOffsets = {1, 3, 5, 7, 9, 14, 16, 18, 20, 22, 24, 28, 30};
+using fat_layout::kLastSlotFlag;
+using fat_layout::kShortName;
+
+// Offsets of the 13 UTF-16 units inside a long-name entry: its three pieces, unit by unit.
+constexpr std::array<size_t, kUnitsPerSlot> kUnitOffsets = [] {
+  std::array<size_t, kUnitsPerSlot> at{};
+  size_t n = 0;
+  for (const ByteField piece : {fat_layout::kSlotUnits1, fat_layout::kSlotUnits2, fat_layout::kSlotUnits3})
+    for (uint64_t o = piece.offset; o < piece.End(); o += 2) at[n++] = o;
+  return at;
+}();
+static_assert(kUnitOffsets[kUnitsPerSlot - 1] == 30, "13 units in three pieces");
 
 bool IsForbiddenChar(uint8_t c) {
   static constexpr std::string_view kForbidden = "\\/:*?<>|\"\n\t\r\a\b\f\v\x1A";
@@ -23,8 +33,6 @@ std::string TrimTrailingBlanks(std::string_view s) {
   return std::string(s.substr(0, n));
 }
 
-constexpr uint8_t kLastSlotFlag = 0x40;
-
 // Punctuation a short name may hold besides letters and digits.
 constexpr std::string_view kShortNamePunctuation = "!#$%&'()-@^_`{}~";
 // ASCII characters of long names that a short name replaces by '_'.
@@ -35,7 +43,7 @@ constexpr std::string_view kReplacedInShortNames = "+,;=[]";
 // bytes from 0x80 on except the deleted mark itself.
 bool MayBeginShortName(uint8_t b) {
   if (b >= 0x80) return b != kDeletedMark;
-  if ((b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9') || b == 0x05) return true;
+  if ((b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9') || b == fat_layout::kE5StandIn) return true;
   return kShortNamePunctuation.find(static_cast<char>(b)) != std::string_view::npos;
 }
 
@@ -53,10 +61,10 @@ std::optional<uint8_t> ShortFormOfFirstCharacter(std::string_view longName) {
 }
 
 // The 11 name bytes of a short entry; bytes an entry cut short lacks read 0.
-std::array<uint8_t, 11> ShortNameBytes(ByteView entry) {
+std::array<uint8_t, kShortName.length> ShortNameBytes(ByteView entry) {
   FieldReader r(entry);
-  std::array<uint8_t, 11> name{};
-  for (size_t i = 0; i < name.size(); ++i) name[i] = r.U8(i);
+  std::array<uint8_t, kShortName.length> name{};
+  for (size_t i = 0; i < name.size(); ++i) name[i] = r.U8(kShortName.offset + i);
   return name;
 }
 
@@ -66,11 +74,12 @@ bool LongNameSlots::Add(ByteView entry) {
   // Fields in the order they stand, so a short entry reads 0 from where it
   // ends on; the checksum sits between the fifth and sixth units.
   FieldReader r(entry);
-  const uint8_t sequence = r.U8(0);
+  const uint8_t sequence = r.Read(fat_layout::kSlotSequence);
   std::array<uint16_t, kUnitsPerSlot> units{};
-  for (size_t i = 0; i < 5; ++i) units[i] = r.U16(kUnitOffsets[i]);
-  const uint8_t checksum = r.U8(13);
-  for (size_t i = 5; i < kUnitsPerSlot; ++i) units[i] = r.U16(kUnitOffsets[i]);
+  constexpr size_t kUnitsBeforeChecksum = fat_layout::kSlotUnits1.length / 2;
+  for (size_t i = 0; i < kUnitsBeforeChecksum; ++i) units[i] = r.U16(kUnitOffsets[i]);
+  const uint8_t checksum = r.Read(fat_layout::kSlotChecksum);
+  for (size_t i = kUnitsBeforeChecksum; i < kUnitsPerSlot; ++i) units[i] = r.U16(kUnitOffsets[i]);
   if (count_ > kLongNameSlots - 1)
     count_ = 0;
   else if (count_ > 0 && checksum != checksums_[count_ - 1])
@@ -145,7 +154,7 @@ bool ShortNameHasForbiddenBytes(ByteView name11) {
     case 0:
       return true;
     // 0x05 stands for a first byte 0xE5, a lead byte.
-    case 0x05:
+    case fat_layout::kE5StandIn:
       return ForbiddenAfterLeadAt0(r);
     // A deleted entry lost its first byte: it was a character of its own or
     // the lead byte of a pair, and the name is good when either reading is.

@@ -8,14 +8,15 @@
 #include <string>
 #include <string_view>
 
+#include "volume/fat_layout.h"
 #include "volume/le.h"
 
 namespace vellum::fat {
 
-inline constexpr size_t kEntryBytes = 32;
-inline constexpr uint8_t kDeletedMark = 0xE5;
-inline constexpr uint8_t kAttrDirectory = 0x10;
-inline constexpr uint8_t kAttrLongName = 0x0F;
+using fat_layout::kAttrDirectory;
+using fat_layout::kAttrLongName;
+using fat_layout::kDeletedMark;
+using fat_layout::kEntryBytes;
 inline constexpr size_t kLongNameSlots = 20;
 inline constexpr size_t kUnitsPerSlot = 13;
 
@@ -23,12 +24,14 @@ inline constexpr size_t kUnitsPerSlot = 13;
 inline constexpr size_t kMaxNameBytes = 520;
 
 inline bool IsLongNameEntry(ByteView e) {
-  return Le8(e, 11) == kAttrLongName && Le8(e, 26) == 0 && Le8(e, 27) == 0;
+  return Le(e, fat_layout::kAttributes) == kAttrLongName && FieldIsZero(e, fat_layout::kSlotFirstCluster);
 }
-inline bool IsDirectoryEntry(ByteView e) { return (Le8(e, 11) & kAttrDirectory) != 0; }
-inline uint32_t EntrySize(ByteView e) { return Le32(e, 28); }
-inline uint16_t EntryTime(ByteView e) { return Le16(e, 22); }
-inline uint16_t EntryDate(ByteView e) { return Le16(e, 24); }
+inline bool IsDirectoryEntry(ByteView e) { return (Le(e, fat_layout::kAttributes) & kAttrDirectory) != 0; }
+inline uint32_t EntrySize(ByteView e) { return Le(e, fat_layout::kFileSize); }
+inline uint16_t EntryTime(ByteView e) { return Le(e, fat_layout::kWriteTime); }
+inline uint16_t EntryDate(ByteView e) { return Le(e, fat_layout::kWriteDate); }
+// The first name byte: the end mark, the deleted mark, '.' or a name's first byte.
+inline uint8_t EntryFirstByte(ByteView e) { return Le(e, fat_layout::kNameFirstByte); }
 
 // The long-name entries gathered before a short entry. The slot met first
 // holds the end of the name.

@@ -5,6 +5,7 @@
 #include "fat/fat_entry.h"
 #include "fat/fat_walk.h"
 #include "fat/wipe.h"
+#include "volume/cancel.h"
 #include "volume/sector_io.h"
 
 namespace vellum::fat {
@@ -49,10 +50,7 @@ void WipeOrphanedFatDirectories(ScanState& state) {
           WipeDeletedFatEntries(state, volume::ClusterToSector(state, j), directory);
         }
       }
-      if (progress && ClusterUpdateDue(j, 2, state.lastCluster) && !progress->Update(j)) {
-        state.cancelled = 1;
-        break;
-      }
+      if (volume::CancelledAt(state, j, ClusterUpdateDue(j, 2, state.lastCluster))) break;
     }
   }
   if (progress) progress->CloseProgress();

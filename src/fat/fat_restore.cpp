@@ -10,6 +10,7 @@
 #include "fat/fat_walk.h"
 #include "restore/cluster_transfer.h"
 #include "restore/restore_output.h"
+#include "volume/cancel.h"
 #include "volume/sector_io.h"
 
 namespace vellum::fat {
@@ -19,11 +20,6 @@ namespace {
 using restore::MessagesOf;
 using restore::OutcomesOf;
 using restore::RestoreTarget;
-
-bool CancelRequested(ScanState& state) {
-  if (state.progress && state.progress->PumpAndCheckCancel()) state.cancelled = 1;
-  return state.cancelled != 0;
-}
 
 bool PathTooLong(const std::string& parent, const std::string& name) {
   return !restore::PathFits(parent + "/" + name);
@@ -51,7 +47,7 @@ bool Exists(const std::string& path) { return restore::FileExists(path); }
 bool PadUnreadable(ScanState& state, restore::RestoredFile& file, uint64_t size) {
   std::vector<uint8_t> zeros(std::min<uint64_t>(size, 1 << 20));
   while (size > 0) {
-    if (CancelRequested(state)) return false;
+    if (volume::CancelRequested(state)) return false;
     const uint64_t n = std::min<uint64_t>(size, zeros.size());
     if (!file.WriteUnreadable(std::span<const uint8_t>(zeros.data(), n))) return false;
     size -= n;
@@ -111,7 +107,7 @@ bool CopyFatFileData(ScanState& state, restore::RestoredFile& file, uint64_t fir
   uint64_t c = 0;
   if (size > 0 && !run.Next(c)) return PadUnreadable(state, file, size);
   while (size > 0) {
-    if (CancelRequested(state)) return false;
+    if (volume::CancelRequested(state)) return false;
     uint64_t n = size;
     uint64_t next = 0;
     if (size > state.clusterBytes) {
@@ -133,7 +129,7 @@ bool CopyExfatFileData(ScanState& state, restore::RestoredFile& file, uint32_t f
   DeletedExfatRun run(state, firstCluster, fatChain ? 1 : 0);
   using Source = DeletedExfatRun::Source;
   for (DeletedExfatRun::Step step; size > 0 && run.Next(step);) {
-    if (CancelRequested(state)) return false;
+    if (volume::CancelRequested(state)) return false;
     const uint64_t n = std::min<uint64_t>(size, state.clusterBytes);
     size -= n;
     // The clusters of the file's own run go in large transfers.

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "volume/boot_sector.h"
+#include "volume/exfat_layout.h"
 #include "volume/le.h"
 #include "volume/sector_io.h"
 #include "volume/source.h"
@@ -18,8 +19,6 @@ using volume::ReadSectors;
 
 namespace {
 
-constexpr size_t kDirEntryBytes = 32;
-constexpr uint8_t kExfatBitmapEntry = 0x81;
 
 // The FAT as the boot sector sizes it, but never more than the device holds
 // past the FAT's start: a damaged size must not become a huge allocation, and
@@ -63,11 +62,12 @@ bool LoadExfatBitmap(ScanState& state, uint32_t rootCluster) {
   const bool rootRead = ReadCluster(state, rootCluster, cluster);
 
   uint64_t first = 0, length = 0;
-  for (size_t at = 0; InBounds(cluster.size(), at, kDirEntryBytes); at += kDirEntryBytes) {
-    FieldReader entry(ByteView(cluster).subspan(at, kDirEntryBytes));
-    if (entry.U8(0) == kExfatBitmapEntry) {
-      first = entry.U32(20);
-      length = entry.U64(24);
+  using namespace exfat_layout;
+  for (size_t at = 0; InBounds(cluster.size(), at, kEntryBytes); at += kEntryBytes) {
+    FieldReader entry(ByteView(cluster).subspan(at, kEntryBytes));
+    if (entry.Read(kEntryType) == kBitmapEntry) {
+      first = entry.Read(kBitmapFirstCluster);
+      length = entry.Read(kBitmapLength);
       break;
     }
   }

@@ -25,7 +25,7 @@ namespace {
 // and reading it whole would only fill memory with it.
 constexpr size_t kMaxDirectoryBytes = 65536 * kEntryBytes;
 
-bool EndsDirectory(ByteView entry) { return Le8(entry, 0) == 0; }
+bool EndsDirectory(ByteView entry) { return EntryFirstByte(entry) == 0; }
 
 // Number of subdirectory entries before the end of the directory.
 size_t CountSubdirectories(ByteView bytes) {
@@ -33,7 +33,7 @@ size_t CountSubdirectories(ByteView bytes) {
   for (size_t at = 0; at + kEntryBytes <= bytes.size(); at += kEntryBytes) {
     const ByteView e = bytes.subspan(at, kEntryBytes);
     if (EndsDirectory(e)) break;
-    if (IsDirectoryEntry(e) && Le8(e, 0) != '.') ++count;
+    if (IsDirectoryEntry(e) && EntryFirstByte(e) != '.') ++count;
   }
   return count;
 }
@@ -49,14 +49,6 @@ void CountCutLongName(ScanState& state, const LongNameSlots& slots, bool probe) 
 
 FatWalk::FatWalk(ScanState& state)
     : state_(state), volumeSpanBytes_(uint64_t{state.clusterBytes} * state.lastCluster) {}
-
-bool FatWalk::CancelRequested() {
-  if (state_.operationMode != volume::kModeSearch) return false;
-  if (state_.cancelled) return true;
-  // A cluster scan pumps once per cluster in its own loop, not per entry.
-  if (state_.clusterScan == 0 && state_.progress && state_.progress->PumpAndCheckCancel()) state_.cancelled = 1;
-  return state_.cancelled != 0;
-}
 
 std::string FatWalk::RootPrefix() const {
   return state_.operationMode == volume::kModeRestore && target_ ? target_->root + "/" : state_.rootPath;
@@ -87,7 +79,7 @@ bool FatWalk::InHole(size_t at) const {
 bool FatWalk::HasEnd(ByteView bytes, size_t at) const {
   if (holes_.empty()) return HasEndOfDirectory(bytes.subspan(at));
   for (; at + kEntryBytes <= bytes.size(); at += kEntryBytes)
-    if (Le8(bytes, at) == 0 && !InHole(at)) return true;
+    if (Le(bytes, at, fat_layout::kNameFirstByte) == fat_layout::kEndMark && !InHole(at)) return true;
   return false;
 }
 
@@ -135,7 +127,7 @@ void FatWalk::ReadDeletedDirectoryTail(uint64_t firstCluster, std::vector<uint8_
     if (IsClaimed(state_, c)) continue;
     if (!volume::ReadCluster(state_, c, cluster)) return;
     // Another directory's first cluster is not this one's either.
-    if (Le8(cluster, 0) == '.') continue;
+    if (EntryFirstByte(cluster) == '.') continue;
     if (!IsDirectoryCluster(cluster, state_.lastCluster)) return;
     Claim(state_, c);
     bytes.insert(bytes.end(), cluster.begin(), cluster.end());
@@ -237,10 +229,7 @@ void FatWalk::EnterSubdirectories(std::vector<FatFrame>& work) {
     if (sub.firstCluster < 2) continue;
     std::string child;
     if (top.isRoot) {
-      if (state_.progress && !state_.progress->Update(i + 1)) {
-        state_.cancelled = 1;
-        break;  // the root is the bottom of the list: the walk ends
-      }
+      if (volume::CancelledAt(state_, i + 1, true)) break;  // the root is the bottom of the list: the walk ends
       child = RootPrefix() + sub.name;
     } else {
       if (platform::Cp932Length(top.path) + platform::Cp932Length(sub.name) + 2 >= kMaxNameBytes) {
@@ -265,7 +254,7 @@ void FatWalk::EnterSubdirectories(std::vector<FatFrame>& work) {
 }
 
 bool FatWalk::DisplayName(ByteView entry, bool insideDeleted, std::string& name) {
-  const bool deleted = Le8(entry, 0) == kDeletedMark;
+  const bool deleted = EntryFirstByte(entry) == kDeletedMark;
   if (longName_.Count() > 0) {
     std::string longName;
     const bool valid = longName_.Assemble(longName);
@@ -297,7 +286,7 @@ bool FatWalk::RecordSubdirectory(ByteView entry, const std::string& name, const 
   if (f >= 2 && f <= state_.lastCluster && !pathTooLong) {
     sub.firstCluster = f;
     sub.name = name;
-    if (Le8(entry, 0) == kDeletedMark || insideDeleted) {
+    if (EntryFirstByte(entry) == kDeletedMark || insideDeleted) {
       sub.deleted = true;
       if (volume::ReadFatEntry(state_, state_.fat, f) != 0) sub.firstCluster = 0;
     }
@@ -309,7 +298,7 @@ bool FatWalk::RecordSubdirectory(ByteView entry, const std::string& name, const 
 void FatWalk::ProcessFatEntry(ByteView entry, const std::string* parent, std::vector<Subdirectory>& table,
                               bool insideDeleted) {
   if (CancelRequested()) return;
-  if (Le8(entry, 0) == '.') {
+  if (EntryFirstByte(entry) == '.') {
     longName_.Reset();
     return;
   }
@@ -329,7 +318,7 @@ void FatWalk::ProcessFatEntry(ByteView entry, const std::string* parent, std::ve
     return;
   }
   longName_.Reset();
-  if (Le8(entry, 0) != kDeletedMark && !insideDeleted) return;
+  if (EntryFirstByte(entry) != kDeletedMark && !insideDeleted) return;
   if (!DisplayNameAcceptable(name)) return;
   if ((state_.clusterScan != 0 || orphanRule_) && !IsListableOrphan(state_, entry, name)) return;
   if (probe_) {
@@ -367,14 +356,18 @@ void FatWalk::ProcessScannedCluster(ByteView cluster, const std::string& folder,
     // A fixed-size view over the 32 bytes just checked: the raw reads of the
     // fast test below stay inside it by its type.
     const std::span<const uint8_t, kEntryBytes> p(cluster.data() + at, kEntryBytes);
-    if (p[0] == 0) break;
+    using namespace fat_layout;
+    if (p[kNameFirstByte.offset] == kEndMark) break;
     // Most clusters a scan reads hold file data, not entries. A short entry
     // whose cluster or size rules out a row is dropped before its name is
     // decoded; it would end the same way, only later. The first test is the
     // cluster number on the raw bytes, which rejects nearly all file data.
-    const bool shortEntry = p[0] != '.' && !(p[11] == kAttrLongName && p[26] == 0 && p[27] == 0);
+    const uint64_t low = kFirstClusterLow.offset, high = kFirstClusterHigh.offset;
+    const bool shortEntry =
+        p[kNameFirstByte.offset] != '.' && !(p[kAttributes.offset] == kAttrLongName && p[low] == 0 && p[low + 1] == 0);
     if (search && shortEntry) {
-      const uint64_t first = (uint64_t{p[20]} | uint64_t{p[21]} << 8) << 16 | p[26] | uint64_t{p[27]} << 8;
+      const uint64_t first =
+          (uint64_t{p[high]} | uint64_t{p[high + 1]} << 8) << 16 | p[low] | uint64_t{p[low + 1]} << 8;
       if (first > state_.lastCluster || !ListableByNumbers(cluster.subspan(at, kEntryBytes))) {
         longName_.Reset();
         at = NextFatSlotToRead(cluster, at + kEntryBytes, state_.lastCluster) - kEntryBytes;
@@ -464,8 +457,8 @@ bool DriverFieldsPlausible(ByteView entry) {
     const int month = (date >> 5) & 15, day = date & 31;
     return month >= 1 && month <= 12 && day >= 1;
   };
-  return (Le8(entry, 12) & ~0x18) == 0 && Le8(entry, 13) < 200 && dateOrNone(Le16(entry, 16)) &&
-         dateOrNone(Le16(entry, 18));
+  return (Le(entry, fat_layout::kCaseFlags) & ~0x18) == 0 && Le(entry, fat_layout::kCreateTenths) < 200 &&
+         dateOrNone(Le(entry, fat_layout::kCreateDate)) && dateOrNone(Le(entry, fat_layout::kAccessDate));
 }
 
 }  // namespace
@@ -477,7 +470,8 @@ bool IsListableOrphan(const ScanState& state, ByteView entry, std::string_view n
   facts.time = volume::DosCalendarTime(EntryDate(entry), EntryTime(entry));
   facts.firstCluster = FatEntryFirstCluster(entry);
   facts.size = IsDirectoryEntry(entry) ? 0 : EntrySize(entry);
-  facts.shortName = entry.subspan(0, std::min<size_t>(entry.size(), 11));
+  facts.shortName = entry.subspan(fat_layout::kShortName.offset,
+                                  std::min<size_t>(entry.size(), fat_layout::kShortName.length));
   return volume::CheckOrphan(state, facts) == volume::OrphanFault::kNone;
 }
 

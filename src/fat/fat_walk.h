@@ -16,6 +16,7 @@
 #include "fat/found_entry.h"
 #include "volume/read_damage.h"
 #include "fat/orphan_placement.h"
+#include "volume/cancel.h"
 #include "volume/scan_state.h"
 
 namespace vellum::fat {
@@ -90,7 +91,12 @@ class FatWalk {
   FoundEntry ItemOf(ByteView entry, const std::string& name, const std::string* parent) const;
 
  private:
-  bool CancelRequested();
+  // Only a search stops between entries; a cluster scan asks once per
+  // cluster in its own loop, not per entry.
+  bool CancelRequested() {
+    if (state_.operationMode != volume::kModeSearch) return false;
+    return state_.clusterScan == 0 ? volume::CancelRequested(state_) : state_.cancelled != 0;
+  }
   // The clusters of one directory, in chain order through fatWork, up to its
   // end entry. Of a deleted directory (thorough search only), the clusters
   // after the first are those a deleted file there would occupy, for as long

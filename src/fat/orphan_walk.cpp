@@ -32,8 +32,8 @@ class ClusterScanScope {
 uint64_t ParentNamedBySubfolders(ScanState& s, ByteView cluster, std::vector<uint8_t>& buffer) {
   for (size_t at = 0; at + kEntryBytes <= cluster.size(); at += kEntryBytes) {
     const ByteView e = cluster.subspan(at, kEntryBytes);
-    if (Le8(e, 0) == 0) break;
-    if (Le8(e, 0) == '.' || IsLongNameEntry(e) || !IsDirectoryEntry(e)) continue;
+    if (EntryFirstByte(e) == fat_layout::kEndMark) break;
+    if (EntryFirstByte(e) == '.' || IsLongNameEntry(e) || !IsDirectoryEntry(e)) continue;
     const uint64_t first = FatEntryFirstCluster(e);
     if (first < 2 || first > s.lastCluster || !volume::ReadCluster(s, first, buffer)) continue;
     if (const uint64_t parent = ParentOfDirectory(buffer); parent >= 2) return parent;

@@ -6,30 +6,30 @@
 #include <vector>
 
 #include "fat/cluster_runs.h"
+#include "fat/fat_entry.h"
+#include "volume/exfat_layout.h"
 #include "volume/sector_io.h"
 
 namespace vellum::fat {
 
 namespace {
 
-constexpr size_t kEntryBytes = 32;
-
-constexpr uint8_t kLongNameAttributes = 0x0F, kFolderOrLabel = 0x18;
-constexpr uint8_t kDeletedStream = 0x40;
+constexpr uint8_t kFolderOrLabel = fat_layout::kAttrDirectory | fat_layout::kAttrVolumeLabel;
 
 // What a deleted entry's restore would read, noted before the entry is gone.
 void RememberFatEntry(volume::ScanState& state, ByteView e) {
-  const uint8_t attributes = Le8(e, 11);
-  if (attributes == kLongNameAttributes || (attributes & kFolderOrLabel)) return;
-  state.wipe.data.push_back({FatEntryFirstCluster(e), Le32(e, 28), false, 0});
+  const uint8_t attributes = Le(e, fat_layout::kAttributes);
+  if (attributes == kAttrLongName || (attributes & kFolderOrLabel)) return;
+  state.wipe.data.push_back({FatEntryFirstCluster(e), EntrySize(e), false, 0});
 }
 
 // The Stream Extension holds the run; the larger of its two lengths covers
 // the clusters allocated past the valid data as well.
 void RememberExfatEntry(volume::ScanState& state, ByteView e) {
-  if (Le8(e, 0) != kDeletedStream) return;
-  const uint64_t size = std::max(Le64(e, 8), Le64(e, 24));
-  state.wipe.data.push_back({Le32(e, 20), size, true, Le8(e, 1)});
+  using namespace exfat_layout;
+  if (Le(e, kEntryType) != kStreamDeleted) return;
+  const uint64_t size = std::max(Le(e, kValidDataLength), Le(e, kDataLength));
+  state.wipe.data.push_back({Le(e, kFirstCluster), size, true, Le(e, kGeneralFlags)});
 }
 
 // Random bytes first, then zeros, each written through to the disk.

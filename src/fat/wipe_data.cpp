@@ -12,6 +12,7 @@
 #include "fat/cluster_runs.h"
 #include "fat/cluster_scan.h"
 #include "fat/wipe.h"
+#include "volume/cancel.h"
 #include "volume/sector_io.h"
 
 namespace vellum::fat {
@@ -74,12 +75,9 @@ uint64_t ZeroRunOf(ScanState& s, const volume::ScanState::WipeRecord::Data& d, Z
 
 // Asks the progress window at `at` when `due`; a Cancel stops the pass there.
 bool Cancelled(ScanState& s, uint64_t at, bool due) {
-  if (s.cancelled || (s.progress && due && !s.progress->Update(at))) {
-    s.cancelled = 1;
-    s.wipe.stoppedAtCluster = at;
-    return true;
-  }
-  return false;
+  if (!volume::CancelledAt(s, at, due)) return false;
+  s.wipe.stoppedAtCluster = at;
+  return true;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "ntfs/attribute.h"
 #include "ntfs/cluster_bitmap.h"
 #include "ntfs/ntfs_search.h"
+#include "volume/cancel.h"
 #include "volume/fixups.h"
 #include "volume/sector_io.h"
 #include "volume/volume_extent.h"
@@ -13,8 +14,6 @@
 namespace vellum::ntfs {
 
 namespace {
-
-constexpr std::string_view kClusterCaption = "クラスタ：";
 
 // A read unit: one cluster holding several record slots, or the clusters
 // one record spans.
@@ -75,10 +74,7 @@ int ScanNtfsFreeClusters(volume::ScanState& s, int all, ClusterRangeAsker& asker
       ListRecords(s, c, unitBytes, unit.slots, cache, record);
       if (s.options.analyse && analyse) analyse(s, c, unitBytes);
     }
-    if (s.cancelled || (progress && ClusterUpdateDue(c, first, last) && !progress->Update(c))) {
-      s.cancelled = 1;
-      break;
-    }
+    if (volume::CancelledAt(s, c, ClusterUpdateDue(c, first, last))) break;
     if (c == UINT64_MAX) break;
   }
   if (progress) progress->CloseProgress();

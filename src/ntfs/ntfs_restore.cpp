@@ -19,6 +19,7 @@
 #include "platform/stream_names.h"
 #include "restore/restore_output.h"
 #include "restore/restored_file.h"
+#include "volume/cancel.h"
 #include "volume/read_damage.h"
 #include "volume/sector_io.h"
 
@@ -111,11 +112,6 @@ void RebuildRelativePath(ScanState& state, uint64_t parentReference, uint32_t bo
   }
 }
 
-bool CancelRequested(ScanState& state) {
-  if (state.progress && state.progress->PumpAndCheckCancel()) state.cancelled = 1;
-  return state.cancelled != 0;
-}
-
 // Plain data of a step the device failed inside, handed on in pieces: the
 // bytes on sectors that could not be read as unreadable (zeros), the rest as
 // read. Clusters the reader cannot place on the volume are as it left them.
@@ -165,7 +161,7 @@ WriteOutcome WriteClusters(ScanState& state, ByteView record, const AttributeHea
   AttributeReader reader(state, record, kAttrData, 0, stream);
   for (uint64_t vcn = 0, remaining = std::min(data.dataSize, state.dataAreaBytes); remaining > 0;
        vcn += chunkClusters) {
-    if (CancelRequested(state)) return WriteOutcome::kCancelled;
+    if (volume::CancelRequested(state)) return WriteOutcome::kCancelled;
     const uint64_t chunkBytes = std::min<uint64_t>(buffer.size(), remaining);
     // The steps the data still reaches into, whole, as a step at a time asks for them.
     const uint64_t stepBytes = step.clusters * clusterBytes;

@@ -19,6 +19,7 @@
 #include "platform/codepage.h"
 #include "platform/file_system.h"
 #include "platform/local_time.h"
+#include "volume/cancel.h"
 #include "volume/listing.h"
 #include "volume/orphan_rule.h"
 
@@ -442,10 +443,13 @@ bool SearchNtfs(ScanState& state, uint32_t boundFolder, const std::string& desti
       if (layout.Allocated(n)) continue;
       if (!reader.Read(n, record) || (RecordFlags(record) & kRecordInUse) != 0) continue;
       RestoreNtfsRecord(state, n, record, boundFolder, destinationRoot, *restore);
-      cancelled = state.cancelled != 0 || (state.progress && state.progress->PumpAndCheckCancel());
+      cancelled = volume::CancelRequested(state);
     }
   }
-  if (cancelled || (progress && progress->PumpAndCheckCancel())) state.cancelled = 1;
+  // The table walk's lister writes nothing the helper thread reads, so its
+  // Cancel is recorded here, once the helper has ended.
+  if (cancelled) state.cancelled = 1;
+  else if (progress) volume::CancelRequested(state);
   if (progress) progress->CloseProgress();
   return true;
 }

@@ -3,31 +3,33 @@
 #include <algorithm>
 #include <vector>
 
+#include "volume/exfat_layout.h"
+#include "volume/fat_layout.h"
 #include "volume/fixups.h"
+#include "volume/ntfs_layout.h"
 #include "volume/sector_io.h"
 
 namespace vellum::volume {
 
 namespace {
 
-constexpr size_t kDirEntryBytes = 32;
-
-bool IsExfatBoot(ByteView boot) { return BytesEqual(boot, 3, "EXFAT   "); }
+bool IsExfatBoot(ByteView boot) { return BytesEqual(boot, exfat_layout::kFileSystemName.offset, "EXFAT   "); }
 
 // Fields are read in ascending order of offset: a boot sector cut short then
 // reads 0 from the first field it lacks on, field by field as the plain
 // readers would, and the reader's Ok() says whether it was whole.
 bool ParseExfatGeometry(ScanState& state, ByteView boot) {
+  using namespace exfat_layout;
   FieldReader r(boot);
-  const uint32_t fatStart = r.U32(80);
-  const uint32_t fatSectors = r.U32(84);
-  const uint32_t firstData = r.U32(88);
-  const uint32_t clusterCount = r.U32(92);
-  const uint32_t rootCluster = r.U32(96);
+  const uint32_t fatStart = r.Read(kFatOffset);
+  const uint32_t fatSectors = r.Read(kFatLength);
+  const uint32_t firstData = r.Read(kClusterHeapOffset);
+  const uint32_t clusterCount = r.Read(kClusterCount);
+  const uint32_t rootCluster = r.Read(kRootCluster);
   // The shifts come from the disk: a shift the field cannot hold becomes 0,
   // which CheckGeometry refuses.
-  const uint8_t sectorShift = r.U8(108);
-  const uint8_t clusterShift = r.U8(109);
+  const uint8_t sectorShift = r.Read(kBytesPerSectorShift);
+  const uint8_t clusterShift = r.Read(kSectorsPerClusterShift);
   state.bytesPerSector = sectorShift < 16 ? static_cast<uint16_t>(1u << sectorShift) : 0;
   state.sectorsPerCluster = clusterShift < 32 ? 1u << clusterShift : 0;
   state.clusterBytes = state.bytesPerSector * state.sectorsPerCluster;
@@ -42,30 +44,31 @@ bool ParseExfatGeometry(ScanState& state, ByteView boot) {
 }
 
 bool ParseFatLayout(ScanState& state, ByteView boot, uint64_t partitionStart) {
+  using namespace fat_layout;
   FieldReader r(boot);
-  const uint16_t sectorSize = r.U16(11);
+  const uint16_t sectorSize = r.Read(kBytesPerSector);
   if (sectorSize != 0) state.bytesPerSector = sectorSize;
-  state.sectorsPerCluster = r.U8(13);
-  state.fatStartSector = r.U16(14);
-  state.rootEntryCount = r.U16(17);
-  const uint16_t totalSectors16 = r.U16(19);
-  state.fatSectors = r.U16(22);
+  state.sectorsPerCluster = r.Read(kSectorsPerCluster);
+  state.fatStartSector = r.Read(kReservedSectors);
+  state.rootEntryCount = r.Read(kRootEntryCount);
+  const uint16_t totalSectors16 = r.Read(kTotalSectors16);
+  state.fatSectors = r.Read(kFatSectors16);
 
   if (state.fsKind == kFat12 || state.fsKind == kFat16) {
     state.rootCluster = 0;
-    const uint32_t totalSectors32 = r.U32(32);
+    const uint32_t totalSectors32 = r.Read(kTotalSectors32);
     state.totalSectors = totalSectors16 != 0 ? totalSectors16 : totalSectors32;
-    state.volumeSerial = r.U32(39);
+    state.volumeSerial = r.Read(kSerial16);
     // A FAT32 volume in a partition marked FAT16: the serial field of the
-    // small layout is empty and the FAT32 label stands at 82.
-    if (state.volumeSerial == 0 && BytesEqual(r.Bytes(82, 5), 0, "FAT32")) state.fsKind = kFat32;
+    // small layout is empty and the FAT32 type text stands where FAT32 has it.
+    if (state.volumeSerial == 0 && BytesEqual(r.Bytes(kTypeText32.offset, 5), 0, "FAT32")) state.fsKind = kFat32;
   }
   if (state.fsKind == kFat32) {
-    // Back below 82 after the label test: it held the label, so these fit.
-    state.totalSectors = r.U32(32);
-    state.fatSectors = r.U32(36);
-    state.rootCluster = r.U32(44);
-    state.volumeSerial = r.U32(67);
+    // Back below the type text after its test: it was there, so these fit.
+    state.totalSectors = r.Read(kTotalSectors32);
+    state.fatSectors = r.Read(kFatSectors32);
+    state.rootCluster = r.Read(kRootCluster32);
+    state.volumeSerial = r.Read(kSerial32);
   }
   // Two FATs are assumed whatever the boot sector says.
   state.rootDirSector = static_cast<uint32_t>(2ull * state.fatSectors + state.fatStartSector + partitionStart);
@@ -74,7 +77,7 @@ bool ParseFatLayout(ScanState& state, ByteView boot, uint64_t partitionStart) {
     state.firstDataSector = state.rootDirSector;
   } else {
     state.rootDirSectors =
-        state.bytesPerSector ? state.rootEntryCount * kDirEntryBytes / state.bytesPerSector : 0;
+        state.bytesPerSector ? state.rootEntryCount * fat_layout::kEntryBytes / state.bytesPerSector : 0;
     state.firstDataSector = state.rootDirSector + state.rootDirSectors;
   }
   if (state.sectorsPerCluster == 0) return r.Ok();  // geometry stays as it was; CheckGeometry refuses it
@@ -92,11 +95,11 @@ bool ParseFatLayout(ScanState& state, ByteView boot, uint64_t partitionStart) {
 }  // namespace
 
 uint8_t RecognizeBootSector(ByteView sector) {
-  if (BytesEqual(sector, 82, "FAT32")) return kFat32;
-  if (BytesEqual(sector, 54, "FAT16")) return kFat16;
-  if (BytesEqual(sector, 54, "FAT12")) return kFat12;
-  if (BytesEqual(sector, 3, "NTFS")) return kNtfs;
-  if (BytesEqual(sector, 3, "EXFAT")) return kExfat;
+  if (BytesEqual(sector, fat_layout::kTypeText32.offset, "FAT32")) return kFat32;
+  if (BytesEqual(sector, fat_layout::kTypeText16.offset, "FAT16")) return kFat16;
+  if (BytesEqual(sector, fat_layout::kTypeText16.offset, "FAT12")) return kFat12;
+  if (BytesEqual(sector, ntfs_layout::kOemId.offset, "NTFS")) return kNtfs;
+  if (BytesEqual(sector, exfat_layout::kFileSystemName.offset, "EXFAT")) return kExfat;
   return kFsNone;
 }
 
@@ -143,20 +146,20 @@ uint32_t NtfsSectorsPerCluster(uint8_t stored) {
 
 void ReadNtfsGeometry(ScanState& state) {
   FieldReader r(state.ntfsBoot);
-  state.bytesPerSector = r.U16(11);
-  state.sectorsPerCluster = NtfsSectorsPerCluster(r.U8(13));
+  state.bytesPerSector = r.Read(ntfs_layout::kBytesPerSector);
+  state.sectorsPerCluster = NtfsSectorsPerCluster(r.Read(ntfs_layout::kSectorsPerCluster));
   state.clusterBytes = state.bytesPerSector * state.sectorsPerCluster;
-  const uint64_t totalSectors = r.U64(40);
+  const uint64_t totalSectors = r.Read(ntfs_layout::kTotalSectors);
   if (!r.Ok()) ++state.truncatedStructures;
   // Zero sectors per cluster is refused by CheckGeometry; no division here.
   state.lastCluster = state.sectorsPerCluster ? totalSectors / state.sectorsPerCluster - 1 : 0;
   state.dataAreaBytes = totalSectors * state.bytesPerSector;
 }
 
-uint64_t MftStartCluster(const ScanState& state) { return Le64(state.ntfsBoot, 48); }
+uint64_t MftStartCluster(const ScanState& state) { return Le(state.ntfsBoot, ntfs_layout::kMftCluster); }
 
 uint64_t MftRecordSizeOf(const ScanState& state) {
-  const uint32_t v = Le32(state.ntfsBoot, 64);
+  const uint32_t v = Le(state.ntfsBoot, ntfs_layout::kClustersPerMftRecord);
   // Above 127 the low byte is a negative power of two: 0xF6 is -10, 2^10 bytes.
   if (v > 127) return uint64_t{1} << ((0u - v) % 32);
   return uint64_t{v} * state.bytesPerSector * state.sectorsPerCluster;

@@ -51,11 +51,54 @@ inline void PutLe32(MutableBytes b, uint64_t off, uint32_t v) {
   for (int i = 0; i < 4; ++i) b[off + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
+// One field of an on-disk structure: its offset from the structure's first
+// byte, and its width in bytes in the type. The layout headers name every
+// field once this way; the readers below take the names, so no offset is
+// written out twice.
+template <unsigned Width>
+struct LeField {
+  static_assert(Width == 1 || Width == 2 || Width == 4 || Width == 8);
+  uint64_t offset;
+  static constexpr unsigned kWidth = Width;
+  constexpr uint64_t End() const { return offset + Width; }
+};
+using Field8 = LeField<1>;
+using Field16 = LeField<2>;
+using Field32 = LeField<4>;
+using Field64 = LeField<8>;
+
+// A run of bytes of a structure (a name, a signature): offset and length.
+struct ByteField {
+  uint64_t offset;
+  uint64_t length;
+  constexpr uint64_t End() const { return offset + length; }
+};
+
+inline uint8_t Le(ByteView b, Field8 f) { return Le8(b, f.offset); }
+inline uint16_t Le(ByteView b, Field16 f) { return Le16(b, f.offset); }
+inline uint32_t Le(ByteView b, Field32 f) { return Le32(b, f.offset); }
+inline uint64_t Le(ByteView b, Field64 f) { return Le64(b, f.offset); }
+// The same fields of the structure that begins `base` bytes into `b`.
+template <unsigned W>
+inline auto Le(ByteView b, uint64_t base, LeField<W> f) {
+  return Le(b, LeField<W>{base + f.offset});
+}
+
+inline void PutLe(MutableBytes b, Field16 f, uint16_t v) { PutLe16(b, f.offset, v); }
+inline void PutLe(MutableBytes b, Field32 f, uint32_t v) { PutLe32(b, f.offset, v); }
+
 // Compares the bytes at `off` with an ASCII text (no terminator).
 inline bool BytesEqual(ByteView b, uint64_t off, std::string_view text) {
   if (!InBounds(b.size(), off, text.size())) return false;
   for (size_t i = 0; i < text.size(); ++i)
     if (b[off + i] != static_cast<uint8_t>(text[i])) return false;
+  return true;
+}
+
+// Whether the bytes of `f` in `b` are all 0 (a byte past the buffer reads as 0).
+inline bool FieldIsZero(ByteView b, ByteField f) {
+  for (uint64_t i = f.offset; i < f.End(); ++i)
+    if (Le8(b, i) != 0) return false;
   return true;
 }
 
@@ -72,6 +115,12 @@ class FieldReader {
   uint16_t U16(uint64_t off) { return static_cast<uint16_t>(Unsigned(off, 2)); }
   uint32_t U32(uint64_t off) { return static_cast<uint32_t>(Unsigned(off, 4)); }
   uint64_t U64(uint64_t off) { return Unsigned(off, 8); }
+  // The named fields of a layout header.
+  uint8_t Read(Field8 f) { return U8(f.offset); }
+  uint16_t Read(Field16 f) { return U16(f.offset); }
+  uint32_t Read(Field32 f) { return U32(f.offset); }
+  uint64_t Read(Field64 f) { return U64(f.offset); }
+  ByteView Read(ByteField f) { return Bytes(f.offset, f.length); }
   // A little-endian field of `width` bytes (1 to 8).
   uint64_t Unsigned(uint64_t off, unsigned width) {
     if (!Require(off, width) || width > 8) return Fail(off);

@@ -8,11 +8,13 @@
 #include <string>
 #include <string_view>
 
+#include "volume/fat_layout.h"
 #include "volume/scan_state.h"
 
 namespace vellum::volume {
 
-inline constexpr uint8_t kAttrDirectory = 0x10;
+// A row's attributes are FAT's attribute bits, whichever file system it came from.
+using fat_layout::kAttrDirectory;
 
 // Data word bits of a result row.
 inline constexpr uint32_t kRowFolder = 1;

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "platform/codepage.h"
+#include "volume/fat_layout.h"
 
 namespace vellum::volume {
 
@@ -65,12 +66,12 @@ bool RunFits(const ScanState& state, uint64_t first, uint64_t size) {
 // lives in the long name or in the case flags), and a double-byte character
 // whole inside the name or inside the extension, never across them.
 bool ShortNameProduced(ByteView name) {
-  if (name.size() != 11) return true;
+  if (name.size() != fat_layout::kShortName.length) return true;
   // The deleted mark stands over the first byte, which may have led a
   // double-byte character: the second byte may then be its trail, any value.
   // 0x05 stands for a first byte of 0xE5, itself a lead byte.
-  const bool markedFirst = name[0] == 0xE5;
-  for (size_t i = markedFirst ? 1 : name[0] == 0x05 ? 2 : 0; i < 11; ++i) {
+  const bool markedFirst = name[0] == fat_layout::kDeletedMark;
+  for (size_t i = markedFirst ? 1 : name[0] == fat_layout::kE5StandIn ? 2 : 0; i < name.size(); ++i) {
     const uint8_t c = name[i];
     if (platform::IsCp932LeadByte(c)) {
       if (i == 7 || i == 10) return false;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "volume/cancel.h"
+
 namespace vellum::volume {
 
 namespace {
@@ -39,11 +41,10 @@ class Rereader {
   MutableBytes Piece(ByteRange p) { return out_.subspan(p.first - offset_, p.end - p.first); }
 
   // The user's Cancel ends the retries: what is left is taken as unreadable.
+  // Only the command's own thread asks the window.
   bool Cancelled() {
-    if (state_.cancelled) return true;
-    if (state_.progress && std::this_thread::get_id() == d_.commandThread && state_.progress->PumpAndCheckCancel())
-      state_.cancelled = 1;
-    return state_.cancelled != 0;
+    if (std::this_thread::get_id() != d_.commandThread) return state_.cancelled != 0;
+    return CancelRequested(state_);
   }
 
   void Lose(ByteRange p) {

@@ -1,5 +1,7 @@
 #include "volume/scan_state.h"
 
+#include "volume/cancel.h"
+
 namespace vellum::volume {
 
 const char* FsKindName(uint8_t fsKind) {
@@ -32,7 +34,8 @@ void ScanState::AddRestoredBytes(uint64_t bytes) {
   if (!progress || (before >> 20) == (restoredBytes >> 20)) return;
   // Once a mebibyte: the bar when the whole is known, the Cancel button
   // either way, and the bytes of the file and of the restore beside its name.
-  if (countRestoredBytes ? !progress->Update(restoredBytes) : progress->PumpAndCheckCancel() != 0) cancelled = 1;
+  if (countRestoredBytes) CancelledAt(*this, restoredBytes, true);
+  else CancelRequested(*this);
   std::string label = restoringName + "  " + Mebibytes(restoringBytes);
   if (restoringBytes != restoredBytes) label += "（全体 " + Mebibytes(restoredBytes) + "）";
   progress->SetFileName(label);

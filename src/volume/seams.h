@@ -31,6 +31,9 @@ class Progress {
   virtual void CloseProgress() = 0;
 };
 
+// The caption of every pass over clusters (scans, complete deletion's passes).
+inline constexpr std::string_view kClusterCaption = "クラスタ：";
+
 // Cluster scans report their position every this many clusters and at the
 // range's end: a counter redrawn for every cluster costs more than reading it.
 inline constexpr uint64_t kClustersPerUpdate = 64;
