@@ -12,7 +12,6 @@
 #include "content/analyse_cluster.h"
 #include "content/format_measures.h"
 #include "content_volume.h"
-#include "platform/crc32.h"
 
 namespace vellum::content {
 namespace {
@@ -21,7 +20,8 @@ using testing::ContentVolume;
 using testing::ReadSample;
 using Bytes = std::vector<uint8_t>;
 
-void Append(Bytes& to, const Bytes& more) { to.insert(to.end(), more.begin(), more.end()); }
+using testing::Append;
+using testing::PngChunk;
 
 // Every cluster from `first` to the last, as a full cluster scan hands them over.
 void ScanAll(ContentVolume& v, uint64_t first) {
@@ -108,18 +108,6 @@ TEST(CarvedSpans, APhotoAmongAWavsSamplesIsPartOfTheWav) {
   EXPECT_EQ(Listed(v), (Listing{{"不明2.wav", wav.size()}}));
 }
 
-Bytes Chunk(const char* type, const Bytes& data, bool rightCrc = true) {
-  Bytes b(4);
-  for (int i = 0; i < 4; ++i) b[i] = static_cast<uint8_t>(data.size() >> (24 - 8 * i));
-  Bytes typed(type, type + 4);
-  Append(typed, data);
-  Append(b, typed);
-  uint32_t crc = platform::Crc32(0, typed.data(), typed.size());
-  if (!rightCrc) crc ^= 1;
-  for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(crc >> (24 - 8 * i)));
-  return b;
-}
-
 // A PNG whose image data hold a photo's bytes from a cluster boundary on.
 // With every CRC right the photo is the PNG's data; with the data's CRC
 // wrong (the photo was written over the PNG) the PNG is damaged from that
@@ -131,9 +119,9 @@ TEST(CarvedSpans, APngClaimsItsClustersUpToWhereItsCrcsGoWrong) {
     const size_t photoAt = 1024 - (8 + 25 + 8);  // past the signature, IHDR and the IDAT header
     std::copy(photo.begin(), photo.end(), data.begin() + photoAt);
     Bytes png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-    Append(png, Chunk("IHDR", Bytes(13, 1)));
-    Append(png, Chunk("IDAT", data, rightCrc));
-    Append(png, Chunk("IEND", {}));
+    Append(png, PngChunk("IHDR", Bytes(13, 1)));
+    Append(png, PngChunk("IDAT", data, rightCrc));
+    Append(png, PngChunk("IEND", {}));
     ContentVolume v(volume::kFat32, 512, 16);
     v.Put(2, png);
     ScanAll(v, 2);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/block_device.h"
+#include "platform/crc32.h"
 #include "support/recording_rows.h"
 #include "support/run_command.h"
 #include "volume/le.h"
@@ -98,6 +99,24 @@ class ContentVolume {
   std::vector<uint8_t> image_;
   uint64_t firstCluster_;
 };
+
+inline void Append(std::vector<uint8_t>& to, const std::vector<uint8_t>& more) {
+  to.insert(to.end(), more.begin(), more.end());
+}
+
+// A PNG chunk: the big-endian length, the type, the data and their CRC
+// (made wrong on request).
+inline std::vector<uint8_t> PngChunk(const char* type, const std::vector<uint8_t>& data, bool rightCrc = true) {
+  std::vector<uint8_t> b(4);
+  for (int i = 0; i < 4; ++i) b[i] = static_cast<uint8_t>(data.size() >> (24 - 8 * i));
+  std::vector<uint8_t> typed(type, type + 4);
+  Append(typed, data);
+  Append(b, typed);
+  uint32_t crc = platform::Crc32(0, typed.data(), typed.size());
+  if (!rightCrc) crc ^= 1;
+  for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(crc >> (24 - 8 * i)));
+  return b;
+}
 
 // A sample file of tests/data/content/, decompressed when it is stored as .xz.
 inline std::vector<uint8_t> ReadSample(const std::string& name) {

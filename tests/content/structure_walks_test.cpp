@@ -12,7 +12,6 @@
 #include "content/png.h"
 #include "content/tiff.h"
 #include "content_volume.h"
-#include "platform/crc32.h"
 
 namespace vellum::content {
 namespace {
@@ -20,7 +19,8 @@ namespace {
 using testing::ContentVolume;
 using Bytes = std::vector<uint8_t>;
 
-void Append(Bytes& to, const Bytes& more) { to.insert(to.end(), more.begin(), more.end()); }
+using testing::Append;
+using testing::PngChunk;
 
 // A marker segment: FF, the marker, the big-endian length, the body.
 Bytes Segment(uint8_t marker, const Bytes& body) {
@@ -332,24 +332,12 @@ TEST(MeasureTiff, HostileChainsAndCountsAreBounded) {
 
 // --- PNG ----------------------------------------------------------------
 
-Bytes Chunk(const char* type, const Bytes& data, bool rightCrc = true) {
-  Bytes b(4);
-  for (int i = 0; i < 4; ++i) b[i] = static_cast<uint8_t>(data.size() >> (24 - 8 * i));
-  Bytes typed(type, type + 4);
-  Append(typed, data);
-  Append(b, typed);
-  uint32_t crc = platform::Crc32(0, typed.data(), typed.size());
-  if (!rightCrc) crc ^= 1;
-  for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(crc >> (24 - 8 * i)));
-  return b;
-}
-
 TEST(MeasurePng, WalksTheChunksToIendCheckingEachCrc) {
   auto png = [](bool goodData) {
     Bytes b = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-    Append(b, Chunk("IHDR", Bytes(13, 1)));
-    Append(b, Chunk("IDAT", Bytes(3000, 7), goodData));
-    Append(b, Chunk("IEND", {}));
+    Append(b, PngChunk("IHDR", Bytes(13, 1)));
+    Append(b, PngChunk("IDAT", Bytes(3000, 7), goodData));
+    Append(b, PngChunk("IEND", {}));
     return b;
   };
   ContentVolume v(volume::kFat32, 512, 64);
@@ -373,7 +361,7 @@ TEST(MeasurePng, WalksTheChunksToIendCheckingEachCrc) {
 
   // A chunk length past the volume ends the walk there, damaged.
   Bytes cut = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-  Append(cut, Chunk("IHDR", Bytes(13, 1)));
+  Append(cut, PngChunk("IHDR", Bytes(13, 1)));
   Append(cut, {0x7F, 0xFF, 0xFF, 0xF0, 'I', 'D', 'A', 'T'});
   ContentVolume w(volume::kFat32, 512, 64);
   w.Put(2, cut);
