@@ -185,6 +185,32 @@ void UseOriginalName(RowItem& item, const BinNote& note) {
   }
 }
 
+// A FAT or exFAT entry's place below the volume root: its folder and name.
+std::string EntryPath(const fat::FoundEntry& e) { return e.folder.empty() ? e.name : e.folder + "/" + e.name; }
+
+// The renames, and below every bin folder of FAT or exFAT sent to its
+// original path, the rows listed inside it sent there too: their folder is
+// what the folder's own restore writes them into, so each file is written
+// once, where the folder goes.
+void UseOriginalNames(std::vector<RowItem>& items, const std::vector<std::pair<size_t, BinNote>>& renames) {
+  std::vector<std::pair<std::string, std::string>> moved;  // the folder's old place, its new one
+  for (const auto& [k, note] : renames) {
+    const auto* entry = std::get_if<fat::FoundEntry>(&items[k]);
+    const std::string before = entry && entry->isFolder ? EntryPath(*entry) : std::string();
+    UseOriginalName(items[k], note);
+    if (!before.empty()) moved.emplace_back(before, EntryPath(std::get<fat::FoundEntry>(items[k])));
+  }
+  for (RowItem& item : items) {
+    auto* entry = std::get_if<fat::FoundEntry>(&item);
+    if (entry == nullptr) continue;
+    for (const auto& [before, after] : moved)
+      if (entry->folder == before || entry->folder.starts_with(before + "/")) {
+        entry->folder = after + entry->folder.substr(before.size());
+        break;
+      }
+  }
+}
+
 // A file or folder of the bin, not an alternate data stream.
 bool IsBinData(const RowItem& item) {
   if (const auto* record = std::get_if<ntfs::FoundRecord>(&item)) return record->stream.empty();
@@ -235,7 +261,7 @@ void RestoreRows(CommandContext& c, const RestoreRequest& request, const restore
   std::vector<bool> unchecked(items.size(), false);
   for (size_t k = 0; k < items.size(); ++k)
     if (!on[k] && (readFailed[k] || UncheckedForDamage(c.state, items[k]))) unchecked[k] = true;
-  for (const auto& [k, note] : renames) UseOriginalName(items[k], note);
+  UseOriginalNames(items, renames);
   std::vector<bool> foreignOrOn = on;
   for (size_t k = 0; k < items.size(); ++k) foreignOrOn[k] = on[k] || unchecked[k];
   const bool restoreForeign = RestoreForeignRows(c, request, foreignOrOn);

@@ -156,6 +156,9 @@ TEST(StreamsCli, OriginalNamesRestoresTheBinOfAFatDrive) {
   const std::string bin = "out/$RECYCLE.BIN/S-1-5-21-1111111111-2222222222-3333333333-1001/";
   EXPECT_TRUE(fs::exists(scratch(bin + "$IABC123.docx")));
   EXPECT_FALSE(fs::exists(scratch(bin + "$RABC123.docx")));
+  // The files listed inside the bin's folder go where the folder goes, once.
+  EXPECT_FALSE(fs::exists(scratch(bin + "$RFLD789")));
+  EXPECT_NE(restore.out.find("ファイル: 8 件"), std::string::npos) << restore.out;
 }
 
 }  // namespace
