@@ -1,29 +1,32 @@
 #include "ntfs/attribute.h"
 
+#include "volume/ntfs_layout.h"
+
 namespace vellum::ntfs {
 
 namespace {
 
+namespace L = ntfs_layout;
+
 // A resident header is 24 bytes (an empty resident value needs no more); a
 // non-resident one carries the three sizes and ends at 64.
-constexpr uint32_t kResidentHeaderBytes = 24;
-constexpr uint32_t kNonResidentHeaderBytes = 64;
+using L::kNonResidentHeaderBytes;
+using L::kResidentHeaderBytes;
 constexpr uint8_t kDosOnlyNamespace = 2;
-constexpr uint64_t kFileNameHeaderBytes = 66;
-constexpr uint64_t kListEntryMinBytes = 32;
+constexpr uint64_t kFileNameHeaderBytes = L::kFileNameTextOffset;
 
 bool UsableFileName(ByteView attribute, const AttributeHeader& h) {
   if (h.nonResident || h.valueLength < kFileNameHeaderBytes) return false;
   const ByteView value = ValueOf(attribute, h);
-  if (Le8(value, 65) == kDosOnlyNamespace) return false;
+  if (Le(value, L::kFileNameSpace) == kDosOnlyNamespace) return false;
   return FileNameFits(value);
 }
 
 }  // namespace
 
-bool HasFileSignature(ByteView record) { return BytesEqual(record, 0, "FILE"); }
+bool HasFileSignature(ByteView record) { return BytesEqual(record, L::kRecordSignature.offset, "FILE"); }
 
-uint16_t RecordFlags(ByteView record) { return Le16(record, 22); }
+uint16_t RecordFlags(ByteView record) { return Le(record, L::kRecordFlags); }
 
 ByteView AttributeBytes(ByteView record, AttributeRef ref) {
   if (!InBounds(record.size(), ref.offset, ref.length)) return {};
@@ -34,17 +37,17 @@ std::optional<AttributeHeader> ParseAttribute(ByteView a, bool* cutShort) {
   FieldReader r(a);
   if (cutShort) *cutShort = false;
   AttributeHeader h;
-  h.type = r.U32(0);
-  h.length = r.U32(4);
-  h.nonResident = r.U8(8) != 0;
-  h.nameLength = r.U8(9);
-  h.nameOffset = r.U16(10);
-  h.flags = r.U16(12);
+  h.type = r.Read(L::kAttributeType);
+  h.length = r.Read(L::kAttributeLength);
+  h.nonResident = r.Read(L::kNonResident) != 0;
+  h.nameLength = r.Read(L::kAttributeNameUnits);
+  h.nameOffset = r.Read(L::kAttributeNameOffset);
+  h.flags = r.Read(L::kAttributeFlags);
   r.Require(0, h.nonResident ? kNonResidentHeaderBytes : kResidentHeaderBytes);
   if (h.nameLength != 0) r.Require(h.nameOffset, 2ull * h.nameLength);
   if (!h.nonResident) {
-    h.valueLength = r.U32(16);
-    h.valueOffset = r.U16(20);
+    h.valueLength = r.Read(L::kValueLength);
+    h.valueOffset = r.Read(L::kValueOffset);
     r.Require(h.valueOffset, h.valueLength);
     if (!r.Ok()) {
       if (cutShort) *cutShort = true;
@@ -52,13 +55,13 @@ std::optional<AttributeHeader> ParseAttribute(ByteView a, bool* cutShort) {
     }
     return h;
   }
-  h.firstVcn = r.U64(16);
-  h.lastVcn = r.U64(24);
-  h.runListOffset = r.U16(32);
-  h.compressionUnit = r.U16(34);
-  h.allocatedSize = r.U64(40);
-  h.dataSize = r.U64(48);
-  h.initializedSize = r.U64(56);
+  h.firstVcn = r.Read(L::kFirstVcn);
+  h.lastVcn = r.Read(L::kLastVcn);
+  h.runListOffset = r.Read(L::kRunListOffset);
+  h.compressionUnit = r.Read(L::kCompressionUnit);
+  h.allocatedSize = r.Read(L::kAllocatedSize);
+  h.dataSize = r.Read(L::kDataSize);
+  h.initializedSize = r.Read(L::kInitializedSize);
   // The run list starts inside the attribute, at the earliest after the header.
   r.Require(h.runListOffset, 0);
   if (!r.Ok()) {
@@ -94,13 +97,13 @@ std::u16string AttributeNameOf(ByteView attribute, const AttributeHeader& h) {
 
 bool FileNameFits(ByteView value) {
   FieldReader r(value);
-  const uint8_t units = r.U8(64);
+  const uint8_t units = r.Read(L::kFileNameUnits);
   return r.Require(kFileNameHeaderBytes, 2ull * units);
 }
 
 AttributeWalk::AttributeWalk(ByteView record) : record_(record) {
   FieldReader r(record);
-  at_ = r.U16(20);  // the first attribute's offset in the record header
+  at_ = r.Read(L::kFirstAttributeOffset);
   if (!r.Ok()) End(true);
 }
 
@@ -113,10 +116,10 @@ bool AttributeWalk::End(bool cutShort) {
 bool AttributeWalk::Next(AttributeRef& ref) {
   if (ended_) return false;
   FieldReader r(record_);
-  const auto type = static_cast<int32_t>(r.U32(at_));
+  const auto type = static_cast<int32_t>(r.U32(at_ + L::kAttributeType.offset));
   // The end marker needs no length after it: it may stand in the last four bytes.
   if (r.Ok() && type == -1) return End(false);
-  const uint32_t length = r.U32(at_ + 4);
+  const uint32_t length = r.U32(at_ + L::kAttributeLength.offset);
   if (!r.Ok()) return End(true);
   if (type < 16 || type > 256 || length < kResidentHeaderBytes) return End(false);
   if (!r.Require(at_, length)) return End(true);
@@ -128,14 +131,14 @@ bool AttributeWalk::Next(AttributeRef& ref) {
 bool AttributeListWalk::Next(ListEntry& entry) {
   if (ended_ || at_ >= list_.size()) return false;
   FieldReader r(list_.subspan(at_));
-  entry.type = r.U32(0);
-  const uint16_t length = r.U16(4);
-  entry.nameLength = r.U8(6);
-  const uint8_t nameOffset = r.U8(7);
-  entry.firstVcn = r.U64(8);
-  entry.reference = r.U64(16);
-  const bool whole = r.Require(0, kListEntryMinBytes);
-  if (whole && length < kListEntryMinBytes) {
+  entry.type = r.Read(L::kListEntryType);
+  const uint16_t length = r.Read(L::kListEntryLength);
+  entry.nameLength = r.Read(L::kListEntryNameUnits);
+  const uint8_t nameOffset = r.Read(L::kListEntryNameOffset);
+  entry.firstVcn = r.Read(L::kListEntryFirstVcn);
+  entry.reference = r.Read(L::kListEntryReference);
+  const bool whole = r.Require(0, L::kListEntryMinBytes);
+  if (whole && length < L::kListEntryMinBytes) {
     ended_ = true;
     return false;
   }

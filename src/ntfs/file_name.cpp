@@ -4,6 +4,7 @@
 
 #include "ntfs/attribute.h"
 #include "ntfs/find_attribute.h"
+#include "volume/ntfs_layout.h"
 
 namespace vellum::ntfs {
 
@@ -12,10 +13,10 @@ std::optional<FileName> FileNameIn(ByteView attribute) {
   // that again rather than lean on it.
   FieldReader r(ResidentValue(attribute));
   FileName name;
-  name.parentReference = r.U64(0);
-  const uint8_t units = r.U8(64);
-  name.nameSpace = r.U8(65);
-  const ByteView text = r.Bytes(66, 2ull * units);
+  name.parentReference = r.Read(ntfs_layout::kParentReference);
+  const uint8_t units = r.Read(ntfs_layout::kFileNameUnits);
+  name.nameSpace = r.Read(ntfs_layout::kFileNameSpace);
+  const ByteView text = r.Bytes(ntfs_layout::kFileNameTextOffset, 2ull * units);
   if (!r.Ok()) return std::nullopt;
   name.name.reserve(units);
   for (uint64_t i = 0; i < units; ++i) name.name.push_back(static_cast<char16_t>(Le16(text, 2 * i)));

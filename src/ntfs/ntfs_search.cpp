@@ -21,6 +21,7 @@
 #include "platform/local_time.h"
 #include "volume/cancel.h"
 #include "volume/listing.h"
+#include "volume/ntfs_layout.h"
 #include "volume/orphan_rule.h"
 
 namespace vellum::ntfs {
@@ -53,7 +54,7 @@ std::string PadRight8(uint64_t value) {
 
 std::optional<uint64_t> WrittenTimeIn(ByteView standardInformation) {
   FieldReader r(ResidentValue(standardInformation));
-  const uint64_t written = r.U64(8);
+  const uint64_t written = r.Read(ntfs_layout::kInfoWrittenTime);
   if (!r.Ok()) return std::nullopt;
   return written;
 }
@@ -70,10 +71,11 @@ std::optional<uint64_t> LastWrittenTime(ScanState& state, ByteView record) {
 bool IsVolumeMetadataFile(ByteView record, std::string_view name, uint64_t parentReference) {
   constexpr uint64_t kExtendRecord = 11;
   constexpr uint32_t kFirstUserRecord = 16;
-  // The record's own number (NTFS 3.1, whose fixups start at 0x30, keeps it
-  // in the header at 0x2C): the first sixteen are the volume's, the root
-  // folder "." among them.
-  if (Le16(record, 0x04) >= 0x30 && Le32(record, 0x2C) < kFirstUserRecord) return true;
+  // The record's own number, where the header keeps one: the first sixteen
+  // are the volume's, the root folder "." among them.
+  if (Le(record, ntfs_layout::kUpdateSequenceOffset) >= ntfs_layout::kRecordNumberFollowsFrom &&
+      Le(record, ntfs_layout::kRecordNumber) < kFirstUserRecord)
+    return true;
   const uint64_t parent = parentReference & 0xFFFFFFFFFFFFull;
   return name.starts_with('$') && (parent == kRootRecord || parent == kExtendRecord);
 }

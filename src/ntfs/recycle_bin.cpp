@@ -4,12 +4,15 @@
 #include <vector>
 
 #include "platform/codepage.h"
+#include "volume/ntfs_layout.h"
 
 namespace vellum::ntfs {
 
 namespace {
 
-constexpr uint64_t kHeaderBytes = 24;
+namespace L = ntfs_layout;
+
+constexpr uint64_t kHeaderBytes = L::kBinHeaderBytes;
 constexpr uint64_t kVersion1PathBytes = 520;
 // A Windows path holds at most 32767 characters and its NUL.
 constexpr uint64_t kMaxPathUnits = 32768;
@@ -44,16 +47,16 @@ bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 std::optional<RecycleBinIndex> ParseRecycleBinIndex(ByteView bytes) {
   if (bytes.size() < kHeaderBytes) return std::nullopt;
   RecycleBinIndex index;
-  const uint64_t version = Le64(bytes, 0);
+  const uint64_t version = Le(bytes, L::kBinVersion);
   if (version != 1 && version != 2) return std::nullopt;
   index.version = static_cast<uint32_t>(version);
-  index.size = Le64(bytes, 8);
-  index.deletedTime = Le64(bytes, 16);
+  index.size = Le(bytes, L::kBinFileSize);
+  index.deletedTime = Le(bytes, L::kBinDeletedTime);
   uint64_t offset = kHeaderBytes, units = kVersion1PathBytes / 2;
   if (version == 2) {
-    if (!InBounds(bytes.size(), kHeaderBytes, 4)) return std::nullopt;
-    units = std::min<uint64_t>(Le32(bytes, kHeaderBytes), kMaxPathUnits);
-    offset += 4;
+    if (!InBounds(bytes.size(), L::kBinPathUnits.offset, 4)) return std::nullopt;
+    units = std::min<uint64_t>(Le(bytes, L::kBinPathUnits), kMaxPathUnits);
+    offset = L::kBinPathUnits.End();
   }
   bool ended = false;
   const std::vector<uint16_t> path = PathUnits(bytes, offset, units, ended);

@@ -15,9 +15,11 @@ namespace vellum::fat_layout {
 // Boot sector. The fields up to 36 are common to all three; FAT12/16 then
 // carry the serial, label and type text at 39..61, FAT32 its own fields and
 // the same three further on.
+inline constexpr Field8 kJump{0};  // 0xEB or 0xE9 on every formatted volume
 inline constexpr Field16 kBytesPerSector{11};
 inline constexpr Field8 kSectorsPerCluster{13};
 inline constexpr Field16 kReservedSectors{14};
+inline constexpr Field8 kFatCount{16};
 inline constexpr Field16 kRootEntryCount{17};
 inline constexpr Field16 kTotalSectors16{19};
 inline constexpr Field16 kFatSectors16{22};

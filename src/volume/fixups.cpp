@@ -1,5 +1,7 @@
 #include "volume/fixups.h"
 
+#include "volume/ntfs_layout.h"
+
 namespace vellum::volume {
 
 namespace {
@@ -8,8 +10,6 @@ namespace {
 // record, whatever the device's sector size: a 4096-byte record of a volume
 // with 4096-byte sectors has nine entries, not two.
 constexpr uint64_t kStride = 512;
-constexpr uint64_t kArrayOffsetField = 4;
-constexpr uint64_t kArrayEntriesField = 6;
 
 struct UpdateSequence {
   uint64_t offset = 0;
@@ -20,8 +20,8 @@ struct UpdateSequence {
 // short to hold the header fields.
 bool ReadUpdateSequence(ByteView record, UpdateSequence& array) {
   FieldReader r(record);
-  array.offset = r.U16(kArrayOffsetField);
-  array.entries = r.U16(kArrayEntriesField);
+  array.offset = r.Read(ntfs_layout::kUpdateSequenceOffset);
+  array.entries = r.Read(ntfs_layout::kUpdateSequenceEntries);
   return r.Ok();
 }
 

@@ -5,14 +5,17 @@
 #include <set>
 
 #include "volume/boot_sector.h"
+#include "volume/exfat_layout.h"
+#include "volume/fat_layout.h"
+#include "volume/partition_layout.h"
 #include "volume/scan_state.h"
 
 namespace vellum::volume {
 
 namespace {
 
-constexpr uint64_t kMbrEntries = 446;
-constexpr uint64_t kMbrEntryBytes = 16;
+namespace L = partition_layout;
+
 constexpr uint8_t kProtectiveType = 0xEE;
 
 struct MbrEntry {
@@ -26,12 +29,13 @@ struct MbrEntry {
 // A slot the sector does not hold reads as an empty entry.
 MbrEntry EntryAt(ByteView sector, int slot) {
   FieldReader table(sector);
-  FieldReader r(table.Bytes(kMbrEntries + kMbrEntryBytes * static_cast<uint64_t>(slot), kMbrEntryBytes));
-  MbrEntry e{r.U8(0), r.U8(4), r.U32(8), r.U32(12)};
+  FieldReader r(table.Bytes(L::kMbrEntries + L::kMbrEntryBytes * static_cast<uint64_t>(slot), L::kMbrEntryBytes));
+  MbrEntry e{r.Read(L::kEntryBootFlag), r.Read(L::kEntryType), r.Read(L::kEntryFirstSector),
+             r.Read(L::kEntrySectorCount)};
   return r.Ok() ? e : MbrEntry{};
 }
 
-bool HasBootSignature(ByteView sector) { return Le16(sector, 510) == 0xAA55; }
+bool HasBootSignature(ByteView sector) { return Le(sector, L::kBootSignature) == L::kBootSignatureValue; }
 
 bool IsExtendedType(uint8_t type) { return type == 0x05 || type == 0x0F || type == 0x85; }
 
@@ -43,22 +47,24 @@ bool IsPowerOfTwoIn(uint64_t v, uint64_t lo, uint64_t hi) {
 // contains "FAT32" or "NTFS" at the right place does not pass.
 bool BootFieldsSane(ByteView s, uint8_t kind) {
   FieldReader r(s);
-  const uint8_t jump = r.U8(0);
+  const uint8_t jump = r.Read(fat_layout::kJump);
   if (jump != 0xEB && jump != 0xE9) return false;
   if (kind == kExfat) {
-    const uint8_t sectorShift = r.U8(108);
+    const uint8_t sectorShift = r.Read(exfat_layout::kBytesPerSectorShift);
     return r.Ok() && sectorShift >= 9 && sectorShift <= 12;
   }
-  if (!IsPowerOfTwoIn(r.U16(11), 256, 4096) || !IsPowerOfTwoIn(r.U8(13), 1, 128)) return false;
+  if (!IsPowerOfTwoIn(r.Read(fat_layout::kBytesPerSector), 256, 4096) ||
+      !IsPowerOfTwoIn(r.Read(fat_layout::kSectorsPerCluster), 1, 128))
+    return false;
   if (kind == kNtfs) return r.Ok();
-  return r.U16(14) >= 1 && r.U8(16) >= 1 && r.Ok();
+  return r.Read(fat_layout::kReservedSectors) >= 1 && r.Read(fat_layout::kFatCount) >= 1 && r.Ok();
 }
 
 // Four entries that could be a partition table: every boot flag 0x00 or
 // 0x80 (boot code and message text rarely are), and at least one partition.
 bool MbrEntriesSane(ByteView sector) {
   bool any = false;
-  for (int slot = 0; slot < 4; ++slot) {
+  for (int slot = 0; slot < L::kMbrSlots; ++slot) {
     const MbrEntry e = EntryAt(sector, slot);
     if (e.bootFlag != 0x00 && e.bootFlag != 0x80) return false;
     if (e.Empty()) continue;
@@ -119,7 +125,7 @@ void WalkExtendedChain(platform::BlockDevice& disk, PartitionTable& table, uint6
     const auto ebr = ReadBytes(disk, offset, table.sectorSize, &complete);
     if (!complete || !HasBootSignature(ebr)) continue;
     std::vector<uint64_t> links;
-    for (int slot = 0; slot < 4; ++slot) {
+    for (int slot = 0; slot < L::kMbrSlots; ++slot) {
       const MbrEntry e = EntryAt(ebr, slot);
       if (e.Empty()) continue;
       if (IsExtendedType(e.type)) {
@@ -139,7 +145,7 @@ void WalkExtendedChain(platform::BlockDevice& disk, PartitionTable& table, uint6
 void ReadMbr(platform::BlockDevice& disk, ByteView sector0, PartitionTable& table) {
   table.kind = TableKind::Mbr;
   std::vector<uint32_t> containers;
-  for (int slot = 0; slot < 4; ++slot) {
+  for (int slot = 0; slot < L::kMbrSlots; ++slot) {
     const MbrEntry e = EntryAt(sector0, slot);
     if (e.Empty() || e.type == kProtectiveType) continue;
     if (IsExtendedType(e.type)) {
@@ -182,18 +188,18 @@ bool ReadGptHeader(platform::BlockDevice& disk, uint32_t sectorSize, uint64_t lb
   uint64_t offset = 0;
   if (!CheckedMul(lba, sectorSize, offset)) return false;
   auto sector = ReadBytes(disk, offset, sectorSize);
-  if (!BytesEqual(sector, 0, "EFI PART")) return false;
+  if (!BytesEqual(sector, L::kGptSignature.offset, "EFI PART")) return false;
   FieldReader r(sector);
-  const uint32_t headerSize = r.U32(12);
-  const uint32_t stored = r.U32(16);
-  h.entryLba = r.U64(72);
-  h.entryCount = r.U32(80);
-  h.entrySize = r.U32(84);
-  h.entriesCrc = r.U32(88);
-  if (!r.Ok() || headerSize < 92 || headerSize > sector.size()) return false;
-  if (h.entrySize < 128 || h.entrySize > kMaxGptEntrySize || h.entrySize % 8 != 0) return false;
+  const uint32_t headerSize = r.Read(L::kGptHeaderSize);
+  const uint32_t stored = r.Read(L::kGptHeaderCrc);
+  h.entryLba = r.Read(L::kGptEntryLba);
+  h.entryCount = r.Read(L::kGptEntryCount);
+  h.entrySize = r.Read(L::kGptEntrySize);
+  h.entriesCrc = r.Read(L::kGptEntriesCrc);
+  if (!r.Ok() || headerSize < L::kGptHeaderMinBytes || headerSize > sector.size()) return false;
+  if (h.entrySize < L::kGptEntryMinBytes || h.entrySize > kMaxGptEntrySize || h.entrySize % 8 != 0) return false;
   if (h.entryCount == 0 || h.entryLba < 2) return false;
-  PutLe32(sector, 16, 0);
+  PutLe(sector, L::kGptHeaderCrc, 0);
   h.crcOk = Crc32(ByteView(sector).first(headerSize)) == stored;
   return true;
 }
@@ -221,12 +227,12 @@ void AddGptEntries(platform::BlockDevice& disk, ByteView array, uint32_t entrySi
                    PartitionTable& table) {
   for (uint64_t at = 0; InBounds(array.size(), at, entrySize); at += entrySize) {
     FieldReader r(array.subspan(at, entrySize));
-    const ByteView type = r.Bytes(0, 16);
-    const uint64_t first = r.U64(32);
-    const uint64_t last = r.U64(40);
+    const ByteView type = r.Read(L::kGptEntryType);
+    const uint64_t first = r.Read(L::kGptEntryFirstLba);
+    const uint64_t last = r.Read(L::kGptEntryLastLba);
     if (!r.Ok() || IsZeroGuid(type)) continue;
     Partition p;
-    std::copy_n(type.begin(), 16, p.gptType.begin());
+    std::copy_n(type.begin(), L::kGptEntryType.length, p.gptType.begin());
     // An inverted range keeps its number but holds nothing.
     AddPartition(table, disk.Size(), first, last >= first ? last - first + 1 : 0, p);
   }
@@ -266,7 +272,7 @@ bool ReadGpt(platform::BlockDevice& disk, uint32_t sectorSize, PartitionTable& t
 }
 
 bool HasProtectiveEntry(ByteView sector0) {
-  for (int slot = 0; slot < 4; ++slot)
+  for (int slot = 0; slot < L::kMbrSlots; ++slot)
     if (EntryAt(sector0, slot).type == kProtectiveType) return true;
   return false;
 }
@@ -285,7 +291,7 @@ void GuessFileSystems(platform::BlockDevice& disk, PartitionTable& table) {
 // was formatted whole and partitioned later, when its first partition holds
 // a file system of its own.
 bool FirstPartitionHoldsVolume(platform::BlockDevice& disk, ByteView sector0, uint32_t sectorSize) {
-  for (int slot = 0; slot < 4; ++slot) {
+  for (int slot = 0; slot < L::kMbrSlots; ++slot) {
     const MbrEntry e = EntryAt(sector0, slot);
     if (e.Empty() || IsExtendedType(e.type) || e.type == kProtectiveType) continue;
     uint64_t offset = 0;

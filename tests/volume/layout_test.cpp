@@ -7,6 +7,8 @@
 #include "volume/exfat_layout.h"
 #include "volume/fat_layout.h"
 #include "volume/le.h"
+#include "volume/ntfs_layout.h"
+#include "volume/partition_layout.h"
 
 namespace vellum {
 namespace {
@@ -73,6 +75,33 @@ TEST(Layout, ExfatFieldsStayInsideTheirEntryApart) {
   }
   EXPECT_FALSE(IsKnownEntryType(0x04));
   EXPECT_FALSE(IsKnownEntryType(0xFF));
+}
+
+// The attribute header's two forms each fill their fixed size, and an MBR
+// entry its 16 bytes (its CHS fields unread), so a mistyped offset shows.
+TEST(Layout, NtfsAttributeHeadersAndTheMbrEntryAreTiledByTheirFields) {
+  using namespace ntfs_layout;
+  const auto w = [](auto f) { return Span{f.offset, f.kWidth}; };
+  const std::vector<Span> common = {w(kAttributeType), w(kAttributeLength), w(kNonResident),
+                                    w(kAttributeNameUnits), w(kAttributeNameOffset), w(kAttributeFlags),
+                                    {14, 2}};  // the attribute's number
+  std::vector<Span> resident = common;
+  resident.insert(resident.end(), {w(kValueLength), w(kValueOffset), {22, 2}});  // indexed flag, padding
+  EXPECT_TRUE(TileExactly(resident, kResidentHeaderBytes));
+  std::vector<Span> nonResident = common;
+  nonResident.insert(nonResident.end(), {w(kFirstVcn), w(kLastVcn), w(kRunListOffset), w(kCompressionUnit),
+                                         {36, 4}, w(kAllocatedSize), w(kDataSize), w(kInitializedSize)});
+  EXPECT_TRUE(TileExactly(nonResident, kNonResidentHeaderBytes));
+  EXPECT_EQ(kFileNameSpace.End(), kFileNameTextOffset);
+  EXPECT_EQ(kListEntryReference.End() + 8, kListEntryMinBytes);  // the attribute id and padding
+  EXPECT_EQ(kBinDeletedTime.End(), kBinHeaderBytes);
+
+  using namespace partition_layout;
+  EXPECT_TRUE(TileExactly({w(kEntryBootFlag), {1, 3}, w(kEntryType), {5, 3}, w(kEntryFirstSector),
+                           w(kEntrySectorCount)},
+                          kMbrEntryBytes));
+  EXPECT_EQ(kMbrEntries + kMbrSlots * kMbrEntryBytes, kBootSignature.offset);
+  EXPECT_EQ(kGptEntriesCrc.End(), kGptHeaderMinBytes);
 }
 
 // A field of the entry at `base` reads as the plain reader at base + offset
