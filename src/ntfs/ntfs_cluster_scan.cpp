@@ -41,7 +41,7 @@ void ListRecords(volume::ScanState& s, uint64_t cluster, ByteView unit, uint32_t
     if (!HasFileSignature(bytes)) continue;
     std::copy(bytes.begin(), bytes.end(), record.begin());
     volume::ApplyFixups(record);
-    AddNtfsRow(s, 0, record, cluster, slot, &cache);
+    AddNtfsRow(s, {0, cluster, slot}, record, &cache);
   }
 }
 

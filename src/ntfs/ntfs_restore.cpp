@@ -218,18 +218,31 @@ std::optional<std::vector<uint8_t>> LoadRecord(ScanState& state, const NtfsRecor
 
 namespace {
 
+// One record on its way into a destination folder: what every write of its
+// file or of one of its streams needs.
+struct RecordWrite {
+  ScanState& state;
+  ByteView record;
+  uint64_t written;  // the record's time, stamped on what is written
+  const std::string& folder;
+  Messages& messages;
+  restore::Outcomes& outcomes;
+};
+
 // Writes one of a record's data streams (its own data when `stream` is
-// empty) to a unique name in `folder` and stamps it. A file cut short by a
+// empty) to a unique name in the folder and stamps it. A file cut short by a
 // failed write or by Cancel is removed. `kept` receives the path of a file
 // that stays.
-bool WriteRecordData(ScanState& state, ByteView record, const std::string& name, std::u16string_view stream,
-                     uint64_t written, const std::string& folder, Messages& messages, restore::Outcomes& outcomes,
+bool WriteRecordData(const RecordWrite& w, const std::string& name, std::u16string_view stream,
                      std::string* kept = nullptr) {
+  ScanState& state = w.state;
+  const std::string& folder = w.folder;
+  restore::Outcomes& outcomes = w.outcomes;
   if (!PathFits(folder + "/" + name)) {
-    restore::SkipTooLong(messages, outcomes, folder + "/" + name);
+    restore::SkipTooLong(w.messages, outcomes, folder + "/" + name);
     return false;
   }
-  if (DataSizeOf(state, record, stream) > state.dataAreaBytes) {
+  if (DataSizeOf(state, w.record, stream) > state.dataAreaBytes) {
     outcomes.Skipped(folder + "/" + name, restore::kReasonLargerThanVolume);
     return false;
   }
@@ -241,7 +254,7 @@ bool WriteRecordData(ScanState& state, ByteView record, const std::string& name,
   state.StartRestoringFile(name);
   file.SetWrittenObserver([&state](uint64_t bytes) { state.AddRestoredBytes(bytes); });
   const WriteOutcome outcome = CopyRecordData(
-      state, record, [&file](ByteView bytes, bool read) { return read ? file.Write(bytes) : file.WriteUnreadable(bytes); },
+      state, w.record, [&file](ByteView bytes, bool read) { return read ? file.Write(bytes) : file.WriteUnreadable(bytes); },
       stream);
   if (outcome == WriteOutcome::kCancelled) {
     file.Abandon();
@@ -249,8 +262,8 @@ bool WriteRecordData(ScanState& state, ByteView record, const std::string& name,
     return false;
   }
   if (outcome == WriteOutcome::kWriteFailed)
-    messages.Show(kWriteFailedMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
-  const bool stays = file.Finish(outcomes, RestoredTime(written));
+    w.messages.Show(kWriteFailedMessage, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
+  const bool stays = file.Finish(outcomes, RestoredTime(w.written));
   if (stays && kept) *kept = file.Path();
   return stays;
 }
@@ -269,31 +282,28 @@ std::string StreamFileName(const std::string& folder, const std::string& fileNam
 // stream row chosen with its file is written once.
 std::string StreamKey(const std::string& key, const std::string& stream) { return key + ":" + stream; }
 
-// Writes the one stream `stream` of the record beside the file `fileName` in `folder`.
-bool WriteStream(ScanState& state, ByteView record, const DataStream& stream, const std::string& fileName,
-                 uint64_t written, const std::string& folder, Messages& messages, restore::Outcomes& outcomes) {
-  const std::string name = StreamFileName(folder, fileName, stream.utf8, outcomes);
+// Writes the one stream `stream` of the record beside the file `fileName`.
+bool WriteStream(const RecordWrite& w, const DataStream& stream, const std::string& fileName) {
+  const std::string name = StreamFileName(w.folder, fileName, stream.utf8, w.outcomes);
   if (!restore::IsSafeComponent(name)) {
-    outcomes.Skipped(folder + "/" + name, restore::kReasonUnsafeName);
+    w.outcomes.Skipped(w.folder + "/" + name, restore::kReasonUnsafeName);
     return false;
   }
-  return WriteRecordData(state, record, name, stream.name, written, folder, messages, outcomes);
+  return WriteRecordData(w, name, stream.name);
 }
 
 // The record's file, then each of its streams beside it under the name the
 // file was given (made unique, it may not be the record's own).
-bool RestoreFileInto(ScanState& state, ByteView record, const std::string& name, uint64_t written,
-                     const std::string& folder, Messages& messages, restore::Outcomes& outcomes,
-                     const std::string& key) {
+bool RestoreFileInto(const RecordWrite& w, const std::string& name, const std::string& key) {
   std::string path;
-  const bool whole = WriteRecordData(state, record, name, {}, written, folder, messages, outcomes, &path);
+  const bool whole = WriteRecordData(w, name, {}, &path);
   if (path.empty()) return whole;
   const std::string fileName = path.substr(path.find_last_of('/') + 1);
   bool all = whole;
-  for (const DataStream& stream : NamedDataStreams(state, record)) {
-    if (state.cancelled || outcomes.AlreadyDone(StreamKey(key, stream.utf8))) continue;
-    outcomes.MarkDone(StreamKey(key, stream.utf8));
-    all &= WriteStream(state, record, stream, fileName, written, folder, messages, outcomes);
+  for (const DataStream& stream : NamedDataStreams(w.state, w.record)) {
+    if (w.state.cancelled || w.outcomes.AlreadyDone(StreamKey(key, stream.utf8))) continue;
+    w.outcomes.MarkDone(StreamKey(key, stream.utf8));
+    all &= WriteStream(w, stream, fileName);
   }
   return all;
 }
@@ -370,11 +380,10 @@ bool RestoreNtfsFile(ScanState& state, const NtfsRecordSource& source, const std
     return false;
   }
   if (state.progress) state.progress->SetFileName(utf8);
-  if (choice.stream.empty())
-    return RestoreFileInto(state, *record, utf8, *written, destinationFolder, messages, outcomes, key);
+  const RecordWrite write{state, *record, *written, destinationFolder, messages, outcomes};
+  if (choice.stream.empty()) return RestoreFileInto(write, utf8, key);
   for (const DataStream& stream : NamedDataStreams(state, *record))
-    if (stream.utf8 == choice.stream)
-      return WriteStream(state, *record, stream, utf8, *written, destinationFolder, messages, outcomes);
+    if (stream.utf8 == choice.stream) return WriteStream(write, stream, utf8);
   outcomes.Skipped(destinationFolder + "/" + utf8 + ":" + choice.stream, restore::kReasonNoData);
   return false;
 }
@@ -457,7 +466,7 @@ void RestoreNtfsRecord(ScanState& state, uint32_t recordNumber, ByteView record,
     run.outcomes.Restored(target, true);
     return;
   }
-  RestoreFileInto(state, record, utf8, *written, target, run.messages, run.outcomes, key);
+  RestoreFileInto({state, record, *written, target, run.messages, run.outcomes}, utf8, key);
 }
 
 bool RestoreNtfsFolder(ScanState& state, uint32_t boundFolder, const std::string& destinationRoot,

@@ -296,12 +296,12 @@ std::string FolderPath(ScanState& state, uint64_t parentReference, NtfsRowCache*
   return path.empty() ? state.rootPath : path;
 }
 
-std::optional<FoundRecord> RecordItem(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster,
-                                      uint32_t slot, NtfsRowCache* cache) {
+std::optional<FoundRecord> RecordItem(ScanState& state, NtfsRecordSource at, ByteView record, NtfsRowCache* cache) {
   const auto name = FileNameOf(state, record);
   if (!name || !LastWrittenTime(state, record)) return std::nullopt;
   FoundRecord item;
-  item.source = {recordNumber, recordNumber != 0 ? 0 : cluster, recordNumber != 0 ? 0 : slot};
+  if (at.recordNumber != 0) at.cluster = at.slot = 0;
+  item.source = at;
   item.name = NameToUtf8(name->name);
   item.folder = FolderPath(state, name->parentReference, cache);
   if (item.folder.starts_with(state.rootPath)) item.folder.erase(0, state.rootPath.size());
@@ -318,8 +318,9 @@ struct RowChecks {
   bool filter = true;
 };
 
-std::optional<NtfsRow> PrepareRecordRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster,
-                                        uint32_t slot, NtfsRowCache& cache, RowChecks checks) {
+std::optional<NtfsRow> PrepareRecordRow(ScanState& state, NtfsRecordSource at, ByteView record, NtfsRowCache& cache,
+                                        RowChecks checks) {
+  const uint32_t recordNumber = at.recordNumber;
   // What the record holds itself is read from it in place; only what it
   // moved behind an attribute list is searched for there.
   const RecordSummary summary = SummariseRecord(record);
@@ -358,8 +359,8 @@ std::optional<NtfsRow> PrepareRecordRow(ScanState& state, uint32_t recordNumber,
     return std::nullopt;
   if (checks.filter && !volume::NameMatchesFilter(row.name, state.options.filter)) return std::nullopt;
   row.record = recordNumber;
-  row.cluster = cluster;
-  row.slot = slot;
+  row.cluster = at.cluster;
+  row.slot = at.slot;
   if (state.rows == nullptr) return row;
   row.folderText = &FolderPath(state, name->parentReference, cache);
   row.time = FileTimeTextOf(*written, &cache);
@@ -368,19 +369,18 @@ std::optional<NtfsRow> PrepareRecordRow(ScanState& state, uint32_t recordNumber,
 
 }  // namespace
 
-std::optional<NtfsRow> PrepareNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster,
-                                      uint32_t slot, NtfsRowCache& cache) {
-  return PrepareRecordRow(state, recordNumber, record, cluster, slot, cache, {});
+std::optional<NtfsRow> PrepareNtfsRow(ScanState& state, NtfsRecordSource at, ByteView record, NtfsRowCache& cache) {
+  return PrepareRecordRow(state, at, record, cache, {});
 }
 
-void PrepareNtfsRows(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster, uint32_t slot,
-                     NtfsRowCache& cache, std::vector<NtfsRow>& rows) {
-  auto main = PrepareNtfsRow(state, recordNumber, record, cluster, slot, cache);
+void PrepareNtfsRows(ScanState& state, NtfsRecordSource at, ByteView record, NtfsRowCache& cache,
+                     std::vector<NtfsRow>& rows) {
+  auto main = PrepareNtfsRow(state, at, record, cache);
   if (main) rows.push_back(*main);
   if ((RecordFlags(record) & kRecordDirectory) != 0) return;
   const std::vector<DataStream> streams = NamedDataStreams(state, record);
   if (streams.empty()) return;
-  if (!main) main = PrepareRecordRow(state, recordNumber, record, cluster, slot, cache, {false, false});
+  if (!main) main = PrepareRecordRow(state, at, record, cache, {false, false});
   if (!main) return;
   for (const DataStream& stream : streams) {
     NtfsRow row = *main;
@@ -417,12 +417,11 @@ void ListNtfsRow(ScanState& state, const NtfsRow& row) {
   }
 }
 
-void AddNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster, uint32_t slot,
-                NtfsRowCache* cache) {
+void AddNtfsRow(ScanState& state, NtfsRecordSource at, ByteView record, NtfsRowCache* cache) {
   std::optional<NtfsRowCache> own;
   if (cache == nullptr) cache = &own.emplace();
   std::vector<NtfsRow> rows;
-  PrepareNtfsRows(state, recordNumber, record, cluster, slot, *cache, rows);
+  PrepareNtfsRows(state, at, record, *cache, rows);
   for (const NtfsRow& row : rows) ListNtfsRow(state, row);
 }
 

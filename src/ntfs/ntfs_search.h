@@ -70,14 +70,13 @@ struct NtfsRowCache {
 // The record as a search lists it: its name, the folder its parent chain
 // gives (below the root text), whether it is a folder, and where it was
 // read. None for a record without a name or a time, which is never listed.
-std::optional<FoundRecord> RecordItem(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster,
-                                      uint32_t slot, NtfsRowCache* cache = nullptr);
+std::optional<FoundRecord> RecordItem(ScanState& state, NtfsRecordSource at, ByteView record,
+                                      NtfsRowCache* cache = nullptr);
 
-// Lists one record if it passes the filters. recordNumber 0: the record was
-// found by the free-cluster scan at (cluster, slot). cache, when given, is
-// the walk's.
-void AddNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster, uint32_t slot,
-                NtfsRowCache* cache = nullptr);
+// Lists one record if it passes the filters. Record number 0: the record was
+// found by the free-cluster scan at the source's cluster and slot. cache,
+// when given, is the walk's.
+void AddNtfsRow(ScanState& state, NtfsRecordSource at, ByteView record, NtfsRowCache* cache = nullptr);
 
 // AddNtfsRow in two halves. The first reads what the row needs from the
 // record and the device (the folder and time only when there is a result
@@ -101,14 +100,13 @@ struct NtfsRow {
   const std::string* folderText = nullptr;
   FileTimeText time;
 };
-std::optional<NtfsRow> PrepareNtfsRow(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster,
-                                      uint32_t slot, NtfsRowCache& cache);
+std::optional<NtfsRow> PrepareNtfsRow(ScanState& state, NtfsRecordSource at, ByteView record, NtfsRowCache& cache);
 // The record's row as PrepareNtfsRow gives it, then one row per alternate
 // data stream of a file ("NAME:STREAM", the stream's size, the record's time),
 // each under the same filters. A stream is listed even when the file's own
 // row is not (an empty main stream, a filter that names the stream).
-void PrepareNtfsRows(ScanState& state, uint32_t recordNumber, ByteView record, uint64_t cluster, uint32_t slot,
-                     NtfsRowCache& cache, std::vector<NtfsRow>& rows);
+void PrepareNtfsRows(ScanState& state, NtfsRecordSource at, ByteView record, NtfsRowCache& cache,
+                     std::vector<NtfsRow>& rows);
 void ListNtfsRow(ScanState& state, const NtfsRow& row);
 
 // Puts the names of the parent folders before `path`, up to the root (then

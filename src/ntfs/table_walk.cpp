@@ -104,7 +104,7 @@ void PrepareBatches(ScanState& state, const MftLayout& layout, NtfsRowCache& cac
   for (uint32_t n = 0; n < layout.recordCount && !stopped(); ++n) {
     if (layout.Allocated(n)) continue;
     if (reader.Read(n, record) && (RecordFlags(record) & kRecordInUse) == 0)
-      PrepareNtfsRows(state, n, record, 0, 0, cache, batch.rows);
+      PrepareNtfsRows(state, {n}, record, cache, batch.rows);
     batch.lastRecord = n;
     if (batch.rows.size() < kBatchRows && ++read < kBatchRecords) continue;
     if (!handOn(std::exchange(batch, Batch{}))) return;

@@ -96,7 +96,7 @@ TEST(RowItem, AListedNtfsRowReadsBackAsTheSearchsItem) {
       const ntfs::NtfsRecordSource& at = listed->source;
       ASSERT_TRUE(at.recordNumber != 0 ? ntfs::ReadMftRecord(search.state, at.recordNumber, bytes)
                                        : ntfs::ReadRecordAt(search.state, at.cluster, at.slot, bytes));
-      const auto walked = ntfs::RecordItem(search.state, at.recordNumber, bytes, at.cluster, at.slot);
+      const auto walked = ntfs::RecordItem(search.state, at, bytes);
       ASSERT_TRUE(walked.has_value()) << listed->name;
       EXPECT_EQ(*walked, *listed) << listed->folder << "/" << listed->name;
       ++(at.recordNumber != 0 ? records : scanned);

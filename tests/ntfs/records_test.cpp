@@ -183,12 +183,12 @@ TEST(CutStructures, ARecordWhoseAttributeRunsPastItIsListedFromWhatItHoldsAndCou
   s.rows = &rows;
   s.rootPath = "x:/";
   s.options.zeroSize = true;
-  AddNtfsRow(s, 40, ByteView(built).first(512), 0, 0);
+  AddNtfsRow(s, {40}, ByteView(built).first(512));
   ASSERT_EQ(rows.rows.size(), 1u);
   EXPECT_EQ(rows.rows[0].name, "cut.bin");
   EXPECT_EQ(rows.rows[0].Cell(2), "0");
   EXPECT_EQ(s.truncatedStructures, 1u);
-  AddNtfsRow(s, 40, built, 0, 0);
+  AddNtfsRow(s, {40}, built);
   EXPECT_EQ(rows.rows[1].Cell(2), "600");
   EXPECT_EQ(s.truncatedStructures, 1u);
 

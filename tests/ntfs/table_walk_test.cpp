@@ -103,7 +103,7 @@ std::vector<testing::RecordedRow> RowsRecordByRecord() {
   std::vector<uint8_t> record(kRecordBytes);
   for (uint32_t n = kFirstFree; n < kRecords; ++n)
     if (ReadMftRecord(v.state, n, record) && (RecordFlags(record) & kRecordInUse) == 0)
-      AddNtfsRow(v.state, n, record, 0, 0, &cache);
+      AddNtfsRow(v.state, {n}, record, &cache);
   return v.rows.rows;
 }
 
