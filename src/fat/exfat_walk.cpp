@@ -49,6 +49,57 @@ void CountCutSet(ScanState& state, const ExfatEntrySet& set) {
   if (set.inSet && set.secondariesTaken < set.secondaries) ++state.truncatedStructures;
 }
 
+// A Stream Extension gives the set its cluster and size; one that disagrees
+// with the set drops it (a live set, or one that is partly live).
+void TakeStream(FieldReader& r, ExfatEntrySet& set, bool disagrees) {
+  if (disagrees) {
+    set.inSet = false;
+  } else {
+    set.fatChain = r.Read(kGeneralFlags) == kFatChainFlags;
+    set.size = r.Read(kValidDataLength);
+    set.firstCluster = r.Read(kFirstCluster);
+    ++set.secondariesTaken;
+  }
+  set.name.clear();
+}
+
+void TakeName(FieldReader& r, ExfatEntrySet& set, bool disagrees) {
+  if (disagrees) {
+    set.inSet = false;
+    set.name.clear();
+    return;
+  }
+  for (size_t i = 0; i < kUnitsPerNameEntry && set.name.size() < kMaxNameUnits; ++i)
+    set.name.push_back(static_cast<char16_t>(r.U16(kNameUnitsOffset + 2 * i)));
+  ++set.secondariesTaken;
+}
+
+// A File entry opens a set when the walk gathers it. Live files of live
+// folders are passed over here: the thorough search gathers only the live
+// sets it must enter.
+void OpenSet(FieldReader& r, ExfatEntrySet& set, bool live, bool insideDeleted, bool liveFolders) {
+  const uint8_t secondaries = r.Read(kSecondaryCount);
+  const uint32_t attributes = r.Read(kFileAttributes);
+  const uint16_t time = r.Read(kModifyTime);
+  const uint16_t date = r.Read(kModifyDate);
+  const uint8_t tenMs = r.Read(kModify10ms);
+  const uint8_t utcOffset = r.Read(kModifyUtcOffset);
+  const bool liveFolder = liveFolders && (attributes & volume::kAttrDirectory) != 0;
+  const bool gathered = insideDeleted || !live || liveFolder;
+  set.live = gathered && live;
+  if (!gathered) return;
+  set.attributes = attributes;
+  set.time = time;
+  set.date = date;
+  set.tenMs = tenMs;
+  set.utcOffset = utcOffset;
+  set.inSet = true;
+  set.firstCluster = 0;
+  set.size = 0;
+  set.secondaries = secondaries;
+  set.secondariesTaken = 0;
+}
+
 }  // namespace
 
 ExfatWalk::ExfatWalk(ScanState& state)
@@ -87,54 +138,17 @@ bool ExfatWalk::TakeEntry(ByteView e, ExfatEntrySet& set, std::vector<ExfatSubdi
     // over: it must not take this set's cluster, size and name.
     if (set.inSet && set.secondaries != 0 && set.secondariesTaken >= set.secondaries)
       CloseSet(set, subdirectories, path, insideDeleted);
-    if (disagrees) {
-      set.inSet = false;  // a live set, or one that is partly live, is dropped
-    } else {
-      set.fatChain = r.Read(kGeneralFlags) == kFatChainFlags;
-      set.size = r.Read(kValidDataLength);
-      set.firstCluster = r.Read(kFirstCluster);
-      ++set.secondariesTaken;
-    }
-    set.name.clear();
+    TakeStream(r, set, disagrees);
     return CountCutEntry(state_, r);
   }
   if (type == kNameLive || type == kNameDeleted) {
-    if (disagrees) {
-      set.inSet = false;
-      set.name.clear();
-    } else {
-      for (size_t i = 0; i < kUnitsPerNameEntry && set.name.size() < kMaxNameUnits; ++i)
-        set.name.push_back(static_cast<char16_t>(r.U16(kNameUnitsOffset + 2 * i)));
-      ++set.secondariesTaken;
-    }
+    TakeName(r, set, disagrees);
     return CountCutEntry(state_, r);
   }
   // Any other entry ends the set being gathered (nothing to close when none is).
   if (set.inSet || !set.name.empty()) CloseSet(set, subdirectories, path, insideDeleted);
   if (type == kFileLive || type == kFileDeleted) {
-    const uint8_t secondaries = r.Read(kSecondaryCount);
-    const uint32_t attributes = r.Read(kFileAttributes);
-    const uint16_t time = r.Read(kModifyTime);
-    const uint16_t date = r.Read(kModifyDate);
-    const uint8_t tenMs = r.Read(kModify10ms);
-    const uint8_t utcOffset = r.Read(kModifyUtcOffset);
-    // Live files of live folders are passed over at their File entry: the
-    // thorough search gathers only the live sets it must enter.
-    const bool liveFolder = liveFolders_ && (attributes & volume::kAttrDirectory) != 0;
-    const bool gathered = insideDeleted || !live || liveFolder;
-    set.live = gathered && live;
-    if (gathered) {
-      set.attributes = attributes;
-      set.time = time;
-      set.date = date;
-      set.tenMs = tenMs;
-      set.utcOffset = utcOffset;
-      set.inSet = true;
-      set.firstCluster = 0;
-      set.size = 0;
-      set.secondaries = secondaries;
-      set.secondariesTaken = 0;
-    }
+    OpenSet(r, set, live, insideDeleted, liveFolders_);
     return CountCutEntry(state_, r);
   }
   return type != 0x00;
