@@ -124,6 +124,14 @@ Outcome AddUnlessCancelled(Cluster& c, const std::string& ext, uint64_t size) {
   return Outcome::kDone;
 }
 
+// A file that holds others (a video's frames, a raw file's previews, an
+// archive's stored members) is measured and claims its clusters even when the
+// name filter leaves it out: what it holds is no file of its own, and a scan
+// for photos must not list a video's frames. Only its row is left out.
+Outcome AddIfListed(Cluster& c, bool listed, const std::string& ext, uint64_t size) {
+  return listed ? AddUnlessCancelled(c, ext, size) : Outcome::kDone;
+}
+
 Outcome Zip(Cluster& c) {
   if (!ZipSignature(c.b)) return Outcome::kNoMatch;
   std::string ext;
@@ -176,12 +184,12 @@ std::string RiffExtension(ByteView b) {
 Outcome Riff(Cluster& c) {
   if (!RiffSignature(c.b)) return Outcome::kNoMatch;
   const std::string ext = RiffExtension(c.b);
-  if (!PassesNameFilter(c.state, ext)) return Outcome::kDone;
+  const bool listed = PassesNameFilter(c.state, ext);
   const uint64_t riffSize = Le32(c.b, 4);
   if (riffSize >= c.state.dataAreaBytes) return Outcome::kDone;
   // An AVI's frames are JPEGs, a WAV's data may hold anything.
   ClaimCarvedFile(c.state, c.number, riffSize + 8);
-  AddContentRow(c.state, ext, c.number, riffSize + 8);
+  if (listed) AddContentRow(c.state, ext, c.number, riffSize + 8);
   return Outcome::kDone;
 }
 
@@ -235,10 +243,10 @@ Outcome PngFamily(Cluster& c, ByteView signature, const char* ext, const MarkerP
 Outcome Asf(Cluster& c) {
   if (!AsfSignature(c.b)) return Outcome::kNoMatch;
   std::string ext = "wmv";
-  if (!PickCandidateExtension(c.state, {"wmv", "wma", "asf"}, ext)) return Outcome::kDone;
+  const bool listed = PickCandidateExtension(c.state, {"wmv", "wma", "asf"}, ext);
   const uint64_t size = MeasureAsf(c.state, c.number, c.b);
   if (size != kDefaultSize) ClaimCarvedFile(c.state, c.number, size);
-  return AddUnlessCancelled(c, ext, size);
+  return AddIfListed(c, listed, ext, size);
 }
 
 constexpr std::pair<std::string_view, std::string_view> kIsoBrands[] = {
@@ -268,11 +276,11 @@ bool IsoMediaExtension(const ScanState& state, ByteView b, std::string& ext) {
 Outcome IsoMedia(Cluster& c) {
   if (!IsLeadingBoxType(c.b)) return Outcome::kNoMatch;
   std::string ext;
-  if (!IsoMediaExtension(c.state, c.b, ext)) return Outcome::kDone;
+  const bool listed = IsoMediaExtension(c.state, c.b, ext);
   const uint64_t size = MeasureIsoMedia(c.state, c.number, c.b);
   // A video's or CR3's embedded previews are its own.
   if (size != kDefaultSize) ClaimCarvedFile(c.state, c.number, size);
-  return AddUnlessCancelled(c, ext, size);
+  return AddIfListed(c, listed, ext, size);
 }
 
 Outcome Mpeg(Cluster& c, uint8_t startCode, const MarkerPattern& end) {
@@ -291,16 +299,12 @@ Outcome Pdf(Cluster& c) {
 
 Outcome Tiff(Cluster& c) {
   if (!TiffSignature(c.b)) return Outcome::kNoMatch;
-  std::string admission;
-  if (!PickCandidateExtension(c.state, {"tif", "cr2", "nef", "arw", "dng", "orf", "rw2", "pef", "erf", "3fr"},
-                              admission))
-    return Outcome::kDone;
   // The raw formats of cameras are TIFF structures too; which one this is,
   // and how far it reaches, its IFDs tell.
   LostFile file(c.state, c.number, c.b);
   const TiffLength length = MeasureTiff(file);
-  if (!PassesNameFilter(c.state, length.extension)) return Outcome::kDone;
   if (length.size != 0) ClaimCarvedFile(c.state, c.number, length.size);
+  if (!PassesNameFilter(c.state, length.extension)) return Outcome::kDone;
   AddContentRow(c.state, length.extension, c.number, length.size != 0 ? length.size : kDefaultSize);
   return Outcome::kDone;
 }
@@ -309,11 +313,11 @@ Outcome Tiff(Cluster& c) {
 // format's structure, dropped when Cancel stopped the walk.
 using Measure = Measured (*)(ScanState&, uint64_t, ByteView);
 
-Outcome AddMeasured(Cluster& c, const std::string& ext, Measure measure) {
+Outcome AddMeasured(Cluster& c, const std::string& ext, Measure measure, bool listed) {
   const Measured m = measure(c.state, c.number, c.b);
   if (m.size == 0) return Outcome::kDone;
   ClaimCarvedFile(c.state, c.number, m);
-  return AddUnlessCancelled(c, ext, m.size);
+  return AddIfListed(c, listed, ext, m.size);
 }
 
 Outcome TransportStream(Cluster& c, uint32_t packetBytes) {
@@ -321,31 +325,28 @@ Outcome TransportStream(Cluster& c, uint32_t packetBytes) {
   // Plain 188-byte packets are what .ts files hold; the time-coded 192-byte
   // ones are what AVCHD cameras write as .mts and Blu-ray as .m2ts.
   std::string ext = packetBytes == 192 ? "mts" : "ts";
-  if (!(packetBytes == 192 ? PickCandidateExtension(c.state, {"mts", "m2ts"}, ext)
-                           : PickCandidateExtension(c.state, {"ts", "mts"}, ext)))
-    return Outcome::kDone;
-  return AddMeasured(c, ext, MeasureTransportStream);
+  const bool listed = packetBytes == 192 ? PickCandidateExtension(c.state, {"mts", "m2ts"}, ext)
+                                         : PickCandidateExtension(c.state, {"ts", "mts"}, ext);
+  return AddMeasured(c, ext, MeasureTransportStream, listed);
 }
 
 // A format of one extension, its signature and its walk.
 Outcome Walked(Cluster& c, bool (*signature)(ByteView), const char* ext, Measure measure) {
   if (!signature(c.b)) return Outcome::kNoMatch;
-  if (!PassesNameFilter(c.state, ext)) return Outcome::kDone;
-  return AddMeasured(c, ext, measure);
+  return AddMeasured(c, ext, measure, PassesNameFilter(c.state, ext));
 }
 
 Outcome Ogg(Cluster& c) {
   if (!OggSignature(c.b)) return Outcome::kNoMatch;
   const std::string ext = OggExtension(c.b);
-  if (!PassesNameFilter(c.state, ext)) return Outcome::kDone;
-  return AddMeasured(c, ext, MeasureOgg);
+  return AddMeasured(c, ext, MeasureOgg, PassesNameFilter(c.state, ext));
 }
 
 Outcome Sqlite(Cluster& c) {
   if (!SqliteSignature(c.b)) return Outcome::kNoMatch;
   std::string ext = "sqlite";
-  if (!PickCandidateExtension(c.state, {"sqlite", "db"}, ext)) return Outcome::kDone;
-  return AddMeasured(c, ext, MeasureSqlite);
+  const bool listed = PickCandidateExtension(c.state, {"sqlite", "db"}, ext);
+  return AddMeasured(c, ext, MeasureSqlite, listed);
 }
 
 // A test, and the byte its signature test compares first: where it stands

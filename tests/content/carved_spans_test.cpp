@@ -96,16 +96,19 @@ TEST(CarvedSpans, AClusterInUseAmongAClipsClustersIsNotTheClips) {
 }
 
 // A photo among a WAV's samples, on a cluster boundary: the RIFF size
-// claims it.
+// claims it, also when a filter for photos leaves the WAV itself unlisted.
 TEST(CarvedSpans, APhotoAmongAWavsSamplesIsPartOfTheWav) {
   Bytes wav = ReadSample("tone.wav");
   const Bytes photo = ReadSample("jfif.jpg");
   ASSERT_GT(wav.size(), 1536 + photo.size());
   std::copy(photo.begin(), photo.end(), wav.begin() + 1536);
-  ContentVolume v(volume::kFat32, 512, wav.size() / 512 + 8);
-  v.Put(2, wav);
-  ScanAll(v, 2);
-  EXPECT_EQ(Listed(v), (Listing{{"不明2.wav", wav.size()}}));
+  for (const char* filter : {"", ".JPG"}) {
+    ContentVolume v(volume::kFat32, 512, wav.size() / 512 + 8);
+    v.Put(2, wav);
+    v.state.options.filter = filter;
+    ScanAll(v, 2);
+    EXPECT_EQ(Listed(v), *filter ? Listing{} : (Listing{{"不明2.wav", wav.size()}})) << filter;
+  }
 }
 
 // A PNG whose image data hold a photo's bytes from a cluster boundary on.
