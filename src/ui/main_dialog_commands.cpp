@@ -72,6 +72,8 @@ app::VolumeRequest MainDialog::VolumeRequestFromWindow() {
   request.selectedIndex = driveBox_->currentIndex();
   request.filterText = ToUtf8(filter_);
   request.focus = [this](int id) { FocusControl(id); };
+  // After the command's handler has returned, as the close box would.
+  request.endProgram = [this] { QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection); };
   const int index = request.selectedIndex;
   if (index >= 0 && static_cast<size_t>(index) < drives_.entries.size() &&
       drives_.entries[static_cast<size_t>(index)].sourcePath == mapSource_)
@@ -305,7 +307,7 @@ QUrl MainDialog::ManualUrl() const {
 void MainDialog::OnDriveSelected() {
   const int index = driveBox_->currentIndex();
   if (index < 0 || static_cast<size_t>(index) >= drives_.entries.size()) return;
-  switch (volume::OnDriveSelected(drives_.entries[static_cast<size_t>(index)])) {
+  switch (volume::OnDriveSelected(state_, drives_.entries[static_cast<size_t>(index)])) {
     case volume::InUseOption::Enable: SetInUseEnabled(true); break;
     case volume::InUseOption::Disable: SetInUseEnabled(false); break;
     case volume::InUseOption::Keep: break;

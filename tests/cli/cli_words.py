@@ -82,7 +82,8 @@ try:
         check(says in r.err, " ".join(args[:1] + args[2:]) + ": the message says " + says + ": " + r.err)
     check(not os.path.exists(os.path.join(work, "f")), "--folder on FAT writes nothing")
     r = run("frobnicate")
-    check(r.returncode == 2 and "「frobnicate」というコマンドはありません。" in r.err,
+    # Worded as an unknown option and help's unknown command are.
+    check(r.returncode == 2 and "'frobnicate' というコマンドはありません。" in r.err,
           f"an unknown command is named in the program's words: {r.returncode} {r.err[:200]}")
 
     # --folder on NTFS: the root and a file are refused; a deleted folder
