@@ -78,6 +78,27 @@ VolumeIdentity ReadVolumeIdentity(platform::BlockDevice& device) {
   return id;
 }
 
+bool NoDiskInDrive(int errorCode) {
+#ifdef ENOMEDIUM
+  return errorCode == ENOMEDIUM;
+#else
+  (void)errorCode;
+  return false;
+#endif
+}
+
+// A removable drive without a disk: where the system opens the drive and
+// its volume query says it is not ready, this system refuses the opening.
+// The user may insert a disk and try again.
+bool RetryOpening(const ScanState& state, const volume::DriveEntry& entry, const volume::OpenedSource& opened,
+                  Messages& messages) {
+  if (entry.driveType != volume::kDriveRemovable || !NoDiskInDrive(opened.errorCode)) return false;
+  const std::string text =
+      state.rootPath + std::string(kNoAccessSuffix) + (opened.systemText.empty() ? opened.error : opened.systemText);
+  return messages.Show(text, MessageButtons::RetryCancel, MessageIcon::Stop, MessageAnswer::Retry) ==
+         MessageAnswer::Retry;
+}
+
 // Opens the selected entry's device or image read-only (or as asked) and
 // reports a refusal with the system's text.
 bool OpenSelectedDrive(ScanState& state, const volume::DriveEntry& entry, const VolumeRequest& request,
@@ -88,6 +109,8 @@ bool OpenSelectedDrive(ScanState& state, const volume::DriveEntry& entry, const 
     return false;
   }
   volume::OpenedSource opened = volume::OpenSource(entry.sourcePath, entry.partitionNumber, request.access);
+  while (!opened.device && RetryOpening(state, entry, opened, messages))
+    opened = volume::OpenSource(entry.sourcePath, entry.partitionNumber, request.access);
   if (opened.device) {
     if (!request.unreadableAreas.empty()) {
       // The map speaks of the whole source; the volume is a window of it.
@@ -98,6 +121,7 @@ bool OpenSelectedDrive(ScanState& state, const volume::DriveEntry& entry, const 
     state.volumeHandle = request.wrapDevice ? request.wrapDevice(std::move(opened.device)) : std::move(opened.device);
     return true;
   }
+  if (entry.driveType == volume::kDriveRemovable && NoDiskInDrive(opened.errorCode)) return false;  // cancelled
   std::string text = opened.systemText.empty() ? opened.error : opened.systemText;
   if (opened.errorCode == EACCES || opened.errorCode == EPERM) text += platform::PermissionHintForThisUser();
   ShowError(messages, text);
@@ -155,15 +179,6 @@ bool CheckWith(ScanState& state, Messages& messages, const std::function<VolumeI
   }
 }
 
-bool NoDiskInDrive(int errorCode) {
-#ifdef ENOMEDIUM
-  return errorCode == ENOMEDIUM;
-#else
-  (void)errorCode;
-  return false;
-#endif
-}
-
 // The system's own view of the drive, as its volume query has it.
 VolumeIdentity QueryDrive(const volume::DriveEntry& entry) {
   volume::OpenedSource opened = volume::OpenSource(entry.sourcePath, entry.partitionNumber, platform::OpenAccess::ReadOnly);
@@ -185,6 +200,37 @@ bool LoadTables(ScanState& state, ResultList& list, bool keepList, Messages& mes
   }
   ShowError(messages, std::string(kDamagedVolumeMessage) + state.rootPath + ": " + why);
   return false;
+}
+
+// The result display and the counters of the last command, before a new
+// volume is opened.
+void ResetForOpening(ScanState& state, ResultList& list, bool keepList) {
+  if (!keepList) {
+    list.ShowFoundCount(0);
+    list.RemoveVolumeColumns();
+    if (list.RowCount() > 0) list.ClearRows();
+  }
+  state.foundCount = 0;
+  state.rowCount = 0;
+  state.truncatedStructures = 0;
+  state.foldersTooDeep = 0;
+  state.failedReads = 0;
+  state.carvedSpans.clear();
+  state.readDamage = {};
+}
+
+// The raw volume of the selected drive, a removable one checked for its disk.
+bool OpenNtDrive(ScanState& state, const volume::DriveEntry& entry, const VolumeRequest& request, Messages& messages) {
+  if (!OpenSelectedDrive(state, entry, request, messages)) return false;
+  // The device's own sector size stands in for the system's free-space figure.
+  const uint32_t sectorSize = state.volumeHandle->SectorSize();
+  if (sectorSize >= 512 && sectorSize <= 32768) state.bytesPerSector = static_cast<uint16_t>(sectorSize);
+  if (entry.driveType == volume::kDriveRemovable && !CheckRemovableVolume(state, messages)) return false;
+  if (state.volumeHandle->Size() == 0) {
+    ShowError(messages, kEmptyVolumeMessage);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -230,32 +276,9 @@ int OpenVolume(ScanState& state, const VolumeRequest& request, ResultList& list,
     if (choice == LegacyChoice::kEndProgram && request.endProgram) request.endProgram();
     if (choice != LegacyChoice::kChosen) return 0;
   }
-  if (!request.keepList) {
-    list.ShowFoundCount(0);
-    list.RemoveVolumeColumns();
-    if (list.RowCount() > 0) list.ClearRows();
-  }
-  state.foundCount = 0;
-  state.rowCount = 0;
-  state.truncatedStructures = 0;
-  state.foldersTooDeep = 0;
-  state.failedReads = 0;
-  state.carvedSpans.clear();
-  state.readDamage = {};
-
-  if (state.isNt == 0) {
-    OpenLegacyDrive(state, legacy, request);
-  } else {
-    if (!OpenSelectedDrive(state, entry, request, messages)) return 0;
-    // The device's own sector size stands in for the system's free-space figure.
-    const uint32_t sectorSize = state.volumeHandle->SectorSize();
-    if (sectorSize >= 512 && sectorSize <= 32768) state.bytesPerSector = static_cast<uint16_t>(sectorSize);
-    if (entry.driveType == volume::kDriveRemovable && !CheckRemovableVolume(state, messages)) return 0;
-  }
-  if (state.volumeHandle->Size() == 0) {
-    ShowError(messages, kEmptyVolumeMessage);
-    return 0;
-  }
+  ResetForOpening(state, list, request.keepList);
+  if (state.isNt == 0) OpenLegacyDrive(state, legacy, request);
+  else if (!OpenNtDrive(state, entry, request, messages)) return 0;
   if (!KnowFsKind(state)) {
     // Not silent: a search that ends without a word leaves the user guessing.
     ShowError(messages, kUnsupportedDriveMessage);

@@ -370,6 +370,8 @@ int MainDialog::AddImage(const std::string& path) {
     messages_->Show(error, MessageButtons::Ok, MessageIcon::Warning, MessageAnswer::Ok);
     return -1;
   }
+  // On the legacy path a drive is read through the BIOS unit it is paired with.
+  if (state_.isNt == 0 && legacy_.bios) volume::PairLegacyDrives(drives_, legacy_.tables, app::DriveVolumeSerial);
   for (size_t i = static_cast<size_t>(first); i < drives_.entries.size(); ++i) AddDriveItem(drives_.entries[i]);
   driveBox_->FitEntries();
   return first;
