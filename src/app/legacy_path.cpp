@@ -20,7 +20,7 @@ bool AddBiosDisks(LegacyPath& path, const std::vector<std::string>& names, bool 
   if (!path.bios) return error = "BIOS ディスクの層がありません。", false;
   for (const std::string& name : names) {
     std::string why;
-    if (path.bios->AddUnit(name, writable, why) == 0)
+    if (path.bios->AddUnit(name, writable, why) == platform::kNoUnit)
       return error = name + " を BIOS ディスクにできません: " + why, false;
   }
   return true;

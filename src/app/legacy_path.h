@@ -31,7 +31,7 @@ struct LegacyPath {
 // (OK, no icon) when a part is missing or cannot be loaded.
 bool BindLegacyPath(LegacyPath& path, const std::string& folder, Messages& messages);
 
-// Makes each named disk ("FILE[:HEADSxSECTORS][:chs]") the next BIOS unit.
+// Makes each named disk ("FILE[:HEADSxSECTORS][:chs|:fd]") the next BIOS unit.
 // False with the reason, naming the disk, at the first that cannot be one.
 bool AddBiosDisks(LegacyPath& path, const std::vector<std::string>& names, bool writable, std::string& error);
 

@@ -1,6 +1,7 @@
 #include "app/open_volume.h"
 
 #include <cerrno>
+#include <functional>
 #include <vector>
 
 #include "platform/codepage.h"
@@ -13,6 +14,7 @@
 #include "volume/ntfs_layout.h"
 #include "volume/unreadable_areas_device.h"
 #include "volume/source.h"
+#include "app/legacy_opening.h"
 #include "app/source_check.h"
 #include "app/volume_tables.h"
 #include "volume/volume_extent.h"
@@ -34,6 +36,7 @@ void ShowError(Messages& messages, std::string_view text) {
 struct VolumeIdentity {
   bool readable = false;
   bool formatted = false;
+  bool notReady = false;  // no disk in the drive
   uint32_t serial = 0;
   std::string label;
   std::string systemText;  // why it could not be read
@@ -75,6 +78,27 @@ VolumeIdentity ReadVolumeIdentity(platform::BlockDevice& device) {
   return id;
 }
 
+bool NoDiskInDrive(int errorCode) {
+#ifdef ENOMEDIUM
+  return errorCode == ENOMEDIUM;
+#else
+  (void)errorCode;
+  return false;
+#endif
+}
+
+// A removable drive without a disk: where the system opens the drive and
+// its volume query says it is not ready, this system refuses the opening.
+// The user may insert a disk and try again.
+bool RetryOpening(const ScanState& state, const volume::DriveEntry& entry, const volume::OpenedSource& opened,
+                  Messages& messages) {
+  if (entry.driveType != volume::kDriveRemovable || !NoDiskInDrive(opened.errorCode)) return false;
+  const std::string text =
+      state.rootPath + std::string(kNoAccessSuffix) + (opened.systemText.empty() ? opened.error : opened.systemText);
+  return messages.Show(text, MessageButtons::RetryCancel, MessageIcon::Stop, MessageAnswer::Retry) ==
+         MessageAnswer::Retry;
+}
+
 // Opens the selected entry's device or image read-only (or as asked) and
 // reports a refusal with the system's text.
 bool OpenSelectedDrive(ScanState& state, const volume::DriveEntry& entry, const VolumeRequest& request,
@@ -85,6 +109,8 @@ bool OpenSelectedDrive(ScanState& state, const volume::DriveEntry& entry, const 
     return false;
   }
   volume::OpenedSource opened = volume::OpenSource(entry.sourcePath, entry.partitionNumber, request.access);
+  while (!opened.device && RetryOpening(state, entry, opened, messages))
+    opened = volume::OpenSource(entry.sourcePath, entry.partitionNumber, request.access);
   if (opened.device) {
     if (!request.unreadableAreas.empty()) {
       // The map speaks of the whole source; the volume is a window of it.
@@ -95,45 +121,72 @@ bool OpenSelectedDrive(ScanState& state, const volume::DriveEntry& entry, const 
     state.volumeHandle = request.wrapDevice ? request.wrapDevice(std::move(opened.device)) : std::move(opened.device);
     return true;
   }
+  if (entry.driveType == volume::kDriveRemovable && NoDiskInDrive(opened.errorCode)) return false;  // cancelled
   std::string text = opened.systemText.empty() ? opened.error : opened.systemText;
   if (opened.errorCode == EACCES || opened.errorCode == EPERM) text += platform::PermissionHintForThisUser();
   ShowError(messages, text);
   return false;
 }
 
-// The legacy path's opening: the unit and the partition's first sector from
-// the drive's unit byte and the BIOS partition list, then what the BIOS says
-// of the unit. From here on the volume is read through the BIOS.
-bool OpenLegacyDrive(ScanState& state, const volume::DriveEntry& entry, const VolumeRequest& request) {
+// The legacy path's device: the chosen volume of the unit, read from now on
+// through the BIOS.
+void OpenLegacyDrive(ScanState& state, const LegacyVolume& volume, const VolumeRequest& request) {
   state.volumeHandle.reset();
-  if (!state.bios || !state.biosTables) return false;
-  uint64_t start = 0;
-  if (entry.driveType == volume::kDriveRemovable) {
-    state.partitionIndex = 0;
-    state.biosUnit = entry.unitByte;
-  } else if (entry.driveType == volume::kDriveFixed && entry.unitByte < state.biosTables->partitions.size()) {
-    const volume::BiosPartition& p = state.biosTables->partitions[entry.unitByte];
-    state.partitionIndex = entry.unitByte;
-    state.biosUnit = p.unit;
-    start = p.firstSector;
-    state.fsKind = volume::PartitionTypeToFsKind(p.type);
-  } else {
-    return false;
-  }
-  state.partitionStart = start;
-  state.lbaSupported = state.bios->i13_lba_check(state.biosUnit);
-  if (state.bios->i13_get_drive_parameter(state.biosUnit, state.biosGeometry) != 1) state.biosGeometry = {};
-  const uint64_t sectors = entry.length / state.bytesPerSector;
+  state.partitionStart = volume.start;
+  AskBiosAboutUnit(state);
   state.volumeHandle = std::make_unique<volume::BiosPartitionDevice>(
-      state, start, sectors, request.access == platform::OpenAccess::ReadWrite);
-  return true;
+      state, volume.start, volume.sectors, request.access == platform::OpenAccess::ReadWrite);
 }
 
-// A fixed drive's file system is its partition type's on the legacy path;
-// otherwise the boot sector tells.
-bool KnowFsKind(ScanState& state, const volume::DriveEntry& entry) {
-  if (state.isNt == 0 && entry.driveType == volume::kDriveFixed) return state.fsKind != volume::kFsNone;
+// The legacy path chose the file system with the volume; otherwise the boot
+// sector tells.
+bool KnowFsKind(ScanState& state) {
+  if (state.isNt == 0) return state.fsKind != volume::kFsNone;
   return volume::DetectFsKind(state);
+}
+
+// Where the unformatted and the unreadable disk part: the system's query of
+// a disk it cannot make out, and of one it cannot read.
+bool QueryFailureRetried(const ScanState& state, const VolumeIdentity& id, Messages& messages) {
+  const std::string noAccess = state.rootPath + std::string(kNoAccessSuffix);
+  if (id.readable || id.notReady) {
+    const std::string text = id.readable ? std::string(kUnformattedMessage) : noAccess + id.systemText;
+    return messages.Show(text, MessageButtons::RetryCancel, MessageIcon::Stop, MessageAnswer::Retry) ==
+           MessageAnswer::Retry;
+  }
+  // Retrying a read the disk refused would only be refused again; the
+  // system's reason stays, since nothing else tells the user what happened.
+  messages.Show(noAccess + id.systemText, MessageButtons::Ok, MessageIcon::Stop, MessageAnswer::Ok);
+  return false;
+}
+
+bool CheckWith(ScanState& state, Messages& messages, const std::function<VolumeIdentity()>& query) {
+  for (;;) {
+    const VolumeIdentity id = query();
+    if (!id.formatted) {
+      if (!QueryFailureRetried(state, id, messages)) return false;
+      continue;
+    }
+    if (state.savedSerial == 0 || state.operationMode != volume::kModeRestore) {
+      state.savedSerial = id.serial;
+      state.savedLabel = id.label;
+      return true;
+    }
+    if (id.serial == state.savedSerial && id.label == state.savedLabel) return true;
+    if (messages.Show(kOtherDiskMessage, MessageButtons::RetryCancel, MessageIcon::Stop, MessageAnswer::Retry) !=
+        MessageAnswer::Retry)
+      return false;
+  }
+}
+
+// The system's own view of the drive, as its volume query has it.
+VolumeIdentity QueryDrive(const volume::DriveEntry& entry) {
+  volume::OpenedSource opened = volume::OpenSource(entry.sourcePath, entry.partitionNumber, platform::OpenAccess::ReadOnly);
+  if (opened.device) return ReadVolumeIdentity(*opened.device);
+  VolumeIdentity id;
+  id.notReady = NoDiskInDrive(opened.errorCode);
+  id.systemText = opened.systemText.empty() ? opened.error : opened.systemText;
+  return id;
 }
 
 bool LoadTables(ScanState& state, ResultList& list, bool keepList, Messages& messages) {
@@ -149,6 +202,37 @@ bool LoadTables(ScanState& state, ResultList& list, bool keepList, Messages& mes
   return false;
 }
 
+// The result display and the counters of the last command, before a new
+// volume is opened.
+void ResetForOpening(ScanState& state, ResultList& list, bool keepList) {
+  if (!keepList) {
+    list.ShowFoundCount(0);
+    list.RemoveVolumeColumns();
+    if (list.RowCount() > 0) list.ClearRows();
+  }
+  state.foundCount = 0;
+  state.rowCount = 0;
+  state.truncatedStructures = 0;
+  state.foldersTooDeep = 0;
+  state.failedReads = 0;
+  state.carvedSpans.clear();
+  state.readDamage = {};
+}
+
+// The raw volume of the selected drive, a removable one checked for its disk.
+bool OpenNtDrive(ScanState& state, const volume::DriveEntry& entry, const VolumeRequest& request, Messages& messages) {
+  if (!OpenSelectedDrive(state, entry, request, messages)) return false;
+  // The device's own sector size stands in for the system's free-space figure.
+  const uint32_t sectorSize = state.volumeHandle->SectorSize();
+  if (sectorSize >= 512 && sectorSize <= 32768) state.bytesPerSector = static_cast<uint16_t>(sectorSize);
+  if (entry.driveType == volume::kDriveRemovable && !CheckRemovableVolume(state, messages)) return false;
+  if (state.volumeHandle->Size() == 0) {
+    ShowError(messages, kEmptyVolumeMessage);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 uint32_t DriveVolumeSerial(const volume::DriveEntry& entry) {
@@ -159,27 +243,11 @@ uint32_t DriveVolumeSerial(const volume::DriveEntry& entry) {
 }
 
 bool CheckRemovableVolume(ScanState& state, Messages& messages) {
-  for (;;) {
-    const VolumeIdentity id = ReadVolumeIdentity(*state.volumeHandle);
-    if (id.formatted) {
-      if (state.savedSerial == 0 || state.operationMode != volume::kModeRestore) {
-        state.savedSerial = id.serial;
-        state.savedLabel = id.label;
-        return true;
-      }
-      if (id.serial == state.savedSerial && id.label == state.savedLabel) return true;
-      if (messages.Show(kOtherDiskMessage, MessageButtons::RetryCancel, MessageIcon::Stop,
-                        MessageAnswer::Retry) != MessageAnswer::Retry)
-        return false;
-      continue;
-    }
-    std::string text = state.rootPath + std::string(kNoAccessSuffix);
-    if (id.readable) text = kUnformattedMessage;
-    else text += id.systemText;
-    if (messages.Show(text, MessageButtons::RetryCancel, MessageIcon::Stop, MessageAnswer::Retry) !=
-        MessageAnswer::Retry)
-      return false;
-  }
+  return CheckWith(state, messages, [&state] { return ReadVolumeIdentity(*state.volumeHandle); });
+}
+
+bool CheckRemovableVolume(ScanState& state, const volume::DriveEntry& entry, Messages& messages) {
+  return CheckWith(state, messages, [&entry] { return QueryDrive(entry); });
 }
 
 int OpenVolume(ScanState& state, const VolumeRequest& request, ResultList& list, Messages& messages) {
@@ -202,26 +270,16 @@ int OpenVolume(ScanState& state, const VolumeRequest& request, ResultList& list,
   state.bytesPerSector = 512;
   state.savedSerial = 0;
 
-  if (!request.keepList) {
-    list.ShowFoundCount(0);
-    list.RemoveVolumeColumns();
-    if (list.RowCount() > 0) list.ClearRows();
+  LegacyVolume legacy;
+  if (state.isNt == 0) {
+    const LegacyChoice choice = ChooseLegacyVolume(state, entry, messages, legacy);
+    if (choice == LegacyChoice::kEndProgram && request.endProgram) request.endProgram();
+    if (choice != LegacyChoice::kChosen) return 0;
   }
-  state.foundCount = 0;
-  state.rowCount = 0;
-  state.truncatedStructures = 0;
-  state.foldersTooDeep = 0;
-  state.failedReads = 0;
-  state.carvedSpans.clear();
-  state.readDamage = {};
-
-  if (state.isNt == 0 ? !OpenLegacyDrive(state, entry, request) : !OpenSelectedDrive(state, entry, request, messages))
-    return 0;
-  // The device's own sector size stands in for the system's free-space figure.
-  const uint32_t sectorSize = state.volumeHandle->SectorSize();
-  if (sectorSize >= 512 && sectorSize <= 32768) state.bytesPerSector = static_cast<uint16_t>(sectorSize);
-  if (entry.driveType == volume::kDriveRemovable && !CheckRemovableVolume(state, messages)) return 0;
-  if (!KnowFsKind(state, entry)) {
+  ResetForOpening(state, list, request.keepList);
+  if (state.isNt == 0) OpenLegacyDrive(state, legacy, request);
+  else if (!OpenNtDrive(state, entry, request, messages)) return 0;
+  if (!KnowFsKind(state)) {
     // Not silent: a search that ends without a word leaves the user guessing.
     ShowError(messages, kUnsupportedDriveMessage);
     return 0;

@@ -25,6 +25,8 @@ inline constexpr std::string_view kWildcardMessage =
     "ワイルドカード '*' は使えません。\n拡張子などで検索したいときは、'.TXT' のように入力してください。";
 inline constexpr std::string_view kUnsupportedDriveMessage =
     "FAT12、FAT16、FAT32、exFAT、NTFS 以外のドライブは検索できません。";
+// A source of 0 bytes: nothing on it could be a volume.
+inline constexpr std::string_view kEmptyVolumeMessage = "空のため読み取れません。";
 // Added to the system's text when it refuses to open a device for lack of rights.
 inline constexpr std::string_view kPermissionHint = platform::kPermissionHint;
 inline constexpr std::string_view kDamagedVolumeMessage =
@@ -52,6 +54,9 @@ struct VolumeRequest {
   // The list is left as it is (rows, columns, counter): a command that
   // still asks before it lists resets it with ResetListFor once it goes on.
   bool keepList = false;
+  // Ends the program (the main window closes) after a failure the opening
+  // reports as fatal. May be empty.
+  std::function<void()> endProgram;
 };
 
 // The list made ready for the rows of the volume open in `state`: emptied,
@@ -69,7 +74,12 @@ int OpenVolume(volume::ScanState& state, const VolumeRequest& request, ResultLis
 uint32_t DriveVolumeSerial(const volume::DriveEntry& entry);
 
 // The removable-disk check: records the disk's serial number and label, or
-// in restore mode insists on the disk the search was made on.
+// in restore mode insists on the disk the search was made on. No disk in
+// the drive and an unformatted disk may be retried; a disk that cannot be
+// read gives up at once. This one asks the open volume.
 bool CheckRemovableVolume(volume::ScanState& state, Messages& messages);
+// The same, asking the system about the drive itself (the legacy path, whose
+// volume is not open yet and is read through the BIOS once it is).
+bool CheckRemovableVolume(volume::ScanState& state, const volume::DriveEntry& entry, Messages& messages);
 
 }  // namespace vellum::app

@@ -21,8 +21,6 @@ inline constexpr std::string_view kDestinationOnSourceMessage =
 inline constexpr std::string_view kDestinationFailedMessage = "復元先のフォルダを作成できません。";
 inline constexpr std::string_view kNtfsFolderNeededMessage =
     "NTFS のドライブでは、復元する削除フォルダを指定してください。";
-inline constexpr std::string_view kRowNotRestorableMessage =
-    "この行の復元にはまだ対応していません。";
 inline constexpr std::string_view kListOfAnotherVolumeMessage =
     "この検索結果は復元元のボリュームのものではないため、復元できません。";
 

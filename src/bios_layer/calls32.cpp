@@ -56,18 +56,26 @@ void Say(const std::string& text, char* error, uint32_t errorSize) {
 }  // namespace
 
 VELLUM_LAYER_EXPORT int qiv_add_unit(const char* name, int writable, char* error, uint32_t errorSize) {
-  vellum::platform::BiosUnitChoice choice;
+  namespace platform = vellum::platform;
+  platform::BiosUnitChoice choice;
   std::string why;
-  if (!name || !vellum::platform::ParseBiosUnitName(name, choice, why)) {
+  if (!name || !platform::ParseBiosUnitName(name, choice, why)) {
     Say(why, error, errorSize);
-    return 0;
+    return platform::kNoUnit;
   }
   const int disk = q16_open(choice.path.c_str(), writable, error, errorSize);
-  if (disk < 0) return 0;
+  if (disk < 0) return platform::kNoUnit;
   auto device = std::make_unique<Disk16>(disk, writable != 0);
-  if (choice.heads == 0) vellum::platform::GeometryFromPartitionTable(*device, choice.heads, choice.sectorsPerTrack);
-  const uint8_t unit = Bios().AddUnit(std::move(device), choice.heads, choice.sectorsPerTrack, choice.lba);
-  if (unit == 0) Say("BIOS のユニットにできません。", error, errorSize);
+  int unit = platform::kNoUnit;
+  if (choice.diskette) {
+    if (choice.heads == 0) platform::GeometryFromDisketteBoot(*device, choice.heads, choice.sectorsPerTrack);
+    unit = Bios().AddDisketteUnit(std::move(device), choice.heads, choice.sectorsPerTrack);
+  } else {
+    if (choice.heads == 0) platform::GeometryFromPartitionTable(*device, choice.heads, choice.sectorsPerTrack);
+    const uint8_t hard = Bios().AddUnit(std::move(device), choice.heads, choice.sectorsPerTrack, choice.lba);
+    if (hard != 0) unit = hard;
+  }
+  if (unit == platform::kNoUnit) Say("BIOS のユニットにできません。", error, errorSize);
   return unit;
 }
 

@@ -33,7 +33,7 @@ OptionInfo Partition() { return {"--partition", "N", "ディスク全体のパ�
 OptionInfo BiosDisk() {
   return {"--bios-disk", "DISK",
           "ディスク BIOS を通して読み書きします。DISK (ディスク全体のイメージかデバイス、FILE[:HxS][:chs]) "
-          "を次のユニットにします。何回でも指定できます",
+          "を次のユニットにします。FILE:fd はフロッピーディスクのユニット (A:、B: の 0、1) です。何回でも指定できます",
           true};
 }
 

@@ -61,7 +61,8 @@ void PresetScanAnswers(CliMessages& messages, std::optional<bool> freeScan, bool
 }
 
 void NameSourceInVolumeMessages(CliMessages& messages, const std::string& source) {
-  for (const std::string_view text : {app::kUnsupportedDriveMessage, app::kUnformattedMessage, app::kOtherDiskMessage})
+  for (const std::string_view text : {app::kUnsupportedDriveMessage, app::kUnformattedMessage, app::kOtherDiskMessage,
+                                      app::kEmptyVolumeMessage})
     messages.NameSourceIn(text, source);
 }
 

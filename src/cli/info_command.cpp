@@ -1,5 +1,6 @@
 #include "cli/info_command.h"
 
+#include "app/open_volume.h"
 #include "app/volume_label.h"
 
 #include <cerrno>
@@ -30,9 +31,13 @@ bool OpenSourceVolume(const std::string& source, uint32_t partition, ScanState& 
   state.rootPath = opened.rootText;
   const uint32_t sectorSize = state.volumeHandle->SectorSize();
   state.bytesPerSector = sectorSize > 0 && sectorSize <= 32768 ? static_cast<uint16_t>(sectorSize) : 512;
+  // Worded as the search words it.
+  if (state.volumeHandle->Size() == 0) {
+    error = source + ": " + std::string(app::kEmptyVolumeMessage);
+    return false;
+  }
   if (!volume::DetectFsKind(state)) {
-    const std::string why = state.volumeHandle->Size() == 0 ? "空です。"
-                            : state.volumeHandle->LastError().empty()
+    const std::string why = state.volumeHandle->LastError().empty()
                                 ? "先頭に FAT12、FAT16、FAT32、exFAT、NTFS のブートセクタがありません。"
                                 : state.volumeHandle->LastError();
     error = source + " を読み取れません: " + why;

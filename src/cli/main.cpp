@@ -92,7 +92,7 @@ int RunCommand(const std::vector<std::string>& args) {
   if (args[0] == "full-scan") return vellum::cli::RunFullScan(rest, std::cout, std::cerr);
   if (args[0] == "restore") return vellum::cli::RunRestore(rest, std::cout, std::cerr);
   if (args[0] == "wipe") return vellum::cli::RunWipe(rest, std::cout, std::cerr);
-  std::cerr << "vellum-cli: 「" << args[0] << "」というコマンドはありません。\n";
+  std::cerr << "vellum-cli: '" << args[0] << "' というコマンドはありません。\n";
   return Usage(std::cerr, kExitUsage);
 }
 

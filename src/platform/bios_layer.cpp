@@ -24,12 +24,15 @@ BoundDiskBios::BoundDiskBios(std::unique_ptr<LoadableModule> module)
       chsIo_(module_->Symbol("i13_io_sector")),
       addUnit_(module_->Symbol(bios_layer::kAddUnitName)) {}
 
-uint8_t BoundDiskBios::AddUnit(const std::string& name, bool writable, std::string& error) {
-  if (!addUnit_) return error = "BIOS のユニットを追加できません。", 0;
+int BoundDiskBios::AddUnit(const std::string& name, bool writable, std::string& error) {
+  if (!addUnit_) return error = "BIOS のユニットを追加できません。", kNoUnit;
   char why[512] = {};
   const int unit = As<bios_layer::AddUnitCall>(addUnit_)(name.c_str(), writable ? 1 : 0, why, sizeof why);
-  if (unit <= 0 || unit > 0xFF) error = why;
-  return unit > 0 && unit <= 0xFF ? static_cast<uint8_t>(unit) : 0;
+  if (unit < 0 || unit > 0xFF) {
+    error = why;
+    return kNoUnit;
+  }
+  return unit;
 }
 
 int BoundDiskBios::i13_lba_check(uint8_t unit) {

@@ -23,9 +23,9 @@ enum class BiosLayerState {
 class BoundDiskBios : public DiskBios {
  public:
   explicit BoundDiskBios(std::unique_ptr<LoadableModule> module);
-  // Names the next unit ("FILE[:HEADSxSECTORS][:chs]"): its number, or 0 with
-  // the layer's reason in `error`.
-  uint8_t AddUnit(const std::string& name, bool writable, std::string& error);
+  // Names the next unit ("FILE[:HEADSxSECTORS][:chs|:fd]"): its number, or
+  // kNoUnit with the layer's reason in `error`.
+  int AddUnit(const std::string& name, bool writable, std::string& error);
 
   int i13_lba_check(uint8_t unit) override;
   int i13_get_drive_parameter(uint8_t unit, BiosGeometry& parameters) override;

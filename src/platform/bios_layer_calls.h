@@ -24,8 +24,9 @@ using ExtendedIoCall = int (*)(uint32_t bytesPerSector, uint8_t unit, uint8_t* b
                                uint32_t sector, uint32_t count);
 using ChsIoCall = int (*)(uint32_t bytesPerSector, uint8_t unit, uint8_t* buffer, uint8_t function, uint32_t head,
                           uint32_t cylinder, uint32_t sector, uint32_t count);
-// Makes the disk named "FILE[:HEADSxSECTORS][:chs]" the next unit: its number
-// (0x80 upwards), or 0 with the reason (UTF-8) in `error`.
+// Makes the disk named "FILE[:HEADSxSECTORS][:chs|:fd]" the next unit: its
+// number (0x80 upwards, a diskette 0x00 or 0x01), or -1 with the reason
+// (UTF-8) in `error`.
 using AddUnitCall = int (*)(const char* name, int writable, char* error, uint32_t errorSize);
 inline constexpr const char kAddUnitName[] = "qiv_add_unit";
 

@@ -43,12 +43,27 @@ inline constexpr std::string_view kPermissionHint =
 inline constexpr std::string_view kRefusedWithAllRightsHint =
     "\n\nroot の権限で実行していても開けませんでした。ほかのプログラムが使用中でないか、"
     "デバイスやファイルの設定で読み取りが禁止されていないかを確かめてください。";
+#ifdef _WIN32
+// Before NT 6 there is no "run as administrator": only another logon helps.
+inline constexpr std::string_view kNt5PermissionHint =
+    "\n\nAdministrator の権限を持ったユーザー名でログオンし直してから処理してください。";
+#endif
 // Whether the program runs with every right (root on Linux). On Windows the
 // advice to run it as administrator always stands.
 bool RunningWithAllRights();
-// kPermissionHint, or kRefusedWithAllRightsHint when the program runs with them.
-inline std::string_view PermissionHintForThisUser() {
-  return RunningWithAllRights() ? kRefusedWithAllRightsHint : kPermissionHint;
+// Whether the system is NT 6 (Vista) or later; true wherever NT versions
+// mean nothing.
+bool SystemIsNt6OrLater();
+// kPermissionHint (on NT 5 kNt5PermissionHint), or kRefusedWithAllRightsHint
+// when the program runs with every right already.
+inline std::string_view PermissionHintForThisUser(bool nt6OrLater = SystemIsNt6OrLater()) {
+  if (RunningWithAllRights()) return kRefusedWithAllRightsHint;
+#ifdef _WIN32
+  if (!nt6OrLater) return kNt5PermissionHint;
+#else
+  (void)nt6OrLater;
+#endif
+  return kPermissionHint;
 }
 
 }  // namespace vellum::platform

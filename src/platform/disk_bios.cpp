@@ -9,6 +9,9 @@ namespace {
 
 inline constexpr uint8_t kFirstHardDisk = 0x80;
 inline constexpr size_t kMaxUnits = 8;
+inline constexpr size_t kMaxDiskettes = 2;
+inline constexpr uint32_t kDisketteHeads = 2;
+inline constexpr uint32_t kDisketteSectorsPerTrack = 18;
 inline constexpr uint32_t kMaxCylinders = 1024;  // ten bits in the CHS call
 inline constexpr uint32_t kDefaultHeads = 255;
 inline constexpr uint32_t kDefaultSectorsPerTrack = 63;
@@ -29,7 +32,10 @@ bool ParseSuffixes(std::string_view& text, BiosUnitChoice& unit, std::string& er
     const size_t colon = text.rfind(':');
     if (colon == std::string_view::npos) return true;
     const std::string_view tail = text.substr(colon + 1);
-    if (tail == "chs" && unit.lba) {
+    if (tail == "chs" && unit.lba && !unit.diskette) {
+      unit.lba = false;
+    } else if (tail == "fd" && !unit.diskette && unit.lba && unit.heads == 0) {
+      unit.diskette = true;
       unit.lba = false;
     } else if (const size_t x = tail.find('x'); x != std::string_view::npos && unit.heads == 0) {
       if (!ParseNumber(tail.substr(0, x), unit.heads) || !ParseNumber(tail.substr(x + 1), unit.sectorsPerTrack) ||
@@ -126,6 +132,26 @@ void GeometryFromPartitionTable(BlockDevice& disk, uint32_t& heads, uint32_t& se
   }
 }
 
+void GeometryFromDisketteBoot(BlockDevice& disk, uint32_t& heads, uint32_t& sectorsPerTrack) {
+  heads = kDisketteHeads;
+  sectorsPerTrack = kDisketteSectorsPerTrack;
+  std::array<uint8_t, 512> boot{};
+  if (!disk.Read(0, boot)) return;
+  // The BPB's sectors per track at 24 and heads at 26, both 16-bit.
+  const uint32_t spt = boot[24] | (static_cast<uint32_t>(boot[25]) << 8);
+  const uint32_t h = boot[26] | (static_cast<uint32_t>(boot[27]) << 8);
+  if (IsBiosGeometry(h, spt)) {
+    heads = h;
+    sectorsPerTrack = spt;
+  }
+}
+
+int EmulatedDiskBios::AddDisketteUnit(std::unique_ptr<BlockDevice> disk, uint32_t heads, uint32_t sectorsPerTrack) {
+  if (!disk || diskettes_.size() >= kMaxDiskettes || !IsBiosGeometry(heads, sectorsPerTrack)) return kNoUnit;
+  diskettes_.push_back({std::move(disk), heads, sectorsPerTrack, false});
+  return static_cast<int>(kFirstDiskette + diskettes_.size() - 1);
+}
+
 uint8_t EmulatedDiskBios::AddUnit(std::unique_ptr<BlockDevice> disk, uint32_t heads, uint32_t sectorsPerTrack,
                                   bool lba) {
   if (!disk || units_.size() >= kMaxUnits || !IsBiosGeometry(heads, sectorsPerTrack)) return 0;
@@ -134,6 +160,7 @@ uint8_t EmulatedDiskBios::AddUnit(std::unique_ptr<BlockDevice> disk, uint32_t he
 }
 
 EmulatedDiskBios::Unit* EmulatedDiskBios::Find(uint8_t unit) {
+  if (unit < kFirstDiskette + diskettes_.size()) return &diskettes_[unit - kFirstDiskette];
   if (unit < kFirstHardDisk || static_cast<size_t>(unit - kFirstHardDisk) >= units_.size()) return nullptr;
   return &units_[unit - kFirstHardDisk];
 }

@@ -3,7 +3,8 @@
 // parameters, extended transfers and cylinder/head/sector transfers). No
 // system gives a program the BIOS any more, so the calls are answered by an
 // emulation of our own over whole-disk images or devices the user names,
-// each one a BIOS unit from 0x80 upwards, with the real BIOS limits.
+// each one a BIOS unit from 0x80 upwards (a diskette drive 0x00 or 0x01),
+// with the real BIOS limits.
 #pragma once
 
 #include <array>
@@ -59,12 +60,14 @@ class DiskBios {
 };
 
 // How a person names a unit: "FILE", "FILE:HEADSxSECTORS", "FILE:chs" or
-// "FILE:HEADSxSECTORS:chs". Zero heads and sectors: taken from the disk.
+// "FILE:HEADSxSECTORS:chs"; "FILE:fd" or "FILE:HEADSxSECTORS:fd" for a
+// diskette drive. Zero heads and sectors: taken from the disk.
 struct BiosUnitChoice {
   std::string path;
   uint32_t heads = 0;
   uint32_t sectorsPerTrack = 0;
   bool lba = true;
+  bool diskette = false;  // units 0x00 and 0x01, cylinder/head/sector transfers only
 };
 bool ParseBiosUnitName(std::string_view text, BiosUnitChoice& unit, std::string& error);
 
@@ -72,6 +75,12 @@ bool ParseBiosUnitName(std::string_view text, BiosUnitChoice& unit, std::string&
 // of its entries agree with one (heads, sectors per track); else 255 and 63,
 // what BIOSes have translated large disks to since the LBA era.
 void GeometryFromPartitionTable(BlockDevice& disk, uint32_t& heads, uint32_t& sectorsPerTrack);
+// A diskette's geometry from its boot sector's heads and sectors per track;
+// else that of a 1.44 MB diskette, 2 and 18.
+void GeometryFromDisketteBoot(BlockDevice& disk, uint32_t& heads, uint32_t& sectorsPerTrack);
+
+inline constexpr uint8_t kFirstDiskette = 0x00;
+inline constexpr int kNoUnit = -1;
 
 // The emulated BIOS: units 0x80 upwards in the order they were added.
 class EmulatedDiskBios : public DiskBios {
@@ -80,6 +89,9 @@ class EmulatedDiskBios : public DiskBios {
   // heads, more than 256, no sectors or more than 63 per track) or eight
   // units exist already.
   uint8_t AddUnit(std::unique_ptr<BlockDevice> disk, uint32_t heads, uint32_t sectorsPerTrack, bool lba);
+  // A diskette drive: 0x00, then 0x01; kNoUnit when the geometry cannot be
+  // one or both exist already. It takes no extended transfers.
+  int AddDisketteUnit(std::unique_ptr<BlockDevice> disk, uint32_t heads, uint32_t sectorsPerTrack);
   size_t UnitCount() const { return units_.size(); }
   BlockDevice* Disk(uint8_t unit);
 
@@ -101,6 +113,7 @@ class EmulatedDiskBios : public DiskBios {
   int Transfer(Unit& u, uint32_t bytesPerSector, uint8_t* buffer, bool write, uint64_t lba, uint32_t count);
 
   std::vector<Unit> units_;
+  std::vector<Unit> diskettes_;
 };
 
 }  // namespace vellum::platform

@@ -72,6 +72,8 @@ app::VolumeRequest MainDialog::VolumeRequestFromWindow() {
   request.selectedIndex = driveBox_->currentIndex();
   request.filterText = ToUtf8(filter_);
   request.focus = [this](int id) { FocusControl(id); };
+  // After the command's handler has returned, as the close box would.
+  request.endProgram = [this] { QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection); };
   const int index = request.selectedIndex;
   if (index >= 0 && static_cast<size_t>(index) < drives_.entries.size() &&
       drives_.entries[static_cast<size_t>(index)].sourcePath == mapSource_)
@@ -305,7 +307,7 @@ QUrl MainDialog::ManualUrl() const {
 void MainDialog::OnDriveSelected() {
   const int index = driveBox_->currentIndex();
   if (index < 0 || static_cast<size_t>(index) >= drives_.entries.size()) return;
-  switch (volume::OnDriveSelected(drives_.entries[static_cast<size_t>(index)])) {
+  switch (volume::OnDriveSelected(state_, drives_.entries[static_cast<size_t>(index)])) {
     case volume::InUseOption::Enable: SetInUseEnabled(true); break;
     case volume::InUseOption::Disable: SetInUseEnabled(false); break;
     case volume::InUseOption::Keep: break;
@@ -368,6 +370,8 @@ int MainDialog::AddImage(const std::string& path) {
     messages_->Show(error, MessageButtons::Ok, MessageIcon::Warning, MessageAnswer::Ok);
     return -1;
   }
+  // On the legacy path a drive is read through the BIOS unit it is paired with.
+  if (state_.isNt == 0 && legacy_.bios) volume::PairLegacyDrives(drives_, legacy_.tables, app::DriveVolumeSerial);
   for (size_t i = static_cast<size_t>(first); i < drives_.entries.size(); ++i) AddDriveItem(drives_.entries[i]);
   driveBox_->FitEntries();
   return first;

@@ -119,6 +119,11 @@ void MainDialog::BuildControls() {
   notice->hide();
   AddHiddenButton(kFullScanButtonId, {309, 154, 18, 8}, QStringLiteral("完全クラスタスキャン(&A)"));
   AddHiddenButton(kDeleteButtonId, {309, 168, 18, 8}, QStringLiteral("完全削除(&D)"));
+  // Hidden and disabled, they issue the same commands as their menu items
+  // should anything ever show them.
+  connect(static_cast<QPushButton*>(Control(kFullScanButtonId)), &QPushButton::clicked, this, &MainDialog::OnFullScan);
+  connect(static_cast<QPushButton*>(Control(kDeleteButtonId)), &QPushButton::clicked, this,
+          &MainDialog::OnCompleteDeletion);
 
   auto* logo = new LogoLabel(client_);
   logo->setPixmap(LogoBitmap());
@@ -207,7 +212,8 @@ void MainDialog::AddBiosUnits(const std::vector<std::string>& disks) {
   app::UseLegacyPath(legacy_, drives_, state_);
   for (size_t i = 0; i < drives_.entries.size() && static_cast<int>(i) < driveBox_->count(); ++i)
     driveBox_->setItemIcon(static_cast<int>(i), DriveIcon(drives_.entries[i]));
-  OnDriveSelected();
+  // The legacy path never turns the in-use option off: the state it starts in.
+  SetInUseEnabled(true);
 }
 
 void MainDialog::FillDriveBox(int32_t selectIndex) {

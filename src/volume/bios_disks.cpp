@@ -17,9 +17,6 @@ inline constexpr uint8_t kHardDiskSectorsPerTrack = 63;
 inline constexpr size_t kTableOffset = 446;
 inline constexpr size_t kEntryBytes = 16;
 
-bool IsFatType(uint8_t type) {
-  return type == 0x01 || type == 0x04 || type == 0x06 || type == 0x0B || type == 0x0C || type == 0x0E;
-}
 bool IsExtendedType(uint8_t type) { return type == 0x05 || type == 0x0F; }
 
 // A scan state that reads one unit through the BIOS, 512 bytes a sector.
@@ -42,16 +39,12 @@ std::array<uint8_t, 512> ReadTable(ScanState& s, uint64_t sector, bool& valid) {
   return table;
 }
 
-struct Entry {
-  uint8_t boot, type;
-  uint32_t relative;
-};
-Entry EntryAt(const std::array<uint8_t, 512>& table, size_t i) {
+TableEntry EntryAt(ByteView table, size_t i) {
   const size_t at = kTableOffset + kEntryBytes * i;
-  return {table[at], table[at + 4], Le32(ByteView(table), at + 8)};
+  return {Le8(table, at), Le8(table, at + 4), Le32(table, at + 8), Le32(table, at + 12)};
 }
 
-void Record(BiosDiskTables& t, const Entry& e, uint64_t firstSector, uint8_t unit, bool logical) {
+void Record(BiosDiskTables& t, const TableEntry& e, uint64_t firstSector, uint8_t unit, bool logical) {
   if (t.partitions.size() >= kMaxBiosPartitions || firstSector > UINT32_MAX) return;
   t.partitions.push_back({e.type, e.boot, static_cast<uint32_t>(firstSector), unit, logical, 0, false});
 }
@@ -65,11 +58,11 @@ void WalkExtendedChain(ScanState& s, BiosDiskTables& t, uint32_t extendedStart, 
     bool valid = false;
     const auto table = ReadTable(s, at, valid);
     if (!valid) return;
-    const Entry first = EntryAt(table, 0);
-    if (IsFatType(first.type)) Record(t, first, at + first.relative, unit, true);
-    const Entry next = EntryAt(table, 1);
-    if (!IsExtendedType(next.type) || next.relative == 0) return;
-    at = static_cast<uint64_t>(extendedStart) + next.relative;
+    const TableEntry first = EntryAt(table, 0);
+    if (IsBiosFatType(first.type)) Record(t, first, at + first.firstSector, unit, true);
+    const TableEntry next = EntryAt(table, 1);
+    if (!IsExtendedType(next.type) || next.firstSector == 0) return;
+    at = static_cast<uint64_t>(extendedStart) + next.firstSector;
   }
 }
 
@@ -80,9 +73,9 @@ void WalkHardDisk(platform::DiskBios& bios, BiosDiskTables& t, uint8_t unit) {
   const auto mbr = ReadTable(s, 0, valid);
   if (!valid) return;
   for (size_t i = 0; i < 4 && t.partitions.size() < kMaxBiosPartitions; ++i) {
-    const Entry e = EntryAt(mbr, i);
-    if (IsFatType(e.type)) Record(t, e, e.relative, unit, false);
-    else if (IsExtendedType(e.type)) WalkExtendedChain(s, t, e.relative, unit);
+    const TableEntry e = EntryAt(mbr, i);
+    if (IsBiosFatType(e.type)) Record(t, e, e.firstSector, unit, false);
+    else if (IsExtendedType(e.type)) WalkExtendedChain(s, t, e.firstSector, unit);
   }
 }
 
@@ -127,6 +120,18 @@ void BuildDriveOrder(BiosDiskTables& t) {
 
 }  // namespace
 
+bool IsBiosFatType(uint8_t type) {
+  return type == 0x01 || type == 0x04 || type == 0x06 || type == 0x0B || type == 0x0C || type == 0x0E;
+}
+
+bool FirstFatEntry(ByteView sector, TableEntry& entry) {
+  for (size_t i = 0; i < 4; ++i) {
+    entry = EntryAt(sector, i);
+    if (IsBiosFatType(entry.type)) return true;
+  }
+  return false;
+}
+
 void EnumerateBiosDisks(platform::DiskBios& bios, BiosDiskTables& tables) {
   tables = {};
   platform::BiosGeometry geometry{};
@@ -153,6 +158,14 @@ uint8_t PairFixedDrive(BiosDiskTables& tables, uint32_t serial) {
   return kNoBiosUnit;
 }
 
+int DisketteUnitOf(const std::string& rootText) {
+  for (const char* a : {"A:", "fd0:"})
+    if (rootText.starts_with(a)) return 0;
+  for (const char* b : {"B:", "fd1:"})
+    if (rootText.starts_with(b)) return 1;
+  return -1;
+}
+
 void PairLegacyDrives(DriveTable& drives, BiosDiskTables& tables,
                       const std::function<uint32_t(const DriveEntry&)>& serialOf) {
   for (BiosPartition& p : tables.partitions) p.paired = false;
@@ -162,6 +175,11 @@ void PairLegacyDrives(DriveTable& drives, BiosDiskTables& tables,
   };
   for (DriveEntry& entry : drives.entries) {
     entry.unitByte = kNoBiosUnit;
+    if (const int diskette = DisketteUnitOf(entry.rootText); diskette >= 0) {
+      entry.driveType = kDriveRemovable;
+      entry.unitByte = static_cast<uint8_t>(diskette);
+      continue;
+    }
     if (entry.driveType == kDriveFixed) {
       entry.unitByte = PairFixedDrive(tables, serialOf(entry));
       if (entry.unitByte != kNoBiosUnit) continue;

@@ -270,4 +270,8 @@ InUseOption OnDriveSelected(const DriveEntry& entry) {
   return InUseOptionFor(entry, &window);
 }
 
+InUseOption OnDriveSelected(const ScanState& state, const DriveEntry& entry) {
+  return state.isNt == 0 ? InUseOption::Keep : OnDriveSelected(entry);
+}
+
 }  // namespace vellum::volume

@@ -12,6 +12,8 @@
 
 namespace vellum::volume {
 
+struct ScanState;
+
 enum DriveType : int32_t {
   kDriveRemovable = 2,
   kDriveFixed = 3,
@@ -73,6 +75,9 @@ enum class InUseOption { Keep, Enable, Disable };
 // A floppy is enabled without being opened; any other drive is opened and
 // recognised, disabled when NTFS, and left as it was when it cannot be opened.
 InUseOption OnDriveSelected(const DriveEntry& entry);
+// The drive box's selection handler: on the legacy path (isNt 0) selecting
+// a drive changes nothing.
+InUseOption OnDriveSelected(const ScanState& state, const DriveEntry& entry);
 // The same decision for a drive already opened (null when it could not be).
 InUseOption InUseOptionFor(const DriveEntry& entry, platform::BlockDevice* device);
 

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "app/legacy_opening.h"
 #include "app/restore_command.h"
 #include "app/search_command.h"
 #include "app/wipe_command.h"
@@ -124,10 +125,10 @@ TEST(LegacyPath, SearchesAndScansListWhatTheRawVolumeLists) {
 
 TEST(LegacyPath, AnUnpairedDriveIsRefusedAsNoVolumeTheBiosCanReach) {
   Drive legacy(DiskImage(), 3, true);
-  // Listed as removable, it reads as a drive without a disk: the person is
-  // asked to insert one, and gives up.
-  legacy.command.messages.answers = {MessageAnswer::Cancel};
+  // Listed as removable, it got no BIOS unit: the person hears how to give it one.
   EXPECT_EQ(OnSearch(legacy.command.context), 0);
+  ASSERT_EQ(legacy.command.messages.shown.size(), 1u);
+  EXPECT_EQ(legacy.command.messages.shown[0], kNoRemovableUnitMessage);
   EXPECT_EQ(legacy.command.list.RowCount(), 0u);
 }
 

@@ -150,10 +150,12 @@ TEST(RemovableVolumes, AnUnformattedDiskCanBeRetried) {
   EXPECT_FALSE(CheckRemovableVolume(f.state, f.messages));
   ASSERT_EQ(f.messages.shown.size(), 1u);
   EXPECT_EQ(f.messages.shown[0], kUnformattedMessage);
+  // Unreadable: cannot access, and the system's reason; asking again would not help.
   f.state.volumeHandle = std::make_unique<platform::MemoryBlockDevice>(std::vector<uint8_t>(100, 0));
-  f.messages.answers = {MessageAnswer::Cancel};
-  EXPECT_FALSE(CheckRemovableVolume(f.state, f.messages));  // unreadable: cannot access
+  EXPECT_FALSE(CheckRemovableVolume(f.state, f.messages));
   EXPECT_EQ(f.messages.shown.back().substr(0, 6), "card:/");
+  EXPECT_EQ(f.messages.lastButtons, MessageButtons::Ok);
+  EXPECT_EQ(f.messages.lastIcon, MessageIcon::Stop);
 }
 
 }  // namespace

@@ -81,8 +81,14 @@ try:
         check(r.returncode == 2, " ".join(args[:1] + args[2:]) + f": exit {r.returncode}, wanted 2")
         check(says in r.err, " ".join(args[:1] + args[2:]) + ": the message says " + says + ": " + r.err)
     check(not os.path.exists(os.path.join(work, "f")), "--folder on FAT writes nothing")
+    # An empty file is worded alike by every command that opens it.
+    empty = os.path.join(work, "empty.img")
+    open(empty, "wb").close()
+    said = [run(command, empty, *more).err for command, more in (("info", []), ("search", ["--no-free-scan"]))]
+    check(said[0] == said[1] and "空のため読み取れません。" in said[0], f"an empty file, info and search: {said}")
     r = run("frobnicate")
-    check(r.returncode == 2 and "「frobnicate」というコマンドはありません。" in r.err,
+    # Worded as an unknown option and help's unknown command are.
+    check(r.returncode == 2 and "'frobnicate' というコマンドはありません。" in r.err,
           f"an unknown command is named in the program's words: {r.returncode} {r.err[:200]}")
 
     # --folder on NTFS: the root and a file are refused; a deleted folder

@@ -168,7 +168,34 @@ def layer_messages():
     check(done.returncode == 1 and "missing.img" in done.stderr, "a unit that is not there is named")
 
 
+def removable_units():
+    """Units that are not hard disks to the BIOS: the drive is read through
+    the unit's sector 0 (a partitioned disk by its first FAT partition), an
+    NTFS volume there is refused, and a floppy drive (fd0) is FAT12 through
+    its diskette unit."""
+    disk = os.path.join(images, "disk-mbr.img")
+    listing = ["--no-free-scan", "--format", "results"]
+    raw = run("search", disk + "#1", *listing)
+    bios = run("search", disk + "#1", *listing, "--bios-disk", disk + ":16x32")
+    check(bios.returncode == 0 and bios.stdout == raw.stdout and raw.stdout.count("\n") > 1,
+          f"disk-mbr#1 on a removable unit: the FAT16 partition of its table ({bios.stderr})")
+    ntfs = os.path.join(images, "ntfs-512.img")
+    refused = run("search", ntfs, *listing, "--bios-disk", ntfs + ":16x32")
+    check(refused.returncode == 1 and "FAT12、FAT16、FAT32、exFAT、NTFS 以外のドライブは検索できません。" in refused.stderr
+          and refused.stdout == "", f"NTFS on a removable unit is refused ({refused.stderr})")
+    floppy = os.path.join(work, "fd0")
+    os.symlink(os.path.join(images, "fat12.img"), floppy)
+    raw = run("search", floppy, *listing)
+    bios = run("search", floppy, *listing, "--bios-disk", floppy + ":fd")
+    check(bios.returncode == 0 and bios.stdout == raw.stdout and "fd0:/" in raw.stdout,
+          f"fd0 through diskette unit 0 ({bios.stderr})")
+    lost = run("search", floppy, *listing, "--bios-disk", disk)
+    check(lost.returncode == 1 and "「Int 13 ﾕﾆｯﾄ」" in lost.stderr, f"fd0 without a diskette unit ({lost.stderr})")
+    os.remove(floppy)
+
+
 try:
+    removable_units()
     stored = os.path.join(images, "disk-mbr.img")
     for p in (1, 2):
         compare(stored, p, f"disk-mbr#{p}")

@@ -67,6 +67,22 @@ TEST(MainDialogStartUp, NtfsSelectedAtStartDisablesTheInUseOption) {
   EXPECT_FALSE(w.dialog.Control(kInUseCheckId)->isEnabled());
 }
 
+TEST(MainDialogStartUp, OnTheLegacyPathSelectingADriveChangesNothing) {
+  const std::string disk = Image("disk-mbr.img");
+  Window w({disk}, 2);  // partition 3, NTFS
+  ASSERT_FALSE(w.dialog.Control(kInUseCheckId)->isEnabled());
+  w.paths.answers = {disk};
+  w.dialog.Command(kBiosDiskCommand)->trigger();
+  ASSERT_EQ(w.dialog.State().isNt, 0);
+  // The option stands as the legacy path starts it, whichever drive is chosen.
+  auto* box = Find<QComboBox>(w.dialog, kDriveBoxControlId);
+  for (const int index : {0, 2, 3, 2}) {
+    box->setCurrentIndex(index);
+    for (const int id : {kInUseCheckId, kInUseLine1Id, kInUseLine2Id})
+      EXPECT_TRUE(w.dialog.Control(id)->isEnabled()) << index << " " << id;
+  }
+}
+
 // Each of x, y, width and height is converted on its own, rounding halves up.
 QRect Expected(const MainDialog& d, int x, int y, int w, int h) {
   const DialogBaseUnits b = d.BaseUnits();

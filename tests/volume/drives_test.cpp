@@ -1,4 +1,5 @@
 #include "volume/drives.h"
+#include "volume/scan_state.h"
 
 #include <gtest/gtest.h>
 
@@ -148,6 +149,13 @@ TEST(DriveSelection, InUseOptionFollowsTheFileSystem) {
   floppy.sourcePath = Image("no-such-floppy");
   floppy.deviceNumber = "2:0";
   EXPECT_EQ(OnDriveSelected(floppy), InUseOption::Enable);
+
+  // The legacy path leaves the option as it is, NTFS or not.
+  ScanState legacy;
+  legacy.isNt = 0;
+  EXPECT_EQ(OnDriveSelected(legacy, t.entries[2]), InUseOption::Keep);
+  EXPECT_EQ(OnDriveSelected(legacy, floppy), InUseOption::Keep);
+  EXPECT_EQ(OnDriveSelected(ScanState{}, t.entries[2]), InUseOption::Disable);
 }
 
 }  // namespace

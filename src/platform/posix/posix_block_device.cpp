@@ -143,4 +143,6 @@ OpenResult OpenDevice(const std::string& path, OpenAccess access) { return OpenP
 
 bool RunningWithAllRights() { return ::geteuid() == 0; }
 
+bool SystemIsNt6OrLater() { return true; }
+
 }  // namespace vellum::platform

@@ -1,6 +1,7 @@
 // BlockDevice over a raw volume (\\.\C:), a disk (\\.\PhysicalDrive1) or an
 // image file, with positional ReadFile/WriteFile through OVERLAPPED offsets.
 #include <windows.h>
+#include <versionhelpers.h>
 #include <winioctl.h>
 
 #include <algorithm>
@@ -221,5 +222,7 @@ OpenResult OpenDevice(const std::string& path, OpenAccess access) {
 // An administrator is refused too where a volume is locked by the system;
 // the advice to start as one stays the one that helps most often.
 bool RunningWithAllRights() { return false; }
+
+bool SystemIsNt6OrLater() { return IsWindowsVistaOrGreater(); }
 
 }  // namespace vellum::platform
