@@ -175,10 +175,17 @@ bool MainWindow::RunCommand(int (*command)(app::CommandContext&)) {
   command(context);
   SetCursor(previous);
   // A No or a cancelled range left the rows of the volume they were found on.
-  if (list_.Revision() != before) rowsDrive_ = state_.driveIndex;
+  if (list_.Revision() != before) {
+    rowsDrive_ = state_.driveIndex;
+    ShowNewRows();
+  }
   ShowOpenDrive();
   busy_ = false;
   return true;
+}
+
+void MainWindow::ShowNewRows() {
+  if (view_) view_->FitColumnsToContents();
 }
 
 void MainWindow::ShowOpenDrive() {

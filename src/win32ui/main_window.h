@@ -47,6 +47,8 @@ class MainWindow : private app::DriveTableResultsHost {
   // at start-up and to an image opened from the menu.
   void OnDriveSelected();
   void SetInUseEnabled(bool enabled);
+  // Once a command has changed the list: its columns fitted to their cells.
+  void ShowNewRows();
   bool OnCommand(int id);
   // The picture buttons, the colours, the layout and moving the window by
   // its background; true when handled, with the procedure's result.
