@@ -31,14 +31,6 @@ std::string ControlText(HWND dialog, int id) {
   return Utf8(text);
 }
 
-// The system's small icon of a drive or an image file.
-int SmallIconOf(const volume::DriveEntry& entry) {
-  SHFILEINFOW info{};
-  const std::wstring path = Wide(entry.deviceNumber.empty() ? entry.sourcePath : entry.rootText);
-  SHGetFileInfoW(path.c_str(), 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
-  return info.iIcon;
-}
-
 }  // namespace
 
 MainWindow::MainWindow(HINSTANCE instance, volume::DriveTable drives, int32_t select, std::vector<std::string> errors)
@@ -73,36 +65,22 @@ void MainWindow::OnInitDialog() {
   icon_ = LoadIconW(instance_, MAKEINTRESOURCEW(128));
   SendMessageW(dialog_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
   SendMessageW(dialog_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+  ShowOpenDrive();
   look_.Attach(dialog_);
   layout_.Record(dialog_);
   view_ = std::make_unique<ResultListView>(dialog_, list_);
   list_.CreateStartupColumns();
   CheckDlgButton(dialog_, kAnalyseCheckId, BST_CHECKED);
+  // The legacy path pairs the drives with the disks' partitions before the
+  // drive box shows them; without its layer the program ends here.
+  if (!biosDisks_.empty() && !StartLegacyPath()) {
+    EndDialog(dialog_, 1);
+    return;
+  }
   FillDriveBox();
-  ShowOpenDrive();
+  OnDriveSelected();
   for (const std::string& error : errors_)
     messages_.Show(error, MessageButtons::Ok, MessageIcon::Warning, MessageAnswer::Ok);
-}
-
-void MainWindow::FillDriveBox() {
-  const HWND box = GetDlgItem(dialog_, kDriveBoxControlId);
-  SHFILEINFOW info{};
-  const auto icons = reinterpret_cast<HIMAGELIST>(
-      SHGetFileInfoW(L"C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
-  if (icons) SendMessageW(box, CBEM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(icons));
-  for (const volume::DriveEntry& entry : drives_.entries) AddDriveItem(entry);
-  const int32_t start = select_ >= 0 ? select_ : drives_.defaultIndex;
-  SendMessageW(box, CB_SETCURSEL, static_cast<WPARAM>(start), 0);
-}
-
-void MainWindow::AddDriveItem(const volume::DriveEntry& entry) {
-  std::wstring text = Wide(entry.displayName);
-  COMBOBOXEXITEMW item{};
-  item.mask = CBEIF_TEXT | CBEIF_IMAGE | CBEIF_SELECTEDIMAGE;
-  item.iItem = -1;
-  item.pszText = text.data();
-  item.iImage = item.iSelectedImage = SmallIconOf(entry);
-  SendDlgItemMessageW(dialog_, kDriveBoxControlId, CBEM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
 }
 
 INT_PTR MainWindow::Handle(UINT message, WPARAM w, LPARAM l) {
@@ -111,6 +89,10 @@ INT_PTR MainWindow::Handle(UINT message, WPARAM w, LPARAM l) {
     case WM_COMMAND:
       // The logo reports its clicks, and nothing else of its own.
       if (LOWORD(w) == kLogoId && HIWORD(w) != STN_CLICKED) return TRUE;
+      if (LOWORD(w) == kDriveBoxControlId) {
+        if (HIWORD(w) == CBN_SELCHANGE) OnDriveSelected();
+        return TRUE;
+      }
       return OnCommand(LOWORD(w)) ? TRUE : FALSE;
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(l);
@@ -193,10 +175,17 @@ bool MainWindow::RunCommand(int (*command)(app::CommandContext&)) {
   command(context);
   SetCursor(previous);
   // A No or a cancelled range left the rows of the volume they were found on.
-  if (list_.Revision() != before) rowsDrive_ = state_.driveIndex;
+  if (list_.Revision() != before) {
+    rowsDrive_ = state_.driveIndex;
+    ShowNewRows();
+  }
   ShowOpenDrive();
   busy_ = false;
   return true;
+}
+
+void MainWindow::ShowNewRows() {
+  if (view_) view_->FitColumnsToContents();
 }
 
 void MainWindow::ShowOpenDrive() {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/drive_table_host.h"
+#include "app/legacy_path.h"
 #include "app/result_list.h"
 #include "app/search_command.h"
 #include "volume/drives.h"
@@ -27,7 +28,11 @@ class MainWindow : private app::DriveTableResultsHost {
  public:
   MainWindow(HINSTANCE instance, volume::DriveTable drives, int32_t select, std::vector<std::string> errors);
   ~MainWindow();
-  // Runs the window modally to its end.
+  // The disks the legacy path takes as its units (--bios-disk), before Run;
+  // none keeps the raw volumes.
+  void TakeLegacyPath(std::vector<std::string> disks) { biosDisks_ = std::move(disks); }
+  // Runs the window modally to its end: 0, or 1 when it ended at start-up
+  // because the legacy path's layer is missing.
   INT_PTR Run();
 
  private:
@@ -35,6 +40,15 @@ class MainWindow : private app::DriveTableResultsHost {
   INT_PTR Handle(UINT message, WPARAM w, LPARAM l);
   void OnInitDialog();
   void FillDriveBox();
+  // Binds the layer and makes the disks its units; false after the layer's
+  // message.
+  bool StartLegacyPath();
+  // The drive box's selection change (CBN_SELCHANGE), and the same applied
+  // at start-up and to an image opened from the menu.
+  void OnDriveSelected();
+  void SetInUseEnabled(bool enabled);
+  // Once a command has changed the list: its columns fitted to their cells.
+  void ShowNewRows();
   bool OnCommand(int id);
   // The picture buttons, the colours, the layout and moving the window by
   // its background; true when handled, with the procedure's result.
@@ -87,6 +101,8 @@ class MainWindow : private app::DriveTableResultsHost {
   ControlLayout layout_;
   HICON icon_ = nullptr;
   app::WindowMap map_;
+  std::vector<std::string> biosDisks_;
+  app::LegacyPath legacy_;  // bound only on the legacy path
   int32_t rowsDrive_ = -1;  // the drive the rows were found on or loaded for
   bool busy_ = false;
   bool thorough_ = false;  // the check mark of the menu's thorough search

@@ -20,7 +20,10 @@ void MainWindow::OnLoadResults() {
   busy_ = true;
   const uint64_t before = list_.Revision();
   app::LoadResults(list_, *this, messages_, shell_.get());
-  if (list_.Revision() != before) rowsDrive_ = state_.driveIndex;
+  if (list_.Revision() != before) {
+    rowsDrive_ = state_.driveIndex;
+    ShowNewRows();
+  }
   ShowOpenDrive();
   ShowStatus(nullptr, false);
   busy_ = false;

@@ -64,6 +64,7 @@ void MainWindow::OnOpenImage() {
   }
   for (size_t i = static_cast<size_t>(first); i < drives_.entries.size(); ++i) AddDriveItem(drives_.entries[i]);
   SendDlgItemMessageW(dialog_, kDriveBoxControlId, CB_SETCURSEL, static_cast<WPARAM>(first), 0);
+  OnDriveSelected();
 }
 
 void MainWindow::OnLoadMap() {

@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "platform/win32/wide.h"
 #include "app/main_control_ids.h"
 
@@ -54,6 +56,8 @@ void ResultListView::OnColumnsChanged() {
 }
 
 void ResultListView::OnClearing(std::string_view) {
+  // New rows come in the order they were found: no column is sorted then.
+  ShowSortArrow(-1, true);
   ShowWindow(GetDlgItem(dialog_, kClearingNoticeId), SW_SHOW);
   UpdateWindow(dialog_);
 }
@@ -116,6 +120,58 @@ void ResultListView::TakeSelectionFromControl() {
   list_.SetObserver(self);
 }
 
+void ResultListView::OnColumnClick(int column) {
+  if (column < 0) return;
+  const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+  list_.OnColumnClick(static_cast<size_t>(column));
+  SetCursor(previous);
+  // The list turns the direction round for the next click of the same column.
+  ShowSortArrow(column, !list_.NextSortAscending());
+}
+
+void ResultListView::ShowSortArrow(int column, bool ascending) {
+  const HWND header = ListView_GetHeader(control_);
+  const int count = Header_GetItemCount(header);
+  for (int i = 0; i < count; ++i) {
+    HDITEMW item{};
+    item.mask = HDI_FORMAT;
+    if (!Header_GetItem(header, i, &item)) continue;
+    item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+    if (i == column) item.fmt |= ascending ? HDF_SORTUP : HDF_SORTDOWN;
+    Header_SetItem(header, i, &item);
+  }
+}
+
+void ResultListView::FitColumnsToContents() {
+  RECT client{};
+  GetClientRect(control_, &client);
+  const int widest = std::max(100, static_cast<int>(client.right - client.left) * 3 / 5);
+  for (size_t i = 0; i < list_.ColumnCount(); ++i) {
+    const int own = list_.ColumnAt(i).width;
+    const int width = std::max(own, std::min(NeededWidth(i), std::max(own, widest)));
+    ListView_SetColumnWidth(control_, static_cast<int>(i), width);
+  }
+}
+
+// The heading and the cells of the first rows, as the control draws them:
+// its own margins around the text, and the small icon beside the first
+// column's. Rows past the first few thousand are not measured, so a list of
+// a million rows fits in a moment.
+int ResultListView::NeededWidth(size_t column) {
+  constexpr size_t kMeasuredRows = 2000;
+  constexpr int kCellMargin = 12;
+  const int icon = column == 0 ? GetSystemMetrics(SM_CXSMICON) + 6 : 0;
+  const std::wstring heading = platform::win32::Wide(list_.ColumnAt(column).heading);
+  // The heading's margins, and room for the sort arrow.
+  int needed = ListView_GetStringWidth(control_, heading.c_str()) + 2 * kCellMargin + 8;
+  const size_t rows = std::min(list_.RowCount(), kMeasuredRows);
+  for (size_t row = 0; row < rows; ++row) {
+    const std::wstring text = platform::win32::Wide(list_.Cell(row, column));
+    needed = std::max(needed, ListView_GetStringWidth(control_, text.c_str()) + kCellMargin + icon);
+  }
+  return needed;
+}
+
 bool ResultListView::OnNotify(const NMHDR& header, LRESULT& result) {
   result = 0;
   switch (header.code) {
@@ -127,7 +183,7 @@ bool ResultListView::OnNotify(const NMHDR& header, LRESULT& result) {
       TakeSelectionFromControl();
       return true;
     case LVN_COLUMNCLICK:
-      list_.OnColumnClick(static_cast<size_t>(reinterpret_cast<const NMLISTVIEW&>(header).iSubItem));
+      OnColumnClick(reinterpret_cast<const NMLISTVIEW&>(header).iSubItem);
       return true;
     case LVN_KEYDOWN: {
       const auto& key = reinterpret_cast<const NMLVKEYDOWN&>(header);

@@ -23,6 +23,11 @@ class ResultListView final : public app::ResultListObserver {
   bool OnNotify(const NMHDR& header, LRESULT& result);
   // The rows selected in the control, in ascending order.
   std::vector<size_t> SelectedRows() const;
+  // Each column as wide as its widest cell or heading, never narrower than
+  // the list's own width for it and, unless that is wider, no wider than
+  // three fifths of the list. The list's widths stay what a results file
+  // saves.
+  void FitColumnsToContents();
 
   void OnClearing(std::string_view notice) override;
   void OnCleared() override;
@@ -35,6 +40,10 @@ class ResultListView final : public app::ResultListObserver {
 
  private:
   void FillItem(NMLVDISPINFOW& info);
+  void OnColumnClick(int column);
+  // The sort arrow on `column` alone (-1: on none).
+  void ShowSortArrow(int column, bool ascending);
+  int NeededWidth(size_t column);
   void TakeSelectionFromControl();
   void ShowCount();
 

@@ -167,7 +167,12 @@ for line in lines[2:]:
 
 # The drive box index of a root text, as the command line numbers the table.
 index_of() {  # image, root text
-  wine "$cli" drives "$1" 2>/dev/null | tr -d '\r' | awk -F'\t' -v root="$2" '$2 == root { print $1 }'
+  index_among "$2" "$1"
+}
+index_among() {  # root text, the images named on the command line
+  local root=$1
+  shift
+  wine "$cli" drives "$@" 2>/dev/null | tr -d '\r' | awk -F'\t' -v root="$root" '$2 == root { print $1 }'
 }
 
 # Every image, and every partition of a whole-disk image, searched in the window.
@@ -197,7 +202,7 @@ done
 # the edit box; the raised edge while the mouse is over a picture button;
 # the layout when the window grows; dragging by the background; Enter
 # searches; the exit button asks before it closes, Esc and the close box
-# close at once.
+# close at once while no rows wait to be saved.
 check() {  # name, condition (python)
   if python3 -c "import sys; sys.exit(0 if ($2) else 1)"; then pass; else fail "$1"; fi
 }
@@ -240,6 +245,121 @@ for way in "key 27" close; do
   drive gone && pass || fail "$way did not close the window"
   close_window
 done
+
+# Rows found and not saved: Esc and the close box ask first, with No as the
+# default (Enter keeps the window and its rows); Yes closes it. Once the
+# list is saved they close at once again.
+unsaved='検索結果は保存されていません。終了しますか？'
+for way in "key 27" close; do
+  open_window images/fat16.img
+  drive click 1002
+  settle 7
+  drive $way
+  drive idle 10 >/dev/null
+  drive dialog | grep -qF "$unsaved" && pass || fail "$way with rows not saved did not ask"
+  drive key 13
+  [[ $(drive idle 10) == idle* && $(drive text 1010 | tr -d '\r ') == 14 ]] && pass ||
+    fail "Enter to the question of $way did not keep the window and its rows"
+  drive $way
+  drive idle 10 >/dev/null
+  drive answer 6
+  drive gone && pass || fail "Yes to the question of $way did not close the window"
+  close_window
+done
+open_window images/fat16.img
+drive click 1002
+settle 7
+drive click 32775
+drive type-edit "Z:${work//\//\\}\\unsaved-test.tsv"
+drive press 1
+settle 1
+drive key 27
+drive gone && pass || fail "Esc after the list was saved did not close the window at once"
+close_window
+
+# A readable list: once a search fills it, each column is at least as wide
+# as the list control itself makes it to show every cell whole (up to three
+# fifths of the list) and never narrower than its own width; a click on a
+# heading sorts by that column and shows its arrow, up and then down, which
+# the next search takes away.
+open_window images/fat16.img
+drive click 1002
+settle 7
+read -r -a fitted <<<"$(drive widths)"
+read -r -a whole <<<"$(drive autosize)"
+read -r list_left _ list_right _ <<<"$(drive rect 1000)"
+cap=$(( (list_right - list_left) * 3 / 5 ))
+own=(110 210 70 110 120 70)
+cut=""
+for c in "${!own[@]}"; do
+  need=$(( ${whole[c]:-0} < cap ? ${whole[c]:-0} : cap ))
+  (( ${fitted[c]:-0} >= need && ${fitted[c]:-0} >= ${own[c]} )) || cut+=" column $c: ${fitted[c]:-?} (cells ${whole[c]:-?})"
+done
+[[ -z $cut ]] && pass || fail "the list's columns were not fitted to their cells:$cut"
+sizes_in_order() {  # asc or desc: the size column as the list shows it
+  drive rows | tail -n +2 | cut -f3 | tr -d '\r' | python3 -c '
+import sys
+sizes = [int(s) if s.strip() else 0 for s in sys.stdin.read().split("\n")[:-1]]
+sys.exit(0 if sizes == sorted(sizes, reverse=sys.argv[1] == "desc") and len(sizes) > 1 else 1)' "$1"
+}
+drive heading 2
+drive idle 10 >/dev/null
+[[ $(drive sorted) == "2 up" ]] && sizes_in_order asc && pass || fail "the first click on サイズ: $(drive sorted)"
+drive heading 2
+drive idle 10 >/dev/null
+[[ $(drive sorted) == "2 down" ]] && sizes_in_order desc && pass || fail "the second click on サイズ: $(drive sorted)"
+shot windows-fitted-list.png
+drive click 1002
+settle 7
+[[ $(drive sorted) == none ]] && pass || fail "the sort arrow stayed after a new search"
+close_window
+
+# The drive box's selection: the option for files whose clusters are in use
+# (1009 and its two lines) is greyed while an NTFS drive is selected, at
+# start-up too, and comes back with a FAT drive, as the selection changes
+# with the arrow keys.
+in_use() { echo "$(drive enabled 1009)$(drive enabled 1013)$(drive enabled 1014)"; }
+open_window images/ntfs-512.img images/fat16.img
+[[ $(in_use) == 000 ]] && pass || fail "the in-use option at start-up on an NTFS image: $(in_use)"
+drive drive "$(index_among 'fat16.img:\' images/ntfs-512.img images/fat16.img)"
+[[ $(in_use) == 111 ]] && pass || fail "the in-use option after FAT16 was selected: $(in_use)"
+drive drive "$(index_among 'ntfs-512.img:\' images/ntfs-512.img images/fat16.img)"
+[[ $(in_use) == 000 ]] && pass || fail "the in-use option after NTFS was selected again: $(in_use)"
+close_window
+
+# --bios-disk takes the legacy path, as in the Qt program and the command
+# line: the window lists through the disk BIOS what vellum-cli.exe lists
+# through it, and a selection changes nothing there (the NTFS partition
+# leaves the in-use option as it was, where on the raw volume it greys
+# it). Without the layer's modules beside the program it says which one is
+# missing and ends.
+ntfs_part=$(index_of images/disk-mbr.img 'disk-mbr.img#3:\')
+open_window images/disk-mbr.img
+drive drive "$ntfs_part"
+[[ $(in_use) == 000 ]] && pass || fail "the NTFS partition did not grey the in-use option on the raw volume"
+close_window
+open_window images/disk-mbr.img --bios-disk images/disk-mbr.img
+drive drive "$ntfs_part"
+[[ $(in_use) == 111 ]] && pass || fail "a selection on the legacy path changed the in-use option: $(in_use)"
+drive drive "$(index_of images/disk-mbr.img 'disk-mbr.img#1:\')"
+drive click 1002
+settle 7
+window_rows >window-bios.txt
+close_window
+wine "$cli" search 'images/disk-mbr.img#1' --bios-disk images/disk-mbr.img --no-free-scan -o cli-bios.tsv >/dev/null 2>&1
+file_rows cli-bios.tsv >file-bios.txt
+[[ $(wc -l <file-bios.txt) -gt 1 ]] && same "the window's rows through the disk BIOS" file-bios.txt window-bios.txt ||
+  fail "the command line listed nothing through the disk BIOS"
+mkdir -p "$work/alone"
+cp "$exe" "$work/alone/"
+wine "$work/alone/vellum.exe" --bios-disk images/disk-mbr.img >/dev/null 2>&1 &
+alone=$!
+drive dialog 2>/dev/null | grep -qF "'Qiv16.dll'が見つかりません。" && pass || fail "no message for the missing layer"
+drive answer 1
+wait "$alone"
+status=$?
+[[ $status == 1 ]] && drive gone && pass || fail "the program did not end after the layer's message ($status)"
+close_window
 
 # A drive the system refuses for lack of rights (Wine's Z:): the administrator
 # message names vellum.exe; where the program is not elevated (made to

@@ -6,7 +6,7 @@
 // cluster-range dialog, the folder picker). Texts are written as UTF-8.
 //
 //   window_driver wait                      the main window is up
-//   window_driver drive N                   selects drive box entry N
+//   window_driver drive N                   selects drive box entry N with the arrow keys
 //   window_driver click ID                  presses main window button or menu command ID
 //   window_driver idle                      waits until the window is free again, or a dialog asks
 //   window_driver dialog                    prints the open dialog's caption and texts
@@ -29,6 +29,11 @@
 //   window_driver pid                       prints the main window's process id
 //   window_driver count                     prints how many main windows are open
 //   window_driver shown ID                  prints 1 when control ID is visible, else 0
+//   window_driver enabled ID                prints 1 when control ID is enabled, else 0
+//   window_driver widths                    prints the list's column widths, TAB-separated
+//   window_driver autosize                  prints the widths the list itself gives its columns to show every cell whole
+//   window_driver heading N                 clicks the list's heading N with the mouse
+//   window_driver sorted                    prints the column with the sort arrow and up or down, or none
 //   window_driver checked ID                prints 1 when menu command ID has its check mark, else 0
 // Exit status 0 done, 1 failed (the reason on standard error), 2 timed out.
 #include <windows.h>
@@ -306,6 +311,86 @@ int PressKey(int key) {
   return 0;
 }
 
+// As a person picks a drive with the keyboard: the arrow keys, one entry at
+// a time, each handled by the box itself, which tells the window what changed.
+int PickDrive(int index) {
+  const HWND box = GetDlgItem(gMain, 1005);
+  const HWND combo = reinterpret_cast<HWND>(SendMessageW(box, CBEM_GETCOMBOCONTROL, 0, 0));
+  const int count = static_cast<int>(SendMessageW(box, CB_GETCOUNT, 0, 0));
+  if (!combo || index < 0 || index >= count) return std::fprintf(stderr, "no drive box entry %d\n", index), 1;
+  for (int at = static_cast<int>(SendMessageW(box, CB_GETCURSEL, 0, 0)); at != index;) {
+    const WPARAM key = at < index ? VK_DOWN : VK_UP;
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(combo, WM_KEYDOWN, key, 1, SMTO_NORMAL, 30000, &result);
+    SendMessageTimeoutW(combo, WM_KEYUP, key, 1 | (3u << 30), SMTO_NORMAL, 30000, &result);
+    const int now = static_cast<int>(SendMessageW(box, CB_GETCURSEL, 0, 0));
+    if (now == at) return std::fprintf(stderr, "the drive box did not move from %d\n", at), 1;
+    at = now;
+  }
+  return 0;
+}
+
+int PrintWidths() {
+  const HWND list = GetDlgItem(gMain, 1000);
+  const HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+  const int columns = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+  for (int c = 0; c < columns; ++c)
+    Print(std::to_string(SendMessageW(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(c), 0)) +
+          (c + 1 < columns ? "\t" : "\n"));
+  return 0;
+}
+
+// What the control makes of each column when asked to fit it to its cells;
+// the widths are put back afterwards.
+int PrintAutosize() {
+  const HWND list = GetDlgItem(gMain, 1000);
+  const HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+  const int columns = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+  for (int c = 0; c < columns; ++c) {
+    const LRESULT own = SendMessageW(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(c), 0);
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(c), MAKELPARAM(LVSCW_AUTOSIZE, 0));
+    Print(std::to_string(SendMessageW(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(c), 0)) +
+          (c + 1 < columns ? "\t" : "\n"));
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(c), MAKELPARAM(own, 0));
+  }
+  return 0;
+}
+
+int ClickHeading(int column) {
+  const HWND list = GetDlgItem(gMain, 1000);
+  const HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+  Remote remote(sizeof(RECT));
+  if (!remote.Ok()) return 1;
+  RECT r{};
+  if (!SendMessageW(header, HDM_GETITEMRECT, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(remote.At(0))))
+    return std::fprintf(stderr, "no heading %d\n", column), 1;
+  remote.Read(0, &r, sizeof r);
+  POINT at{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  ClientToScreen(header, &at);
+  MouseTo(at);
+  Mouse(MOUSEEVENTF_LEFTDOWN);
+  Mouse(MOUSEEVENTF_LEFTUP);
+  return 0;
+}
+
+int PrintSorted() {
+  const HWND list = GetDlgItem(gMain, 1000);
+  const HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+  Remote remote(sizeof(HDITEMW));
+  if (!remote.Ok()) return 1;
+  const int columns = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+  for (int c = 0; c < columns; ++c) {
+    HDITEMW item{};
+    item.mask = HDI_FORMAT;
+    remote.Write(0, &item, sizeof item);
+    SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(remote.At(0)));
+    remote.Read(0, &item, sizeof item);
+    if (item.fmt & (HDF_SORTUP | HDF_SORTDOWN))
+      return Print(std::to_string(c) + ((item.fmt & HDF_SORTUP) ? " up\n" : " down\n")), 0;
+  }
+  return Print("none\n"), 0;
+}
+
 int WaitGone(int seconds) {
   for (int i = 0; i < seconds * 10; ++i, Sleep(100))
     if (!IsWindow(gMain)) return 0;
@@ -323,10 +408,7 @@ int wmain(int argc, wchar_t** argv) {
   if (!MainWindow(command == "wait" ? 60 : command == "gone" ? 1 : 10))
     return command == "gone" ? 0 : (std::fprintf(stderr, "no main window\n"), 1);
   if (command == "wait") return 0;
-  if (command == "drive" && args.size() == 1) {
-    SendDlgItemMessageW(gMain, 1005, CB_SETCURSEL, static_cast<WPARAM>(std::atoi(args[0].c_str())), 0);
-    return 0;
-  }
+  if (command == "drive" && args.size() == 1) return PickDrive(std::atoi(args[0].c_str()));
   if (command == "click" && args.size() == 1) {
     // Sent, not posted: back when the command has ended, or after a moment
     // when it waits in a dialog or a walk, so that `idle` never sees the
@@ -381,6 +463,12 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (command == "shown" && args.size() == 1)
     return Print(IsWindowVisible(ControlOrMain(args[0])) ? "1\n" : "0\n"), 0;
+  if (command == "enabled" && args.size() == 1)
+    return Print(IsWindowEnabled(ControlOrMain(args[0])) ? "1\n" : "0\n"), 0;
+  if (command == "widths") return PrintWidths();
+  if (command == "sorted") return PrintSorted();
+  if (command == "autosize") return PrintAutosize();
+  if (command == "heading" && args.size() == 1) return ClickHeading(std::atoi(args[0].c_str()));
   if (command == "checked" && args.size() == 1) {
     const UINT state = GetMenuState(GetMenu(gMain), static_cast<UINT>(std::atoi(args[0].c_str())), MF_BYCOMMAND);
     return Print(state != static_cast<UINT>(-1) && (state & MF_CHECKED) ? "1\n" : "0\n"), 0;
