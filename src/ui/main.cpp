@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/drive_summary.h"
+#include "app/window_start.h"
 #include "ui/artwork.h"
 #include "ui/main_dialog.h"
 #include "ui/qt_messages.h"
@@ -33,14 +34,11 @@ int main(int argc, char** argv) {
 
   // --bios-disk DISK (repeatable) takes the legacy path with DISK as the
   // disk BIOS's next unit; every other argument is an image for the drive box.
+  vellum::app::WindowArguments arguments =
+      vellum::app::ParseWindowArguments(std::vector<std::string>(argv + 1, argv + argc));
   vellum::volume::DriveSources sources;
-  std::vector<std::string> biosDisks;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--bios-disk" && i + 1 < argc) biosDisks.emplace_back(argv[++i]);
-    else if (arg.starts_with("--bios-disk=")) biosDisks.push_back(arg.substr(12));
-    else sources.images.push_back(arg);
-  }
+  sources.images = std::move(arguments.images);
+  const std::vector<std::string>& biosDisks = arguments.biosDisks;
   vellum::volume::DriveTable drives = vellum::volume::EnumerateDrives(sources);
   vellum::app::AddDriveSummaries(drives);  // "sdb1 — FAT32 29.7 GB ラベル"
   const std::vector<std::string> errors = drives.errors;

@@ -18,6 +18,7 @@
 #include "app/read_damage_notes.h"
 #include "app/row_state.h"
 #include "app/same_content.h"
+#include "app/drive_selection.h"
 #include "app/drive_summary.h"
 #include "app/open_volume.h"
 #include "app/parse_number.h"
@@ -305,9 +306,7 @@ QUrl MainDialog::ManualUrl() const {
 }
 
 void MainDialog::OnDriveSelected() {
-  const int index = driveBox_->currentIndex();
-  if (index < 0 || static_cast<size_t>(index) >= drives_.entries.size()) return;
-  switch (volume::OnDriveSelected(state_, drives_.entries[static_cast<size_t>(index)])) {
+  switch (app::InUseOptionOnSelection(state_, drives_, driveBox_->currentIndex())) {
     case volume::InUseOption::Enable: SetInUseEnabled(true); break;
     case volume::InUseOption::Disable: SetInUseEnabled(false); break;
     case volume::InUseOption::Keep: break;

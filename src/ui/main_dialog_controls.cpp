@@ -12,6 +12,7 @@
 #include <QStyle>
 
 #include "app/result_list.h"
+#include "app/window_start.h"
 #include "ui/artwork.h"
 #include "ui/control_ids.h"
 #include "ui/main_dialog.h"
@@ -202,13 +203,8 @@ void MainDialog::AddDriveItem(const volume::DriveEntry& entry) {
 }
 
 void MainDialog::AddBiosUnits(const std::vector<std::string>& disks) {
-  for (const std::string& disk : disks) {
-    // Writable where the file lets us: complete deletion writes through the
-    // BIOS too, and only after its question.
-    std::string error;
-    if (!app::AddBiosDisks(legacy_, {disk}, true, error) && !app::AddBiosDisks(legacy_, {disk}, false, error))
-      messages_->Show(error, MessageButtons::Ok, MessageIcon::Warning, MessageAnswer::Ok);
-  }
+  for (const std::string& reason : app::AddWindowBiosUnits(legacy_, disks))
+    messages_->Show(reason, MessageButtons::Ok, MessageIcon::Warning, MessageAnswer::Ok);
   app::UseLegacyPath(legacy_, drives_, state_);
   for (size_t i = 0; i < drives_.entries.size() && static_cast<int>(i) < driveBox_->count(); ++i)
     driveBox_->setItemIcon(static_cast<int>(i), DriveIcon(drives_.entries[i]));
