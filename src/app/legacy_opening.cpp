@@ -38,9 +38,9 @@ void LookAtSectorZero(ScanState& state, const volume::DriveEntry& entry, LegacyV
   volume::BiosReadSectors(state, sector, 0, 1);
   state.fsKind = volume::kFsNone;
   volume.start = 0;
-  if (BytesEqual(sector, 54, "FAT16")) state.fsKind = volume::kFat16;
-  else if (BytesEqual(sector, 54, "FAT12")) state.fsKind = volume::kFat12;
-  else if (BytesEqual(sector, 82, "FAT32")) state.fsKind = volume::kFat32;
+  if (BytesEqual(sector, fat_layout::kTypeText16.offset, "FAT16")) state.fsKind = volume::kFat16;
+  else if (BytesEqual(sector, fat_layout::kTypeText16.offset, "FAT12")) state.fsKind = volume::kFat12;
+  else if (BytesEqual(sector, fat_layout::kTypeText32.offset, "FAT32")) state.fsKind = volume::kFat32;
   if (state.fsKind != volume::kFsNone) {
     volume.sectors = BootSectorCount(sector);
     if (volume.sectors == 0) volume.sectors = DriveSectors(state, entry);

@@ -6,6 +6,7 @@
 #include "volume/bios_sectors.h"
 #include "volume/boot_sector.h"
 #include "volume/le.h"
+#include "volume/partition_layout.h"
 
 namespace vellum::volume {
 
@@ -14,8 +15,7 @@ namespace {
 inline constexpr uint8_t kFirstHardDisk = 0x80;
 inline constexpr uint8_t kPastLastHardDisk = 0x88;
 inline constexpr uint8_t kHardDiskSectorsPerTrack = 63;
-inline constexpr size_t kTableOffset = 446;
-inline constexpr size_t kEntryBytes = 16;
+namespace L = partition_layout;
 
 bool IsExtendedType(uint8_t type) { return type == 0x05 || type == 0x0F; }
 
@@ -35,13 +35,14 @@ ScanState UnitReader(platform::DiskBios& bios, uint8_t unit) {
 std::array<uint8_t, 512> ReadTable(ScanState& s, uint64_t sector, bool& valid) {
   std::array<uint8_t, 512> table{};
   BiosReadSectors(s, table, sector, 1);
-  valid = table[510] == 0x55 && table[511] == 0xAA;
+  valid = Le(ByteView(table), L::kBootSignature) == L::kBootSignatureValue;
   return table;
 }
 
 TableEntry EntryAt(ByteView table, size_t i) {
-  const size_t at = kTableOffset + kEntryBytes * i;
-  return {Le8(table, at), Le8(table, at + 4), Le32(table, at + 8), Le32(table, at + 12)};
+  const uint64_t at = L::kMbrEntries + L::kMbrEntryBytes * i;
+  return {Le(table, at, L::kEntryBootFlag), Le(table, at, L::kEntryType), Le(table, at, L::kEntryFirstSector),
+          Le(table, at, L::kEntrySectorCount)};
 }
 
 void Record(BiosDiskTables& t, const TableEntry& e, uint64_t firstSector, uint8_t unit, bool logical) {
