@@ -7,9 +7,12 @@ namespace vellum::volume {
 
 TextPool::Block& TextPool::RoomFor(size_t length) {
   if (blocks_.empty() || blocks_.back().capacity - blocks_.back().size < length) {
+    // Small lists (a row copied out, a list of a few files) stay small: the
+    // blocks grow from 4 KiB to their full size.
     Block block;
-    block.capacity = std::max(kBlockBytes, length);
-    block.bytes = std::make_unique<char[]>(block.capacity);
+    const size_t grown = blocks_.empty() ? kFirstBlockBytes : std::min(kBlockBytes, 2 * blocks_.back().capacity);
+    block.capacity = std::max(grown, length);
+    block.bytes = std::make_unique_for_overwrite<char[]>(block.capacity);
     blocks_.push_back(std::move(block));
   }
   return blocks_.back();

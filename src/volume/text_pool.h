@@ -23,6 +23,7 @@ class TextPool {
 
   // Texts longer than this (a pathological row) get a block of their own.
   static constexpr size_t kBlockBytes = size_t{1} << 20;
+  static constexpr size_t kFirstBlockBytes = size_t{4} << 10;
 
   Ref Append(std::string_view text);
   // The text at `ref` replaced by `text`: in place when it is the last text
