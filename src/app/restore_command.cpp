@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ostream>
+#include <unordered_map>
 
 #include "app/command_volume.h"
 #include "app/parse_number.h"
@@ -100,30 +101,6 @@ bool UncheckedForDamage(const ScanState& s, const RowItem& item) {
   return false;
 }
 
-// `readFailed` is set for the NTFS rows whose record the device failed to give.
-std::vector<bool> ItemsOnVolume(ScanState& s, const std::vector<RowItem>& items, std::vector<bool>& readFailed) {
-  std::vector<bool> on(items.size(), true);
-  readFailed.assign(items.size(), false);
-  std::vector<size_t> at;
-  std::vector<const fat::FoundEntry*> entries;
-  for (size_t i = 0; i < items.size(); ++i) {
-    if (const auto* r = std::get_if<ntfs::FoundRecord>(&items[i])) {
-      const uint64_t failedBefore = s.failedReads;
-      on[i] = ntfs::RecordCarriesName(s, *r);
-      readFailed[i] = !on[i] && s.failedReads != failedBefore;
-    } else if (const auto* f = std::get_if<content::FoundContent>(&items[i])) {
-      on[i] = content::StartsWithSignatureOf(s, *f);
-    } else if (const auto* e = std::get_if<fat::FoundEntry>(&items[i])) {
-      at.push_back(i);
-      entries.push_back(e);
-    }
-  }
-  if (entries.empty()) return on;
-  const std::vector<bool> held = fat::EntriesOnVolume(s, entries);
-  for (size_t k = 0; k < at.size(); ++k) on[at[k]] = held[k];
-  return on;
-}
-
 std::string ForeignRowsQuestion(size_t count) {
   return "選択した行のうち " + std::to_string(count) +
          " 行は、このボリュームに見つかりません。別のボリュームの一覧かもしれません。\n"
@@ -158,14 +135,6 @@ std::optional<content::ContentCheck> ItemCheck(ScanState& s, const RowItem& item
   return content::CheckFoundContent(s, *found);
 }
 
-// Rows of recognised contents on NTFS follow the cluster bitmap: it is
-// loaded once for all of them, not once per row.
-bool NeedsClusterBitmap(const ScanState& s, const std::vector<RowItem>& items) {
-  return s.fsKind == volume::kNtfs && std::any_of(items.begin(), items.end(), [](const RowItem& item) {
-           return std::holds_alternative<content::FoundContent>(item);
-         });
-}
-
 // A Recycle Bin file or folder sent to the path its index records: the
 // folder of that path below the destination, under its last name. The
 // folders are made as every restore makes them, each name checked.
@@ -188,149 +157,248 @@ void UseOriginalName(RowItem& item, const BinNote& note) {
 // A FAT or exFAT entry's place below the volume root: its folder and name.
 std::string EntryPath(const fat::FoundEntry& e) { return e.folder.empty() ? e.name : e.folder + "/" + e.name; }
 
-// The renames, and below every bin folder of FAT or exFAT sent to its
-// original path, the rows listed inside it sent there too: their folder is
-// what the folder's own restore writes them into, so each file is written
-// once, where the folder goes.
-void UseOriginalNames(std::vector<RowItem>& items, const std::vector<std::pair<size_t, BinNote>>& renames) {
-  std::vector<std::pair<std::string, std::string>> moved;  // the folder's old place, its new one
-  for (const auto& [k, note] : renames) {
-    const auto* entry = std::get_if<fat::FoundEntry>(&items[k]);
-    const std::string before = entry && entry->isFolder ? EntryPath(*entry) : std::string();
-    UseOriginalName(items[k], note);
-    if (!before.empty()) moved.emplace_back(before, EntryPath(std::get<fat::FoundEntry>(items[k])));
-  }
-  for (RowItem& item : items) {
-    auto* entry = std::get_if<fat::FoundEntry>(&item);
-    if (entry == nullptr) continue;
-    for (const auto& [before, after] : moved)
-      if (entry->folder == before || entry->folder.starts_with(before + "/")) {
-        entry->folder = after + entry->folder.substr(before.size());
-        break;
-      }
-  }
-}
-
 // A file or folder of the bin, not an alternate data stream.
 bool IsBinData(const RowItem& item) {
   if (const auto* record = std::get_if<ntfs::FoundRecord>(&item)) return record->stream.empty();
   return std::holds_alternative<fat::FoundEntry>(item);
 }
 
-// The rows' items, and the bin's files to be written under their original
-// names when asked for (or, from the window, answered Yes): given their
+// The bin's files to be written under their original names: given their
 // names once the check has found them on the volume by the listed ones.
 using OriginalNames = std::vector<std::pair<size_t, BinNote>>;
 
-std::vector<RowItem> ItemsOf(CommandContext& c, const RestoreRequest& request, const std::vector<size_t>& order,
-                             OriginalNames& renames) {
-  const ResultList& rows = *request.rows;
-  const ListKind kind = KindOfList(rows);
-  std::vector<RowItem> items;
-  items.reserve(order.size());
-  for (size_t row : order) items.push_back(ReadRowItem(rows, row, kind));
-  if (!request.originalNames && !request.askAboutOriginalNames) return items;
-  const std::vector<std::optional<BinNote>> notes = RecycleBinNotes(c.state, rows);
+// The rows' items in restore order, each made from its row when it is
+// needed: a list of millions of rows is never held as items all at once.
+// Listed() is the item as its row lists it, for the check that the volume
+// holds it; Restored() the one written.
+class RowItems {
+ public:
+  RowItems(const ResultList& rows, const std::vector<size_t>& order)
+      : rows_(rows), order_(order), kind_(KindOfList(rows)) {}
+  size_t Count() const { return order_.size(); }
+  RowItem Listed(size_t k) const { return ReadRowItem(rows_, order_[k], kind_); }
+  RowItem Restored(size_t k) const;
+  // The renames, and below every bin folder of FAT or exFAT sent to its
+  // original path, the rows listed inside it sent there too: their folder
+  // is what the folder's own restore writes them into, so each file is
+  // written once, where the folder goes.
+  void UseOriginalNames(const OriginalNames& renames);
+
+ private:
+  const ResultList& rows_;
+  const std::vector<size_t>& order_;
+  ListKind kind_;
+  std::unordered_map<size_t, BinNote> renamed_;             // by place in the order
+  std::vector<std::pair<std::string, std::string>> moved_;  // a bin folder's old place, its new one
+};
+
+void RowItems::UseOriginalNames(const OriginalNames& renames) {
+  for (const auto& [k, note] : renames) {
+    renamed_.emplace(k, note);
+    RowItem item = Listed(k);
+    const auto* entry = std::get_if<fat::FoundEntry>(&item);
+    const std::string before = entry && entry->isFolder ? EntryPath(*entry) : std::string();
+    UseOriginalName(item, note);
+    if (!before.empty()) moved_.emplace_back(before, EntryPath(std::get<fat::FoundEntry>(item)));
+  }
+}
+
+RowItem RowItems::Restored(size_t k) const {
+  RowItem item = Listed(k);
+  if (const auto found = renamed_.find(k); found != renamed_.end()) UseOriginalName(item, found->second);
+  auto* entry = std::get_if<fat::FoundEntry>(&item);
+  if (entry == nullptr) return item;
+  for (const auto& [before, after] : moved_)
+    if (entry->folder == before || entry->folder.starts_with(before + "/")) {
+      entry->folder = after + entry->folder.substr(before.size());
+      break;
+    }
+  return item;
+}
+
+// The bin's files among the chosen rows, when their original names are
+// asked for (or, from the window, answered Yes).
+OriginalNames OriginalNamesOf(CommandContext& c, const RestoreRequest& request, const RowItems& items,
+                              const std::vector<size_t>& order) {
+  if (!request.originalNames && !request.askAboutOriginalNames) return {};
+  const std::vector<std::optional<BinNote>> notes = RecycleBinNotes(c.state, *request.rows);
   std::vector<size_t> binFiles;
   for (size_t k = 0; k < order.size(); ++k) {
     const size_t row = order[k];
-    if (IsBinData(items[k]) && row < notes.size() && notes[row] && !notes[row]->index) binFiles.push_back(k);
+    if (row < notes.size() && notes[row] && !notes[row]->index && IsBinData(items.Listed(k))) binFiles.push_back(k);
   }
-  if (binFiles.empty()) return items;
+  if (binFiles.empty()) return {};
   if (!request.originalNames &&
       c.messages.Show(OriginalNamesQuestion(binFiles.size()), MessageButtons::YesNo, MessageIcon::None,
                       MessageAnswer::No) != MessageAnswer::Yes)
-    return items;
+    return {};
+  OriginalNames renames;
   for (size_t k : binFiles) renames.emplace_back(k, *notes[order[k]]);
-  return items;
+  return renames;
+}
+
+// `readFailed` is set for the NTFS rows whose record the device failed to give.
+std::vector<bool> ItemsOnVolume(ScanState& s, const RowItems& items, std::vector<bool>& readFailed) {
+  std::vector<bool> on(items.Count(), true);
+  readFailed.assign(items.Count(), false);
+  std::vector<uint32_t> at;  // the FAT and exFAT entries, looked for together
+  for (size_t k = 0; k < items.Count(); ++k) {
+    const RowItem item = items.Listed(k);
+    if (const auto* r = std::get_if<ntfs::FoundRecord>(&item)) {
+      const uint64_t failedBefore = s.failedReads;
+      on[k] = ntfs::RecordCarriesName(s, *r);
+      readFailed[k] = !on[k] && s.failedReads != failedBefore;
+    } else if (const auto* f = std::get_if<content::FoundContent>(&item)) {
+      on[k] = content::StartsWithSignatureOf(s, *f);
+    } else if (std::holds_alternative<fat::FoundEntry>(item)) {
+      at.push_back(static_cast<uint32_t>(k));
+    }
+  }
+  if (at.empty()) return on;
+  const std::vector<bool> held = fat::EntriesOnVolume(
+      s, at.size(), [&](size_t i) { return std::get<fat::FoundEntry>(items.Listed(at[i])); });
+  for (size_t i = 0; i < at.size(); ++i) on[at[i]] = held[i];
+  return on;
+}
+
+// What the check found of each chosen row, by its place in the order.
+struct RowChecks {
+  std::vector<bool> on;         // the volume holds it
+  std::vector<bool> unchecked;  // it could not be checked for the device's errors
+  bool restoreForeign = false;  // the rows not found are restored all the same
+};
+
+RowChecks CheckRows(CommandContext& c, const RestoreRequest& request, const RowItems& items) {
+  RowChecks checks;
+  std::vector<bool> readFailed(items.Count(), false);
+  // With --force every row is restored whatever the check finds: it is not
+  // run, since on a long list it can cost a walk and a scan of the volume.
+  checks.on = request.force ? std::vector<bool>(items.Count(), true) : ItemsOnVolume(c.state, items, readFailed);
+  // Rows that could not be checked for the device's errors are no sign of
+  // another volume: they are skipped for that reason (or restored with --force).
+  checks.unchecked.assign(items.Count(), false);
+  std::vector<bool> foreignOrOn = checks.on;
+  for (size_t k = 0; k < items.Count(); ++k)
+    if (!checks.on[k] && (readFailed[k] || UncheckedForDamage(c.state, items.Listed(k))))
+      checks.unchecked[k] = foreignOrOn[k] = true;
+  checks.restoreForeign = RestoreForeignRows(c, request, foreignOrOn);
+  return checks;
+}
+
+// The restore of the chosen rows, one at a time in restore order.
+class RowRestore {
+ public:
+  RowRestore(CommandContext& c, const RestoreRequest& request, const restore::RestoreTarget& target,
+             RestoreSummary& summary, const std::vector<size_t>& order)
+      : c_(c), request_(request), rows_(*request.rows), target_(target), summary_(summary), order_(order),
+        items_(rows_, order) {}
+  void Run();
+
+ private:
+  void RestoreRow(size_t k);
+  // Whether the row is passed over or skipped before anything is written.
+  bool LeftOut(size_t k, const RowItem& item);
+
+  CommandContext& c_;
+  const RestoreRequest& request_;
+  const ResultList& rows_;
+  const restore::RestoreTarget& target_;
+  RestoreSummary& summary_;
+  const std::vector<size_t>& order_;
+  RowItems items_;
+  RowChecks checks_;
+  std::vector<volume::RowState> states_;  // by place in the order
+  std::vector<bool> written_;             // by row: rows that wrote a file
+};
+
+bool RowRestore::LeftOut(size_t k, const RowItem& item) {
+  const size_t row = order_[k];
+  if (request_.intactOnly && states_[k] != volume::RowState::kIntact) {
+    ++summary_.leftNotIntact;
+    return true;
+  }
+  const std::optional<content::ContentCheck> check = ItemCheck(c_.state, item);
+  if (request_.verifiedOnly && check && check->verdict != content::ContentCheck::Verdict::kVerified) {
+    ++summary_.leftNotVerified;
+    return true;
+  }
+  const std::string_view folderCell = rows_.Cell(row, 1);
+  const bool endsInSeparator = !folderCell.empty() && platform::IsPathSeparator(folderCell.back());
+  summary_.outcomes.SetCurrentRow(row + 1,
+                                  std::string(folderCell) +
+                                      (endsInSeparator ? "" : std::string(1, platform::kPathSeparator)) +
+                                      std::string(rows_.Cell(row, 0)),
+                                  volume::RowStateKey(states_[k]));
+  if (check) summary_.outcomes.SetCurrentCheck(content::ContentCheckKey(*check));
+  if (checks_.unchecked[k] && !request_.force) {
+    summary_.outcomes.Skipped(RowItemPath(target_, rows_, row), restore::kReasonUncheckedUnreadable);
+    return true;
+  }
+  if (!checks_.on[k] && !checks_.unchecked[k] && !checks_.restoreForeign) {
+    summary_.outcomes.Skipped(RowItemPath(target_, rows_, row), restore::kReasonNotOnVolume);
+    return true;
+  }
+  return false;
+}
+
+void RowRestore::RestoreRow(size_t k) {
+  const size_t row = order_[k];
+  if (row >= rows_.RowCount()) {
+    summary_.outcomes.Skipped("行 " + std::to_string(row + 1), "リストにない行");
+    return;
+  }
+  const RowItem item = items_.Restored(k);
+  if (LeftOut(k, item)) return;
+  const uint32_t filesBefore = summary_.outcomes.Files();
+  const size_t itemsBefore = summary_.outcomes.ItemCount();
+  const bool restored = RestoreItem(c_.state, target_, item);
+  if (!restored) summary_.outcomes.Skipped(RowItemPath(target_, rows_, row), restore::kReasonNotRestorable);
+  // A file its folder's row wrote already leaves no second outcome: written all the same.
+  if (summary_.outcomes.Files() > filesBefore || (restored && summary_.outcomes.ItemCount() == itemsBefore))
+    written_[row] = true;
+}
+
+void RowRestore::Run() {
+  // Asked before the check, whose question about rows not found comes second.
+  const OriginalNames renames = OriginalNamesOf(c_, request_, items_, order_);
+  checks_ = CheckRows(c_, request_, items_);
+  items_.UseOriginalNames(renames);
+  ScanState& s = c_.state;
+  if (s.progress) s.progress->OpenProgress();
+  // The states of NTFS rows come from the cluster bitmap, and so do those
+  // of recognised files there: it is loaded once for all of them.
+  if (s.fsKind == volume::kNtfs) ntfs::LoadNtfsClusterBitmap(s);
+  states_.reserve(order_.size());
+  for (size_t k = 0; k < order_.size(); ++k) states_.push_back(ItemRecoverability(s, items_.Restored(k)).state);
+  // A recognised file that is the data of a file chosen by name is written once, by name.
+  const std::vector<uint32_t> same = SameContentRowNumbers(s, rows_);
+  // By row of the list, one bit each: a list may hold millions.
+  std::vector<bool> chosen(rows_.RowCount(), false);
+  for (size_t row : order_)
+    if (row < chosen.size()) chosen[row] = true;
+  std::vector<size_t> deferred;  // such rows, restored after the others unless their data was written
+  written_.assign(rows_.RowCount(), false);
+  StartByteCount(s, rows_, order_);
+  for (size_t k = 0; k < order_.size() && !s.cancelled; ++k) {
+    const size_t row = order_[k];
+    if (row < same.size() && same[row] != kNoSameRow && same[row] < chosen.size() && chosen[same[row]])
+      deferred.push_back(k);
+    else
+      RestoreRow(k);
+  }
+  // The rows that repeat a chosen file's data come last: written only when that file was not.
+  for (size_t k : deferred) {
+    if (s.cancelled) break;
+    if (written_[same[order_[k]]]) ++summary_.sameData;
+    else RestoreRow(k);
+  }
+  s.clusterBitmap.clear();
 }
 
 void RestoreRows(CommandContext& c, const RestoreRequest& request, const restore::RestoreTarget& target,
                  RestoreSummary& summary) {
-  const ResultList& rows = *request.rows;
   const std::vector<size_t> order = RestoreOrder(request);
-  OriginalNames renames;
-  std::vector<RowItem> items = ItemsOf(c, request, order, renames);
-  std::vector<bool> readFailed(items.size(), false);
-  // With --force every row is restored whatever the check finds: it is not
-  // run, since on a long list it can cost a walk and a scan of the volume.
-  const std::vector<bool> on =
-      request.force ? std::vector<bool>(items.size(), true) : ItemsOnVolume(c.state, items, readFailed);
-  // Rows that could not be checked for the device's errors are no sign of
-  // another volume: they are skipped for that reason (or restored with --force).
-  std::vector<bool> unchecked(items.size(), false);
-  for (size_t k = 0; k < items.size(); ++k)
-    if (!on[k] && (readFailed[k] || UncheckedForDamage(c.state, items[k]))) unchecked[k] = true;
-  UseOriginalNames(items, renames);
-  std::vector<bool> foreignOrOn = on;
-  for (size_t k = 0; k < items.size(); ++k) foreignOrOn[k] = on[k] || unchecked[k];
-  const bool restoreForeign = RestoreForeignRows(c, request, foreignOrOn);
-  if (c.state.progress) c.state.progress->OpenProgress();
-  // The states of NTFS rows come from the cluster bitmap as well.
-  if (NeedsClusterBitmap(c.state, items) || c.state.fsKind == volume::kNtfs) ntfs::LoadNtfsClusterBitmap(c.state);
-  std::vector<volume::Recoverability> states;
-  states.reserve(items.size());
-  for (const RowItem& item : items) states.push_back(ItemRecoverability(c.state, item));
-  // A recognised file that is the data of a file chosen by name is written once, by name.
-  const std::vector<std::optional<size_t>> same = SameContentRows(c.state, rows);
-  // By row of the list, one bit each: a list may hold millions.
-  std::vector<bool> chosen(rows.RowCount(), false);
-  for (size_t row : order)
-    if (row < chosen.size()) chosen[row] = true;
-  std::vector<size_t> deferred;                   // such rows, restored after the others unless their data was written
-  std::vector<bool> written(rows.RowCount(), false);  // rows that wrote a file
-  StartByteCount(c.state, rows, order);
-  const auto restoreRow = [&](size_t k) {
-    const size_t row = order[k];
-    if (row >= rows.RowCount()) {
-      summary.outcomes.Skipped("行 " + std::to_string(row + 1), "リストにない行");
-      return;
-    }
-    if (request.intactOnly && states[k].state != volume::RowState::kIntact) {
-      ++summary.leftNotIntact;
-      return;
-    }
-    const std::optional<content::ContentCheck> check = ItemCheck(c.state, items[k]);
-    if (request.verifiedOnly && check && check->verdict != content::ContentCheck::Verdict::kVerified) {
-      ++summary.leftNotVerified;
-      return;
-    }
-    const std::string_view folderCell = rows.Cell(row, 1);
-    const bool endsInSeparator = !folderCell.empty() && platform::IsPathSeparator(folderCell.back());
-    summary.outcomes.SetCurrentRow(row + 1,
-                                   std::string(folderCell) +
-                                       (endsInSeparator ? "" : std::string(1, platform::kPathSeparator)) +
-                                       std::string(rows.Cell(row, 0)),
-                                   volume::RowStateKey(states[k].state));
-    if (check) summary.outcomes.SetCurrentCheck(content::ContentCheckKey(*check));
-    if (unchecked[k] && !request.force) {
-      summary.outcomes.Skipped(RowItemPath(target, rows, row), restore::kReasonUncheckedUnreadable);
-      return;
-    }
-    if (!on[k] && !unchecked[k] && !restoreForeign) {
-      summary.outcomes.Skipped(RowItemPath(target, rows, row), restore::kReasonNotOnVolume);
-      return;
-    }
-    const uint32_t filesBefore = summary.outcomes.Files();
-    const size_t itemsBefore = summary.outcomes.Items().size();
-    const bool restored = RestoreItem(c.state, target, items[k]);
-    if (!restored) summary.outcomes.Skipped(RowItemPath(target, rows, row), restore::kReasonNotRestorable);
-    // A file its folder's row wrote already leaves no second outcome: written all the same.
-    if (summary.outcomes.Files() > filesBefore || (restored && summary.outcomes.Items().size() == itemsBefore))
-      written[row] = true;
-  };
-  for (size_t k = 0; k < order.size() && !c.state.cancelled; ++k) {
-    const size_t row = order[k];
-    if (row < same.size() && same[row] && *same[row] < chosen.size() && chosen[*same[row]]) deferred.push_back(k);
-    else restoreRow(k);
-  }
-  // The rows that repeat a chosen file's data come last: written only when that file was not.
-  for (size_t k : deferred) {
-    if (c.state.cancelled) break;
-    if (written[*same[order[k]]]) ++summary.sameData;
-    else restoreRow(k);
-  }
-  c.state.clusterBitmap.clear();
+  RowRestore(c, request, target, summary, order).Run();
   summary.outcomes.SetCurrentRow(0, {});
   if (c.state.progress && !c.state.cancelled) c.state.progress->Update(c.state.restoredBytes);
   c.state.countRestoredBytes = false;

@@ -104,6 +104,28 @@ uint64_t PrefixOf(std::string_view key) {
 
 ResultList::ResultList() { CreateStartupColumns(); }
 
+template <typename Edit>
+void ResultList::EditCells(Row& row, Edit edit) {
+  scratch_.assign(CellsOf(row));
+  edit(scratch_);
+  cellText_.Replace(row.cells, scratch_);
+  // A pool that is mostly replaced texts is written anew, without them.
+  constexpr size_t kCompactAbove = size_t{64} << 20;
+  if (cellText_.UnusedBytes() > kCompactAbove && cellText_.UnusedBytes() > cellText_.UsedBytes())
+    RewriteAllCells([](std::string&, Row&) {});
+}
+
+template <typename Edit>
+void ResultList::RewriteAllCells(Edit edit) {
+  volume::TextPool pool;
+  for (Row& row : rows_) {
+    scratch_.assign(CellsOf(row));
+    edit(scratch_, row);
+    row.cells = pool.Append(scratch_);
+  }
+  cellText_ = std::move(pool);
+}
+
 const Column& ResultList::ColumnAt(size_t index) const {
   static const Column kNone;
   return index < columns_.size() ? columns_[index] : kNone;
@@ -115,7 +137,7 @@ void ResultList::InsertColumn(size_t index, Column column) {
   const bool movesFolders = index <= kFolderColumn;
   if (movesFolders) PutFoldersInCells();
   columns_.insert(columns_.begin() + static_cast<ptrdiff_t>(index), std::move(column));
-  for (Row& row : rows_) InsertEmptyCellIn(row.cells, index);
+  RewriteAllCells([&](std::string& cells, Row&) { InsertEmptyCellIn(cells, index); });
   if (movesFolders) TakeFoldersFromCells();
   if (observer_) observer_->OnColumnsChanged();
 }
@@ -126,7 +148,7 @@ void ResultList::DeleteColumn(size_t index) {
   const bool movesFolders = index <= kFolderColumn;
   if (movesFolders) PutFoldersInCells();
   columns_.erase(columns_.begin() + static_cast<ptrdiff_t>(index));
-  for (Row& row : rows_) EraseCellIn(row.cells, index);
+  RewriteAllCells([&](std::string& cells, Row&) { EraseCellIn(cells, index); });
   if (movesFolders) TakeFoldersFromCells();
   if (observer_) observer_->OnColumnsChanged();
 }
@@ -148,22 +170,22 @@ void ResultList::ClearFolders() {
 }
 
 void ResultList::PutFoldersInCells() {
-  for (Row& row : rows_) {
-    if (row.folder == kNoFolder) continue;
-    SetCellIn(row.cells, kFolderColumn, folders_[row.folder]);
+  RewriteAllCells([&](std::string& cells, Row& row) {
+    if (row.folder == kNoFolder) return;
+    SetCellIn(cells, kFolderColumn, folders_[row.folder]);
     row.folder = kNoFolder;
-  }
+  });
   ClearFolders();
 }
 
 void ResultList::TakeFoldersFromCells() {
   if (columns_.size() <= kFolderColumn) return;
-  for (Row& row : rows_) {
+  RewriteAllCells([&](std::string& cells, Row& row) {
     size_t begin = 0, end = 0;
-    if (!FindCell(row.cells, kFolderColumn, begin, end) || begin == end) continue;
-    row.folder = FolderIndexOf(volume::CutFolderText(std::string_view(row.cells).substr(begin, end - begin)));
-    row.cells.erase(begin, end - begin);
-  }
+    if (!FindCell(cells, kFolderColumn, begin, end) || begin == end) return;
+    row.folder = FolderIndexOf(volume::CutFolderText(std::string_view(cells).substr(begin, end - begin)));
+    cells.erase(begin, end - begin);
+  });
 }
 
 void ResultList::CreateStartupColumns() {
@@ -200,10 +222,11 @@ void ResultList::ReplaceColumns(std::vector<Column> columns) {
   // Only a load replaces the columns, on an empty list; rows that are there
   // anyway keep their cells by position and lose those beyond the new columns.
   columns_ = std::move(columns);
-  for (Row& row : rows_) {
-    KeepCellsBelow(row.cells, columns_.size());
-    if (columns_.size() <= kFolderColumn) row.folder = kNoFolder;
-  }
+  if (!rows_.empty())
+    RewriteAllCells([&](std::string& cells, Row& row) {
+      KeepCellsBelow(cells, columns_.size());
+      if (columns_.size() <= kFolderColumn) row.folder = kNoFolder;
+    });
   if (observer_) observer_->OnColumnsChanged();
 }
 
@@ -211,11 +234,9 @@ void ResultList::InsertRow(size_t index, std::string_view name, int iconIndex) {
   ++revision_;
   index = std::min(index, rows_.size());
   Row row;
-  // The other cells of a walk's row follow at once (a size, a type, a time
-  // and a number, about 60 bytes): room for them now, not three regrowths.
-  const std::string_view shown = UpToNul(name);
-  row.cells.reserve(shown.size() + 64);
-  row.cells = shown;
+  // The other cells of a walk's row follow at once: the row's text is then
+  // the pool's last, and grows where it is.
+  row.cells = cellText_.Append(UpToNul(name));
   row.icon = iconIndex;
   rows_.insert(rows_.begin() + static_cast<ptrdiff_t>(index), std::move(row));
   selected_.insert(selected_.begin() + static_cast<ptrdiff_t>(index), 0);
@@ -228,7 +249,7 @@ void ResultList::SetCell(size_t index, size_t column, std::string_view text) {
   if (column == kFolderColumn)
     rows_[index].folder = FolderIndexOf(volume::CutFolderText(UpToNul(text)));
   else
-    SetCellIn(rows_[index].cells, column, UpToNul(text));
+    EditCells(rows_[index], [&](std::string& cells) { SetCellIn(cells, column, UpToNul(text)); });
   if (observer_) observer_->OnRowChanged(index);
 }
 
@@ -255,7 +276,7 @@ std::string_view ResultList::Cell(size_t row, size_t column) const {
     const uint32_t folder = rows_[row].folder;
     return folder == kNoFolder ? std::string_view() : std::string_view(folders_[folder]);
   }
-  const std::string_view cells = rows_[row].cells;
+  const std::string_view cells = CellsOf(rows_[row]);
   size_t begin = 0, end = 0;
   if (!FindCell(cells, column, begin, end)) return {};
   return cells.substr(begin, end - begin);
@@ -265,7 +286,7 @@ void ResultList::RowCells(size_t row, std::vector<std::string_view>& cells) cons
   cells.assign(columns_.size(), std::string_view());
   if (row >= rows_.size()) return;
   // One pass over the row's cells rather than a search from its start for each.
-  std::string_view rest = rows_[row].cells;
+  std::string_view rest = CellsOf(rows_[row]);
   for (size_t column = 0; column < cells.size() && !rest.empty(); ++column) {
     const size_t end = rest.find(kCellEnd);
     cells[column] = rest.substr(0, end);
@@ -278,6 +299,7 @@ void ResultList::ClearRows() {
   ++revision_;
   if (observer_) observer_->OnClearing(kClearingNotice);
   std::vector<Row>().swap(rows_);
+  cellText_.Clear();
   std::vector<uint8_t>().swap(selected_);
   ClearFolders();
   if (observer_) observer_->OnCleared();
@@ -292,7 +314,7 @@ void ResultList::OnColumnClick(size_t column) {
 
 void ResultList::PrefetchCells(size_t row) const {
 #if defined(__GNUC__)
-  if (row < rows_.size()) __builtin_prefetch(rows_[row].cells.data());
+  if (row < rows_.size()) __builtin_prefetch(cellText_.Data(rows_[row].cells));
 #else
   (void)row;
 #endif

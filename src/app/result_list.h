@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "volume/seams.h"
+#include "volume/text_pool.h"
 
 namespace vellum::app {
 
@@ -130,17 +131,26 @@ class ResultList final : public RowSink {
   static constexpr size_t kFolderColumn = 1;
   static constexpr uint32_t kNoFolder = UINT32_MAX;
 
-  // The cells of a row live in one string, separated by NUL (which no cell
-  // text holds); a row keeps cells only up to the last one set, so a million
-  // rows cost one allocation each. The folder cell is the exception: the
-  // rows of one folder share its text in the folder table, and the row's
-  // own cell there stays empty.
+  // The cells of a row are one text, separated by NUL (which no cell text
+  // holds), kept in the list's text pool; a row keeps cells only up to the
+  // last one set, so a million rows cost no allocation each. The folder
+  // cell is the exception: the rows of one folder share its text in the
+  // folder table, and the row's own cell there stays empty.
   struct Row {
-    std::string cells;
+    volume::TextPool::Ref cells;
     uint32_t dataWord = 0;
     int32_t icon = 0;
     uint32_t folder = kNoFolder;
   };
+
+  std::string_view CellsOf(const Row& row) const { return cellText_.View(row.cells); }
+  // The row's cells changed by `edit` on a copy of them.
+  template <typename Edit>
+  void EditCells(Row& row, Edit edit);
+  // Every row's cells through `edit`, into a new pool: also what a pool
+  // full of replaced texts is compacted by.
+  template <typename Edit>
+  void RewriteAllCells(Edit edit);
 
   uint32_t FolderIndexOf(std::string_view text);
   void ClearFolders();
@@ -155,6 +165,8 @@ class ResultList final : public RowSink {
 
   std::vector<Column> columns_;
   std::vector<Row> rows_;
+  volume::TextPool cellText_;
+  std::string scratch_;  // a row's cells while one of them changes
   std::vector<uint8_t> selected_;  // parallel to rows_
   // Each folder text once; deque elements stay where they are as it grows,
   // so the index can key on views of them.

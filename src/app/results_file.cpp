@@ -277,11 +277,36 @@ size_t NulLineIn(std::string_view bytes, size_t linesBefore) {
 // Reads a file through once: its first bytes, whether it is UTF-8 and the
 // line of its first NUL. A line end never falls inside a UTF-8 sequence, so
 // each run of whole lines is checked on its own.
+// The lines after the first two that hold a TAB: the rows a file makes,
+// counted before any is made (a TAB or a line end is never the second
+// byte of a code page 932 character).
+class RowLineCounter {
+ public:
+  void Take(std::string_view piece) {
+    for (const char c : piece) {
+      if (c == '\t') {
+        tab_ = true;
+      } else if (c == '\n') {
+        if (tab_ && line_ >= 2) ++rows_;
+        tab_ = false;
+        ++line_;
+      }
+    }
+  }
+  uint64_t Rows() const { return rows_ + (tab_ && line_ >= 2 ? 1 : 0); }
+
+ private:
+  uint64_t line_ = 0;
+  uint64_t rows_ = 0;
+  bool tab_ = false;
+};
+
 struct FileFacts {
   std::string head;
   bool utf8 = true;
   size_t nulLine = 0;
   size_t bomBytes = 0;
+  RowLineCounter rows;
 };
 
 bool ReadFacts(std::FILE* file, FileFacts& facts) {
@@ -299,6 +324,7 @@ bool ReadFacts(std::FILE* file, FileFacts& facts) {
     first = false;
     if (facts.head.size() < kHeadBytes) facts.head.append(piece.substr(0, kHeadBytes - facts.head.size()));
     if (facts.nulLine == 0) facts.nulLine = NulLineIn(piece, lines);
+    facts.rows.Take(piece);
     lines += static_cast<size_t>(std::count(piece.begin(), piece.end(), '\n'));
     if (!facts.utf8) continue;
     pending.append(piece);
@@ -336,6 +362,7 @@ ResultsFileLines::ReadResult ResultsFileLines::Read(const std::string& path, std
   cp932_ = !facts.utf8;
   head_ = std::move(facts.head);
   nulLine_ = facts.nulLine;
+  rowLines_ = facts.rows.Rows();
   return ReadResult::kOk;
 }
 
@@ -349,6 +376,9 @@ void ResultsFileLines::Assign(std::string bytes) {
   cp932_ = !platform::IsValidUtf8(rest);
   head_ = std::string(rest.substr(0, kHeadBytes));
   nulLine_ = NulLineIn(rest, 0);
+  RowLineCounter rows;
+  rows.Take(rest);
+  rowLines_ = rows.Rows();
 }
 
 bool ResultsFileLines::ReadMore() {
@@ -478,23 +508,80 @@ int32_t DriveOfList(int32_t stored, std::string_view root, ResultsFileHost& host
 
 }  // namespace
 
+namespace {
+
+// "10,000,000": a count as the messages write it.
+std::string GroupedDigits(uint64_t n) {
+  std::string digits = std::to_string(n);
+  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  return digits;
+}
+
+}  // namespace
+
+std::string TooManyRowsMessage(const std::string& path, uint64_t rows) {
+  return path + " には " + GroupedDigits(rows) + " 行あります。検索結果ファイルから読み込めるのは " +
+         GroupedDigits(kMaxResultRows) + " 行までです。";
+}
+
+namespace {
+
+// The rows of a file added to the list, each made from its line and let go:
+// the lines are not held beside the rows made from them. Rows past the cap
+// are counted, not added.
+class RowAdder {
+ public:
+  RowAdder(ResultList& list, ShellInfo* shell) : list_(list), shell_(shell) {}
+  void Add(std::string_view text) {
+    // A line without a TAB holds no cell; it makes no row and, unlike an
+    // index that counted it anyway, leaves the rows after it in place.
+    if (!ParseRowLine(text, row_)) return;
+    if (rowCount_ >= kMaxResultRows) {
+      ++refused_;
+      return;
+    }
+    const bool folder = (row_.dataWord & volume::kRowFolder) != 0;
+    const std::string name = UnescapeNameCell(row_.cells[0]);
+    const int icon = volume::LookUpShellInfo(shell_, name, folder).iconIndex;
+    list_.InsertRow(rowCount_, name, icon);
+    for (size_t column = 1; column < row_.cells.size(); ++column)
+      list_.SetCell(rowCount_, column,
+                    column == 1 ? FolderCellForSystem(UnescapeNameCell(row_.cells[1])) : std::string(row_.cells[column]));
+    list_.SetDataWord(rowCount_, row_.dataWord);
+    ++rowCount_;
+  }
+  uint32_t Count() const { return rowCount_; }
+  uint64_t Refused() const { return refused_; }
+
+ private:
+  ResultList& list_;
+  ShellInfo* shell_;
+  RowLine row_;
+  uint32_t rowCount_ = 0;
+  uint64_t refused_ = 0;
+};
+
+}  // namespace
+
 int64_t ApplyResultsFile(ResultsFileLines& lines, ResultList& list, ResultsFileHost& host,
                          ShellInfo* shell, Messages* messages, const std::string& listPath) {
   std::string line;
   int32_t driveIndex = 0;
   if (!lines.Next(line) || !ParseDriveLine(line, driveIndex)) return -1;
-  // The rows are read ahead: they, not the index, tell which volume the list is of.
+  // The rows, not the index, tell which volume the list is of: the lines
+  // are read ahead up to the first row with a folder cell.
   std::string columnLine;
   const bool hasColumns = lines.Next(columnLine);
-  std::vector<std::string> rowLines;
-  while (lines.Next(line)) rowLines.push_back(std::move(line));
+  std::vector<std::string> ahead;
   std::string root;
   RowLine row;
-  for (const std::string& text : rowLines)
-    if (ParseRowLine(text, row) && row.cells.size() > 1) {
+  while (lines.Next(line)) {
+    ahead.push_back(std::move(line));
+    if (ParseRowLine(ahead.back(), row) && row.cells.size() > 1) {
       root = RootTextOfFolder(FolderCellForSystem(UnescapeNameCell(row.cells[1])));
       break;
     }
+  }
   const int32_t drive = DriveOfList(driveIndex, root, host, listPath);
   if (drive < 0) {
     if (messages)
@@ -507,23 +594,16 @@ int64_t ApplyResultsFile(ResultsFileLines& lines, ResultList& list, ResultsFileH
   // An opening that stopped before it reached the list leaves the old rows.
   if (list.RowCount() > 0) list.ClearRows();
   list.ReplaceColumns(hasColumns ? ParseColumnLine(columnLine) : std::vector<Column>{});
-  uint32_t rowCount = 0;
-  for (const std::string& text : rowLines) {
-    // A line without a TAB holds no cell; it makes no row and, unlike an
-    // index that counted it anyway, leaves the rows after it in place.
-    if (!ParseRowLine(text, row)) continue;
-    const bool folder = (row.dataWord & volume::kRowFolder) != 0;
-    const std::string name = UnescapeNameCell(row.cells[0]);
-    const int icon = volume::LookUpShellInfo(shell, name, folder).iconIndex;
-    list.InsertRow(rowCount, name, icon);
-    for (size_t column = 1; column < row.cells.size(); ++column)
-      list.SetCell(rowCount, column,
-                   column == 1 ? FolderCellForSystem(UnescapeNameCell(row.cells[1])) : std::string(row.cells[column]));
-    list.SetDataWord(rowCount, row.dataWord);
-    ++rowCount;
-  }
-  list.ShowFoundCount(rowCount);
-  return rowCount;
+  RowAdder adder(list, shell);
+  for (const std::string& text : ahead) adder.Add(text);
+  std::vector<std::string>().swap(ahead);
+  while (lines.Next(line)) adder.Add(line);
+  list.ShowFoundCount(adder.Count());
+  if (adder.Refused() > 0 && messages)
+    messages->Show(TooManyRowsMessage(listPath, adder.Count() + adder.Refused()) + "\n最初の " +
+                       GroupedDigits(kMaxResultRows) + " 行だけを読み込みました。",
+                   MessageButtons::Ok, MessageIcon::Warning, MessageAnswer::Ok);
+  return adder.Count();
 }
 
 std::string SaveOntoSourceMessage(const std::string& path, const std::string& source) {

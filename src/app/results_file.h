@@ -53,6 +53,14 @@ std::string EscapeNameCell(std::string_view cell);
 // control character turned back into it; anything else stays as it is.
 std::string UnescapeNameCell(std::string_view cell);
 
+// The most rows a results file is read with: 10,000,000. Rows past them
+// are not read (the window says so and shows the first ones; a restore
+// from the command line refuses the file). A list of 2,000,000 rows
+// restores within 512 MiB; a list near the cap needs some 2 GB.
+inline constexpr size_t kMaxResultRows = 10'000'000;
+// "PATH には N 行あります。..." for a file of `rows` rows, more than the cap.
+std::string TooManyRowsMessage(const std::string& path, uint64_t rows);
+
 // What saving and loading need of the main window; the GUI and the command
 // line provide it.
 class ResultsFileHost {
@@ -139,6 +147,9 @@ class ResultsFileLines {
   // Takes the bytes of a file directly.
   void Assign(std::string bytes);
   bool IsCp932() const { return cp932_; }
+  // The lines after the first two that hold a TAB: as many as the rows the
+  // file makes, known before any line is taken.
+  uint64_t RowLineCount() const { return rowLines_; }
   // The next line without its line end, cut at a NUL byte; false at the end.
   bool Next(std::string& line);
   // Why the bytes read cannot be a results file, in a message naming
@@ -157,6 +168,7 @@ class ResultsFileLines {
   bool cp932_ = false;
   std::string head_;  // the first bytes past a byte order mark, for Problem
   size_t nulLine_ = 0;  // the line of the first NUL byte; 0 for none
+  uint64_t rowLines_ = 0;
 };
 
 // The menu commands: save the list to a file the user chooses, and load one

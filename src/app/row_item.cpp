@@ -13,12 +13,52 @@ namespace vellum::app {
 
 namespace {
 
+// The six numbers of "YYYY/MM/DD hh:mm:ss", read as sscanf's "%u/%u/%u
+// %u:%u:%u" reads them (each number after any white space, with a sign,
+// as strtoul takes it), without making a C string of every row's cell: a
+// restore reads each row's time more than once.
+bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+bool ReadScanfUnsigned(std::string_view text, size_t& at, unsigned& number) {
+  while (at < text.size() && IsSpace(text[at])) ++at;
+  const bool negative = at < text.size() && text[at] == '-';
+  if (at < text.size() && (text[at] == '-' || text[at] == '+')) ++at;
+  const size_t digits = at;
+  uint64_t value = 0;
+  bool overflow = false;
+  for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+    const unsigned digit = static_cast<unsigned>(text[at] - '0');
+    if (value > (UINT64_MAX - digit) / 10) overflow = true;
+    value = value * 10 + digit;
+  }
+  if (at == digits) return false;
+  if (overflow) value = UINT64_MAX;
+  else if (negative) value = 0 - value;
+  number = static_cast<unsigned>(value);
+  return true;
+}
+
+bool ReadTimeNumbers(std::string_view text, unsigned (&n)[6]) {
+  static constexpr char kAfter[] = {'/', '/', ' ', ':', ':'};
+  size_t at = 0;
+  for (size_t i = 0; i < 6; ++i) {
+    if (!ReadScanfUnsigned(text, at, n[i])) return false;
+    if (i == 5) break;
+    if (kAfter[i] == ' ') {
+      while (at < text.size() && IsSpace(text[at])) ++at;
+    } else if (at >= text.size() || text[at++] != kAfter[i]) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // "YYYY/MM/DD hh:mm:ss" of a row, as a FAT date and time: the exact inverse
 // of how the walks print them.
 bool RowDosTime(std::string_view text, uint16_t& date, uint16_t& time, uint8_t& tenMs) {
-  unsigned y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-  if (std::sscanf(std::string(text).c_str(), "%u/%u/%u %u:%u:%u", &y, &mo, &d, &h, &mi, &s) != 6 || y < 1980)
-    return false;
+  unsigned n[6] = {};
+  if (!ReadTimeNumbers(text, n) || n[0] < 1980) return false;
+  const unsigned y = n[0], mo = n[1], d = n[2], h = n[3], mi = n[4], s = n[5];
   date = static_cast<uint16_t>(((y - 1980) << 9) | (mo << 5) | d);
   time = static_cast<uint16_t>((h << 11) | (mi << 5) | (s / 2));
   tenMs = static_cast<uint8_t>(s % 2 * 100);  // an odd second of an exFAT time
@@ -27,8 +67,8 @@ bool RowDosTime(std::string_view text, uint16_t& date, uint16_t& time, uint8_t& 
 
 // A time as the walks print them, whatever its year.
 bool IsTimeText(std::string_view text) {
-  unsigned y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0;
-  return std::sscanf(std::string(text).c_str(), "%u/%u/%u %u:%u:%u", &y, &mo, &d, &h, &mi, &sec) == 6;
+  unsigned n[6] = {};
+  return ReadTimeNumbers(text, n);
 }
 
 // A recognised file's name is "不明" + its first cluster + "." + extension.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <string>
+#include <tuple>
 #include <unordered_map>
 
 #include "app/row_item.h"
@@ -28,16 +29,21 @@ std::optional<uint64_t> NamedFirstCluster(volume::ScanState& s, const RowItem& i
 // an entry of the same first cluster and size (its bytes are the same run),
 // on NTFS a record read from a scanned cluster that the table walk listed
 // under the same number and name. Needs nothing read from the volume.
-void MarkRepeatedNames(const ResultList& rows, ListKind kind, std::vector<std::optional<size_t>>& same) {
-  std::map<std::pair<uint64_t, uint64_t>, size_t> entries;  // first cluster, size -> first row
+// The entries are sorted rather than mapped: a map node for each of a few
+// million rows would cost more than the rows themselves.
+void MarkRepeatedNames(const ResultList& rows, ListKind kind, std::vector<uint32_t>& same) {
+  struct Entry {
+    uint64_t firstCluster, size;
+    uint32_t row;
+  };
+  std::vector<Entry> entries;
   std::map<std::pair<uint32_t, std::string>, size_t> records;  // walked record, name -> its row
   std::vector<std::pair<size_t, std::pair<uint32_t, std::string>>> scanned;
   for (size_t row = 0; row < rows.RowCount(); ++row) {
     const RowItem item = ReadRowItem(rows, row, kind);
     if (const auto* e = std::get_if<fat::FoundEntry>(&item)) {
       if (e->isFolder || e->size == 0 || e->firstCluster < 2) continue;
-      const auto [at, fresh] = entries.emplace(std::pair{e->firstCluster, e->size}, row);
-      if (!fresh) same[row] = at->second;
+      entries.push_back({e->firstCluster, e->size, static_cast<uint32_t>(row)});
     } else if (const auto* r = std::get_if<ntfs::FoundRecord>(&item)) {
       if (r->isFolder || r->source.recordNumber == 0) continue;
       std::pair<uint32_t, std::string> key{r->source.recordNumber, r->name};
@@ -46,13 +52,29 @@ void MarkRepeatedNames(const ResultList& rows, ListKind kind, std::vector<std::o
     }
   }
   for (const auto& [row, key] : scanned)
-    if (const auto found = records.find(key); found != records.end()) same[row] = found->second;
+    if (const auto found = records.find(key); found != records.end()) same[row] = static_cast<uint32_t>(found->second);
+  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+    return std::tie(a.firstCluster, a.size, a.row) < std::tie(b.firstCluster, b.size, b.row);
+  });
+  for (size_t i = 1; i < entries.size(); ++i) {
+    const Entry& first = entries[i - 1];
+    if (entries[i].firstCluster != first.firstCluster || entries[i].size != first.size) continue;
+    same[entries[i].row] = same[first.row] == kNoSameRow ? first.row : same[first.row];
+  }
 }
 
 }  // namespace
 
 std::vector<std::optional<size_t>> SameContentRows(volume::ScanState& s, const ResultList& rows) {
-  std::vector<std::optional<size_t>> same(rows.RowCount());
+  const std::vector<uint32_t> numbers = SameContentRowNumbers(s, rows);
+  std::vector<std::optional<size_t>> same(numbers.size());
+  for (size_t row = 0; row < numbers.size(); ++row)
+    if (numbers[row] != kNoSameRow) same[row] = numbers[row];
+  return same;
+}
+
+std::vector<uint32_t> SameContentRowNumbers(volume::ScanState& s, const ResultList& rows) {
+  std::vector<uint32_t> same(rows.RowCount(), kNoSameRow);
   const ListKind kind = KindOfList(rows);
   MarkRepeatedNames(rows, kind, same);
   // Each row's item is read and let go in turn: a deep tree's rows each carry
@@ -64,10 +86,10 @@ std::vector<std::optional<size_t>> SameContentRows(volume::ScanState& s, const R
   if (contents.empty()) return same;
   std::unordered_map<uint64_t, size_t> named;  // first cluster -> the first file listed by name there
   for (size_t row = 0; row < rows.RowCount(); ++row)
-    if (!same[row])
+    if (same[row] == kNoSameRow)
       if (const auto first = NamedFirstCluster(s, ReadRowItem(rows, row, kind))) named.emplace(*first, row);
   for (const auto& [row, first] : contents)
-    if (const auto found = named.find(first); found != named.end()) same[row] = found->second;
+    if (const auto found = named.find(first); found != named.end()) same[row] = static_cast<uint32_t>(found->second);
   return same;
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -19,5 +20,8 @@ namespace vellum::app {
 // first cluster; an NTFS row's is read from its record on the open volume
 // `state`, and only when the list holds a content row.
 std::vector<std::optional<size_t>> SameContentRows(volume::ScanState& state, const ResultList& rows);
+// The same, four bytes a row: kNoSameRow for a row that repeats none.
+inline constexpr uint32_t kNoSameRow = UINT32_MAX;
+std::vector<uint32_t> SameContentRowNumbers(volume::ScanState& state, const ResultList& rows);
 
 }  // namespace vellum::app

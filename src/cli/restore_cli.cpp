@@ -50,12 +50,18 @@ bool LoadRows(const std::string& path, app::ResultList& list, std::string& error
   // a row of "unsupported" for every line of it.
   error = lines.Problem(path);
   if (!error.empty()) return false;
+  // Restoring the first rows alone would leave the others unsaid: the file
+  // is refused before a row is made.
+  if (lines.RowLineCount() > app::kMaxResultRows) {
+    error = app::TooManyRowsMessage(path, lines.RowLineCount()) + "ファイルを分けて復元してください。";
+    return false;
+  }
   std::string line;
   lines.Next(line);
   lines.Next(line);
   list.ReplaceColumns(app::ParseColumnLine(line));
-  while (lines.Next(line)) {
-    app::RowLine row;
+  app::RowLine row;
+  while (lines.Next(line) && list.RowCount() < app::kMaxResultRows) {
     if (line.empty() || !app::ParseRowLine(line, row) || row.cells.empty()) continue;
     const size_t index = list.RowCount();
     list.InsertRow(index, app::UnescapeNameCell(row.cells[0]), 0);

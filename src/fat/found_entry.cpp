@@ -21,18 +21,23 @@ namespace {
 // entries, each with a folder text kilobytes long. By slot, the cluster an
 // entry was read from stands for its folder: a scan's placement of it
 // depends on what else the scan read.
+// The entries themselves are made again from the list only for an entry
+// met whose hash agrees: a list of millions of rows is never held as
+// entries all at once, only as a hash and a number each.
 class ListedEntries {
  public:
-  explicit ListedEntries(const std::vector<const FoundEntry*>& listed, bool bySlot = false)
-      : listed_(listed), met_(listed.size(), false), bySlot_(bySlot) {
-    byHash_.reserve(listed.size());
-    for (size_t i = 0; i < listed.size(); ++i) byHash_.emplace(HashOf(*listed[i]), i);
+  ListedEntries(const ListedEntryAt& entryAt, const std::vector<uint32_t>& numbers, bool bySlot = false)
+      : entryAt_(entryAt), numbers_(numbers), met_(numbers.size(), false), bySlot_(bySlot) {
+    byHash_.reserve(numbers.size());
+    for (size_t i = 0; i < numbers.size(); ++i) byHash_.push_back({HashOf(entryAt(numbers[i])), static_cast<uint32_t>(i)});
+    std::sort(byHash_.begin(), byHash_.end());
   }
   // Marks every listed entry equal to `e` as met.
   void Meet(const FoundEntry& e) {
-    const auto [from, to] = byHash_.equal_range(HashOf(e));
-    for (auto it = from; it != to; ++it)
-      if (!met_[it->second] && Same(*listed_[it->second], e)) met_[it->second] = true;
+    const uint64_t hash = HashOf(e);
+    auto it = std::lower_bound(byHash_.begin(), byHash_.end(), Hashed{hash, 0});
+    for (; it != byHash_.end() && it->hash == hash; ++it)
+      if (!met_[it->at] && Same(entryAt_(numbers_[it->at]), e)) met_[it->at] = true;
   }
   const std::vector<bool>& Met() const { return met_; }
   bool AllMet() const { return std::all_of(met_.begin(), met_.end(), [](bool m) { return m; }); }
@@ -41,8 +46,8 @@ class ListedEntries {
   // Hashed by the short fields alone: the folder text, which a deep tree
   // makes kilobytes long for each of its entries, is compared only for an
   // entry that agrees on the rest.
-  size_t HashOf(const FoundEntry& e) const {
-    size_t h = std::hash<std::string>{}(e.name);
+  uint64_t HashOf(const FoundEntry& e) const {
+    uint64_t h = std::hash<std::string>{}(e.name);
     for (const size_t part : {std::hash<uint64_t>{}(e.firstCluster), std::hash<uint64_t>{}(e.size),
                               size_t{e.isFolder}, bySlot_ ? std::hash<uint64_t>{}(e.slotCluster) : size_t{0}})
       h = h * 1099511628211u ^ part;
@@ -72,8 +77,14 @@ class ListedEntries {
     return true;
   }
 
-  const std::vector<const FoundEntry*>& listed_;
-  std::unordered_multimap<size_t, size_t> byHash_;
+  struct Hashed {
+    uint64_t hash;
+    uint32_t at;  // in numbers_
+    bool operator<(const Hashed& other) const { return hash < other.hash || (hash == other.hash && at < other.at); }
+  };
+  const ListedEntryAt& entryAt_;
+  const std::vector<uint32_t>& numbers_;
+  std::vector<Hashed> byHash_;
   std::vector<bool> met_;
   bool bySlot_;
 };
@@ -189,10 +200,9 @@ void CollectScannedEntries(ScanState& state, bool allClusters, bool thorough, Li
 
 // The entries a cluster scan listed, each looked for in the one cluster its
 // slot was read from, read in the plain and the thorough way.
-std::vector<bool> CollectEntriesBySlot(ScanState& state, const std::vector<const FoundEntry*>& entries) {
-  ListedEntries listed(entries, true);
-  std::vector<uint64_t> clusters;
-  for (const FoundEntry* e : entries) clusters.push_back(e->slotCluster);
+std::vector<bool> CollectEntriesBySlot(ScanState& state, const ListedEntryAt& entryAt,
+                                       const std::vector<uint32_t>& numbers, std::vector<uint64_t> clusters) {
+  ListedEntries listed(entryAt, numbers, true);
   std::sort(clusters.begin(), clusters.end());
   clusters.erase(std::unique(clusters.begin(), clusters.end()), clusters.end());
   const std::string folder = state.rootPath + std::string(kOrphanFolder);
@@ -219,15 +229,17 @@ std::vector<bool> CollectEntriesBySlot(ScanState& state, const std::vector<const
 
 // The entries a walk or an unnamed scan listed: looked for where a search
 // would find them.
-std::vector<bool> CollectEntriesBySearch(ScanState& state, const std::vector<const FoundEntry*>& entries) {
-  ListedEntries listed(entries);
+// `orphans` marks the entries listed in kOrphanFolder (or below it).
+std::vector<bool> CollectEntriesBySearch(ScanState& state, const ListedEntryAt& entryAt,
+                                         const std::vector<uint32_t>& numbers, const std::vector<bool>& orphans) {
+  ListedEntries listed(entryAt, numbers);
   for (bool thorough : {false, true}) {
     if (listed.AllMet()) break;
     CollectWalkedEntries(state, thorough, listed);
   }
   const auto orphanMissing = [&] {
-    for (size_t i = 0; i < entries.size(); ++i)
-      if (!listed.Met()[i] && entries[i]->folder.starts_with(kOrphanFolder)) return true;
+    for (size_t i = 0; i < numbers.size(); ++i)
+      if (!listed.Met()[i] && orphans[i]) return true;
     return false;
   };
   for (bool allClusters : {false, true})
@@ -246,26 +258,30 @@ std::string FolderBelow(std::string_view root, std::string_view path) {
 }
 
 std::vector<bool> EntriesOnVolume(ScanState& state, const std::vector<FoundEntry>& entries) {
-  std::vector<const FoundEntry*> pointers;
-  pointers.reserve(entries.size());
-  for (const FoundEntry& e : entries) pointers.push_back(&e);
-  return EntriesOnVolume(state, pointers);
+  return EntriesOnVolume(state, entries.size(), [&](size_t i) { return entries[i]; });
 }
 
-std::vector<bool> EntriesOnVolume(ScanState& state, const std::vector<const FoundEntry*>& entries) {
-  std::vector<const FoundEntry*> bySlot, bySearch;
-  std::vector<size_t> slotAt, searchAt;
-  for (size_t i = 0; i < entries.size(); ++i) {
-    (entries[i]->slotCluster != 0 ? bySlot : bySearch).push_back(entries[i]);
-    (entries[i]->slotCluster != 0 ? slotAt : searchAt).push_back(i);
+std::vector<bool> EntriesOnVolume(ScanState& state, size_t count, const ListedEntryAt& entryAt) {
+  std::vector<uint32_t> slotAt, searchAt;
+  std::vector<uint64_t> slotClusters;
+  std::vector<bool> orphans;
+  for (size_t i = 0; i < count; ++i) {
+    const FoundEntry e = entryAt(i);
+    if (e.slotCluster != 0) {
+      slotAt.push_back(static_cast<uint32_t>(i));
+      slotClusters.push_back(e.slotCluster);
+    } else {
+      searchAt.push_back(static_cast<uint32_t>(i));
+      orphans.push_back(e.folder.starts_with(kOrphanFolder));
+    }
   }
-  std::vector<bool> met(entries.size(), false);
-  if (!bySlot.empty()) {
-    const std::vector<bool> found = CollectEntriesBySlot(state, bySlot);
+  std::vector<bool> met(count, false);
+  if (!slotAt.empty()) {
+    const std::vector<bool> found = CollectEntriesBySlot(state, entryAt, slotAt, std::move(slotClusters));
     for (size_t k = 0; k < slotAt.size(); ++k) met[slotAt[k]] = found[k];
   }
-  if (!bySearch.empty()) {
-    const std::vector<bool> found = CollectEntriesBySearch(state, bySearch);
+  if (!searchAt.empty()) {
+    const std::vector<bool> found = CollectEntriesBySearch(state, entryAt, searchAt, orphans);
     for (size_t k = 0; k < searchAt.size(); ++k) met[searchAt[k]] = found[k];
   }
   return met;

@@ -54,7 +54,10 @@ std::string FolderBelow(std::string_view root, std::string_view path);
 // listing option on, only while entries are missing, and lists, restores
 // and claims nothing that outlives the call.
 std::vector<bool> EntriesOnVolume(ScanState& state, const std::vector<FoundEntry>& entries);
-// The same for entries held elsewhere (a restore's items), not copied.
-std::vector<bool> EntriesOnVolume(ScanState& state, const std::vector<const FoundEntry*>& entries);
+// The same for `count` entries made one at a time (a restore's rows, read
+// again from its list): entry `i` is asked for more than once, and only
+// the ones a search meets are asked for after the first pass.
+using ListedEntryAt = std::function<FoundEntry(size_t i)>;
+std::vector<bool> EntriesOnVolume(ScanState& state, size_t count, const ListedEntryAt& entryAt);
 
 }  // namespace vellum::fat

@@ -79,12 +79,16 @@ const platform::FolderHandle* Destination::Folder(std::string_view path, bool cr
     return nullptr;
   }
   if (!OpenRoot(notes)) return nullptr;
-  // Start from the folder reached last when the path is it or lies below it.
-  const bool below = !lastPath_.empty() && path.starts_with(lastPath_) &&
-                     (path.size() == lastPath_.size() || platform::IsPathSeparator(path[lastPath_.size()]));
-  std::string current = below ? lastPath_ : root_;
+  // Start from the deepest folder kept that is the path or lies above it.
+  const Reached* start = nullptr;
+  for (const Reached& r : recent_) {
+    const bool above = path.starts_with(r.path) &&
+                       (path.size() == r.path.size() || platform::IsPathSeparator(path[r.path.size()]));
+    if (above && (start == nullptr || r.path.size() > start->path.size())) start = &r;
+  }
+  std::string current = start ? start->path : root_;
   size_t at = current.size();
-  const platform::FolderHandle* from = below ? &last_ : &rootHandle_;
+  const platform::FolderHandle* from = start ? &start->handle : &rootHandle_;
   platform::FolderHandle step;
   while (at < path.size()) {
     if (platform::IsPathSeparator(path[at])) ++at;  // the separator after what is reached already
@@ -102,15 +106,16 @@ const platform::FolderHandle* Destination::Folder(std::string_view path, bool cr
     from = &step;
     at = end;
   }
-  if (from == &step) {
-    last_ = std::move(step);
-    lastPath_ = current;
-  } else if (from == &rootHandle_) {
-    last_ = rootHandle_.Duplicate();
-    lastPath_ = current;
-  }
   if (reached) *reached = current;
-  return &last_;
+  if (from != &step) {
+    // A folder kept already (or the root): it becomes the latest.
+    if (start == nullptr) step = rootHandle_.Duplicate();
+    else step = std::move(recent_[static_cast<size_t>(start - recent_.data())].handle);
+    if (start) recent_.erase(recent_.begin() + (start - recent_.data()));
+  }
+  if (recent_.size() == kKeptFolders) recent_.pop_back();
+  recent_.insert(recent_.begin(), Reached{current, std::move(step)});
+  return &recent_.front().handle;
 }
 
 }  // namespace vellum::restore

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/file_system.h"
 
@@ -45,9 +46,16 @@ class Destination {
 
   std::string root_;
   platform::FolderHandle rootHandle_;
-  // The folder reached last: the next item mostly goes into it or below it.
-  std::string lastPath_;
-  platform::FolderHandle last_;
+  // The folders reached last, the latest first: the next item mostly goes
+  // into one of them or below it. A walk makes a folder and then writes the
+  // file beside it, so the folder above the last one is kept too; from the
+  // root alone, each item of a deep tree would cost a step per level.
+  struct Reached {
+    std::string path;
+    platform::FolderHandle handle;
+  };
+  static constexpr size_t kKeptFolders = 4;
+  std::vector<Reached> recent_;
 };
 
 // A name left at the destination by a restore that was killed before it

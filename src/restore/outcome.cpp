@@ -19,22 +19,89 @@ ItemOutcome Item(std::string path, bool folder, ItemResult result) {
 
 }  // namespace
 
-std::string_view Outcomes::Word(std::string_view text) {
-  if (text.empty()) return {};
-  auto at = words_.find(text);
-  if (at == words_.end()) at = words_.emplace(text).first;
-  return *at;
+namespace {
+
+// Where a text's last name begins: after its last separator.
+size_t LastNameAt(std::string_view text) {
+  for (size_t i = text.size(); i > 0; --i)
+    if (platform::IsPathSeparator(text[i - 1])) return i;
+  return 0;
+}
+
+}  // namespace
+
+uint32_t Outcomes::WordNumber(std::string_view text) {
+  if (text.empty()) return 0;
+  if (const auto found = wordIndex_.find(text); found != wordIndex_.end()) return found->second;
+  const uint32_t number = static_cast<uint32_t>(words_.size() + 1);
+  wordIndex_.emplace(words_.emplace_back(text), number);
+  return number;
+}
+
+uint32_t Outcomes::FolderNumber(std::string_view folder) {
+  if (folder.empty()) return kNoText;
+  if (lastFolder_ != kNoText && folders_[lastFolder_] == folder) return lastFolder_;
+  if (const auto found = folderIndex_.find(folder); found != folderIndex_.end()) return lastFolder_ = found->second;
+  lastFolder_ = static_cast<uint32_t>(folders_.size());
+  folderIndex_.emplace(folders_.emplace_back(folder), lastFolder_);
+  return lastFolder_;
 }
 
 void Outcomes::Add(ItemOutcome o) {
-  o.row = row_;
-  o.source = source_;
-  o.state = state_;
-  o.check = check_;
+  Kept k;
+  const std::string_view path = o.path, source = source_;
+  const size_t pathCut = LastNameAt(path), sourceCut = LastNameAt(source);
+  k.pathFolder = FolderNumber(path.substr(0, pathCut));
+  k.sourceFolder = FolderNumber(source.substr(0, sourceCut));
+  k.sameName = path.substr(pathCut) == source.substr(sourceCut);
+  k.pathNameLength = static_cast<uint32_t>(path.size() - pathCut);
+  k.names = names_.Append(std::string(path.substr(pathCut)) + std::string(k.sameName ? "" : source.substr(sourceCut)));
+  k.row = static_cast<uint32_t>(std::min<size_t>(row_, UINT32_MAX));
+  k.reason = WordNumber(o.reason);
+  k.state = state_;
+  k.check = check_;
+  k.result = o.result;
+  k.folder = o.folder;
+  if (o.bytes != 0 || !o.sha256.empty() || o.modified || !o.zeroFilled.empty() || !o.overwritten.empty() ||
+      !o.predicted.empty()) {
+    k.written = static_cast<uint32_t>(written_.size());
+    written_.push_back({o.bytes, std::move(o.sha256), o.modified, std::move(o.zeroFilled), std::move(o.overwritten),
+                        std::move(o.predicted)});
+  }
   const size_t result = static_cast<size_t>(o.result);
   if (result < counts_.size()) ++counts_[result][o.folder ? 1 : 0];
-  items_.push_back(std::move(o));
+  items_.push_back(k);
 }
+
+ItemOutcome Outcomes::ItemAt(size_t at) const {
+  const Kept& k = items_[at];
+  const std::string_view names = names_.View(k.names);
+  ItemOutcome o;
+  o.path = FolderAt(k.pathFolder);
+  o.path += names.substr(0, k.pathNameLength);
+  o.source = FolderAt(k.sourceFolder);
+  o.source += k.sameName ? names.substr(0, k.pathNameLength) : names.substr(k.pathNameLength);
+  o.folder = k.folder;
+  o.result = k.result;
+  o.reason = WordAt(k.reason);
+  o.row = k.row;
+  o.state = WordAt(k.state);
+  o.check = WordAt(k.check);
+  if (k.written != kNoText) {
+    const Written& w = written_[k.written];
+    o.bytes = w.bytes;
+    o.sha256 = w.sha256;
+    o.modified = w.modified;
+    o.zeroFilled = w.zeroFilled;
+    o.overwritten = w.overwritten;
+    o.predicted = w.predicted;
+  }
+  return o;
+}
+
+size_t OutcomeItems::size() const { return outcomes_.ItemCount(); }
+ItemOutcome OutcomeItems::operator[](size_t at) const { return outcomes_.ItemAt(at); }
+ItemOutcome OutcomeItems::Iterator::operator*() const { return outcomes_->ItemAt(at_); }
 
 void Outcomes::Restored(std::string path, bool folder, WrittenFile written) {
   ItemOutcome o = Item(std::move(path), folder, ItemResult::kRestored);
@@ -70,7 +137,7 @@ void Outcomes::WrittenWithNotes(std::string path, PartNotes notes, WrittenFile w
 
 void Outcomes::ReadAsZeros(std::string path, PartNotes notes, WrittenFile written) {
   WrittenWithNotes(std::move(path), std::move(notes), std::move(written));
-  ItemOutcome& o = items_.back();
+  Kept& o = items_.back();
   --counts_[static_cast<size_t>(o.result)][0];
   o.result = ItemResult::kReadAsZeros;
   ++counts_[static_cast<size_t>(o.result)][0];
@@ -78,13 +145,13 @@ void Outcomes::ReadAsZeros(std::string path, PartNotes notes, WrittenFile writte
 
 void Outcomes::Skipped(std::string path, std::string_view reason, bool folder) {
   ItemOutcome o = Item(std::move(path), folder, ItemResult::kSkipped);
-  o.reason = Word(reason);
+  o.reason = reason;
   Add(std::move(o));
 }
 
 void Outcomes::Failed(std::string path, std::string_view reason, bool folder) {
   ItemOutcome o = Item(std::move(path), folder, ItemResult::kFailed);
-  o.reason = Word(reason);
+  o.reason = reason;
   Add(std::move(o));
 }
 
@@ -101,9 +168,14 @@ uint32_t Outcomes::Count(ItemResult result, bool folders) const {
 }
 
 uint32_t Outcomes::WithReason(std::string_view reason) const {
-  uint32_t n = static_cast<uint32_t>(std::count_if(items_.begin(), items_.end(), [&](const ItemOutcome& o) {
-    return o.result == ItemResult::kSkipped && o.reason.starts_with(reason) &&
-           (o.reason.size() == reason.size() || o.reason.compare(reason.size(), 2, " (") == 0);
+  // Counted by word, then by item: few words, many items.
+  std::vector<bool> matches(words_.size() + 1, false);
+  for (size_t w = 0; w < words_.size(); ++w) {
+    const std::string_view word = words_[w];
+    matches[w + 1] = word.starts_with(reason) && (word.size() == reason.size() || word.compare(reason.size(), 2, " (") == 0);
+  }
+  uint32_t n = static_cast<uint32_t>(std::count_if(items_.begin(), items_.end(), [&](const Kept& o) {
+    return o.result == ItemResult::kSkipped && matches[o.reason];
   }));
   for (const auto& [why, count] : skippedBelow_)
     if (why == reason) n += count;
@@ -113,7 +185,7 @@ uint32_t Outcomes::WithReason(std::string_view reason) const {
 bool Outcomes::AllIntact() const {
   if (!skippedBelow_.empty()) return false;
   return std::all_of(items_.begin(), items_.end(),
-                     [](const ItemOutcome& o) { return o.result == ItemResult::kRestored; });
+                     [](const Kept& o) { return o.result == ItemResult::kRestored; });
 }
 
 void Outcomes::SetFolderTimeLater(std::string path, timespec written) {

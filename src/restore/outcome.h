@@ -10,12 +10,16 @@
 #include <ctime>
 #include <functional>
 #include <deque>
+#include <iterator>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 #include <utility>
+
+#include "volume/text_pool.h"
 
 namespace vellum::restore {
 
@@ -36,13 +40,13 @@ struct ByteRange {
   uint64_t length = 0;
 };
 
+// An item as Outcomes hands it out, made from what it keeps of it.
 struct ItemOutcome {
   std::string path;  // where it went, or where it would have gone
   bool folder = false;
   ItemResult result = ItemResult::kRestored;
   // The reason, state and check are words of a few kinds, kept once by the
-  // command's Outcomes (which must outlive the item): a restore of millions
-  // of rows leaves as many items.
+  // command's Outcomes (which must outlive the item).
   std::string_view reason;
   std::vector<ByteRange> zeroFilled;
   std::vector<ByteRange> overwritten;  // zeros where the clusters hold another file now
@@ -99,6 +103,41 @@ inline constexpr std::string_view kPredictedWords = "クラスタの並びを予
 inline constexpr std::string_view kReadAsZerosWords = "0 としか読めなかった";
 
 class Destination;
+class Outcomes;
+
+// The items of an Outcomes in the order recorded, each made when asked for.
+class OutcomeItems {
+ public:
+  class Iterator {
+   public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = ItemOutcome;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = ItemOutcome;
+    Iterator(const Outcomes& outcomes, size_t at) : outcomes_(&outcomes), at_(at) {}
+    ItemOutcome operator*() const;
+    Iterator& operator++() {
+      ++at_;
+      return *this;
+    }
+    bool operator==(const Iterator& other) const { return at_ == other.at_; }
+
+   private:
+    const Outcomes* outcomes_;
+    size_t at_;
+  };
+  explicit OutcomeItems(const Outcomes& outcomes) : outcomes_(outcomes) {}
+  size_t size() const;
+  bool empty() const { return size() == 0; }
+  ItemOutcome operator[](size_t at) const;
+  ItemOutcome back() const { return (*this)[size() - 1]; }
+  Iterator begin() const { return Iterator(outcomes_, 0); }
+  Iterator end() const { return Iterator(outcomes_, size()); }
+
+ private:
+  const Outcomes& outcomes_;
+};
 
 class Outcomes {
  public:
@@ -131,11 +170,11 @@ class Outcomes {
   void SetCurrentRow(size_t row, std::string source, std::string_view state = {}) {
     row_ = row;
     source_ = std::move(source);
-    state_ = Word(state);
-    check_ = {};
+    state_ = static_cast<uint16_t>(WordNumber(state));
+    check_ = 0;
   }
   // What the current row's own check said (recognised files only).
-  void SetCurrentCheck(std::string_view check) { check_ = Word(check); }
+  void SetCurrentCheck(std::string_view check) { check_ = static_cast<uint16_t>(WordNumber(check)); }
   // In a walk restore (no row), the entry on the volume the next items come
   // from: its path and where it was found (a cluster, a record).
   void SetWalkSource(std::string source) {
@@ -160,7 +199,9 @@ class Outcomes {
   uint32_t WithReason(std::string_view reason) const;
   // True when every item asked for was restored byte for byte.
   bool AllIntact() const;
-  const std::deque<ItemOutcome>& Items() const { return items_; }
+  OutcomeItems Items() const { return OutcomeItems(*this); }
+  size_t ItemCount() const { return items_.size(); }
+  ItemOutcome ItemAt(size_t at) const;
 
   // Items already written in this command, so that a file chosen together
   // with the folder that holds it is written once: a key is taken when it
@@ -176,13 +217,50 @@ class Outcomes {
   void ApplyFolderTimes();
 
  private:
-  void Add(ItemOutcome o);
-  // `text` as kept in words_, which holds each text once where it stays.
-  std::string_view Word(std::string_view text);
+  // What an item keeps beyond its texts and words: only files written
+  // have any, and a list of millions of rows skips most of its items.
+  struct Written {
+    uint64_t bytes = 0;
+    std::string sha256;
+    std::optional<timespec> modified;
+    std::vector<ByteRange> zeroFilled, overwritten, predicted;
+  };
+  // One item as kept: its path and source each as a folder (with its
+  // separator, shared by the items of that folder) and a last name, the
+  // names side by side in the text pool, and the source's name left out
+  // when it is the path's; its words by number.
+  struct Kept {
+    uint32_t pathFolder = kNoText;
+    uint32_t sourceFolder = kNoText;
+    volume::TextPool::Ref names;  // the path's last name, then the source's
+    uint32_t pathNameLength = 0;
+    uint32_t row = 0;
+    uint32_t written = kNoText;  // in written_
+    uint32_t reason = 0;  // in words_, from 1; 0 for none
+    uint16_t state = 0, check = 0;
+    ItemResult result = ItemResult::kRestored;
+    bool folder = false;
+    bool sameName = false;  // the source's last name is the path's
+  };
+  static constexpr uint32_t kNoText = UINT32_MAX;
 
+  void Add(ItemOutcome o);
+  // The number of `text` in words_, which holds each text once where it
+  // stays; 0 for an empty text.
+  uint32_t WordNumber(std::string_view text);
+  std::string_view WordAt(uint32_t number) const { return number == 0 ? std::string_view() : words_[number - 1]; }
+  uint32_t FolderNumber(std::string_view folder);
+  std::string FolderAt(uint32_t number) const { return number == kNoText ? std::string() : folders_[number]; }
+
+  friend class OutcomeItems;
   // A deque, not a vector: a list of millions of rows leaves as many
   // outcomes, and growing a vector of them would need twice their memory.
-  std::deque<ItemOutcome> items_;
+  std::deque<Kept> items_;
+  std::deque<Written> written_;
+  volume::TextPool names_;
+  std::deque<std::string> folders_;
+  std::unordered_map<std::string_view, uint32_t> folderIndex_;
+  uint32_t lastFolder_ = kNoText;
   // Items by result and by file (0) or folder (1): a restore asks after
   // every row, and counting the items each time made it quadratic.
   std::array<std::array<uint32_t, 2>, 7> counts_{};
@@ -191,9 +269,11 @@ class Outcomes {
   std::vector<std::pair<std::string, uint32_t>> skippedBelow_;
   size_t row_ = 0;
   std::string source_;
-  std::string_view state_;
-  std::string_view check_;
-  std::set<std::string, std::less<>> words_;
+  uint16_t state_ = 0;
+  uint16_t check_ = 0;
+  // Few: the reasons (some naming a link), states and checks.
+  std::deque<std::string> words_;
+  std::unordered_map<std::string_view, uint32_t> wordIndex_;
   std::set<std::string> done_;
   struct FolderTime {
     std::string path;
