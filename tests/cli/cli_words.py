@@ -16,15 +16,9 @@ import sys
 import tempfile
 
 from terminal_session import on_terminal
+from checks import check, failures
 
 cli, images = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
-failures = []
-
-
-def check(ok, what):
-    if not ok:
-        failures.append(what)
-        print("FAIL:", what)
 
 
 def run(*args, env=None, **kw):

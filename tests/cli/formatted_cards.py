@@ -10,16 +10,10 @@ import shutil
 import subprocess
 import sys
 import tempfile
+from checks import check, failures
 
 cli, images = sys.argv[1], sys.argv[2]
-failures = []
 PHOTOS = sum(9000 + n * 2311 for n in range(1, 7))
-
-
-def check(ok, what):
-    if not ok:
-        failures.append(what)
-        print("FAIL:", what)
 
 
 def run(*args):

@@ -12,16 +12,10 @@ import shutil
 import subprocess
 import sys
 import tempfile
+from checks import check, failures
 
 cli, images = sys.argv[1], sys.argv[2]
-failures = []
 work = tempfile.mkdtemp()
-
-
-def check(ok, what):
-    if not ok:
-        failures.append(what)
-        print("FAIL:", what)
 
 
 def run(*args):

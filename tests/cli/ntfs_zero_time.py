@@ -9,15 +9,9 @@ import subprocess
 import sys
 import tempfile
 import time
+from checks import check, failures
 
 cli, images = sys.argv[1], sys.argv[2]
-failures = []
-
-
-def check(ok, what):
-    if not ok:
-        failures.append(what)
-        print("FAIL:", what)
 
 
 def zero_written_time(image, number):

@@ -15,15 +15,9 @@ import tempfile
 import unicodedata
 
 from terminal_session import on_terminal
+from checks import check, failures
 
 cli, images = sys.argv[1], sys.argv[2]
-failures = []
-
-
-def check(ok, what):
-    if not ok:
-        failures.append(what)
-        print("FAIL:", what)
 
 
 def run(*args, env=None):

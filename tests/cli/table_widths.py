@@ -12,15 +12,9 @@ import subprocess
 import sys
 import termios
 import unicodedata
+from checks import check, failures
 
 cli, images = sys.argv[1], sys.argv[2]
-failures = []
-
-
-def check(ok, what):
-    if not ok:
-        failures.append(what)
-        print("FAIL:", what)
 
 
 def width(text):

@@ -14,18 +14,13 @@ import os
 import subprocess
 import sys
 import tempfile
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "cli"))
+from checks import check, failures  # noqa: E402
 
 cli, images, data = sys.argv[1], sys.argv[2], sys.argv[3]
-failures = []
 # The overwritten copy (OVERWRITTEN.JPG) cannot come back: its first 24 KiB
 # lie before the photo that took its later clusters.
 OVERWRITTEN_START = 24576
-
-
-def check(ok, what):
-    if not ok:
-        failures.append(what)
-        print("FAIL:", what)
 
 
 def run(*args):
