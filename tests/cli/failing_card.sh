@@ -51,7 +51,7 @@ rows=$(wc -l < "$work/failing.json")
 "$cli" restore "$mnt/card.img" --to "$work/failing" --report "$work/failing.tsv" > /dev/null 2>&1
 status=$?
 [[ $status -eq 3 ]] || fail "the restore from the failing card exits $status, not 3"
-grep -P '\tzero-filled\t' "$work/failing.tsv" | grep -q 'MG_0003.JPG' ||
+grep -P '\tzero-filled\t' "$work/failing.tsv" | grep 'MG_0003.JPG' >/dev/null ||
   fail "IMG_0003.JPG is not named as zero-filled: $(grep MG_0003 "$work/failing.tsv")"
 # Every restored photo equals the healthy card's, but the damaged one.
 while IFS= read -r -d '' f; do
@@ -70,9 +70,9 @@ names() { /usr/bin/python3 -c 'import json,sys; [print(j["name"], j["cluster"]) 
 [[ "$(names "$work/mapped.json")" == "$(names "$work/failing.json")" ]] ||
   fail "--map lists other rows than the failing card"
 grep -q "DCIM/100CANON のフォルダの一部 (4 KiB) を読めませんでした" "$work/mapped.err" || fail "--map does not name the folder"
-grep 'MG_0003.JPG' "$work/mapped.json" | grep -q '"state":"unreadable"' ||
+grep 'MG_0003.JPG' "$work/mapped.json" | grep '"state":"unreadable"' >/dev/null ||
   fail "the damaged photo's row does not say unreadable: $(grep MG_0003 "$work/mapped.json")"
-grep 'MG_0003.JPG' "$work/mapped.json" | grep -q '"unreadable_bytes":\[\[65536,131071\]\]' ||
+grep 'MG_0003.JPG' "$work/mapped.json" | grep '"unreadable_bytes":\[\[65536,131071\]\]' >/dev/null ||
   fail "the damaged photo's row does not name its bytes"
 "$cli" restore "$work/rescue/card.img" --map "$work/rescue/card.map" --to "$work/mapped" --report "$work/mapped.tsv" \
   > /dev/null 2>&1

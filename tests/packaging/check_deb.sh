@@ -18,7 +18,7 @@ fi
 # Two runs on one machine would install and remove the same package under each other.
 exec 9>/tmp/vellum-check-deb.lock
 flock 9
-if dpkg-query -W -f='${Status}' vellum 2>/dev/null | grep -q 'install ok installed'; then
+if dpkg-query -W -f='${Status}' vellum 2>/dev/null | grep 'install ok installed' >/dev/null; then
   echo "skipped: a vellum package is installed already; not replacing it" >&2
   exit 77
 fi
@@ -33,7 +33,7 @@ trap remove EXIT
 echo "== apt-get install $(basename "$deb")" >&2
 DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y --no-install-recommends "$deb" 2>&1 |
   grep -E '^(Selecting|Preparing|Unpacking|Setting up|Processing triggers)' >&2 || true
-dpkg-query -W -f='${Status}' vellum | grep -q 'install ok installed' || { echo "FAIL: vellum is not installed" >&2; exit 1; }
+dpkg-query -W -f='${Status}' vellum | grep 'install ok installed' >/dev/null || { echo "FAIL: vellum is not installed" >&2; exit 1; }
 
 dpkg -L vellum >"$tmp/files"
 for want in /usr/bin/vellum /usr/bin/vellum-cli /usr/bin/Qiv16.dll /usr/bin/Qiv32.dll \
@@ -55,7 +55,7 @@ while read -r path; do if [[ -f "$path" ]]; then echo "  $path"; fi; done <"$tmp
 got=$(/usr/bin/vellum-cli --version)
 echo "/usr/bin/vellum-cli --version: $got (package $version)" >&2
 [[ "$got" == "vellum-cli $version" ]] || fail "vellum-cli --version says '$got', the package $version"
-dpkg-query -W -f='${Depends}\n' vellum | grep -q 'libqt6widgets6' || fail "Depends has no Qt Widgets"
+dpkg-query -W -f='${Depends}\n' vellum | grep 'libqt6widgets6' >/dev/null || fail "Depends has no Qt Widgets"
 
 # The installed program searches the sample as the build does.
 (cd "$tmp" && /usr/bin/vellum-cli search "$sample" --no-free-scan -o installed.tsv 2>/dev/null) ||
@@ -65,7 +65,7 @@ cmp -s "$tmp/installed.tsv" "$tmp/built.tsv" || fail "the installed vellum-cli l
 echo "/usr/bin/vellum-cli search $(basename "$sample"): $(($(wc -l <"$tmp/installed.tsv") - 2)) rows" >&2
 head -4 "$tmp/installed.tsv" | tr -d '\r' >&2
 # The window starts from the installed files (its libraries resolve).
-ldd /usr/bin/vellum | grep -q 'not found' && fail "/usr/bin/vellum misses a library"
+ldd /usr/bin/vellum | grep 'not found' >/dev/null && fail "/usr/bin/vellum misses a library"
 
 remove
 trap - EXIT

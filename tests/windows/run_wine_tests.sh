@@ -88,7 +88,7 @@ shipped_form() {  # the .exe
               'PerMonitorV2' '<longPathAware' 'VERSIONINFO' "\"OriginalFilename\", \"$(basename "$1")\""; do
     if grep -qF -- "$want" <<<"$resources"; then pass; else fail "$(basename "$1"): no $want in its resources"; fi
   done
-  if x86_64-w64-mingw32-objdump -h "$1" | grep -q '\.debug_'; then fail "$(basename "$1") ships debug sections"; else pass; fi
+  if x86_64-w64-mingw32-objdump -h "$1" | grep '\.debug_' >/dev/null; then fail "$(basename "$1") ships debug sections"; else pass; fi
 }
 if command -v x86_64-w64-mingw32-windres >/dev/null; then shipped_form "$exe"; fi
 
@@ -193,7 +193,7 @@ if grep -q '^  Z:.*old-project' "$work/blocked.txt" && ! grep -q '^  Z:.*/' "$wo
   fail "the summary's paths are not written with '\\' alone"; grep '^  Z:' "$work/blocked.txt" | head -3 >&2
 fi
 # So does the report, in its destination column.
-if [[ -s $work/blocked.tsv ]] && ! tail -n +2 "$work/blocked.tsv" | cut -f3 | grep -q /; then pass; else
+if [[ -s $work/blocked.tsv ]] && ! tail -n +2 "$work/blocked.tsv" | cut -f3 | grep / >/dev/null; then pass; else
   fail "the report's destinations are not written with '\\' alone"; tail -n +2 "$work/blocked.tsv" | cut -f3 | head -3 >&2
 fi
 
