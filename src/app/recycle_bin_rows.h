@@ -1,8 +1,9 @@
 // What the Recycle Bin's index files say of the rows of a list (NTFS, and
 // FAT or exFAT where Windows keeps a bin on a fixed drive): for a
 // $R file or folder whose $I index the list holds (deleted, as emptying the
-// bin leaves both), and for the $I row itself, the path the file had before
-// it was deleted and when it was deleted. Read from the open volume.
+// bin leaves both) or, on NTFS, whose index is still in use beside it, and
+// for the $I row itself, the path the file had before it was deleted and
+// when it was deleted. Read from the open volume.
 #pragma once
 
 #include <cstdint>

@@ -292,20 +292,35 @@ bool WriteStream(const RecordWrite& w, const DataStream& stream, const std::stri
   return WriteRecordData(w, name, stream.name);
 }
 
-// The record's file, then each of its streams beside it under the name the
-// file was given (made unique, it may not be the record's own).
-bool RestoreFileInto(const RecordWrite& w, const std::string& name, const std::string& key) {
-  std::string path;
-  const bool whole = WriteRecordData(w, name, {}, &path);
-  if (path.empty()) return whole;
-  const std::string fileName = path.substr(path.find_last_of('/') + 1);
-  bool all = whole;
+// Each stream of the record at `key` not written yet, beside the file or
+// folder `fileName` made for it in the write's folder.
+bool WriteStreamsBeside(const RecordWrite& w, const std::string& fileName, const std::string& key) {
+  bool all = true;
   for (const DataStream& stream : NamedDataStreams(w.state, w.record)) {
     if (w.state.cancelled || w.outcomes.AlreadyDone(StreamKey(key, stream.utf8))) continue;
     w.outcomes.MarkDone(StreamKey(key, stream.utf8));
     all &= WriteStream(w, stream, fileName);
   }
   return all;
+}
+
+// The record's file, then each of its streams beside it under the name the
+// file was given (made unique, it may not be the record's own).
+bool RestoreFileInto(const RecordWrite& w, const std::string& name, const std::string& key) {
+  std::string path;
+  const bool whole = WriteRecordData(w, name, {}, &path);
+  if (path.empty()) return whole;
+  return WriteStreamsBeside(w, path.substr(path.find_last_of('/') + 1), key) && whole;
+}
+
+// A folder's own streams, beside the folder made for it at `folderPath`.
+void WriteFolderStreams(ScanState& state, ByteView record, uint64_t written, const std::string& folderPath,
+                        Messages& messages, restore::Outcomes& outcomes, const std::string& key) {
+  const size_t cut = folderPath.find_last_of('/');
+  if (cut == std::string::npos) return;
+  const std::string parent = folderPath.substr(0, cut);
+  const RecordWrite w{state, record, written, parent, messages, outcomes};
+  WriteStreamsBeside(w, folderPath.substr(cut + 1), key);
 }
 
 // The folder a record goes into, created when missing; empty when skipped
@@ -416,7 +431,12 @@ bool RestoreFoundRecord(ScanState& state, const restore::RestoreTarget& target, 
       restore::JoinRecorded(parent, folderName, messages, outcomes, parent + "/" + folderName, true);
   if (folder.empty()) return true;
   outcomes.Restored(folder, true);
-  if (const auto written = RecordTime(state, r.source)) outcomes.SetFolderTimeLater(folder, *written);
+  const auto record = LoadRecord(state, r.source);
+  const auto written = record ? LastWrittenTime(state, *record) : std::nullopt;
+  if (written) {
+    if (const auto time = RestoredTime(*written)) outcomes.SetFolderTimeLater(folder, *time);
+    WriteFolderStreams(state, *record, *written, folder, messages, outcomes, key);
+  }
   if (!scannedFolder) RestoreNtfsFolder(state, r.source.recordNumber, folder, messages, outcomes);
   return true;
 }
@@ -464,6 +484,7 @@ void RestoreNtfsRecord(ScanState& state, uint32_t recordNumber, ByteView record,
   if (folder) {
     if (const auto time = RestoredTime(*written)) run.outcomes.SetFolderTimeLater(target, *time);
     run.outcomes.Restored(target, true);
+    WriteFolderStreams(state, record, *written, target, run.messages, run.outcomes, key);
     return;
   }
   RestoreFileInto({state, record, *written, target, run.messages, run.outcomes}, utf8, key);

@@ -377,13 +377,14 @@ void PrepareNtfsRows(ScanState& state, NtfsRecordSource at, ByteView record, Ntf
                      std::vector<NtfsRow>& rows) {
   auto main = PrepareNtfsRow(state, at, record, cache);
   if (main) rows.push_back(*main);
-  if ((RecordFlags(record) & kRecordDirectory) != 0) return;
+  // A folder's streams, as a file's, are rows beside it: "Docs:about".
   const std::vector<DataStream> streams = NamedDataStreams(state, record);
   if (streams.empty()) return;
   if (!main) main = PrepareRecordRow(state, at, record, cache, {false, false});
   if (!main) return;
   for (const DataStream& stream : streams) {
     NtfsRow row = *main;
+    row.folder = false;
     row.name += ':';
     row.name += stream.utf8;
     row.stream = stream.utf8;

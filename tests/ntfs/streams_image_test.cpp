@@ -108,7 +108,7 @@ TEST(NtfsStreams, EveryFileAndStreamRestoresAsIcatReadsItsAttribute) {
     EXPECT_TRUE(ReadWhole(out.Path(path)) == RunCommand("icat '" + Image() + "' " + attribute));
     streams += path.find(':') != std::string::npos;
   }
-  EXPECT_EQ(streams, 7u);
+  EXPECT_EQ(streams, 8u);  // Docs:about is the folder's own
 }
 
 TEST(NtfsStreams, AStreamRowAloneIsWrittenOnceAndAFolderWalkBringsItsFilesStreams) {
@@ -125,6 +125,15 @@ TEST(NtfsStreams, AStreamRowAloneIsWrittenOnceAndAFolderWalkBringsItsFilesStream
   EXPECT_EQ(alone.outcomes.Files(), 4u) << app::SummaryText(alone);
   EXPECT_FALSE(fs::exists(out.Path("rows/Report.docx:summary_1")));
   EXPECT_TRUE(ReadWhole(out.Path("rows/Report.docx:summary")) == RunCommand("icat '" + Image() + "' 64-128-4"));
+
+  // The folder's row alone: its own stream beside it, its files' below it.
+  Command docs(Image());
+  app::RestoreSummary withStreams;
+  const auto docsRow = testing::RowsNamed(c.list, "Docs");
+  ASSERT_EQ(docsRow.size(), 1u);
+  ASSERT_EQ(app::OnRestore(docs.context, {out.Path("docs"), &c.list, {docsRow[0]}, 0}, withStreams), 1);
+  EXPECT_TRUE(ReadWhole(out.Path("docs/Docs:about")) == RunCommand("icat '" + Image() + "' 65-128-4"));
+  EXPECT_TRUE(ReadWhole(out.Path("docs/Docs/notes.txt:author")) == RunCommand("icat '" + Image() + "' 66-128-4"));
 
   Command walk(Image());
   app::RestoreSummary folder;
@@ -164,6 +173,11 @@ TEST(RecycleBin, RowsOfTheBinCarryTheOriginalPathAndDeletionTime) {
   const auto gone = noteOf("$IGONE00.pdf");
   ASSERT_TRUE(gone);
   EXPECT_EQ(gone->originalPath, "C:\\Users\\owner\\Downloads\\manual.pdf");
+  // A file whose index was left in use: the index is read from the table.
+  const auto live = noteOf("$RLIVE01.txt");
+  ASSERT_TRUE(live);
+  EXPECT_EQ(live->originalPath, "C:\\Users\\owner\\Desktop\\todo.txt");
+  EXPECT_EQ(live->size, 4000u);
   EXPECT_FALSE(noteOf("draft.txt"));
   EXPECT_FALSE(noteOf("Report.docx"));
   // The index is typed as what it is, not by its extension.
