@@ -231,7 +231,7 @@ void FatWalk::EnterSubdirectories(std::vector<FatFrame>& work) {
     if (top.isRoot) {
       if (volume::CancelledAt(state_, i + 1, true)) break;  // the root is the bottom of the list: the walk ends
       child = RootPrefix() + sub.name;
-    } else {
+    } else if (!countOnly_) {
       if (platform::Cp932Length(top.path) + platform::Cp932Length(sub.name) + 2 >= kMaxNameBytes) {
         if (!probe_) ++state_.foldersTooDeep;
         continue;
@@ -277,22 +277,40 @@ bool FatWalk::RecordSubdirectory(ByteView entry, const std::string& name, const 
                                  std::vector<Subdirectory>& table, bool insideDeleted) {
   const uint64_t f = FatEntryFirstCluster(entry);
   Subdirectory sub;
-  const bool pathTooLong =
-      parent != nullptr && platform::Cp932Length(*parent) + platform::Cp932Length(name) >= kMaxNameBytes;
+  const bool pathTooLong = !countOnly_ && parent != nullptr &&
+                           platform::Cp932Length(*parent) + platform::Cp932Length(name) >= kMaxNameBytes;
+  const bool deleted = EntryFirstByte(entry) == kDeletedMark || insideDeleted;
+  // A deleted folder whose first cluster was taken again is not entered.
+  const bool enterable = f >= 2 && f <= state_.lastCluster && (!deleted || volume::ReadFatEntry(state_, state_.fat, f) == 0);
   if (f >= 2 && f <= state_.lastCluster && pathTooLong && state_.operationMode == volume::kModeRestore) {
-    if (target_) restore::SkipPathTooLong(*target_, *parent + "/" + name);
+    if (target_) {
+      restore::SkipPathTooLong(*target_, *parent + "/" + name);
+      if (enterable)
+        restore::OutcomesOf(*target_).SkippedBelow(restore::kReasonPathTooLong, CountEntriesBelow(f, deleted));
+    }
     return false;
   }
   if (f >= 2 && f <= state_.lastCluster && !pathTooLong) {
-    sub.firstCluster = f;
-    sub.name = name;
-    if (EntryFirstByte(entry) == kDeletedMark || insideDeleted) {
-      sub.deleted = true;
-      if (volume::ReadFatEntry(state_, state_.fat, f) != 0) sub.firstCluster = 0;
-    }
+    sub.firstCluster = enterable ? f : 0;
+    sub.name = countOnly_ ? std::string() : name;
+    sub.deleted = deleted;
   }
   table.push_back(std::move(sub));
   return true;
+}
+
+uint32_t FatWalk::CountEntriesBelow(uint64_t firstCluster, bool deleted) {
+  uint32_t count = 0;
+  const FoundEntryObserver counter = [&count](const FoundEntry&) { ++count; };
+  const uint8_t mode = state_.operationMode;
+  state_.operationMode = volume::kModeSearch;
+  FatWalk below(state_);
+  below.SetFoundObserver(&counter);
+  below.countOnly_ = true;
+  const std::string none;
+  below.WalkFatDirectory(firstCluster, &none, deleted);
+  state_.operationMode = mode;
+  return count;
 }
 
 void FatWalk::ProcessFatEntry(ByteView entry, const std::string* parent, std::vector<Subdirectory>& table,

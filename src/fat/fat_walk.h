@@ -128,6 +128,10 @@ class FatWalk {
   // would be too long).
   bool RecordSubdirectory(ByteView entry, const std::string& name, const std::string* parent,
                           std::vector<Subdirectory>& table, bool insideDeleted);
+  // The entries a search would list in the folder at `firstCluster` and
+  // below it, however deep: what a restore leaves when the folder's path is
+  // too long for the destination.
+  uint32_t CountEntriesBelow(uint64_t firstCluster, bool deleted);
   bool PassesFilter(const std::string& name) const;
   // ListEntry's tests of first cluster, size and options, which need no name.
   bool ListableByNumbers(ByteView entry) const;
@@ -147,6 +151,8 @@ class FatWalk {
   // Set while ScannedClusterListsEntry runs: entries are counted, not listed.
   bool probe_ = false;
   size_t probeHits_ = 0;
+  // Set for CountEntriesBelow's walk: no paths are kept, so none grows too long.
+  bool countOnly_ = false;
   uint64_t volumeSpanBytes_ = 0;
   // Every directory cluster entered in this walk. A damaged volume can point
   // several entries, or a directory's own child, at one live directory; each

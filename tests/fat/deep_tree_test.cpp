@@ -201,7 +201,7 @@ TEST(DeepExfatTree, FoldersThatOverlapOneAnotherCostAtMostTwoReadsOfTheVolume) {
 
 // The FAT walk enters a folder only while its path stays inside the name
 // limit, so a deep tree ends there; what matters is that it ends, at that
-// depth, in every mode.
+// depth, in every mode, and that a restore counts what it left below.
 TEST(DeepFatTree, EveryModeStopsAtThePathLimit) {
   DeepVolume v = DeepFat();
   ASSERT_TRUE(WalkFatExfat(v.state));
@@ -222,6 +222,8 @@ TEST(DeepFatTree, EveryModeStopsAtThePathLimit) {
   ASSERT_TRUE(WalkFatExfat(r.state, &target));
   EXPECT_GT(tally.Folders(), 100u);
   EXPECT_LT(tally.Folders(), v.rows.count + 1);
+  // Every entry below the last folder made is counted, however deep.
+  EXPECT_EQ(tally.Folders() + tally.WithReason(restore::kReasonPathTooLong), kDepth + 1u);
 
   DeepVolume w = DeepFat();
   w.state.operationMode = volume::kModeCompleteDeletion;
