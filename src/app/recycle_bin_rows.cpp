@@ -120,8 +120,13 @@ std::optional<std::pair<std::string, std::string>> BinKey(const ResultList& rows
 
 }  // namespace
 
-std::vector<std::optional<BinNote>> RecycleBinNotes(volume::ScanState& state, const ResultList& rows) {
-  std::vector<std::optional<BinNote>> notes(rows.RowCount());
+const BinNote* NoteOfRow(const BinNotes& notes, size_t row) {
+  const auto found = notes.find(row);
+  return found == notes.end() ? nullptr : &found->second;
+}
+
+BinNotes RecycleBinNotes(volume::ScanState& state, const ResultList& rows) {
+  BinNotes notes;
   const ListKind kind = KindOfList(rows);
   const bool ntfs = state.fsKind == volume::kNtfs && kind == ListKind::kNtfs;
   const bool fat = state.fsKind != volume::kNtfs && state.clusterBytes != 0 && kind == ListKind::kFatFamily;

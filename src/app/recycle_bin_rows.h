@@ -7,9 +7,9 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
+#include <cstddef>
 #include <string>
-#include <vector>
+#include <unordered_map>
 
 #include "app/result_list.h"
 #include "volume/scan_state.h"
@@ -25,9 +25,13 @@ struct BinNote {
   bool index = false;        // the $I row itself, not the file it describes
 };
 
-// One per row, in row order; empty for rows the bin says nothing of (and
-// for every row of a list that is not NTFS's).
-std::vector<std::optional<BinNote>> RecycleBinNotes(volume::ScanState& state, const ResultList& rows);
+// The notes of the rows the bin says something of, by row: few in any list,
+// so a list of millions of rows costs nothing here.
+using BinNotes = std::unordered_map<size_t, BinNote>;
+const BinNote* NoteOfRow(const BinNotes& notes, size_t row);
+
+// None for a list that is neither NTFS's nor FAT's or exFAT's.
+BinNotes RecycleBinNotes(volume::ScanState& state, const ResultList& rows);
 
 // The text a person reads of a note: "元の場所 PATH (削除 TIME)", with a
 // mark when the path is damaged.

@@ -221,11 +221,11 @@ RowItem RowItems::Restored(size_t k) const {
 OriginalNames OriginalNamesOf(CommandContext& c, const RestoreRequest& request, const RowItems& items,
                               const std::vector<size_t>& order) {
   if (!request.originalNames && !request.askAboutOriginalNames) return {};
-  const std::vector<std::optional<BinNote>> notes = RecycleBinNotes(c.state, *request.rows);
+  const BinNotes notes = RecycleBinNotes(c.state, *request.rows);
   std::vector<size_t> binFiles;
   for (size_t k = 0; k < order.size(); ++k) {
-    const size_t row = order[k];
-    if (row < notes.size() && notes[row] && !notes[row]->index && IsBinData(items.Listed(k))) binFiles.push_back(k);
+    const BinNote* note = NoteOfRow(notes, order[k]);
+    if (note && !note->index && IsBinData(items.Listed(k))) binFiles.push_back(k);
   }
   if (binFiles.empty()) return {};
   if (!request.originalNames &&
@@ -233,7 +233,7 @@ OriginalNames OriginalNamesOf(CommandContext& c, const RestoreRequest& request, 
                       MessageAnswer::No) != MessageAnswer::Yes)
     return {};
   OriginalNames renames;
-  for (size_t k : binFiles) renames.emplace_back(k, *notes[order[k]]);
+  for (size_t k : binFiles) renames.emplace_back(k, *NoteOfRow(notes, order[k]));
   return renames;
 }
 

@@ -206,7 +206,7 @@ ListedRow DescribeRow(const app::ResultList& list, size_t row, ShellInfo* shell,
   if (notes && row < notes->states.size()) r.state = notes->states[row];
   if (notes && row < notes->sameAs.size() && notes->sameAs[row]) r.sameAs = *notes->sameAs[row] + 1;
   if (notes && row < notes->checks.size()) r.check = notes->checks[row];
-  if (notes && row < notes->bin.size()) r.bin = notes->bin[row];
+  if (const app::BinNote* note = notes ? app::NoteOfRow(notes->bin, row) : nullptr) r.bin = *note;
   if ((word & volume::kRowStream) != 0 && !r.isDir) r.stream = ntfs::SplitStreamRowName(r.name).stream;
   return r;
 }

@@ -48,7 +48,7 @@ struct RowNotes {
   std::vector<volume::Recoverability> states;
   std::vector<std::optional<size_t>> sameAs;
   std::vector<std::optional<content::ContentCheck>> checks;  // content rows only
-  std::vector<std::optional<app::BinNote>> bin;
+  app::BinNotes bin;
 };
 
 // `shell` gives the locale-free type; without it `mime` stays empty.

@@ -206,10 +206,10 @@ void ResultTableModel::SetContentChecks(const std::vector<std::optional<content:
   if (shownRows_ > 0) emit dataChanged(index(0, 0), index(shownRows_ - 1, columnCount() - 1));
 }
 
-void ResultTableModel::SetBinNotes(const std::vector<std::optional<app::BinNote>>& notes) {
+void ResultTableModel::SetBinNotes(const app::BinNotes& notes) {
   binNotes_.clear();
-  for (size_t row = 0; row < notes.size() && row < list_.RowCount(); ++row)
-    if (notes[row]) binNotes_.emplace(RowKey(row), app::BinNoteText(*notes[row]));
+  for (const auto& [row, note] : notes)
+    if (row < list_.RowCount()) binNotes_.emplace(RowKey(row), app::BinNoteText(note));
 }
 
 void ResultTableModel::SetRowStates(const std::vector<volume::Recoverability>& states) {

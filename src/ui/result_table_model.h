@@ -53,7 +53,7 @@ class ResultTableModel : public QAbstractTableModel, public app::ResultListObser
   void SetContentChecks(const std::vector<std::optional<content::ContentCheck>>& checks);
   // What the Recycle Bin's index says of each row (its original path and
   // deletion time), named in the row's tooltip.
-  void SetBinNotes(const std::vector<std::optional<app::BinNote>>& notes);
+  void SetBinNotes(const app::BinNotes& notes);
 
  signals:
   void clearing(const QString& notice);

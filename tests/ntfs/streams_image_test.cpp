@@ -147,10 +147,10 @@ TEST(RecycleBin, RowsOfTheBinCarryTheOriginalPathAndDeletionTime) {
   Command c(Image());
   Search(c);
   const auto notes = app::RecycleBinNotes(c.state, c.list);
-  ASSERT_EQ(notes.size(), c.list.RowCount());
   auto noteOf = [&](std::string_view name) -> std::optional<app::BinNote> {
     const auto rows = testing::RowsNamed(c.list, name);
-    return rows.size() == 1 ? notes[rows[0]] : std::nullopt;
+    const app::BinNote* note = rows.size() == 1 ? app::NoteOfRow(notes, rows[0]) : nullptr;
+    return note ? std::optional(*note) : std::nullopt;
   };
   const auto report = noteOf("$RABC123.docx");
   ASSERT_TRUE(report);
