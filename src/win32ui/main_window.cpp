@@ -102,6 +102,10 @@ INT_PTR MainWindow::Handle(UINT message, WPARAM w, LPARAM l) {
       SetWindowLongPtrW(dialog_, DWLP_MSGRESULT, result);
       return TRUE;
     }
+    case WM_TIMER:
+      if (w != ResultListView::kRowsTimerId || !view_) return FALSE;
+      view_->FlushRows();
+      return TRUE;
     case kRestartedMessage:
       // The elevated program is up; this one ends once its command has.
       if (busy_) PostMessageW(dialog_, kRestartedMessage, 0, 0);

@@ -37,6 +37,10 @@ class ResultListView final : public app::ResultListObserver {
   void OnRowsReordered() override;
   void OnSelectionChanged() override;
   void OnFoundCountChanged(std::string_view text) override;
+  // Rows added and the count changed since the last time, shown now (the
+  // dialog's WM_TIMER kRowsTimerId, and before anything reads the control).
+  void FlushRows();
+  static constexpr UINT_PTR kRowsTimerId = 0x5652;
 
  private:
   void FillItem(NMLVDISPINFOW& info);
@@ -46,12 +50,18 @@ class ResultListView final : public app::ResultListObserver {
   int NeededWidth(size_t column);
   void TakeSelectionFromControl();
   void ShowCount();
+  void ArmFlush();
+  static constexpr UINT kFlushIntervalMs = 250;
 
   HWND dialog_;
   HWND control_;
   app::ResultList& list_;
   std::wstring cell_;    // the text handed out last; lives until the next request
   bool applying_ = false;  // the control's selection is being set from the list
+  bool rowsPending_ = false;  // rows the control has not been told of
+  bool countPending_ = false;
+  bool flushArmed_ = false;
+  std::string countText_;
 };
 
 }  // namespace vellum::win32ui
