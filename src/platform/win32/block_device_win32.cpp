@@ -45,6 +45,7 @@ class Win32BlockDevice : public BlockDevice {
       lastError_ = ErrorText(ERROR_INVALID_PARAMETER);
       return false;
     }
+    if (raw_ && reinterpret_cast<uintptr_t>(data.data()) % sectorSize_ != 0) return WriteThroughBounce(offset, data);
     return Transfer(offset, const_cast<uint8_t*>(data.data()), data.size(), true);
   }
 
@@ -103,6 +104,21 @@ class Win32BlockDevice : public BlockDevice {
     if (got > 0) std::copy(bytes + skip, bytes + skip + got, out.begin());
     VirtualFree(buffer, 0, MEM_RELEASE);
     return ok && got == out.size();
+  }
+
+  // Unbuffered writes take their bytes from sector-aligned memory only; the
+  // caller's buffer need not be, so its bytes are copied to memory that is.
+  bool WriteThroughBounce(uint64_t offset, std::span<const uint8_t> data) {
+    void* buffer = VirtualAlloc(nullptr, data.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (!buffer) {
+      lastError_ = ErrorText(GetLastError());
+      return false;
+    }
+    auto* bytes = static_cast<uint8_t*>(buffer);
+    std::copy(data.begin(), data.end(), bytes);
+    const bool ok = Transfer(offset, bytes, data.size(), true);
+    VirtualFree(buffer, 0, MEM_RELEASE);
+    return ok;
   }
 
   HANDLE h_;
