@@ -5,6 +5,7 @@
 #include <optional>
 #include <functional>
 #include <unordered_set>
+#include <utility>
 
 #include "ntfs/attribute.h"
 #include "ntfs/attribute_data.h"
@@ -313,14 +314,12 @@ bool RestoreFileInto(const RecordWrite& w, const std::string& name, const std::s
   return WriteStreamsBeside(w, path.substr(path.find_last_of('/') + 1), key) && whole;
 }
 
-// A folder's own streams, beside the folder made for it at `folderPath`.
-void WriteFolderStreams(ScanState& state, ByteView record, uint64_t written, const std::string& folderPath,
-                        Messages& messages, restore::Outcomes& outcomes, const std::string& key) {
-  const size_t cut = folderPath.find_last_of('/');
-  if (cut == std::string::npos) return;
-  const std::string parent = folderPath.substr(0, cut);
-  const RecordWrite w{state, record, written, parent, messages, outcomes};
-  WriteStreamsBeside(w, folderPath.substr(cut + 1), key);
+// The folder a path names, and its name there: where a folder's own streams
+// are written, beside it.
+std::pair<std::string, std::string> SplitLast(const std::string& path) {
+  const size_t cut = path.find_last_of('/');
+  if (cut == std::string::npos) return {std::string(), path};
+  return {path.substr(0, cut), path.substr(cut + 1)};
 }
 
 // The folder a record goes into, created when missing; empty when skipped
@@ -435,7 +434,8 @@ bool RestoreFoundRecord(ScanState& state, const restore::RestoreTarget& target, 
   const auto written = record ? LastWrittenTime(state, *record) : std::nullopt;
   if (written) {
     if (const auto time = RestoredTime(*written)) outcomes.SetFolderTimeLater(folder, *time);
-    WriteFolderStreams(state, *record, *written, folder, messages, outcomes, key);
+    const auto [into, made] = SplitLast(folder);
+    WriteStreamsBeside({state, *record, *written, into, messages, outcomes}, made, key);
   }
   if (!scannedFolder) RestoreNtfsFolder(state, r.source.recordNumber, folder, messages, outcomes);
   return true;
@@ -484,7 +484,8 @@ void RestoreNtfsRecord(ScanState& state, uint32_t recordNumber, ByteView record,
   if (folder) {
     if (const auto time = RestoredTime(*written)) run.outcomes.SetFolderTimeLater(target, *time);
     run.outcomes.Restored(target, true);
-    WriteFolderStreams(state, record, *written, target, run.messages, run.outcomes, key);
+    const auto [into, made] = SplitLast(target);
+    WriteStreamsBeside({state, record, *written, into, run.messages, run.outcomes}, made, key);
     return;
   }
   RestoreFileInto({state, record, *written, target, run.messages, run.outcomes}, utf8, key);
