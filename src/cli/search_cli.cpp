@@ -179,6 +179,67 @@ void SayInterrupted(const SearchArgs& a, bool full, const CliClusterRangeAsker& 
       << '\n';
 }
 
+// The arguments read, or the status to end with: a usage error, or the help shown.
+std::optional<int> ParseOrHelp(const std::vector<std::string>& args, bool full, SearchArgs& parsed,
+                               std::ostream& out, std::ostream& err) {
+  std::string error;
+  if (!ParseSearchArgs(args, full, parsed, error)) {
+    err << "vellum-cli: " << error << "\n（使い方: vellum-cli help " << (full ? "full-scan" : "search") << "）\n";
+    return kExitUsage;
+  }
+  if (!parsed.help) return std::nullopt;
+  out << HelpText(*FindCommand(full ? "full-scan" : "search"));
+  return 0;
+}
+
+// The drive table with the source in it at `index`, and the ranges a map
+// file says were never rescued; or the status to end with.
+std::optional<int> PrepareSource(const SearchArgs& a, volume::DriveTable& drives, int32_t& index,
+                                 std::vector<volume::ByteRange>& unrescued, std::ostream& err) {
+  std::string error;
+  index = SourceDriveTable(a.source, drives, error);
+  if (index < 0) {
+    err << "vellum-cli: " << error << '\n';
+    return SourceFailureStatus(index);
+  }
+  if (a.mapPath.empty()) return std::nullopt;
+  const int status = LoadMapFile(a.mapPath, drives.entries[static_cast<size_t>(index)].sourcePath, unrescued, err);
+  return status != 0 ? std::optional<int>(status) : std::nullopt;
+}
+
+// The status to end with when a question went unanswered or the command did
+// not list; none when it did.
+std::optional<int> StatusAfterAnswers(bool full, int searched, const CliMessages& messages,
+                                      const CliClusterRangeAsker& range, std::ostream& err) {
+  if (full && searched != 1 && messages.Unasked(kFullScanQuestion)) {
+    err << "vellum-cli: スキャンしませんでした。質問に Yes と答えるには --yes を指定してください。\n";
+    return kExitUsage;
+  }
+  if (!full && messages.Unasked(kFreeScanQuestion))
+    err << "vellum-cli: （答える人がいないため No としました。--free-scan が Yes、--no-free-scan が No の答えです）\n";
+  if (range.Failed()) return kExitUsage;
+  if (searched != 1) return kExitError;
+  return std::nullopt;
+}
+
+// What the walk did not reach, and how to reach it.
+void SayWhatWasLeft(const SearchArgs& a, bool full, volume::ScanState& state, std::ostream& err) {
+  // The plain exFAT walk never enters a live folder, where a camera card keeps
+  // everything: say how to reach those files.
+  if (!full && !a.options.thorough && state.fsKind == volume::kExfat)
+    err << "vellum-cli: exFAT では、ルートと削除されたフォルダだけを検索しました。--thorough を指定すると、"
+           "削除されていないフォルダの中も検索します。\n";
+  if (!full && app::FatFindsMoreThoroughly(state, a.options.thorough))
+    err << "vellum-cli: 見つかりませんでした。--thorough を指定すると、空きクラスタの中のフォルダも読みます"
+           " (フォーマットしたカードなど)。\n";
+  if (const uint64_t deep = state.foldersTooDeep; deep > 0)
+    err << "vellum-cli: パスが " << fat::kMaxNameBytes << " バイトを超えるため、フォルダ " << deep
+        << " 個の中を検索しませんでした。\n";
+  if (const uint64_t cut = state.truncatedStructures; cut > 0)
+    err << "vellum-cli: ディスク上の構造 " << cut << " 個が途中で切れていたため、そこで読むのをやめました。\n";
+  SayFailedReads(a.source, state, err);
+}
+
 }  // namespace
 
 namespace {
@@ -187,28 +248,11 @@ namespace {
 // and the question they answer.
 int RunListingCommand(const std::vector<std::string>& args, bool full, std::ostream& out, std::ostream& err) {
   SearchArgs parsed;
-  std::string error;
-  if (!ParseSearchArgs(args, full, parsed, error)) {
-    err << "vellum-cli: " << error << "\n（使い方: vellum-cli help " << (full ? "full-scan" : "search") << "）\n";
-    return kExitUsage;
-  }
-  if (parsed.help) {
-    out << HelpText(*FindCommand(full ? "full-scan" : "search"));
-    return 0;
-  }
+  if (const auto status = ParseOrHelp(args, full, parsed, out, err)) return *status;
   volume::DriveTable drives;
-  const int32_t index = SourceDriveTable(parsed.source, drives, error);
-  if (index < 0) {
-    err << "vellum-cli: " << error << '\n';
-    return SourceFailureStatus(index);
-  }
-
+  int32_t index = 0;
   std::vector<volume::ByteRange> unrescued;
-  if (!parsed.mapPath.empty())
-    if (const int status = LoadMapFile(parsed.mapPath, drives.entries[static_cast<size_t>(index)].sourcePath,
-                                       unrescued, err);
-        status != 0)
-      return status;
+  if (const auto status = PrepareSource(parsed, drives, index, unrescued, err)) return *status;
 
   InterruptGuard interrupt;
   TerminalSink sink = StderrSink();
@@ -252,28 +296,8 @@ int RunListingCommand(const std::vector<std::string>& args, bool full, std::ostr
 
   const int searched = full ? app::OnFullClusterScan(context) : app::OnSearch(context);
   messages.SetBeforeWrite({});
-  if (full && searched != 1 && messages.Unasked(kFullScanQuestion)) {
-    err << "vellum-cli: スキャンしませんでした。質問に Yes と答えるには --yes を指定してください。\n";
-    return kExitUsage;
-  }
-  if (!full && messages.Unasked(kFreeScanQuestion))
-    err << "vellum-cli: （答える人がいないため No としました。--free-scan が Yes、--no-free-scan が No の答えです）\n";
-  if (rangeAsker.Failed()) return kExitUsage;
-  if (searched != 1) return kExitError;
-  // The plain exFAT walk never enters a live folder, where a camera card keeps
-  // everything: say how to reach those files.
-  if (!full && !parsed.options.thorough && state.fsKind == volume::kExfat)
-    err << "vellum-cli: exFAT では、ルートと削除されたフォルダだけを検索しました。--thorough を指定すると、"
-           "削除されていないフォルダの中も検索します。\n";
-  if (!full && app::FatFindsMoreThoroughly(state, parsed.options.thorough))
-    err << "vellum-cli: 見つかりませんでした。--thorough を指定すると、空きクラスタの中のフォルダも読みます"
-           " (フォーマットしたカードなど)。\n";
-  if (const uint64_t deep = state.foldersTooDeep; deep > 0)
-    err << "vellum-cli: パスが " << fat::kMaxNameBytes << " バイトを超えるため、フォルダ " << deep
-        << " 個の中を検索しませんでした。\n";
-  if (const uint64_t cut = state.truncatedStructures; cut > 0)
-    err << "vellum-cli: ディスク上の構造 " << cut << " 個が途中で切れていたため、そこで読むのをやめました。\n";
-  SayFailedReads(parsed.source, state, err);
+  if (const auto status = StatusAfterAnswers(full, searched, messages, rangeAsker, err)) return *status;
+  SayWhatWasLeft(parsed, full, state, err);
   const ListingFormat format = FormatFor(parsed);
   if (!WriteListing(state, list, format, shell.get(), parsed.outputPath, guard, out, err)) return kExitError;
   if (!InterruptGuard::Interrupted()) return 0;
