@@ -1,6 +1,7 @@
 #include "cli/restore_cli.h"
 
 #include <iostream>
+#include <optional>
 
 #include "app/ntfs_folder_choice.h"
 #include "app/progress_model.h"
@@ -214,6 +215,28 @@ bool WriteReport(const std::string& path, const restore::Outcomes& outcomes, Rep
   return false;
 }
 
+// The rows of --results for the request, the volume they were listed on
+// checked against `sourceRoot`; or the status to end with.
+std::optional<int> LoadListedRows(RestoreArgs& a, const std::string& sourceRoot, app::ResultList& rows,
+                                  std::ostream& err) {
+  std::string error;
+  if (!LoadRows(a.resultsPath, rows, error)) {
+    err << "vellum-cli: " << error << '\n';
+    return kExitError;
+  }
+  a.request.rows = &rows;
+  // A copy or a renamed image is as good as the original: say so, go on.
+  const std::string listRoot = rows.RowCount() ? app::RootTextOfFolder(rows.Cell(0, 1)) : std::string();
+  if (!listRoot.empty() && listRoot != sourceRoot)
+    err << "一覧のボリューム名 " << listRoot << " は復元元の " << sourceRoot << " と違います。" << sourceRoot
+        << " の行として復元します。\n";
+  for (size_t r : a.request.rowIndices)
+    if (r >= rows.RowCount())
+      return Usage(err, "restore: --rows の " + std::to_string(r + 1) + " 行目は " + a.resultsPath + " にありません (1-" +
+                            std::to_string(rows.RowCount()) + " 行)。");
+  return std::nullopt;
+}
+
 }  // namespace
 
 int RunRestore(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -236,23 +259,9 @@ int RunRestore(const std::vector<std::string>& args, std::ostream& out, std::ost
   }
   if (const int status = TakeLegacyPath(source, s.drives, s.state, s.legacy, false, err); status != 0) return status;
   app::ResultList rows;
-  if (!resultsPath.empty()) {
-    if (!LoadRows(resultsPath, rows, error)) {
-      err << "vellum-cli: " << error << '\n';
-      return kExitError;
-    }
-    request.rows = &rows;
-    // A copy or a renamed image is as good as the original: say so, go on.
-    const std::string listRoot = rows.RowCount() ? app::RootTextOfFolder(rows.Cell(0, 1)) : std::string();
-    const std::string& sourceRoot = s.drives.entries[static_cast<size_t>(index)].rootText;
-    if (!listRoot.empty() && listRoot != sourceRoot)
-      err << "一覧のボリューム名 " << listRoot << " は復元元の " << sourceRoot << " と違います。" << sourceRoot
-          << " の行として復元します。\n";
-    for (size_t r : request.rowIndices)
-      if (r >= rows.RowCount())
-        return Usage(err, "restore: --rows の " + std::to_string(r + 1) + " 行目は " + resultsPath + " にありません (1-" +
-                              std::to_string(rows.RowCount()) + " 行)。");
-  }
+  if (!resultsPath.empty())
+    if (const auto status = LoadListedRows(a, s.drives.entries[static_cast<size_t>(index)].rootText, rows, err))
+      return *status;
   if (request.ntfsFolder != 0 && resultsPath.empty()) {
     const int status = PlaceFolderBelowDestination(source, request, err);
     if (status != 0) return status;
