@@ -35,7 +35,8 @@ constexpr wchar_t kAllFiles[] = L"すべてのﾌｧｲﾙ(*.*)\0*.*\0";
 constexpr wchar_t kImageFiles[] = L"ディスクイメージ (*.img;*.dd;*.raw;*.bin;*.000;*.001)\0*.img;*.dd;*.raw;*.bin;*.000;*.001\0"
                                   L"すべてのﾌｧｲﾙ(*.*)\0*.*\0";
 
-// "名前を付けて保存" and "開く": every file, no default extension.
+// "名前を付けて保存" and "開く": every file, no default extension, no
+// read-only box.
 std::string AskFilePath(HWND owner, std::string_view initialName, bool save, const wchar_t* filter = kAllFiles,
                         const wchar_t* title = nullptr) {
   std::wstring path = Wide(initialName);
@@ -47,7 +48,8 @@ std::string AskFilePath(HWND owner, std::string_view initialName, bool save, con
   dialog.lpstrTitle = title;
   dialog.lpstrFile = path.data();
   dialog.nMaxFile = static_cast<DWORD>(path.size());
-  dialog.Flags = OFN_EXPLORER | OFN_NOCHANGEDIR | (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST);
+  dialog.Flags = OFN_EXPLORER | OFN_NOCHANGEDIR | OFN_HIDEREADONLY |
+                 (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST);
   if (!(save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog))) return {};
   path.resize(wcslen(path.c_str()));
   return Utf8(path);
@@ -55,9 +57,13 @@ std::string AskFilePath(HWND owner, std::string_view initialName, bool save, con
 
 }  // namespace
 
-std::string MainWindow::AskSavePath(std::string_view initialName) { return AskFilePath(dialog_, initialName, true); }
+std::string MainWindow::AskSavePath(std::string_view initialName) {
+  return AskFilePath(dialog_, initialName, true, kAllFiles, L"名前を付けて保存");
+}
 
-std::string MainWindow::AskOpenPath(std::string_view initialName) { return AskFilePath(dialog_, initialName, false); }
+std::string MainWindow::AskOpenPath(std::string_view initialName) {
+  return AskFilePath(dialog_, initialName, false, kAllFiles, L"開く");
+}
 
 std::string MainWindow::AskImagePath() {
   return AskFilePath(dialog_, {}, false, kImageFiles, L"イメージファイルを開く");

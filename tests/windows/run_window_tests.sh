@@ -427,6 +427,7 @@ drive click 1002
 settle 7
 window_rows >before-save.txt
 drive click 32775
+[[ $(drive dialog | sed -n 's/^caption\t//p') == 名前を付けて保存 ]] && pass || fail "the save dialog is not titled 名前を付けて保存"
 drive type-edit "Z:${work//\//\\}\\saved.tsv"
 drive press 1
 settle 1
@@ -437,6 +438,7 @@ tail -n +2 saved.tsv >saved.body 2>/dev/null
 same "the list saved from the window" cli-fat16.body saved.body
 open_window images/fat16.img
 drive click 32776
+[[ $(drive dialog | sed -n 's/^caption\t//p') == 開く ]] && pass || fail "the load dialog is not titled 開く"
 drive type-edit "Z:${work//\//\\}\\saved.tsv"
 drive press 1
 settle 1
