@@ -170,11 +170,11 @@ class Outcomes {
   void SetCurrentRow(size_t row, std::string source, std::string_view state = {}) {
     row_ = row;
     source_ = std::move(source);
-    state_ = static_cast<uint16_t>(WordNumber(state));
+    state_ = WordNumber(state);
     check_ = 0;
   }
   // What the current row's own check said (recognised files only).
-  void SetCurrentCheck(std::string_view check) { check_ = static_cast<uint16_t>(WordNumber(check)); }
+  void SetCurrentCheck(std::string_view check) { check_ = WordNumber(check); }
   // In a walk restore (no row), the entry on the volume the next items come
   // from: its path and where it was found (a cluster, a record).
   void SetWalkSource(std::string source) {
@@ -237,7 +237,7 @@ class Outcomes {
     uint32_t row = 0;
     uint32_t written = kNoText;  // in written_
     uint32_t reason = 0;  // in words_, from 1; 0 for none
-    uint16_t state = 0, check = 0;
+    uint32_t state = 0, check = 0;  // in words_, as reason (a check can name a byte offset)
     ItemResult result = ItemResult::kRestored;
     bool folder = false;
     bool sameName = false;  // the source's last name is the path's
@@ -269,8 +269,8 @@ class Outcomes {
   std::vector<std::pair<std::string, uint32_t>> skippedBelow_;
   size_t row_ = 0;
   std::string source_;
-  uint16_t state_ = 0;
-  uint16_t check_ = 0;
+  uint32_t state_ = 0;
+  uint32_t check_ = 0;
   // Few: the reasons (some naming a link), states and checks.
   std::deque<std::string> words_;
   std::unordered_map<std::string_view, uint32_t> wordIndex_;

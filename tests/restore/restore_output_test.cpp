@@ -189,5 +189,19 @@ TEST_F(Destination, ControlCharactersInNamesTakeVisibleForms) {
   EXPECT_TRUE(fs::is_directory(root_ / "new\u240Aline"));
 }
 
+// A damaged file's check names its byte offset, so a card of many damaged
+// files has as many checks: each item keeps its own, past 65,536 of them.
+TEST(Outcomes, EveryItemKeepsItsOwnCheckHoweverManyThereAre) {
+  Outcomes outcomes;
+  constexpr size_t kItems = 70000;
+  for (size_t i = 0; i < kItems; ++i) {
+    outcomes.SetCurrentRow(i + 1, "card:/DCIM/" + std::to_string(i) + ".JPG", "intact");
+    outcomes.SetCurrentCheck("damaged from byte " + std::to_string(i));
+    outcomes.Restored("/out/DCIM/" + std::to_string(i) + ".JPG", false);
+  }
+  EXPECT_EQ(outcomes.ItemAt(kItems - 1).check, "damaged from byte 69999");
+  EXPECT_EQ(outcomes.ItemAt(kItems - 1).state, "intact");
+}
+
 }  // namespace
 }  // namespace vellum::restore
